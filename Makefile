@@ -1,0 +1,33 @@
+# The two commands that matter: `make run` and `make test`. Each one installs what
+# is missing, configures and builds before it does its job.
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench install package clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+run: build
+	./$(BUILD_DIR)/orvel-file-rename
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300
+
+bench: build
+	cmake --build $(BUILD_DIR) --target benchmarks
+	@bash scripts/run-benchmarks.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,8 @@
+#include "about/AboutWindows.h"
+
+namespace orvel {
+
+void ShowQuickHelp() {}
+void ShowAbout() {}
+
+} // namespace orvel

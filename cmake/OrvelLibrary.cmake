@@ -1,0 +1,37 @@
+# One static library per source folder. Sources are picked up from the folder, so
+# adding a file needs no edit here.
+function(orvel_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS;QT;EXCLUDE" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  foreach(_ex IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM _sources ${CMAKE_CURRENT_SOURCE_DIR}/${_ex})
+  endforeach()
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  target_compile_definitions(${name} PUBLIC
+    ORVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    ORVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    ORVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_QT})
+endfunction()
+
+# One Qt Test executable per tests/<folder>/test_*.cpp, run headless by CTest.
+function(orvel_tests)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/test_*.cpp)
+  get_filename_component(_folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  foreach(_src IN LISTS _tests)
+    get_filename_component(_base ${_src} NAME_WE)
+    set(_target ${_folder}_${_base})
+    add_executable(${_target} ${_src})
+    target_link_libraries(${_target} PRIVATE ${ARG_DEPENDS} orvel_test_support Qt6::Test)
+    target_compile_options(${_target} PRIVATE -Wall -Wextra)
+    add_test(NAME ${_target} COMMAND ${_target})
+    set_tests_properties(${_target} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.qpa.*=false"
+      TIMEOUT 300)
+  endforeach()
+endfunction()

@@ -1,0 +1,7 @@
+#include "engine/CancelRequested.h"
+
+namespace orvel {
+
+bool CancelRequested = false;
+
+} // namespace orvel

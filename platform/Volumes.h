@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orvel {
+
+// Mounted volumes stand for drives: a volume's text is its mount point.
+class Volumes {
+public:
+    virtual ~Volumes() = default;
+
+    // Mount points of the volumes that hold real file systems, sorted.
+    virtual QStringList mountPoints() const = 0;
+
+    // Opens the root of a volume to see whether it can be used: 0 when it can,
+    // PlatformError::DeviceUnavailable (68) when its device is not ready (no medium,
+    // gone), another non-zero number for any other failure.
+    virtual int probe(const QString& mountPoint) const = 0;
+};
+
+Volumes& hostVolumes();
+
+// The mount point among `mountPoints` that holds `path`: the longest one that is a
+// prefix of it on a separator boundary. Empty when none does.
+QString volumeHolding(const QStringList& mountPoints, const QString& path);
+
+} // namespace orvel

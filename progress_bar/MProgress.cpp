@@ -1,0 +1,1 @@
+#include "progress_bar/MProgress.h"
