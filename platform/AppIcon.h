@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace orvel {
+
+// The application icon in every size it ships in (16 to 256 pixels), for window
+// decorations, task bars and the about box.
+QIcon ApplicationIcon();
+
+// The 32 x 32 picture that the main window and the about box show.
+QPixmap ApplicationIcon32();
+
+// The 16 x 16 folder-with-arrow picture of the "up one level" button.
+QPixmap UpLevelPicture();
+
+} // namespace orvel
