@@ -15,7 +15,8 @@ function(orvel_library name)
     ORVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
     ORVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
     ORVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_QT})
+  # Linked directly (not only through a dependency) so that AUTOMOC sees Qt.
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_QT} Qt6::Widgets)
 endfunction()
 
 # One Qt Test executable per tests/<folder>/test_*.cpp, run headless by CTest.

@@ -1,1 +1,377 @@
 #include "main_window/frmMain.h"
+
+#include "about/AboutWindows.h"
+#include "engine/CancelRequested.h"
+#include "engine/SplitPath.h"
+#include "platform/AppIcon.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SettingsStore.h"
+#include "platform/Twips.h"
+#include "platform/Volumes.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QMimeData>
+#include <QVBoxLayout>
+
+namespace orvel {
+
+MainWindowServices MainWindowServices::host()
+{
+    MainWindowServices s;
+    s.fs = &hostFileSystem();
+    s.volumes = &hostVolumes();
+    s.messages = &hostMessageBoxes();
+    s.settings = &hostSettingsStore();
+    s.startFolder = QDir::currentPath();
+    s.programFolder = QCoreApplication::applicationDirPath();
+    return s;
+}
+
+namespace {
+
+QFont windowFont()
+{
+    // The look the window was laid out for: an 8.25 point sans-serif face. Where the
+    // named face is missing, fontconfig picks the closest sans-serif.
+    QFont f(QStringLiteral("MS Sans Serif"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(8.25);
+    return f;
+}
+
+template <typename W>
+W* place(W* widget, const char* name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(twipsRect(left, top, width, height));
+    return widget;
+}
+
+void setTextColor(QWidget* w, const QColor& c)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, c);
+    p.setColor(QPalette::Text, c);
+    w->setPalette(p);
+}
+
+} // namespace
+
+frmMain::frmMain(const MainWindowServices& services, QWidget* parent)
+    : QWidget(parent)
+    , File2(*services.fs)
+    , m_services(services)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Orvel File Rename"));
+    // Fixed single border: no maximise button and no resizing.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(windowFont());
+    setWindowIcon(ApplicationIcon());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("clientArea"));
+    m_client->setFixedSize(twipsSize(7845, 4905));
+    layout->addWidget(m_client);
+
+    createControls();
+    createMenus();
+    layout->setMenuBar(menuBar);
+
+    endProcess = [] { QCoreApplication::exit(0); };
+
+    // The lists open at the start folder before any handler is connected: loading the
+    // window raises no change events.
+    if (!Dir1->setPath(m_services.startFolder))
+        Dir1->setPath(QDir::rootPath());
+    Drive1->setDrive(Dir1->Path());
+    File1->setPath(Dir1->Path());
+
+    connect(Drive1, &DriveListBox::Change, this, &frmMain::Drive1_Change);
+    connect(Dir1, &DirListBox::Change, this, &frmMain::Dir1_Change);
+    connect(Dir1, &DirListBox::Click, this, &frmMain::Dir1_Click);
+    connect(File1, &FileListBox::Click, this, &frmMain::File1_Click);
+    connect(File1, &FileListBox::DblClick, this, &frmMain::File1_DblClick);
+    connect(cmdUpLevel, &QPushButton::clicked, this, &frmMain::cmdUpLevel_Click);
+    connect(cmdALL, &QPushButton::clicked, this, &frmMain::cmdALL_Click);
+    connect(cmdSELECTED, &QPushButton::clicked, this, &frmMain::cmdSELECTED_Click);
+    connect(chkRenameFolder, &QCheckBox::toggled, this, &frmMain::chkRenameFolder_Click);
+    connect(ckTop, &QCheckBox::toggled, this, &frmMain::ckTop_Click);
+    connect(Label1, &DropLabel::OLEDragDrop, this, &frmMain::Label1_OLEDragDrop);
+    connect(lblCancel, &ClickLabel::Click, this, &frmMain::lblCancel_Click);
+
+    Form_Load();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        adjustSize();
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    QWidget* c = m_client;
+
+    Drive1 = place(new DriveListBox(*m_services.volumes, c), "Drive1", 0, 120, 2250, 315);
+
+    cmdUpLevel = place(new QPushButton(c), "cmdUpLevel", 2280, 120, 350, 330);
+    cmdUpLevel->setToolTip(QStringLiteral("Up One Level"));
+    cmdUpLevel->setIcon(QIcon(UpLevelPicture()));
+    cmdUpLevel->setIconSize(QSize(16, 16));
+
+    Dir1 = place(new DirListBox(*m_services.fs, *m_services.volumes, c), "Dir1", 0, 480, 2745, 1890);
+    File1 = place(new FileListBox(*m_services.fs, c), "File1", 2760, 120, 2745, 2235);
+
+    Label2 = place(new QLabel(QStringLiteral("Double click to select a folder"), c), "Label2", 120, 2400, 2535, 255);
+
+    txtNAME = place(new QLineEdit(c), "txtNAME", 2820, 2475, 2595, 285);
+    txtNAME->setEnabled(false);
+    {
+        QPalette p = txtNAME->palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            p.setColor(group, QPalette::Base, p.color(group, QPalette::Button));
+        txtNAME->setPalette(p);
+    }
+
+    cmdSELECTED = place(new QPushButton(QStringLiteral("Rename &Selected"), c), "cmdSELECTED", 2880, 2880, 2520, 330);
+    cmdSELECTED->setEnabled(false);
+    cmdALL = place(new QPushButton(QStringLiteral("Rename &All"), c), "cmdALL", 2880, 3240, 2520, 315);
+
+    lblFolder = place(new QLabel(QStringLiteral("Sub Folders  : 0"), c), "lblFolder", 120, 2880, 2535, 255);
+    lblFiles = place(new QLabel(QStringLiteral("Files  : 0"), c), "lblFiles", 120, 3240, 2535, 255);
+
+    ProgressBar1 = place(new QWidget(c), "ProgressBar1", 120, 3720, 5295, 255);
+
+    lblStatus = place(new QLabel(c), "lblStatus", 120, 4080, 5295, 375);
+    setTextColor(lblStatus, QColor(0, 0, 255));
+    {
+        QFont f = windowFont();
+        f.setBold(true);
+        f.setPointSizeF(12);
+        lblStatus->setFont(f);
+    }
+
+    ckTop = place(new QCheckBox(QStringLiteral("On Top"), c), "ckTop", 5760, 4080, 1125, 285);
+
+    txtDirectory = place(new QLineEdit(c), "txtDirectory", 120, 4560, 7455, 285);
+    txtDirectory->setReadOnly(true);
+    {
+        QFont f = windowFont();
+        f.setBold(true);
+        txtDirectory->setFont(f);
+        QPalette p = txtDirectory->palette();
+        p.setColor(QPalette::Base, QColor(224, 224, 224));
+        txtDirectory->setPalette(p);
+    }
+
+    Frame1 = place(new QGroupBox(QStringLiteral("Case"), c), "Frame1", 5640, 120, 1815, 1815);
+    optCASES[0] = place(new QRadioButton(QStringLiteral("lower case"), Frame1), "optCASES(0)", 240, 240, 1080, 210);
+    optCASES[1] = place(new QRadioButton(QStringLiteral("UPPER CASE"), Frame1), "optCASES(1)", 240, 530, 1320, 210);
+    optCASES[2] = place(new QRadioButton(QStringLiteral("Proper Case"), Frame1), "optCASES(2)", 240, 800, 1185, 210);
+    optCASES[2]->setChecked(true);
+    chkRenameFile = place(new QCheckBox(QStringLiteral("Rename file"), Frame1), "chkRenameFile", 240, 1200, 1455, 240);
+    chkRenameFile->setChecked(true);
+    chkRenameFolder = place(new QCheckBox(QStringLiteral("Rename folder"), Frame1), "chkRenameFolder", 240, 1440, 1455, 240);
+
+    Check1 = place(new QCheckBox(QStringLiteral("Include subfolders"), c), "Check1", 5760, 2040, 1695, 240);
+
+    frameDrop = place(new QGroupBox(c), "frameDrop", 5640, 2400, 1935, 1575);
+    Label1 = place(new DropLabel(QStringLiteral("Drag and Drop folder here"), frameDrop), "Label1", 120, 240, 1695, 1215);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setWordWrap(true);
+    setTextColor(Label1, QColor(0, 0, 192));
+    {
+        QFont f = windowFont();
+        f.setBold(true);
+        Label1->setFont(f);
+    }
+
+    // Below the client area, which the window cannot be enlarged to show.
+    lblCancel = place(new ClickLabel(QStringLiteral("Click Here To Cancel At Any Time"), c), "lblCancel", 120, 5040, 5295, 255);
+    {
+        QFont f = windowFont();
+        f.setBold(true);
+        f.setUnderline(true);
+        lblCancel->setFont(f);
+    }
+}
+
+void frmMain::createMenus()
+{
+    menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    // The menus keep to the window's own look, whatever the desktop does with menu bars.
+    menuBar->setNativeMenuBar(false);
+
+    mnuFile = menuBar->addMenu(QStringLiteral("File"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuRenameSelected = mnuFile->addAction(QStringLiteral("Rename Selected"));
+    mnuRenameSelected->setObjectName(QStringLiteral("mnuRenameSelected"));
+    mnuRenameSelected->setEnabled(false);
+    mnuRenamedAll = mnuFile->addAction(QStringLiteral("Rename All"));
+    mnuRenamedAll->setObjectName(QStringLiteral("mnuRenamedAll"));
+    mnuSP1 = mnuFile->addSeparator();
+    mnuSP1->setObjectName(QStringLiteral("mnuSP1"));
+    mnuFileSub = mnuFile->addMenu(QStringLiteral("Recents"));
+    mnuFileSub->setObjectName(QStringLiteral("mnuFileSub"));
+    for (int i = 1; i <= 3; ++i) {
+        mnuRecentSub[i] = mnuFileSub->addAction(QString());
+        mnuRecentSub[i]->setObjectName(QStringLiteral("mnuRecentSub(%1)").arg(i));
+        mnuRecentSub[i]->setVisible(i == 1);
+        connect(mnuRecentSub[i], &QAction::triggered, this, [this, i] { mnuRecentSub_Click(i); });
+    }
+    mnuSP2 = mnuFile->addSeparator();
+    mnuSP2->setObjectName(QStringLiteral("mnuSP2"));
+    mnuMRUClear = mnuFile->addAction(QStringLiteral("Clear recent files list"));
+    mnuMRUClear->setObjectName(QStringLiteral("mnuMRUClear"));
+    mnuSP3 = mnuFile->addSeparator();
+    mnuSP3->setObjectName(QStringLiteral("mnuSP3"));
+    mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
+    mnuExit->setObjectName(QStringLiteral("mnuExit"));
+
+    mnuHelp = menuBar->addMenu(QStringLiteral("Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("About"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::mnuFile_Click);
+    connect(mnuHelp, &QMenu::aboutToShow, this, &frmMain::mnuHelp_Click);
+    connect(mnuRenameSelected, &QAction::triggered, this, &frmMain::cmdSELECTED_Click);
+    connect(mnuRenamedAll, &QAction::triggered, this, &frmMain::cmdALL_Click);
+    connect(mnuMRUClear, &QAction::triggered, this, &frmMain::mnuMRUClear_Click);
+    connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+// ---------------------------------------------------------------- start and end
+
+void frmMain::Form_Load()
+{
+    txtDirectory->setText(DirectoryText(Dir1->Path()));
+    txtSubDirectory = Dir1->Path();
+    CancelRequested = false;
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // Closing asks nothing; the other windows of the program stay open and the
+    // process ends with the last of them.
+    event->accept();
+}
+
+void frmMain::mnuExit_Click()
+{
+    close();
+    QApplication::closeAllWindows();
+    if (endProcess)
+        endProcess();
+}
+
+// ---------------------------------------------------------------- options and enabling
+
+CaseStyle frmMain::SelectedCase() const
+{
+    for (int i = 0; i < 3; ++i)
+        if (optCASES[i]->isChecked())
+            return static_cast<CaseStyle>(i);
+    return CaseStyle::None;
+}
+
+void frmMain::ConvertName(const QString& listedName)
+{
+    txtNAME->setText(ConvertFileName(listedName, SelectedCase()));
+}
+
+std::optional<QString> frmMain::SplitPath(const QString& folderPath)
+{
+    return orvel::SplitPath(folderPath, SelectedCase(), *m_services.fs, lstCantRename);
+}
+
+void frmMain::chkRenameFolder_Click()
+{
+    cmdSELECTED->setEnabled(chkRenameFolder->isChecked());
+}
+
+void frmMain::ckTop_Click()
+{
+    // Changing the hint re-creates the native window; keep its place on screen.
+    const QPoint at = pos();
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, ckTop->isChecked());
+    if (wasVisible) {
+        move(at);
+        show();
+    }
+}
+
+void frmMain::UpdateSelectedState()
+{
+    if (!chkRenameFolder->isChecked() && !chkRenameFile->isChecked())
+        cmdSELECTED->setEnabled(false);
+    mnuRenameSelected->setEnabled(false);
+    const bool folder = chkRenameFolder->isChecked();
+    const int count = File1->ListCount();
+    for (int i = 0; i < count; ++i) {
+        if (folder || File1->Selected(i)) {
+            cmdSELECTED->setEnabled(true);
+            mnuRenameSelected->setEnabled(true);
+            return;
+        }
+    }
+}
+
+void frmMain::ResetRunDisplay()
+{
+    // Pointing the list at the folder re-reads it: no second read is needed.
+    File1->setPath(Dir1->Path());
+    txtDirectory->setText(DirectoryText(Dir1->Path()));
+    List2.clear();
+    lstCantRename.clear();
+    txtFiles = QStringLiteral("0");
+    txtFolders = QStringLiteral("0");
+    lblFolder->setText(QStringLiteral("Folders  : 0"));
+    lblFiles->setText(QStringLiteral("Files  : 0"));
+    lblStatus->setText(QString());
+    lblFolder->hide();
+    lblFiles->hide();
+}
+
+void frmMain::lblCancel_Click()
+{
+    CancelRequested = true;
+}
+
+// ---------------------------------------------------------------- other windows
+
+void frmMain::mnuHelp_Click()
+{
+    ShowQuickHelp();
+}
+
+void frmMain::mnuAbout_Click()
+{
+    ShowAbout();
+}
+
+} // namespace orvel

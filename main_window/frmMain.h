@@ -1,1 +1,152 @@
 #pragma once
+
+#include "engine/CaseConversion.h"
+#include "main_window/FileList.h"
+#include "main_window/ListControls.h"
+
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QMimeData;
+class QPushButton;
+class QRadioButton;
+
+namespace orvel {
+
+class FileSystem;
+class MessageBoxes;
+class SettingsStore;
+class Volumes;
+
+// What the main window needs of the system; tests hand it doubles.
+struct MainWindowServices {
+    FileSystem* fs = nullptr;
+    Volumes* volumes = nullptr;
+    MessageBoxes* messages = nullptr;
+    SettingsStore* settings = nullptr;
+    QString startFolder;   // where the lists open
+    QString programFolder; // the folder that holds the program
+
+    static MainWindowServices host();
+};
+
+// The main window. It owns all state of the application: the options, the current
+// folder and the lists are its controls; a few values that the runs use as working
+// storage are plain members.
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(const MainWindowServices& services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- visible controls, named as the design names them
+    DriveListBox* Drive1;
+    QPushButton* cmdUpLevel;
+    DirListBox* Dir1;
+    FileListBox* File1;
+    QLabel* Label2;
+    QLineEdit* txtNAME;
+    QPushButton* cmdSELECTED;
+    QPushButton* cmdALL;
+    QLabel* lblFolder;
+    QLabel* lblFiles;
+    QWidget* ProgressBar1;
+    QLabel* lblStatus;
+    QCheckBox* ckTop;
+    QLineEdit* txtDirectory;
+    QGroupBox* Frame1;
+    std::array<QRadioButton*, 3> optCASES;
+    QCheckBox* chkRenameFile;
+    QCheckBox* chkRenameFolder;
+    QCheckBox* Check1;
+    QGroupBox* frameDrop;
+    DropLabel* Label1;
+    ClickLabel* lblCancel; // lies below the visible client area
+
+    // ---- working values that the window never shows
+    QString txtSubDirectory;
+    FileList File2;
+    QStringList List2;
+    QStringList lstCantRename;
+    QString txtFolders = QStringLiteral("0");
+    QString txtFiles = QStringLiteral("0");
+    QString txtStatus;
+
+    // ---- menus
+    QMenuBar* menuBar;
+    QMenu* mnuFile;
+    QAction* mnuRenameSelected;
+    QAction* mnuRenamedAll;
+    QAction* mnuSP1;
+    QMenu* mnuFileSub;
+    std::array<QAction*, 4> mnuRecentSub{}; // indexes 1 to 3
+    QAction* mnuSP2;
+    QAction* mnuMRUClear;
+    QAction* mnuSP3;
+    QAction* mnuExit;
+    QMenu* mnuHelp;
+    QAction* mnuAbout;
+
+    // The case style that the option buttons select now (None when none is).
+    CaseStyle SelectedCase() const;
+    // The file-name conversion: the new name of `listedName` in the selected style,
+    // left in txtNAME.
+    void ConvertName(const QString& listedName);
+    // Renames the folder `folderPath` (its last component) to the selected style.
+    // Returns the folder's new path when it was renamed.
+    std::optional<QString> SplitPath(const QString& folderPath);
+
+    void UpdateSelectedState();
+    void ResetRunDisplay();
+    void AddRecentFolder(const QString& folder);
+    void LoadRecentMenu();
+    void ReportNotChanged();
+
+    // How "Exit" ends the process; tests replace it.
+    std::function<void()> endProcess;
+
+    const MainWindowServices& services() const { return m_services; }
+
+public slots:
+    void Form_Load();
+    void mnuExit_Click();
+    void chkRenameFolder_Click();
+    void ckTop_Click();
+    void cmdALL_Click();
+    void cmdSELECTED_Click();
+    void lblCancel_Click();
+    void mnuFile_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+    void mnuRecentSub_Click(int index);
+    void mnuMRUClear_Click();
+    void Drive1_Change();
+    void Dir1_Change();
+    void Dir1_Click();
+    void cmdUpLevel_Click();
+    void File1_Click();
+    void File1_DblClick();
+    void Label1_OLEDragDrop(const QMimeData* data);
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
+
+private:
+    void createControls();
+    void createMenus();
+    void syncFolder();
+
+    MainWindowServices m_services;
+    QWidget* m_client;
+};
+
+} // namespace orvel

@@ -1,0 +1,43 @@
+#include "engine/RenameSelected.h"
+
+#include "engine/SplitPath.h"
+#include "engine/modFileRename.h"
+
+namespace orvel {
+
+QString JoinPath(const QString& folder, const QString& name, const PathSyntax& syntax)
+{
+    return folder.endsWith(syntax.separator) ? folder + name : folder + syntax.separator + name;
+}
+
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, QStringList& lstCantRename,
+                                     const std::function<void(const QString& folder)>& eachSelected,
+                                     const PathSyntax& syntax)
+{
+    RenameSelectedOutcome out;
+    QString folder = job.folder;
+    QString subDirectory = job.subDirectory;
+    const qsizetype count = job.names.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        if (i >= job.selected.size() || !job.selected[i])
+            continue;
+        out.anySelected = true;
+        out.workingName = ConvertFileName(job.names[i], job.style);
+        if (job.renameFolder) {
+            if (const auto renamed = SplitPath(subDirectory, job.style, fs, lstCantRename, syntax)) {
+                if (folder == subDirectory)
+                    folder = *renamed;
+                subDirectory = *renamed;
+                out.renamedFolder = *renamed;
+            }
+        }
+        if (job.renameFile)
+            RenameFile(fs, lstCantRename, JoinPath(folder, job.names[i], syntax),
+                       JoinPath(folder, out.workingName, syntax));
+        if (eachSelected)
+            eachSelected(folder);
+    }
+    return out;
+}
+
+} // namespace orvel

@@ -1,0 +1,79 @@
+#include "engine/frmChangeNot.h"
+
+#include "platform/AppIcon.h"
+#include "platform/Twips.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+
+namespace orvel {
+namespace {
+QPointer<frmChangeNot> g_loaded;
+}
+
+frmChangeNot* frmChangeNot::loaded()
+{
+    return g_loaded.data();
+}
+
+frmChangeNot* frmChangeNot::ShowList(const QStringList& notChanged)
+{
+    if (!g_loaded)
+        g_loaded = new frmChangeNot(notChanged);
+    g_loaded->show();
+    g_loaded->raise();
+    g_loaded->activateWindow();
+    return g_loaded.data();
+}
+
+frmChangeNot::frmChangeNot(const QStringList& notChanged)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                           | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmChangeNot"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Changes Not Made"));
+    setWindowIcon(ApplicationIcon());
+    setFixedSize(twipsSize(5295, 6585));
+
+    Label1 = new QLabel(QStringLiteral("The following files was not changed. The reasons for this are either "
+                                       "that the file is open or being written to ."),
+                        this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipsRect(120, 120, 4575, 855));
+    Label1->setWordWrap(true);
+    QFont bold = Label1->font();
+    bold.setBold(true);
+    Label1->setFont(bold);
+
+    lstCantRename = new QListWidget(this);
+    lstCantRename->setObjectName(QStringLiteral("lstCantRename"));
+    lstCantRename->setGeometry(twipsRect(120, 1200, 4845, 4545));
+    lstCantRename->setUniformItemSizes(true);
+
+    cmdOK = new QPushButton(QStringLiteral("Ok"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(2040, 6000, 1095, 375));
+    connect(cmdOK, &QPushButton::clicked, this, &frmChangeNot::cmdOK_Click);
+
+    Form_Load(notChanged);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void frmChangeNot::Form_Load(const QStringList& notChanged)
+{
+    lstCantRename->addItems(notChanged);
+}
+
+void frmChangeNot::cmdOK_Click()
+{
+    close();
+}
+
+} // namespace orvel

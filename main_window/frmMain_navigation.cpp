@@ -1,0 +1,91 @@
+// Moving between volumes and folders: the drive, folder and file lists kept in step,
+// "Up One Level" and the drop target.
+
+#include "main_window/frmMain.h"
+
+#include "main_window/modPathOnly.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBoxes.h"
+#include "platform/PlatformError.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QUrl>
+
+namespace orvel {
+
+void frmMain::Drive1_Change()
+{
+    const QString drive = Drive1->Drive();
+    const int failure = Dir1->setDrive(drive);
+    if (failure == 0)
+        return;
+    // Back to the volume of the folder that is still open; this runs Drive1_Change
+    // once more, for a volume that works.
+    Drive1->setDrive(Dir1->Path());
+    if (failure == PlatformError::DeviceUnavailable)
+        m_services.messages->show(this, QStringLiteral("The drive you have selected cannot be accessed."),
+                                  QStringLiteral("Problems with drive ") + drive.toUpper(),
+                                  MessageBoxes::Icon::Critical, MessageBoxes::Ok, MessageBoxes::Ok);
+}
+
+void frmMain::syncFolder()
+{
+    // Pointing the file list at the folder re-reads it, so the refresh that follows
+    // each sync costs nothing extra.
+    File1->setPath(Dir1->Path());
+    txtDirectory->setText(DirectoryText(Dir1->Path()));
+    txtSubDirectory = Dir1->Path();
+}
+
+void frmMain::Dir1_Change()
+{
+    syncFolder();
+    UpdateSelectedState();
+}
+
+void frmMain::Dir1_Click()
+{
+    syncFolder();
+}
+
+void frmMain::cmdUpLevel_Click()
+{
+    // A parent that has vanished meanwhile leaves the list where it is.
+    Dir1->setPath(ParentPath(Dir1->Path()));
+}
+
+void frmMain::File1_Click()
+{
+    txtNAME->setText(File1->value());
+    UpdateSelectedState();
+}
+
+void frmMain::File1_DblClick()
+{
+    cmdSELECTED_Click();
+}
+
+void frmMain::Label1_OLEDragDrop(const QMimeData* data)
+{
+    bool opened = false;
+    if (data && data->hasUrls() && !data->urls().isEmpty() && data->urls().constFirst().isLocalFile()) {
+        QString first = data->urls().constFirst().toLocalFile();
+        while (first.size() > PathSyntax::host().rootLength && first.endsWith(PathSyntax::host().separator))
+            first.chop(1);
+        if (!first.isEmpty()) {
+            Drive1->setDrive(first);
+            opened = Dir1->setPath(first);
+        }
+    }
+    if (opened) {
+        lblStatus->setText(QString());
+        return;
+    }
+    Drive1->setDrive(m_services.programFolder);
+    m_services.messages->show(this, QStringLiteral("Select folder only ."), QString(),
+                              MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
+}
+
+} // namespace orvel

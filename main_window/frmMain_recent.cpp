@@ -1,0 +1,103 @@
+// The recent-folders list under File > Recents. The settings store is the only copy:
+// every routine reads it afresh.
+
+#include "main_window/frmMain.h"
+
+#include "platform/MessageBoxes.h"
+#include "platform/SettingsStore.h"
+
+#include <QAction>
+#include <QMenu>
+
+namespace orvel {
+namespace {
+
+const QString kApplication = QStringLiteral("Orvel Rename");
+const QString kSection = QStringLiteral("recent");
+
+QString keyOf(int i)
+{
+    return QStringLiteral("file") + QString::number(i);
+}
+
+// A menu text shows '&' as a mnemonic marker; a path is shown as it is.
+QString menuText(const QString& path)
+{
+    QString text = path;
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void setCaption(QAction* item, const QString& path)
+{
+    item->setText(menuText(path));
+    item->setData(path);
+}
+
+} // namespace
+
+void frmMain::AddRecentFolder(const QString& folder)
+{
+    SettingsStore& store = *m_services.settings;
+    const QString folded = folder.toLower();
+    for (int i = 1; i <= 3; ++i)
+        if (store.read(kApplication, kSection, keyOf(i)).toLower() == folded)
+            return;
+    // Each write is tried on its own: a store that refuses one still gets the others.
+    store.write(kApplication, kSection, keyOf(3), store.read(kApplication, kSection, keyOf(2)));
+    store.write(kApplication, kSection, keyOf(2), store.read(kApplication, kSection, keyOf(1)));
+    store.write(kApplication, kSection, keyOf(1), folder);
+    for (int i = 1; i <= 3; ++i) {
+        const QString caption = store.read(kApplication, kSection, keyOf(i));
+        setCaption(mnuRecentSub[i], caption);
+        if (caption.trimmed().isEmpty())
+            mnuRecentSub[i]->setVisible(false);
+    }
+}
+
+void frmMain::LoadRecentMenu()
+{
+    const SettingsStore& store = *m_services.settings;
+    for (int i = 1; i <= 3; ++i) {
+        const QString caption = store.read(kApplication, kSection, keyOf(i));
+        setCaption(mnuRecentSub[i], caption);
+        if (!caption.isEmpty()) {
+            mnuRecentSub[i]->setVisible(true);
+            mnuFileSub->menuAction()->setEnabled(true);
+            mnuMRUClear->setEnabled(true);
+        }
+        if (mnuRecentSub[1]->data().toString().isEmpty()) {
+            mnuFileSub->menuAction()->setEnabled(false);
+            mnuMRUClear->setEnabled(false);
+        }
+    }
+}
+
+void frmMain::mnuFile_Click()
+{
+    LoadRecentMenu();
+}
+
+void frmMain::mnuRecentSub_Click(int index)
+{
+    if (index < 1 || index > 3)
+        return;
+    const QString folder = mnuRecentSub[index]->data().toString();
+    if (folder.isEmpty())
+        return;
+    // A folder that no longer exists leaves the lists where they are.
+    Dir1->setPath(folder);
+    Drive1->setDrive(Dir1->Path());
+}
+
+void frmMain::mnuMRUClear_Click()
+{
+    const auto answer = m_services.messages->show(
+        this, QStringLiteral("Are you sure you wish to clear your recent files list ?"),
+        QStringLiteral("Orvel Software"), MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
+        MessageBoxes::Yes);
+    if (answer != MessageBoxes::Yes)
+        return;
+    m_services.settings->deleteApplication(kApplication);
+}
+
+} // namespace orvel
