@@ -1,1 +1,281 @@
 #pragma once
+
+#include "platform/Currency.h"
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+
+namespace orvel {
+
+class PictureSurface;
+class PropertyBag;
+
+// The progress bar control. A bar (the filled part FG inside the bar area BG) whose
+// length stands for Value in Min..Max, a one-line caption (by default the
+// percentage) drawn in inverted colours where the bar's edge crosses it, optional
+// colour fades rendered once into the hidden buffers DBG and DFG, and four growth
+// directions.
+//
+// Every property setter stores the value (with its clamping or conversion), tells the
+// host through propertyChanged() under the name the value is saved under, then lays
+// out and repaints unless ManualRefresh is set. Painting is synchronous: when an
+// assignment changes the bar's length or the percentage, the control is on screen
+// again before the setter returns; an assignment that changes neither paints nothing.
+//
+// Setters that convert to a narrower type throw PlatformError 6 (overflow) before
+// storing anything; writing Percent throws 382 (design mode) or 393 (run time).
+//
+// Colours are colour values: 0 to 0xFFFFFF a direct colour 0x00BBGGRR, a value with
+// the top bit set a system colour (index in the low byte).
+class MProgress : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(int Alignment READ Alignment WRITE setAlignment)
+    Q_PROPERTY(uint BackColor READ BackColor WRITE setBackColor)
+    Q_PROPERTY(int Blend READ Blend WRITE setBlend)
+    Q_PROPERTY(int BorderStyle READ BorderStyle WRITE setBorderStyle)
+    Q_PROPERTY(QString Caption READ Caption WRITE setCaption)
+    Q_PROPERTY(QString Caption2 READ Caption2 WRITE setCaption2)
+    Q_PROPERTY(QString CustomCaption READ CustomCaption WRITE setCustomCaption)
+    Q_PROPERTY(int Direction READ Direction WRITE setDirection)
+    Q_PROPERTY(bool DisablePercent READ DisablePercent WRITE setDisablePercent)
+    Q_PROPERTY(int Fade READ Fade WRITE setFade)
+    Q_PROPERTY(uint FadeBG1 READ FadeBG1 WRITE setFadeBG1)
+    Q_PROPERTY(uint FadeBG2 READ FadeBG2 WRITE setFadeBG2)
+    Q_PROPERTY(uint FadeFG1 READ FadeFG1 WRITE setFadeFG1)
+    Q_PROPERTY(uint FadeFG2 READ FadeFG2 WRITE setFadeFG2)
+    Q_PROPERTY(int FadeStyle READ FadeStyle WRITE setFadeStyle)
+    Q_PROPERTY(QFont Font READ Font WRITE setFont)
+    Q_PROPERTY(uint ForeColor READ ForeColor WRITE setForeColor)
+    Q_PROPERTY(bool ManualRefresh READ ManualRefresh WRITE setManualRefresh)
+    Q_PROPERTY(orvel::Currency Max READ Max WRITE setMax)
+    Q_PROPERTY(orvel::Currency Min READ Min WRITE setMin)
+    Q_PROPERTY(int Percent READ Percent)
+    Q_PROPERTY(int ScaleMode READ ScaleMode WRITE setScaleMode)
+    Q_PROPERTY(bool ShowCustomCaption READ ShowCustomCaption WRITE setShowCustomCaption)
+    Q_PROPERTY(orvel::Currency Value READ Value WRITE setValue USER true) // the default member
+
+public:
+    // The events' dispatch ids, as a host that dispatches by number knows them.
+    enum DispatchId : int {
+        ValueId = 0, // the default member
+        BarResizeId = 1,
+        ChangeId = 2,
+        ResizeId = 3,
+        FontId = -512,
+        ClickId = -600,
+        KeyDownId = -602,
+        KeyPressId = -603,
+        KeyUpId = -604,
+        MouseDownId = -605,
+        MouseMoveId = -606,
+        MouseUpId = -607,
+    };
+
+    // A new control: every property at its default, the font from the host
+    // (InitProperties).
+    explicit MProgress(QWidget* parent = nullptr);
+    // A control whose settings were saved: they are loaded from `bag`
+    // (ReadProperties) instead of the defaults.
+    MProgress(PropertyBag& bag, QWidget* parent);
+    ~MProgress() override; // Terminate
+
+    // ---- published properties
+    int Alignment() const { return m_Alignment; }
+    void setAlignment(int value);
+    std::uint32_t BackColor() const { return m_BackColor; }
+    void setBackColor(std::uint32_t value);
+    int Blend() const { return m_Blend; }
+    void setBlend(int value);
+    int BorderStyle() const { return m_BorderStyle; }
+    void setBorderStyle(int value);
+    QString Caption() const { return m_Caption; }
+    void setCaption(const QString& value);
+    QString Caption2() const { return m_Caption2; }
+    void setCaption2(const QString& value);
+    QString CustomCaption() const { return m_CustomCaption; }
+    void setCustomCaption(const QString& value);
+    int Direction() const { return m_Direction; }
+    void setDirection(int value);
+    bool DisablePercent() const { return m_DisablePercent; }
+    void setDisablePercent(bool value);
+    int Fade() const { return m_Fade; }
+    void setFade(int value);
+    std::uint32_t FadeBG1() const { return m_FadeBG1; }
+    void setFadeBG1(std::uint32_t value);
+    std::uint32_t FadeBG2() const { return m_FadeBG2; }
+    void setFadeBG2(std::uint32_t value);
+    std::uint32_t FadeFG1() const { return m_FadeFG1; }
+    void setFadeFG1(std::uint32_t value);
+    std::uint32_t FadeFG2() const { return m_FadeFG2; }
+    void setFadeFG2(std::uint32_t value);
+    int FadeStyle() const { return m_FadeStyle; }
+    void setFadeStyle(int value);
+    QFont Font() const { return m_Font; }
+    void setFont(const QFont& value); // the caption font; hides QWidget::setFont on purpose
+    std::uint32_t ForeColor() const { return m_ForeColor; }
+    void setForeColor(std::uint32_t value);
+    bool ManualRefresh() const { return m_ManualRefresh; }
+    void setManualRefresh(bool value);
+    Currency Max() const { return m_Max; }
+    void setMax(Currency value);
+    Currency Min() const { return m_Min; }
+    void setMin(Currency value);
+    int Percent() const { return m_Percent; }
+    [[noreturn]] void setPercent(int value); // read-only: always throws 382 or 393
+    int ScaleMode() const { return m_ScaleMode; }
+    void setScaleMode(int value);
+    bool ShowCustomCaption() const { return m_ShowCustomCaption; }
+    void setShowCustomCaption(bool value);
+    Currency Value() const { return m_Value; }
+    void setValue(Currency value);
+
+    // ---- methods
+    // Places the bar for the cached value; paints only in manual mode (in automatic
+    // mode a change of the bar's size paints by itself).
+    void Refresh();
+    // Moves the control into the window identified by hWnd (see WindowHandleOf, or a
+    // native window id); 0 makes it a top-level window, an unknown handle does nothing.
+    void SetParent(quintptr hWnd);
+
+    // ---- handlers the host calls
+    void InitProperties();
+    void ReadProperties(PropertyBag& bag);
+    void WriteProperties(PropertyBag& bag) const;
+
+    // ---- what the control asks of its host
+    // UserMode: false while the host window is being designed, true when it runs.
+    bool AmbientUserMode() const { return m_userMode; }
+    void setAmbientUserMode(bool userMode) { m_userMode = userMode; }
+    QFont AmbientFont() const;
+
+    // The identifier passed to the border hooks and accepted by SetParent.
+    quintptr hWnd() const { return WindowHandleOf(this); }
+    static quintptr WindowHandleOf(const QWidget* window);
+
+    // ---- the surfaces and the state that the painting works from
+    PictureSurface* BG() const { return m_BG; }
+    PictureSurface* FG() const { return m_FG; }
+    PictureSurface* DBG() const { return m_DBG; }
+    PictureSurface* DFG() const { return m_DFG; }
+    bool Reverse() const { return m_Reverse; }
+    bool Vertical() const { return m_Vertical; }
+    int Interval() const { return m_Interval; }
+    Currency ValueOffset() const { return m_ValueOffset; }
+    Currency ValueRange() const { return m_ValueRange; }
+    int LastPercent() const { return m_LastPercent; }
+    QString CaptionText() const { return m_CaptionText; }
+    int CaptionWidth() const { return m_CaptionWidth; }
+    int CaptionHeight() const { return m_CaptionHeight; }
+    bool CaptionUnchanged() const { return m_CaptionUnchanged; }
+    int CaptionInset() const { return m_CaptionInset; }
+
+signals:
+    // The host's property-change notification, under the saved name of the property
+    // ("PercentAlign" for Alignment, "PercentBefore" for Caption, ...).
+    void propertyChanged(const QString& name);
+
+    // Events. Arguments are references: a handler connected directly (the default
+    // within the window's thread) may change them, and the control sees the change.
+    void BarResize(); // the filled part changed size
+    void Change();    // the percentage changed, or Value reached Min or Max
+    void Resize();    // end of the control's own resize handling
+    void Click();
+    void KeyDown(short& KeyCode, short& Shift);
+    void KeyPress(short& KeyAscii);
+    void KeyUp(short& KeyCode, short& Shift);
+    void MouseDown(short& Button, short& Shift, float& X, float& Y);
+    void MouseMove(short& Button, short& Shift, float& X, float& Y);
+    void MouseUp(short& Button, short& Shift, float& X, float& Y);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void createSurfaces();
+    void notify(const QString& name) { emit propertyChanged(name); }
+    bool automatic() const { return !m_ManualRefresh; }
+
+    // lifecycle
+    void Show();
+
+    // layout, border
+    void ResizeHandling();
+    void LayoutStep();
+    void FG_Resize();
+    void updateCaptionInset();
+
+    // painting
+    void ComposeCaption();
+    void BuildFades();
+    void RenderFade(PictureSurface& buffer, std::uint32_t from, std::uint32_t to, bool horizontal);
+    void PaintBar();
+    void CaptionStep();
+
+    // pixels <-> the control's own scale
+    float toScaleX(double pixels) const;
+    float toScaleY(double pixels) const;
+
+    PictureSurface* m_DBG = nullptr;
+    PictureSurface* m_DFG = nullptr;
+    PictureSurface* m_BG = nullptr;
+    PictureSurface* m_FG = nullptr;
+
+    // published
+    std::uint8_t m_Alignment = 0;
+    std::uint32_t m_BackColor = 0x8000000E;
+    std::int32_t m_Blend = 0;
+    std::int32_t m_BorderStyle = 6;
+    QString m_Caption;
+    QString m_Caption2 = QStringLiteral("%");
+    QString m_CustomCaption = QStringLiteral("Done!");
+    std::int32_t m_Direction = 0;
+    bool m_DisablePercent = false;
+    std::uint8_t m_Fade = 2;
+    std::uint32_t m_FadeBG1 = 0x80000010;
+    std::uint32_t m_FadeBG2 = 0x80000014;
+    std::uint32_t m_FadeFG1 = 0x8000000E;
+    std::uint32_t m_FadeFG2 = 0x8000000D;
+    std::uint8_t m_FadeStyle = 1;
+    QFont m_Font;
+    std::uint32_t m_ForeColor = 0x80000012;
+    bool m_ManualRefresh = false;
+    Currency m_Max = 10000;
+    Currency m_Min = 0;
+    std::uint8_t m_Percent = 0;
+    std::int16_t m_ScaleMode = 1;
+    bool m_ShowCustomCaption = false;
+    Currency m_Value = 0;
+
+    // internal
+    bool m_Reverse = false;
+    bool m_Vertical = false;
+    std::int16_t m_Interval = 1;
+    Currency m_ValueOffset = 0;
+    Currency m_ValueRange = 0;
+    std::uint8_t m_LastPercent = 0;
+    QString m_CaptionText;
+    std::int16_t m_CaptionWidth = 0;
+    std::int16_t m_CaptionHeight = 0;
+    bool m_CaptionUnchanged = false;
+    std::uint8_t m_CaptionInset = 0;
+
+    // the control surface's own scale mode (twips unless set through ScaleMode)
+    int m_surfaceScaleMode = 1;
+    bool m_userMode = true;
+};
+
+// A control created from the settings a window saved for it: an INI file, usually
+// compiled into the program (":/..."), holding the control's saved properties plus the
+// control's size in twips under "Width" and "Height".
+MProgress* CreateFromSavedProperties(const QString& resourcePath, QWidget* parent);
+
+} // namespace orvel
