@@ -73,6 +73,8 @@ DirListBox::DirListBox(const FileSystem& fs, const Volumes& volumes, QWidget* pa
     , m_volumes(&volumes)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setIconSize(QSize(16, 16));
+    setUniformItemSizes(true);
     connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
         setPath(item->data(Qt::UserRole).toString());
     });

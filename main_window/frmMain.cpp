@@ -46,8 +46,11 @@ namespace {
 QFont windowFont()
 {
     // The look the window was laid out for: an 8.25 point sans-serif face. Where the
-    // named face is missing, fontconfig picks the closest sans-serif.
-    QFont f(QStringLiteral("MS Sans Serif"));
+    // named face is missing, the first metric-alike that the system has stands in, so
+    // the captions fit the rectangles they were measured for.
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(8.25);
     return f;

@@ -6,10 +6,10 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-liberation2
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver
   # for renames on a file system that ignores letter case.
-  xvfb xauth xdotool exfat-fuse exfatprogs fuse3
+  xvfb xauth xdotool x11-utils exfat-fuse exfatprogs fuse3
   # Packaging checks.
   desktop-file-utils appstream dpkg-dev
 )
