@@ -1,8 +1,66 @@
 #include "about/AboutWindows.h"
 
+#include "about/frmAbout.h"
+#include "about/frmhelp.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+
 namespace orvel {
 
-void ShowQuickHelp() {}
-void ShowAbout() {}
+namespace {
+
+QPointer<frmhelp> g_help;
+QPointer<frmAbout> g_about;
+
+void centreOnScreen(QWidget* window)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+// Both windows are top-level without an owner, so they outlive the main window and
+// keep the program running while they are open.
+template <typename Window>
+void showOnce(QPointer<Window>& window)
+{
+    // A closed window is only hidden until its deferred deletion runs; it does not
+    // count as open.
+    if (!window || !window->isVisible()) {
+        window = new Window();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        centreOnScreen(window);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+void ShowQuickHelp()
+{
+    showOnce(g_help);
+}
+
+void ShowAbout()
+{
+    showOnce(g_about);
+}
+
+frmhelp* QuickHelpWindow()
+{
+    return g_help && g_help->isVisible() ? g_help.data() : nullptr;
+}
+
+frmAbout* AboutWindow()
+{
+    return g_about && g_about->isVisible() ? g_about.data() : nullptr;
+}
 
 } // namespace orvel

@@ -1,0 +1,222 @@
+#include "about/frmAbout.h"
+
+#include "about/AboutTexts.h"
+#include "about/mOpenURL.h"
+#include "platform/AppIcon.h"
+#include "platform/DesktopServices.h"
+#include "platform/Twips.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QUrl>
+
+// The picture is compiled into this static library; see AppIcon.cpp for why it is
+// registered by hand. Q_INIT_RESOURCE has to be expanded outside any namespace.
+static QPixmap aboutPicture()
+{
+    static const bool once = [] {
+        Q_INIT_RESOURCE(about_pictures);
+        return true;
+    }();
+    (void)once;
+    return QPixmap(QStringLiteral(":/orvel/about/about-picture.png"));
+}
+
+namespace orvel {
+
+namespace {
+
+const QColor kNavy(0, 0, 128);
+const QColor kLinkIdle(0, 0, 0);
+
+void setTextColour(QLabel* label, const QColor& colour)
+{
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    label->setPalette(pal);
+}
+
+QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect)
+{
+    auto* label = new QLabel(text, parent);
+    if (name)
+        label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(rect);
+    return label;
+}
+
+void addSeparator(QWidget* parent, const QRect& rect)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(rect);
+}
+
+} // namespace
+
+frmAbout::frmAbout(QWidget* parent)
+    // A tool window stays out of the task bar; quitting on close is switched back
+    // on below so that the program keeps running while this box is open on its own.
+    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_QuitOnClose, true);
+    setWindowTitle(QStringLiteral("About This Software ..."));
+    setWindowIcon(ApplicationIcon());
+    setFixedSize(twipsSize(5235, 4905));
+    setModal(false);
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setStyleHint(QFont::SansSerif);
+    tahoma.setPointSizeF(8.25);
+    setFont(tahoma);
+
+    lpAppImage = addLabel(this, "lpAppImage", {}, twipsRect(120, 120, 1155, 3015));
+    lpAppImage->setPixmap(aboutPicture());
+    lpAppImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    imgIcon = addLabel(this, "imgIcon", {}, twipsRect(1440, 120, 480, 480));
+
+    lbAppTitle = addLabel(this, "lbAppTitle", {}, twipsRect(2040, 120, 3075, 375));
+    QFont titleFont = tahoma;
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(12);
+    lbAppTitle->setFont(titleFont);
+    setTextColour(lbAppTitle, kNavy);
+
+    lbAppVersion[0] = addLabel(this, "lbAppVersion0", {}, twipsRect(2040, 540, 3075, 255));
+    lbAppVersion[0]->hide();
+    lbAppVersion[1] = addLabel(this, "lbAppVersion1", {}, twipsRect(2040, 540, 3075, 255));
+    lbAppVersionorg = addLabel(this, "lbAppVersionorg", {}, twipsRect(2040, 540, 3075, 255));
+
+    addSeparator(this, twipsRect(1440, 1200, 3675, 30));
+
+    addLabel(this, nullptr, QStringLiteral("URL      :"), twipsRect(1440, 1440, 840, 255));
+    lblMyweb = addLabel(this, "lblMyweb", MakerWebAddress(), twipsRect(2280, 1440, 2835, 255));
+    addLabel(this, nullptr, QStringLiteral("Email    :"), twipsRect(1440, 1800, 840, 255));
+    lblEmailme = addLabel(this, "lblEmailme", MakerMailAddress(), twipsRect(2280, 1800, 2835, 255));
+    for (QLabel* link : {lblMyweb, lblEmailme}) {
+        link->setCursor(Qt::PointingHandCursor);
+        link->setMouseTracking(true);
+        link->installEventFilter(this);
+        setTextColour(link, kLinkIdle);
+    }
+
+    addSeparator(this, twipsRect(1440, 3240, 3675, 30));
+
+    cmdExit = new QPushButton(QStringLiteral("&Ok"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(twipsRect(3600, 3480, 1455, 375));
+    cmdExit->setDefault(true);
+    connect(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
+
+    cmdSysinfo = new QPushButton(QStringLiteral("&System Info..."), this);
+    cmdSysinfo->setObjectName(QStringLiteral("cmdSysinfo"));
+    cmdSysinfo->setGeometry(twipsRect(3600, 3960, 1455, 375));
+    connect(cmdSysinfo, &QPushButton::clicked, this, &frmAbout::cmdSysinfo_Click);
+
+    // The background reports moves without a button held, so leaving a link for
+    // the background turns the link back to black.
+    setMouseTracking(true);
+
+    Timer1.setInterval(500);
+    connect(&Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
+
+    Form_Load();
+}
+
+void frmAbout::Form_Load()
+{
+    lbAppTitle->setText(ApplicationTitle());
+    lbAppVersion[0]->setText(VersionText());
+    imgIcon->setPixmap(ApplicationIcon32());
+    BlinkPhase = 0;
+    Timer1.start();
+}
+
+void frmAbout::Timer1_Timer()
+{
+    // Phase 0 shows the hidden holder's text, phase 1 the empty one: the line is
+    // empty until the first tick and then blinks.
+    lbAppVersionorg->setText(lbAppVersion[BlinkPhase]->text());
+    BlinkPhase = (BlinkPhase + 1) % 2;
+}
+
+void frmAbout::mouseMoveEvent(QMouseEvent* event)
+{
+    Form_MouseMove();
+    QDialog::mouseMoveEvent(event);
+}
+
+bool frmAbout::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != lblMyweb && watched != lblEmailme)
+        return QDialog::eventFilter(watched, event);
+    auto* link = static_cast<QLabel*>(watched);
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (link == lblMyweb)
+            lblMyweb_MouseMove();
+        else
+            lblEmailme_MouseMove();
+        return true; // not on to the background, which would undo the colour
+    case QEvent::MouseButtonPress:
+        return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    case QEvent::MouseButtonRelease: {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() != Qt::LeftButton)
+            return false;
+        if (link->rect().contains(me->position().toPoint())) {
+            if (link == lblMyweb)
+                lblMyweb_Click();
+            else
+                lblEmailme_Click();
+        }
+        return true;
+    }
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void frmAbout::Form_MouseMove()
+{
+    setTextColour(lblMyweb, kLinkIdle);
+    setTextColour(lblEmailme, kLinkIdle);
+}
+
+void frmAbout::lblMyweb_MouseMove()
+{
+    setTextColour(lblMyweb, kNavy);
+}
+
+void frmAbout::lblEmailme_MouseMove()
+{
+    setTextColour(lblEmailme, kNavy);
+}
+
+void frmAbout::lblMyweb_Click()
+{
+    OpenURL(lblMyweb->text());
+}
+
+void frmAbout::lblEmailme_Click()
+{
+    // The mail client's own failures are its business; there is nothing to report.
+    OpenWithDesktop(QUrl(QStringLiteral("mailto:") + lblEmailme->text()));
+}
+
+void frmAbout::cmdExit_Click()
+{
+    close();
+}
+
+void frmAbout::cmdSysinfo_Click()
+{
+    // Intentionally empty: there is no system-information tool to start.
+}
+
+} // namespace orvel

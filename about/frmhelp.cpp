@@ -1,0 +1,112 @@
+#include "about/frmhelp.h"
+
+#include "about/AboutTexts.h"
+#include "platform/AppIcon.h"
+#include "platform/Twips.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace orvel {
+
+namespace {
+
+const QColor kBannerInitial(0, 0, 255);
+const QColor kBannerRest(255, 0, 0);
+
+QFont bannerFont(qreal points)
+{
+    QFont f(QStringLiteral("Times New Roman"));
+    // Without that face, fontconfig's nearest serif stands in.
+    f.setStyleHint(QFont::Serif);
+    f.setPointSizeF(points);
+    return f;
+}
+
+} // namespace
+
+frmhelp::frmhelp(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+{
+    setObjectName(QStringLiteral("frmhelp"));
+    setWindowTitle(QStringLiteral("Quick Help"));
+    setWindowIcon(ApplicationIcon());
+    setFixedSize(twipsSize(5565, 6495));
+    setModal(false);
+
+    buildTitleBanner();
+
+    auto* version = new QLabel(VersionText(), this);
+    version->setObjectName(QStringLiteral("lblVersion"));
+    version->setGeometry(twipsRect(240, 960, 2400, 255));
+    auto* date = new QLabel(ReleaseDateText(), this);
+    date->setObjectName(QStringLiteral("lblDate"));
+    date->setGeometry(twipsRect(240, 1215, 2400, 255));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setPixmap(ApplicationIcon32());
+    Image1->setGeometry(twipsRect(4800, 840, 480, 480));
+
+    Text1 = new QPlainTextEdit(this);
+    Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setGeometry(twipsRect(120, 1560, 5325, 4260));
+    Text1->setReadOnly(true);
+    Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QPalette pal = Text1->palette();
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    Text1->setPalette(pal);
+    // The widget keeps lines apart by itself; a CR left in would show as a glyph.
+    Text1->setPlainText(HelpTextLines().join(u'\n') + u'\n');
+
+    cmdCLOSE = new QPushButton(QStringLiteral("Ok"), this);
+    cmdCLOSE->setObjectName(QStringLiteral("cmdCLOSE"));
+    cmdCLOSE->setGeometry(twipsRect(2100, 5940, 1365, 375));
+    cmdCLOSE->setDefault(true);
+    connect(cmdCLOSE, &QPushButton::clicked, this, &frmhelp::cmdCLOSE_Click);
+}
+
+void frmhelp::buildTitleBanner()
+{
+    // Each word of the title in two labels: a large blue initial and the rest of
+    // the word smaller in red, all standing on one baseline.
+    const QFont big = bannerFont(26.25);
+    const QFont small = bannerFont(14.25);
+    const QFontMetrics bigMetrics(big);
+    const QFontMetrics smallMetrics(small);
+    const int baseline = twipsToPixels(120) + bigMetrics.ascent();
+    int x = twipsToPixels(240);
+    int index = 0;
+    for (const QString& word : ApplicationTitle().split(u' ')) {
+        const struct { QString text; const QFont& font; const QFontMetrics& metrics; QColor colour; } parts[] = {
+            {word.left(1), big, bigMetrics, kBannerInitial},
+            {word.mid(1), small, smallMetrics, kBannerRest},
+        };
+        for (const auto& part : parts) {
+            auto* label = new QLabel(part.text, this);
+            label->setObjectName(QStringLiteral("lblTitle%1").arg(index++));
+            label->setFont(part.font);
+            QPalette pal = label->palette();
+            pal.setColor(QPalette::WindowText, part.colour);
+            label->setPalette(pal);
+            label->setContentsMargins(0, 0, 0, 0);
+            const int w = part.metrics.horizontalAdvance(part.text) + 1;
+            label->setGeometry(x, baseline - part.metrics.ascent(), w, part.metrics.height());
+            x += w;
+        }
+        x += smallMetrics.horizontalAdvance(u' ');
+    }
+}
+
+void frmhelp::cmdCLOSE_Click()
+{
+    close();
+}
+
+} // namespace orvel

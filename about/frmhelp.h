@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace orvel {
+
+// The quick-help window: the program's name as a banner, its version and date, the
+// icon and a read-only help text.
+class frmhelp : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmhelp(QWidget* parent = nullptr);
+
+    QLabel* Image1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QPushButton* cmdCLOSE = nullptr;
+
+public slots:
+    void cmdCLOSE_Click();
+
+private:
+    void buildTitleBanner();
+};
+
+} // namespace orvel
