@@ -72,7 +72,6 @@ void FindFiles(QStringList& result, const QString& folder, const QString& patter
         const auto entries = fs.list(base, item, false);
         if (!entries)
             continue;
-        result.reserve(result.size() + entries->size());
         // The listing has typed every entry already; asking the file system again
         // for each file would double the cost of a large tree.
         for (const DirEntry& entry : *entries) {

@@ -50,11 +50,11 @@ int moveWithoutReplacing(const char* from, const char* to)
     if (renameNoReplace(from, to) == 0)
         return 0;
     const int error = errno;
-    if (error != EINVAL)
+    if (error != EINVAL && error != ENOSYS)
         return error;
 
     // The file system does not take the flag (FUSE exFAT and NTFS, some network file
-    // systems). A hard link cannot land on an existing name, so link-then-unlink is
+    // systems), or the kernel does not know the call. A hard link cannot land on an existing name, so link-then-unlink is
     // a rename that never replaces, for anything but a folder.
     struct stat st;
     if (::lstat(from, &st) != 0)

@@ -40,7 +40,10 @@ private:
     {
         qsizetype p = 0, n = 0, starP = -1, starN = 0;
         while (n < name.size()) {
-            if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
+            if (p < pattern.size() && pattern[p] == u'?') {
+                ++p; // one character: a surrogate pair is one
+                n += (name[n].isHighSurrogate() && n + 1 < name.size() && name[n + 1].isLowSurrogate()) ? 2 : 1;
+            } else if (p < pattern.size() && pattern[p] == name[n]) {
                 ++p;
                 ++n;
             } else if (p < pattern.size() && pattern[p] == u'*') {

@@ -109,6 +109,7 @@ private slots:
         QTest::newRow("extension, other") << "*.txt" << "notes.doc" << false;
         QTest::newRow("question mark") << "?.doc" << "a.doc" << true;
         QTest::newRow("question mark, two") << "?.doc" << "ab.doc" << false;
+        QTest::newRow("question mark, surrogate pair") << "?.doc" << QString("\U0001F600.doc") << true;
         QTest::newRow("star in the middle") << "a*z.txt" << "abcz.txt" << true;
         QTest::newRow("star needs a retry") << "*ab" << "aab" << true;
         QTest::newRow("dot-star also without dot") << "a*.*" << "abc" << true;
