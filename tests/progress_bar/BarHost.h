@@ -32,9 +32,10 @@ struct BarHost {
     bool exposed = false;
 };
 
+// The colour of a direct colour value, without alpha, as the images compare below.
 inline QRgb rgbOf(std::uint32_t direct)
 {
-    return qRgb(static_cast<int>(direct & 0xFF), static_cast<int>((direct >> 8) & 0xFF),
+    return 0xFFFFFF & qRgb(static_cast<int>(direct & 0xFF), static_cast<int>((direct >> 8) & 0xFF),
                 static_cast<int>((direct >> 16) & 0xFF));
 }
 
