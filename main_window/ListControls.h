@@ -28,6 +28,7 @@ public:
 
     int ListCount() const { return m_list.ListCount(); }
     QString List(int i) const { return m_list.List(i); }
+    const QStringList& names() const { return m_list.names(); }
     bool Selected(int i) const;
     void setSelected(int i, bool selected);
     // The name of the entry that has the focus (empty when none has).

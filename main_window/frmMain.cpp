@@ -27,6 +27,13 @@
 #include <QMimeData>
 #include <QVBoxLayout>
 
+// Resources compiled into a static library are registered on request only; the macro
+// has to stand outside any namespace.
+static void initMainWindowResources()
+{
+    Q_INIT_RESOURCE(progress_bar1);
+}
+
 namespace orvel {
 
 MainWindowServices MainWindowServices::host()
@@ -79,6 +86,7 @@ frmMain::frmMain(const MainWindowServices& services, QWidget* parent)
     , File2(*services.fs)
     , m_services(services)
 {
+    initMainWindowResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orvel File Rename"));
     // Fixed single border: no maximise button and no resizing.
@@ -164,7 +172,10 @@ void frmMain::createControls()
     lblFolder = place(new QLabel(QStringLiteral("Sub Folders  : 0"), c), "lblFolder", 120, 2880, 2535, 255);
     lblFiles = place(new QLabel(QStringLiteral("Files  : 0"), c), "lblFiles", 120, 3240, 2535, 255);
 
-    ProgressBar1 = place(new QWidget(c), "ProgressBar1", 120, 3720, 5295, 255);
+    // The progress bar comes up with the settings saved for it with the window.
+    ProgressBar1 = CreateFromSavedProperties(QStringLiteral(":/main_window/ProgressBar1.ini"), c);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->move(twipsToPixels(120), twipsToPixels(3720));
 
     lblStatus = place(new QLabel(c), "lblStatus", 120, 4080, 5295, 375);
     setTextColor(lblStatus, QColor(0, 0, 255));
@@ -280,6 +291,15 @@ void frmMain::closeEvent(QCloseEvent* event)
 {
     // Closing asks nothing; the other windows of the program stay open and the
     // process ends with the last of them.
+    if (m_running) {
+        // The close arrived while a run let window events through: the run stops at
+        // its next step, nothing half done, and then closes the window itself.
+        m_closePending = true;
+        CancelRequested = true;
+        hide();
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

@@ -3,6 +3,7 @@
 #include "engine/CaseConversion.h"
 #include "main_window/FileList.h"
 #include "main_window/ListControls.h"
+#include "progress_bar/MProgress.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -59,7 +60,7 @@ public:
     QPushButton* cmdALL;
     QLabel* lblFolder;
     QLabel* lblFiles;
-    QWidget* ProgressBar1;
+    MProgress* ProgressBar1;
     QLabel* lblStatus;
     QCheckBox* ckTop;
     QLineEdit* txtDirectory;
@@ -110,6 +111,14 @@ public:
     void AddRecentFolder(const QString& folder);
     void LoadRecentMenu();
     void ReportNotChanged();
+    void SearchFiles();
+    void RenameCurrentFolder();
+    void RenameFolderTree();
+    void DisableNavigation();
+    void EnableNavigation();
+
+    // True while Rename All runs (it lets window events through while it searches).
+    bool isRunning() const { return m_running; }
 
     // How "Exit" ends the process; tests replace it.
     std::function<void()> endProcess;
@@ -145,8 +154,16 @@ private:
     void createMenus();
     void syncFolder();
 
+    void countFile();
+    void showCounts();
+    void followRenamedFolder(const QString& newPath);
+
     MainWindowServices m_services;
     QWidget* m_client;
+    bool m_running = false;      // a Rename All is in progress
+    bool m_closePending = false; // the window was closed while it ran
+    qint64 m_files = 0;          // txtFiles and txtFolders as numbers, while a run counts
+    qint64 m_folders = 0;
 };
 
 } // namespace orvel

@@ -69,6 +69,9 @@ void frmMain::File1_DblClick()
 
 void frmMain::Label1_OLEDragDrop(const QMimeData* data)
 {
+    // A run's folder must not change under it while it lets window events through.
+    if (m_running)
+        return;
     bool opened = false;
     if (data && data->hasUrls() && !data->urls().isEmpty() && data->urls().constFirst().isLocalFile()) {
         QString first = data->urls().constFirst().toLocalFile();

@@ -79,7 +79,7 @@ void frmMain::mnuFile_Click()
 
 void frmMain::mnuRecentSub_Click(int index)
 {
-    if (index < 1 || index > 3)
+    if (index < 1 || index > 3 || m_running)
         return;
     const QString folder = mnuRecentSub[index]->data().toString();
     if (folder.isEmpty())

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace orvel::test {
 
@@ -23,11 +24,14 @@ public:
                 Button defaultButton) override
     {
         shown.append({text, title, icon, buttons, defaultButton});
+        if (onShow)
+            onShow(shown.last());
         return answers.isEmpty() ? defaultButton : answers.takeFirst();
     }
 
     QList<Shown> shown;
     QList<Button> answers;
+    std::function<void(const Shown&)> onShow; // runs while the box would be up
 };
 
 } // namespace orvel::test
