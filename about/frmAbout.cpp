@@ -69,7 +69,8 @@ frmAbout::frmAbout(QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setFixedSize(twipsSize(5235, 4905));
     setModal(false);
-    QFont tahoma(QStringLiteral("Tahoma"));
+    QFont tahoma;
+    tahoma.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
     tahoma.setStyleHint(QFont::SansSerif);
     tahoma.setPointSizeF(8.25);
     setFont(tahoma);

@@ -19,10 +19,23 @@ const QColor kBannerRest(255, 0, 0);
 
 QFont bannerFont(qreal points)
 {
-    QFont f(QStringLiteral("Times New Roman"));
-    // Without that face, fontconfig's nearest serif stands in.
+    // Where the named face is missing, a metric-alike or the system's serif stands in.
+    QFont f;
+    f.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                   QStringLiteral("DejaVu Serif")});
     f.setStyleHint(QFont::Serif);
     f.setPointSizeF(points);
+    return f;
+}
+
+// The face the window's text was laid out for; the help text wraps less with it.
+QFont windowFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSizeF(8.25);
     return f;
 }
 
@@ -37,6 +50,7 @@ frmhelp::frmhelp(QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setFixedSize(twipsSize(5565, 6495));
     setModal(false);
+    setFont(windowFont());
 
     buildTitleBanner();
 
