@@ -29,5 +29,14 @@ bench: build
 	cmake --build $(BUILD_DIR) --target benchmarks
 	@bash scripts/run-benchmarks.sh $(BUILD_DIR)
 
+# Installs under CMake's prefix (/usr/local unless PREFIX=... says otherwise); a
+# system-wide install needs root: `sudo make install`.
+install: build
+	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package, written into $(BUILD_DIR).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
 clean:
 	rm -rf $(BUILD_DIR)

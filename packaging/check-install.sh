@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Installs the build in $1 into a scratch prefix and checks what lands there; $2 is
+# the project's version.
+set -euo pipefail
+build=${1:?usage: check-install.sh <build dir> <version>}
+version=${2:?usage: check-install.sh <build dir> <version>}
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+app_id=com.example.OrvelFileRename
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+expect_file() {
+  if [ -f "$prefix/$1" ]; then echo "ok: $1"; else fail "missing $1"; fi
+}
+
+# A PNG's width and height are the big-endian words at bytes 16 and 20.
+png_size() {
+  local w h
+  w=$(od -An -tu1 -j16 -N4 "$1" | awk '{print $1*16777216 + $2*65536 + $3*256 + $4}')
+  h=$(od -An -tu1 -j20 -N4 "$1" | awk '{print $1*16777216 + $2*65536 + $3*256 + $4}')
+  echo "${w}x${h}"
+}
+
+expect_file bin/orvel-file-rename
+[ -x "$prefix/bin/orvel-file-rename" ] || fail "bin/orvel-file-rename is not executable"
+expect_file share/applications/$app_id.desktop
+expect_file share/metainfo/$app_id.metainfo.xml
+expect_file share/icons/hicolor/scalable/apps/orvel-file-rename.svg
+for size in 16 22 24 32 48 64 128 256; do
+  icon=share/icons/hicolor/${size}x${size}/apps/orvel-file-rename.png
+  expect_file "$icon"
+  if [ -f "$prefix/$icon" ]; then
+    actual=$(png_size "$prefix/$icon")
+    [ "$actual" = "${size}x${size}" ] || fail "$icon is $actual"
+  fi
+done
+
+desktop=$prefix/share/applications/$app_id.desktop
+if [ -f "$desktop" ]; then
+  grep -qx 'Name=Orvel File Rename' "$desktop" || fail "desktop entry: wrong Name"
+  # The program takes no arguments, so the entry passes none.
+  grep -qx 'Exec=orvel-file-rename' "$desktop" || fail "desktop entry: Exec must be the bare program"
+  grep -qx 'Icon=orvel-file-rename' "$desktop" || fail "desktop entry: Icon does not name the installed icon"
+fi
+metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
+if [ -f "$metainfo" ]; then
+  grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
+    fail "metainfo: launchable does not name the desktop entry"
+  grep -q "<release version=\"$version\"" "$metainfo" ||
+    fail "metainfo: no release entry for the project version"
+fi
+
+# Nothing else: a stray file would end up in the package too.
+unexpected=$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -vE \
+  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png))$" || true)
+[ -z "$unexpected" ] || fail "unexpected files installed: $unexpected"
+
+if command -v desktop-file-validate >/dev/null; then
+  out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
+  [ -z "$out" ] || echo "desktop-file-validate says: $out"
+  echo "ok: desktop-file-validate"
+else
+  echo "skipped: desktop-file-validate is not installed"
+fi
+if command -v appstreamcli >/dev/null; then
+  out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
+  echo "ok: appstreamcli validate"
+else
+  echo "skipped: appstreamcli is not installed"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+echo "all install checks passed"
