@@ -118,6 +118,10 @@ void TestValueEvents::newControlHasTheDefaults()
     QCOMPARE(bar.Vertical(), false);
     QCOMPARE(bar.Interval(), 1);
     QCOMPARE(bar.property("Value").value<Currency>(), Currency(0)); // the default member is a property
+    const QMetaObject* meta = bar.metaObject();
+    const int info = meta->indexOfClassInfo("Description:CustomCaption");
+    QVERIFY(info >= 0);
+    QCOMPARE(QString::fromUtf8(meta->classInfo(info).value()), QStringLiteral("Sets object's custom \"Done!\" text."));
 }
 
 void TestValueEvents::halfWayGivesFiftyPercentAndOneChange()
