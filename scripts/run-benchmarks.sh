@@ -5,7 +5,7 @@ build=${1:-build}
 shopt -s nullglob
 found=0
 for b in "$build"/bench/bench_*; do
-  [ -x "$b" ] || continue
+  [ -f "$b" ] && [ -x "$b" ] || continue
   found=1
   echo "== $(basename "$b")"
   QT_QPA_PLATFORM=offscreen "$b"

@@ -3,14 +3,17 @@
 
 xvfb_start() {
   command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "SKIP: Xvfb or xdotool missing"; exit 0; }
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && return 0; [ -e "/tmp/.X11-unix/X$n" ] && sleep 0.2 && return 0; sleep 0.05; done
-  done
-  echo "FAIL: no X server could be started"; exit 1
+  # Xvfb picks a free display itself and writes its number once it accepts clients.
+  local fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local n=""
+  read -r -t 20 n <"$fifo"
+  rm -f "$fifo"
+  [ -n "$n" ] || fail "no X server could be started"
+  export DISPLAY=":$n"
 }
 
 # A private runtime and configuration folder: the instance lock and the settings of
@@ -25,7 +28,7 @@ private_home() {
 cleanup() {
   [ -n "${pids:-}" ] && kill $pids 2>/dev/null
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
-  [ -n "${work:-}" ] && rm -rf "$work"
+  [ -n "${work:-}" ] && [ -z "${KEEP_WORK:-}" ] && rm -rf "$work"
   return 0
 }
 
