@@ -109,6 +109,8 @@ public:
     void UpdateSelectedState();
     void ResetRunDisplay();
     void AddRecentFolder(const QString& folder);
+    // After a folder was renamed: its recent entry, if it has one, takes the new text.
+    void RenameRecentFolder(const QString& oldText, const QString& newText);
     void LoadRecentMenu();
     void ReportNotChanged();
     void SearchFiles();

@@ -54,6 +54,18 @@ void frmMain::AddRecentFolder(const QString& folder)
     }
 }
 
+void frmMain::RenameRecentFolder(const QString& oldText, const QString& newText)
+{
+    // The entry keeps its place; only its letters follow the folder's new name.
+    SettingsStore& store = *m_services.settings;
+    for (int i = 1; i <= 3; ++i) {
+        if (store.read(kApplication, kSection, keyOf(i)) == oldText) {
+            store.write(kApplication, kSection, keyOf(i), newText);
+            setCaption(mnuRecentSub[i], newText);
+        }
+    }
+}
+
 void frmMain::LoadRecentMenu()
 {
     const SettingsStore& store = *m_services.settings;

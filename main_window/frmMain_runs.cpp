@@ -68,14 +68,8 @@ void frmMain::cmdSELECTED_Click()
     if (out.anySelected)
         txtNAME->setText(out.workingName);
 
-    // Show the new names. Where the open folder itself was renamed, the lists and
-    // texts move to its new name: the old one no longer exists where case matters.
-    if (out.renamedFolder && *out.renamedFolder != Dir1->Path() && Dir1->setPath(*out.renamedFolder)) {
-        // The folder list's change has re-read the file list and the texts.
-    } else {
-        File1->Refresh();
-        Dir1->Refresh();
-    }
+    // Show the new names; where the open folder itself was renamed, at its new name.
+    followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     UpdateSelectedState();
     if (!lstCantRename.isEmpty())
         ReportNotChanged();
@@ -186,10 +180,14 @@ void frmMain::showCounts()
 
 void frmMain::followRenamedFolder(const QString& newPath)
 {
-    // Where letter case matters the old name no longer exists: the lists and texts
-    // move to the new one (the folder list's change re-reads them).
-    if (newPath != Dir1->Path() && Dir1->setPath(newPath))
+    // Where letter case matters the old name no longer exists: the lists, the texts
+    // and the recent-folders entry move to the new one (the folder list's change
+    // re-reads the lists and texts).
+    const QString oldPath = Dir1->Path();
+    if (newPath != oldPath && Dir1->setPath(newPath)) {
+        RenameRecentFolder(DirectoryText(oldPath), DirectoryText(newPath));
         return;
+    }
     File1->Refresh();
     Dir1->Refresh();
 }
@@ -217,12 +215,7 @@ void frmMain::RenameCurrentFolder()
     }
     if (renamed && File1->Path() == txtSubDirectory)
         txtSubDirectory = *renamed;
-    if (renamed)
-        followRenamedFolder(folder);
-    else {
-        File1->Refresh();
-        Dir1->Refresh();
-    }
+    followRenamedFolder(folder);
 }
 
 void frmMain::RenameFolderTree()
@@ -233,8 +226,7 @@ void frmMain::RenameFolderTree()
         return;
 
     const RunOptions options{chkRenameFile->isChecked(), chkRenameFolder->isChecked(), SelectedCase()};
-    const QString openBefore = Dir1->Path();
-    QString openFolder = openBefore;
+    QString openFolder = Dir1->Path();
     QString working;
     bool anyFile = false;
     for (qsizetype i = 0; i < folders.size(); ++i) {
@@ -264,12 +256,7 @@ void frmMain::RenameFolderTree()
     lblFiles->show();
     EnableNavigation();
     lblStatus->setText(QStringLiteral("Renamed done !!"));
-    if (openFolder != openBefore)
-        followRenamedFolder(openFolder);
-    else {
-        File1->Refresh();
-        Dir1->Refresh();
-    }
+    followRenamedFolder(openFolder);
     txtSubDirectory = Dir1->Path();
 }
 

@@ -11,10 +11,12 @@
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace orvel;
@@ -376,6 +378,60 @@ private slots:
         w.cmdALL->click();
         QCOMPARE(fs.renames.size(), 2); // each file once
         QCOMPARE(w.lblFiles->text(), QStringLiteral("Files : 2"));
+    }
+
+    void strangeEntriesAreReportedAndKept()
+    {
+        // A name that is not UTF-8, an immutable file and an unreadable folder: the run
+        // goes on, each refused item is reported, nothing is lost.
+        FaultyFileSystem fs;
+        MainWindowFixture fx(&fs);
+        fx.touch(QStringLiteral("tree/NORMAL.TXT"));
+        fx.touch(QStringLiteral("tree/LOCKED.TXT"));
+        fx.touch(QStringLiteral("tree/closed/HIDDEN AWAY.TXT"));
+        const QByteArray raw = QFile::encodeName(fx.path(QStringLiteral("tree/"))) + "BAD\xff NAME.TXT";
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const QByteArray locked = QFile::encodeName(fx.path(QStringLiteral("tree/LOCKED.TXT")));
+        const bool immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), QString::fromLocal8Bit(locked)}) == 0;
+        fs.failedListings.insert(fx.path(QStringLiteral("tree/closed")));
+        fx.services.startFolder = fx.path(QStringLiteral("tree"));
+        frmMain& w = fx.open();
+        w.Check1->setChecked(true);
+        w.cmdALL->click();
+        if (immutable)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), QString::fromLocal8Bit(locked)});
+
+        QVERIFY(QFileInfo::exists(fx.path(QStringLiteral("tree/Normal.txt"))));
+        QVERIFY(::access(raw.constData(), F_OK) == 0); // kept its bytes
+        QVERIFY(QFileInfo::exists(fx.path(QStringLiteral("tree/closed/HIDDEN AWAY.TXT"))));
+        QStringList expected{fx.path(QStringLiteral("tree/BAD\uFFFD NAME.TXT"))};
+        if (immutable)
+            expected << fx.path(QStringLiteral("tree/LOCKED.TXT"));
+        QStringList reported = w.lstCantRename;
+        reported.sort();
+        expected.sort();
+        QCOMPARE(reported, expected);
+        QCOMPARE(fx.messages.shown.size(), 1);
+        if (!immutable)
+            QWARN("chattr +i is not available here: the immutable file was not tried");
+    }
+
+    void theRecentEntryFollowsARenamedStartFolder()
+    {
+        MainWindowFixture fx;
+        fx.touch(QStringLiteral("my PROJECT/a.txt"));
+        fx.services.startFolder = fx.path(QStringLiteral("my PROJECT"));
+        frmMain& w = fx.open();
+        w.chkRenameFolder->setChecked(true);
+        w.Check1->setChecked(true);
+        w.cmdALL->click();
+        QCOMPARE(fx.settings->read("Orvel Rename", "recent", "file1"), fx.path(QStringLiteral("My Project/")));
+        w.LoadRecentMenu();
+        w.Dir1->setPath(fx.dir.path());
+        w.mnuRecentSub[1]->trigger();
+        QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("My Project")));
     }
 
     void aFileThatVanishesMidRunIsReported()
