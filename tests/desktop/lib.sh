@@ -47,4 +47,8 @@ windows_titled() {
 window_width() { xwininfo -id "$1" | awk '/Width:/{print $2}'; }
 window_height() { xwininfo -id "$1" | awk '/Height:/{print $2}'; }
 
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  for log in "${work:-/nonexistent}"/*.log; do [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }; done
+  exit 1
+}

@@ -45,6 +45,26 @@ QStringList renamedFrom(const FaultyFileSystem& fs, const QString& root)
     return paths;
 }
 
+// A click on the window's cancel link, delivered at the run's next yield.
+void clickCancelAtNextYield(frmMain& w)
+{
+    QMetaObject::invokeMethod(w.lblCancel, [&w] { QTest::mouseClick(w.lblCancel, Qt::LeftButton); },
+                              Qt::QueuedConnection);
+}
+
+// A tree start/ONE.TXT with sub-folders, Rename folder and Include subfolders
+// ticked, through a file system double.
+frmMain& openTree(MainWindowFixture& fx, const QStringList& files)
+{
+    for (const QString& f : files)
+        fx.touch(f);
+    fx.services.startFolder = fx.path(QStringLiteral("start"));
+    frmMain& w = fx.open();
+    w.chkRenameFolder->setChecked(true);
+    w.Check1->setChecked(true);
+    return w;
+}
+
 } // namespace
 
 class TestRenameAll : public QObject {
@@ -277,19 +297,12 @@ private slots:
         // stops short, and the run renames the start folder and its own files only.
         FaultyFileSystem fs;
         MainWindowFixture fx(&fs);
-        fx.touch(QStringLiteral("start/ONE.TXT"));
-        fx.touch(QStringLiteral("start/a/TWO.TXT"));
-        fx.touch(QStringLiteral("start/b/THREE.TXT"));
-        fx.services.startFolder = fx.path(QStringLiteral("start"));
-        frmMain& w = fx.open();
-        w.chkRenameFolder->setChecked(true);
-        w.Check1->setChecked(true);
+        frmMain& w = openTree(fx, {"start/ONE.TXT", "start/a/TWO.TXT", "start/b/THREE.TXT"});
         bool posted = false;
         fs.beforeList = [&](const QString&) {
-            if (posted)
-                return;
+            if (!posted)
+                clickCancelAtNextYield(w);
             posted = true;
-            QMetaObject::invokeMethod(w.lblCancel, [&w] { QTest::mouseClick(w.lblCancel, Qt::LeftButton); }, Qt::QueuedConnection);
         };
         w.cmdALL->click();
         QCOMPARE(w.List2.size(), 1);
@@ -304,20 +317,13 @@ private slots:
     {
         FaultyFileSystem fs;
         MainWindowFixture fx(&fs);
-        fx.touch(QStringLiteral("start/ONE.TXT"));
-        fx.touch(QStringLiteral("start/a/TWO.TXT"));
-        fx.touch(QStringLiteral("start/a/deep/THREE.TXT"));
-        fx.services.startFolder = fx.path(QStringLiteral("start"));
-        frmMain& w = fx.open();
-        w.chkRenameFolder->setChecked(true);
-        w.Check1->setChecked(true);
+        frmMain& w = openTree(fx, {"start/ONE.TXT", "start/a/TWO.TXT", "start/a/deep/THREE.TXT"});
         // Once the search is over, the next yield is the folder collection's first.
         bool posted = false;
         fs.beforeList = [&](const QString&) {
             if (!posted && w.lblStatus->text() == QStringLiteral("Renaming... Please wait.")) {
                 posted = true;
-                QMetaObject::invokeMethod(w.lblCancel, [&w] { QTest::mouseClick(w.lblCancel, Qt::LeftButton); },
-                                          Qt::QueuedConnection);
+                clickCancelAtNextYield(w);
             }
         };
         w.cmdALL->click();
