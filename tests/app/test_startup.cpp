@@ -14,42 +14,46 @@
 using namespace orvel;
 using namespace orvel::test;
 
+namespace {
+QList<frmMain*> mainWindows()
+{
+    QList<frmMain*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* m = qobject_cast<frmMain*>(w))
+            found << m;
+    return found;
+}
+} // namespace
+
 class TestStartup : public QObject {
     Q_OBJECT
 
 private slots:
-    void aSecondInstanceIsRefusedWithTheMessage()
+    void oneInstanceAtATime()
     {
         QTemporaryDir dir;
         const QString lock = dir.filePath(QStringLiteral("instance.lock"));
-        SingleInstance first(lock);
-        QVERIFY(first.tryAcquire());
-
-        SingleInstance second(lock);
         RecordingMessageBoxes messages;
-        QVERIFY(!StartUp(second, messages));
-        QCOMPARE(messages.shown.size(), 1);
-        const auto& m = messages.shown.first();
-        QCOMPARE(m.text, QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"));
-        QCOMPARE(m.title, QStringLiteral("Orvel File Rename"));
-        QCOMPARE(m.icon, MessageBoxes::Icon::Information);
-        QCOMPARE(m.buttons, int(MessageBoxes::Ok));
-        // No window was loaded.
-        for (QWidget* w : QApplication::topLevelWidgets())
-            QVERIFY(!qobject_cast<frmMain*>(w));
-        // The first instance still holds its lock.
-        SingleInstance third(lock);
-        QVERIFY(!third.tryAcquire());
-    }
-
-    void theLockIsFreeOnceItsHolderIsGone()
-    {
-        QTemporaryDir dir;
-        const QString lock = dir.filePath(QStringLiteral("instance.lock"));
         {
             SingleInstance first(lock);
-            QVERIFY(first.tryAcquire());
+            QVERIFY(StartUp(first, messages));
+            QVERIFY(messages.shown.isEmpty());
+            QCOMPARE(mainWindows().size(), 1);
+            frmMain* window = mainWindows().first();
+            QVERIFY(window->isVisible() && window->testAttribute(Qt::WA_DeleteOnClose));
+
+            // A second start shows the message, loads no window and leaves the first alone.
+            SingleInstance second(lock);
+            QVERIFY(!StartUp(second, messages));
+            QCOMPARE(messages.shown.size(), 1);
+            QCOMPARE(messages.shown[0].text, QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"));
+            QCOMPARE(messages.shown[0].title, QStringLiteral("Orvel File Rename"));
+            QCOMPARE(messages.shown[0].icon, MessageBoxes::Icon::Information);
+            QCOMPARE(messages.shown[0].buttons, int(MessageBoxes::Ok));
+            QCOMPARE(mainWindows().size(), 1);
+            window->close();
         }
+        // Once its holder is gone, the lock is free again.
         SingleInstance next(lock);
         QVERIFY(next.tryAcquire());
     }
@@ -68,26 +72,8 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(QByteArray::number(pid) + "\norvel-file-rename\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         f.close();
-
         SingleInstance next(lock);
         QVERIFY(next.tryAcquire());
-    }
-
-    void startUpOpensTheMainWindow()
-    {
-        QTemporaryDir dir;
-        SingleInstance instance(dir.filePath(QStringLiteral("instance.lock")));
-        RecordingMessageBoxes messages;
-        QVERIFY(StartUp(instance, messages));
-        QVERIFY(messages.shown.isEmpty());
-        frmMain* window = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* m = qobject_cast<frmMain*>(w))
-                window = m;
-        QVERIFY(window);
-        QVERIFY(window->isVisible());
-        QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
-        window->close();
     }
 };
 
