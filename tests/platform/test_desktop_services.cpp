@@ -2,252 +2,111 @@
 
 #include "tests/support/XdgSandbox.h"
 
-#include <QFile>
 #include <QtTest>
 
 using namespace orvel;
 using orvel::test::XdgSandbox;
 
-Q_DECLARE_METATYPE(std::optional<QStringList>)
+using Files = QList<QPair<QString, QString>>; // sandbox path, text appended to it
+Q_DECLARE_METATYPE(Files)
+
+static QString entry(const QString& extra = {})
+{
+    return "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=sh %u\n" + extra;
+}
+static QString defaults(const QString& ids) { return "[Default Applications]\ntext/html=" + ids + "\n"; }
 
 class TestDesktopServices : public QObject {
     Q_OBJECT
-private:
-    static QString idOf(const std::optional<DesktopEntry>& e) { return e ? e->id : QString(); }
-
 private slots:
-    void splitExecLine_data()
-    {
-        QTest::addColumn<QString>("exec");
-        QTest::addColumn<std::optional<QStringList>>("words");
-        QTest::newRow("plain") << "firefox %u" << std::optional<QStringList>({"firefox", "%u"});
-        QTest::newRow("blanks between words") << "a   b\tc" << std::optional<QStringList>({"a", "b", "c"});
-        QTest::newRow("quoted path with blanks")
-            << "\"/opt/My Browser/run\" --new %U"
-            << std::optional<QStringList>({"/opt/My Browser/run", "--new", "%U"});
-        QTest::newRow("escapes inside quotes")
-            << "sh \"a \\\"b\\\" \\$c \\`d\\` \\\\e\""
-            << std::optional<QStringList>({"sh", "a \"b\" $c `d` \\e"});
-        QTest::newRow("quotes join a word") << "x --opt=\"a b\"c" << std::optional<QStringList>({"x", "--opt=a bc"});
-        QTest::newRow("empty quoted word") << "x \"\"" << std::optional<QStringList>({"x", ""});
-        QTest::newRow("unterminated quote") << "x \"abc" << std::optional<QStringList>();
-    }
-    void splitExecLine()
-    {
-        QFETCH(QString, exec);
-        QFETCH(std::optional<QStringList>, words);
-        QCOMPARE(SplitExecLine(exec), words);
-    }
-
+    // How an Exec line becomes a program and its arguments: quoting, then field codes.
     void commandForUrl_data()
     {
         QTest::addColumn<QString>("exec");
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started
         const QString u = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
         QTest::newRow("single url code") << "sh %u" << QStringList{u};
-        QTest::newRow("list code after an option") << "sh --new-window %U" << QStringList{"--new-window", u};
-        QTest::newRow("file code") << "sh %f" << QStringList{u};
+        QTest::newRow("blanks and tabs between words") << "sh   --new-window\t%U" << QStringList{"--new-window", u};
+        QTest::newRow("quoted words and their escapes")
+            << "\"sh\" \"a \\\"b\\\" \\$c \\`d\\` \\\\e\" %f" << QStringList{"a \"b\" $c `d` \\e", u};
+        QTest::newRow("quotes join a word") << "sh --o=\"a b\"c %F" << QStringList{"--o=a bc", u};
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
-        QTest::newRow("icon code") << "sh %i %u" << QStringList{"--icon", "web-browser", u};
-        QTest::newRow("deprecated codes vanish") << "sh %d %D %n %N %v %m %u" << QStringList{u};
-        QTest::newRow("percent sign") << "sh 100%% %u" << QStringList{"100%", u};
-        QTest::newRow("name and entry path") << "sh %c %k" << QStringList{"Stand-in", "/x/stand-in.desktop", u};
+        QTest::newRow("icon, name and entry path") << "sh %i %c %k %u"
+            << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
+        QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
+        QTest::newRow("unterminated quote") << "sh \"abc %u" << QStringList();
+        QTest::newRow("program missing") << "/nonexistent/browser %u" << QStringList();
     }
     void commandForUrl()
     {
         QFETCH(QString, exec);
         QFETCH(QStringList, arguments);
-        DesktopEntry entry;
-        entry.name = QStringLiteral("Stand-in");
-        entry.filePath = QStringLiteral("/x/stand-in.desktop");
-        entry.icon = QStringLiteral("web-browser");
-        entry.exec = exec;
-        const auto command = CommandForUrl(entry, QStringLiteral("https://www.example.com/a b?x=1&y=%41"));
-        QVERIFY(command);
-        QCOMPARE(command->program, ResolveExecutable(QStringLiteral("sh")));
-        QVERIFY(command->program.startsWith(u'/'));
-        QCOMPARE(command->arguments, arguments);
+        DesktopEntry e{"stand-in.desktop", "/x/stand-in.desktop", "Stand-in", "web-browser", exec, {}};
+        const auto command = CommandForUrl(e, QStringLiteral("https://www.example.com/a b?x=1&y=%41"));
+        QCOMPARE(command ? command->arguments : QStringList(), arguments);
+        if (command)
+            QCOMPARE(command->program, QStandardPaths::findExecutable("sh"));
     }
 
-    void commandForUrlNeedsAnExistingProgram()
+    // Which registration answers for text/html. Every row finds a.desktop to
+    // d.desktop and vendor/sub.desktop installed in share/applications.
+    void defaultApplication_data()
     {
-        DesktopEntry entry;
-        entry.exec = QStringLiteral("/nonexistent/browser %u");
-        QVERIFY(!CommandForUrl(entry, QStringLiteral("https://example.com")));
-        entry.exec = QStringLiteral("no-such-program-anywhere %u");
-        QVERIFY(!CommandForUrl(entry, QStringLiteral("https://example.com")));
-        entry.exec = QStringLiteral("\"unterminated %u");
-        QVERIFY(!CommandForUrl(entry, QStringLiteral("https://example.com")));
+        QTest::addColumn<Files>("files");
+        QTest::addColumn<QString>("id"); // empty: nothing registered
+        QTest::addColumn<QString>("desktop"); // XDG_CURRENT_DESKTOP
+        auto row = [](const char* name, const Files& f, const char* id, const char* desktop = "") {
+            QTest::newRow(name) << f << QString(id) << QString(desktop);
+        };
+        const QString sys = "share/applications/mimeapps.list", usr = "data/applications/mimeapps.list",
+                      etc = "etc-xdg/mimeapps.list", home = "config/mimeapps.list", apps = "share/applications/";
+        row("nothing registered", {}, "");
+        row("user data beats system data", {{sys, defaults("a.desktop;")}, {usr, defaults("b.desktop")}}, "b.desktop");
+        row("configuration beats data", {{usr, defaults("b.desktop")}, {etc, defaults("c.desktop")}}, "c.desktop");
+        row("user configuration first", {{etc, defaults("c.desktop")}, {home, defaults("d.desktop")}}, "d.desktop");
+        const Files perDesktop{{home, defaults("a.desktop")}, {"config/somedesk-mimeapps.list", defaults("b.desktop")}};
+        row("desktop's own list first", perDesktop, "b.desktop", "Other:SomeDesk");
+        row("other desktop's list ignored", perDesktop, "a.desktop", "Other");
+        const Files unusable{{apps + "gone.desktop", entry().replace("sh %u", "/nonexistent/browser")},
+                             {apps + "tryexec.desktop", entry("TryExec=/nonexistent/check\n")},
+                             {apps + "hidden.desktop", entry("Hidden=true\n")},
+                             {apps + "link.desktop", "[Desktop Entry]\nType=Link\nURL=https://x.org\nExec=sh\n"},
+                             {home, defaults("missing.desktop;gone.desktop;tryexec.desktop;hidden.desktop;link.desktop")}};
+        row("unusable entries skipped", unusable, "");
+        row("then a less important file has its say", unusable + Files{{sys, defaults("b.desktop")}}, "b.desktop");
+        row("user entry hides the system one",
+            {{home, defaults("a.desktop")}, {"data/applications/a.desktop", entry("Hidden=true\n")}}, "");
+        row("id of an entry in a sub-folder", {{home, defaults("vendor-sub.desktop")}}, "vendor-sub.desktop");
+        const Files declares{{apps + "e.desktop", entry("MimeType=text/plain;text/html;\n")}};
+        row("no default: a declared type", declares, "e.desktop");
+        row("removed association", declares + Files{{home, "[Removed Associations]\ntext/html=e.desktop\n"}}, "");
+        row("added association", {{usr, "[Added Associations]\ntext/html=b.desktop\n"}}, "b.desktop");
     }
-
-    void nothingRegistered()
+    void defaultApplication()
     {
+        QFETCH(Files, files);
+        QFETCH(QString, id);
+        QFETCH(QString, desktop);
         XdgSandbox box;
-        QVERIFY(box.isValid());
-        QVERIFY(!DefaultApplicationForMimeType(QStringLiteral("text/html")));
-    }
-
-    void defaultsFollowTheOrderOfTheFiles()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "system.desktop", prog + " %u");
-        box.addDesktopEntry(box.dataHome(), "mine.desktop", prog + " %u");
-        box.addDesktopEntry(box.dataDir(), "shared.desktop", prog + " %u");
-
-        // Data folders only: the user's data folder ranks above the system's.
-        XdgSandbox::addMimeappsLine(box.dataDir() + "/applications/mimeapps.list",
-                                    "Default Applications", "text/html", "system.desktop;");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("system.desktop"));
-        XdgSandbox::addMimeappsLine(box.dataHome() + "/applications/mimeapps.list",
-                                    "Default Applications", "text/html", "mine.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("mine.desktop"));
-        // Configuration beats data; the system configuration folder comes after the user's.
-        XdgSandbox::addMimeappsLine(box.configDir() + "/mimeapps.list",
-                                    "Default Applications", "text/html", "shared.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("shared.desktop"));
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list",
-                                    "Default Applications", "text/html", "system.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("system.desktop"));
-        // Another type is not affected.
-        QVERIFY(!DefaultApplicationForMimeType("text/plain"));
-    }
-
-    void desktopSpecificListComesFirst()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "generic.desktop", prog + " %u");
-        box.addDesktopEntry(box.dataDir(), "special.desktop", prog + " %u");
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list",
-                                    "Default Applications", "text/html", "generic.desktop");
-        XdgSandbox::addMimeappsLine(box.configHome() + "/somedesk-mimeapps.list",
-                                    "Default Applications", "text/html", "special.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("generic.desktop"));
-        box.setEnv("XDG_CURRENT_DESKTOP", "Other:SomeDesk");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("special.desktop"));
-    }
-
-    void unusableEntriesAreSkipped()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "gone.desktop", "/nonexistent/browser %u");
-        box.addDesktopEntry(box.dataDir(), "tryexec.desktop", prog + " %u", "TryExec=/nonexistent/check\n");
-        box.addDesktopEntry(box.dataDir(), "hidden.desktop", prog + " %u", "Hidden=true\n");
-        box.writeFile(box.dataDir() + "/applications/link.desktop",
-                      "[Desktop Entry]\nType=Link\nURL=https://example.com\nExec=" + prog.toUtf8() + "\n");
-        box.addDesktopEntry(box.dataDir(), "good.desktop", prog + " %u");
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list", "Default Applications",
-                                    "text/html", "missing.desktop;gone.desktop;tryexec.desktop;hidden.desktop;link.desktop");
-        QVERIFY(!DefaultApplicationForMimeType("text/html"));
-        // A less important file still gets its say when the first one names nothing usable.
-        XdgSandbox::addMimeappsLine(box.dataDir() + "/applications/mimeapps.list",
-                                    "Default Applications", "text/html", "good.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("good.desktop"));
-    }
-
-    void userEntryHidesSystemEntryOfTheSameId()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "browser.desktop", prog + " %u");
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list", "Default Applications",
-                                    "text/html", "browser.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("browser.desktop"));
-        box.addDesktopEntry(box.dataHome(), "browser.desktop", prog + " %u", "Hidden=true\n");
-        QVERIFY(!DefaultApplicationForMimeType("text/html"));
-    }
-
-    void idOfAnEntryInASubFolder()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "vendor/browser.desktop", prog + " --x %u");
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list", "Default Applications",
-                                    "text/html", "vendor-browser.desktop");
-        const auto entry = DefaultApplicationForMimeType("text/html");
-        QCOMPARE(idOf(entry), QString("vendor-browser.desktop"));
-        QCOMPARE(entry->exec, prog + " --x %u");
-    }
-
-    void withoutDefaultsAssociationsAndDeclaredTypesCount()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("web"));
-        box.addDesktopEntry(box.dataDir(), "declares.desktop", prog + " %u", "MimeType=text/plain;text/html;\n");
-        box.addDesktopEntry(box.dataDir(), "other.desktop", prog + " %u", "MimeType=image/png;\n");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("declares.desktop"));
-
-        XdgSandbox::addMimeappsLine(box.configHome() + "/mimeapps.list", "Removed Associations",
-                                    "text/html", "declares.desktop");
-        QVERIFY(!DefaultApplicationForMimeType("text/html"));
-
-        box.addDesktopEntry(box.dataDir(), "added.desktop", prog + " %u");
-        XdgSandbox::addMimeappsLine(box.dataHome() + "/applications/mimeapps.list", "Added Associations",
-                                    "text/html", "added.desktop");
-        QCOMPARE(idOf(DefaultApplicationForMimeType("text/html")), QString("added.desktop"));
+        for (const char* name : {"a", "b", "c", "d", "vendor/sub"})
+            box.write(QString("share/applications/%1.desktop").arg(name), entry());
+        for (const auto& [path, text] : files)
+            box.write(path, text);
+        box.setEnv("XDG_CURRENT_DESKTOP", desktop);
+        const auto found = DefaultApplicationForMimeType(QStringLiteral("text/html"));
+        QCOMPARE(found ? found->id : QString(), id);
     }
 
     void desktopEntryValuesAreUnescaped()
     {
         XdgSandbox box;
-        const QString file = box.writeFile(box.root() + "/e.desktop",
-            "# comment\n[Other Group]\nExec=wrong\n[Desktop Entry]\nType=Application\n"
-            "Name=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x %u\nIcon=web\n");
-        const auto entry = ReadDesktopEntry(file);
-        QVERIFY(entry);
-        QCOMPARE(entry->id, QString("e.desktop"));
-        QCOMPARE(entry->name, QString("Two Words"));
-        QCOMPARE(entry->exec, QString("\"/opt/a b/run\" \\\\x %u"));
-        QCOMPARE(SplitExecLine(entry->exec), std::optional<QStringList>({"/opt/a b/run", "\\\\x", "%u"}));
-    }
-
-    void temporaryFolderFollowsTmpdir()
-    {
-        XdgSandbox box;
-        QCOMPARE(TemporaryFolder(), box.tempDir() + u'/');
-        box.setEnv("TMPDIR", QFile::encodeName(box.root() + "/does-not-exist/"));
-        QCOMPARE(TemporaryFolder(), box.root() + "/does-not-exist/");
-        box.unsetEnv("TMPDIR");
-        QCOMPARE(TemporaryFolder(), QString("/tmp/"));
-    }
-
-    void probeFileReplacesAFileButNeverFollowsALink()
-    {
-        XdgSandbox box;
-        const QString probe = box.tempDir() + "/dummy.html";
-        QVERIFY(CreateProbeFile(probe));
-        QVERIFY(QFileInfo(probe).isFile());
-        QVERIFY(RemoveProbeFile(probe));
-        QVERIFY(!QFileInfo::exists(probe));
-
-        box.writeFile(probe, "old content");
-        QVERIFY(CreateProbeFile(probe));
-        QCOMPARE(QFileInfo(probe).size(), 0);
-        QVERIFY(RemoveProbeFile(probe));
-
-        const QString victim = box.writeFile(box.root() + "/victim.txt", "keep me");
-        QVERIFY(QFile::link(victim, probe));
-        QVERIFY(!CreateProbeFile(probe));
-        QFile v(victim);
-        QVERIFY(v.open(QIODevice::ReadOnly));
-        QCOMPARE(v.readAll(), QByteArray("keep me"));
-
-        QVERIFY(!CreateProbeFile(box.root() + "/no-such-folder/dummy.html"));
-        QVERIFY(RemoveProbeFile(box.root() + "/never-made.html"));
-    }
-
-    void startDetachedRunsTheProgramWithItsArguments()
-    {
-        XdgSandbox box;
-        const QString prog = box.addStandIn(QStringLiteral("tool"));
-        QVERIFY(StartDetached({prog, {"one arg", "two"}}));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(box.argsFile("tool")), 10000);
-        QCOMPARE(box.recordedArgs("tool"), QStringList({"one arg", "two"}));
-        QVERIFY(!StartDetached({box.root() + "/missing", {}}));
-        QVERIFY(!StartDetached({}));
+        const auto e = ReadDesktopEntry(box.write("e.desktop", "# note\n[Other]\nExec=wrong\n[Desktop Entry]\n"
+            "Type=Application\nName=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x \"\" %u\n"));
+        QVERIFY(e);
+        QCOMPARE(e->name, QString("Two Words"));
+        // The value escape goes first, the Exec quoting second.
+        QCOMPARE(SplitExecLine(e->exec).value_or(QStringList()), QStringList({"/opt/a b/run", "\\\\x", "", "%u"}));
     }
 };
 
