@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PlatformError.h"
 #include "progress_bar/MProgress.h"
 #include "progress_bar/PictureSurface.h"
 
@@ -7,36 +8,50 @@
 #include <QTest>
 #include <QWidget>
 
-#include <cstdint>
 #include <functional>
 
 namespace orvel::test {
+
+using Setup = std::function<void(MProgress&)>;
 
 // A window holding one progress bar of a given size in pixels, shown offscreen.
 // `before` runs on the bar before the window is shown.
 struct BarHost {
     QWidget window;
-    MProgress* bar = nullptr;
+    MProgress* bar = new MProgress(&window);
+    bool exposed = false;
 
-    explicit BarHost(int width = 100, int height = 20, const std::function<void(MProgress&)>& before = {})
+    explicit BarHost(int width = 100, int height = 20, const Setup& before = {})
     {
         window.resize(width + 20, height + 20);
-        bar = new MProgress(&window);
         bar->setGeometry(10, 10, width, height);
         if (before)
             before(*bar);
         window.show();
-        // Painting reaches the screen once the window is mapped.
-        exposed = QTest::qWaitForWindowExposed(&window);
+        exposed = QTest::qWaitForWindowExposed(&window); // painting reaches the screen once mapped
     }
-    bool exposed = false;
 };
 
-// The colour of a direct colour value, without alpha, as the images compare below.
-inline QRgb rgbOf(std::uint32_t direct)
+constexpr QRgb White = 0xFFFFFF;
+constexpr QRgb Black = 0x000000;
+
+// No fades, white empty part, black filled part: text on BG is black, on FG white.
+inline void plain(MProgress& bar)
 {
-    return 0xFFFFFF & qRgb(static_cast<int>(direct & 0xFF), static_cast<int>((direct >> 8) & 0xFF),
-                static_cast<int>((direct >> 16) & 0xFF));
+    bar.setFade(0);
+    bar.setBackColor(0xFFFFFF);
+    bar.setForeColor(0x000000);
+}
+
+// The number of the PlatformError that `action` throws, 0 if none.
+inline int errorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const PlatformError& e) {
+        return e.number();
+    }
+    return 0;
 }
 
 // What the control shows on screen, composed from its surfaces.
@@ -45,16 +60,12 @@ inline QImage screenOf(MProgress& bar)
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-inline int countPixels(const QImage& image, QRgb colour, QRect area = {})
+inline int countPixels(const QImage& image, QRgb colour)
 {
-    if (area.isNull())
-        area = image.rect();
-    area &= image.rect();
     int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
-                ++n;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
     return n;
 }
 
