@@ -1,92 +1,39 @@
 #include "engine/CancelRequested.h"
 #include "engine/DirRecurse.h"
-#include "platform/FileSystem.h"
-#include "platform/Wildcard.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TempTree.h"
 
 #include <QAbstractEventDispatcher>
-#include <QDir>
-#include <QFile>
-#include <QHash>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <cstring>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
 
 using namespace orvel;
 
 namespace {
 
-// A tree held in memory, keyed by the folder text exactly as a search asks for it.
-class TreeFileSystem : public FileSystem {
+// The real test tree, listed in name order so that a walk's order is known. A walk
+// from a root ("C:\" or "/") is served from the test tree as well.
+class WalkFileSystem : public FaultyFileSystem {
 public:
-    QHash<QString, QList<DirEntry>> folders;
+    QString top;
 
-    std::optional<QList<DirEntry>> list(const QString& folder, const QString& pattern,
-                                        bool withFolders) const override
+    std::optional<QList<DirEntry>> list(const QString& folder, const QString& pattern, bool withFolders) const override
     {
-        const auto it = folders.find(folder);
-        if (it == folders.end())
-            return std::nullopt;
-        const Wildcard wildcard(pattern);
-        QList<DirEntry> out;
-        for (const DirEntry& e : *it)
-            if ((withFolders || e.type == EntryType::File) && wildcard.matches(e.name))
-                out.append(e);
-        return out;
+        QString real = folder.startsWith(top) ? folder : top + folder.mid(folder.startsWith("C:") ? 2 : 0);
+        auto entries = FaultyFileSystem::list(real.replace('\\', '/'), pattern, withFolders);
+        if (entries)
+            std::sort(entries->begin(), entries->end(), [](auto& a, auto& b) { return a.name < b.name; });
+        return entries;
     }
-    EntryType entryType(const QString&) const override { return EntryType::Missing; }
-    bool rename(const QString&, const QString&) override { return false; }
 };
 
-void makeFile(const QString& path)
+// `call`: "folders" for FindFolders, "files <patterns>" for FindFiles, "tree <patterns>" for FindFilesRecursive.
+void row(const char* name, const char* call, const char* start, const char* fault, int yields,
+         const QStringList& expected)
 {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-}
-
-// The visible entries of a folder in the order the directory gives them, read
-// without the code under test.
-QStringList rawEntries(const QString& folder, bool folders)
-{
-    QStringList names;
-    DIR* dir = ::opendir(folder.toUtf8().constData());
-    if (!dir)
-        return names;
-    while (const dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] == '.')
-            continue;
-        struct stat st;
-        if (::lstat((folder + "/" + QString::fromUtf8(e->d_name)).toUtf8().constData(), &st) != 0)
-            continue;
-        if (folders ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode))
-            names << QString::fromUtf8(e->d_name);
-    }
-    ::closedir(dir);
-    return names;
-}
-
-QStringList expectedFolders(const QString& folder)
-{
-    QStringList out{folder};
-    for (const QString& name : rawEntries(folder, true))
-        out += expectedFolders(folder + "/" + name);
-    return out;
-}
-
-QStringList expectedFiles(const QString& folder, const QString& suffix = {})
-{
-    QStringList out;
-    for (const QString& name : rawEntries(folder, false))
-        if (name.endsWith(suffix))
-            out << folder + "/" + name;
-    for (const QString& name : rawEntries(folder, true))
-        out += expectedFiles(folder + "/" + name, suffix);
-    return out;
+    QTest::newRow(name) << QString(call) << QString(start) << QString(fault) << yields << expected;
 }
 
 } // namespace
@@ -94,254 +41,114 @@ QStringList expectedFiles(const QString& folder, const QString& suffix = {})
 class TestDirRecurse : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString m_top;
-    FileSystem& host = hostFileSystem();
+    orvel::test::TempDir m_dir;
+    const QString m_top = m_dir.path() + "/Top";
+    int m_yields = 0;
 
 private slots:
-    // Top holds A (holding A1) and B, files of two kinds, and the things a walk
-    // must leave alone: hidden entries, a FIFO, a link to a folder and a link loop.
+    // Top holds A (holding A1) and B, files of two kinds, and what a walk must leave
+    // alone: hidden entries, a FIFO, a dangling link, a link to a folder and a loop.
     void initTestCase()
     {
-        QVERIFY(m_dir.isValid());
-        m_top = m_dir.path() + "/Top";
-        QDir d;
-        QVERIFY(d.mkpath(m_top + "/A/A1"));
-        QVERIFY(d.mkpath(m_top + "/B"));
-        QVERIFY(d.mkpath(m_top + "/.git/objects"));
-        for (const char* f : {"t1.txt", "t2.doc", "t3.txt", "T4.TXT", "notes", ".hidden.txt", "A/a.txt",
-                              "A/a.doc", "A/A1/deep.txt", "B/b.doc", ".git/objects/o.txt", "B/.hid"})
-            makeFile(m_top + "/" + f);
-        QCOMPARE(::mkfifo((m_top + "/pipe.txt").toUtf8().constData(), 0600), 0);
-        QCOMPARE(::symlink("..", (m_top + "/A/up").toUtf8().constData()), 0);
-        QCOMPARE(::symlink("A", (m_top + "/linkToA").toUtf8().constData()), 0);
-        QCOMPARE(::symlink("nowhere", (m_top + "/dangling.txt").toUtf8().constData()), 0);
+        QVERIFY(orvel::test::makeTree(m_top, {"t1.txt=", "b2.doc=", "T3.TXT=", "notes=", ".hidden.txt=", "A/a.txt=",
+                                              "A/a.doc=", "A/A1/deep.txt=", "B/b.doc=", "B/.hid=", ".git/objects/o=",
+                                              "A/up->..", "linkToA->A", "dangling.txt->nowhere"}));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_top + "/pipe.txt").constData(), 0600), 0);
+        connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this, [this] { ++m_yields; });
     }
-
-    void init() { CancelRequested = false; }
-    void cleanup() { CancelRequested = false; }
 
     void normalizePath_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("windows");
+        QTest::addColumn<QString>("path"); // in Windows syntax unless it starts with '/'
         QTest::addColumn<QString>("expected");
-        QTest::newRow("win: trailing backslash") << R"(C:\Data\)" << true << R"(C:\Data)";
-        QTest::newRow("win: root to designator") << R"(C:\)" << true << "C:";
-        QTest::newRow("win: doubled inside") << R"(C:\Data\\Sub\\)" << true << R"(C:\Data\Sub)";
-        QTest::newRow("win: forward slashes") << "C:/Data/Sub/" << true << R"(C:\Data\Sub\)";
-        QTest::newRow("win: network path") << R"(\\server\share\)" << true << R"(\\server\share)";
-        QTest::newRow("win: three become two") << R"(C:\a\\\b)" << true << R"(C:\a\\b)";
-        QTest::newRow("win: two characters") << "ab" << true << "ab";
-        QTest::newRow("win: designator") << "C:" << true << "C:";
-        QTest::newRow("win: empty") << "" << true << "";
-
-        QTest::newRow("posix: trailing slash") << "/data/" << false << "/data";
-        QTest::newRow("posix: root to empty designator") << "/" << false << "";
-        QTest::newRow("posix: doubled inside") << "/data//sub//" << false << "/data/sub";
-        QTest::newRow("posix: backslash is a name character") << "/data\\sub\\" << false << "/data\\sub\\";
-        QTest::newRow("posix: leading pair folds") << "//server/share/" << false << "/server/share";
-        QTest::newRow("posix: three become two") << "/a///b" << false << "/a//b";
-        QTest::newRow("posix: relative") << "ab" << false << "ab";
-        QTest::newRow("posix: only slashes") << "///" << false << "";
-        QTest::newRow("posix: empty") << "" << false << "";
+        QTest::newRow("win: trailing backslash") << R"(C:\Data\)" << R"(C:\Data)";
+        QTest::newRow("win: root to designator") << R"(C:\)" << "C:";
+        QTest::newRow("win: doubled inside") << R"(C:\Data\\Sub\\)" << R"(C:\Data\Sub)";
+        QTest::newRow("win: forward slashes") << "C:/Data/Sub/" << R"(C:\Data\Sub\)";
+        QTest::newRow("win: network path") << R"(\\server\share\)" << R"(\\server\share)";
+        QTest::newRow("win: three become two") << R"(C:\a\\\b)" << R"(C:\a\\b)";
+        QTest::newRow("win: designator") << "C:" << "C:";
+        QTest::newRow("posix: trailing slash") << "/data/" << "/data";
+        QTest::newRow("posix: root to empty designator") << "/" << "";
+        QTest::newRow("posix: doubled inside") << "/data//sub//" << "/data/sub";
+        QTest::newRow("posix: backslash is a name character") << "/data\\sub\\" << "/data\\sub\\";
+        QTest::newRow("posix: leading pair folds") << "//server/share/" << "/server/share";
+        QTest::newRow("posix: three become two") << "/a///b" << "/a//b";
     }
 
     void normalizePath()
     {
         QFETCH(QString, path);
-        QFETCH(bool, windows);
         QFETCH(QString, expected);
-        QCOMPARE(NormalizePath(path, windows ? PathSyntax::windows() : PathSyntax::posix()), expected);
+        QCOMPARE(NormalizePath(path, path.startsWith('/') ? PathSyntax::posix() : PathSyntax::windows()), expected);
     }
 
-    void findFoldersIsPreOrderWithoutHiddenOrLinks()
+    // Expected paths are written with '/' and "~" for the start folder's designator.
+    void walk_data()
     {
-        QStringList result{"kept"};
-        FindFolders(result, m_top + "/", host);
-        QCOMPARE(result, QStringList{"kept"} + expectedFolders(m_top));
-        // Whatever the directory order, A1 follows A directly and nothing else is there.
-        QCOMPARE(result.size(), 5);
-        QCOMPARE(result.indexOf(m_top + "/A/A1"), result.indexOf(m_top + "/A") + 1);
-        QCOMPARE(QSet<QString>(result.begin(), result.end()),
-                 (QSet<QString>{"kept", m_top, m_top + "/A", m_top + "/A/A1", m_top + "/B"}));
-    }
-
-    void findFilesRecursiveIsPreOrder()
-    {
-        QStringList result;
-        FindFilesRecursive(result, m_top, "*.*", host);
-        QCOMPARE(result, expectedFiles(m_top));
-        QCOMPARE(result.size(), 9); // 5 in Top (no FIFO, hidden file or dangling link), 2 + 1 + 1 below
-    }
-
-    void findFilesTakesThePatternItemsInTurn()
-    {
-        QStringList result;
-        FindFiles(result, m_top, "*.txt;*.doc", host);
-        QStringList expected; // every .txt (any case), then every .doc
-        for (const QString& n : rawEntries(m_top, false))
-            if (n.endsWith(".txt", Qt::CaseInsensitive))
-                expected << m_top + "/" + n;
-        for (const QString& n : rawEntries(m_top, false))
-            if (n.endsWith(".doc"))
-                expected << m_top + "/" + n;
-        QCOMPARE(result, expected);
-        QCOMPARE(result.size(), 4);
-    }
-
-    void patternItems_data()
-    {
-        QTest::addColumn<QString>("patterns");
-        QTest::addColumn<int>("count");
-        QTest::newRow("twice when both match") << "*.txt;*.TXT" << 6;
-        QTest::newRow("empty item matches nothing") << "*.doc;" << 1;
-        QTest::newRow("empty list") << "" << 0;
-        QTest::newRow("blank is no trim") << " *.doc" << 0;
-        QTest::newRow("no dot, with dot-star") << "no*.*" << 1;
-    }
-
-    void patternItems()
-    {
-        QFETCH(QString, patterns);
-        QFETCH(int, count);
-        QStringList result;
-        FindFiles(result, m_top, patterns, host);
-        QCOMPARE(result.size(), count);
-    }
-
-    void alreadyCancelled()
-    {
-        CancelRequested = true;
-        QStringList folders, files, single;
-        FindFolders(folders, m_top, host);
-        FindFilesRecursive(files, m_top, "*.*", host);
-        FindFiles(single, m_top, "*.*", host);
-        QCOMPARE(folders, QStringList{m_top});
-        QVERIFY(files.isEmpty());
-        QVERIFY(single.isEmpty());
-    }
-
-    void cancelHeardAtTheFirstYield()
-    {
-        QStringList folders;
-        QTimer::singleShot(0, [] { CancelRequested = true; });
-        FindFolders(folders, m_top, host);
-        QCOMPARE(folders, QStringList{m_top});
-
-        CancelRequested = false;
-        QStringList files;
-        QTimer::singleShot(0, [] { CancelRequested = true; });
-        FindFilesRecursive(files, m_top, "*.*", host);
-        QCOMPARE(files, QStringList(expectedFiles(m_top).mid(0, 5)));
-    }
-
-    void cancelMidWalkKeepsWhatWasFound()
-    {
-        FaultyFileSystem fs;
-        fs.beforeList = [this](const QString& folder) {
-            if (folder == m_top + "/A/")
-                QTimer::singleShot(0, [] { CancelRequested = true; });
-        };
-        QStringList folders;
-        FindFolders(folders, m_top, fs);
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("yields");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList folders{"~", "~/A", "~/A/A1", "~/B"}, topFiles{"~/T3.TXT", "~/b2.doc", "~/notes", "~/t1.txt"};
+        const QStringList allFiles = topFiles + QStringList{"~/A/a.doc", "~/A/a.txt", "~/A/A1/deep.txt", "~/B/b.doc"};
+        row("pre-order folders", "folders", "~/", "", 4, folders);
+        row("pre-order files", "tree *.*", "~", "", 4, allFiles);
+        const QStringList txt{"~/T3.TXT", "~/t1.txt"};
+        row("pattern items in turn", "files *.txt;*.doc", "~", "", 0, txt + QStringList{"~/b2.doc"});
+        row("twice when both match", "files *.txt;*.TXT", "~", "", 0, txt + txt);
+        row("empty item matches nothing", "files *.doc;", "~", "", 0, {"~/b2.doc"});
+        row("blank is not trimmed", "files  *.doc", "~", "", 0, {});
+        row("cancel set: folders", "folders", "~", "cancel set", 1, {"~"});
+        row("cancel set: files", "tree *.*", "~", "cancel set", 1, {});
+        row("cancel at first yield: folders", "folders", "~", "cancel at yield", 1, {"~"});
+        row("cancel at first yield: files", "tree *.*", "~", "cancel at yield", 1, topFiles);
         // A's listing is done, A1 is appended, and its yield brings the cancel.
-        const QStringList all = expectedFolders(m_top);
-        QCOMPARE(folders, all.mid(0, all.indexOf(m_top + "/A/A1") + 1));
+        row("cancel while A is listed", "folders", "~", "cancel in A", 3, {"~", "~/A", "~/A/A1"});
+        row("unreadable folder: folders", "folders", "~", "A unreadable", 3, {"~", "~/A", "~/B"});
+        row("unreadable folder: files", "tree *.*", "~", "A unreadable", 3, topFiles + QStringList{"~/B/b.doc"});
+        row("folders from C:\\", "folders", "C:\\", "", 4, folders);
+        row("folders from /", "folders", "/", "", 4, folders);
+        row("files from C:\\", "tree *.*", "C:\\", "", 4, allFiles);
     }
 
-    void unreadableFolderIsSkipped()
+    void walk()
     {
-        FaultyFileSystem fs;
-        fs.failedListings.insert(m_top + "/A/");
-        QStringList folders;
-        FindFolders(folders, m_top, fs);
-        QStringList expected = expectedFolders(m_top);
-        expected.removeAll(m_top + "/A/A1");
-        QCOMPARE(folders, expected);
-
-        QStringList files;
-        FindFilesRecursive(files, m_top, "*.*", fs);
-        QStringList expectedFileList = expectedFiles(m_top);
-        expectedFileList.removeIf([this](const QString& p) { return p.startsWith(m_top + "/A/"); });
-        QCOMPARE(files, expectedFileList);
-    }
-
-    void yieldsOncePerFolderAtItsPlace()
-    {
-        FaultyFileSystem fs;
-        QStringList log;
-        fs.beforeList = [&log](const QString& folder) { log << "list " + folder; };
-        const auto connection = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
-                                        this, [&log] { log << "yield"; });
-
-        QStringList result;
-        FindFolders(result, m_top, fs);
-        QStringList expected;
-        for (const QString& folder : expectedFolders(m_top))
-            expected << "yield" << "list " + folder + "/";
-        QCOMPARE(log, expected);
-
-        log.clear();
-        result.clear();
-        FindFilesRecursive(result, m_top, "*.txt;*.doc", fs);
-        expected.clear();
-        for (const QString& folder : expectedFolders(m_top))
-            expected << "list " + folder + "/" << "list " + folder + "/" << "yield" << "list " + folder + "/";
-        QCOMPARE(log, expected);
-
-        log.clear();
-        FindFiles(result, m_top, "*.*", fs);
-        QCOMPARE(log, QStringList{"list " + m_top + "/"});
-        disconnect(connection);
-    }
-
-    void walkFromARoot_data()
-    {
-        QTest::addColumn<bool>("windows");
-        QTest::newRow("windows") << true;
-        QTest::newRow("posix") << false;
-    }
-
-    void walkFromARoot()
-    {
-        QFETCH(bool, windows);
+        QFETCH(QString, call);
+        QFETCH(QString, start);
+        QFETCH(QString, fault);
+        QFETCH(int, yields);
+        QFETCH(QStringList, expected);
+        const bool windows = start.startsWith("C:"), inTree = start.startsWith('~');
         const PathSyntax syntax = windows ? PathSyntax::windows() : PathSyntax::posix();
-        const QString root = windows ? R"(C:\)" : "/";
-        const QString sep = syntax.separator;
-        TreeFileSystem fs;
-        fs.folders[root] = {{"Sub", EntryType::Folder}, {"boot.ini", EntryType::File}};
-        fs.folders[root + "Sub" + sep] = {{"Inner", EntryType::Folder}, {"x.txt", EntryType::File}};
-        fs.folders[root + "Sub" + sep + "Inner" + sep] = {};
+        for (QString& path : expected)
+            path.replace('/', syntax.separator).replace('~', windows ? "C:" : inTree ? m_top : "");
 
-        QStringList folders;
-        FindFolders(folders, root, fs, syntax);
-        const QString designator = windows ? "C:" : "";
-        QCOMPARE(folders, (QStringList{designator, root + "Sub", root + "Sub" + sep + "Inner"}));
-
-        QStringList files;
-        FindFilesRecursive(files, root, "*.*", fs, syntax);
-        QCOMPARE(files, (QStringList{root + "boot.ini", root + "Sub" + sep + "x.txt"}));
-    }
-
-    void entryVanishingMidWalkIsSkipped()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir().mkpath(dir.path() + "/T/gone/deeper"));
-        QVERIFY(QDir().mkpath(dir.path() + "/T/stays"));
-        makeFile(dir.path() + "/T/stays/f.txt");
-        FaultyFileSystem fs;
-        fs.beforeList = [&dir](const QString& folder) {
-            if (folder == dir.path() + "/T/gone/")
-                QDir(dir.path() + "/T/gone").removeRecursively();
+        WalkFileSystem fs;
+        fs.top = m_top;
+        const auto cancelSoon = [] { QTimer::singleShot(0, [] { CancelRequested = true; }); };
+        fs.beforeList = [&](const QString& folder) {
+            if (fault == "cancel in A" && folder == m_top + "/A/")
+                cancelSoon();
         };
-        QStringList folders, files;
-        FindFolders(folders, dir.path() + "/T", fs);
-        QCOMPARE(folders.size(), 3); // T, gone (found before it went), stays
-        QVERIFY(folders.contains(dir.path() + "/T/stays"));
-        QVERIFY(!folders.contains(dir.path() + "/T/gone/deeper"));
-        FindFilesRecursive(files, dir.path() + "/T", "*.*", fs);
-        QCOMPARE(files, QStringList{dir.path() + "/T/stays/f.txt"});
+        fs.failedListings.insert(fault == "A unreadable" ? m_top + "/A/" : QString());
+        CancelRequested = fault == "cancel set";
+        if (fault == "cancel at yield")
+            cancelSoon();
+
+        const QString from = inTree ? m_top + start.mid(1) : start;
+        QStringList result{"kept"};
+        m_yields = 0;
+        const QString patterns = call.mid(call.indexOf(' ') + 1);
+        if (call == "folders")
+            FindFolders(result, from, fs, syntax);
+        else if (call.startsWith("files"))
+            FindFiles(result, from, patterns, fs, syntax);
+        else
+            FindFilesRecursive(result, from, patterns, fs, syntax);
+        QCOMPARE(result, QStringList{"kept"} + expected);
+        QCOMPARE(m_yields, yields); // once per folder, none for a single folder's files
     }
 };
 

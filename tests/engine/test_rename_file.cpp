@@ -1,20 +1,12 @@
-#include "engine/CaseConversion.h"
 #include "engine/SplitPath.h"
 #include "engine/modFileRename.h"
 #include "platform/FileSystem.h"
-#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TempTree.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 using namespace orvel;
+using namespace orvel::test;
 
 Q_DECLARE_METATYPE(orvel::CaseStyle)
 
@@ -26,10 +18,7 @@ public:
     bool answer = true;
     QList<QPair<QString, QString>> renames;
 
-    std::optional<QList<DirEntry>> list(const QString&, const QString&, bool) const override
-    {
-        return std::nullopt;
-    }
+    std::optional<QList<DirEntry>> list(const QString&, const QString&, bool) const override { return {}; }
     EntryType entryType(const QString&) const override { return EntryType::Missing; }
     bool rename(const QString& oldPath, const QString& newPath) override
     {
@@ -38,32 +27,12 @@ public:
     }
 };
 
-void makeFile(const QString& path, const QByteArray& content = {})
+// Inode and change time: even a rename onto itself would update the change time.
+QString stamp(const QString& path)
 {
-    QFile f(path);
-    QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
-    f.write(content);
-}
-
-QByteArray contentOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// The names in a folder as the directory holds them (QDir skips names that are not
-// UTF-8), sorted.
-QStringList rawNames(const QString& folder)
-{
-    QStringList names;
-    if (DIR* dir = ::opendir(folder.toUtf8().constData())) {
-        while (const dirent* e = ::readdir(dir))
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names << QString::fromUtf8(e->d_name);
-        ::closedir(dir);
-    }
-    names.sort();
-    return names;
+    struct stat st{};
+    ::lstat(path.toUtf8().constData(), &st);
+    return QStringLiteral("%1 %2.%3").arg(st.st_ino).arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
 }
 
 } // namespace
@@ -74,185 +43,91 @@ class TestRenameFile : public QObject {
     FileSystem& host = hostFileSystem();
 
 private slots:
-    void refusedRenameRecordsTheOldPathOnce()
+    void renameRealEntries_data()
     {
-        QTemporaryDir dir;
-        makeFile(dir.path() + "/LOCKED.TXT", "held");
-        makeFile(dir.path() + "/FREE.TXT", "free");
-        FaultyFileSystem fs;
-        fs.refusedRenames.insert(dir.path() + "/LOCKED.TXT");
+        renameColumns();
+        // U+0250 takes two bytes in UTF-8, its capital U+2C6F three: 244 bytes grow to 364.
+        const QString longName = QString(120, QChar(0x0250)) + ".txt";
+        renameRow("case-only change", {"Old Name.TXT=payload"}, "Old Name.TXT", "old name.txt",
+                  {"old name.txt=payload"});
+        renameRow("identical name", {"same.txt=x"}, "same.txt", "same.txt", {"same.txt=x"});
+        renameRow("collision A.TXT a.txt", {"A.TXT=upper", "a.txt=lower"}, "A.TXT", "a.txt", {});
+        // The old path is recorded exactly as passed, odd spelling and all.
+        renameRow("vanished file", {}, ".//GONE.TXT", "gone.txt", {});
+        renameRow("vanished file, identical name", {}, "gone.txt", "gone.txt", {});
+        renameRow("never through a dangling link", {"a.txt=data", "b.txt->target.txt"}, "a.txt", "b.txt", {});
+        renameRow("folder with contents", {"OLD stuff/inner/f.txt=deep"}, "OLD stuff", "Old Stuff",
+                  {"Old Stuff/", "Old Stuff/inner/", "Old Stuff/inner/f.txt=deep"});
+        renameRow("folder link moves the link only", {"REAL/", "LINK->REAL"}, "LINK", "link", {"REAL/", "link->REAL"});
+        // A NUL would cut the name short at the system call.
+        renameRow("NUL in the new name", {"a=x"}, "a", QString("b") + QChar(0) + "c", {});
+        renameRow("U+FFFD in the new name", {"a=x"}, "a", "b\uFFFD", {});
+        renameRow("name too long", {longName + "=kept"}, longName, QString(120, QChar(0x2C6F)) + ".TXT", {});
+        // Listed with U+FFFD for the bytes that are not UTF-8: no file has that name.
+        const QString shown = "LATIN1 \uFFFDT\uFFFD.TXT";
+        renameRow("name not UTF-8", {"latin1:LATIN1 ÉTÉ.TXT=keep"}, shown, "Latin1 \uFFFDt\uFFFD.txt", {});
+        renameRow("name not UTF-8, identical", {"latin1:LATIN1 ÉTÉ.TXT=keep"}, shown, shown, {});
+    }
+
+    void renameRealEntries()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QStringList, after);
+        TempDir dir;
+        const QString oldPath = dir.path() + '/' + from;
+        QVERIFY(makeTree(dir.path(), before));
+        const QStringList unchanged = readTree(dir.path());
+        const QString oldStamp = stamp(oldPath);
         QStringList lstCantRename{"earlier entry"};
 
-        QVERIFY(!RenameFile(fs, lstCantRename, dir.path() + "/LOCKED.TXT", dir.path() + "/locked.txt"));
-        QVERIFY(RenameFile(fs, lstCantRename, dir.path() + "/FREE.TXT", dir.path() + "/free.txt"));
-
-        QCOMPARE(lstCantRename, (QStringList{"earlier entry", dir.path() + "/LOCKED.TXT"}));
-        QCOMPARE(rawNames(dir.path()), (QStringList{"LOCKED.TXT", "free.txt"}));
+        QCOMPARE(RenameFile(host, lstCantRename, oldPath, dir.path() + '/' + to), !after.isEmpty());
+        QCOMPARE(lstCantRename.join('|'), after.isEmpty() ? "earlier entry|" + oldPath : "earlier entry");
+        QCOMPARE(readTree(dir.path()), after.isEmpty() ? unchanged : after);
+        if (from == to)
+            QCOMPARE(stamp(oldPath), oldStamp);
     }
 
-    void theOldPathIsRecordedExactlyAsPassed()
+    void splitPath_data()
     {
-        QTemporaryDir dir;
-        QStringList lstCantRename;
-        const QString odd = dir.path() + "//./gone.txt";
-        QVERIFY(!RenameFile(host, lstCantRename, odd, dir.path() + "/Gone.txt"));
-        QCOMPARE(lstCantRename, QStringList{odd});
-    }
-
-    void unchangedNameIsNoFailure()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.path() + "/already.txt";
-        makeFile(path);
-        QStringList lstCantRename;
-        QVERIFY(RenameFile(host, lstCantRename, path, path));
-        QVERIFY(lstCantRename.isEmpty());
-    }
-
-    void collisionKeepsBothFiles()
-    {
-        QTemporaryDir dir;
-        makeFile(dir.path() + "/A.TXT", "upper");
-        makeFile(dir.path() + "/a.txt", "lower");
-        QStringList lstCantRename;
-        const QString newName = ConvertFileName("A.TXT", CaseStyle::Lower);
-        QVERIFY(!RenameFile(host, lstCantRename, dir.path() + "/A.TXT", dir.path() + "/" + newName));
-        QCOMPARE(lstCantRename, QStringList{dir.path() + "/A.TXT"});
-        QCOMPARE(contentOf(dir.path() + "/A.TXT"), QByteArray("upper"));
-        QCOMPARE(contentOf(dir.path() + "/a.txt"), QByteArray("lower"));
-        QCOMPARE(rawNames(dir.path()).size(), 2);
-    }
-
-    void vanishedFileIsRecorded()
-    {
-        QTemporaryDir dir;
-        makeFile(dir.path() + "/SOON GONE.TXT");
-        FaultyFileSystem fs;
-        fs.beforeRename = [](const QString& oldPath, const QString&) { QFile::remove(oldPath); };
-        QStringList lstCantRename;
-        QVERIFY(!RenameFile(fs, lstCantRename, dir.path() + "/SOON GONE.TXT", dir.path() + "/Soon Gone.txt"));
-        QCOMPARE(lstCantRename, QStringList{dir.path() + "/SOON GONE.TXT"});
-        QVERIFY(rawNames(dir.path()).isEmpty());
-    }
-
-    void nameThatIsNotUtf8IsNeverRenamed()
-    {
-        QTemporaryDir dir;
-        const QByteArray raw = dir.path().toUtf8() + "/LATIN1 \xC9T\xC9.TXT";
-        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-        QVERIFY(fd >= 0);
-        ::close(fd);
-
-        const auto listed = host.list(dir.path(), "*.*", false);
-        QVERIFY(listed && listed->size() == 1);
-        const QString name = listed->first().name;
-        QStringList lstCantRename;
-        for (CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper, CaseStyle::Proper, CaseStyle::None}) {
-            QVERIFY(!RenameFile(host, lstCantRename, dir.path() + "/" + name,
-                                dir.path() + "/" + ConvertFileName(name, style)));
-        }
-        QCOMPARE(lstCantRename, QStringList(4, dir.path() + "/" + name));
-        QCOMPARE(rawNames(dir.path()).size(), 1);
-        QVERIFY(::access(raw.constData(), F_OK) == 0);
-        ::unlink(raw.constData());
-    }
-
-    void nameGrowingPastTheLimitFailsCleanly()
-    {
-        QTemporaryDir dir;
-        // U+0250 takes two bytes in UTF-8, its capital U+2C6F three: 240 bytes grow to 360.
-        const QString name = QString(120, QChar(0x0250)) + ".txt";
-        makeFile(dir.path() + "/" + name, "kept");
-        const QString upper = ConvertFileName(name, CaseStyle::Upper);
-        QVERIFY(upper.toUtf8().size() > 255);
-        QStringList lstCantRename;
-        QVERIFY(!RenameFile(host, lstCantRename, dir.path() + "/" + name, dir.path() + "/" + upper));
-        QCOMPARE(lstCantRename, QStringList{dir.path() + "/" + name});
-        QCOMPARE(contentOf(dir.path() + "/" + name), QByteArray("kept"));
-    }
-
-    void splitPathInWindowsSyntax_data()
-    {
-        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("path"); // in Windows syntax when it starts with a drive
         QTest::addColumn<CaseStyle>("style");
+        QTest::addColumn<bool>("accepted");
         QTest::addColumn<QString>("newPath"); // empty: no rename asked for
-        QTest::newRow("proper") << R"(C:\Data\OLD stuff)" << CaseStyle::Proper << R"(C:\Data\Old Stuff)";
-        QTest::newRow("head kept") << R"(C:\DATA\Sub)" << CaseStyle::Lower << R"(C:\DATA\sub)";
-        QTest::newRow("upper") << R"(C:\Data\Sub)" << CaseStyle::Upper << R"(C:\Data\SUB)";
-        QTest::newRow("no bracket fix-up") << R"(C:\x\my folder (old))" << CaseStyle::Proper
-                                           << R"(C:\x\My Folder (old))";
-        QTest::newRow("forward slash is no separator") << "C:\\a/B c" << CaseStyle::Lower << "C:\\a/b c";
-        QTest::newRow("root onto itself") << R"(C:\)" << CaseStyle::Proper << R"(C:\)";
-        QTest::newRow("bare designator") << "C:" << CaseStyle::Proper << "";
-        QTest::newRow("no style") << R"(C:\Data\OLD)" << CaseStyle::None << "";
+        const auto P = CaseStyle::Proper, L = CaseStyle::Lower;
+        QTest::newRow("win: proper") << R"(C:\Data\OLD stuff)" << P << true << R"(C:\Data\Old Stuff)";
+        QTest::newRow("posix: proper") << "/data/OLD stuff" << P << true << "/data/Old Stuff";
+        QTest::newRow("win: head kept") << R"(C:\DATA\Sub)" << L << true << R"(C:\DATA\sub)";
+        QTest::newRow("posix: head kept") << "/DATA/Sub" << L << true << "/DATA/sub";
+        QTest::newRow("win: no bracket fix-up") << R"(C:\my (old))" << P << true << R"(C:\My (old))";
+        QTest::newRow("win: slash is no separator") << "C:\\a/B c" << L << true << "C:\\a/b c";
+        QTest::newRow("posix: backslash is no separator") << "/a\\B c" << L << true << "/a\\b c";
+        QTest::newRow("win: root onto itself") << R"(C:\)" << P << true << R"(C:\)";
+        QTest::newRow("posix: root onto itself") << "/" << P << true << "/";
+        QTest::newRow("win: bare designator") << "C:" << P << true << "";
+        QTest::newRow("posix: empty designator") << "" << P << true << "";
+        QTest::newRow("no style") << R"(C:\Data\OLD)" << CaseStyle::None << true << "";
+        QTest::newRow("refused") << R"(C:\Data\Sub)" << CaseStyle::Upper << false << R"(C:\Data\SUB)";
     }
 
-    void splitPathInWindowsSyntax()
+    void splitPath()
     {
         QFETCH(QString, path);
         QFETCH(CaseStyle, style);
+        QFETCH(bool, accepted);
         QFETCH(QString, newPath);
         RecordingFileSystem fs;
+        fs.answer = accepted;
         QStringList lstCantRename;
-        const auto result = SplitPath(path, style, fs, lstCantRename, PathSyntax::windows());
-        if (newPath.isEmpty()) {
-            QVERIFY(fs.renames.isEmpty());
-            QVERIFY(!result);
-        } else {
-            QCOMPARE(fs.renames, (QList<QPair<QString, QString>>{{path, newPath}}));
-            QCOMPARE(result, newPath == path ? std::nullopt : std::optional<QString>(newPath));
-        }
-        QVERIFY(lstCantRename.isEmpty());
-    }
-
-    void splitPathRecordsARefusedRoot()
-    {
-        RecordingFileSystem fs;
-        fs.answer = false;
-        QStringList lstCantRename;
-        QVERIFY(!SplitPath(R"(C:\)", CaseStyle::Lower, fs, lstCantRename, PathSyntax::windows()));
-        QCOMPARE(lstCantRename, QStringList{R"(C:\)"});
-    }
-
-    void splitPathOnRealFolders()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkpath("DATA/OLD stuff/inner"));
-        makeFile(dir.path() + "/DATA/OLD stuff/inner/f.txt", "x");
-        QStringList lstCantRename;
-
-        const auto renamed = SplitPath(dir.path() + "/DATA/OLD stuff", CaseStyle::Proper, host, lstCantRename,
-                                       PathSyntax::posix());
-        QCOMPARE(renamed, std::optional<QString>(dir.path() + "/DATA/Old Stuff"));
-        QCOMPARE(rawNames(dir.path() + "/DATA"), QStringList{"Old Stuff"});
-        QCOMPARE(rawNames(dir.path()), QStringList{"DATA"}); // the head keeps its case
-        QCOMPARE(contentOf(*renamed + "/inner/f.txt"), QByteArray("x"));
-
-        // Already in the style: nothing to carry over, nothing recorded.
-        QCOMPARE(SplitPath(*renamed, CaseStyle::Proper, host, lstCantRename, PathSyntax::posix()), std::nullopt);
-        QVERIFY(lstCantRename.isEmpty());
-    }
-
-    void splitPathOnTheRootChangesNothing()
-    {
-        QStringList lstCantRename;
-        QCOMPARE(SplitPath("/", CaseStyle::Upper, host, lstCantRename, PathSyntax::posix()), std::nullopt);
-        QCOMPARE(SplitPath("", CaseStyle::Upper, host, lstCantRename, PathSyntax::posix()), std::nullopt);
-        QVERIFY(lstCantRename.isEmpty());
-    }
-
-    void splitPathCollisionIsRecorded()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("Photos"));
-        QVERIFY(QDir(dir.path()).mkdir("photos"));
-        makeFile(dir.path() + "/photos/keep.jpg", "k");
-        QStringList lstCantRename;
-        QCOMPARE(SplitPath(dir.path() + "/Photos", CaseStyle::Lower, host, lstCantRename, PathSyntax::posix()),
-                 std::nullopt);
-        QCOMPARE(lstCantRename, QStringList{dir.path() + "/Photos"});
-        QCOMPARE(rawNames(dir.path()), (QStringList{"Photos", "photos"}));
-        QCOMPARE(contentOf(dir.path() + "/photos/keep.jpg"), QByteArray("k"));
+        const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
+        const auto result = SplitPath(path, style, fs, lstCantRename, syntax);
+        using Renames = QList<QPair<QString, QString>>;
+        QCOMPARE(fs.renames, (newPath.isEmpty() ? Renames{} : Renames{{path, newPath}}));
+        // Only a real change is handed back, for the caller to carry over to the paths below.
+        const bool changed = accepted && !newPath.isEmpty() && newPath != path;
+        QCOMPARE(result, changed ? std::optional<QString>(newPath) : std::nullopt);
+        QCOMPARE(lstCantRename, accepted ? QStringList{} : QStringList{path});
     }
 };
 

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvel::test {
+
+// A temporary folder that goes away even when it holds names that are not UTF-8,
+// which QTemporaryDir cannot see and so would leave behind.
+struct TempDir : QTemporaryDir {
+    ~TempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path().toStdString(), ignored);
+    }
+};
+
+// Lays out real entries below `root`: "name/" a folder, "name->target" a symbolic
+// link, "name=content" a file; parent folders are made as needed. "latin1:" in front
+// stores the name in Latin-1, which is not valid UTF-8.
+inline bool makeTree(const QString& root, const QStringList& items)
+{
+    for (const QString& spec : items) {
+        const bool latin1 = spec.startsWith(QLatin1String("latin1:"));
+        const QString item = spec.mid(latin1 ? 7 : 0), target = item.section(QLatin1String("->"), 1);
+        const QString name = item.section(QLatin1String("->"), 0, 0).section('=', 0, 0);
+        const QByteArray path = (root + '/').toUtf8() + (latin1 ? name.toLatin1() : name.toUtf8());
+        if (!QDir().mkpath(QFileInfo(root + '/' + name).path()))
+            return false;
+        if (item.endsWith('/'))
+            continue;
+        if (target.isEmpty() ? !(std::ofstream(path.constData()) << item.section('=', 1).toStdString())
+                             : ::symlink(target.toUtf8().constData(), path.constData()) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Reads a tree back in the same notation ("name?" for anything else), sorted, straight
+// from the directory: dot-names and names that are not UTF-8 (shown with U+FFFD)
+// included, so that neither a left-over temporary name nor a lost file can hide.
+inline QStringList readTree(const QString& root, const QByteArray& rawFolder = {}, const QString& shown = {})
+{
+    const QByteArray folder = rawFolder.isNull() ? root.toUtf8() : rawFolder;
+    QStringList out;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.constData()), ::closedir);
+    while (const dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
+        const QByteArray name(e->d_name), path = folder + '/' + name;
+        const QString rel = shown + QString::fromUtf8(name);
+        struct stat st;
+        if (name == "." || name == ".." || ::lstat(path.constData(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode)) {
+            out << rel + '/' << readTree(root, path, rel + '/');
+        } else if (S_ISLNK(st.st_mode)) {
+            out << rel + "->" + QString::fromStdString(std::filesystem::read_symlink(path.constData()).string());
+        } else if (S_ISREG(st.st_mode)) {
+            std::ifstream in(path.constData());
+            out << rel + '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
+        } else {
+            out << rel + '?';
+        }
+    }
+    out.sort();
+    return out;
+}
+
+// The columns of a rename table: the folder before, the rename, and the whole folder
+// after, read back with readTree (empty: the rename is refused and nothing changes).
+inline void renameColumns()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QStringList>("after");
+}
+
+inline void renameRow(const char* name, const QStringList& before, const QString& from, const QString& to,
+                      const QStringList& after)
+{
+    QTest::newRow(name) << before << from << to << after;
+}
+
+} // namespace orvel::test
