@@ -370,8 +370,9 @@ std::optional<LaunchCommand> CommandForUrl(const DesktopEntry& entry, const QStr
             continue;
         }
         // A word made only of deprecated codes (%d, %n, %m, ...) disappears.
+        // An explicitly quoted empty word is an argument of its own.
         QString out;
-        bool keep = false;
+        bool keep = word.isEmpty();
         for (qsizetype i = 0; i < word.size(); ++i) {
             const QChar c = word.at(i);
             if (c != u'%' || i + 1 == word.size()) {

@@ -219,20 +219,6 @@ private slots:
         QCOMPARE(statusDuringQuestion, QStringLiteral("Renamed done !!"));
     }
 
-    void hiddenFoldersAndLinkLoopsAreNotEntered()
-    {
-        FaultyFileSystem fs;
-        MainWindowFixture fx(&fs);
-        frmMain& w = openTree(fx, {"start/.hidden/SECRET.TXT", "start/.dotfile", "start/sub/FILE.TXT"});
-        QVERIFY(::symlink("..", QFile::encodeName(fx.path(QStringLiteral("start/sub/loop"))).constData()) == 0);
-        w.cmdALL->click();
-        for (const QString& listed : fs.listings)
-            QVERIFY2(!listed.contains(QStringLiteral(".hidden")) && !listed.contains(QStringLiteral("loop")), qPrintable(listed));
-        QVERIFY(QFileInfo::exists(fx.path(QStringLiteral("Start/.hidden/SECRET.TXT"))));
-        QVERIFY(QFileInfo::exists(fx.path(QStringLiteral("Start/Sub/File.txt"))));
-        QCOMPARE(w.lblFolder->text(), QStringLiteral("Sub Folders  : 2"));
-    }
-
     void cancelLink_data()
     {
         QTest::addColumn<bool>("duringSearch");

@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("quotes join a word") << "sh --o=\"a b\"c %F" << QStringList{"--o=a bc", u};
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
+        QTest::newRow("an empty quoted argument stays") << "sh --profile \"\" %u" << QStringList{"--profile", "", u};
         QTest::newRow("icon, name and entry path") << "sh %i %c %k %u"
             << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
