@@ -91,7 +91,7 @@ bool DirListBox::setPath(const QString& path)
     QString open = path;
     while (open.size() > PathSyntax::host().rootLength && open.endsWith(PathSyntax::host().separator))
         open.chop(1);
-    const QString volume = volumeHolding(m_volumes->mountPoints(), open);
+    const QString volume = m_volumes->volumeOf(open);
     if (!volume.isEmpty())
         m_driveFolder.insert(volume, open);
     const bool changed = open != m_path;
@@ -196,7 +196,7 @@ void DriveListBox::Refresh()
 
 void DriveListBox::setDrive(const QString& path)
 {
-    QString volume = volumeHolding(m_volumes->mountPoints(), path);
+    const QString volume = m_volumes->volumeOf(path);
     if (volume.isEmpty())
         return;
     int index = findText(volume);

@@ -54,6 +54,14 @@ public:
         return roots;
     }
 
+    // Only the path itself is examined: a volume that hangs elsewhere (a network
+    // mount gone away) cannot stall a change of folder.
+    QString volumeOf(const QString& path) const override
+    {
+        QStorageInfo info(path);
+        return info.isValid() ? info.rootPath() : Volumes::volumeOf(path);
+    }
+
     int probe(const QString& mountPoint) const override
     {
         QStorageInfo info(mountPoint);
@@ -77,6 +85,11 @@ public:
 };
 
 } // namespace
+
+QString Volumes::volumeOf(const QString& path) const
+{
+    return volumeHolding(mountPoints(), path);
+}
 
 Volumes& hostVolumes()
 {

@@ -10,8 +10,12 @@ class Volumes {
 public:
     virtual ~Volumes() = default;
 
-    // Mount points of the volumes that hold real file systems, sorted.
+    // Mount points of the volumes that hold real file systems, sorted. Examines every
+    // mounted volume: call it to fill a list, not on every change of folder.
     virtual QStringList mountPoints() const = 0;
+
+    // The mount point of the volume that holds `path`.
+    virtual QString volumeOf(const QString& path) const;
 
     // Opens the root of a volume to see whether it can be used: 0 when it can,
     // PlatformError::DeviceUnavailable (68) when its device is not ready (no medium,

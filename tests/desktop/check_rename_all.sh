@@ -18,7 +18,7 @@ cd "$tree"
 
 "$app" >"$work/app.log" 2>&1 &
 pids=$!
-wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 15 || fail "the main window did not appear"
+wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
 main=$(windows_titled "Orvel File Rename" | head -n1)
 xdotool windowfocus --sync "$main" 2>/dev/null
 

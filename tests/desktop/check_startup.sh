@@ -12,7 +12,7 @@ cd "$work"
 
 "$app" >"$work/first.log" 2>&1 &
 first=$!; pids="$first"
-wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 15 || fail "the main window did not appear"
+wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
 main=$(windows_titled "Orvel File Rename" | head -n1)
 w=$(window_width "$main"); h=$(window_height "$main")
 [ "$w" = 523 ] || fail "window width $w, expected 523"
