@@ -24,7 +24,7 @@ namespace {
 
 using IniGroups = QHash<QString, QHash<QString, QString>>;
 
-// The key files of the XDG specifications are not QSettings INI files (";" and "\"
+// Desktop entries and mimeapps.list are XDG key files, not QSettings INI files (";" and "\"
 // mean something else there), so they get their own small reader. Later duplicates
 // of a key are ignored, as desktop-file-validate requires them to be absent anyway.
 IniGroups readKeyFile(const QString& path)

@@ -30,9 +30,9 @@ struct TempDir : QTemporaryDir {
 // stores the name in Latin-1, which is not valid UTF-8.
 inline bool makeTree(const QString& root, const QStringList& items)
 {
-    for (const QString& spec : items) {
-        const bool latin1 = spec.startsWith(QLatin1String("latin1:"));
-        const QString item = spec.mid(latin1 ? 7 : 0), target = item.section(QLatin1String("->"), 1);
+    for (const QString& described : items) {
+        const bool latin1 = described.startsWith(QLatin1String("latin1:"));
+        const QString item = described.mid(latin1 ? 7 : 0), target = item.section(QLatin1String("->"), 1);
         const QString name = item.section(QLatin1String("->"), 0, 0).section('=', 0, 0);
         const QByteArray path = (root + '/').toUtf8() + (latin1 ? name.toLatin1() : name.toUtf8());
         if (!QDir().mkpath(QFileInfo(root + '/' + name).path()))
