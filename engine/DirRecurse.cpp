@@ -83,37 +83,43 @@ void FindFiles(QStringList& result, const QString& folder, const QString& patter
     }
 }
 
-void FindFilesRecursive(QStringList& result, const QString& folder, const QString& patterns,
-                        const FileSystem& fs, const PathSyntax& syntax)
-{
-    const QString normalized = NormalizePath(folder, syntax);
-    FindFiles(result, normalized, patterns, fs, syntax);
-    const QString base = normalized + syntax.separator;
-    QCoreApplication::processEvents(); // the cancel link is heard here
+namespace {
 
+// The step both walks share once a folder is done: yield to the window (the cancel
+// link is heard here), list the folder's sub-folders completely, then visit them in
+// order until a cancel.
+template <typename Visit>
+void eachSubFolder(const QString& base, const FileSystem& fs, Visit visit)
+{
+    QCoreApplication::processEvents();
     QStringList queue;
     collectSubFolders(queue, base, fs);
     for (const QString& subFolder : std::as_const(queue)) {
         if (CancelRequested)
             return;
-        FindFilesRecursive(result, subFolder, patterns, fs, syntax);
+        visit(subFolder);
     }
+}
+
+} // namespace
+
+void FindFilesRecursive(QStringList& result, const QString& folder, const QString& patterns,
+                        const FileSystem& fs, const PathSyntax& syntax)
+{
+    const QString normalized = NormalizePath(folder, syntax);
+    FindFiles(result, normalized, patterns, fs, syntax);
+    eachSubFolder(normalized + syntax.separator, fs, [&](const QString& subFolder) {
+        FindFilesRecursive(result, subFolder, patterns, fs, syntax);
+    });
 }
 
 void FindFolders(QStringList& result, const QString& folder, const FileSystem& fs, const PathSyntax& syntax)
 {
     const QString normalized = NormalizePath(folder, syntax);
     result.append(normalized);
-    const QString base = normalized + syntax.separator;
-    QCoreApplication::processEvents(); // the cancel link is heard here
-
-    QStringList queue;
-    collectSubFolders(queue, base, fs);
-    for (const QString& subFolder : std::as_const(queue)) {
-        if (CancelRequested)
-            return;
+    eachSubFolder(normalized + syntax.separator, fs, [&](const QString& subFolder) {
         FindFolders(result, subFolder, fs, syntax);
-    }
+    });
 }
 
 } // namespace orvel

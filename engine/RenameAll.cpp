@@ -1,6 +1,5 @@
 #include "engine/RenameAll.h"
 
-#include "engine/RenameSelected.h"
 #include "engine/modFileRename.h"
 
 namespace orvel {

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/CaseConversion.h"
-#include "platform/PathSyntax.h"
+#include "engine/RunOptions.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,13 +9,6 @@
 namespace orvel {
 
 class FileSystem;
-
-// The options a rename run reads: what is renamed and in which case style.
-struct RunOptions {
-    bool renameFile = true;
-    bool renameFolder = false;
-    CaseStyle style = CaseStyle::Proper;
-};
 
 // Converts each of `names` (the files of `folder`, as its file list shows them) and,
 // with renameFile, renames it in place. `counted` runs once per file, after its name

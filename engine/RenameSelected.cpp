@@ -5,11 +5,6 @@
 
 namespace orvel {
 
-QString JoinPath(const QString& folder, const QString& name, const PathSyntax& syntax)
-{
-    return folder.endsWith(syntax.separator) ? folder + name : folder + syntax.separator + name;
-}
-
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, QStringList& lstCantRename,
                                      const std::function<void(const QString& folder)>& eachSelected,
                                      const PathSyntax& syntax)
@@ -22,16 +17,16 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         if (i >= job.selected.size() || !job.selected[i])
             continue;
         out.anySelected = true;
-        out.workingName = ConvertFileName(job.names[i], job.style);
-        if (job.renameFolder) {
-            if (const auto renamed = SplitPath(subDirectory, job.style, fs, lstCantRename, syntax)) {
+        out.workingName = ConvertFileName(job.names[i], job.options.style);
+        if (job.options.renameFolder) {
+            if (const auto renamed = SplitPath(subDirectory, job.options.style, fs, lstCantRename, syntax)) {
                 if (folder == subDirectory)
                     folder = *renamed;
                 subDirectory = *renamed;
                 out.renamedFolder = *renamed;
             }
         }
-        if (job.renameFile)
+        if (job.options.renameFile)
             RenameFile(fs, lstCantRename, JoinPath(folder, job.names[i], syntax),
                        JoinPath(folder, out.workingName, syntax));
         if (eachSelected)

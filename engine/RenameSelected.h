@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/CaseConversion.h"
-#include "platform/PathSyntax.h"
+#include "engine/RunOptions.h"
 
 #include <QList>
 #include <QString>
@@ -19,9 +18,7 @@ struct RenameSelectedJob {
     QStringList names;     // the file list's entries, in list order
     QList<bool> selected;  // one flag per entry
     QString subDirectory;  // the folder that a folder rename applies to
-    bool renameFile = true;
-    bool renameFolder = false;
-    CaseStyle style = CaseStyle::Proper;
+    RunOptions options;
 };
 
 struct RenameSelectedOutcome {
@@ -38,8 +35,5 @@ struct RenameSelectedOutcome {
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, QStringList& lstCantRename,
                                      const std::function<void(const QString& folder)>& eachSelected = {},
                                      const PathSyntax& syntax = PathSyntax::host());
-
-// `folder` and `name` joined with one separator: a root already ends in one.
-QString JoinPath(const QString& folder, const QString& name, const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

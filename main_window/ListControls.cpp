@@ -83,11 +83,10 @@ DirListBox::DirListBox(const FileSystem& fs, const Volumes& volumes, QWidget* pa
 
 bool DirListBox::setPath(const QString& path)
 {
-    if (path.isEmpty() || m_fs->entryType(path) != EntryType::Folder) {
-        // A link to a folder is opened as the folder it names, but never walked into.
-        if (path.isEmpty() || m_fs->entryType(path) != EntryType::FolderLink)
-            return false;
-    }
+    // A link to a folder is opened as the folder it names, but never walked into.
+    const EntryType type = path.isEmpty() ? EntryType::Missing : m_fs->entryType(path);
+    if (type != EntryType::Folder && type != EntryType::FolderLink)
+        return false;
     QString open = path;
     while (open.size() > PathSyntax::host().rootLength && open.endsWith(PathSyntax::host().separator))
         open.chop(1);
@@ -115,12 +114,6 @@ int DirListBox::setDrive(const QString& mountPoint)
 void DirListBox::Refresh()
 {
     rebuild();
-}
-
-QString DirListBox::highlightedPath() const
-{
-    const QListWidgetItem* it = currentItem();
-    return it ? it->data(Qt::UserRole).toString() : m_path;
 }
 
 void DirListBox::rebuild()

@@ -63,9 +63,6 @@ public:
     // Re-reads the tree shown, so renamed folders show their new names.
     void Refresh();
 
-    // Path of the highlighted entry.
-    QString highlightedPath() const;
-
 signals:
     void Change();
     void Click();

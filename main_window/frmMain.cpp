@@ -321,9 +321,9 @@ CaseStyle frmMain::SelectedCase() const
     return CaseStyle::None;
 }
 
-void frmMain::ConvertName(const QString& listedName)
+RunOptions frmMain::CurrentOptions() const
 {
-    txtNAME->setText(ConvertFileName(listedName, SelectedCase()));
+    return {chkRenameFile->isChecked(), chkRenameFolder->isChecked(), SelectedCase()};
 }
 
 std::optional<QString> frmMain::SplitPath(const QString& folderPath)

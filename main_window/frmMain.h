@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/CaseConversion.h"
+#include "engine/RunOptions.h"
 #include "main_window/FileList.h"
 #include "main_window/ListControls.h"
 #include "progress_bar/MProgress.h"
@@ -80,7 +80,6 @@ public:
     QStringList lstCantRename;
     QString txtFolders = QStringLiteral("0");
     QString txtFiles = QStringLiteral("0");
-    QString txtStatus;
 
     // ---- menus
     QMenuBar* menuBar;
@@ -99,9 +98,8 @@ public:
 
     // The case style that the option buttons select now (None when none is).
     CaseStyle SelectedCase() const;
-    // The file-name conversion: the new name of `listedName` in the selected style,
-    // left in txtNAME.
-    void ConvertName(const QString& listedName);
+    // "Rename file", "Rename folder" and the case style as they are ticked now.
+    RunOptions CurrentOptions() const;
     // Renames the folder `folderPath` (its last component) to the selected style.
     // Returns the folder's new path when it was renamed.
     std::optional<QString> SplitPath(const QString& folderPath);
@@ -156,6 +154,7 @@ private:
     void createMenus();
     void syncFolder();
 
+    void setNavigationEnabled(bool enabled);
     void countFile();
     void showCounts();
     void followRenamedFolder(const QString& newPath);

@@ -74,9 +74,7 @@ void frmMain::Label1_OLEDragDrop(const QMimeData* data)
         return;
     bool opened = false;
     if (data && data->hasUrls() && !data->urls().isEmpty() && data->urls().constFirst().isLocalFile()) {
-        QString first = data->urls().constFirst().toLocalFile();
-        while (first.size() > PathSyntax::host().rootLength && first.endsWith(PathSyntax::host().separator))
-            first.chop(1);
+        const QString first = data->urls().constFirst().toLocalFile();
         if (!first.isEmpty()) {
             Drive1->setDrive(first);
             opened = Dir1->setPath(first);

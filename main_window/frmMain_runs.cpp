@@ -6,7 +6,6 @@
 #include "engine/DirRecurse.h"
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
-#include "engine/SplitPath.h"
 #include "engine/frmChangeNot.h"
 #include "platform/MessageBoxes.h"
 
@@ -58,9 +57,7 @@ void frmMain::cmdSELECTED_Click()
         job.selected.append(File1->Selected(i));
     }
     job.subDirectory = txtSubDirectory;
-    job.renameFile = chkRenameFile->isChecked();
-    job.renameFolder = chkRenameFolder->isChecked();
-    job.style = SelectedCase();
+    job.options = CurrentOptions();
 
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, lstCantRename, [this](const QString& folder) {
         AddRecentFolder(DirectoryText(folder));
@@ -194,7 +191,7 @@ void frmMain::followRenamedFolder(const QString& newPath)
 
 void frmMain::RenameCurrentFolder()
 {
-    RunOptions options{chkRenameFile->isChecked(), chkRenameFolder->isChecked(), SelectedCase()};
+    const RunOptions options = CurrentOptions();
     QString folder = File1->Path();
     std::optional<QString> renamed;
     if (options.renameFolder) {
@@ -225,14 +222,14 @@ void frmMain::RenameFolderTree()
     if (m_closePending)
         return;
 
-    const RunOptions options{chkRenameFile->isChecked(), chkRenameFolder->isChecked(), SelectedCase()};
+    const RunOptions options = CurrentOptions();
     QString openFolder = Dir1->Path();
     QString working;
     bool anyFile = false;
     for (qsizetype i = 0; i < folders.size(); ++i) {
         txtSubDirectory = folders[i];
         if (options.renameFolder) {
-            if (const auto renamed = orvel::SplitPath(txtSubDirectory, options.style, *m_services.fs, lstCantRename)) {
+            if (const auto renamed = SplitPath(txtSubDirectory)) {
                 if (openFolder == folders[i])
                     openFolder = *renamed;
                 CarryOverFolderRename(folders, i, *renamed);
@@ -262,16 +259,18 @@ void frmMain::RenameFolderTree()
 
 void frmMain::DisableNavigation()
 {
-    for (QWidget* w : {static_cast<QWidget*>(cmdUpLevel), static_cast<QWidget*>(Drive1),
-                       static_cast<QWidget*>(Dir1), static_cast<QWidget*>(File1)})
-        w->setEnabled(false);
+    setNavigationEnabled(false);
 }
 
 void frmMain::EnableNavigation()
 {
-    for (QWidget* w : {static_cast<QWidget*>(cmdUpLevel), static_cast<QWidget*>(Drive1),
-                       static_cast<QWidget*>(Dir1), static_cast<QWidget*>(File1)})
-        w->setEnabled(true);
+    setNavigationEnabled(true);
+}
+
+void frmMain::setNavigationEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdUpLevel, Drive1, Dir1, File1})
+        w->setEnabled(enabled);
 }
 
 } // namespace orvel

@@ -282,10 +282,10 @@ void MProgress::setBlend(int value)
         Refresh();
 }
 
-void MProgress::setCaption(const QString& value)
+void MProgress::setCaptionText(QString& field, const QString& value, const QString& name)
 {
-    m_Caption = value;
-    notify(kPercentBefore);
+    field = value;
+    notify(name);
     // PaintBar composes the caption itself. Composing it here as well would, without
     // fades, leave PaintBar finding the text "unchanged" and never drawing it.
     if (automatic())
@@ -294,24 +294,19 @@ void MProgress::setCaption(const QString& value)
         ComposeCaption();
 }
 
+void MProgress::setCaption(const QString& value)
+{
+    setCaptionText(m_Caption, value, kPercentBefore);
+}
+
 void MProgress::setCaption2(const QString& value)
 {
-    m_Caption2 = value;
-    notify(kPercentAfter);
-    if (automatic())
-        PaintBar();
-    else
-        ComposeCaption();
+    setCaptionText(m_Caption2, value, kPercentAfter);
 }
 
 void MProgress::setCustomCaption(const QString& value)
 {
-    m_CustomCaption = value;
-    notify(kCustomText);
-    if (automatic())
-        PaintBar();
-    else
-        ComposeCaption();
+    setCaptionText(m_CustomCaption, value, kCustomText);
 }
 
 void MProgress::setDirection(int value)
@@ -369,32 +364,31 @@ void MProgress::setFade(int value)
     BuildFades();
 }
 
+void MProgress::setFadeColor(std::uint32_t& field, std::uint32_t value, const QString& name)
+{
+    field = value;
+    notify(name);
+    BuildFades();
+}
+
 void MProgress::setFadeBG1(std::uint32_t value)
 {
-    m_FadeBG1 = value;
-    notify(kFadeBG1);
-    BuildFades();
+    setFadeColor(m_FadeBG1, value, kFadeBG1);
 }
 
 void MProgress::setFadeBG2(std::uint32_t value)
 {
-    m_FadeBG2 = value;
-    notify(kFadeBG2);
-    BuildFades();
+    setFadeColor(m_FadeBG2, value, kFadeBG2);
 }
 
 void MProgress::setFadeFG1(std::uint32_t value)
 {
-    m_FadeFG1 = value;
-    notify(kFadeFG1);
-    BuildFades();
+    setFadeColor(m_FadeFG1, value, kFadeFG1);
 }
 
 void MProgress::setFadeFG2(std::uint32_t value)
 {
-    m_FadeFG2 = value;
-    notify(kFadeFG2);
-    BuildFades();
+    setFadeColor(m_FadeFG2, value, kFadeFG2);
 }
 
 void MProgress::setFadeStyle(int value)
@@ -613,36 +607,32 @@ void MProgress::keyReleaseEvent(QKeyEvent* event)
     event->accept();
 }
 
-void MProgress::mousePressEvent(QMouseEvent* event)
+void MProgress::forwardMouse(QMouseEvent* event, Qt::MouseButtons buttons, MouseSignal signal)
 {
-    short button = buttonCode(event->button());
+    // The host's handler may change the arguments, so they are variables of their own.
+    short button = buttonCode(buttons);
     short shift = shiftState(event->modifiers());
     float x = toScaleX(event->position().x());
     float y = toScaleY(event->position().y());
-    emit MouseDown(button, shift, x, y);
+    emit (this->*signal)(button, shift, x, y);
     event->accept();
+}
+
+void MProgress::mousePressEvent(QMouseEvent* event)
+{
+    forwardMouse(event, event->button(), &MProgress::MouseDown);
 }
 
 void MProgress::mouseMoveEvent(QMouseEvent* event)
 {
-    short button = buttonCode(event->buttons());
-    short shift = shiftState(event->modifiers());
-    float x = toScaleX(event->position().x());
-    float y = toScaleY(event->position().y());
-    emit MouseMove(button, shift, x, y);
-    event->accept();
+    forwardMouse(event, event->buttons(), &MProgress::MouseMove);
 }
 
 void MProgress::mouseReleaseEvent(QMouseEvent* event)
 {
-    short button = buttonCode(event->button());
-    short shift = shiftState(event->modifiers());
-    float x = toScaleX(event->position().x());
-    float y = toScaleY(event->position().y());
-    emit MouseUp(button, shift, x, y);
+    forwardMouse(event, event->button(), &MProgress::MouseUp);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit Click();
-    event->accept();
 }
 
 } // namespace orvel

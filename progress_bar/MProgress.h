@@ -249,6 +249,10 @@ private:
     void createSurfaces();
     void notify(const QString& name) { emit propertyChanged(name); }
     bool automatic() const { return !m_ManualRefresh; }
+    void setCaptionText(QString& field, const QString& value, const QString& name);
+    void setFadeColor(std::uint32_t& field, std::uint32_t value, const QString& name);
+    using MouseSignal = void (MProgress::*)(short&, short&, float&, float&);
+    void forwardMouse(QMouseEvent* event, Qt::MouseButtons buttons, MouseSignal signal);
 
     // lifecycle
     void Show();

@@ -117,7 +117,7 @@ private slots:
         FaultyFileSystem fs;
         fs.beforeRename = [&](const QString& oldPath, const QString&) { fs.refusedRenames.insert(oldPath); };
         RenameSelectedJob job{root, {QStringLiteral("ONE.TXT"), QStringLiteral("two.txt")}, {true, false}, root,
-                              true, true, CaseStyle::Lower};
+                              {true, true, CaseStyle::Lower}};
         QStringList failed;
         RenameSelected(job, fs, failed, {}, windows ? PathSyntax::windows() : PathSyntax::posix());
         QCOMPARE(fs.renames.size(), 2);
