@@ -1,8 +1,9 @@
 #include "app/modStartup.h"
 
+#include "about/AboutWindows.h"
+#include "main_window/HostMessageBoxes.h"
 #include "main_window/frmMain.h"
 #include "platform/AppIcon.h"
-#include "platform/MessageBoxes.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
@@ -18,7 +19,10 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages)
                       MessageBoxes::Ok);
         return false;
     }
-    auto* window = new frmMain(MainWindowServices::host());
+    MainWindowServices services = MainWindowServices::host();
+    services.showHelp = ShowQuickHelp;
+    services.showAbout = ShowAbout;
+    auto* window = new frmMain(services);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     return true;

@@ -1,7 +1,14 @@
 # One static library per source folder. Sources are picked up from the folder, so
 # adding a file needs no edit here.
+#
+# The layers are enforced by the build: a library's headers are found only through a
+# folder of its own that holds nothing but a link to its sources, and the include
+# paths of a library reach its users only through the libraries they link. A header
+# of a folder that may not be used (engine/ from platform/, about/ from main_window/)
+# cannot be found, and Qt's widget headers cannot be found where Qt Widgets is not
+# linked.
 function(orvel_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS;QT;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPENDS;QT;QT_PRIVATE;EXCLUDE" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
        ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
@@ -9,14 +16,26 @@ function(orvel_library name)
     list(REMOVE_ITEM _sources ${CMAKE_CURRENT_SOURCE_DIR}/${_ex})
   endforeach()
   add_library(${name} STATIC ${_sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  orvel_include_view(${name} ${name} PUBLIC)
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   target_compile_definitions(${name} PUBLIC
     ORVEL_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
     ORVEL_VERSION_MINOR=${PROJECT_VERSION_MINOR}
     ORVEL_VERSION_PATCH=${PROJECT_VERSION_PATCH})
-  # Linked directly (not only through a dependency) so that AUTOMOC sees Qt.
-  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_QT} Qt6::Widgets)
+  # Qt is linked directly (not only through a dependency) so that AUTOMOC sees it.
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_QT} PRIVATE ${ARG_QT_PRIVATE})
+endfunction()
+
+# Makes the source folder `folder` visible to `target` as "<folder>/...", and nothing
+# else of the source tree.
+function(orvel_include_view target folder scope)
+  set(_view ${CMAKE_BINARY_DIR}/include-views/${target})
+  get_filename_component(_parent ${_view}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${_parent})
+  if(NOT EXISTS ${_view}/${folder})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${_view}/${folder} SYMBOLIC)
+  endif()
+  target_include_directories(${target} ${scope} ${_view})
 endfunction()
 
 # One Qt Test executable per tests/<folder>/test_*.cpp, run headless by CTest.

@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace orvel {
 
 namespace {
@@ -14,14 +16,62 @@ bool isWordSeparator(QChar c)
     return u == 0 || (u >= 9 && u <= 13) || u == 32;
 }
 
+// Most names are plain ASCII, and for those the locale's rules are the ASCII ones -
+// except where a dotted and a dotless i make "i" and "I" no pair. Such names skip the
+// locale's full machinery, which costs more than the rename itself on a fast disk.
+bool asciiRulesHold(const QString& text)
+{
+    static const bool plainLocale = [] {
+        const QLocale::Language language = QLocale::system().language();
+        return language != QLocale::Turkish && language != QLocale::Azerbaijani;
+    }();
+    if (!plainLocale)
+        return false;
+    for (const QChar c : text)
+        if (c.unicode() >= 0x80)
+            return false;
+    return true;
+}
+
+char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
+char16_t asciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
+
+QString asciiProper(const QString& text)
+{
+    QString result = text;
+    bool wordStart = true;
+    for (QChar& c : result) {
+        c = QChar(wordStart ? asciiUpper(c.unicode()) : asciiLower(c.unicode()));
+        wordStart = isWordSeparator(c);
+    }
+    return result;
+}
+
+template <char16_t (*Map)(char16_t)>
+QString asciiMapped(const QString& text)
+{
+    QString result = text;
+    for (QChar& c : result)
+        c = QChar(Map(c.unicode()));
+    return result;
+}
+
 } // namespace
 
-QString LowerCaseForm(const QString& text) { return QLocale::system().toLower(text); }
+QString LowerCaseForm(const QString& text)
+{
+    return asciiRulesHold(text) ? asciiMapped<asciiLower>(text) : QLocale::system().toLower(text);
+}
 
-QString UpperCaseForm(const QString& text) { return QLocale::system().toUpper(text); }
+QString UpperCaseForm(const QString& text)
+{
+    return asciiRulesHold(text) ? asciiMapped<asciiUpper>(text) : QLocale::system().toUpper(text);
+}
 
 QString ProperCaseForm(const QString& text)
 {
+    if (asciiRulesHold(text))
+        return asciiProper(text);
     const QLocale locale = QLocale::system();
     QString result;
     result.reserve(text.size());
@@ -70,6 +120,22 @@ QString ConvertFileName(const QString& listedName, CaseStyle style)
         FixBracketCase(workingName);
     }
     return workingName;
+}
+
+bool ListsBefore(QStringView a, QStringView b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+void SortNames(QList<QStringView>& names)
+{
+    std::sort(names.begin(), names.end(), ListsBefore);
+}
+
+void SortNames(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return ListsBefore(a, b); });
 }
 
 QString ConvertFolderName(const QString& name, CaseStyle style)

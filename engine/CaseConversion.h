@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 namespace orvel {
 
@@ -31,5 +33,12 @@ QString ConvertFileName(const QString& listedName, CaseStyle style);
 
 // The new name of a folder: as for a file, without the bracket fix-up.
 QString ConvertFolderName(const QString& name, CaseStyle style);
+
+// The order of a file list: by name without regard to letter case, names that differ
+// only in case by their characters, so a rename that changes only the case of a name
+// never moves it to another position.
+bool ListsBefore(QStringView a, QStringView b);
+void SortNames(QList<QStringView>& names);
+void SortNames(QStringList& names);
 
 } // namespace orvel

@@ -1,33 +1,11 @@
 #include "engine/DirRecurse.h"
 
-#include "engine/CancelRequested.h"
+#include "engine/CaseConversion.h"
+#include "engine/RunObserver.h"
+#include "engine/RunOptions.h"
 #include "platform/FileSystem.h"
 
-#include <QCoreApplication>
-
 namespace orvel {
-
-namespace {
-
-// Appends the sub-folders of `base` (a folder with its trailing separator) to
-// `queue`. Links to folders stay out, so a walk never follows them. Names made of
-// dots only ("." and "..") start with a dot and never come from a listing.
-void collectSubFolders(QStringList& queue, const QString& base, const FileSystem& fs)
-{
-    if (CancelRequested)
-        return;
-    const auto entries = fs.list(base, QStringLiteral("*"), true);
-    if (!entries)
-        return;
-    for (const DirEntry& entry : *entries) {
-        if (entry.name.isEmpty() || CancelRequested)
-            break;
-        if (entry.type == EntryType::Folder)
-            queue.append(base + entry.name);
-    }
-}
-
-} // namespace
 
 QString NormalizePath(const QString& path, const PathSyntax& syntax)
 {
@@ -60,66 +38,94 @@ QString NormalizePath(const QString& path, const PathSyntax& syntax)
     return result;
 }
 
-void FindFiles(QStringList& result, const QString& folder, const QString& patterns, const FileSystem& fs,
-               const PathSyntax& syntax)
+QList<QStringView> FolderTree::Folder::sortedFiles() const
 {
-    const QStringList items =
-        patterns.contains(u';') ? patterns.split(u';', Qt::KeepEmptyParts) : QStringList{patterns};
-    const QString base = NormalizePath(folder, syntax) + syntax.separator;
-    for (const QString& item : items) {
-        if (CancelRequested)
-            return;
-        const auto entries = fs.list(base, item, false);
-        if (!entries)
-            continue;
-        // The listing has typed every entry already; asking the file system again
-        // for each file would double the cost of a large tree.
-        for (const DirEntry& entry : *entries) {
-            if (entry.name.isEmpty() || CancelRequested)
-                break;
-            if (entry.type == EntryType::File)
-                result.append(base + entry.name);
-        }
+    QList<QStringView> names;
+    names.reserve(fileCount);
+    for (qsizetype from = 0; from < files.size();) {
+        const qsizetype end = files.indexOf(QChar(0), from);
+        names.append(QStringView(files).sliced(from, end - from));
+        from = end + 1;
     }
+    SortNames(names);
+    return names;
 }
 
 namespace {
 
-// The step both walks share once a folder is done: yield to the window (the cancel
-// link is heard here), list the folder's sub-folders completely, then visit them in
-// order until a cancel.
-template <typename Visit>
-void eachSubFolder(const QString& base, const FileSystem& fs, Visit visit)
-{
-    QCoreApplication::processEvents();
-    QStringList queue;
-    collectSubFolders(queue, base, fs);
-    for (const QString& subFolder : std::as_const(queue)) {
-        if (CancelRequested)
-            return;
-        visit(subFolder);
-    }
-}
+// A folder of the walk whose sub-folders are still to be entered.
+struct OpenFolder {
+    FolderHandle owned;             // empty for the start folder,
+    const FolderHandle* start;      // which the caller holds
+    int index;
+    QStringList subfolders;
+    qsizetype next = 0;
+
+    const FolderHandle& handle() const { return start ? *start : owned; }
+};
 
 } // namespace
 
-void FindFilesRecursive(QStringList& result, const QString& folder, const QString& patterns,
-                        const FileSystem& fs, const PathSyntax& syntax)
+FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
+                    EventPacer& pacer)
 {
-    const QString normalized = NormalizePath(folder, syntax);
-    FindFiles(result, normalized, patterns, fs, syntax);
-    eachSubFolder(normalized + syntax.separator, fs, [&](const QString& subFolder) {
-        FindFilesRecursive(result, subFolder, patterns, fs, syntax);
-    });
-}
+    FolderTree tree;
+    // One listing gives the folder's files and, for the walk, its sub-folders; one that
+    // fails part way is no listing at all.
+    const auto listInto = [&](const FolderHandle& handle, int index, QStringList& folders) {
+        QString files;
+        qsizetype count = 0;
+        const Listing listing = fs.listFolder(handle, [&](const QString& name, EntryType type) {
+            if (type == EntryType::File) {
+                files += name;
+                files += QChar(0);
+                ++count;
+            } else if (type == EntryType::Folder && subfolders) {
+                folders.append(name);
+            }
+            pacer.tick();
+        });
+        if (listing.error != 0) {
+            folders.clear();
+            return;
+        }
+        files.squeeze();
+        tree.folders[size_t(index)].files = std::move(files);
+        tree.folders[size_t(index)].fileCount = count;
+        tree.fileCount += count;
+    };
 
-void FindFolders(QStringList& result, const QString& folder, const FileSystem& fs, const PathSyntax& syntax)
-{
-    const QString normalized = NormalizePath(folder, syntax);
-    result.append(normalized);
-    eachSubFolder(normalized + syntax.separator, fs, [&](const QString& subFolder) {
-        FindFolders(result, subFolder, fs, syntax);
-    });
+    tree.folders.push_back({});
+    std::vector<OpenFolder> open;
+    open.push_back({FolderHandle(), &start, 0, {}});
+    if (start.isOpen())
+        listInto(start, 0, open.back().subfolders);
+    while (!open.empty()) {
+        OpenFolder& top = open.back();
+        if (top.next == top.subfolders.size()) {
+            open.pop_back();
+            continue;
+        }
+        pacer.tick();
+        if (observer.cancelRequested()) {
+            tree.cancelled = true;
+            break;
+        }
+        const QString name = top.subfolders[top.next++];
+        int error = 0;
+        FolderHandle child = fs.openSubFolder(top.handle(), name, &error);
+        if (!child.isOpen()) {
+            if (IsNoLongerAFolder(error))
+                tree.skipped.append({JoinPath(top.handle().path(), name), NotEnteredText(error)});
+            continue;
+        }
+        const int index = int(tree.folders.size());
+        tree.folders.push_back({name, top.index, tree.folders[size_t(top.index)].depth + 1, {}, 0});
+        QStringList childFolders;
+        listInto(child, index, childFolders);
+        open.push_back({std::move(child), nullptr, index, std::move(childFolders)});
+    }
+    return tree;
 }
 
 } // namespace orvel

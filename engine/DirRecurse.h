@@ -1,25 +1,22 @@
 #pragma once
 
+#include "engine/modFileRename.h"
 #include "platform/PathSyntax.h"
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <vector>
 
 namespace orvel {
 
+class EventPacer;
 class FileSystem;
+class FolderHandle;
+class RunObserver;
 
-// Module DirRecurse: the searches that find what a rename run works on.
-//
-// All of them only append to `result`, full paths built as the normalised folder,
-// one separator and the name. Names come in the order the file system lists them;
-// nothing is sorted. Hidden and system entries never appear, hidden folders are
-// never entered, and neither is a symbolic link to a folder (it is neither a file
-// nor a folder of the tree: a link loop cannot trap a walk, and a run never
-// renames through a link into another tree). Errors are skipped silently: an
-// unreadable folder contributes nothing. A folder's listing is complete before
-// anything else is listed. Once CancelRequested is set, every loop stops at its
-// next test and what was appended stays.
+// Module DirRecurse: the path normaliser and the search that finds what a rename run
+// works on.
 
 // Trims trailing separators and folds doubled ones, for a path of `syntax`:
 // 1. longer than the designator: separators are removed from the end, one at a
@@ -32,27 +29,39 @@ class FileSystem;
 //    same one pass leaves "/a///b" as "/a//b", which still names the same folder.
 QString NormalizePath(const QString& path, const PathSyntax& syntax = PathSyntax::host());
 
-// The files of this one folder that match `patterns`, a list of wildcard patterns
-// separated by ";" (kept as they stand; an empty item matches nothing), item after
-// item: a file matching two items comes twice. Never yields.
-void FindFiles(QStringList& result, const QString& folder, const QString& patterns, const FileSystem& fs,
-               const PathSyntax& syntax = PathSyntax::host());
+// A folder tree as one walk found it. Every folder is listed once, and that one
+// listing gives both its files and its sub-folders; the names are kept per folder in
+// one block of text, so a tree of a million files costs tens of megabytes, not
+// hundreds.
+struct FolderTree {
+    struct Folder {
+        QString name;  // its name in its parent; empty for the start folder
+        int parent = -1;
+        int depth = 0; // the start folder is 0
+        QString files; // the names of its files, each followed by a NUL
+        qsizetype fileCount = 0;
 
-// The matching files of the folder and of every folder below it, depth first in
-// pre-order: a folder's own files, then its first sub-folder's tree, and so on.
-// Yields to the event loop once per folder, after its own files are found. Started
-// with CancelRequested already set, it appends nothing.
-void FindFilesRecursive(QStringList& result, const QString& folder, const QString& patterns,
-                        const FileSystem& fs, const PathSyntax& syntax = PathSyntax::host());
+        // Its file names in the order a file list shows them.
+        QList<QStringView> sortedFiles() const;
+    };
+    // Pre-order: a folder before everything below it, the sub-folders of a folder in
+    // the order its listing gave them, each followed by its whole tree.
+    std::vector<Folder> folders;
+    qint64 fileCount = 0;
+    bool cancelled = false; // the cancel link ended the search early
+    // Folders that were listed as folders but were something else when the walk came
+    // to enter them (swapped for a link, say): never entered, and reported.
+    QList<NotChanged> skipped;
+};
 
-// The folder itself and every folder below it, in pre-order, each without a
-// trailing separator. Yields once per folder, right after appending it. Started
-// with CancelRequested already set, it appends the start folder alone.
-//
-// A root comes out as its designator: "C:" for "C:\", and for "/" the empty text,
-// followed by "/name" for each folder below (never "//name"). The empty text has no
-// separator, so renaming its last component renames nothing, just as for "C:".
-void FindFolders(QStringList& result, const QString& folder, const FileSystem& fs,
-                 const PathSyntax& syntax = PathSyntax::host());
+// Walks the tree below `start` (only `start` itself without `subfolders`). Hidden
+// entries, system entries and links to folders are left out: a link loop cannot trap
+// the walk, and a run never renames through a link into another tree. Sub-folders are
+// entered through their parent's handle without following links. A folder that cannot
+// be opened or read completely contributes nothing; one that is no longer a folder is
+// reported in `skipped`. Window events are let through by
+// the clock; once the observer asks to cancel, no further folder is listed.
+FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
+                    EventPacer& pacer);
 
 } // namespace orvel

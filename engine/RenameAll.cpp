@@ -1,34 +1,163 @@
 #include "engine/RenameAll.h"
 
-#include "engine/modFileRename.h"
+#include "engine/DirRecurse.h"
+#include "engine/RunObserver.h"
+#include "platform/FileSystem.h"
 
 namespace orvel {
 
-QString RenameFilesIn(const QString& folder, const QStringList& names, const RunOptions& options, FileSystem& fs,
-                      QStringList& lstCantRename, const std::function<void()>& counted, const PathSyntax& syntax)
-{
-    QString working;
-    const bool rename = options.renameFile && folder.size() > syntax.designatorLength;
-    for (const QString& name : names) {
-        working = ConvertFileName(name, options.style);
-        if (counted)
-            counted();
-        if (rename)
-            RenameFile(fs, lstCantRename, JoinPath(folder, name, syntax), JoinPath(folder, working, syntax));
-    }
-    return working;
-}
+namespace {
 
-void CarryOverFolderRename(QStringList& folders, qsizetype index, const QString& newPath, const PathSyntax& syntax)
+// A folder of the run that is entered, for the folders below it.
+struct Level {
+    FolderHandle owned; // empty for the start folder, which the run holds itself
+    const FolderHandle* start;
+    QString path; // as it stands now, its new name included
+    int index;
+
+    const FolderHandle& handle() const { return start ? *start : owned; }
+};
+
+class Run {
+public:
+    Run(const RenameAllJob& job, FileSystem& fs, RunObserver& observer)
+        : m_job(job), m_fs(fs), m_observer(observer), m_pacer(observer)
+    {
+    }
+
+    RenameAllOutcome go()
+    {
+        QString start = NormalizePath(m_job.startFolder, m_syntax);
+        if (start.size() <= m_syntax.designatorLength)
+            start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
+        m_out.openFolder = start;
+
+        m_observer.status(QStringLiteral("Searching... Please wait."));
+        const FolderHandle top = m_fs.openFolder(start);
+        FolderTree tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
+        m_observer.status(QStringLiteral("Renaming... Please wait."));
+        const qsizetype startFiles = tree.folders.front().fileCount;
+        if (startFiles == 0)
+            m_observer.status(QString());
+        if (m_job.includeSubfolders ? tree.fileCount == 0 : startFiles == 0)
+            return m_out; // nothing at all is renamed, not even the folder
+
+        m_out.renamed = true;
+        m_out.found = tree.fileCount;
+        m_out.notChanged = tree.skipped;
+        m_observer.progressMax(tree.fileCount);
+        m_observer.progressValue(0);
+        renameTree(tree, top, start);
+        if (!m_out.stopped)
+            m_observer.status(QStringLiteral("Renamed done !!"));
+        return m_out;
+    }
+
+private:
+    void renameTree(FolderTree& tree, const FolderHandle& top, const QString& start)
+    {
+        // A cancelled search leaves the renaming to the start folder alone.
+        const size_t count = tree.cancelled ? 1 : tree.folders.size();
+        std::vector<Level> levels;
+        int skipBelow = -1; // the depth of a folder that could not be entered
+        for (size_t i = 0; i < count; ++i) {
+            FolderTree::Folder& folder = tree.folders[i];
+            if (i > 0 && m_observer.stopRequested()) {
+                m_out.stopped = true;
+                return;
+            }
+            if (i > 0 && m_observer.cancelRequested())
+                break;
+            if (skipBelow >= 0 && folder.depth > skipBelow)
+                continue;
+            skipBelow = -1;
+            while (!levels.empty() && levels.back().index != folder.parent)
+                levels.pop_back();
+
+            if (i == 0) {
+                levels.push_back({FolderHandle(), &top, renameStartFolder(start), 0});
+            } else {
+                const Level& parent = levels.back();
+                int error = 0;
+                FolderHandle handle = m_fs.openSubFolder(parent.handle(), folder.name, &error);
+                if (!handle.isOpen()) {
+                    m_out.notChanged.append({JoinPath(parent.path, folder.name, m_syntax), NotEnteredText(error)});
+                    skipBelow = folder.depth;
+                    continue;
+                }
+                QString name = folder.name;
+                if (renamesFolders()) {
+                    const QString newName = ConvertFolderName(name, m_job.options.style);
+                    if (RenameFile(m_fs, m_out.notChanged, parent.handle(), parent.path, name, newName, m_syntax))
+                        name = newName;
+                }
+                levels.push_back({std::move(handle), nullptr, JoinPath(parent.path, name, m_syntax), int(i)});
+            }
+            if (m_job.includeSubfolders)
+                ++m_out.folders;
+            if (!renameFiles(folder, levels.back()))
+                return;
+            m_pacer.tick();
+        }
+    }
+
+    // The start folder's own name is renamed in its parent, the one step the run takes
+    // outside the start folder. Returns its path as it stands afterwards.
+    QString renameStartFolder(const QString& start)
+    {
+        const qsizetype cut = start.lastIndexOf(m_syntax.separator);
+        if (!renamesFolders() || start.size() <= m_syntax.rootLength || cut < 0)
+            return start; // a root has no name to change
+        const QString parentPath = start.left(qMax<qsizetype>(cut, m_syntax.rootLength));
+        const QString name = start.mid(cut + 1);
+        const QString newName = ConvertFolderName(name, m_job.options.style);
+        int error = 0;
+        const FolderHandle parent = m_fs.openFolder(parentPath, &error);
+        if (!parent.isOpen()) {
+            m_out.notChanged.append({start, ErrorText(error)});
+            return start;
+        }
+        if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax))
+            return start;
+        m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
+        return m_out.openFolder;
+    }
+
+    // False when a stop request ended the run.
+    bool renameFiles(FolderTree::Folder& folder, const Level& level)
+    {
+        for (const QStringView listed : folder.sortedFiles()) {
+            const QString name = listed.toString();
+            QString working = ConvertFileName(name, m_job.options.style);
+            m_observer.progressValue(++m_out.files);
+            if (m_job.options.renameFile)
+                RenameFile(m_fs, m_out.notChanged, level.handle(), level.path, name, working, m_syntax);
+            m_out.workingName = std::move(working);
+            m_pacer.tick();
+            if (m_observer.stopRequested()) {
+                m_out.stopped = true;
+                return false;
+            }
+        }
+        folder.files = QString(); // done with: a large tree gives its memory back as it goes
+        return true;
+    }
+
+    bool renamesFolders() const { return m_job.options.renameFolder && m_job.options.style != CaseStyle::None; }
+
+    const RenameAllJob& m_job;
+    FileSystem& m_fs;
+    RunObserver& m_observer;
+    EventPacer m_pacer;
+    const PathSyntax m_syntax = PathSyntax::host();
+    RenameAllOutcome m_out;
+};
+
+} // namespace
+
+RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer)
 {
-    const QString oldPath = folders.at(index);
-    folders[index] = newPath;
-    if (oldPath == newPath)
-        return;
-    const QString oldPrefix = oldPath.endsWith(syntax.separator) ? oldPath : oldPath + syntax.separator;
-    const QString newPrefix = newPath.endsWith(syntax.separator) ? newPath : newPath + syntax.separator;
-    for (qsizetype i = index + 1; i < folders.size() && folders[i].startsWith(oldPrefix); ++i)
-        folders[i].replace(0, oldPrefix.size(), newPrefix);
+    return Run(job, fs, observer).go();
 }
 
 } // namespace orvel

@@ -1,29 +1,44 @@
 #pragma once
 
 #include "engine/RunOptions.h"
+#include "engine/modFileRename.h"
 
+#include <QList>
 #include <QString>
-#include <QStringList>
-#include <functional>
 
 namespace orvel {
 
 class FileSystem;
+class RunObserver;
 
-// Converts each of `names` (the files of `folder`, as its file list shows them) and,
-// with renameFile, renames it in place. `counted` runs once per file, after its name
-// is converted and before its rename. A folder text no longer than the syntax's
-// designator (the bare "C:", or "" for the POSIX root) renames nothing: its files are
-// only counted. Returns the working name of the last file (empty when there is none).
-QString RenameFilesIn(const QString& folder, const QStringList& names, const RunOptions& options, FileSystem& fs,
-                      QStringList& lstCantRename, const std::function<void()>& counted,
-                      const PathSyntax& syntax = PathSyntax::host());
+// What "Rename All" works on, as the window shows it when the command starts.
+struct RenameAllJob {
+    QString startFolder; // the open folder, with or without its trailing separator
+    RunOptions options;
+    bool includeSubfolders = false;
+};
 
-// After folders[index] was renamed to `newPath`, the folders collected below it still
-// carry its old name, which no longer resolves where letter case matters. The walk
-// collects in pre-order, so they are exactly the entries that follow it and begin
-// with its old path and a separator; they get the new name.
-void CarryOverFolderRename(QStringList& folders, qsizetype index, const QString& newPath,
-                           const PathSyntax& syntax = PathSyntax::host());
+struct RenameAllOutcome {
+    // The run found something to rename and went through (the result labels show);
+    // false for the early exits: nothing found, nothing renamed, not even the folder.
+    bool renamed = false;
+    bool stopped = false;  // a stop request ended it between two renames
+    qint64 found = 0;      // files the search found (the progress bar's maximum)
+    qint64 files = 0;      // files visited, renamed or not
+    qint64 folders = 0;    // folders visited, the start folder included (0 without sub-folders)
+    QString workingName;   // new name of the last file converted; null when there was none
+    QList<NotChanged> notChanged;
+    QString openFolder;    // the start folder's path now: its new name when it was renamed
+};
+
+// The whole Rename All run. Search: the start folder's files, or with sub-folders the
+// whole tree, each folder listed once. Nothing found (or, without sub-folders, no file
+// in the start folder): nothing is renamed, not even the folder. Otherwise each
+// folder, top down (a parent before everything below it), is renamed (with
+// renameFolder) and then its files, in file-list order, each counted whether or not
+// it is renamed. Every rename goes through the folder's handle, so a folder renamed or
+// swapped during the run cannot redirect the renames below it, and nothing outside the
+// start folder is touched but the start folder's own name.
+RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer);
 
 } // namespace orvel

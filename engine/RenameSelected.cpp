@@ -1,36 +1,37 @@
 #include "engine/RenameSelected.h"
 
 #include "engine/SplitPath.h"
-#include "engine/modFileRename.h"
+#include "platform/FileSystem.h"
 
 namespace orvel {
 
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, QStringList& lstCantRename,
-                                     const std::function<void(const QString& folder)>& eachSelected,
-                                     const PathSyntax& syntax)
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, const PathSyntax& syntax)
 {
     RenameSelectedOutcome out;
+    int openError = 0;
+    const FolderHandle handle = fs.openFolder(job.folder, &openError);
     QString folder = job.folder;
     QString subDirectory = job.subDirectory;
-    const qsizetype count = job.names.size();
+    const qsizetype count = qMin(job.names.size(), job.selected.size());
     for (qsizetype i = 0; i < count; ++i) {
-        if (i >= job.selected.size() || !job.selected[i])
+        if (!job.selected[i])
             continue;
         out.anySelected = true;
         out.workingName = ConvertFileName(job.names[i], job.options.style);
         if (job.options.renameFolder) {
-            if (const auto renamed = SplitPath(subDirectory, job.options.style, fs, lstCantRename, syntax)) {
+            if (const auto renamed = SplitPath(subDirectory, job.options.style, fs, out.notChanged, syntax)) {
                 if (folder == subDirectory)
                     folder = *renamed;
                 subDirectory = *renamed;
                 out.renamedFolder = *renamed;
             }
         }
-        if (job.options.renameFile)
-            RenameFile(fs, lstCantRename, JoinPath(folder, job.names[i], syntax),
-                       JoinPath(folder, out.workingName, syntax));
-        if (eachSelected)
-            eachSelected(folder);
+        if (!job.options.renameFile)
+            continue;
+        if (handle.isOpen())
+            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax);
+        else
+            out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
     }
     return out;
 }

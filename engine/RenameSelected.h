@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/RunOptions.h"
+#include "engine/modFileRename.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 namespace orvel {
@@ -23,17 +23,16 @@ struct RenameSelectedJob {
 
 struct RenameSelectedOutcome {
     bool anySelected = false;
-    QString workingName;                 // new name of the last selected file converted
+    QString workingName;                  // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
+    QList<NotChanged> notChanged;
 };
 
 // Renames the selected files and, with renameFolder, the folder itself (once before
-// each selected file, the later attempts finding nothing to change). Refused renames
-// are appended to `lstCantRename`. `eachSelected` runs once per selected file, after
-// its renames. Once the folder has been renamed, the paths of the files that follow
-// are built from its new name, so they stay valid where letter case matters.
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, QStringList& lstCantRename,
-                                     const std::function<void(const QString& folder)>& eachSelected = {},
+// each selected file, the later attempts finding nothing to change). The files are
+// renamed through the folder held open from the start, so a rename of the folder
+// itself cannot lose them.
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs,
                                      const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

@@ -5,7 +5,7 @@
 namespace orvel {
 
 std::optional<QString> SplitPath(const QString& folderPath, CaseStyle style, FileSystem& fs,
-                                 QStringList& lstCantRename, const PathSyntax& syntax)
+                                 QList<NotChanged>& lstCantRename, const PathSyntax& syntax)
 {
     const qsizetype last = folderPath.lastIndexOf(syntax.separator);
     if (last < 0 || style == CaseStyle::None)

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "engine/CaseConversion.h"
+#include "engine/modFileRename.h"
 #include "platform/PathSyntax.h"
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 namespace orvel {
@@ -13,15 +14,14 @@ class FileSystem;
 
 // Renames the last component of `folderPath` to `style` (no bracket fix-up), the
 // part before it passed on character for character. A path without any separator
-// (a bare drive designator, or the empty designator a walk from "/" starts with)
-// and the style None rename nothing. A root ("C:\", "/") has an empty last
-// component, so its rename is one onto itself.
+// (a bare drive designator) and the style None rename nothing. A root ("C:\", "/")
+// has an empty last component, so its rename is one onto itself.
 //
 // Returns the new path when an entry was actually renamed, so that a caller can
-// carry the change over to paths it collected below the folder; std::nullopt when
+// carry the change over to paths it holds below the folder; std::nullopt when
 // nothing changed or the rename failed (the failure is in `lstCantRename`, through
 // RenameFile).
 std::optional<QString> SplitPath(const QString& folderPath, CaseStyle style, FileSystem& fs,
-                                 QStringList& lstCantRename, const PathSyntax& syntax = PathSyntax::host());
+                                 QList<NotChanged>& lstCantRename, const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

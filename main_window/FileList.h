@@ -23,8 +23,6 @@ public:
     const QString& List(int i) const { return m_names.at(i); }
     const QStringList& names() const { return m_names; }
 
-    static void sortNames(QStringList& names);
-
 private:
     const FileSystem* m_fs;
     QString m_path;

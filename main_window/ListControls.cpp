@@ -1,5 +1,6 @@
 #include "main_window/ListControls.h"
 
+#include "engine/CaseConversion.h"
 #include "platform/FileSystem.h"
 #include "platform/Volumes.h"
 
@@ -147,12 +148,12 @@ void DirListBox::rebuild()
     }
 
     QStringList subfolders;
-    if (const auto entries = m_fs->list(m_path, QStringLiteral("*"), true)) {
+    if (const auto entries = m_fs->list(m_path, true)) {
         for (const DirEntry& e : *entries)
             if (e.type == EntryType::Folder || e.type == EntryType::FolderLink)
                 subfolders.append(e.name);
     }
-    FileList::sortNames(subfolders);
+    SortNames(subfolders);
     const QString base = m_path.endsWith(syntax.separator) ? m_path : m_path + syntax.separator;
     for (const QString& name : subfolders) {
         auto* item = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + name, this);

@@ -1,11 +1,8 @@
 #include "main_window/frmMain.h"
 
-#include "about/AboutWindows.h"
-#include "engine/CancelRequested.h"
-#include "engine/SplitPath.h"
+#include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
 #include "platform/FileSystem.h"
-#include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "platform/Volumes.h"
@@ -45,6 +42,7 @@ MainWindowServices MainWindowServices::host()
     s.settings = &hostSettingsStore();
     s.startFolder = QDir::currentPath();
     s.programFolder = QCoreApplication::applicationDirPath();
+    s.homeFolder = QDir::homePath();
     return s;
 }
 
@@ -83,7 +81,6 @@ void setTextColor(QWidget* w, const QColor& c)
 
 frmMain::frmMain(const MainWindowServices& services, QWidget* parent)
     : QWidget(parent)
-    , File2(*services.fs)
     , m_services(services)
 {
     initMainWindowResources();
@@ -111,9 +108,12 @@ frmMain::frmMain(const MainWindowServices& services, QWidget* parent)
     endProcess = [] { QCoreApplication::exit(0); };
 
     // The lists open at the start folder before any handler is connected: loading the
-    // window raises no change events.
-    if (!Dir1->setPath(m_services.startFolder))
-        Dir1->setPath(QDir::rootPath());
+    // window raises no change events. A start folder that cannot be opened (gone,
+    // unreadable) gives way to the home folder: never silently to the root, where one
+    // click on Rename All would reach the system's own folders.
+    for (const QString& folder : {m_services.startFolder, m_services.homeFolder, QDir::rootPath()})
+        if (m_services.fs->openFolder(folder).isOpen() && Dir1->setPath(folder))
+            break;
     Drive1->setDrive(Dir1->Path());
     File1->setPath(Dir1->Path());
 
@@ -284,7 +284,7 @@ void frmMain::Form_Load()
 {
     txtDirectory->setText(DirectoryText(Dir1->Path()));
     txtSubDirectory = Dir1->Path();
-    CancelRequested = false;
+    m_cancelRequested = false;
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
@@ -292,11 +292,11 @@ void frmMain::closeEvent(QCloseEvent* event)
     // Closing asks nothing; the other windows of the program stay open and the
     // process ends with the last of them.
     if (m_running) {
-        // The close arrived while a run let window events through: the run stops at
-        // its next step, nothing half done, and then closes the window itself.
+        // The close arrived while a run let window events through: the run stops after
+        // the rename in hand, nothing half done, and then closes the window itself. The
+        // window stays up until then: hidden, its close would not end the program.
         m_closePending = true;
-        CancelRequested = true;
-        hide();
+        m_cancelRequested = true;
         event->ignore();
         return;
     }
@@ -324,11 +324,6 @@ CaseStyle frmMain::SelectedCase() const
 RunOptions frmMain::CurrentOptions() const
 {
     return {chkRenameFile->isChecked(), chkRenameFolder->isChecked(), SelectedCase()};
-}
-
-std::optional<QString> frmMain::SplitPath(const QString& folderPath)
-{
-    return orvel::SplitPath(folderPath, SelectedCase(), *m_services.fs, lstCantRename);
 }
 
 void frmMain::chkRenameFolder_Click()
@@ -369,7 +364,6 @@ void frmMain::ResetRunDisplay()
     // Pointing the list at the folder re-reads it: no second read is needed.
     File1->setPath(Dir1->Path());
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    List2.clear();
     lstCantRename.clear();
     txtFiles = QStringLiteral("0");
     txtFolders = QStringLiteral("0");
@@ -382,19 +376,21 @@ void frmMain::ResetRunDisplay()
 
 void frmMain::lblCancel_Click()
 {
-    CancelRequested = true;
+    m_cancelRequested = true;
 }
 
 // ---------------------------------------------------------------- other windows
 
 void frmMain::mnuHelp_Click()
 {
-    ShowQuickHelp();
+    if (m_services.showHelp)
+        m_services.showHelp();
 }
 
 void frmMain::mnuAbout_Click()
 {
-    ShowAbout();
+    if (m_services.showAbout)
+        m_services.showAbout();
 }
 
 } // namespace orvel

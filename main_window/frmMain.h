@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/RunOptions.h"
-#include "main_window/FileList.h"
+#include "engine/RenameAll.h"
+#include "engine/RunObserver.h"
 #include "main_window/ListControls.h"
 #include "progress_bar/MProgress.h"
 
@@ -36,14 +36,18 @@ struct MainWindowServices {
     SettingsStore* settings = nullptr;
     QString startFolder;   // where the lists open
     QString programFolder; // the folder that holds the program
+    QString homeFolder;    // where the lists open when the start folder cannot be opened
+    // The quick help and the about box, which the application provides.
+    std::function<void()> showHelp;
+    std::function<void()> showAbout;
 
     static MainWindowServices host();
 };
 
 // The main window. It owns all state of the application: the options, the current
-// folder and the lists are its controls; a few values that the runs use as working
-// storage are plain members.
-class frmMain : public QWidget {
+// folder and the lists are its controls; the runs' results that it keeps are plain
+// members. It hosts the rename runs as their observer.
+class frmMain : public QWidget, private RunObserver {
     Q_OBJECT
 public:
     explicit frmMain(const MainWindowServices& services, QWidget* parent = nullptr);
@@ -75,9 +79,7 @@ public:
 
     // ---- working values that the window never shows
     QString txtSubDirectory;
-    FileList File2;
-    QStringList List2;
-    QStringList lstCantRename;
+    QList<NotChanged> lstCantRename;
     QString txtFolders = QStringLiteral("0");
     QString txtFiles = QStringLiteral("0");
 
@@ -100,9 +102,6 @@ public:
     CaseStyle SelectedCase() const;
     // "Rename file", "Rename folder" and the case style as they are ticked now.
     RunOptions CurrentOptions() const;
-    // Renames the folder `folderPath` (its last component) to the selected style.
-    // Returns the folder's new path when it was renamed.
-    std::optional<QString> SplitPath(const QString& folderPath);
 
     void UpdateSelectedState();
     void ResetRunDisplay();
@@ -111,13 +110,10 @@ public:
     void RenameRecentFolder(const QString& oldText, const QString& newText);
     void LoadRecentMenu();
     void ReportNotChanged();
-    void SearchFiles();
-    void RenameCurrentFolder();
-    void RenameFolderTree();
     void DisableNavigation();
     void EnableNavigation();
 
-    // True while Rename All runs (it lets window events through while it searches).
+    // True while Rename All runs (it lets window events through).
     bool isRunning() const { return m_running; }
 
     // How "Exit" ends the process; tests replace it.
@@ -155,16 +151,29 @@ private:
     void syncFolder();
 
     void setNavigationEnabled(bool enabled);
-    void countFile();
-    void showCounts();
+    void setRunLocked(bool locked);
+    bool confirmSystemFolder(const QString& folder, bool subfolders);
+    void showOutcome(const RenameAllOutcome& out);
     void followRenamedFolder(const QString& newPath);
+
+    // ---- the runs' observer
+    void status(const QString& text) override;
+    void progressMax(qint64 max) override;
+    void progressValue(qint64 value) override;
+    void letEventsThrough() override;
+    bool cancelRequested() override { return m_cancelRequested; }
+    bool stopRequested() override { return m_closePending; }
+    void showProgress();
 
     MainWindowServices m_services;
     QWidget* m_client;
-    bool m_running = false;      // a Rename All is in progress
-    bool m_closePending = false; // the window was closed while it ran
-    qint64 m_files = 0;          // txtFiles and txtFolders as numbers, while a run counts
-    qint64 m_folders = 0;
+    bool m_running = false;          // a Rename All is in progress
+    bool m_closePending = false;     // the window was closed while it ran
+    bool m_cancelRequested = false;  // the cancel link was clicked
+    QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
+    qint64 m_progressValue = 0;      // the run's file count, and what the bar shows of it
+    qint64 m_progressShown = 0;
+    qint64 m_progressStep = 1;       // files per visible step of the bar
 };
 
 } // namespace orvel

@@ -1,17 +1,21 @@
-// The two rename commands and the report that ends them.
+// The two rename commands as the window starts them, the report that ends them, and
+// the window's side of a run: its observer and the controls it locks meanwhile.
 
 #include "main_window/frmMain.h"
 
-#include "engine/CancelRequested.h"
-#include "engine/DirRecurse.h"
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
-#include "engine/frmChangeNot.h"
+#include "main_window/frmChangeNot.h"
 #include "platform/MessageBoxes.h"
+#include "platform/SystemFolders.h"
 
+#include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 namespace orvel {
@@ -32,6 +36,18 @@ void frmMain::ReportNotChanged()
                                                   MessageBoxes::Yes);
     if (answer == MessageBoxes::Yes)
         frmChangeNot::ShowList(lstCantRename);
+}
+
+bool frmMain::confirmSystemFolder(const QString& folder, bool folderItself)
+{
+    if (!RenamesSystemEntries(folder, folderItself))
+        return true;
+    const QString question = QStringLiteral("The folder ") + folder
+        + QStringLiteral(" belongs to the operating system. Changing the names in it can stop the system from "
+                         "working.   Do you want to rename them anyway ?");
+    return m_services.messages->show(this, question, QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Warning,
+                                     MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No)
+        == MessageBoxes::Yes;
 }
 
 void frmMain::cmdSELECTED_Click()
@@ -58,13 +74,15 @@ void frmMain::cmdSELECTED_Click()
     }
     job.subDirectory = txtSubDirectory;
     job.options = CurrentOptions();
+    if (job.selected.contains(true) && !confirmSystemFolder(job.folder, job.options.renameFolder))
+        return;
 
-    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, lstCantRename, [this](const QString& folder) {
-        AddRecentFolder(DirectoryText(folder));
-    });
-    if (out.anySelected)
+    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs);
+    lstCantRename = out.notChanged;
+    if (out.anySelected) {
         txtNAME->setText(out.workingName);
-
+        AddRecentFolder(DirectoryText(out.renamedFolder.value_or(job.folder)));
+    }
     // Show the new names; where the open folder itself was renamed, at its new name.
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     UpdateSelectedState();
@@ -74,105 +92,58 @@ void frmMain::cmdSELECTED_Click()
 
 // ---------------------------------------------------------------- Rename All
 
-namespace {
-
-// Marks the window as running for the life of one Rename All.
-class RunScope {
-public:
-    explicit RunScope(bool& running) : m_running(running) { m_running = true; }
-    ~RunScope() { m_running = false; }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-
-private:
-    bool& m_running;
-};
-
-} // namespace
-
 void frmMain::cmdALL_Click()
 {
     if (m_running)
         return; // a click that arrived while this run let window events through
-    {
-        RunScope scope(m_running);
-        CancelRequested = false;
-        const bool files = chkRenameFile->isChecked();
-        const bool folders = chkRenameFolder->isChecked();
-        const bool subfolders = Check1->isChecked();
-        if (!files && !folders) {
-            m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
-                                      MessageBoxes::Ok, MessageBoxes::Ok);
-            EnableNavigation();
-            return;
-        }
-        ResetRunDisplay();
-        m_files = 0;
-        m_folders = 0;
-        SearchFiles();
-        if (!m_closePending) {
-            if (File1->ListCount() == 0)
-                lblStatus->setText(QString());
-            if ((subfolders && List2.isEmpty()) || (!subfolders && File1->ListCount() == 0)) {
-                EnableNavigation();
-            } else {
-                ProgressBar1->setMax(Currency(List2.size()));
-                ProgressBar1->setValue(Currency(0));
-                File1->Refresh();
-                AddRecentFolder(txtDirectory->text());
-                if (!subfolders) {
-                    RenameCurrentFolder();
-                } else {
-                    const QString directory = txtDirectory->text();
-                    if (directory.size() == PathSyntax::host().rootLength) {
-                        txtSubDirectory = File1->Path();
-                        RenameCurrentFolder();
-                    } else {
-                        txtSubDirectory = directory.left(directory.size() - 1);
-                    }
-                    RenameFolderTree();
-                }
-                if (!m_closePending && !lstCantRename.isEmpty())
-                    ReportNotChanged();
-            }
-        }
+    m_cancelRequested = false;
+    const bool folders = chkRenameFolder->isChecked();
+    if (!chkRenameFile->isChecked() && !folders) {
+        m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
+                                  MessageBoxes::Ok, MessageBoxes::Ok);
+        EnableNavigation();
+        return;
     }
+    if (!confirmSystemFolder(Dir1->Path(), folders))
+        return;
+
+    // Nothing the user does meanwhile may change what the run works on.
+    m_running = true;
+    setRunLocked(true);
+    ResetRunDisplay();
+    m_progressValue = m_progressShown = 0;
+    const RenameAllOutcome out =
+        RenameAll({txtDirectory->text(), CurrentOptions(), Check1->isChecked()}, *m_services.fs, *this);
+    setRunLocked(false);
+    m_running = false;
     if (m_closePending) {
         m_closePending = false;
-        EnableNavigation();
         close();
+        return;
     }
+    showOutcome(out);
 }
 
-void frmMain::SearchFiles()
+void frmMain::showOutcome(const RenameAllOutcome& out)
 {
-    CancelRequested = false;
-    lblStatus->setText(QStringLiteral("Searching... Please wait."));
-    List2.clear();
-    // The navigation is locked from here on, not only once the renames start: the
-    // search lets window events through, and a folder change meanwhile would make the
-    // run rename another tree than the one it searched and counted.
-    DisableNavigation();
-    const QString folder = txtDirectory->text();
-    if (Check1->isChecked())
-        FindFilesRecursive(List2, folder, QStringLiteral("*.*"), *m_services.fs);
-    else
-        FindFiles(List2, folder, QStringLiteral("*.*"), *m_services.fs);
-    lblStatus->setText(QStringLiteral("Renaming... Please wait."));
-}
-
-void frmMain::countFile()
-{
-    ++m_files;
-    ProgressBar1->setValue(Currency(m_files));
-}
-
-void frmMain::showCounts()
-{
-    txtFiles = QString::number(m_files);
-    txtFolders = QString::number(m_folders);
+    if (!out.renamed)
+        return; // an early exit: the result labels stay hidden
+    m_progressValue = out.files;
+    showProgress();
+    if (!out.workingName.isNull())
+        txtNAME->setText(out.workingName);
+    txtFiles = QString::number(out.files);
+    txtFolders = QString::number(out.folders);
     lblFolder->setText(QStringLiteral("Sub Folders  : ") + txtFolders);
     lblFiles->setText(QStringLiteral("Files : ") + txtFiles);
+    lblFolder->show();
+    lblFiles->show();
+    lstCantRename = out.notChanged;
+    AddRecentFolder(DirectoryText(out.openFolder));
+    followRenamedFolder(out.openFolder);
+    txtSubDirectory = Dir1->Path();
+    if (!lstCantRename.isEmpty())
+        ReportNotChanged();
 }
 
 void frmMain::followRenamedFolder(const QString& newPath)
@@ -189,72 +160,22 @@ void frmMain::followRenamedFolder(const QString& newPath)
     Dir1->Refresh();
 }
 
-void frmMain::RenameCurrentFolder()
+void frmMain::setRunLocked(bool locked)
 {
-    const RunOptions options = CurrentOptions();
-    QString folder = File1->Path();
-    std::optional<QString> renamed;
-    if (options.renameFolder) {
-        renamed = SplitPath(txtSubDirectory);
-        if (renamed && folder == txtSubDirectory)
-            folder = *renamed;
-    }
-    const QString working = RenameFilesIn(folder, File1->names(), options, *m_services.fs, lstCantRename,
-                                          [this] { countFile(); });
-    if (File1->ListCount() > 0)
-        txtNAME->setText(working);
-    showCounts();
-    if (!Check1->isChecked()) {
-        lblFolder->show();
-        lblFiles->show();
-        lblStatus->setText(QStringLiteral("Renamed done !!"));
-        EnableNavigation();
-    }
-    if (renamed && File1->Path() == txtSubDirectory)
-        txtSubDirectory = *renamed;
-    followRenamedFolder(folder);
-}
-
-void frmMain::RenameFolderTree()
-{
-    QStringList folders;
-    FindFolders(folders, txtDirectory->text(), *m_services.fs);
-    if (m_closePending)
+    if (locked) {
+        m_lockedControls.clear();
+        for (QObject* control : std::initializer_list<QObject*>{
+                 cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1, mnuRenameSelected,
+                 mnuRenamedAll, mnuFileSub->menuAction(), mnuMRUClear}) {
+            m_lockedControls.append({control, control->property("enabled").toBool()});
+            control->setProperty("enabled", false);
+        }
         return;
-
-    const RunOptions options = CurrentOptions();
-    QString openFolder = Dir1->Path();
-    QString working;
-    bool anyFile = false;
-    for (qsizetype i = 0; i < folders.size(); ++i) {
-        txtSubDirectory = folders[i];
-        if (options.renameFolder) {
-            if (const auto renamed = SplitPath(txtSubDirectory)) {
-                if (openFolder == folders[i])
-                    openFolder = *renamed;
-                CarryOverFolderRename(folders, i, *renamed);
-                txtSubDirectory = *renamed;
-            }
-        }
-        ++m_folders;
-        // One listing per folder, complete before its first rename; each entry is
-        // renamed from exactly the name that was listed for it.
-        File2.setPath(txtSubDirectory);
-        if (File2.ListCount() > 0) {
-            working = RenameFilesIn(txtSubDirectory, File2.names(), options, *m_services.fs, lstCantRename,
-                                    [this] { countFile(); });
-            anyFile = true;
-        }
     }
-    if (anyFile)
-        txtNAME->setText(working);
-    showCounts();
-    lblFolder->show();
-    lblFiles->show();
+    for (const auto& [control, enabled] : std::as_const(m_lockedControls))
+        control->setProperty("enabled", enabled);
+    m_lockedControls.clear();
     EnableNavigation();
-    lblStatus->setText(QStringLiteral("Renamed done !!"));
-    followRenamedFolder(openFolder);
-    txtSubDirectory = Dir1->Path();
 }
 
 void frmMain::DisableNavigation()
@@ -271,6 +192,41 @@ void frmMain::setNavigationEnabled(bool enabled)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{cmdUpLevel, Drive1, Dir1, File1})
         w->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------- the runs' observer
+
+void frmMain::status(const QString& text)
+{
+    lblStatus->setText(text);
+}
+
+void frmMain::progressMax(qint64 max)
+{
+    ProgressBar1->setMax(Currency(max));
+    // The bar cannot show more steps than it has pixels; setting its value more often
+    // only costs time.
+    m_progressStep = qMax<qint64>(1, max / qMax(ProgressBar1->width(), 100));
+}
+
+void frmMain::progressValue(qint64 value)
+{
+    m_progressValue = value;
+    if (value == 0 || value - m_progressShown >= m_progressStep)
+        showProgress();
+}
+
+void frmMain::showProgress()
+{
+    ProgressBar1->setValue(Currency(m_progressValue));
+    m_progressShown = m_progressValue;
+}
+
+void frmMain::letEventsThrough()
+{
+    if (m_progressShown != m_progressValue)
+        showProgress();
+    QCoreApplication::processEvents();
 }
 
 } // namespace orvel

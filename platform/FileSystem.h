@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace orvel {
 
@@ -15,36 +19,120 @@ enum class EntryType {
 };
 
 struct DirEntry {
-    QString name;   // without folder; bytes that are not UTF-8 show as U+FFFD
-    EntryType type; // File, Folder or FolderLink: listings never hold the others
+    QString name; // without folder, decoded without loss (see NameCodec)
+    EntryType type;
+};
+
+// A folder held open. What is listed and renamed through it is found through the
+// folder itself, not through its path: a folder that is renamed, moved or swapped for
+// a link after it was opened cannot redirect either. Closes itself.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    FolderHandle(int descriptor, QString path) : m_fd(descriptor), m_path(std::move(path)) {}
+    ~FolderHandle();
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    // The same open folder, known by another path text (a test that serves "/" from a
+    // folder of its own).
+    FolderHandle withPath(QString path) &&
+    {
+        return FolderHandle(std::exchange(m_fd, -1), std::move(path));
+    }
+
+    bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+    // The path it was opened by; for messages and for joining names onto.
+    const QString& path() const { return m_path; }
+
+private:
+    int m_fd = -1;
+    QString m_path;
+};
+
+// How a listing went: 0 when every entry was delivered, otherwise the error that cut
+// it short (the entries delivered so far are then no listing and must be dropped).
+struct Listing {
+    int error = 0;
+    // Entries found under the hidden name of a case-only rename that was interrupted
+    // (the program was killed between its two steps) and put back under the name that
+    // was asked for; they are among the entries delivered.
+    QStringList recovered;
 };
 
 // Every file-system call the program makes. One real implementation per platform;
-// tests wrap it to produce faults that a root-run test machine cannot.
+// tests wrap it to produce faults that a root-run test machine cannot. Failures are
+// returned as errno values (0 is success); ErrorText() turns one into the system's
+// own words.
 class FileSystem {
 public:
+    using EntrySink = std::function<void(const QString& name, EntryType type)>;
+
     virtual ~FileSystem() = default;
 
-    // Entries of `folder` whose names match `pattern` (wildcards * and ?, compared
-    // without regard to case; "*.*" and "*" match every name), in the order the file
-    // system gives them. Hidden entries (names starting with '.') and system entries
-    // are never listed; folders (and folder links) only when `withFolders` is true.
-    // The listing is complete before the call returns. std::nullopt when the folder
-    // cannot be opened.
-    virtual std::optional<QList<DirEntry>> list(const QString& folder, const QString& pattern,
-                                                bool withFolders) const = 0;
+    // Opens a folder by its path. A link to a folder is followed: it is what the user
+    // chose to open.
+    virtual FolderHandle openFolder(const QString& path, int* error = nullptr) const = 0;
+
+    // Opens the folder `name` inside `parent`. A link is never followed, and anything
+    // that is not a folder is refused (ENOTDIR, ELOOP).
+    virtual FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const = 0;
+
+    // Hands every entry of the folder to `each`, in the order the file system gives
+    // them: files (and links to files), folders and links to folders. Hidden entries
+    // (a leading '.'), "." and ".." and system entries are never delivered. The
+    // listing is complete before the call returns; nothing in the folder is changed
+    // meanwhile except that interrupted case-only renames are finished (see Listing).
+    virtual Listing listFolder(const FolderHandle& folder, const EntrySink& each) const = 0;
+
+    // Renames `oldName` to `newName` inside `folder`, in one step as far as any other
+    // program can see. Never replaces or destroys another entry and never copies; an
+    // identical name succeeds without touching anything (if the entry is there); a
+    // change of letter case alone works on file systems that ignore case too. A name
+    // that could step outside the folder ("", ".", "..", a '/' or a NUL) is refused.
+    virtual int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) = 0;
 
     // What is at `path`, without following a final symbolic link to a folder.
     virtual EntryType entryType(const QString& path) const = 0;
 
-    // Renames `oldPath` to `newPath` in one step within the same folder. Never
-    // replaces or destroys another entry and never copies; an identical path succeeds
-    // without touching anything; a change of letter case alone works on file systems
-    // that ignore case too. False when anything refuses it.
-    virtual bool rename(const QString& oldPath, const QString& newPath) = 0;
+    // ---- built on the calls above
+
+    // The entries of the folder at `path` (folders and folder links only when
+    // `withFolders`); std::nullopt when it cannot be opened or read completely.
+    std::optional<QList<DirEntry>> list(const QString& path, bool withFolders) const;
+
+    // Renames `oldPath` to `newPath`, two paths in the same folder (the folder part of
+    // both must be the same text): the folder is opened by path, the name renamed in it.
+    virtual int rename(const QString& oldPath, const QString& newPath);
 };
 
 // The file system of the machine the program runs on.
 FileSystem& hostFileSystem();
+
+// The system's own words for an errno value ("Permission denied").
+QString ErrorText(int error);
+// Whether openSubFolder failed because the entry is no longer a folder: it was swapped
+// for a link or a file after it was listed.
+bool IsNoLongerAFolder(int error);
+// Why a folder was not entered: for one that is no longer a folder, or is gone, a plain
+// statement, otherwise the system's words.
+QString NotEnteredText(int error);
+
+// The hidden name a case-only rename passes through on a file system that ignores
+// case: recognisable, and carrying the name that was asked for, so that a listing can
+// finish the rename when the program was killed between the two steps.
+QByteArray TemporaryNameFor(const QByteArray& newName);
+// The name asked for, when `name` is such a hidden name; empty otherwise.
+QByteArray NameBehindTemporary(const QByteArray& name);
+
+// The two steps of a case-only rename on a file system that ignores case: `from` to
+// its temporary name, then to `to`, each step by `move` (which never replaces and
+// returns 0 or an errno value). When the second step fails the old name is put back.
+// Returns 0 or the error of the step that failed.
+int RenameThroughTemporary(const QByteArray& from, const QByteArray& to,
+                           const std::function<int(const QByteArray&, const QByteArray&)>& move);
 
 } // namespace orvel

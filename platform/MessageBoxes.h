@@ -21,7 +21,4 @@ public:
                         int buttons, Button defaultButton) = 0;
 };
 
-// The real message boxes (QMessageBox).
-MessageBoxes& hostMessageBoxes();
-
 } // namespace orvel

@@ -1,11 +1,10 @@
 #include "platform/FileSystem.h"
-#include "platform/Wildcard.h"
 
-#include <QByteArray>
+#include "platform/PathSyntax.h"
 
-#include <atomic>
+#include <QSet>
+
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,50 +20,48 @@ namespace orvel {
 
 namespace {
 
-// Names on disk are bytes; the program shows them as UTF-8. A byte sequence that is
-// not UTF-8 comes out with U+FFFD in its place, and that text no longer names the
-// entry: encoding it again gives other bytes.
-QByteArray encode(const QString& path) { return path.toUtf8(); }
+QByteArray encode(const QString& text) { return text.toUtf8(); }
+QString decode(const char* bytes) { return QString::fromUtf8(bytes, qsizetype(std::strlen(bytes))); }
 
-// A path that cannot stand for the bytes on disk. U+FFFD means a listed name whose
-// bytes were not UTF-8: renaming "a\uFFFD.txt" would ask for a file that does not
-// exist, or worse, create a name the user never had. A NUL would cut the path short
-// at the system call and rename onto a shorter name.
-bool unrepresentable(const QString& path)
+// A name that stays inside its folder: not empty, not "." or "..", no separator and no
+// NUL (which would cut the name short at the system call).
+bool isPlainName(const QByteArray& name)
 {
-    return path.contains(QChar(QChar::ReplacementCharacter)) || path.contains(QChar(0));
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-int renameNoReplace(const char* from, const char* to)
+int renameNoReplace(int dir, const char* from, const char* to)
 {
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+    return ::renameat2(dir, from, dir, to, RENAME_NOREPLACE);
 #else
-    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
+    return static_cast<int>(::syscall(SYS_renameat2, dir, from, dir, to, RENAME_NOREPLACE));
 #endif
 }
 
-// One step of a rename that never replaces anything. Returns 0 or the errno value.
-int moveWithoutReplacing(const char* from, const char* to)
+// One step of a rename inside the folder `dir` that never replaces anything. Returns 0
+// or the errno value.
+int moveWithoutReplacing(int dir, const char* from, const char* to)
 {
-    if (renameNoReplace(from, to) == 0)
+    if (renameNoReplace(dir, from, to) == 0)
         return 0;
     const int error = errno;
     if (error != EINVAL && error != ENOSYS)
         return error;
 
     // The file system does not take the flag (FUSE exFAT and NTFS, some network file
-    // systems), or the kernel does not know the call. A hard link cannot land on an existing name, so link-then-unlink is
-    // a rename that never replaces, for anything but a folder.
+    // systems), or the kernel does not know the call. A hard link cannot land on an
+    // existing name, so link-then-unlink is a rename that never replaces, for anything
+    // but a folder.
     struct stat st;
-    if (::lstat(from, &st) != 0)
+    if (::fstatat(dir, from, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
     if (!S_ISDIR(st.st_mode)) {
-        if (::link(from, to) == 0) {
-            if (::unlink(from) == 0)
+        if (::linkat(dir, from, dir, to, 0) == 0) {
+            if (::unlinkat(dir, from, 0) == 0)
                 return 0;
             const int unlinkError = errno;
-            ::unlink(to); // two names for one file: drop the new one again
+            ::unlinkat(dir, to, 0); // two names for one file: drop the new one again
             return unlinkError;
         }
         const int linkError = errno;
@@ -74,135 +71,225 @@ int moveWithoutReplacing(const char* from, const char* to)
 
     // Folders, and files on file systems without hard links (exFAT): a plain rename,
     // right after making sure that nothing answers to the new name.
-    if (::lstat(to, &st) == 0)
+    if (::fstatat(dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0)
         return EEXIST;
     if (errno != ENOENT)
         return errno;
-    if (::rename(from, to) == 0)
+    if (::renameat(dir, from, dir, to) == 0)
         return 0;
     return errno;
 }
 
-// Splits "dir/name" at the last '/'; a name without folder lies in ".".
-void splitLast(const QByteArray& path, QByteArray& folder, QByteArray& name)
+// What a listing shows of an entry; Missing for what it leaves out.
+EntryType typeOf(int dir, const char* name, unsigned char direntType)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (slash < 0) {
-        folder = QByteArrayLiteral(".");
-        name = path;
-    } else {
-        folder = slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
-        name = path.mid(slash + 1);
+    struct stat st;
+    switch (direntType) {
+    case DT_REG: return EntryType::File;
+    case DT_DIR: return EntryType::Folder;
+    case DT_LNK: break;
+    case DT_UNKNOWN: // file systems that leave the type open
+        if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return EntryType::Missing; // vanished since the folder was read
+        if (S_ISREG(st.st_mode))
+            return EntryType::File;
+        if (S_ISDIR(st.st_mode))
+            return EntryType::Folder;
+        if (!S_ISLNK(st.st_mode))
+            return EntryType::Missing;
+        break;
+    default: return EntryType::Missing; // sockets, FIFOs, devices
     }
-}
-
-// Whether the folder's own listing holds each of the two names, byte for byte. A
-// lookup by name cannot tell this on a file system that ignores case: there both
-// names answer.
-bool listingHolds(const QByteArray& folder, const QByteArray& name1, const QByteArray& name2,
-                  bool& has1, bool& has2)
-{
-    has1 = has2 = false;
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return false;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (name1 == entry->d_name)
-            has1 = true;
-        else if (name2 == entry->d_name)
-            has2 = true;
-    }
-    ::closedir(dir);
-    return true;
-}
-
-EntryType typeOfTarget(const struct stat& st)
-{
+    if (::fstatat(dir, name, &st, 0) != 0)
+        return EntryType::Missing; // dangling
     if (S_ISREG(st.st_mode))
         return EntryType::File;
-    if (S_ISDIR(st.st_mode))
-        return EntryType::FolderLink;
-    return EntryType::Other;
+    return S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Missing;
 }
 
-class PosixFileSystem final : public FileSystem {
-public:
-    std::optional<QList<DirEntry>> list(const QString& folder, const QString& pattern,
-                                        bool withFolders) const override
-    {
-        if (folder.isEmpty() || unrepresentable(folder))
-            return std::nullopt;
-        const int fd = ::open(encode(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0)
-            return std::nullopt;
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
-            ::close(fd);
-            return std::nullopt;
-        }
+// A second, independent descriptor of the folder, for a directory stream of its own:
+// reading must not move anything the folder's handle depends on.
+DIR* openStream(int dir)
+{
+    const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR* stream = ::fdopendir(fd);
+    if (!stream)
+        ::close(fd);
+    return stream;
+}
 
-        const Wildcard wildcard(pattern);
-        QList<DirEntry> entries;
+// The names a folder's own listing holds, byte for byte, for the last folder asked
+// about. On a file system that ignores case a lookup by name cannot tell whether a
+// second name is the same entry; the listing can. Keyed by the folder's identity and
+// change time, so an outside change makes it read again; it is updated for the renames
+// made through it, so that renaming a whole folder costs one listing, not one a file.
+class FolderNames {
+public:
+    bool holdsOnly(int dir, const QByteArray& present, const QByteArray& absent)
+    {
+        struct stat st;
+        if (::fstat(dir, &st) != 0)
+            return false;
+        if (!matches(st) && !read(dir, st))
+            return false;
+        return m_names.contains(present) && !m_names.contains(absent);
+    }
+
+    void renamed(int dir, const QByteArray& from, const QByteArray& to)
+    {
+        struct stat st;
+        if (::fstat(dir, &st) != 0 || st.st_dev != m_dev || st.st_ino != m_ino)
+            return;
+        m_names.remove(from);
+        m_names.insert(to);
+        m_changed = st.st_mtim;
+    }
+
+private:
+    bool matches(const struct stat& st) const
+    {
+        return m_valid && st.st_dev == m_dev && st.st_ino == m_ino && st.st_mtim.tv_sec == m_changed.tv_sec
+            && st.st_mtim.tv_nsec == m_changed.tv_nsec;
+    }
+
+    bool read(int dir, const struct stat& st)
+    {
+        m_valid = false;
+        m_names.clear();
+        DIR* stream = openStream(dir);
+        if (!stream)
+            return false;
         int readError = 0;
         for (;;) {
             errno = 0; // readdir reports its errors only this way
-            const dirent* entry = ::readdir(dir);
+            const dirent* entry = ::readdir(stream);
             if (!entry) {
                 readError = errno;
                 break;
             }
-            const char* raw = entry->d_name;
-            if (raw[0] == '.') // hidden, and "." and ".."
-                continue;
-
-            // The type from the directory itself costs nothing; only links and file
-            // systems that leave it open need a look at the entry.
-            EntryType type;
-            switch (entry->d_type) {
-            case DT_REG: type = EntryType::File; break;
-            case DT_DIR: type = EntryType::Folder; break;
-            case DT_LNK:
-            case DT_UNKNOWN: type = EntryType::Missing; break; // decided below
-            default: continue; // sockets, FIFOs, devices
-            }
-            if (type == EntryType::Folder && !withFolders)
-                continue;
-
-            QString name = QString::fromUtf8(raw, qsizetype(std::strlen(raw)));
-            if (!wildcard.matches(name))
-                continue;
-
-            if (type == EntryType::Missing) {
-                struct stat st;
-                if (::fstatat(fd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                    continue; // vanished since the directory was read
-                if (S_ISLNK(st.st_mode)) {
-                    if (::fstatat(fd, raw, &st, 0) != 0)
-                        continue; // dangling
-                    type = typeOfTarget(st);
-                } else if (S_ISREG(st.st_mode)) {
-                    type = EntryType::File;
-                } else if (S_ISDIR(st.st_mode)) {
-                    type = EntryType::Folder;
-                } else {
-                    continue;
-                }
-                if (type == EntryType::Other || (type != EntryType::File && !withFolders))
-                    continue;
-            }
-            entries.append(DirEntry{std::move(name), type});
+            m_names.insert(QByteArray(entry->d_name));
         }
-        ::closedir(dir);
+        ::closedir(stream);
         if (readError != 0)
-            return std::nullopt; // a listing cut short is no listing
-        return entries;
+            return false;
+        m_valid = true;
+        m_dev = st.st_dev;
+        m_ino = st.st_ino;
+        m_changed = st.st_mtim;
+        return true;
+    }
+
+    bool m_valid = false;
+    dev_t m_dev = 0;
+    ino_t m_ino = 0;
+    struct timespec m_changed {};
+    QSet<QByteArray> m_names;
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    FolderHandle openFolder(const QString& path, int* error) const override
+    {
+        const QByteArray bytes = encode(path);
+        if (bytes.isEmpty() || bytes.contains('\0'))
+            return fail(error, ENOENT);
+        const int fd = ::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return fail(error, errno);
+        return FolderHandle(fd, path);
+    }
+
+    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error) const override
+    {
+        const QByteArray bytes = encode(name);
+        if (!parent.isOpen() || !isPlainName(bytes))
+            return fail(error, EINVAL);
+        const int fd = ::openat(parent.descriptor(), bytes.constData(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return fail(error, errno);
+        const QChar separator = PathSyntax::host().separator;
+        return FolderHandle(fd, parent.path().endsWith(separator) ? parent.path() + name
+                                                                  : parent.path() + separator + name);
+    }
+
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
+    {
+        Listing listing;
+        DIR* stream = folder.isOpen() ? openStream(folder.descriptor()) : nullptr;
+        if (!stream) {
+            listing.error = folder.isOpen() ? errno : EBADF;
+            return listing;
+        }
+        const int dir = folder.descriptor();
+        QList<QByteArray> interrupted;
+        for (;;) {
+            errno = 0; // readdir reports its errors only this way
+            const dirent* entry = ::readdir(stream);
+            if (!entry) {
+                listing.error = errno;
+                break;
+            }
+            const char* raw = entry->d_name;
+            if (raw[0] == '.') { // hidden, and "." and ".."
+                if (!NameBehindTemporary(QByteArray(raw)).isEmpty())
+                    interrupted.append(QByteArray(raw));
+                continue;
+            }
+            const EntryType type = typeOf(dir, raw, entry->d_type);
+            if (type != EntryType::Missing)
+                each(decode(raw), type);
+        }
+        ::closedir(stream);
+        if (listing.error != 0)
+            return listing;
+
+        // Only once the folder is read: renaming while a stream is open may show an
+        // entry twice or not at all.
+        for (const QByteArray& hidden : std::as_const(interrupted)) {
+            const QByteArray name = NameBehindTemporary(hidden);
+            if (!isPlainName(name) || moveWithoutReplacing(dir, hidden.constData(), name.constData()) != 0)
+                continue;
+            const EntryType type = typeOf(dir, name.constData(), DT_UNKNOWN);
+            if (type != EntryType::Missing)
+                each(decode(name.constData()), type);
+            listing.recovered.append(decode(name.constData()));
+        }
+        return listing;
+    }
+
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override
+    {
+        const QByteArray from = encode(oldName);
+        const QByteArray to = encode(newName);
+        if (!folder.isOpen())
+            return EBADF;
+        if (!isPlainName(from) || !isPlainName(to))
+            return EINVAL;
+        const int dir = folder.descriptor();
+        if (from == to) {
+            // Nothing to change; the entry must still be there, though.
+            struct stat st;
+            return ::fstatat(dir, from.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+        }
+        const int error = moveWithoutReplacing(dir, from.constData(), to.constData());
+        if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(dir, from, to))
+            return error;
+        const int caseError = RenameThroughTemporary(from, to, [dir](const QByteArray& a, const QByteArray& b) {
+            return moveWithoutReplacing(dir, a.constData(), b.constData());
+        });
+        if (caseError == 0)
+            m_names.renamed(dir, from, to);
+        return caseError;
     }
 
     EntryType entryType(const QString& path) const override
     {
-        if (path.isEmpty() || unrepresentable(path))
-            return EntryType::Missing;
         const QByteArray bytes = encode(path);
+        if (bytes.isEmpty() || bytes.contains('\0'))
+            return EntryType::Missing;
         struct stat st;
         if (::lstat(bytes.constData(), &st) != 0)
             return EntryType::Missing;
@@ -214,61 +301,61 @@ public:
             return EntryType::Other;
         if (::stat(bytes.constData(), &st) != 0)
             return EntryType::Other; // dangling
-        return typeOfTarget(st);
-    }
-
-    bool rename(const QString& oldPath, const QString& newPath) override
-    {
-        if (oldPath.isEmpty() || newPath.isEmpty() || unrepresentable(oldPath) || unrepresentable(newPath))
-            return false;
-        const QByteArray from = encode(oldPath);
-        if (oldPath == newPath) {
-            // Nothing to change; the entry must still be there, though.
-            struct stat st;
-            return ::lstat(from.constData(), &st) == 0;
-        }
-        const QByteArray to = encode(newPath);
-        const int error = moveWithoutReplacing(from.constData(), to.constData());
-        if (error == 0)
-            return true;
-        if (error != EEXIST || oldPath.compare(newPath, Qt::CaseInsensitive) != 0)
-            return false;
-        return renameCaseOnly(from, to);
+        return S_ISREG(st.st_mode) ? EntryType::File : S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Other;
     }
 
 private:
-    // The new name "exists" and differs from the old only in letter case. If the
-    // folder stores the old name but not the new one, the file system is matching
-    // the new name to the old entry without regard to case (FAT, exFAT, SMB,
-    // case-folding ext4) and refuses the change of case: go round through a name of
-    // our own in the same folder.
-    static bool renameCaseOnly(const QByteArray& from, const QByteArray& to)
+    static FolderHandle fail(int* error, int value)
     {
-        QByteArray folder, oldName, newFolder, newName;
-        splitLast(from, folder, oldName);
-        splitLast(to, newFolder, newName);
-        if (folder != newFolder || oldName.isEmpty() || newName.isEmpty())
-            return false;
-        bool hasOld = false, hasNew = false;
-        if (!listingHolds(folder, oldName, newName, hasOld, hasNew) || !hasOld || hasNew)
-            return false; // a real second entry: never touch it
-
-        // Hidden (a leading dot) so no listing of ours shows it, and named after the
-        // program and process so that anyone who finds one left by a crash knows it.
-        static std::atomic<unsigned> counter{0};
-        const QByteArray prefix = folder == "/" ? QByteArray("/") : folder + '/';
-        const QByteArray temp = prefix + ".orvel-rename-" + QByteArray::number(::getpid()) + '-'
-            + QByteArray::number(counter++) + ".tmp";
-        if (moveWithoutReplacing(from.constData(), temp.constData()) != 0)
-            return false;
-        if (moveWithoutReplacing(temp.constData(), to.constData()) == 0)
-            return true;
-        moveWithoutReplacing(temp.constData(), from.constData()); // put the old name back
-        return false;
+        if (error)
+            *error = value;
+        return {};
     }
+
+    // The new name "exists" and differs from the old one only in letter case. It is
+    // the same entry when both names lead to one file (a file system that ignores case,
+    // FAT, exFAT, SMB, case-folding ext4) - told by the entry's identity, or, where
+    // the file system numbers each name on its own (FUSE), by the folder's listing
+    // holding the old name but not the new one byte for byte. Anything else is a real
+    // second entry, which is never touched.
+    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to)
+    {
+        struct stat a, b;
+        if (::fstatat(dir, from.constData(), &a, AT_SYMLINK_NOFOLLOW) != 0
+            || ::fstatat(dir, to.constData(), &b, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+            return true;
+        return m_names.holdsOnly(dir, from, to);
+    }
+
+    FolderNames m_names;
 };
 
 } // namespace
+
+FolderHandle::~FolderHandle()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_path(std::move(other.m_path))
+{
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+        m_path = std::move(other.m_path);
+    }
+    return *this;
+}
 
 FileSystem& hostFileSystem()
 {

@@ -9,7 +9,7 @@ packages=(
   fonts-dejavu-core fonts-liberation2
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver
   # for renames on a file system that ignores letter case.
-  xvfb xauth xdotool x11-utils exfat-fuse exfatprogs fuse3
+  xvfb xauth xdotool x11-utils python3 exfat-fuse exfatprogs fuse3
   # Packaging checks.
   desktop-file-utils appstream dpkg-dev
 )

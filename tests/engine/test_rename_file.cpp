@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <cerrno>
+
 using namespace orvel;
 using namespace orvel::test;
 
@@ -18,14 +20,25 @@ public:
     bool answer = true;
     QList<QPair<QString, QString>> renames;
 
-    std::optional<QList<DirEntry>> list(const QString&, const QString&, bool) const override { return {}; }
+    FolderHandle openFolder(const QString&, int*) const override { return {}; }
+    FolderHandle openSubFolder(const FolderHandle&, const QString&, int*) const override { return {}; }
+    Listing listFolder(const FolderHandle&, const EntrySink&) const override { return {EBADF, {}}; }
+    int renameIn(const FolderHandle&, const QString&, const QString&) override { return EBADF; }
     EntryType entryType(const QString&) const override { return EntryType::Missing; }
-    bool rename(const QString& oldPath, const QString& newPath) override
+    int rename(const QString& oldPath, const QString& newPath) override
     {
         renames.append({oldPath, newPath});
-        return answer;
+        return answer ? 0 : EACCES;
     }
 };
+
+QStringList pathsOf(const QList<NotChanged>& items)
+{
+    QStringList paths;
+    for (const NotChanged& item : items)
+        paths << item.path;
+    return paths;
+}
 
 // Inode and change time: even a rename onto itself would update the change time.
 QString stamp(const QString& path)
@@ -61,7 +74,7 @@ private slots:
         renameRow("folder link moves the link only", {"REAL/", "LINK->REAL"}, "LINK", "link", {"REAL/", "link->REAL"});
         // A NUL would cut the name short at the system call.
         renameRow("NUL in the new name", {"a=x"}, "a", QString("b") + QChar(0) + "c", {});
-        renameRow("U+FFFD in the new name", {"a=x"}, "a", "b\uFFFD", {});
+        renameRow("U+FFFD in the new name", {"a=x"}, "a", "b\uFFFD", {"b\uFFFD=x"});
         renameRow("name too long", {longName + "=kept"}, longName, QString(120, QChar(0x2C6F)) + ".TXT", {});
         // Listed with U+FFFD for the bytes that are not UTF-8: no file has that name.
         const QString shown = "LATIN1 \uFFFDT\uFFFD.TXT";
@@ -80,10 +93,10 @@ private slots:
         QVERIFY(makeTree(dir.path(), before));
         const QStringList unchanged = readTree(dir.path());
         const QString oldStamp = stamp(oldPath);
-        QStringList lstCantRename{"earlier entry"};
+        QList<NotChanged> lstCantRename{{"earlier entry", {}}};
 
         QCOMPARE(RenameFile(host, lstCantRename, oldPath, dir.path() + '/' + to), !after.isEmpty());
-        QCOMPARE(lstCantRename.join('|'), after.isEmpty() ? "earlier entry|" + oldPath : "earlier entry");
+        QCOMPARE(pathsOf(lstCantRename).join('|'), after.isEmpty() ? "earlier entry|" + oldPath : "earlier entry");
         QCOMPARE(readTree(dir.path()), after.isEmpty() ? unchanged : after);
         if (from == to)
             QCOMPARE(stamp(oldPath), oldStamp);
@@ -119,7 +132,7 @@ private slots:
         QFETCH(QString, newPath);
         RecordingFileSystem fs;
         fs.answer = accepted;
-        QStringList lstCantRename;
+        QList<NotChanged> lstCantRename;
         const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
         const auto result = SplitPath(path, style, fs, lstCantRename, syntax);
         using Renames = QList<QPair<QString, QString>>;
@@ -127,7 +140,7 @@ private slots:
         // Only a real change is handed back, for the caller to carry over to the paths below.
         const bool changed = accepted && !newPath.isEmpty() && newPath != path;
         QCOMPARE(result, changed ? std::optional<QString>(newPath) : std::nullopt);
-        QCOMPARE(lstCantRename, accepted ? QStringList{} : QStringList{path});
+        QCOMPARE(pathsOf(lstCantRename), accepted ? QStringList{} : QStringList{path});
     }
 };
 

@@ -106,13 +106,13 @@ private slots:
     {
         MainWindowFixture fx;
         frmMain& w = fx.open();
-        w.List2 << QStringLiteral("x");
-        w.lstCantRename << QStringLiteral("y");
+        w.lstCantRename << NotChanged{QStringLiteral("y"), {}};
         w.txtFiles = QStringLiteral("12");
         w.lblStatus->setText(QStringLiteral("Renamed done !!"));
         fx.touch(QStringLiteral("new.txt"));
         w.ResetRunDisplay();
-        QVERIFY(w.List2.isEmpty() && w.lstCantRename.isEmpty() && w.lblStatus->text().isEmpty());
+        QVERIFY(w.lstCantRename.isEmpty());
+        QVERIFY(w.lblStatus->text().isEmpty());
         QCOMPARE(w.txtFiles, QStringLiteral("0"));
         QCOMPARE(w.lblFolder->text(), QStringLiteral("Folders  : 0"));
         QCOMPARE(w.lblFiles->text(), QStringLiteral("Files  : 0"));

@@ -1,7 +1,6 @@
 // "Rename Selected" from the window, and the report that ends a run with failures.
 
-#include "engine/RenameSelected.h"
-#include "engine/frmChangeNot.h"
+#include "main_window/frmChangeNot.h"
 #include "tests/main_window/MainWindowFixture.h"
 #include "tests/support/FaultyFileSystem.h"
 
@@ -80,7 +79,7 @@ private slots:
         QCOMPARE(w.File1->ListCount(), 2); // reloaded
         QVERIFY(fx.messages.shown.isEmpty() && fx.recent(1).isEmpty());
 
-        w.lstCantRename << QStringLiteral("from an earlier run");
+        w.lstCantRename << NotChanged{QStringLiteral("from an earlier run"), {}};
         w.chkRenameFile->setChecked(false);
         w.chkRenameFolder->setChecked(false);
         w.File1->setSelected(0, true);
@@ -100,30 +99,6 @@ private slots:
         QTest::mousePress(w.File1->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(w.File1->viewport(), Qt::LeftButton, {}, at);
         QCOMPARE(fx.tree(), QStringList{"One Two.txt"});
-    }
-
-    void atTheRootPathsHaveOneSeparator_data()
-    {
-        QTest::addColumn<bool>("windows");
-        QTest::addColumn<QString>("root");
-        QTest::newRow("drive root") << true << "C:\\";
-        QTest::newRow("posix root") << false << "/";
-    }
-    void atTheRootPathsHaveOneSeparator()
-    {
-        QFETCH(bool, windows);
-        QFETCH(QString, root);
-        // Every rename goes to a double that refuses it: nothing reaches a real root.
-        FaultyFileSystem fs;
-        fs.beforeRename = [&](const QString& oldPath, const QString&) { fs.refusedRenames.insert(oldPath); };
-        RenameSelectedJob job{root, {QStringLiteral("ONE.TXT"), QStringLiteral("two.txt")}, {true, false}, root,
-                              {true, true, CaseStyle::Lower}};
-        QStringList failed;
-        RenameSelected(job, fs, failed, {}, windows ? PathSyntax::windows() : PathSyntax::posix());
-        QCOMPARE(fs.renames.size(), 2);
-        QCOMPARE(fs.renames[0], qMakePair(root, root)); // the root onto itself
-        QCOMPARE(fs.renames[1], qMakePair(root + QStringLiteral("ONE.TXT"), root + QStringLiteral("one.txt")));
-        QCOMPARE(failed, (QStringList{root, root + QStringLiteral("ONE.TXT")}));
     }
 
     void refusedRenamesEndInTheQuestion_data()
@@ -151,7 +126,7 @@ private slots:
                              QStringLiteral("File not renamed"), MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No));
         QCOMPARE(fx.messages.shown[0].defaultButton, MessageBoxes::Yes);
         QCOMPARE(w.lstCantRename.size(), refused);
-        QCOMPARE(w.lstCantRename.first(), fx.path(QStringLiteral("a ONE.txt")));
+        QCOMPARE(w.lstCantRename.first().path, fx.path(QStringLiteral("a ONE.txt")));
         QVERIFY(!frmChangeNot::loaded()); // No: no list window
     }
 

@@ -10,29 +10,38 @@
 namespace orvel {
 
 // Passes every call on to a real file system, but refuses what a test tells it to
-// (a rename refused by a program holding the file open, an unreadable folder: faults
-// a test running as root cannot produce), runs a test's code just before a rename
-// or a listing (so that entries can vanish or appear mid-run), and records the
-// calls it saw.
+// (a rename refused by a program holding the file open, a listing that fails part
+// way: faults a test running as root cannot produce), runs a test's code just before
+// a rename, a listing or the entering of a folder (so that entries can vanish, appear
+// or be swapped mid-run), and records the calls it saw. With `root` set, absolute
+// paths are served from below that folder, so a run can start at "/" harmlessly.
 class FaultyFileSystem : public FileSystem {
 public:
     explicit FaultyFileSystem(FileSystem& inner = hostFileSystem()) : m_inner(inner) {}
 
     QSet<QString> refusedRenames; // old paths whose rename fails
-    QSet<QString> failedListings; // folders whose listing fails
+    QSet<QString> failedListings; // folders whose listing fails after delivering its entries
+    QString root;
     std::function<void(const QString& oldPath, const QString& newPath)> beforeRename;
     std::function<void(const QString& folder)> beforeList;
+    std::function<void(const QString& folder)> beforeEnter;
 
     // What was asked, in order.
     mutable QStringList listings;           // folders listed (also the failed ones)
     QList<QPair<QString, QString>> renames; // (old, new), also the refused ones
 
-    std::optional<QList<DirEntry>> list(const QString& folder, const QString& pattern,
-                                        bool withFolders) const override;
+    FolderHandle openFolder(const QString& path, int* error = nullptr) const override;
+    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override;
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override;
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override;
     EntryType entryType(const QString& path) const override;
-    bool rename(const QString& oldPath, const QString& newPath) override;
+
+    // `folder` and `name` joined as the runs join them.
+    static QString join(const QString& folder, const QString& name);
 
 private:
+    QString real(const QString& path) const;
+
     FileSystem& m_inner;
 };
 

@@ -1,4 +1,4 @@
-#include "platform/MessageBoxes.h"
+#include "main_window/HostMessageBoxes.h"
 
 #include <QMessageBox>
 

@@ -1,14 +1,17 @@
-#include "engine/frmChangeNot.h"
+#include "main_window/frmChangeNot.h"
 
 #include "platform/AppIcon.h"
 #include "platform/Twips.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 
 namespace orvel {
 namespace {
@@ -20,7 +23,7 @@ frmChangeNot* frmChangeNot::loaded()
     return g_loaded.data();
 }
 
-frmChangeNot* frmChangeNot::ShowList(const QStringList& notChanged)
+frmChangeNot* frmChangeNot::ShowList(const QList<NotChanged>& notChanged)
 {
     if (!g_loaded)
         g_loaded = new frmChangeNot(notChanged);
@@ -30,7 +33,7 @@ frmChangeNot* frmChangeNot::ShowList(const QStringList& notChanged)
     return g_loaded.data();
 }
 
-frmChangeNot::frmChangeNot(const QStringList& notChanged)
+frmChangeNot::frmChangeNot(const QList<NotChanged>& notChanged)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                            | Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -53,7 +56,13 @@ frmChangeNot::frmChangeNot(const QStringList& notChanged)
     lstCantRename = new QListWidget(this);
     lstCantRename->setObjectName(QStringLiteral("lstCantRename"));
     lstCantRename->setGeometry(twipsRect(120, 1200, 4845, 4545));
-    lstCantRename->setUniformItemSizes(true);
+    lstCantRename->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Long paths are read by scrolling sideways, not cut short.
+    lstCantRename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    lstCantRename->setTextElideMode(Qt::ElideNone);
+    auto* copy = new QShortcut(QKeySequence::Copy, lstCantRename);
+    copy->setContext(Qt::WidgetShortcut);
+    connect(copy, &QShortcut::activated, this, &frmChangeNot::copySelected);
 
     cmdOK = new QPushButton(QStringLiteral("Ok"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -66,9 +75,25 @@ frmChangeNot::frmChangeNot(const QStringList& notChanged)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void frmChangeNot::Form_Load(const QStringList& notChanged)
+void frmChangeNot::Form_Load(const QList<NotChanged>& notChanged)
 {
-    lstCantRename->addItems(notChanged);
+    for (const NotChanged& item : notChanged) {
+        auto* entry = new QListWidgetItem(item.path, lstCantRename);
+        entry->setToolTip(item.reason);
+        entry->setData(Qt::UserRole, item.reason);
+    }
+}
+
+void frmChangeNot::copySelected() const
+{
+    QString text;
+    for (int i = 0; i < lstCantRename->count(); ++i) {
+        const QListWidgetItem* entry = lstCantRename->item(i);
+        if (entry->isSelected())
+            text += entry->text() + QLatin1Char('\t') + entry->data(Qt::UserRole).toString() + QLatin1Char('\n');
+    }
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text);
 }
 
 void frmChangeNot::cmdOK_Click()

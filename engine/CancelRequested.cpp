@@ -1,7 +1,0 @@
-#include "engine/CancelRequested.h"
-
-namespace orvel {
-
-bool CancelRequested = false;
-
-} // namespace orvel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QString>
+
+namespace orvel {
+
+// What a rename run tells the window that hosts it, and asks of it. The run never
+// touches a widget or the event loop itself.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+
+    virtual void status(const QString& text) = 0;
+    virtual void progressMax(qint64 max) = 0;
+    // Once per file; the host decides how often that is worth showing.
+    virtual void progressValue(qint64 value) = 0;
+    // Window events may run now (a repaint, a menu, a close request).
+    virtual void letEventsThrough() = 0;
+    // The cancel link was clicked: the search ends where it is and no further folder is
+    // started; what was begun ends normally.
+    virtual bool cancelRequested() = 0;
+    // The window is closing: the run ends after the rename in hand, nothing half done.
+    virtual bool stopRequested() = 0;
+};
+
+// Lets window events through by the clock, not by the amount of work: often enough for
+// the window to stay alive, seldom enough to cost nothing.
+class EventPacer {
+public:
+    static constexpr qint64 IntervalMs = 50;
+
+    explicit EventPacer(RunObserver& observer) : m_observer(observer) { m_clock.start(); }
+
+    void tick()
+    {
+        if (m_clock.hasExpired(IntervalMs)) {
+            m_observer.letEventsThrough();
+            m_clock.restart();
+        }
+    }
+
+private:
+    RunObserver& m_observer;
+    QElapsedTimer m_clock;
+};
+
+} // namespace orvel

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+namespace orvel {
+
+// The real message boxes (QMessageBox).
+MessageBoxes& hostMessageBoxes();
+
+} // namespace orvel

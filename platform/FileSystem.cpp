@@ -1,0 +1,96 @@
+#include "platform/FileSystem.h"
+
+#include "platform/PathSyntax.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace orvel {
+
+namespace {
+
+const QByteArray kTemporaryPrefix = QByteArrayLiteral(".orvel-rename~");
+
+// "dir/name" split at the last separator; a root keeps its separator ("/name" lies in "/").
+bool splitLast(const QString& path, QString& folder, QString& name)
+{
+    const PathSyntax syntax = PathSyntax::host();
+    const qsizetype cut = path.lastIndexOf(syntax.separator);
+    if (cut < 0)
+        return false;
+    folder = path.left(cut < syntax.rootLength ? syntax.rootLength : cut);
+    name = path.mid(cut + 1);
+    return true;
+}
+
+} // namespace
+
+std::optional<QList<DirEntry>> FileSystem::list(const QString& path, bool withFolders) const
+{
+    const FolderHandle folder = openFolder(path);
+    if (!folder.isOpen())
+        return std::nullopt;
+    QList<DirEntry> entries;
+    const Listing listing = listFolder(folder, [&](const QString& name, EntryType type) {
+        if (withFolders || type == EntryType::File)
+            entries.append(DirEntry{name, type});
+    });
+    if (listing.error != 0)
+        return std::nullopt;
+    return entries;
+}
+
+int FileSystem::rename(const QString& oldPath, const QString& newPath)
+{
+    if (oldPath == newPath) // a root has no name to hand to renameIn
+        return entryType(oldPath) == EntryType::Missing ? ENOENT : 0;
+    QString folder, oldName, newFolder, newName;
+    if (!splitLast(oldPath, folder, oldName) || !splitLast(newPath, newFolder, newName) || folder != newFolder)
+        return EINVAL;
+    int error = 0;
+    const FolderHandle handle = openFolder(folder, &error);
+    if (!handle.isOpen())
+        return error;
+    return renameIn(handle, oldName, newName);
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool IsNoLongerAFolder(int error)
+{
+    return error == ELOOP || error == ENOTDIR;
+}
+
+QString NotEnteredText(int error)
+{
+    if (IsNoLongerAFolder(error) || error == ENOENT)
+        return QStringLiteral("skipped: not a folder any more");
+    return ErrorText(error);
+}
+
+QByteArray TemporaryNameFor(const QByteArray& newName)
+{
+    return kTemporaryPrefix + newName;
+}
+
+QByteArray NameBehindTemporary(const QByteArray& name)
+{
+    return name.startsWith(kTemporaryPrefix) ? name.mid(kTemporaryPrefix.size()) : QByteArray();
+}
+
+int RenameThroughTemporary(const QByteArray& from, const QByteArray& to,
+                           const std::function<int(const QByteArray&, const QByteArray&)>& move)
+{
+    const QByteArray temporary = TemporaryNameFor(to);
+    if (const int error = move(from, temporary))
+        return error;
+    const int error = move(temporary, to);
+    if (error != 0)
+        move(temporary, from); // should this fail too, the next listing finishes the rename
+    return error;
+}
+
+} // namespace orvel

@@ -1,0 +1,247 @@
+// The two rename runs as the engine runs them, on real trees: what they rename and in
+// which order, what they count and report, early exits, faults mid-run, cancel, stop.
+
+#include "engine/RenameAll.h"
+#include "engine/RenameSelected.h"
+#include "engine/RunObserver.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TempTree.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <unistd.h>
+
+using namespace orvel;
+using namespace orvel::test;
+
+namespace {
+
+struct Observer final : RunObserver {
+    QStringList statuses;
+    qint64 max = -1, value = -1;
+    bool cancel = false, stop = false;
+    void status(const QString& text) override { statuses << text; }
+    void progressMax(qint64 m) override { max = m; }
+    void progressValue(qint64 v) override { value = v; }
+    void letEventsThrough() override {}
+    bool cancelRequested() override { return cancel; }
+    bool stopRequested() override { return stop; }
+};
+
+// Faults, each "kind:relative path", separated by ';': refuse (that rename fails), vanish (the file is
+// removed at the run's first rename), cancel (the cancel link is clicked while that
+// folder is listed), stop (a stop request comes during that rename), swap (the folder
+// becomes a link to ../outside just before it is entered), fail (that folder's listing
+// fails part way), root (the run starts at "/", served from that folder).
+void row(const char* name, const QStringList& before, const QString& options, const QString& faults,
+         const QStringList& after, const QString& result, const QStringList& notChanged = {},
+         const QStringList& order = {})
+{
+    QTest::newRow(name) << before << options << faults << after << result << notChanged << order;
+}
+
+} // namespace
+
+class TestRuns : public QObject {
+    Q_OBJECT
+
+private slots:
+    void renameAll_data()
+    {
+        QTest::addColumn<QStringList>("before");  // makeTree notation; the first entry's folder is the start
+        QTest::addColumn<QString>("options");     // file, folder, sub, lower, upper (Proper Case otherwise)
+        QTest::addColumn<QString>("faults");
+        QTest::addColumn<QStringList>("after");   // the whole temporary folder, read back raw
+        QTest::addColumn<QString>("result");      // "found files folders|working name|open folder", or "-" for an early exit
+        QTest::addColumn<QStringList>("notChanged"); // "path|reason", reason an errno name or SKIP
+        QTest::addColumn<QStringList>("order");   // the renames asked for, when it matters
+
+        row("files of one folder", {"start/first FILE.TXT=1", "start/(draft) notes.doc=2", "start/sub/inner FILE.txt=3"},
+            "file", "", {"start/", "start/(Draft) Notes.doc=2", "start/First File.txt=1", "start/sub/", "start/sub/inner FILE.txt=3"},
+            "2 2 0|First File.txt|start");
+        // Each folder before its files, a parent before everything below it.
+        row("whole tree, top down", {"start/t.txt=", "start/a/a.txt=", "start/a/a1/x.txt="}, "file folder sub", "",
+            {"Start/", "Start/A/", "Start/A/A.txt=", "Start/A/A1/", "Start/A/A1/X.txt=", "Start/T.txt="}, "3 3 3|X.txt|Start",
+            {}, {"start", "start/t.txt", "start/a", "start/a/a.txt", "start/a/a1", "start/a/a1/x.txt"});
+        // Where letter case matters, every folder rename changes the paths below it.
+        row("every name re-cased", {"ROOT/A FILE.TXT=a", "ROOT/SUB ONE/B FILE.TXT=b", "ROOT/SUB ONE/DEEP ER/C FILE.TXT=c",
+                                    "ROOT/SUB TWO/D FILE.TXT=d"},
+            "file folder sub lower", "",
+            {"root/", "root/a file.txt=a", "root/sub one/", "root/sub one/b file.txt=b", "root/sub one/deep er/",
+             "root/sub one/deep er/c file.txt=c", "root/sub two/", "root/sub two/d file.txt=d"},
+            "4 4 4|*|root");
+        row("only Rename folder", {"my DOCS/one FILE.txt=", "my DOCS/two FILE.txt="}, "folder", "",
+            {"My Docs/", "My Docs/one FILE.txt=", "My Docs/two FILE.txt="}, "2 2 0|Two File.txt|My Docs");
+        row("early exit: empty folder", {"start/"}, "file folder", "", {"start/"}, "-");
+        row("early exit: folders without files", {"start/ONE/TWO/"}, "file folder sub", "",
+            {"start/", "start/ONE/", "start/ONE/TWO/"}, "-");
+        row("early exit: files only below", {"start/SUB/F.TXT="}, "file folder", "", {"start/", "start/SUB/", "start/SUB/F.TXT="}, "-");
+        row("refused, taken and vanished names",
+            {"start/keep OPEN.txt=k", "start/report.txt=r", "start/REPORT.TXT=R", "start/GONE.TXT=g", "start/fine ONE.txt=f"},
+            "file lower", "refuse:start/keep OPEN.txt;vanish:start/GONE.TXT",
+            {"start/", "start/REPORT.TXT=R", "start/fine one.txt=f", "start/keep OPEN.txt=k", "start/report.txt=r"},
+            "5 5 0|report.txt|start",
+            {"start/GONE.TXT|ENOENT", "start/keep OPEN.txt|EBUSY", "start/REPORT.TXT|EEXIST"});
+        // Hidden entries stay out; links to folders are neither entered nor renamed, so a
+        // loop cannot trap the walk; a link to a file is an entry of the folder.
+        row("hidden entries and links",
+            {"start/.hidden.TXT=h", "start/.git/O.TXT=o", "start/LOOP/up->..", "start/DIR LINK->LOOP",
+             "start/FILE LINK->../outside/X.TXT", "start/dangling->nowhere", "outside/X.TXT=x"},
+            "file folder sub", "",
+            {"Start/", "Start/.git/", "Start/.git/O.TXT=o", "Start/.hidden.TXT=h", "Start/DIR LINK->LOOP", "Start/File Link->../outside/X.TXT",
+             "Start/Loop/", "Start/Loop/up->..", "Start/dangling->nowhere", "outside/", "outside/X.TXT=x"},
+            "1 1 2|File Link|Start");
+        // The search stops at its next folder; the renaming covers the start folder alone.
+        row("cancel during the search", {"start/ONE.TXT=", "start/a/TWO.TXT=", "start/a/b/THREE.TXT="}, "file folder sub",
+            "cancel:start/a", {"Start/", "Start/One.txt=", "Start/a/", "Start/a/TWO.TXT=", "Start/a/b/", "Start/a/b/THREE.TXT="},
+            "2 1 1|One.txt|Start");
+        row("stop between two renames", {"start/A ONE.TXT=", "start/B TWO.TXT="}, "file", "stop:start/A ONE.TXT",
+            {"start/", "start/A One.txt=", "start/B TWO.TXT="}, "2 1 0|A One.txt|start");
+        // The root keeps its name; its files and the folders below are renamed.
+        row("the root start", {"top/ONE.TXT=", "top/sub A/TWO.TXT="}, "file folder sub", "root:top",
+            {"top/", "top/One.txt=", "top/Sub A/", "top/Sub A/Two.txt="}, "2 2 2|Two.txt|/");
+        // Swapped for a link between its listing and its entering: never entered.
+        row("folder swapped for a link", {"start/a/A.TXT=", "start/b/B.TXT=", "outside/OUT.TXT=o"}, "file folder sub",
+            "swap:start/b", {"Start/", "Start/A/", "Start/A/A.txt=", "Start/b->../outside", "outside/", "outside/OUT.TXT=o"},
+            "1 1 2|A.txt|Start", {"start/b|SKIP"});
+        // A listing cut short is no listing: the folder's files are not renamed.
+        row("listing fails part way", {"start/a/A.TXT=", "start/b/B.TXT="}, "file folder sub", "fail:start/b",
+            {"Start/", "Start/A/", "Start/A/A.txt=", "Start/B/", "Start/B/B.TXT="}, "1 1 3|A.txt|Start");
+    }
+
+    void renameAll()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, options);
+        QFETCH(QString, faults);
+        QFETCH(QStringList, after);
+        QFETCH(QString, result);
+        QFETCH(QStringList, notChanged);
+        QFETCH(QStringList, order);
+        TempDir dir;
+        const QString top = dir.path();
+        QVERIFY(makeTree(top, before));
+        const auto fault = [&](const QString& kind) {
+            for (const QString& f : faults.split(';', Qt::SkipEmptyParts))
+                if (f.startsWith(kind + ':'))
+                    return top + '/' + f.mid(kind.size() + 1);
+            return QString();
+        };
+
+        FaultyFileSystem fs;
+        Observer observer;
+        fs.refusedRenames = {fault("refuse")};
+        fs.failedListings = {fault("fail")};
+        fs.beforeList = [&](const QString& folder) { observer.cancel |= folder == fault("cancel"); };
+        fs.beforeRename = [&](const QString& oldPath, const QString&) {
+            QFile::remove(fault("vanish"));
+            observer.stop |= oldPath == fault("stop");
+        };
+        fs.beforeEnter = [&](const QString& folder) {
+            if (folder == fault("swap")) {
+                QDir(folder).removeRecursively();
+                QVERIFY(::symlink("../outside", QFile::encodeName(folder).constData()) == 0);
+            }
+        };
+        fs.root = fault("root");
+        RenameAllJob job{fs.root.isEmpty() ? top + '/' + before[0].section('/', 0, 0) : "/", {}, options.contains("sub")};
+        job.options = {options.contains("file"), options.contains("folder"),
+                       options.contains("lower") ? CaseStyle::Lower : options.contains("upper") ? CaseStyle::Upper : CaseStyle::Proper};
+
+        const RenameAllOutcome out = RenameAll(job, fs, observer);
+
+        QCOMPARE(readTree(top), after);
+        QStringList reported;
+        const QHash<QString, QString> reasons{{"ENOENT", ErrorText(ENOENT)}, {"EBUSY", ErrorText(EBUSY)},
+                                              {"EEXIST", ErrorText(EEXIST)}, {"SKIP", "skipped: not a folder any more"}};
+        for (const QString& expected : notChanged)
+            reported << top + '/' + expected.section('|', 0, 0) + '|' + reasons.value(expected.section('|', 1));
+        QStringList actual;
+        for (const NotChanged& item : out.notChanged)
+            actual << item.path + '|' + item.reason;
+        QCOMPARE(actual, reported);
+        if (!order.isEmpty()) {
+            QStringList asked;
+            for (const auto& rename : fs.renames)
+                asked << QDir(top).relativeFilePath(rename.first);
+            QCOMPARE(asked, order);
+        }
+        if (result == "-") {
+            QVERIFY(!out.renamed);
+            QVERIFY(fs.renames.isEmpty()); // not even the folder
+            QCOMPARE(observer.statuses.last(), QString());
+            return;
+        }
+        QVERIFY(out.renamed);
+        const QStringList counts = result.section('|', 0, 0).split(' ');
+        QCOMPARE(out.found, counts[0].toLongLong());
+        QCOMPARE(out.files, counts[1].toLongLong());
+        QCOMPARE(out.folders, counts[2].toLongLong());
+        QCOMPARE(observer.max, out.found);
+        QCOMPARE(observer.value, out.files);
+        if (result.section('|', 1, 1) != "*") // the order of sibling folders is the file system's
+            QCOMPARE(out.workingName, result.section('|', 1, 1));
+        const QString open = result.section('|', 2);
+        QCOMPARE(out.openFolder, open == "/" ? open : top + '/' + open);
+        QCOMPARE(out.stopped, !fault("stop").isEmpty());
+        QCOMPARE(observer.statuses.last(),
+                 out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
+    }
+
+    // Rename Selected on the files of "start" as a file list shows them, sorted.
+    void renameSelected_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("working");
+        const QStringList five{"start/alpha ONE.txt=", "start/beta TWO.txt=", "start/delta.TXT=", "start/EPSILON.txt=",
+                               "start/gamma three.TXT="};
+        QTest::newRow("first, middle and last of five")
+            << five << QList<int>{0, 2, 4} << "file upper"
+            << QStringList{"start/", "start/ALPHA ONE.TXT=", "start/DELTA.TXT=", "start/EPSILON.txt=", "start/GAMMA THREE.TXT=",
+                           "start/beta TWO.txt="}
+            << "GAMMA THREE.TXT";
+        // The folder is renamed before the first file, the later attempts find nothing
+        // to change, and the files are reached through the folder held open.
+        QTest::newRow("the folder too") << QStringList{"my PHOTOS/b ONE.jpg=", "my PHOTOS/a TWO.jpg="} << QList<int>{0, 1}
+                                        << "file folder"
+                                        << QStringList{"My Photos/", "My Photos/A Two.jpg=", "My Photos/B One.jpg="} << "B One.jpg";
+        QTest::newRow("only the folder") << QStringList{"my PHOTOS/b ONE.jpg="} << QList<int>{0} << "folder"
+                                         << QStringList{"My Photos/", "My Photos/b ONE.jpg="} << "B One.jpg";
+        QTest::newRow("nothing selected: not even the folder") << QStringList{"my PHOTOS/b ONE.jpg="} << QList<int>{}
+                                                               << "file folder" << QStringList{"my PHOTOS/", "my PHOTOS/b ONE.jpg="}
+                                                               << "";
+    }
+
+    void renameSelected()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QList<int>, selected);
+        QFETCH(QString, options);
+        QFETCH(QStringList, after);
+        QFETCH(QString, working);
+        TempDir dir;
+        QVERIFY(makeTree(dir.path(), before));
+        RenameSelectedJob job;
+        job.folder = job.subDirectory = dir.path() + '/' + before[0].section('/', 0, 0);
+        for (const DirEntry& e : hostFileSystem().list(job.folder, false).value_or(QList<DirEntry>{}))
+            job.names << e.name;
+        SortNames(job.names);
+        for (qsizetype i = 0; i < job.names.size(); ++i)
+            job.selected << selected.contains(int(i));
+        job.options = {options.contains("file"), options.contains("folder"),
+                       options.contains("upper") ? CaseStyle::Upper : CaseStyle::Proper};
+        FaultyFileSystem fs;
+        const RenameSelectedOutcome out = RenameSelected(job, fs);
+        QCOMPARE(readTree(dir.path()), after);
+        QCOMPARE(out.workingName, working);
+        QCOMPARE(out.anySelected, !selected.isEmpty());
+        QVERIFY(out.notChanged.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRuns)
+#include "test_runs.moc"
