@@ -7,6 +7,23 @@
 
 using namespace orvel;
 
+// The system's readdir, wrapped at link time so that a test can make a listing fail part
+// way, as a failing disk or network would.
+extern "C" {
+struct dirent* __real_readdir(DIR* dir);
+static int g_readsBeforeFailure = -1; // -1: never fail
+struct dirent* __wrap_readdir(DIR* dir)
+{
+    if (g_readsBeforeFailure == 0) {
+        errno = EIO;
+        return nullptr;
+    }
+    if (g_readsBeforeFailure > 0)
+        --g_readsBeforeFailure;
+    return __real_readdir(dir);
+}
+}
+
 // Listing and typing of real entries. Renames of real entries are exercised through
 // RenameFile in the engine tests, and on a case-ignoring volume next door.
 class TestFileSystem : public QObject {
@@ -53,6 +70,11 @@ private slots:
         QCOMPARE(names, expected);
         QVERIFY(!fs.list(d + "/nothing", withFolders));
         QVERIFY(!fs.list(d + "/a.txt", withFolders));
+        // A listing cut short by a read error is no listing at all.
+        g_readsBeforeFailure = 4;
+        const auto cut = fs.list(d, withFolders);
+        g_readsBeforeFailure = -1;
+        QVERIFY(!cut);
     }
 
     void listKeepsTheDirectoryOrder()
