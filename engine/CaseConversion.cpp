@@ -56,23 +56,52 @@ QString asciiMapped(const QString& text)
     return result;
 }
 
+// A surrogate without its partner: in a name, a byte that is not UTF-8.
+bool isLoneSurrogate(const QString& text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 == text.size() || !text[i + 1].isLowSurrogate();
+    return c.isLowSurrogate() && (i == 0 || !text[i - 1].isHighSurrogate());
+}
+
+// Maps the text piece by piece between the bytes of a name that are not UTF-8: they
+// are no letters, and no case mapping may turn them into anything else. Each piece is
+// mapped whole, so rules that look at the neighbours (a Greek final sigma) still work.
+QString mapLetters(const QString& text, QString (QLocale::*map)(const QString&) const)
+{
+    const QLocale locale = QLocale::system();
+    QString result;
+    result.reserve(text.size());
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !isLoneSurrogate(text, i))
+            continue;
+        if (i > start)
+            result += (locale.*map)(text.sliced(start, i - start));
+        if (i < text.size())
+            result += text[i];
+        start = i + 1;
+    }
+    return result;
+}
+
 } // namespace
 
 QString LowerCaseForm(const QString& text)
 {
-    return asciiRulesHold(text) ? asciiMapped<asciiLower>(text) : QLocale::system().toLower(text);
+    return asciiRulesHold(text) ? asciiMapped<asciiLower>(text) : mapLetters(text, &QLocale::toLower);
 }
 
 QString UpperCaseForm(const QString& text)
 {
-    return asciiRulesHold(text) ? asciiMapped<asciiUpper>(text) : QLocale::system().toUpper(text);
+    return asciiRulesHold(text) ? asciiMapped<asciiUpper>(text) : mapLetters(text, &QLocale::toUpper);
 }
 
 QString ProperCaseForm(const QString& text)
 {
     if (asciiRulesHold(text))
         return asciiProper(text);
-    const QLocale locale = QLocale::system();
     QString result;
     result.reserve(text.size());
     const qsizetype n = text.size();
@@ -87,11 +116,9 @@ QString ProperCaseForm(const QString& text)
             ++end;
         const qsizetype first =
             (text[i].isHighSurrogate() && i + 1 < end && text[i + 1].isLowSurrogate()) ? 2 : 1;
-        result += locale.toUpper(text.sliced(i, first));
-        // The rest of the word in one piece, so that rules that look at the
-        // neighbours (a Greek final sigma) still see them.
+        result += mapLetters(text.sliced(i, first), &QLocale::toUpper);
         if (end > i + first)
-            result += locale.toLower(text.sliced(i + first, end - i - first));
+            result += mapLetters(text.sliced(i + first, end - i - first), &QLocale::toLower);
         i = end;
     }
     return result;

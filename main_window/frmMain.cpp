@@ -3,6 +3,7 @@
 #include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "platform/Volumes.h"
@@ -40,9 +41,9 @@ MainWindowServices MainWindowServices::host()
     s.volumes = &hostVolumes();
     s.messages = &hostMessageBoxes();
     s.settings = &hostSettingsStore();
-    s.startFolder = QDir::currentPath();
+    s.startFolder = CurrentFolder();
     s.programFolder = QCoreApplication::applicationDirPath();
-    s.homeFolder = QDir::homePath();
+    s.homeFolder = HomeFolder();
     return s;
 }
 

@@ -6,6 +6,7 @@
 #include "main_window/modPathOnly.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
+#include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 
 #include <QLabel>
@@ -73,8 +74,10 @@ void frmMain::Label1_OLEDragDrop(const QMimeData* data)
     if (m_running)
         return;
     bool opened = false;
-    if (data && data->hasUrls() && !data->urls().isEmpty() && data->urls().constFirst().isLocalFile()) {
-        const QString first = data->urls().constFirst().toLocalFile();
+    if (data && data->hasUrls() && !data->urls().isEmpty()) {
+        // The path's bytes as the file manager sent them: a name that is not UTF-8 stays
+        // the name it is.
+        const QString first = LocalPathOfUrl(data->urls().constFirst());
         if (!first.isEmpty()) {
             Drive1->setDrive(first);
             opened = Dir1->setPath(first);

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/NameCodec.h"
 #include "platform/PathSyntax.h"
 
 #include <QSet>
@@ -20,8 +21,8 @@ namespace orvel {
 
 namespace {
 
-QByteArray encode(const QString& text) { return text.toUtf8(); }
-QString decode(const char* bytes) { return QString::fromUtf8(bytes, qsizetype(std::strlen(bytes))); }
+QByteArray encode(const QString& text) { return EncodeName(text); }
+QString decode(const char* bytes) { return DecodeName(QByteArrayView(bytes, qsizetype(std::strlen(bytes)))); }
 
 // A name that stays inside its folder: not empty, not "." or "..", no separator and no
 // NUL (which would cut the name short at the system call).

@@ -1,7 +1,7 @@
 #include "platform/SystemFolders.h"
 
+#include "platform/NameCodec.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <climits>
@@ -37,9 +37,9 @@ bool RenamesSystemEntries(const QString& folder, bool folderItself)
     if (renamesSystemEntries(folder, folderItself))
         return true;
     char resolved[PATH_MAX];
-    if (!::realpath(QFile::encodeName(folder).constData(), resolved))
+    if (!::realpath(EncodeName(folder).constData(), resolved))
         return false;
-    return renamesSystemEntries(QFile::decodeName(resolved), folderItself);
+    return renamesSystemEntries(DecodeName(resolved), folderItself);
 }
 
 } // namespace orvel

@@ -1,5 +1,6 @@
 #include "engine/CaseConversion.h"
 #include "engine/modTextSearchReplace.h"
+#include "platform/NameCodec.h"
 
 #include <QLocale>
 #include <QtTest>
@@ -25,6 +26,13 @@ private slots:
         QTest::newRow("[abc]") << "[abc] x.txt|[abc] x.txt|[ABC] X.TXT|[abc] X.txt|[abc] X.txt";
         // A mapping may change the length.
         QTest::newRow("ß") << "Straße.txt|straße.txt|STRASSE.TXT|Straße.txt|Straße.txt";
+        // Bytes that are not UTF-8 (U+DC80..U+DCFF) are no letters and never change;
+        // neither does a U+FEFF.
+        QTest::newRow("not UTF-8") << orvel::DecodeName("R\xe9SUM\xe9 (a).DOC|r\xe9sum\xe9 (a).doc|R\xe9SUM\xe9 (A).DOC|"
+                                                        "R\xe9sum\xe9 (A).doc|R\xe9sum\xe9 (a).doc");
+        QTest::newRow("not UTF-8 first") << orvel::DecodeName("\xe9T\xc9 \xffx|\xe9t\xc9 \xffx|\xe9T\xc9 \xffX|"
+                                                              "\xe9t\xc9 \xffx|\xe9t\xc9 \xffx");
+        QTest::newRow("U+FEFF") << QStringLiteral("\uFEFFab CD|\uFEFFab cd|\uFEFFAB CD|\uFEFFab Cd|\uFEFFab Cd");
     }
 
     void workedExamples()

@@ -44,7 +44,7 @@ QStringList pathsOf(const QList<NotChanged>& items)
 QString stamp(const QString& path)
 {
     struct stat st{};
-    ::lstat(path.toUtf8().constData(), &st);
+    ::lstat(EncodeName(path).constData(), &st);
     return QStringLiteral("%1 %2.%3").arg(st.st_ino).arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
 }
 
@@ -76,10 +76,14 @@ private slots:
         renameRow("NUL in the new name", {"a=x"}, "a", QString("b") + QChar(0) + "c", {});
         renameRow("U+FFFD in the new name", {"a=x"}, "a", "b\uFFFD", {"b\uFFFD=x"});
         renameRow("name too long", {longName + "=kept"}, longName, QString(120, QChar(0x2C6F)) + ".TXT", {});
-        // Listed with U+FFFD for the bytes that are not UTF-8: no file has that name.
-        const QString shown = "LATIN1 \uFFFDT\uFFFD.TXT";
-        renameRow("name not UTF-8", {"latin1:LATIN1 ÉTÉ.TXT=keep"}, shown, "Latin1 \uFFFDt\uFFFD.txt", {});
-        renameRow("name not UTF-8, identical", {"latin1:LATIN1 ÉTÉ.TXT=keep"}, shown, shown, {});
+        // Bytes that are not UTF-8 are kept as they are.
+        const QString latin1 = DecodeName("LATIN1 \xc9T\xc9.TXT");
+        renameRow("name not UTF-8", {latin1 + "=keep"}, latin1, DecodeName("Latin1 \xc9t\xc9.txt"),
+                  {DecodeName("Latin1 \xc9t\xc9.txt=keep")});
+        renameRow("name not UTF-8, identical", {latin1 + "=keep"}, latin1, latin1, {latin1 + "=keep"});
+        // A leading U+FEFF is part of the name, not a mark to drop.
+        renameRow("leading U+FEFF", {QStringLiteral("\uFEFF..=bom")}, QStringLiteral("\uFEFF.."),
+                  QStringLiteral("\uFEFF.. Two"), {QStringLiteral("\uFEFF.. Two=bom")});
     }
 
     void renameRealEntries()

@@ -105,6 +105,15 @@ private slots:
         row("folder swapped for a link", {"start/a/A.TXT=", "start/b/B.TXT=", "outside/OUT.TXT=o"}, "file folder sub",
             "swap:start/b", {"Start/", "Start/A/", "Start/A/A.txt=", "Start/b->../outside", "outside/", "outside/OUT.TXT=o"},
             "1 1 2|A.txt|Start", {"start/b|SKIP"});
+        // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
+        // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
+        row("names as bytes", {DecodeName("start/R\xe9SUM\xe9.doc=r"), DecodeName("start/Bad\xffDIR/f.txt=f"),
+                               "start/\uFEFF../x.txt=x", "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
+            "file folder sub upper", "",
+            {"START/", DecodeName("START/BAD\xffDIR/"), DecodeName("START/BAD\xffDIR/F.TXT=f"),
+             DecodeName("START/R\xe9SUM\xe9.DOC=r"), "START/\uFEFF../", "START/\uFEFF../X.TXT=x", "START/\uFEFF.GIT/",
+             "START/\uFEFF.GIT/Y.TXT=y", "START/\uFEFF=bom", "beside.txt=b"},
+            "5 5 4|*|START");
         // A listing cut short is no listing: the folder's files are not renamed.
         row("listing fails part way", {"start/a/A.TXT=", "start/b/B.TXT="}, "file folder sub", "fail:start/b",
             {"Start/", "Start/A/", "Start/A/A.txt=", "Start/B/", "Start/B/B.TXT="}, "1 1 3|A.txt|Start");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NameCodec.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
@@ -26,47 +28,49 @@ struct TempDir : QTemporaryDir {
 };
 
 // Lays out real entries below `root`: "name/" a folder, "name->target" a symbolic
-// link, "name=content" a file; parent folders are made as needed. "latin1:" in front
-// stores the name in Latin-1, which is not valid UTF-8.
+// link, "name=content" a file; parent folders are made as needed. Names are written
+// byte for byte as EncodeName gives them, so DecodeName("R\xe9SUM\xe9.DOC") makes a name
+// that is not UTF-8.
 inline bool makeTree(const QString& root, const QStringList& items)
 {
-    for (const QString& described : items) {
-        const bool latin1 = described.startsWith(QLatin1String("latin1:"));
-        const QString item = described.mid(latin1 ? 7 : 0), target = item.section(QLatin1String("->"), 1);
+    for (const QString& item : items) {
+        const QString target = item.section(QLatin1String("->"), 1);
         const QString name = item.section(QLatin1String("->"), 0, 0).section('=', 0, 0);
-        const QByteArray path = (root + '/').toUtf8() + (latin1 ? name.toLatin1() : name.toUtf8());
-        if (!QDir().mkpath(QFileInfo(root + '/' + name).path()))
+        const std::string path = EncodeName(root + '/' + name).toStdString();
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+        if (error)
             return false;
         if (item.endsWith('/'))
             continue;
-        if (target.isEmpty() ? !(std::ofstream(path.constData()) << item.section('=', 1).toStdString())
-                             : ::symlink(target.toUtf8().constData(), path.constData()) != 0)
+        if (target.isEmpty() ? !(std::ofstream(path) << EncodeName(item.section('=', 1)).toStdString())
+                             : ::symlink(EncodeName(target).constData(), path.c_str()) != 0)
             return false;
     }
     return true;
 }
 
 // Reads a tree back in the same notation ("name?" for anything else), sorted, straight
-// from the directory: dot-names and names that are not UTF-8 (shown with U+FFFD)
-// included, so that neither a left-over temporary name nor a lost file can hide.
+// from the directory, names decoded as the program decodes them: dot-names included,
+// so that neither a left-over temporary name nor a lost file can hide.
 inline QStringList readTree(const QString& root, const QByteArray& rawFolder = {}, const QString& shown = {})
 {
-    const QByteArray folder = rawFolder.isNull() ? root.toUtf8() : rawFolder;
+    const QByteArray folder = rawFolder.isNull() ? EncodeName(root) : rawFolder;
     QStringList out;
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.constData()), ::closedir);
     while (const dirent* e = dir ? ::readdir(dir.get()) : nullptr) {
         const QByteArray name(e->d_name), path = folder + '/' + name;
-        const QString rel = shown + QString::fromUtf8(name);
+        const QString rel = shown + DecodeName(name);
         struct stat st;
         if (name == "." || name == ".." || ::lstat(path.constData(), &st) != 0)
             continue;
         if (S_ISDIR(st.st_mode)) {
             out << rel + '/' << readTree(root, path, rel + '/');
         } else if (S_ISLNK(st.st_mode)) {
-            out << rel + "->" + QString::fromStdString(std::filesystem::read_symlink(path.constData()).string());
+            out << rel + "->" + DecodeName(QByteArray::fromStdString(std::filesystem::read_symlink(path.constData()).string()));
         } else if (S_ISREG(st.st_mode)) {
             std::ifstream in(path.constData());
-            out << rel + '=' + QString::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
+            out << rel + '=' + DecodeName(QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {})));
         } else {
             out << rel + '?';
         }
