@@ -11,7 +11,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
+#include <QKeyEvent>
 
 namespace orvel {
 namespace {
@@ -60,9 +60,7 @@ frmChangeNot::frmChangeNot(const QList<NotChanged>& notChanged)
     // Long paths are read by scrolling sideways, not cut short.
     lstCantRename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lstCantRename->setTextElideMode(Qt::ElideNone);
-    auto* copy = new QShortcut(QKeySequence::Copy, lstCantRename);
-    copy->setContext(Qt::WidgetShortcut);
-    connect(copy, &QShortcut::activated, this, &frmChangeNot::copySelected);
+    lstCantRename->installEventFilter(this);
 
     cmdOK = new QPushButton(QStringLiteral("Ok"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -82,6 +80,16 @@ void frmChangeNot::Form_Load(const QList<NotChanged>& notChanged)
         entry->setToolTip(item.reason);
         entry->setData(Qt::UserRole, item.reason);
     }
+}
+
+bool frmChangeNot::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lstCantRename && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelected();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmChangeNot::copySelected() const

@@ -32,6 +32,9 @@ public slots:
     void cmdOK_Click();
     void copySelected() const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     explicit frmChangeNot(const QList<NotChanged>& notChanged);
     void Form_Load(const QList<NotChanged>& notChanged);

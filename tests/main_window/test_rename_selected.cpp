@@ -11,7 +11,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QClipboard>
 #include <QtTest>
+
+#include <cerrno>
 
 using namespace orvel;
 using namespace orvel::test;
@@ -146,6 +149,11 @@ private slots:
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Changes Not Made"));
         QCOMPARE(dialog->lstCantRename->item(0)->text(), fx.path(QStringLiteral("first ONE.txt")));
+        // Each entry tells the system's reason; Ctrl+C copies the selected ones with theirs.
+        QCOMPARE(dialog->lstCantRename->item(0)->toolTip(), ErrorText(EBUSY));
+        dialog->lstCantRename->item(0)->setSelected(true);
+        QTest::keyClick(dialog->lstCantRename, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), fx.path(QStringLiteral("first ONE.txt")) + '\t' + ErrorText(EBUSY) + '\n');
         // While it is open, another run only brings it forward with its earlier list.
         QCOMPARE(runWithRefused(1), dialog);
         QCOMPARE(dialog->lstCantRename->count(), 1);
