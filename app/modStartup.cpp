@@ -35,7 +35,7 @@ void DescribeCommandLine(QCommandLineParser& parser)
                                  QStringLiteral("[folder]"));
 }
 
-// The arguments that are no options, as the bytes the shell passed: the parser reads
+// The arguments that are not options, as the bytes the shell passed: the parser reads
 // them as text, which cannot hold a name that is not UTF-8.
 QList<QByteArray> RawPositionalArguments(int argc, char** argv)
 {
