@@ -1,16 +1,27 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
 namespace orvel {
 
 class MessageBoxes;
 class SingleInstance;
 
-// The program's start: refuses a second instance with a message, otherwise opens the
-// main window. Returns true when the main window was opened and the event loop should
-// run; false when the process should end at once.
-bool StartUp(SingleInstance& instance, MessageBoxes& messages);
+// The program's start: refuses a second instance with a message (and brings the
+// running one forward), otherwise opens the main window at `startFolder`. Returns true
+// when the main window was opened and the event loop should run; false when the
+// process should end at once.
+bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder);
 
-// The whole program, from QApplication to the end of its event loop.
+// Where the window opens for the FOLDER argument, given as the bytes the shell passed
+// (nullopt when there was none): a path, relative to the working folder or absolute, or
+// a file: URL. A FOLDER that is not a folder yields the working folder, and
+// `complaint` then receives one line for standard error.
+QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* complaint = nullptr);
+
+// The whole program, from the command line to the end of its event loop.
 int Main(int argc, char** argv);
 
 } // namespace orvel

@@ -3,6 +3,7 @@
 
 #include "main_window/frmMain.h"
 
+#include "engine/CaseConversion.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 
@@ -38,9 +39,11 @@ void setCaption(QAction* item, const QString& path)
 void frmMain::AddRecentFolder(const QString& folder)
 {
     SettingsStore& store = *m_services.settings;
-    const QString folded = folder.toLower();
+    // The program's own lower case, which keeps bytes that are not UTF-8 apart:
+    // QString::toLower would turn them all into U+FFFD and make different folders one.
+    const QString folded = LowerCaseForm(folder);
     for (int i = 1; i <= 3; ++i)
-        if (store.read(kApplication, kSection, keyOf(i)).toLower() == folded)
+        if (LowerCaseForm(store.read(kApplication, kSection, keyOf(i))) == folded)
             return;
     // Each write is tried on its own: a store that refuses one still gets the others.
     store.write(kApplication, kSection, keyOf(3), store.read(kApplication, kSection, keyOf(2)));

@@ -18,7 +18,10 @@ public:
     virtual bool deleteApplication(const QString& application) = 0;
 };
 
-// INI files in the user's configuration folder, one per application.
+// INI files in the user's configuration folder, one per application. Only a regular
+// file of at most 1 MB (or a link to one) is a store: anything else at its path (a
+// FIFO, a device, a folder, a huge file) reads as empty and is never written or removed.
+// Values are texts that may hold names that are not UTF-8; they come back unchanged.
 class IniSettingsStore final : public SettingsStore {
 public:
     // `folder` defaults to the user's configuration folder.

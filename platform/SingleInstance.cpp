@@ -1,33 +1,136 @@
 #include "platform/SingleInstance.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvel {
 
-SingleInstance::SingleInstance(const QString& lockPath)
-    : m_lock(std::make_unique<QLockFile>(lockPath.isEmpty() ? defaultLockPath() : lockPath))
+namespace {
+
+// The display session the program shows its window in: ":0" and ":0.1" are screens of
+// one X server and so one session.
+QString sessionDisplay()
+{
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) {
+        display = qEnvironmentVariable("DISPLAY");
+        const qsizetype colon = display.lastIndexOf(u':');
+        const qsizetype dot = colon < 0 ? -1 : display.indexOf(u'.', colon);
+        if (dot > colon)
+            display.truncate(dot);
+    }
+    // A Wayland display may be a socket path and an X display holds a colon: keep
+    // only what any file system takes in a name.
+    for (QChar& c : display)
+        if (!(c.unicode() < 0x80 && c.isLetterOrNumber()) && c != u'.' && c != u'-' && c != u'_')
+            c = u'_';
+    return display.isEmpty() ? QStringLiteral("none") : display;
+}
+
+bool isAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& lockPath, QObject* parent)
+    : QObject(parent)
+    , m_lock(std::make_unique<QLockFile>(lockPath.isEmpty() ? defaultLockPath() : lockPath))
 {
     // Never treat a lock as stale because of its age: a long-running instance must
     // keep it. A lock whose process is gone is still recognised and taken over.
     m_lock->setStaleLockTime(0);
+    m_socketPath = m_lock->fileName();
+    if (m_socketPath.endsWith(QLatin1String(".lock")))
+        m_socketPath.chop(5);
+    m_socketPath += QLatin1String(".socket");
 }
 
-SingleInstance::~SingleInstance() = default;
-
-bool SingleInstance::tryAcquire()
+SingleInstance::~SingleInstance()
 {
-    return m_lock->tryLock(0);
+    // The socket goes before the lock: once the lock is free, a new instance may put
+    // its own socket at the same path, and closing ours then would remove it.
+    delete m_server;
+}
+
+SingleInstance::Result SingleInstance::tryAcquire()
+{
+    // Only a regular file of this user can be a lock of ours. Anything else at the
+    // path is no lock to trust or take over: a folder, a FIFO (reading who holds it
+    // would stall the start), another user's file in a shared temporary folder.
+    struct stat st;
+    if (::lstat(QFile::encodeName(m_lock->fileName()).constData(), &st) == 0
+        && (!S_ISREG(st.st_mode) || st.st_uid != ::getuid()))
+        return Result::Unavailable;
+
+    if (m_lock->tryLock(0)) {
+        listenForLaterStarts();
+        return Result::Acquired;
+    }
+    if (m_lock->error() != QLockFile::LockFailedError)
+        return Result::Unavailable;
+
+    // QLockFile takes over the lock of a process that has ended, unless it cannot
+    // remove the file; such a lock must not keep the program from starting.
+    qint64 pid = 0;
+    if (m_lock->getLockInfo(&pid, nullptr, nullptr))
+        return isAlive(pid) ? Result::HeldByOther : Result::Unavailable;
+    // No holder written in it yet: another instance is starting this very moment,
+    // unless the file has been like that for a while.
+    const QDateTime written = QFileInfo(m_lock->fileName()).lastModified();
+    return written.isValid() && qAbs(written.secsTo(QDateTime::currentDateTime())) < 10 ? Result::HeldByOther
+                                                                                         : Result::Unavailable;
+}
+
+void SingleInstance::listenForLaterStarts()
+{
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    // This process holds the lock, so a socket left at the path belongs to an
+    // instance that has ended.
+    QLocalServer::removeServer(m_socketPath);
+    if (!m_server->listen(m_socketPath)) {
+        // Later starts are still refused; they only cannot bring this window forward.
+        delete m_server;
+        m_server = nullptr;
+        return;
+    }
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            socket->disconnectFromServer();
+        }
+        emit activationRequested();
+    });
+}
+
+bool SingleInstance::activateRunningInstance()
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(1000))
+        return false;
+    socket.disconnectFromServer();
+    return true;
 }
 
 QString SingleInstance::defaultLockPath()
 {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    QDir().mkpath(dir);
-    return QDir(dir).filePath(QStringLiteral("orvel-file-rename.lock"));
+    const QString name = QStringLiteral("orvel-file-rename-%1-%2.lock").arg(::getuid()).arg(sessionDisplay());
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // A relative runtime folder is invalid and ignored, as the base-directory rules say.
+    return QDir(QDir::isAbsolutePath(runtime) ? runtime : QDir::tempPath()).filePath(name);
 }
 
 } // namespace orvel

@@ -1,30 +1,50 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <memory>
 
+class QLocalServer;
 class QLockFile;
 
 namespace orvel {
 
-// A per-user lock that tells whether another instance of the program is running.
-// A lock left behind by a crashed instance does not block a new start.
-class SingleInstance {
+// A lock per user and display session that tells whether another instance of the
+// program is running there. A lock left behind by a crashed instance does not block a
+// new start, and neither does a lock that cannot be made at all.
+class SingleInstance : public QObject {
+    Q_OBJECT
 public:
-    // `lockPath` defaults to a file in the user's runtime folder.
-    explicit SingleInstance(const QString& lockPath = {});
-    ~SingleInstance();
-    SingleInstance(const SingleInstance&) = delete;
-    SingleInstance& operator=(const SingleInstance&) = delete;
+    enum class Result {
+        Acquired,    // this process holds the lock now (until it is destroyed)
+        HeldByOther, // a live process holds it: the program is running already
+        Unavailable, // no lock could be made: the program runs without the guarantee
+    };
 
-    // True when this process now holds the lock (it keeps it until destroyed); false
-    // when another running process holds it.
-    bool tryAcquire();
+    // `lockPath` defaults to defaultLockPath().
+    explicit SingleInstance(const QString& lockPath = {}, QObject* parent = nullptr);
+    ~SingleInstance() override;
 
+    Result tryAcquire();
+
+    // Asks the instance that holds the lock to bring its window forward; false when it
+    // could not be reached.
+    bool activateRunningInstance();
+
+    // In $XDG_RUNTIME_DIR, else in the temporary folder; the name carries the user id
+    // and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
     static QString defaultLockPath();
 
+signals:
+    // A later start asked this instance, the holder of the lock, to come forward.
+    void activationRequested();
+
 private:
+    void listenForLaterStarts();
+
     std::unique_ptr<QLockFile> m_lock;
+    QString m_socketPath;
+    QLocalServer* m_server = nullptr;
 };
 
 } // namespace orvel

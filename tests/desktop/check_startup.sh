@@ -1,16 +1,28 @@
 #!/usr/bin/env bash
-# The program under a real X server: one window "Orvel File Rename" whose client
-# area is 523 x 327 below the menu bar; a second start shows the single-instance
-# message and ends after OK while the first runs on.
+# The program under a real X server: --help and --version answer without a display;
+# `orvel-file-rename FOLDER` opens one window "Orvel File Rename" at that folder, whose
+# client area is 523 x 327 below the menu bar; a second start shows the single-instance
+# message, brings the first window above the window that covered it, and ends after OK
+# while the first runs on.
 set -u
 app=$1
 . "$(dirname "$0")/lib.sh"
 trap cleanup EXIT
+
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app" --version 2>&1) || fail "--version failed: $version"
+[[ "$version" =~ ^"Orvel File Rename "[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version answered: $version"
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app" --help 2>&1) || fail "--help failed: $help"
+[[ "$help" == *"Usage: "*"[folder]"* ]] || fail "--help answered: $help"
+echo "--version and --help answer without a display"
+
 xvfb_start
 private_home
+mkdir -p "$work/open me"
+printf x > "$work/open me/FILE ONE.TXT"
+printf x > "$work/STAY HERE.TXT"
 cd "$work"
 
-"$app" >"$work/first.log" 2>&1 &
+"$app" "open me" >"$work/first.log" 2>&1 &
 first=$!; pids="$first"
 wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
 main=$(windows_titled "Orvel File Rename" | head -n1)
@@ -19,9 +31,30 @@ w=$(window_width "$main"); h=$(window_height "$main")
 [ "$h" -gt 327 ] && [ "$h" -lt 380 ] || fail "window height $h: expected 327 plus a menu bar"
 echo "main window: ${w}x${h}"
 
-"$app" >"$work/second.log" 2>&1 &
-second=$!; pids="$first $second"
+# Alt+A renames the files of the folder that the command line named, and only those.
+xdotool windowfocus --sync "$main" 2>/dev/null
+xdotool key --window "$main" alt+a
+wait_for '[ -f "$work/open me/File One.txt" ]' 10 || { ls -R "$work"; fail "Alt+A did not rename the files of the folder given"; }
+[ -f "$work/STAY HERE.TXT" ] || fail "Alt+A renamed a file of the working folder"
+echo "opened the folder given: Alt+A renamed its files and nothing else"
+
+# Another window covers the first; the stacking order lists the top window first.
+xev -geometry 1280x800+0+0 >/dev/null 2>&1 &
+pids="$pids $!"
+wait_for '[ -n "$(xdotool search --onlyvisible --name "^Event Tester$")" ]' 10 || fail "no covering window"
+cover=$(xdotool search --onlyvisible --name "^Event Tester$" | head -n1)
+above() { # true when window $1 lies above window $2
+  xwininfo -root -children | awk -v a="$(printf '0x%x' "$1")" -v b="$(printf '0x%x' "$2")" \
+    '$1 == a && !pa { pa = NR } $1 == b && !pb { pb = NR } END { exit !(pa && pb && pa < pb) }'
+}
+wait_for 'above "$cover" "$main"' 10 || fail "the covering window did not come above the main window"
+
+"$app" /nowhere/at/all >"$work/second.log" 2>&1 &
+second=$!; pids="$pids $second"
 wait_for '[ "$(windows_titled "Orvel File Rename" | wc -l)" -ge 2 ]' 15 || fail "the second start showed no message"
+wait_for 'above "$main" "$cover"' 10 || fail "the second start did not bring the first window forward"
+echo "second start brought the first window forward"
+[ "$(grep -c 'not a folder' "$work/second.log")" = 1 ] || fail "no one-line note that /nowhere/at/all is not a folder"
 box=""
 for id in $(windows_titled "Orvel File Rename"); do [ "$id" != "$main" ] && box=$id; done
 [ -n "$box" ] || fail "no message window"
