@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QUrl>
 #include <QtTest>
 
@@ -15,6 +17,15 @@ using namespace orvel;
 using namespace orvel::test;
 
 namespace {
+
+// What desktops set to open items on a single click tell the toolkit.
+class SingleClickActivation : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    {
+        return hint == SH_ItemView_ActivateItemOnSingleClick ? 1 : QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
 
 void clickItem(QListWidget* list, QListWidgetItem* item, bool twice)
 {
@@ -69,10 +80,20 @@ private slots:
         QCOMPARE(ParentPath(posix(path), PathSyntax::posix()), parent.isEmpty() ? QString() : posix(parent));
     }
 
-    void doubleAndSingleClicksInTheFolderList()
+    void foldersOpenOnDoubleClickOrEnter_data()
     {
+        QTest::addColumn<bool>("singleClickDesktop");
+        QTest::newRow("double-click desktop") << false;
+        QTest::newRow("single-click desktop") << true;
+    }
+    void foldersOpenOnDoubleClickOrEnter()
+    {
+        QFETCH(bool, singleClickDesktop);
+        SingleClickActivation singleClick; // outlives the window that uses it
         MainWindowFixture fx;
         frmMain& w = fx.open({"Sub/inner.txt", "top.txt"});
+        if (singleClickDesktop)
+            w.Dir1->setStyle(&singleClick);
         w.show();
         w.chkRenameFolder->setChecked(true);
         // A single click keeps the open folder but reads its files again.
@@ -89,9 +110,13 @@ private slots:
         QCOMPARE(w.txtDirectory->text(), fx.path(QStringLiteral("Sub/")));
         QCOMPARE(w.txtSubDirectory, fx.path(QStringLiteral("Sub")));
         QVERIFY(w.mnuRenameSelected->isEnabled());
-        // Up One Level goes back; at the root it stays.
+        // Up One Level goes back, Enter opens the highlighted folder.
         w.cmdUpLevel->click();
         QCOMPARE(w.Dir1->Path(), fx.dir.path());
+        w.Dir1->setCurrentItem(dirItem(w, fx.path(QStringLiteral("Sub"))));
+        QTest::keyClick(w.Dir1, Qt::Key_Return);
+        QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("Sub")));
+        // At the root Up One Level stays.
         QVERIFY(w.Dir1->setPath(QStringLiteral("/")));
         w.cmdUpLevel->click();
         QCOMPARE(w.Dir1->Path(), QStringLiteral("/"));
@@ -187,6 +212,25 @@ private slots:
         QCOMPARE(w.Dir1->Path(), fx.dir.path()); // the start volume's current folder
         w.Drive1->setDrive(volume);
         QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("vol/deep")));
+    }
+
+    void theDriveListIsReReadWhenItDropsDown()
+    {
+        MainWindowFixture fx;
+        fx.volumes.roots << QStringLiteral("/media/old");
+        frmMain& w = fx.open();
+        QSignalSpy changes(w.Drive1, &DriveListBox::Change);
+        // A stick plugged in, another volume and the selected one gone meanwhile.
+        fx.volumes.roots = {QStringLiteral("/media/stick")};
+        w.Drive1->showPopup();
+        QStringList listed;
+        for (int i = 0; i < w.Drive1->count(); ++i)
+            listed << w.Drive1->itemText(i);
+        w.Drive1->hidePopup();
+        QCOMPARE(listed, (QStringList{"/", "/media/stick"}));
+        QCOMPARE(w.Drive1->Drive(), QStringLiteral("/"));
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(w.Dir1->Path(), fx.dir.path());
     }
 };
 
