@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -76,10 +77,25 @@ DirListBox::DirListBox(const FileSystem& fs, const Volumes& volumes, QWidget* pa
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(16, 16));
     setUniformItemSizes(true);
-    connect(this, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        setPath(item->data(Qt::UserRole).toString());
-    });
+    // Not on activation: desktops set to single-click activation would open a folder
+    // on the click that is only meant to highlight it.
+    connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::open);
     connect(this, &QListWidget::itemClicked, this, [this] { emit Click(); });
+}
+
+void DirListBox::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+        open(currentItem());
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
+}
+
+void DirListBox::open(const QListWidgetItem* item)
+{
+    setPath(item->data(Qt::UserRole).toString());
 }
 
 bool DirListBox::setPath(const QString& path)
@@ -179,13 +195,31 @@ DriveListBox::DriveListBox(const Volumes& volumes, QWidget* parent)
 void DriveListBox::Refresh()
 {
     const QString current = currentText();
+    QStringList volumes = m_volumes->mountPoints();
+    // A selected volume that has gone stays listed: the folder list still shows it,
+    // and leaving it is the user's choice.
+    if (!current.isEmpty() && !volumes.contains(current)) {
+        volumes.append(current);
+        volumes.sort();
+    }
+    QStringList listed;
+    for (int i = 0; i < count(); ++i)
+        listed.append(itemText(i));
+    if (volumes == listed)
+        return;
     m_loading = true;
     clear();
-    addItems(m_volumes->mountPoints());
+    addItems(volumes);
     const int keep = findText(current);
     if (keep >= 0)
         setCurrentIndex(keep);
     m_loading = false;
+}
+
+void DriveListBox::showPopup()
+{
+    Refresh();
+    QComboBox::showPopup();
 }
 
 void DriveListBox::setDrive(const QString& path)

@@ -67,8 +67,12 @@ signals:
     void Change();
     void Click();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void rebuild();
+    void open(const QListWidgetItem* item);
 
     const FileSystem* m_fs;
     const Volumes* m_volumes;
@@ -86,7 +90,10 @@ public:
     // Selects the volume that holds `path` (a mount point or any path below one).
     // When the selection changes, Change has run to its end before this returns.
     void setDrive(const QString& path);
+    // Re-reads the mounted volumes; the selection stays, and no Change is raised.
     void Refresh();
+    // Re-reads them first, so a volume mounted meanwhile can be chosen.
+    void showPopup() override;
 
 signals:
     void Change();

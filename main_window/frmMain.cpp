@@ -2,6 +2,7 @@
 
 #include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
+#include "platform/Contrast.h"
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/SettingsStore.h"
@@ -13,17 +14,27 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
+#include <qdrawutil.h>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QMimeData>
 #include <QVBoxLayout>
+#include <algorithm>
 
 // Resources compiled into a static library are registered on request only; the macro
 // has to stand outside any namespace.
@@ -49,18 +60,187 @@ MainWindowServices MainWindowServices::host()
 
 namespace {
 
+// Faces drawn to Arial's widths, which are those the window was laid out for.
+constexpr const char* MetricAlikes[] = {"Liberation Sans", "Arimo", "Arial", "Microsoft Sans Serif"};
+
 QFont windowFont()
 {
-    // The look the window was laid out for: an 8.25 point sans-serif face. Where the
-    // named face is missing, the first metric-alike that the system has stands in, so
-    // the captions fit the rectangles they were measured for.
+    // An 8.25 point face of Arial's widths. Font configuration answers every family
+    // name with some face, often a much wider one, so each metric-alike is asked
+    // for on its own and kept only when it is the face really delivered. Without
+    // any, the desktop's own face stands in; fitCaptions() then finds its size.
     QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(8.25);
+    for (const char* family : MetricAlikes) {
+        QFont alike = f;
+        alike.setFamilies({QString::fromLatin1(family)});
+        const QString delivered = QFontInfo(alike).family().section(QLatin1String(" ["), 0, 0); // without a foundry
+        if (std::any_of(std::begin(MetricAlikes), std::end(MetricAlikes),
+                        [&](const char* name) { return delivered.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }))
+            return alike;
+    }
     return f;
 }
+
+// Whether the caption of a label or button is drawn whole inside the control.
+bool captionFits(const QWidget* w)
+{
+    const QFontMetricsF fm(w->font());
+    if (const auto* label = qobject_cast<const QLabel*>(w)) {
+        const QRect room = label->contentsRect();
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        const QRectF used = fm.boundingRect(QRectF(room), flags, label->text());
+        return label->text().isEmpty() || (used.width() <= room.width() && used.height() <= room.height());
+    }
+    const auto* button = qobject_cast<const QAbstractButton*>(w);
+    if (!button || button->text().isEmpty())
+        return true;
+    // The style leaves the text what its indicator, spacing and frame do not take.
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QStyle::SubElement area = qobject_cast<const QCheckBox*>(w)      ? QStyle::SE_CheckBoxContents
+                                    : qobject_cast<const QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
+                                                                           : QStyle::SE_PushButtonContents;
+    const QRect room = w->style()->subElementRect(area, &option, w);
+    const QSizeF text = fm.size(Qt::TextShowMnemonic, button->text());
+    return text.width() <= room.width() && text.height() <= room.height();
+}
+
+// The rectangles are fixed, and the style's check marks and spacings are wider than
+// those they were measured for: the window's text steps down from its design size
+// until every caption fits, and not below a size that stays legible.
+void fitCaptions(QWidget* window)
+{
+    constexpr qreal SmallestPointSize = 6.5;
+    const QList<QWidget*> controls = window->findChildren<QWidget*>();
+    QFont f = window->font();
+    for (qreal size = f.pointSizeF(); size >= SmallestPointSize; size -= 0.25) {
+        f.setPointSizeF(size);
+        window->setFont(f);
+        if (std::all_of(controls.begin(), controls.end(), captionFits))
+            return;
+    }
+}
+
+// Frames as the window was laid out for: the caption stands on the top line, which
+// runs through its middle, so the first option below it has room. Desktop styles put
+// the caption above a lower line that crosses that option. The line is etched in the
+// palette's shadow and highlight colours.
+class CaptionOnFrameStyle : public QProxyStyle {
+public:
+    CaptionOnFrameStyle()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override
+    {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control == CC_GroupBox && box && part == SC_GroupBoxLabel)
+            return box->text.isEmpty() ? QRect()
+                                       : QRect(8, 0, box->fontMetrics.size(Qt::TextShowMnemonic, box->text).width() + 4,
+                                               box->fontMetrics.height());
+        if (control == CC_GroupBox && box && part == SC_GroupBoxFrame)
+            return box->rect.adjusted(0, box->text.isEmpty() ? 0 : box->fontMetrics.height() / 2, 0, 0);
+        return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override
+    {
+        const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
+        if (control != CC_GroupBox || !box) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        qDrawShadeRect(painter, subControlRect(control, option, SC_GroupBoxFrame, widget), box->palette, true, 1, 0);
+        if (box->text.isEmpty())
+            return;
+        const QRect caption = subControlRect(control, option, SC_GroupBoxLabel, widget);
+        painter->fillRect(caption, box->palette.window());
+        drawItemText(painter, caption, Qt::AlignCenter | Qt::TextShowMnemonic, box->palette,
+                     box->state & State_Enabled, box->text, QPalette::WindowText);
+    }
+};
+
+// One for the process, deleted with the application after every window.
+QStyle* captionOnFrameStyle()
+{
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new CaptionOnFrameStyle;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
+// Colours the window fixes for itself, chosen for a light desktop. On a dark one
+// each keeps its hue and becomes as much lighter or darker as it takes to be read.
+const QColor StatusBlue(0, 0, 255);
+const QColor DropTargetNavy(0, 0, 192);
+const QColor LockedFieldGrey(224, 224, 224);
+
+constexpr QPalette::ColorGroup ColorGroups[] = {QPalette::Active, QPalette::Inactive, QPalette::Disabled};
+
+// Palettes here set only the roles they are given; every other role follows the
+// parent, so the control keeps up with the desktop's colours.
+void setFixedTextColor(QWidget* w, const QColor& fixed, const QPalette& window)
+{
+    QPalette p;
+    for (auto group : ColorGroups)
+        p.setColor(group, QPalette::WindowText, ReadableColor(fixed, window.color(group, QPalette::Window)));
+    w->setPalette(p);
+}
+
+void applyColors(frmMain& w)
+{
+    const QPalette window = w.palette();
+    setFixedTextColor(w.lblStatus, StatusBlue, window);
+    setFixedTextColor(w.Label1, DropTargetNavy, window);
+
+    // The path field keeps the desktop's text colour on its own light grey, as long
+    // as that can be read; under light text the grey darkens instead.
+    QPalette directory;
+    for (auto group : ColorGroups) {
+        const QColor text = window.color(group, QPalette::Text);
+        directory.setColor(group, QPalette::Base, ReadableColor(LockedFieldGrey, text));
+    }
+    w.txtDirectory->setPalette(directory);
+
+    // The name field takes no input, but what it shows is read: its greyed text is
+    // kept legible on its button-face background.
+    QPalette name;
+    for (auto group : ColorGroups) {
+        const QColor face = window.color(group, QPalette::Button);
+        name.setColor(group, QPalette::Base, face);
+        name.setColor(group, QPalette::Text, ReadableColor(window.color(group, QPalette::Text), face));
+    }
+    w.txtNAME->setPalette(name);
+}
+
+// Re-applies the window's own colours when the desktop's palette changes under it.
+class PaletteFollower : public QObject {
+public:
+    explicit PaletteFollower(frmMain* window)
+        : QObject(window)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_window && event->type() == QEvent::PaletteChange)
+            applyColors(*m_window);
+        return false;
+    }
+
+private:
+    frmMain* m_window;
+};
 
 template <typename W>
 W* place(W* widget, const char* name, int left, int top, int width, int height)
@@ -68,14 +248,6 @@ W* place(W* widget, const char* name, int left, int top, int width, int height)
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(twipsRect(left, top, width, height));
     return widget;
-}
-
-void setTextColor(QWidget* w, const QColor& c)
-{
-    QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, c);
-    p.setColor(QPalette::Text, c);
-    w->setPalette(p);
 }
 
 } // namespace
@@ -159,12 +331,6 @@ void frmMain::createControls()
 
     txtNAME = place(new QLineEdit(c), "txtNAME", 2820, 2475, 2595, 285);
     txtNAME->setEnabled(false);
-    {
-        QPalette p = txtNAME->palette();
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            p.setColor(group, QPalette::Base, p.color(group, QPalette::Button));
-        txtNAME->setPalette(p);
-    }
 
     cmdSELECTED = place(new QPushButton(QStringLiteral("Rename &Selected"), c), "cmdSELECTED", 2880, 2880, 2520, 330);
     cmdSELECTED->setEnabled(false);
@@ -179,9 +345,10 @@ void frmMain::createControls()
     ProgressBar1->move(twipsToPixels(120), twipsToPixels(3720));
 
     lblStatus = place(new QLabel(c), "lblStatus", 120, 4080, 5295, 375);
-    setTextColor(lblStatus, QColor(0, 0, 255));
+    // Fonts set on single controls name only what differs from the window's, so the
+    // face and the fitted size reach them.
     {
-        QFont f = windowFont();
+        QFont f;
         f.setBold(true);
         f.setPointSizeF(12);
         lblStatus->setFont(f);
@@ -192,15 +359,13 @@ void frmMain::createControls()
     txtDirectory = place(new QLineEdit(c), "txtDirectory", 120, 4560, 7455, 285);
     txtDirectory->setReadOnly(true);
     {
-        QFont f = windowFont();
+        QFont f;
         f.setBold(true);
         txtDirectory->setFont(f);
-        QPalette p = txtDirectory->palette();
-        p.setColor(QPalette::Base, QColor(224, 224, 224));
-        txtDirectory->setPalette(p);
     }
 
     Frame1 = place(new QGroupBox(QStringLiteral("Case"), c), "Frame1", 5640, 120, 1815, 1815);
+    Frame1->setStyle(captionOnFrameStyle());
     optCASES[0] = place(new QRadioButton(QStringLiteral("lower case"), Frame1), "optCASES(0)", 240, 240, 1080, 210);
     optCASES[1] = place(new QRadioButton(QStringLiteral("UPPER CASE"), Frame1), "optCASES(1)", 240, 530, 1320, 210);
     optCASES[2] = place(new QRadioButton(QStringLiteral("Proper Case"), Frame1), "optCASES(2)", 240, 800, 1185, 210);
@@ -212,12 +377,12 @@ void frmMain::createControls()
     Check1 = place(new QCheckBox(QStringLiteral("Include subfolders"), c), "Check1", 5760, 2040, 1695, 240);
 
     frameDrop = place(new QGroupBox(c), "frameDrop", 5640, 2400, 1935, 1575);
+    frameDrop->setStyle(captionOnFrameStyle());
     Label1 = place(new DropLabel(QStringLiteral("Drag and Drop folder here"), frameDrop), "Label1", 120, 240, 1695, 1215);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    setTextColor(Label1, QColor(0, 0, 192));
     {
-        QFont f = windowFont();
+        QFont f;
         f.setBold(true);
         Label1->setFont(f);
     }
@@ -225,11 +390,15 @@ void frmMain::createControls()
     // Below the client area, which the window cannot be enlarged to show.
     lblCancel = place(new ClickLabel(QStringLiteral("Click Here To Cancel At Any Time"), c), "lblCancel", 120, 5040, 5295, 255);
     {
-        QFont f = windowFont();
+        QFont f;
         f.setBold(true);
         f.setUnderline(true);
         lblCancel->setFont(f);
     }
+
+    fitCaptions(this);
+    applyColors(*this);
+    new PaletteFollower(this);
 }
 
 void frmMain::createMenus()

@@ -23,7 +23,7 @@ struct MainWindowFixture {
     RecordingMessageBoxes messages;
     FakeVolumes volumes;
     IniSettingsStore settings{config.path()};
-    MainWindowServices services{nullptr, &volumes, &messages, &settings, dir.path(), dir.path()};
+    MainWindowServices services{nullptr, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}};
     std::unique_ptr<frmMain> window;
     int endProcessCalls = 0;
 

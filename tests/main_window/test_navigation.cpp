@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QUrl>
 #include <QtTest>
 
@@ -15,6 +17,15 @@ using namespace orvel;
 using namespace orvel::test;
 
 namespace {
+
+// What desktops set to open items on a single click tell the toolkit.
+class SingleClickActivation : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    {
+        return hint == SH_ItemView_ActivateItemOnSingleClick ? 1 : QProxyStyle::styleHint(hint, option, widget, data);
+    }
+};
 
 void clickItem(QListWidget* list, QListWidgetItem* item, bool twice)
 {
@@ -69,10 +80,20 @@ private slots:
         QCOMPARE(ParentPath(posix(path), PathSyntax::posix()), parent.isEmpty() ? QString() : posix(parent));
     }
 
-    void doubleAndSingleClicksInTheFolderList()
+    void foldersOpenOnDoubleClickOrEnter_data()
     {
+        QTest::addColumn<bool>("singleClickDesktop");
+        QTest::newRow("double-click desktop") << false;
+        QTest::newRow("single-click desktop") << true;
+    }
+    void foldersOpenOnDoubleClickOrEnter()
+    {
+        QFETCH(bool, singleClickDesktop);
+        SingleClickActivation singleClick; // outlives the window that uses it
         MainWindowFixture fx;
         frmMain& w = fx.open({"Sub/inner.txt", "top.txt"});
+        if (singleClickDesktop)
+            w.Dir1->setStyle(&singleClick);
         w.show();
         w.chkRenameFolder->setChecked(true);
         // A single click keeps the open folder but reads its files again.
@@ -89,12 +110,12 @@ private slots:
         QCOMPARE(w.txtDirectory->text(), fx.path(QStringLiteral("Sub/")));
         QCOMPARE(w.txtSubDirectory, fx.path(QStringLiteral("Sub")));
         QVERIFY(w.mnuRenameSelected->isEnabled());
-        // Up One Level goes back; at the root it stays.
+        // Up One Level goes back, Enter opens the highlighted folder.
         w.cmdUpLevel->click();
         QCOMPARE(w.Dir1->Path(), fx.dir.path());
-        QVERIFY(w.Dir1->setPath(QStringLiteral("/")));
-        w.cmdUpLevel->click();
-        QCOMPARE(w.Dir1->Path(), QStringLiteral("/"));
+        w.Dir1->setCurrentItem(dirItem(w, fx.path(QStringLiteral("Sub"))));
+        QTest::keyClick(w.Dir1, Qt::Key_Return);
+        QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("Sub")));
     }
 
     void theFileList()
@@ -106,48 +127,48 @@ private slots:
         QCOMPARE(entriesOf(w.File1), (QStringList{"A.txt", "a2.txt", "b.txt", "C.txt"}));
         clickItem(w.File1, w.File1->item(3), false);
         QCOMPARE(w.txtNAME->text(), QStringLiteral("C.txt"));
-        QVERIFY(w.cmdSELECTED->isEnabled() && w.mnuRenameSelected->isEnabled());
+        QVERIFY(w.cmdSELECTED->isEnabled());
+        QVERIFY(w.mnuRenameSelected->isEnabled());
         w.File1->setPath(fx.dir.path());
         QVERIFY(!w.File1->Selected(3)); // a new path clears the selection
     }
 
-    void droppingFoldersOpensTheFirst()
-    {
-        MainWindowFixture fx;
-        frmMain& w = fx.open({"Drop 1/in.txt", "Drop 2/x"});
-        w.lblStatus->setText(QStringLiteral("Renamed done !!"));
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(fx.path(QStringLiteral("Drop 1"))), QUrl::fromLocalFile(fx.path(QStringLiteral("Drop 2")))});
-        drop(w, &data);
-        QVERIFY(fx.messages.shown.isEmpty());
-        QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("Drop 1")));
-        QCOMPARE(entriesOf(w.File1), QStringList{"in.txt"});
-        QCOMPARE(w.txtDirectory->text(), fx.path(QStringLiteral("Drop 1/")));
-        QVERIFY(w.lblStatus->text().isEmpty());
-    }
-
-    void droppingAnythingElseAsksForAFolder_data()
+    void dropping_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("folders: the first opens") << "folders" << true;
         for (const char* kind : {"file", "text", "remote", "vanished"})
-            QTest::newRow(kind) << QString::fromLatin1(kind);
+            QTest::newRow(kind) << QString::fromLatin1(kind) << false;
     }
-    void droppingAnythingElseAsksForAFolder()
+    void dropping()
     {
         QFETCH(QString, kind);
+        QFETCH(bool, opens);
         MainWindowFixture fx;
-        frmMain& w = fx.open({"Sub/file.txt"}, QStringLiteral("Sub"));
+        frmMain& w = fx.open({"Sub/file.txt", "Drop 1/in.txt", "Drop 2/x"}, QStringLiteral("Sub"));
+        w.lblStatus->setText(QStringLiteral("Renamed done !!"));
         QMimeData data;
-        if (kind == QLatin1String("text"))
+        if (kind == QLatin1String("folders"))
+            data.setUrls({QUrl::fromLocalFile(fx.path(QStringLiteral("Drop 1"))), QUrl::fromLocalFile(fx.path(QStringLiteral("Drop 2")))});
+        else if (kind == QLatin1String("text"))
             data.setText(fx.path(QStringLiteral("Sub")));
         else if (kind == QLatin1String("remote"))
             data.setUrls({QUrl(QStringLiteral("https://example.org/folder/"))});
         else
             data.setUrls({QUrl::fromLocalFile(fx.path(kind == QLatin1String("file") ? "Sub/file.txt" : "gone"))});
         drop(w, &data);
-        QVERIFY(fx.shownOnce(QStringLiteral("Select folder only ."), QString(), MessageBoxes::Icon::Information, MessageBoxes::Ok));
-        QCOMPARE(w.Drive1->Drive(), QStringLiteral("/")); // the volume holding the program
         QCOMPARE(w.File1->Path(), w.Dir1->Path());
+        if (!opens) {
+            QVERIFY(fx.shownOnce(QStringLiteral("Select folder only ."), QString(), MessageBoxes::Icon::Information, MessageBoxes::Ok));
+            QCOMPARE(w.Drive1->Drive(), QStringLiteral("/")); // the volume holding the program
+            return;
+        }
+        QVERIFY(fx.messages.shown.isEmpty());
+        QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("Drop 1")));
+        QCOMPARE(entriesOf(w.File1), QStringList{"in.txt"});
+        QCOMPARE(w.txtDirectory->text(), fx.path(QStringLiteral("Drop 1/")));
+        QVERIFY(w.lblStatus->text().isEmpty());
     }
 
     void aVolumeThatCannotBeOpened_data()
@@ -187,6 +208,25 @@ private slots:
         QCOMPARE(w.Dir1->Path(), fx.dir.path()); // the start volume's current folder
         w.Drive1->setDrive(volume);
         QCOMPARE(w.Dir1->Path(), fx.path(QStringLiteral("vol/deep")));
+    }
+
+    void theDriveListIsReReadWhenItDropsDown()
+    {
+        MainWindowFixture fx;
+        fx.volumes.roots << QStringLiteral("/media/old");
+        frmMain& w = fx.open();
+        QSignalSpy changes(w.Drive1, &DriveListBox::Change);
+        // A stick plugged in, another volume and the selected one gone meanwhile.
+        fx.volumes.roots = {QStringLiteral("/media/stick")};
+        w.Drive1->showPopup();
+        QStringList listed;
+        for (int i = 0; i < w.Drive1->count(); ++i)
+            listed << w.Drive1->itemText(i);
+        w.Drive1->hidePopup();
+        QCOMPARE(listed, (QStringList{"/", "/media/stick"}));
+        QCOMPARE(w.Drive1->Drive(), QStringLiteral("/"));
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(w.Dir1->Path(), fx.dir.path());
     }
 };
 

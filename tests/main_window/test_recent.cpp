@@ -20,15 +20,18 @@ private slots:
         MainWindowFixture fx;
         frmMain& w = fx.open();
         w.LoadRecentMenu();
-        QVERIFY(!w.mnuFileSub->menuAction()->isEnabled() && !w.mnuMRUClear->isEnabled());
+        QVERIFY(!w.mnuFileSub->menuAction()->isEnabled());
+        QVERIFY(!w.mnuMRUClear->isEnabled());
 
         // The first folder fills entry one; the others are stored as empty strings.
         w.AddRecentFolder(QStringLiteral("/Photos/"));
         QSettings ini(fx.settings.fileOf(QStringLiteral("Orvel Rename")), QSettings::IniFormat);
         QCOMPARE(ini.value(QStringLiteral("recent/file3")), QVariant(QString()));
         w.LoadRecentMenu();
-        QVERIFY(w.mnuFileSub->menuAction()->isEnabled() && w.mnuMRUClear->isEnabled());
-        QVERIFY(w.mnuRecentSub[1]->isVisible() && !w.mnuRecentSub[2]->isVisible());
+        QVERIFY(w.mnuFileSub->menuAction()->isEnabled());
+        QVERIFY(w.mnuMRUClear->isEnabled());
+        QVERIFY(w.mnuRecentSub[1]->isVisible());
+        QVERIFY(!w.mnuRecentSub[2]->isVisible());
 
         // Newest first; a known folder keeps its place whatever its letter case; a
         // missing trailing separator makes another text; a fourth pushes the oldest out.
@@ -76,7 +79,8 @@ private slots:
         QCOMPARE(w.mnuRecentSub[1]->text(), QStringLiteral("/a/")); // until the File menu opens again
         emit w.mnuFile->aboutToShow();
         QVERIFY(w.mnuRecentSub[1]->text().isEmpty());
-        QVERIFY(!w.mnuFileSub->menuAction()->isEnabled() && !w.mnuMRUClear->isEnabled());
+        QVERIFY(!w.mnuFileSub->menuAction()->isEnabled());
+        QVERIFY(!w.mnuMRUClear->isEnabled());
     }
 
     void aBrokenStoreReadsAsEmpty()

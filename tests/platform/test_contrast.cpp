@@ -1,0 +1,75 @@
+#include "platform/Contrast.h"
+
+#include <QtTest>
+
+using namespace orvel;
+
+class TestContrast : public QObject {
+    Q_OBJECT
+private slots:
+    void contrastRatio_data()
+    {
+        QTest::addColumn<QColor>("a");
+        QTest::addColumn<QColor>("b");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+        QTest::newRow("white on black") << QColor(Qt::white) << QColor(Qt::black) << 21.0;
+        QTest::newRow("equal") << QColor(0, 0, 255) << QColor(0, 0, 255) << 1.0;
+        // Values every contrast checker gives.
+        QTest::newRow("#777 on white") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << 4.48;
+        QTest::newRow("#767676 on white") << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << 4.54;
+        QTest::newRow("blue on white") << QColor(0, 0, 255) << QColor(Qt::white) << 8.59;
+        QTest::newRow("red on black") << QColor(255, 0, 0) << QColor(Qt::black) << 5.25;
+    }
+    void contrastRatio()
+    {
+        QFETCH(QColor, a);
+        QFETCH(QColor, b);
+        QFETCH(double, ratio);
+        QVERIFY2(qAbs(ContrastRatio(a, b) - ratio) < 0.005, qPrintable(QString::number(ContrastRatio(a, b))));
+    }
+
+    void readableColor_data()
+    {
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<double>("minRatio");
+        QTest::addColumn<int>("way"); // 0 kept, 1 lighter, -1 darker
+        QTest::newRow("blue on a light window: kept") << QColor(0, 0, 255) << QColor(239, 239, 239) << 4.5 << 0;
+        QTest::newRow("blue on a dark window") << QColor(0, 0, 255) << QColor(53, 53, 53) << 4.5 << 1;
+        QTest::newRow("navy on a dark window") << QColor(0, 0, 192) << QColor(53, 53, 53) << 4.5 << 1;
+        QTest::newRow("light grey under white text") << QColor(224, 224, 224) << QColor(Qt::white) << 4.5 << -1;
+        QTest::newRow("yellow on white") << QColor(255, 255, 0) << QColor(Qt::white) << 4.5 << -1;
+        QTest::newRow("dark red on black") << QColor(96, 0, 0) << QColor(Qt::black) << 4.5 << 1;
+        // On mid grey black reaches 4.69 and white 4.48: only darker works.
+        QTest::newRow("grey on the same grey") << QColor(119, 119, 119) << QColor(119, 119, 119) << 4.5 << -1;
+        QTest::newRow("a stricter ratio") << QColor(0, 0, 255) << QColor(Qt::white) << 10.0 << -1;
+    }
+    void readableColor()
+    {
+        QFETCH(QColor, color);
+        QFETCH(QColor, background);
+        QFETCH(double, minRatio);
+        QFETCH(int, way);
+        const QColor made = ReadableColor(color, background, minRatio);
+        if (way == 0) {
+            QCOMPARE(made, color);
+            return;
+        }
+        const double ratio = ContrastRatio(made, background);
+        QVERIFY2(ratio >= minRatio, qPrintable(made.name()));
+        QVERIFY2(ratio < minRatio + 0.15, qPrintable(made.name())); // no more change than needed
+        QCOMPARE(made.lightness() > color.lightness() ? 1 : -1, way);
+        if (color.hslSaturation() > 0 && made.hslSaturation() > 0)
+            QVERIFY2(qAbs(made.hslHue() - color.hslHue()) <= 1, qPrintable(made.name()));
+    }
+
+    void anUnreachableRatioGivesTheBestExtreme()
+    {
+        QCOMPARE(ReadableColor(QColor(0, 0, 255), QColor(119, 119, 119), 7.0), QColor(Qt::black));
+        QCOMPARE(ReadableColor(QColor(0, 0, 255), QColor(40, 40, 40), 21.0), QColor(Qt::white));
+    }
+};
+
+QTEST_MAIN(TestContrast)
+#include "test_contrast.moc"
