@@ -44,6 +44,10 @@ private slots:
         QCOMPARE(w.txtDirectory->text(), QStringLiteral("/")); // a root is not doubled
         QCOMPARE(DirectoryText(QStringLiteral("C:\\"), PathSyntax::windows()), QStringLiteral("C:\\"));
         QCOMPARE(DirectoryText(QStringLiteral("C:\\Data"), PathSyntax::windows()), QStringLiteral("C:\\Data\\"));
+        // A start folder that is gone opens the home folder, never the root.
+        fx.services.homeFolder = fx.path("home");
+        QVERIFY(QDir().mkpath(fx.services.homeFolder));
+        QCOMPARE(fx.open({}, "gone").Dir1->Path(), fx.services.homeFolder);
     }
 
     void enableRulesOfRenameSelected()

@@ -1,5 +1,6 @@
 // The recent-folders list: the store, the File > Recents menu and clearing it.
 
+#include "platform/NameCodec.h"
 #include "tests/main_window/MainWindowFixture.h"
 
 #include <QAction>
@@ -43,6 +44,12 @@ private slots:
         w.LoadRecentMenu();
         QCOMPARE(w.mnuRecentSub[3]->text(), QStringLiteral("/b/"));
         QVERIFY(w.mnuRecentSub[3]->isVisible());
+        // Two folders whose names differ in bytes that are not UTF-8 are two folders,
+        // and each is stored with its bytes.
+        w.AddRecentFolder(DecodeName("/CAF\xc9/"));
+        w.AddRecentFolder(DecodeName("/caf\xe9/"));
+        QCOMPARE(fx.recent(1), DecodeName("/caf\xe9/"));
+        QCOMPARE(fx.recent(2), DecodeName("/CAF\xc9/"));
     }
 
     void choosingARecentFolder()
