@@ -32,7 +32,7 @@ int Main(int argc, char** argv)
                                             .arg(ORVEL_VERSION_MAJOR)
                                             .arg(ORVEL_VERSION_MINOR)
                                             .arg(ORVEL_VERSION_PATCH));
-    QApplication::setDesktopFileName(QStringLiteral("orvel-file-rename"));
+    QApplication::setDesktopFileName(QStringLiteral("com.example.orvel_file_rename"));
     QApplication::setWindowIcon(ApplicationIcon());
 
     SingleInstance instance;
