@@ -6,7 +6,9 @@
 # server that comes and goes meets us): a random number from 90 up, where people's
 # own servers and ssh forwarding rarely go, that no socket or lock file claims.
 # Another server can still win that number before Xvfb locks it, so when Xvfb dies
-# or does not answer in time, a new number is tried.
+# or does not answer in time, a new number is tried. -noreset: by default the server
+# resets when its last client leaves (our probe, or an xdotool between two polls), and
+# a program that connects during that reset is turned away ("could not connect").
 xvfb_start() {
   local tool
   for tool in Xvfb xdotool xdpyinfo; do
@@ -18,7 +20,7 @@ xvfb_start() {
   for try in 1 2 3 4 5 6 7 8; do
     n=$((90 + RANDOM % 900))
     display_taken "$n" && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$xvfb_log" 2>&1 &
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$xvfb_log" 2>&1 &
     xvfb_pid=$!
     if xvfb_answers "$n" 20; then
       export DISPLAY=":$n"
@@ -71,10 +73,11 @@ cleanup() {
   return 0
 }
 
-# Waits up to $2 seconds (default 10) for a command to succeed.
+# Waits up to $2 seconds (default 10) for a command to succeed. The deadline is on
+# the clock, not a count of tries: on a loaded machine each try takes longer.
 wait_for() {
-  local cmd=$1 limit=${2:-10} i
-  for i in $(seq 1 $((limit * 20))); do eval "$cmd" && return 0; sleep 0.05; done
+  local cmd=$1 deadline=$((SECONDS + ${2:-10}))
+  while [ "$SECONDS" -le "$deadline" ]; do eval "$cmd" && return 0; sleep 0.05; done
   return 1
 }
 
