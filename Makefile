@@ -34,9 +34,16 @@ bench: build
 install: build
 	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
 
-# The Debian package, written into $(BUILD_DIR).
+# The Debian package, written into $(BUILD_DIR). When lintian is installed it looks
+# the package over; what it finds is printed, never fatal.
 package: build
 	cd $(BUILD_DIR) && cpack -G DEB
+	@deb=$$(ls -t $(BUILD_DIR)/orvel-file-rename_*.deb | head -n1); \
+	if command -v lintian >/dev/null; then \
+	  echo "lintian $$deb:"; lintian "$$deb" || true; \
+	else \
+	  echo "lintian is not installed: $$deb was not checked"; \
+	fi
 
 clean:
 	rm -rf $(BUILD_DIR)

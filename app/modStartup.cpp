@@ -141,7 +141,7 @@ int Main(int argc, char** argv)
 
     // QApplication takes its own options (-platform and the like) out of argv.
     QApplication app(argc, argv);
-    QApplication::setDesktopFileName(QStringLiteral("orvel-file-rename"));
+    QApplication::setDesktopFileName(QStringLiteral("com.example.orvel_file_rename"));
     QApplication::setWindowIcon(ApplicationIcon());
     parser.process(app); // refuses unknown options as every Qt program does
     const QList<QByteArray> folders = RawPositionalArguments(argc, argv);

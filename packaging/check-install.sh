@@ -9,7 +9,8 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-app_id=com.example.OrvelFileRename
+app_id=com.example.orvel_file_rename
+doc=share/doc/orvel-file-rename
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -30,6 +31,8 @@ expect_file bin/orvel-file-rename
 expect_file share/applications/$app_id.desktop
 expect_file share/metainfo/$app_id.metainfo.xml
 expect_file share/icons/hicolor/scalable/apps/orvel-file-rename.svg
+expect_file share/man/man1/orvel-file-rename.1.gz
+for f in changelog.gz copyright screenshot.png; do expect_file "$doc/$f"; done
 for size in 16 22 24 32 48 64 128 256; do
   icon=share/icons/hicolor/${size}x${size}/apps/orvel-file-rename.png
   expect_file "$icon"
@@ -42,8 +45,9 @@ done
 desktop=$prefix/share/applications/$app_id.desktop
 if [ -f "$desktop" ]; then
   grep -qx 'Name=Orvel File Rename' "$desktop" || fail "desktop entry: wrong Name"
-  # The program takes no arguments, so the entry passes none.
-  grep -qx 'Exec=orvel-file-rename' "$desktop" || fail "desktop entry: Exec must be the bare program"
+  # File managers offer the program for a folder and hand it the folder's path.
+  grep -qx 'Exec=orvel-file-rename %f' "$desktop" || fail "desktop entry: Exec must pass one path"
+  grep -qx 'MimeType=inode/directory;' "$desktop" || fail "desktop entry: not offered for folders"
   grep -qx 'Icon=orvel-file-rename' "$desktop" || fail "desktop entry: Icon does not name the installed icon"
 fi
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
@@ -54,9 +58,27 @@ if [ -f "$metainfo" ]; then
     fail "metainfo: no release entry for the project version"
 fi
 
+# The changelog's latest entry must be the version being installed.
+if [ -f "$prefix/$doc/changelog.gz" ]; then
+  logged=$(zcat "$prefix/$doc/changelog.gz" | head -n1 | sed -n 's/^orvel-file-rename (\([^)]*\)).*/\1/p')
+  [ "$logged" = "$version" ] || fail "changelog: latest entry is '$logged', not $version"
+fi
+man=$prefix/share/man/man1/orvel-file-rename.1.gz
+if [ -f "$man" ] && command -v man >/dev/null; then
+  out=$(man --warnings -E UTF-8 -l -Tutf8 -Z "$man" 2>&1 >/dev/null)
+  [ -z "$out" ] || fail "manual page: $out"
+fi
+
+# Relocations made read-only after start-up (full RELRO), as Debian's checks expect.
+if command -v readelf >/dev/null; then
+  readelf -lW "$prefix/bin/orvel-file-rename" | grep -q GNU_RELRO || fail "executable: no RELRO segment"
+  readelf -dW "$prefix/bin/orvel-file-rename" | grep -qE 'BIND_NOW|FLAGS.*[[:space:]]NOW' ||
+    fail "executable: not linked with -z now"
+fi
+
 # Nothing else: a stray file would end up in the package too.
 unexpected=$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -vE \
-  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png))$" || true)
+  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png)|share/man/man1/orvel-file-rename\.1\.gz|$doc/(changelog\.gz|copyright|screenshot\.png))$" || true)
 [ -z "$unexpected" ] || fail "unexpected files installed: $unexpected"
 
 if command -v desktop-file-validate >/dev/null; then

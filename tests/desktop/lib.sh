@@ -1,19 +1,59 @@
 # Helpers for the end-to-end checks that run the real program under a private X server.
 # Sourced by the check scripts; each script sets `app` first.
 
+# Starts a private X server and points DISPLAY at it and at nothing else. The
+# number is chosen here, not left to Xvfb (which takes the lowest free one, where a
+# server that comes and goes meets us): a random number from 90 up, where people's
+# own servers and ssh forwarding rarely go, that no socket or lock file claims.
+# Another server can still win that number before Xvfb locks it, so when Xvfb dies
+# or does not answer in time, a new number is tried. -noreset: by default the server
+# resets when its last client leaves (our probe, or an xdotool between two polls), and
+# a program that connects during that reset is turned away ("could not connect").
 xvfb_start() {
-  command -v Xvfb >/dev/null && command -v xdotool >/dev/null || { echo "SKIP: Xvfb or xdotool missing"; exit 0; }
-  # Xvfb picks a free display itself and writes its number once it accepts clients.
-  local fifo
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  local n=""
-  read -r -t 20 n <"$fifo"
-  rm -f "$fifo"
-  [ -n "$n" ] || fail "no X server could be started"
-  export DISPLAY=":$n"
+  local tool
+  for tool in Xvfb xdotool xdpyinfo; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 0; }
+  done
+  unset DISPLAY
+  xvfb_log=$(mktemp)
+  local try n
+  for try in 1 2 3 4 5 6 7 8; do
+    n=$((90 + RANDOM % 900))
+    display_taken "$n" && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$xvfb_log" 2>&1 &
+    xvfb_pid=$!
+    if xvfb_answers "$n" 20; then
+      export DISPLAY=":$n"
+      echo "X server :$n (try $try)"
+      return 0
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
+  done
+  fail "no X server could be started; Xvfb said: $(tail -n 3 "$xvfb_log")"
+}
+
+# Whether anything claims display $1: its socket, its lock file, or the abstract
+# socket of a server whose /tmp we do not see (clients try that one first).
+display_taken() {
+  [ -e "/tmp/.X11-unix/X$1" ] || [ -e "/tmp/.X$1-lock" ] ||
+    awk -v s="@/tmp/.X11-unix/X$1" '$NF == s { found = 1 } END { exit !found }' /proc/net/unix 2>/dev/null
+}
+
+# Waits up to $2 seconds for our Xvfb to own display $1 (its lock file names it)
+# and accept a client there; gives up at once when it has ended.
+xvfb_answers() {
+  local deadline=$((SECONDS + $2))
+  while [ "$SECONDS" -le "$deadline" ]; do
+    kill -0 "$xvfb_pid" 2>/dev/null || return 1
+    if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$1-lock")" = "$xvfb_pid" ] &&
+       xdpyinfo -display ":$1" >/dev/null 2>&1; then
+      return 0
+    fi
+    sleep 0.05
+  done
+  return 1
 }
 
 # A private runtime and configuration folder: the instance lock and the settings of
@@ -28,14 +68,16 @@ private_home() {
 cleanup() {
   [ -n "${pids:-}" ] && kill $pids 2>/dev/null
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "${xvfb_log:-}" ] && rm -f "$xvfb_log"
   [ -n "${work:-}" ] && [ -z "${KEEP_WORK:-}" ] && rm -rf "$work"
   return 0
 }
 
-# Waits up to $2 seconds (default 10) for a command to succeed.
+# Waits up to $2 seconds (default 10) for a command to succeed. The deadline is on
+# the clock, not a count of tries: on a loaded machine each try takes longer.
 wait_for() {
-  local cmd=$1 limit=${2:-10} i
-  for i in $(seq 1 $((limit * 20))); do eval "$cmd" && return 0; sleep 0.05; done
+  local cmd=$1 deadline=$((SECONDS + ${2:-10}))
+  while [ "$SECONDS" -le "$deadline" ]; do eval "$cmd" && return 0; sleep 0.05; done
   return 1
 }
 
