@@ -28,7 +28,7 @@ public:
 
     int BlinkPhase = 0;
 
-public slots:
+public Q_SLOTS:
     void Timer1_Timer();
     void lblMyweb_Click();
     void lblEmailme_Click();

@@ -19,7 +19,7 @@ public:
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* cmdCLOSE = nullptr;
 
-public slots:
+public Q_SLOTS:
     void cmdCLOSE_Click();
 
 private:

@@ -24,9 +24,9 @@ FileListBox::FileListBox(const FileSystem& fs, QWidget* parent)
     setUniformItemSizes(true); // keeps lists of many thousand names quick
     connect(this, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_loading)
-            emit Click();
+            Q_EMIT Click();
     });
-    connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit DblClick(); });
+    connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT DblClick(); });
 }
 
 void FileListBox::setPath(const QString& path)
@@ -80,7 +80,7 @@ DirListBox::DirListBox(const FileSystem& fs, const Volumes& volumes, QWidget* pa
     // Not on activation: desktops set to single-click activation would open a folder
     // on the click that is only meant to highlight it.
     connect(this, &QListWidget::itemDoubleClicked, this, &DirListBox::open);
-    connect(this, &QListWidget::itemClicked, this, [this] { emit Click(); });
+    connect(this, &QListWidget::itemClicked, this, [this] { Q_EMIT Click(); });
 }
 
 void DirListBox::keyPressEvent(QKeyEvent* event)
@@ -114,7 +114,7 @@ bool DirListBox::setPath(const QString& path)
     m_path = open;
     rebuild();
     if (changed)
-        emit Change();
+        Q_EMIT Change();
     return true;
 }
 
@@ -188,7 +188,7 @@ DriveListBox::DriveListBox(const Volumes& volumes, QWidget* parent)
     Refresh();
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!m_loading)
-            emit Change();
+            Q_EMIT Change();
     });
 }
 
@@ -242,7 +242,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit Click();
+        Q_EMIT Click();
 }
 
 DropLabel::DropLabel(const QString& text, QWidget* parent)
@@ -264,7 +264,7 @@ void DropLabel::dragMoveEvent(QDragMoveEvent* event)
 void DropLabel::dropEvent(QDropEvent* event)
 {
     event->acceptProposedAction();
-    emit OLEDragDrop(event->mimeData());
+    Q_EMIT OLEDragDrop(event->mimeData());
 }
 
 } // namespace orvel

@@ -34,7 +34,7 @@ public:
     // The name of the entry that has the focus (empty when none has).
     QString value() const;
 
-signals:
+Q_SIGNALS:
     void Click();
     void DblClick();
 
@@ -63,7 +63,7 @@ public:
     // Re-reads the tree shown, so renamed folders show their new names.
     void Refresh();
 
-signals:
+Q_SIGNALS:
     void Change();
     void Click();
 
@@ -95,7 +95,7 @@ public:
     // Re-reads them first, so a volume mounted meanwhile can be chosen.
     void showPopup() override;
 
-signals:
+Q_SIGNALS:
     void Change();
 
 private:
@@ -108,7 +108,7 @@ class ClickLabel : public QLabel {
     Q_OBJECT
 public:
     using QLabel::QLabel;
-signals:
+Q_SIGNALS:
     void Click();
 
 protected:
@@ -120,7 +120,7 @@ class DropLabel : public QLabel {
     Q_OBJECT
 public:
     explicit DropLabel(const QString& text, QWidget* parent = nullptr);
-signals:
+Q_SIGNALS:
     void OLEDragDrop(const QMimeData* data);
 
 protected:

@@ -28,7 +28,7 @@ public:
     QListWidget* lstCantRename;
     QPushButton* cmdOK;
 
-public slots:
+public Q_SLOTS:
     void cmdOK_Click();
     void copySelected() const;
 

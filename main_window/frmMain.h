@@ -121,7 +121,7 @@ public:
 
     const MainWindowServices& services() const { return m_services; }
 
-public slots:
+public Q_SLOTS:
     void Form_Load();
     void mnuExit_Click();
     void chkRenameFolder_Click();

@@ -111,7 +111,7 @@ void SingleInstance::listenForLaterStarts()
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             socket->disconnectFromServer();
         }
-        emit activationRequested();
+        Q_EMIT activationRequested();
     });
 }
 

@@ -35,7 +35,7 @@ public:
     // and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
     static QString defaultLockPath();
 
-signals:
+Q_SIGNALS:
     // A later start asked this instance, the holder of the lock, to come forward.
     void activationRequested();
 

@@ -10,7 +10,7 @@ using namespace orvel;
 class TestCaseConversion : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // As listed | lower case | UPPER CASE | Proper Case of a file | Proper Case of a folder.
     void workedExamples_data()
     {

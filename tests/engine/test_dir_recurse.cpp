@@ -8,7 +8,7 @@ using namespace orvel;
 class TestDirRecurse : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void normalizePath_data()
     {
         QTest::addColumn<QString>("path"); // in Windows syntax unless it starts with '/'

@@ -55,7 +55,7 @@ class TestRenameFile : public QObject {
 
     FileSystem& host = hostFileSystem();
 
-private slots:
+private Q_SLOTS:
     void renameRealEntries_data()
     {
         renameColumns();

@@ -46,7 +46,7 @@ void row(const char* name, const QStringList& before, const QString& options, co
 class TestRuns : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void renameAll_data()
     {
         QTest::addColumn<QStringList>("before");  // makeTree notation; the first entry's folder is the start

@@ -31,7 +31,7 @@ class TestCaseInsensitiveRename : public QObject {
 
     bool isMounted() const { return QStorageInfo(m_mount).rootPath() == m_mount; }
 
-private slots:
+private Q_SLOTS:
     void initTestCase()
     {
         const QString image = m_work.filePath("volume.img");

@@ -6,7 +6,7 @@ using namespace orvel;
 
 class TestContrast : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void contrastRatio_data()
     {
         QTest::addColumn<QColor>("a");

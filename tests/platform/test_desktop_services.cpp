@@ -18,7 +18,7 @@ static QString defaults(const QString& ids) { return "[Default Applications]\nte
 
 class TestDesktopServices : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     // How an Exec line becomes a program and its arguments: quoting, then field codes.
     void commandForUrl_data()
     {

@@ -36,7 +36,7 @@ class TestFileSystem : public QObject {
     // One letter per type, in declaration order: Missing, File, Folder, FolderLink, Other.
     static QChar letter(EntryType t) { return QStringLiteral("MFDLO")[int(t)]; }
 
-private slots:
+private Q_SLOTS:
     // Every system entry is named *.txt, so that only its type keeps it out.
     void initTestCase()
     {

@@ -39,7 +39,7 @@ bool endsPromptly(const QByteArray& file, const std::function<void()>& work)
 
 class TestLockAndSettings : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     // What a start finds at the lock's path, and whether it may run. A lock held by a
     // live process is the start-up test's.
     void lockStates_data()

@@ -7,7 +7,7 @@ using namespace orvel;
 
 class TestNameCodec : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void decodeAndEncode_data()
     {
         QTest::addColumn<QByteArray>("bytes");
