@@ -4,6 +4,7 @@
 #include "main_window/HostMessageBoxes.h"
 #include "main_window/frmMain.h"
 #include "platform/AppIcon.h"
+#include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/SingleInstance.h"
 
@@ -139,6 +140,7 @@ int Main(int argc, char** argv)
         return 0;
     }
 
+    AllowManyOpenFolders();
     // QApplication takes its own options (-platform and the like) out of argv.
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("com.example.orvel_file_rename"));

@@ -112,6 +112,10 @@ public:
 // The file system of the machine the program runs on.
 FileSystem& hostFileSystem();
 
+// A walk holds one folder open per level of the tree: lets the process hold as many
+// open files as the system allows it, not just the customary 1024.
+void AllowManyOpenFolders();
+
 // The system's own words for an errno value ("Permission denied").
 QString ErrorText(int error);
 // Whether openSubFolder failed because the entry is no longer a folder: it was swapped
