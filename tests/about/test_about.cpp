@@ -8,13 +8,8 @@
 #include "about/mOpenURL.h"
 #include "tests/support/XdgSandbox.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTextBlock>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace orvel;
 using orvel::test::XdgSandbox;
@@ -60,7 +55,7 @@ private Q_SLOTS:
     }
 
     // The about box: its texts and pictures, the version line that blinks, links that
-    // turn navy under the mouse, and one box at a time.
+    // turn navy under the mouse, one box at a time; then the quick help.
     void theAboutBoxAndQuickHelp()
     {
         frmAbout* box = showAbout();
