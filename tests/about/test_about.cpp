@@ -47,12 +47,7 @@ private:
     }
 
 private Q_SLOTS:
-    void cleanup()
-    {
-        for (QWidget* w : std::initializer_list<QWidget*>{AboutWindow(), QuickHelpWindow()})
-            if (w)
-                w->close();
-    }
+    void cleanup() { QApplication::closeAllWindows(); }
 
     // The about box: its texts and pictures, the version line that blinks, links that
     // turn navy under the mouse, one box at a time; then the quick help.

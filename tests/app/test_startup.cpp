@@ -59,6 +59,18 @@ private Q_SLOTS:
         window->close();
     }
 
+    // "--" ends the options: what follows are folders however they begin, and the program
+    // takes one at most.
+    void foldersAfterTheEndOfOptions()
+    {
+        QProcess program;
+        program.start(ORVEL_PROGRAM, {"--", "-a", "-b"});
+        QVERIFY(program.waitForFinished(20000));
+        // The last line it wrote, and how it ended.
+        QCOMPARE(QString(program.readAllStandardError()).section('\n', -2) + QString::number(program.exitCode()),
+                 QStringLiteral("orvel-file-rename: only one folder can be given\n1"));
+    }
+
     // The working folder is "R\xe9SUM\xe9", which is not UTF-8; "@" in an argument stands
     // for its full path, and `opens` is relative to it. A null argument is none given;
     // one that names no folder earns one line on standard error.
