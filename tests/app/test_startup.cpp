@@ -6,7 +6,7 @@
 #include "platform/AppIcon.h"
 #include "platform/NameCodec.h"
 #include "platform/SingleInstance.h"
-#include "tests/support/RecordingMessageBoxes.h"
+#include "tests/main_window/MainWindowFixture.h"
 #include "tests/support/TempTree.h"
 
 #include <QApplication>
@@ -26,13 +26,12 @@ static QList<frmMain*> mainWindows()
 class TestStartup : public QObject {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     // The pictures live in a static library; this fails when the linker drops its
     // resource code or a file is missing from it.
     void picturesLoad()
     {
-        QCOMPARE(ApplicationIcon32().size(), QSize(32, 32));
-        QCOMPARE(UpLevelPicture().size(), QSize(16, 16));
+        QCOMPARE(QList<QSize>({ApplicationIcon32().size(), UpLevelPicture().size()}), QList<QSize>({{32, 32}, {16, 16}}));
         for (int s : {16, 22, 24, 32, 48, 64, 128, 256}) // every size a desktop may ask for
             QVERIFY2(ApplicationIcon().availableSizes().contains(QSize(s, s)), qPrintable(QString::number(s)));
     }
@@ -40,60 +39,58 @@ private slots:
     void aSecondStartIsRefusedAndBringsTheFirstForward()
     {
         test::TempDir dir;
-        const QString lock = dir.filePath(QStringLiteral("instance.lock"));
         test::RecordingMessageBoxes messages;
-        {
-            SingleInstance first(lock), second(lock);
-            QVERIFY(StartUp(first, messages, dir.path()));
-            QVERIFY(messages.shown.isEmpty());
-            QCOMPARE(mainWindows().size(), 1);
-            frmMain* window = mainWindows().first();
-            QVERIFY(window->isVisible());
-            QVERIFY(window->testAttribute(Qt::WA_DeleteOnClose));
-            QCOMPARE(window->Dir1->Path(), dir.path());
-            window->showMinimized();
-
-            QVERIFY(!StartUp(second, messages, dir.path()));
-            QCOMPARE(messages.shown.size(), 1);
-            QCOMPARE(messages.shown[0].text, QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"));
-            QCOMPARE(messages.shown[0].title, QStringLiteral("Orvel File Rename"));
-            QCOMPARE(messages.shown[0].icon, MessageBoxes::Icon::Information);
-            QCOMPARE(messages.shown[0].buttons, int(MessageBoxes::Ok));
-            QTRY_VERIFY(!window->isMinimized());
-            QTRY_VERIFY(window->isActiveWindow());
-            QCOMPARE(mainWindows().size(), 1);
-            window->close();
-        }
-        // Once its holder is gone, the lock is free again.
-        QCOMPARE(SingleInstance(lock).tryAcquire(), SingleInstance::Result::Acquired);
+        SingleInstance first(dir.filePath("instance.lock")), second(dir.filePath("instance.lock"));
+        QVERIFY(StartUp(first, messages, dir.path()));
+        QCOMPARE(mainWindows().size(), 1);
+        frmMain* window = mainWindows().first();
+        QCOMPARE(QStringLiteral("%1 %2 ").arg(window->isVisible()).arg(window->testAttribute(Qt::WA_DeleteOnClose)) + window->Dir1->Path(),
+                 "1 1 " + dir.path());
+        window->showMinimized();
+        QVERIFY(!StartUp(second, messages, dir.path()));
+        QCOMPARE(mainWindows().size(), 1);
+        QCOMPARE(messages.shown.size(), 1);
+        const auto& m = messages.shown[0];
+        QCOMPARE(test::box(m.text, m.title, m.icon, m.buttons, m.defaultButton),
+                 test::box("This program is already running\r\n\r\nCheck the system tray or your taskbar", "Orvel File Rename",
+                           MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok));
+        QTRY_VERIFY(!window->isMinimized());
+        QTRY_VERIFY(window->isActiveWindow());
+        window->close();
     }
 
-    // The working folder is "R\xe9SUM\xe9", which is not UTF-8; "@" in an argument
-    // stands for its full path, and `opens` is relative to it.
+    // "--" ends the options: what follows are folders however they begin, and the program
+    // takes one at most.
+    void foldersAfterTheEndOfOptions()
+    {
+        QProcess program;
+        program.start(ORVEL_PROGRAM, {"--", "-a", "-b"});
+        QVERIFY(program.waitForFinished(20000));
+        // The last line it wrote, and how it ended.
+        QCOMPARE(QString(program.readAllStandardError()).section('\n', -2) + QString::number(program.exitCode()),
+                 QStringLiteral("orvel-file-rename: only one folder can be given\n1"));
+    }
+
+    // The working folder is "R\xe9SUM\xe9", which is not UTF-8; "@" in an argument stands
+    // for its full path, and `opens` is relative to it. A null argument is none given;
+    // one that names no folder earns one line on standard error.
     void startFolder_data()
     {
-        QTest::addColumn<bool>("given");
         QTest::addColumn<QByteArray>("argument");
         QTest::addColumn<QByteArray>("opens");
-        QTest::addColumn<bool>("complains");
-        auto row = [](const char* name, bool given, const QByteArray& arg, const QByteArray& opens, bool complains) {
-            QTest::newRow(name) << given << arg << opens << complains;
-        };
-        row("none: the working folder", false, "", "", false);
-        row("relative, dots and a slash", true, "./my sub/../\xe9/", "\xe9", false);
-        row("absolute", true, "@/my sub", "my sub", false);
-        row("file URL, escaped", true, "file://@/%E9/..%2Fmy%20sub", "my sub", false);
-        row("file URL, raw bytes and a blank", true, "file://localhost@/\xe9/../my sub", "my sub", false);
-        row("file URL of another host", true, "file://elsewhere.example@/my sub", "", true);
-        row("web address", true, "https://example.com/my sub", "", true);
-        row("a file", true, "file.txt", "", true);
+        QTest::newRow("none: the working folder") << QByteArray() << QByteArray("");
+        QTest::newRow("relative, dots and a slash") << QByteArray("./my sub/../\xe9/") << QByteArray("\xe9");
+        QTest::newRow("absolute") << QByteArray("@/my sub") << QByteArray("my sub");
+        QTest::newRow("file URL, escaped") << QByteArray("file://@/%E9/..%2Fmy%20sub") << QByteArray("my sub");
+        QTest::newRow("file URL, raw bytes and a blank") << QByteArray("file://localhost@/\xe9/../my sub") << QByteArray("my sub");
+        QTest::newRow("file URL of another host") << QByteArray("file://elsewhere.example@/my sub") << QByteArray();
+        QTest::newRow("web address") << QByteArray("https://example.com/my sub") << QByteArray();
+        QTest::newRow("a file") << QByteArray("file.txt") << QByteArray();
     }
     void startFolder()
     {
-        QFETCH(bool, given);
         QFETCH(QByteArray, argument);
         QFETCH(QByteArray, opens);
-        QFETCH(bool, complains);
         test::TempDir dir;
         const QByteArray working = QFile::encodeName(dir.path()) + "/R\xe9SUM\xe9";
         for (const QByteArray& folder : {working, working + "/my sub", working + "/\xe9"})
@@ -102,11 +99,11 @@ private slots:
         const QByteArray before = QFile::encodeName(QDir::currentPath());
         QVERIFY(::chdir(working.constData()) == 0);
         QByteArray complaint;
-        const QString folder = StartFolder(given ? std::optional(argument.replace('@', working)) : std::nullopt, &complaint);
+        const QString folder = StartFolder(argument.isNull() ? std::nullopt : std::optional(argument.replace('@', working)), &complaint);
         QVERIFY(::chdir(before.constData()) == 0);
         QCOMPARE(folder, DecodeName(working + (opens.isEmpty() ? "" : "/" + opens)));
-        QCOMPARE(complaint.count('\n'), complains ? 1 : 0);
-        QVERIFY2(complaint.endsWith('\n') == complains, complaint.constData());
+        QCOMPARE(QStringLiteral("%1 lines, %2").arg(complaint.count('\n')).arg(complaint.endsWith('\n') ? "ended" : "open"),
+                 opens.isNull() ? "1 lines, ended" : "0 lines, open");
     }
 };
 

@@ -1,40 +1,64 @@
 #pragma once
 
 #include "main_window/frmMain.h"
-#include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "tests/support/FakeVolumes.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RecordingMessageBoxes.h"
+#include "tests/support/TempTree.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
 
 namespace orvel::test {
 
-// A main window on a temporary folder, with message boxes that record and answer,
-// a settings store of its own and volumes the test lays out.
+// One message box as "text [title] icon buttons default", so that one comparison
+// shows whichever part differs.
+inline QString box(const QString& text, const QString& title, MessageBoxes::Icon icon, int buttons, int defaultButton)
+{
+    return QStringLiteral("%1 [%2] %3 %4 %5").arg(text, title).arg(int(icon)).arg(buttons).arg(defaultButton);
+}
+
+// '1' or '0' for each control's (or menu item's) enabled state, in order.
+inline QString enabledStates(std::initializer_list<const QObject*> controls)
+{
+    QString states;
+    for (const QObject* c : controls)
+        states += c->property("enabled").toBool() ? u'1' : u'0';
+    return states;
+}
+
+// A click, or a press followed by a double click, on an item of a list.
+inline void clickItem(QListWidget* list, const QListWidgetItem* item, bool twice)
+{
+    const QPoint at = list->visualItemRect(item).center();
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+    if (twice)
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    else
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// A main window on a temporary folder, with a file system that passes everything on
+// unless told to fail, message boxes that record and answer, a settings store of its own
+// and volumes the test lays out.
 struct MainWindowFixture {
     QTemporaryDir dir;
     QTemporaryDir config;
+    FaultyFileSystem fs;
     RecordingMessageBoxes messages;
     FakeVolumes volumes;
     IniSettingsStore settings{config.path()};
-    MainWindowServices services{nullptr, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}};
+    MainWindowServices services{&fs, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}};
     std::unique_ptr<frmMain> window;
     int endProcessCalls = 0;
 
-    explicit MainWindowFixture(FileSystem* fs = nullptr) { services.fs = fs ? fs : &hostFileSystem(); }
-
-    // Creates `files` (relative paths; each holds its own path as content), then opens
-    // the window at `start` (relative; the temporary folder when empty).
-    frmMain& open(const QStringList& files = {}, const QString& start = {})
+    // Lays out `entries` (relative, as makeTree reads them), then opens the window at
+    // `start` (relative; the temporary folder when empty).
+    frmMain& open(const QStringList& entries = {}, const QString& start = {})
     {
-        for (const QString& f : files)
-            touch(f);
+        touch(entries);
         if (!start.isEmpty())
             services.startFolder = path(start);
         window = std::make_unique<frmMain>(services);
@@ -44,46 +68,38 @@ struct MainWindowFixture {
 
     QString path(const QString& relative) const { return dir.filePath(relative); }
 
-    void touch(const QString& relative, const QByteArray& content = {}) const
+    bool touch(const QStringList& entries) const { return makeTree(dir.path(), entries); }
+
+    // The tree below the temporary folder as it stands, as readTree writes it.
+    QStringList tree() const { return readTree(dir.path()); }
+
+    // The temporary folder written as "~".
+    QString shortened(QString text) const { return text.replace(dir.path(), QStringLiteral("~")); }
+
+    // Where the window stands: "open folder | txtDirectory | txtSubDirectory | files listed".
+    QString where() const
     {
-        QDir().mkpath(QFileInfo(path(relative)).path());
-        QFile f(path(relative));
-        if (f.open(QIODevice::WriteOnly))
-            f.write(content.isEmpty() ? relative.toUtf8() : content);
+        QStringList files;
+        for (int i = 0; i < window->File1->count(); ++i)
+            files << window->File1->item(i)->text();
+        return shortened(QStringList{window->Dir1->Path(), window->txtDirectory->text(), window->txtSubDirectory, files.join(", ")}.join(" | "));
     }
 
-    // Every entry below the temporary folder, relative, sorted: the tree as it stands.
-    QStringList tree() const
+    // The three recent folders in the store, newest first.
+    QStringList recents() const
+    {
+        const auto entry = [this](const char* key) { return shortened(settings.read("Orvel Rename", "recent", key)); };
+        return {entry("file1"), entry("file2"), entry("file3")};
+    }
+
+    // The message boxes shown so far, as box() writes them.
+    QStringList shown() const
     {
         QStringList all;
-        QDirIterator it(dir.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            all << QDir(dir.path()).relativeFilePath(it.next());
-        all.sort();
+        for (const auto& m : messages.shown)
+            all << box(m.text, m.title, m.icon, m.buttons, m.defaultButton);
         return all;
     }
-
-    QString recent(int i) const
-    {
-        return settings.read(QStringLiteral("Orvel Rename"), QStringLiteral("recent"), QStringLiteral("file%1").arg(i));
-    }
-
-    // The one message box shown so far.
-    bool shownOnce(const QString& text, const QString& title, MessageBoxes::Icon icon, int buttons) const
-    {
-        if (messages.shown.size() != 1)
-            return false;
-        const auto& m = messages.shown.first();
-        return m.text == text && m.title == title && m.icon == icon && m.buttons == buttons;
-    }
 };
-
-inline QStringList entriesOf(const FileListBox* list)
-{
-    QStringList names;
-    for (int i = 0; i < list->ListCount(); ++i)
-        names << list->List(i);
-    return names;
-}
 
 } // namespace orvel::test

@@ -1,0 +1,190 @@
+// The about box, the quick-help window and the opening of links, on a private desktop
+// where the only program registered for web pages is a shell-script stand-in.
+
+#include "about/AboutTexts.h"
+#include "about/AboutWindows.h"
+#include "about/frmAbout.h"
+#include "about/frmhelp.h"
+#include "about/mOpenURL.h"
+#include "tests/support/XdgSandbox.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace orvel;
+using orvel::test::XdgSandbox;
+
+class TestAbout : public QObject {
+    Q_OBJECT
+public Q_SLOTS:
+    // Stands in for the desktop's handler of mailto: addresses.
+    void mailto(const QUrl& url) { m_mailed << url; }
+
+private:
+    QList<QUrl> m_mailed;
+
+    static QStringList blink(frmAbout* box, int ticks)
+    {
+        QStringList seen{box->lbAppVersionorg->text()};
+        for (int i = 0; i < ticks; ++i) {
+            box->Timer1_Timer();
+            seen << box->lbAppVersionorg->text();
+        }
+        return seen;
+    }
+    static frmAbout* showAbout()
+    {
+        ShowAbout();
+        return AboutWindow() && QTest::qWaitForWindowExposed(AboutWindow()) ? AboutWindow() : nullptr;
+    }
+    // A move with no button held, delivered as the application delivers it (an
+    // ignored move goes on to the parent), wherever the pointer last was.
+    static QList<QColor> moveMouse(frmAbout* box, QWidget* w, const QPoint& pos)
+    {
+        QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+        return {box->lblMyweb->palette().color(QPalette::WindowText), box->lblEmailme->palette().color(QPalette::WindowText)};
+    }
+
+private Q_SLOTS:
+    void cleanup() { QApplication::closeAllWindows(); }
+
+    // The about box: its texts and pictures, the version line that blinks, links that
+    // turn navy under the mouse, one box at a time; then the quick help.
+    void theAboutBoxAndQuickHelp()
+    {
+        frmAbout* box = showAbout();
+        QVERIFY(box);
+        QCOMPARE(QStringList({box->lbAppTitle->text(), box->lbAppVersion[0]->text(), box->isModal() ? "modal" : "modeless"}),
+                 QStringList({"Orvel File Rename", "Version 1.1.0", "modeless"}));
+        // Both pictures come from resources in static libraries.
+        QCOMPARE(QList<QSize>({box->imgIcon->pixmap().size(), box->lpAppImage->pixmap().size()}), QList<QSize>({{32, 32}, {77, 201}}));
+        QCOMPARE(blink(box, 3), QStringList({"", "Version 1.1.0", "", "Version 1.1.0"}));
+        // From one link straight onto the other, both stay navy until the background.
+        const QColor navy(0, 0, 128), black(0, 0, 0);
+        QCOMPARE(moveMouse(box, box->lblMyweb, box->lblMyweb->rect().center()), QList<QColor>({navy, black}));
+        QCOMPARE(moveMouse(box, box->lblEmailme, box->lblEmailme->rect().center()), QList<QColor>({navy, navy}));
+        QCOMPARE(moveMouse(box, box, QPoint(box->width() - 5, 5)), QList<QColor>({black, black}));
+        // Shown again while open: the same box, not loaded again, so the blink goes on.
+        QCOMPARE(showAbout(), box);
+        QCOMPARE(blink(box, 1), QStringList({"Version 1.1.0", ""}));
+        QTRY_COMPARE_WITH_TIMEOUT(box->lbAppVersionorg->text(), QString("Version 1.1.0"), 5000); // the timer ticks
+        // Shown again after "Ok" but before the closed box is destroyed: a new box,
+        // which starts with the empty phase.
+        QPointer<frmAbout> closed(box);
+        QTest::mouseClick(box->cmdExit, Qt::LeftButton);
+        QVERIFY(!AboutWindow());
+        box = showAbout();
+        QTRY_VERIFY(closed.isNull());
+        QVERIFY(box);
+        QCOMPARE(blink(box, 2), QStringList({"", "Version 1.1.0", ""}));
+        // The quick help, likewise one at a time, not modal, its text read-only. The help
+        // text keeps its CR LF line ends and the no-break space that ends its fourth line;
+        // the window shows the same lines, block by block, as plain text would turn that
+        // space into a blank.
+        const QStringList lines = HelpTextLines() << QString(); // after the last line end
+        QCOMPARE(HelpText().split(QStringLiteral("\r\n")), lines);
+        QVERIFY(lines[3].endsWith(QChar(0x00A0)));
+        ShowQuickHelp();
+        frmhelp* help = QuickHelpWindow();
+        QVERIFY(help);
+        ShowQuickHelp();
+        QCOMPARE(QuickHelpWindow(), help);
+        QCOMPARE(QString::number(help->isModal()) + QString::number(help->Text1->isReadOnly()), QStringLiteral("01"));
+        QCOMPARE(help->Image1->pixmap().size(), QSize(32, 32));
+        QStringList shown;
+        for (QTextBlock b = help->Text1->document()->begin(); b.isValid(); b = b.next())
+            shown << b.text();
+        QCOMPARE(shown, lines);
+    }
+
+    // The mail link goes to the desktop's mail handler; the web link to the program
+    // registered for web pages, found through a probe file in the temporary folder that
+    // is made (over one left behind) and removed again. The address reaches it as one
+    // argument, blanks and shell characters included.
+    void linksOpen()
+    {
+        XdgSandbox sandbox;
+        frmAbout* box = showAbout();
+        QVERIFY(box);
+        QDesktopServices::setUrlHandler("mailto", this, "mailto");
+        QTest::mouseClick(box->lblEmailme, Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler("mailto");
+        QCOMPARE(m_mailed, QList<QUrl>{QUrl("mailto:" + MakerMailAddress())});
+        const QString browser = sandbox.standIn("browser");
+        sandbox.registerBrowser('"' + browser + "\" --new-window %U");
+        sandbox.write("tmp/dummy.html", "left over");
+        long result = 0;
+        QCOMPARE(FindBrowser(result), browser);
+        QVERIFY(result >= 32);
+        QTest::mouseClick(box->lblMyweb, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(sandbox.recordedArgs("browser"), QStringList({"--new-window", MakerWebAddress()}), 10000);
+        const QString address = "https://www.example.com/a page?q=1&r=$HOME;x";
+        QVERIFY(OpenURL(address));
+        QVERIFY(!QFile::exists(sandbox.path("tmp/dummy.html")));
+        QTRY_COMPARE_WITH_TIMEOUT(sandbox.recordedArgs("browser"), QStringList({"--new-window", address}), 10000);
+    }
+
+    void trimAtNull() { QCOMPARE(TrimAtNull(QString("/tmp/ ") + QChar(0) + "x" + QChar(0)), QStringLiteral("/tmp/ ")); }
+
+    // The program ends when its last window closes. The about box has no owner, so
+    // it keeps the program running after the main window is gone, and closing it
+    // then ends the program.
+    void outlivesTheMainWindow()
+    {
+        QWidget mainWindow;
+        mainWindow.show();
+        frmAbout* box = showAbout();
+        QVERIFY(box);
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        qsizetype closedWithMainGone = -1;
+        QTimer::singleShot(0, &mainWindow, [&] {
+            mainWindow.close();
+            QTimer::singleShot(0, box, [&] {
+                closedWithMainGone = lastClosed.count();
+                box->close();
+            });
+        });
+        QTimer::singleShot(20000, &mainWindow, [] { QCoreApplication::exit(2); }); // not forever
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(closedWithMainGone, 0);
+        QCOMPARE(lastClosed.count(), 1);
+    }
+
+    void nothingStarted_data()
+    {
+        QTest::addColumn<QString>("exec");   // "" registers nothing; %1 is the stand-in
+        QTest::addColumn<QString>("tmpdir"); // TMPDIR, in the sandbox
+        QTest::addColumn<bool>("probeIsLink");
+        QTest::newRow("nothing registered") << "" << "tmp" << false;
+        QTest::newRow("registered program missing") << "%1-uninstalled %u" << "tmp" << false;
+        QTest::newRow("temporary folder missing") << "%1 %u" << "missing/tmp" << false;
+        QTest::newRow("temporary folder is a file") << "%1 %u" << "victim" << false;
+        // A planted link must not make us truncate its target.
+        QTest::newRow("probe name taken by a link") << "%1 %u" << "tmp" << true;
+    }
+    void nothingStarted()
+    {
+        QFETCH(QString, exec);
+        QFETCH(QString, tmpdir);
+        QFETCH(bool, probeIsLink);
+        XdgSandbox box;
+        if (!exec.isEmpty())
+            box.registerBrowser(exec.arg(box.standIn("browser")));
+        const QString victim = box.write("victim", "keep");
+        if (probeIsLink)
+            QVERIFY(QFile::link(victim, box.path("tmp/dummy.html")));
+        box.setEnv("TMPDIR", box.path(tmpdir));
+        long result = 99;
+        QCOMPARE(FindBrowser(result), QString());
+        QVERIFY(result < 32);
+        QVERIFY(!OpenURL(QStringLiteral("https://www.example.com/")));
+        QCOMPARE(QDir(box.path("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 probeIsLink ? QStringList{"dummy.html"} : QStringList()); // no probe left
+        QVERIFY(!QFile::exists("/dummy.html"));
+        QCOMPARE(QFileInfo(victim).size(), 4); // "keep", not truncated
+    }
+};
+
+QTEST_MAIN(TestAbout)
+#include "test_about.moc"
