@@ -110,7 +110,6 @@ public:
     void RenameRecentFolder(const QString& oldText, const QString& newText);
     void LoadRecentMenu();
     void ReportNotChanged();
-    void DisableNavigation();
     void EnableNavigation();
 
     // True while Rename All runs (it lets window events through).
@@ -150,7 +149,6 @@ private:
     void createMenus();
     void syncFolder();
 
-    void setNavigationEnabled(bool enabled);
     void setRunLocked(bool locked);
     bool confirmSystemFolder(const QString& folder, bool subfolders);
     void showOutcome(const RenameAllOutcome& out);

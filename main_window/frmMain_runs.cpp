@@ -172,26 +172,17 @@ void frmMain::setRunLocked(bool locked)
         }
         return;
     }
+    // Back as they were: the navigation always enabled, "Rename Selected" as its
+    // rules left it.
     for (const auto& [control, enabled] : std::as_const(m_lockedControls))
         control->setProperty("enabled", enabled);
     m_lockedControls.clear();
-    EnableNavigation();
-}
-
-void frmMain::DisableNavigation()
-{
-    setNavigationEnabled(false);
 }
 
 void frmMain::EnableNavigation()
 {
-    setNavigationEnabled(true);
-}
-
-void frmMain::setNavigationEnabled(bool enabled)
-{
     for (QWidget* w : std::initializer_list<QWidget*>{cmdUpLevel, Drive1, Dir1, File1})
-        w->setEnabled(enabled);
+        w->setEnabled(true);
 }
 
 // ---------------------------------------------------------------- the runs' observer
