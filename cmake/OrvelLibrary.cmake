@@ -4,6 +4,8 @@
 if(ORVEL_SANITIZE)
   add_compile_options(-fsanitize=${ORVEL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${ORVEL_SANITIZE})
+  add_library(orvel_sanitizer_defaults OBJECT ${CMAKE_CURRENT_LIST_DIR}/SanitizerDefaults.cpp)
+  link_libraries(orvel_sanitizer_defaults)
 endif()
 
 # One static library per source folder. Sources are picked up from the folder, so

@@ -214,6 +214,9 @@ void TestControl::whatTheHostSees_data()
         b.setValue(5000), b.setManualRefresh(true), log.clear(), b.resize(200, 30);
         log << geometryOf(b.BG()) << geometryOf(b.FG());
     }, {"Resize", "0,0 200x30", "-1,0 50x20"});
+    row("caption set by hand is composed at once", [](auto& b, auto& log) {
+        b.setManualRefresh(true), log.clear(), b.setCaption("Files"), log << b.CaptionText();
+    }, {"PercentBefore", "Files 0 %"});
     row("Refresh by hand", [](auto& b, auto& log) {
         b.setValue(5000), b.setManualRefresh(true), log.clear(), b.setValue(6000);
         log << geometryOf(b.FG()) << b.CaptionText(), b.Refresh(), log << geometryOf(b.FG()) << b.CaptionText();
@@ -280,6 +283,7 @@ void TestControl::savedNamesInNotifications()
     const QHash<QString, QStringList> saved{{"Alignment", {"PercentAlign"}}, {"Caption", {"PercentBefore"}},
         {"Caption2", {"PercentAfter"}}, {"CustomCaption", {"CustomText"}}, {"DisablePercent", {"NoPercent"}},
         {"ShowCustomCaption", {"Custom"}}, {"Direction", {"Direction", "Reverse", "Vertical"}}};
+    QCOMPARE(MProgress::staticMetaObject.userProperty().name(), "Value"); // the default member
     BarHost host;
     QSignalSpy heard(host.bar, &MProgress::propertyChanged);
     for (int i = MProgress::staticMetaObject.propertyOffset(); i < MProgress::staticMetaObject.propertyCount(); ++i) {
