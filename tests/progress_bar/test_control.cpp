@@ -164,6 +164,22 @@ void TestControl::whatTheHostSees_data()
         log << n(errorOf([&] { b.setValue(Currency::max()); })) << n(b.Value() == Currency::max());
     }, {"Value", "Paint", "Change", "0", "1"});
 
+    // Every look setter repaints, unless the bar is refreshed by hand.
+    const auto looks = [](bool byHand) {
+        return Action([byHand](MProgress& b, QStringList& log) {
+            b.setManualRefresh(byHand), log.clear(), b.setBackColor(1), b.setForeColor(2), b.setFade(1);
+            b.setFadeStyle(0), b.setBlend(3), b.setFadeBG1(4), b.setFadeBG2(5), b.setFadeFG1(6), b.setFadeFG2(7);
+            b.setAlignment(2), b.setFont(b.Font()), b.setShowCustomCaption(true), b.setDisablePercent(true);
+        });
+    };
+    const QStringList looked{"BackColor", "ForeColor", "Fade", "FadeStyle", "Blend", "FadeBG1", "FadeBG2", "FadeFG1",
+        "FadeFG2", "PercentAlign", "Font", "Custom", "NoPercent"};
+    QStringList painted;
+    for (const QString& name : looked)
+        painted << name << "Paint";
+    row("look setters repaint", looks(false), painted);
+    row("look setters, refreshed by hand", looks(true), looked);
+
     // The caption text.
     row("caption: texts around the percentage", [](auto& b, auto& log) {
         b.setValue(4500), log.clear(), b.setCaption("Done"), b.setCaption2(""), log << b.CaptionText();
@@ -256,6 +272,7 @@ void TestControl::whatTheHostSees_data()
     row("press in characters", press(4, Qt::MiddleButton, {8, 16}), {"ScaleMode", "MouseDown 4 0 1 1"});
     row("press in millimetres", press(6, Qt::LeftButton, {96, 48}), {"ScaleMode", "MouseDown 1 0 25.4 12.7"});
     row("press in points", press(2, Qt::LeftButton, {4, 8}), {"ScaleMode", "MouseDown 1 0 3 6"});
+    row("press in centimetres", press(7, Qt::LeftButton, {96, 48}), {"ScaleMode", "MouseDown 1 0 2.54 1.27"});
     row("clicks on the surfaces", [](auto& b, auto& log) {
         b.setValue(5000), log.clear();
         QTest::mouseClick(b.BG(), Qt::LeftButton, {}, {80, 5}), QTest::mouseClick(b.FG(), Qt::LeftButton, {}, {10, 5});
