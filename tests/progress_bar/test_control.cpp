@@ -118,6 +118,7 @@ private slots:
     void savedNamesInNotifications();
     void roundTripThroughAFile();
     void anEmptyBagGivesTheDefaults();
+    void valuesAsOtherWritersLeaveThem();
     void currencyFromText_data();
     void currencyFromText();
 };
@@ -273,6 +274,7 @@ void TestControl::whatTheHostSees_data()
     row("press in millimetres", press(6, Qt::LeftButton, {96, 48}), {"ScaleMode", "MouseDown 1 0 25.4 12.7"});
     row("press in points", press(2, Qt::LeftButton, {4, 8}), {"ScaleMode", "MouseDown 1 0 3 6"});
     row("press in centimetres", press(7, Qt::LeftButton, {96, 48}), {"ScaleMode", "MouseDown 1 0 2.54 1.27"});
+    row("press in the user scale: twips", press(0, Qt::LeftButton, {4, 2}), {"ScaleMode", "MouseDown 1 0 60 30"});
     row("clicks on the surfaces", [](auto& b, auto& log) {
         b.setValue(5000), log.clear();
         QTest::mouseClick(b.BG(), Qt::LeftButton, {}, {80, 5}), QTest::mouseClick(b.FG(), Qt::LeftButton, {}, {10, 5});
@@ -367,6 +369,18 @@ void TestControl::anEmptyBagGivesTheDefaults()
     loaded.WriteProperties(file);
     QVERIFY(file.sync());
     QCOMPARE(QSettings(dir.filePath("window.ini"), QSettings::IniFormat).allKeys(), QStringList());
+}
+
+void TestControl::valuesAsOtherWritersLeaveThem()
+{
+    // A plain number for a Currency, -1 and 0 as text for True and False.
+    MemoryPropertyBag bag;
+    bag.set("Max", 50), bag.set("Custom", "-1"), bag.set("NoPercent", "0");
+    QWidget window;
+    MProgress bar(bag, &window);
+    QCOMPARE(bar.Max(), Currency(50));
+    QCOMPARE(bar.ShowCustomCaption(), true);
+    QCOMPARE(bar.DisablePercent(), false);
 }
 
 void TestControl::currencyFromText_data()
