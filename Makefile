@@ -11,10 +11,19 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
-$(BUILD_DIR)/build.ninja: | deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+# A build folder remembers what it was configured with. When BUILD_TYPE or CMAKE_FLAGS
+# differ from that (or the folder is new), it is configured afresh, so that a flag left
+# out now is not kept from an earlier run; ninja then rebuilds what the change touches.
+configure_args = $(strip -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS))
+configure_stamp = $(BUILD_DIR)/configured-with.txt
 
-configure: deps $(BUILD_DIR)/build.ninja
+configured_with = $(if $(wildcard $(BUILD_DIR)/build.ninja),$(if $(wildcard $(configure_stamp)),$(strip $(file <$(configure_stamp)))))
+
+configure: deps
+ifneq ($(configured_with),$(configure_args))
+	cmake --fresh -S . -B $(BUILD_DIR) $(configure_args)
+	printf '%s\n' '$(subst ','\'',$(configure_args))' > $(configure_stamp)
+endif
 
 build: configure
 	cmake --build $(BUILD_DIR)

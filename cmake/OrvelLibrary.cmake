@@ -1,3 +1,13 @@
+# Sanitizers, when asked for, apply to everything defined after this file is included:
+# the libraries, the test support, the tests, the program and the benchmarks. A finding
+# stops the program at once, so that a test run cannot pass over it.
+if(ORVEL_SANITIZE)
+  add_compile_options(-fsanitize=${ORVEL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${ORVEL_SANITIZE})
+  add_library(orvel_sanitizer_defaults OBJECT ${CMAKE_CURRENT_LIST_DIR}/SanitizerDefaults.cpp)
+  link_libraries(orvel_sanitizer_defaults)
+endif()
+
 # One static library per source folder. Sources are picked up from the folder, so
 # adding a file needs no edit here.
 #

@@ -254,6 +254,17 @@ void MProgress::resizeEvent(QResizeEvent* event)
     ResizeHandling();
 }
 
+void MProgress::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // System colours are looked up when the bar is drawn. A new palette (a theme
+    // switched while the program runs) needs new fades and the caption drawn afresh.
+    if (event->type() == QEvent::PaletteChange) {
+        m_CaptionText.clear();
+        BuildFades();
+    }
+}
+
 // ---- properties
 
 void MProgress::setAlignment(int value)

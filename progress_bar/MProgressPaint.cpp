@@ -5,6 +5,7 @@
 #include "platform/SystemColors.h"
 #include "progress_bar/PictureSurface.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvel {
@@ -34,6 +35,55 @@ float blendStep(int blend, float c, float s, float start, float end)
     }
 }
 
+// Relative luminance of a direct colour 0x00BBGGRR (sRGB, as the accessibility
+// guidelines measure it), and the contrast ratio of two colours, 1 to 21.
+double luminance(std::uint32_t color)
+{
+    const auto channel = [](std::uint32_t v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(color & 0xFF) + 0.7152 * channel((color >> 8) & 0xFF)
+        + 0.0722 * channel((color >> 16) & 0xFF);
+}
+
+double contrast(std::uint32_t a, std::uint32_t b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Shades both ends of a fade alike towards black or white, whichever lies further from
+// the text colour, by the least step that lets text in that colour read at 4.5:1
+// against either end. Black or white itself always does.
+void keepReadable(std::uint32_t text, std::uint32_t& from, std::uint32_t& to)
+{
+    const std::uint32_t away = contrast(text, 0x000000) >= contrast(text, 0xFFFFFF) ? 0x000000 : 0xFFFFFF;
+    const auto shade = [away](std::uint32_t c, double t) {
+        std::uint32_t out = 0;
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const double v = ((c >> shift) & 0xFF) * (1 - t) + ((away >> shift) & 0xFF) * t;
+            out |= static_cast<std::uint32_t>(std::lround(v)) << shift;
+        }
+        return out;
+    };
+    for (int step = 0; step <= 20; ++step) {
+        const std::uint32_t a = shade(from, step / 20.0);
+        const std::uint32_t b = shade(to, step / 20.0);
+        if (contrast(text, a) >= 4.5 && contrast(text, b) >= 4.5) {
+            from = a;
+            to = b;
+            return;
+        }
+    }
+}
+
+bool isSystemColor(std::uint32_t value)
+{
+    return (value & SystemColorFlag) != 0;
+}
+
 } // namespace
 
 void MProgress::BuildFades()
@@ -51,6 +101,12 @@ void MProgress::BuildFades()
         m_DBG->setBackColor(c);
         c = ResolveColor(c);
     }
+    // The caption over the empty part is drawn in ForeColor. When it and the fade behind
+    // it all come from the palette, a theme can pair them badly (a dark theme with light
+    // text that leaves the 3-D shades light): the fade is then darkened (or lightened)
+    // just enough for the caption to read. Colours the host chose are left alone.
+    if (isSystemColor(m_ForeColor) && isSystemColor(m_FadeBG1) && isSystemColor(m_FadeBG2))
+        keepReadable(ResolveColor(m_ForeColor), colors[0], colors[1]);
 
     if (m_Fade == 1 || m_Fade == 2) {
         const bool horizontal = m_Fade == 1;

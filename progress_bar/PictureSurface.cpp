@@ -72,7 +72,7 @@ bool PictureSurface::Move(double left, double top, double width, double height)
         QImage grown(w, h, QImage::Format_RGB32);
         grown.fill(toRgb(ResolveColor(m_backColor)));
         const int keepW = std::min(w, m_image.width());
-        const int keepH = std::min(h, m_image.height());
+        const int keepH = keepW > 0 ? std::min(h, m_image.height()) : 0; // a zero-width picture has no rows
         for (int y = 0; y < keepH; ++y)
             std::memcpy(grown.scanLine(y), m_image.constScanLine(y), static_cast<size_t>(keepW) * 4);
         m_image = std::move(grown);

@@ -19,8 +19,6 @@ using Setup = std::function<void(MProgress&)>;
 struct BarHost {
     QWidget window;
     MProgress* bar = new MProgress(&window);
-    bool exposed = false;
-
     explicit BarHost(int width = 100, int height = 20, const Setup& before = {})
     {
         window.resize(width + 20, height + 20);
@@ -28,7 +26,8 @@ struct BarHost {
         if (before)
             before(*bar);
         window.show();
-        exposed = QTest::qWaitForWindowExposed(&window); // painting reaches the screen once mapped
+        if (!QTest::qWaitForWindowExposed(&window)) // painting reaches the screen once mapped
+            qWarning("the bar's window was not exposed");
     }
 };
 
@@ -38,9 +37,7 @@ constexpr QRgb Black = 0x000000;
 // No fades, white empty part, black filled part: text on BG is black, on FG white.
 inline void plain(MProgress& bar)
 {
-    bar.setFade(0);
-    bar.setBackColor(0xFFFFFF);
-    bar.setForeColor(0x000000);
+    bar.setFade(0), bar.setBackColor(0xFFFFFF), bar.setForeColor(0x000000);
 }
 
 // The number of the PlatformError that `action` throws, 0 if none.

@@ -1,0 +1,15 @@
+// Linked into every program and test of a sanitizer build, so that a run needs no
+// options in its environment to be read right.
+
+// Leaks that are not ours. libdbus keeps its connection buffer when a start ends the
+// process early (the second-instance message ends it with exit()).
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\n";
+}
+
+// Where an undefined-behaviour finding came from, not only that it happened.
+extern "C" const char* __ubsan_default_options()
+{
+    return "print_stacktrace=1";
+}
