@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench install package clean
+.PHONY: all deps configure build run test bench install package clean lint lint-format format
 
 all: build
 
@@ -53,6 +53,21 @@ package: build
 	else \
 	  echo "lintian is not installed: $$deb was not checked"; \
 	fi
+
+# The style (.clang-format) and the static checks (.clang-tidy: bugprone, performance)
+# over every source of the project. `make format` puts the style right in place.
+sources = $(shell git ls-files '*.cpp' '*.h')
+
+lint-format:
+	@bash scripts/install-deps.sh lint
+	clang-format --dry-run --Werror $(sources)
+
+lint: lint-format build
+	run-clang-tidy -quiet -p $(BUILD_DIR) -j $$(nproc) $(addprefix $(CURDIR)/,$(filter %.cpp,$(sources)))
+
+format:
+	@bash scripts/install-deps.sh lint
+	clang-format -i $(sources)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -60,8 +60,9 @@ void addSeparator(QWidget* parent, const QRect& rect)
 frmAbout::frmAbout(QWidget* parent)
     // A tool window stays out of the task bar; quitting on close is switched back
     // on below so that the program keeps running while this box is open on its own.
-    : QDialog(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Tool | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_QuitOnClose, true);
@@ -164,8 +165,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
         else
             lblEmailme_MouseMove();
         return true; // not on to the background, which would undo the colour
-    case QEvent::MouseButtonPress:
-        return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    case QEvent::MouseButtonPress: return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
     case QEvent::MouseButtonRelease: {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() != Qt::LeftButton)
@@ -178,8 +178,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
         }
         return true;
     }
-    default:
-        return QDialog::eventFilter(watched, event);
+    default: return QDialog::eventFilter(watched, event);
     }
 }
 

@@ -21,8 +21,8 @@ QFont bannerFont(qreal points)
 {
     // Where the named face is missing, a metric-alike or the system's serif stands in.
     QFont f;
-    f.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                   QStringLiteral("DejaVu Serif")});
+    f.setFamilies(
+        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
     f.setStyleHint(QFont::Serif);
     f.setPointSizeF(points);
     return f;
@@ -32,8 +32,8 @@ QFont bannerFont(qreal points)
 QFont windowFont()
 {
     QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(8.25);
     return f;
@@ -42,8 +42,9 @@ QFont windowFont()
 } // namespace
 
 frmhelp::frmhelp(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                  | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmhelp"));
     setWindowTitle(QStringLiteral("Quick Help"));
@@ -98,7 +99,12 @@ void frmhelp::buildTitleBanner()
     int x = twipsToPixels(240);
     int index = 0;
     for (const QString& word : ApplicationTitle().split(u' ')) {
-        const struct { QString text; const QFont& font; const QFontMetrics& metrics; QColor colour; } parts[] = {
+        const struct {
+            QString text;
+            const QFont& font;
+            const QFontMetrics& metrics;
+            QColor colour;
+        } parts[] = {
             {word.left(1), big, bigMetrics, kBannerInitial},
             {word.mid(1), small, smallMetrics, kBannerRest},
         };

@@ -7,9 +7,9 @@ namespace orvel {
 // Result codes of FindBrowser. A value of 32 or more means a program was found;
 // the smaller ones say why not.
 enum : long {
-    kBrowserProbeNotWritten = 2,   // the probe file could not be created
-    kBrowserProbeNotRemoved = 5,   // the probe file could not be removed
-    kBrowserNotRegistered = 31,    // nothing usable is registered for web pages
+    kBrowserProbeNotWritten = 2, // the probe file could not be created
+    kBrowserProbeNotRemoved = 5, // the probe file could not be removed
+    kBrowserNotRegistered = 31, // nothing usable is registered for web pages
     kBrowserFound = 42,
 };
 

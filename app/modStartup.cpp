@@ -32,9 +32,10 @@ void DescribeCommandLine(QCommandLineParser& parser)
 {
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("folder"),
-                                 QStringLiteral("The folder to open: a path or a file: URL (default: the working folder)."),
-                                 QStringLiteral("[folder]"));
+    parser.addPositionalArgument(
+        QStringLiteral("folder"),
+        QStringLiteral("The folder to open: a path or a file: URL (default: the working folder)."),
+        QStringLiteral("[folder]"));
 }
 
 // The arguments that are not options, as the bytes the shell passed: the parser reads
@@ -72,10 +73,9 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
 {
     if (instance.tryAcquire() == SingleInstance::Result::HeldByOther) {
         instance.activateRunningInstance();
-        messages.show(nullptr,
-                      QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"),
-                      QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Information, MessageBoxes::Ok,
-                      MessageBoxes::Ok);
+        messages.show(
+            nullptr, QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"),
+            QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
         return false;
     }
     MainWindowServices services = MainWindowServices::host();
@@ -91,7 +91,7 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
 
 QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* complaint)
 {
-    const QString working = CurrentFolder();
+    QString working = CurrentFolder();
     if (!argument)
         return working;
 
@@ -128,10 +128,8 @@ QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* compl
 int Main(int argc, char** argv)
 {
     QCoreApplication::setApplicationName(QStringLiteral("Orvel File Rename"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                                .arg(ORVEL_VERSION_MAJOR)
-                                                .arg(ORVEL_VERSION_MINOR)
-                                                .arg(ORVEL_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(ORVEL_VERSION_MAJOR).arg(ORVEL_VERSION_MINOR).arg(ORVEL_VERSION_PATCH));
     QCommandLineParser parser;
     DescribeCommandLine(parser);
     if (AsksForHelpOrVersion(argc, argv)) {
@@ -153,7 +151,8 @@ int Main(int argc, char** argv)
     }
 
     QByteArray complaint;
-    const QString startFolder = StartFolder(folders.isEmpty() ? std::nullopt : std::optional(folders.first()), &complaint);
+    const QString startFolder =
+        StartFolder(folders.isEmpty() ? std::nullopt : std::optional(folders.first()), &complaint);
     std::fputs(complaint.constData(), stderr);
 
     SingleInstance instance;

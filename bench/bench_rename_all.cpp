@@ -45,8 +45,8 @@ using namespace orvel;
 
 namespace {
 
-const char* const kWords[] = {"holiday PHOTO", "REPORT final", "my_file-name", "2ND try", "(copy) notes",
-                              "Budget DRAFT", "scan", "INVOICE"};
+const char* const kWords[] = {"holiday PHOTO", "REPORT final", "my_file-name", "2ND try",
+                              "(copy) notes",  "Budget DRAFT", "scan",         "INVOICE"};
 
 // A tree of `files` files, four levels of six sub-folders each, every name in mixed case.
 void makeTree(const std::string& root, int files)
@@ -76,8 +76,14 @@ void makeTree(const std::string& root, int files)
 
 // ---------------------------------------------------------------- the plain loop
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
+}
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+}
 
 std::string proper(const char* name, bool bracketFix)
 {
@@ -144,10 +150,7 @@ public:
     }
 
 private:
-    void gap()
-    {
-        m_longest = std::max(m_longest, m_clock.restart());
-    }
+    void gap() { m_longest = std::max(m_longest, m_clock.restart()); }
     QElapsedTimer m_clock;
     qint64 m_longest = 0;
 };
@@ -275,7 +278,7 @@ int main(int argc, char** argv)
     // Start folders named in Proper Case already: their own names stay as they are, so a
     // tree is found again by its name.
     const auto fresh = [&](const QString& name, int files) {
-        const QString path = work.filePath(name);
+        QString path = work.filePath(name);
         makeTree(QFile::encodeName(path).toStdString(), files);
         ::sync();
         return path;

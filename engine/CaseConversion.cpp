@@ -33,8 +33,14 @@ bool asciiRulesHold(const QString& text)
     return true;
 }
 
-char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; }
-char16_t asciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
+char16_t asciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
+}
 
 QString asciiProper(const QString& text)
 {
@@ -114,8 +120,7 @@ QString ProperCaseForm(const QString& text)
         qsizetype end = i + 1;
         while (end < n && !isWordSeparator(text[end]))
             ++end;
-        const qsizetype first =
-            (text[i].isHighSurrogate() && i + 1 < end && text[i + 1].isLowSurrogate()) ? 2 : 1;
+        const qsizetype first = (text[i].isHighSurrogate() && i + 1 < end && text[i + 1].isLowSurrogate()) ? 2 : 1;
         result += mapLetters(text.sliced(i, first), &QLocale::toUpper);
         if (end > i + first)
             result += mapLetters(text.sliced(i + first, end - i - first), &QLocale::toLower);

@@ -55,8 +55,8 @@ namespace {
 
 // A folder of the walk whose sub-folders are still to be entered.
 struct OpenFolder {
-    FolderHandle owned;             // empty for the start folder,
-    const FolderHandle* start;      // which the caller holds
+    FolderHandle owned; // empty for the start folder,
+    const FolderHandle* start; // which the caller holds
     int index;
     QStringList subfolders;
     qsizetype next = 0;

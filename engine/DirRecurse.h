@@ -35,7 +35,7 @@ QString NormalizePath(const QString& path, const PathSyntax& syntax = PathSyntax
 // hundreds.
 struct FolderTree {
     struct Folder {
-        QString name;  // its name in its parent; empty for the start folder
+        QString name; // its name in its parent; empty for the start folder
         int parent = -1;
         int depth = 0; // the start folder is 0
         QString files; // the names of its files, each followed by a NUL

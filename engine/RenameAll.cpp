@@ -21,7 +21,10 @@ struct Level {
 class Run {
 public:
     Run(const RenameAllJob& job, FileSystem& fs, RunObserver& observer)
-        : m_job(job), m_fs(fs), m_observer(observer), m_pacer(observer)
+        : m_job(job)
+        , m_fs(fs)
+        , m_observer(observer)
+        , m_pacer(observer)
     {
     }
 

@@ -22,13 +22,13 @@ struct RenameAllOutcome {
     // The run found something to rename and went through (the result labels show);
     // false for the early exits: nothing found, nothing renamed, not even the folder.
     bool renamed = false;
-    bool stopped = false;  // a stop request ended it between two renames
-    qint64 found = 0;      // files the search found (the progress bar's maximum)
-    qint64 files = 0;      // files visited, renamed or not
-    qint64 folders = 0;    // folders visited, the start folder included (0 without sub-folders)
-    QString workingName;   // new name of the last file converted; null when there was none
+    bool stopped = false; // a stop request ended it between two renames
+    qint64 found = 0; // files the search found (the progress bar's maximum)
+    qint64 files = 0; // files visited, renamed or not
+    qint64 folders = 0; // folders visited, the start folder included (0 without sub-folders)
+    QString workingName; // new name of the last file converted; null when there was none
     QList<NotChanged> notChanged;
-    QString openFolder;    // the start folder's path now: its new name when it was renamed
+    QString openFolder; // the start folder's path now: its new name when it was renamed
 };
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the

@@ -14,16 +14,16 @@ class FileSystem;
 
 // What "Rename Selected" works on, as the window shows it when the command starts.
 struct RenameSelectedJob {
-    QString folder;        // the folder the file list shows
-    QStringList names;     // the file list's entries, in list order
-    QList<bool> selected;  // one flag per entry
-    QString subDirectory;  // the folder that a folder rename applies to
+    QString folder; // the folder the file list shows
+    QStringList names; // the file list's entries, in list order
+    QList<bool> selected; // one flag per entry
+    QString subDirectory; // the folder that a folder rename applies to
     RunOptions options;
 };
 
 struct RenameSelectedOutcome {
     bool anySelected = false;
-    QString workingName;                  // new name of the last selected file converted
+    QString workingName; // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
     QList<NotChanged> notChanged;
 };

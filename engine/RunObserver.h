@@ -30,7 +30,11 @@ class EventPacer {
 public:
     static constexpr qint64 IntervalMs = 50;
 
-    explicit EventPacer(RunObserver& observer) : m_observer(observer) { m_clock.start(); }
+    explicit EventPacer(RunObserver& observer)
+        : m_observer(observer)
+    {
+        m_clock.start();
+    }
 
     void tick()
     {

@@ -14,8 +14,8 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const QString&
     return false;
 }
 
-bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const FolderHandle& folder,
-                const QString& folderPath, const QString& oldName, const QString& newName, const PathSyntax& syntax)
+bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const FolderHandle& folder, const QString& folderPath,
+                const QString& oldName, const QString& newName, const PathSyntax& syntax)
 {
     const int error = fs.renameIn(folder, oldName, newName);
     if (error == 0)

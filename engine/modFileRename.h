@@ -25,8 +25,7 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const QString&
 
 // The same inside an open folder; `folderPath` is the folder's path as it stands now,
 // for the report.
-bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const FolderHandle& folder,
-                const QString& folderPath, const QString& oldName, const QString& newName,
-                const PathSyntax& syntax = PathSyntax::host());
+bool RenameFile(FileSystem& fs, QList<NotChanged>& lstCantRename, const FolderHandle& folder, const QString& folderPath,
+                const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

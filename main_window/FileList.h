@@ -12,7 +12,10 @@ class FileSystem;
 // rename that changes only the case of a name never moves it to another position.
 class FileList {
 public:
-    explicit FileList(const FileSystem& fs) : m_fs(&fs) {}
+    explicit FileList(const FileSystem& fs)
+        : m_fs(&fs)
+    {
+    }
 
     const QString& Path() const { return m_path; }
     // Re-reads `path` at once. A folder that cannot be read lists nothing.

@@ -7,8 +7,8 @@ namespace {
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
-    Button show(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                int buttons, Button defaultButton) override
+    Button show(QWidget* parent, const QString& text, const QString& title, Icon icon, int buttons,
+                Button defaultButton) override
     {
         QMessageBox box(parent);
         box.setText(text);
@@ -22,10 +22,14 @@ public:
         case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
         }
         QMessageBox::StandardButtons standard;
-        if (buttons & Ok) standard |= QMessageBox::Ok;
-        if (buttons & Yes) standard |= QMessageBox::Yes;
-        if (buttons & No) standard |= QMessageBox::No;
-        if (buttons & Cancel) standard |= QMessageBox::Cancel;
+        if (buttons & Ok)
+            standard |= QMessageBox::Ok;
+        if (buttons & Yes)
+            standard |= QMessageBox::Yes;
+        if (buttons & No)
+            standard |= QMessageBox::No;
+        if (buttons & Cancel)
+            standard |= QMessageBox::Cancel;
         box.setStandardButtons(standard);
         box.setDefaultButton(toStandard(defaultButton));
         switch (box.exec()) {
@@ -35,8 +39,10 @@ public:
         case QMessageBox::Ok: return Ok;
         default:
             // Closed through the title bar: the box's escape button.
-            if (buttons & Cancel) return Cancel;
-            if (buttons & No) return No;
+            if (buttons & Cancel)
+                return Cancel;
+            if (buttons & No)
+                return No;
             return Ok;
         }
     }

@@ -5,13 +5,13 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
-#include <QKeyEvent>
 
 namespace orvel {
 namespace {
@@ -34,8 +34,9 @@ frmChangeNot* frmChangeNot::ShowList(const QList<NotChanged>& notChanged)
 }
 
 frmChangeNot::frmChangeNot(const QList<NotChanged>& notChanged)
-    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                           | Qt::MSWindowsFixedSizeDialogHint)
+    : QWidget(nullptr,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                  | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmChangeNot"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -14,27 +14,27 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFontInfo>
 #include <QFontMetricsF>
-#include <QStyle>
-#include <QStyleFactory>
-#include <QStyleOptionButton>
-#include <qdrawutil.h>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QMimeData>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <qdrawutil.h>
 
 // Resources compiled into a static library are registered on request only; the macro
 // has to stand outside any namespace.
@@ -75,8 +75,9 @@ QFont windowFont()
         QFont alike = f;
         alike.setFamilies({QString::fromLatin1(family)});
         const QString delivered = QFontInfo(alike).family().section(QLatin1String(" ["), 0, 0); // without a foundry
-        if (std::any_of(std::begin(MetricAlikes), std::end(MetricAlikes),
-                        [&](const char* name) { return delivered.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; }))
+        if (std::any_of(std::begin(MetricAlikes), std::end(MetricAlikes), [&](const char* name) {
+                return delivered.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+            }))
             return alike;
     }
     return f;
@@ -99,9 +100,9 @@ bool captionFits(const QWidget* w)
     QStyleOptionButton option;
     option.initFrom(button);
     option.text = button->text();
-    const QStyle::SubElement area = qobject_cast<const QCheckBox*>(w)      ? QStyle::SE_CheckBoxContents
-                                    : qobject_cast<const QRadioButton*>(w) ? QStyle::SE_RadioButtonContents
-                                                                           : QStyle::SE_PushButtonContents;
+    const QStyle::SubElement area = qobject_cast<const QCheckBox*>(w) ? QStyle::SE_CheckBoxContents
+        : qobject_cast<const QRadioButton*>(w)                        ? QStyle::SE_RadioButtonContents
+                                                                      : QStyle::SE_PushButtonContents;
     const QRect room = w->style()->subElementRect(area, &option, w);
     const QSizeF text = fm.size(Qt::TextShowMnemonic, button->text());
     return text.width() <= room.width() && text.height() <= room.height();
@@ -160,8 +161,8 @@ public:
             return;
         const QRect caption = subControlRect(control, option, SC_GroupBoxLabel, widget);
         painter->fillRect(caption, box->palette.window());
-        drawItemText(painter, caption, Qt::AlignCenter | Qt::TextShowMnemonic, box->palette,
-                     box->state & State_Enabled, box->text, QPalette::WindowText);
+        drawItemText(painter, caption, Qt::AlignCenter | Qt::TextShowMnemonic, box->palette, box->state & State_Enabled,
+                     box->text, QPalette::WindowText);
     }
 };
 
@@ -260,8 +261,8 @@ frmMain::frmMain(const MainWindowServices& services, QWidget* parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orvel File Rename"));
     // Fixed single border: no maximise button and no resizing.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
     setFont(windowFont());
     setWindowIcon(ApplicationIcon());
 
@@ -372,13 +373,15 @@ void frmMain::createControls()
     optCASES[2]->setChecked(true);
     chkRenameFile = place(new QCheckBox(QStringLiteral("Rename file"), Frame1), "chkRenameFile", 240, 1200, 1455, 240);
     chkRenameFile->setChecked(true);
-    chkRenameFolder = place(new QCheckBox(QStringLiteral("Rename folder"), Frame1), "chkRenameFolder", 240, 1440, 1455, 240);
+    chkRenameFolder =
+        place(new QCheckBox(QStringLiteral("Rename folder"), Frame1), "chkRenameFolder", 240, 1440, 1455, 240);
 
     Check1 = place(new QCheckBox(QStringLiteral("Include subfolders"), c), "Check1", 5760, 2040, 1695, 240);
 
     frameDrop = place(new QGroupBox(c), "frameDrop", 5640, 2400, 1935, 1575);
     frameDrop->setStyle(captionOnFrameStyle());
-    Label1 = place(new DropLabel(QStringLiteral("Drag and Drop folder here"), frameDrop), "Label1", 120, 240, 1695, 1215);
+    Label1 =
+        place(new DropLabel(QStringLiteral("Drag and Drop folder here"), frameDrop), "Label1", 120, 240, 1695, 1215);
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
     {
@@ -388,7 +391,8 @@ void frmMain::createControls()
     }
 
     // Below the client area, which the window cannot be enlarged to show.
-    lblCancel = place(new ClickLabel(QStringLiteral("Click Here To Cancel At Any Time"), c), "lblCancel", 120, 5040, 5295, 255);
+    lblCancel =
+        place(new ClickLabel(QStringLiteral("Click Here To Cancel At Any Time"), c), "lblCancel", 120, 5040, 5295, 255);
     {
         QFont f;
         f.setBold(true);

@@ -34,9 +34,9 @@ struct MainWindowServices {
     Volumes* volumes = nullptr;
     MessageBoxes* messages = nullptr;
     SettingsStore* settings = nullptr;
-    QString startFolder;   // where the lists open
+    QString startFolder; // where the lists open
     QString programFolder; // the folder that holds the program
-    QString homeFolder;    // where the lists open when the start folder cannot be opened
+    QString homeFolder; // where the lists open when the start folder cannot be opened
     // The quick help and the about box, which the application provides.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
@@ -47,7 +47,9 @@ struct MainWindowServices {
 // The main window. It owns all state of the application: the options, the current
 // folder and the lists are its controls; the runs' results that it keeps are plain
 // members. It hosts the rename runs as their observer.
-class frmMain : public QWidget, private RunObserver {
+class frmMain
+    : public QWidget
+    , private RunObserver {
     Q_OBJECT
 public:
     explicit frmMain(const MainWindowServices& services, QWidget* parent = nullptr);
@@ -165,13 +167,13 @@ private:
 
     MainWindowServices m_services;
     QWidget* m_client;
-    bool m_running = false;          // a Rename All is in progress
-    bool m_closePending = false;     // the window was closed while it ran
-    bool m_cancelRequested = false;  // the cancel link was clicked
+    bool m_running = false; // a Rename All is in progress
+    bool m_closePending = false; // the window was closed while it ran
+    bool m_cancelRequested = false; // the cancel link was clicked
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
-    qint64 m_progressValue = 0;      // the run's file count, and what the bar shows of it
+    qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;
-    qint64 m_progressStep = 1;       // files per visible step of the bar
+    qint64 m_progressStep = 1; // files per visible step of the bar
 };
 
 } // namespace orvel

@@ -88,8 +88,8 @@ void frmMain::Label1_OLEDragDrop(const QMimeData* data)
         return;
     }
     Drive1->setDrive(m_services.programFolder);
-    m_services.messages->show(this, QStringLiteral("Select folder only ."), QString(),
-                              MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
+    m_services.messages->show(this, QStringLiteral("Select folder only ."), QString(), MessageBoxes::Icon::Information,
+                              MessageBoxes::Ok, MessageBoxes::Ok);
 }
 
 } // namespace orvel

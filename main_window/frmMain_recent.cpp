@@ -106,10 +106,10 @@ void frmMain::mnuRecentSub_Click(int index)
 
 void frmMain::mnuMRUClear_Click()
 {
-    const auto answer = m_services.messages->show(
-        this, QStringLiteral("Are you sure you wish to clear your recent files list ?"),
-        QStringLiteral("Orvel Software"), MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
-        MessageBoxes::Yes);
+    const auto answer =
+        m_services.messages->show(this, QStringLiteral("Are you sure you wish to clear your recent files list ?"),
+                                  QStringLiteral("Orvel Software"), MessageBoxes::Icon::None,
+                                  MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes);
     if (answer != MessageBoxes::Yes)
         return;
     m_services.settings->deleteApplication(kApplication);

@@ -31,9 +31,9 @@ void frmMain::ReportNotChanged()
         + QStringLiteral("  file(s) was not changed. The reasons for this are either that the file(s) is open or "
                          "being written to.   ")
         + QStringLiteral("Do you want to view these files ?");
-    const auto answer = m_services.messages->show(this, question, QStringLiteral("File not renamed"),
-                                                  MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
-                                                  MessageBoxes::Yes);
+    const auto answer =
+        m_services.messages->show(this, question, QStringLiteral("File not renamed"), MessageBoxes::Icon::None,
+                                  MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes);
     if (answer == MessageBoxes::Yes)
         frmChangeNot::ShowList(lstCantRename);
 }
@@ -164,9 +164,9 @@ void frmMain::setRunLocked(bool locked)
 {
     if (locked) {
         m_lockedControls.clear();
-        for (QObject* control : std::initializer_list<QObject*>{
-                 cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1, mnuRenameSelected,
-                 mnuRenamedAll, mnuFileSub->menuAction(), mnuMRUClear}) {
+        for (QObject* control :
+             std::initializer_list<QObject*>{cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1,
+                                             mnuRenameSelected, mnuRenamedAll, mnuFileSub->menuAction(), mnuMRUClear}) {
             m_lockedControls.append({control, control->property("enabled").toBool()});
             control->setProperty("enabled", false);
         }

@@ -27,8 +27,7 @@ QIcon ApplicationIcon()
     initIconResources();
     QIcon icon;
     for (int size : kSizes)
-        icon.addFile(kIconPrefix + QStringLiteral("orvel-file-rename-%1.png").arg(size),
-                     QSize(size, size));
+        icon.addFile(kIconPrefix + QStringLiteral("orvel-file-rename-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 

@@ -43,12 +43,17 @@ QColor ReadableColor(const QColor& color, const QColor& background, double minRa
     color.toHsl().getHslF(&hue, &saturation, &lightness, &alpha);
     if (hue < 0) // no hue: a grey
         hue = 0;
-    auto reaches = [&](float l) { return ContrastRatio(atLightness(hue, saturation, l, alpha), background) >= minRatio; };
+    auto reaches = [&](float l) {
+        return ContrastRatio(atLightness(hue, saturation, l, alpha), background) >= minRatio;
+    };
 
     // Moving lightness one way first brings the colour nearer to the background's
     // luminance, then away from it: along each way the colours that reach the ratio
     // form one stretch at its far end, so the nearest one is found by halving.
-    struct Way { float lightness; float change; };
+    struct Way {
+        float lightness;
+        float change;
+    };
     auto nearest = [&](float end) -> std::optional<Way> {
         if (!reaches(end))
             return std::nullopt;

@@ -26,8 +26,8 @@ public:
 
     // Whole units: `Currency(5)` is five, not five ten-thousandths.
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    constexpr Currency(T units) // NOLINT(google-explicit-constructor): numbers read naturally
+    requires(!std::same_as<T, bool>) constexpr Currency(
+        T units) // NOLINT(google-explicit-constructor): numbers read naturally
     {
         if constexpr (std::unsigned_integral<T>) {
             if (units > static_cast<std::make_unsigned_t<std::int64_t>>(std::numeric_limits<std::int64_t>::max()))
@@ -97,8 +97,8 @@ public:
         unsigned __int128 magnitude = whole * Scale + fraction;
         if (roundDigit > 5 || (roundDigit == 5 && (stickyBeyond || (magnitude & 1))))
             ++magnitude;
-        const unsigned __int128 limit = negative ? (static_cast<unsigned __int128>(1) << 63)
-                                                 : (static_cast<unsigned __int128>(1) << 63) - 1;
+        const unsigned __int128 limit =
+            negative ? (static_cast<unsigned __int128>(1) << 63) : (static_cast<unsigned __int128>(1) << 63) - 1;
         if (magnitude > limit)
             throw PlatformError(PlatformError::Overflow);
         if (negative)
@@ -113,8 +113,8 @@ public:
     QString toString() const
     {
         const bool negative = m_raw < 0;
-        const unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(m_raw)
-                                                      : static_cast<unsigned long long>(m_raw);
+        const unsigned long long magnitude =
+            negative ? 0ULL - static_cast<unsigned long long>(m_raw) : static_cast<unsigned long long>(m_raw);
         QString text = QString::number(magnitude / Scale);
         unsigned long long fraction = magnitude % Scale;
         if (fraction != 0) {

@@ -73,7 +73,10 @@ QString unescapeValue(const QString& value)
         case 't': out += u'\t'; break;
         case 'r': out += u'\r'; break;
         case '\\': out += u'\\'; break;
-        default: out += c; out += n; break; // "\;" in lists and unknown escapes stay
+        default:
+            out += c;
+            out += n;
+            break; // "\;" in lists and unknown escapes stay
         }
     }
     return out;
@@ -170,8 +173,7 @@ QList<QPair<QString, QString>> allDesktopEntries()
     for (const QString& d : XdgDataDirs()) {
         const QString root = d + QStringLiteral("/applications");
         QList<QPair<QString, QString>> here;
-        QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files,
-                        QDirIterator::Subdirectories);
+        QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString file = it.next();
             QString id = QDir(root).relativeFilePath(file);
@@ -191,14 +193,14 @@ QList<QPair<QString, QString>> allDesktopEntries()
 
 QStringList XdgConfigDirs()
 {
-    return dirsFromEnv("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"),
-                       "XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"));
+    return dirsFromEnv("XDG_CONFIG_HOME", QDir::homePath() + QStringLiteral("/.config"), "XDG_CONFIG_DIRS",
+                       QStringLiteral("/etc/xdg"));
 }
 
 QStringList XdgDataDirs()
 {
-    return dirsFromEnv("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"),
-                       "XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"));
+    return dirsFromEnv("XDG_DATA_HOME", QDir::homePath() + QStringLiteral("/.local/share"), "XDG_DATA_DIRS",
+                       QStringLiteral("/usr/local/share:/usr/share"));
 }
 
 std::optional<DesktopEntry> ReadDesktopEntry(const QString& filePath, const QString& id)
@@ -235,8 +237,7 @@ std::optional<DesktopEntry> FindDesktopEntry(const QString& desktopFileId)
             file.clear();
             // "a-b.desktop" may live at a/b.desktop.
             if (desktopFileId.contains(u'-')) {
-                QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files,
-                                QDirIterator::Subdirectories);
+                QDirIterator it(root, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
                 while (it.hasNext() && file.isEmpty()) {
                     const QString candidate = it.next();
                     if (QDir(root).relativeFilePath(candidate).replace(u'/', u'-') == desktopFileId)
@@ -358,8 +359,8 @@ std::optional<LaunchCommand> CommandForUrl(const DesktopEntry& entry, const QStr
     QStringList expanded;
     bool urlPlaced = false;
     for (const QString& word : *words) {
-        if (word == QLatin1String("%u") || word == QLatin1String("%U") ||
-            word == QLatin1String("%f") || word == QLatin1String("%F")) {
+        if (word == QLatin1String("%u") || word == QLatin1String("%U") || word == QLatin1String("%f")
+            || word == QLatin1String("%F")) {
             expanded << url;
             urlPlaced = true;
             continue;
@@ -381,10 +382,26 @@ std::optional<LaunchCommand> CommandForUrl(const DesktopEntry& entry, const QStr
                 continue;
             }
             switch (word.at(++i).unicode()) {
-            case '%': out += u'%'; keep = true; break;
-            case 'u': case 'U': case 'f': case 'F': out += url; urlPlaced = true; keep = true; break;
-            case 'c': out += entry.name; keep = true; break;
-            case 'k': out += entry.filePath; keep = true; break;
+            case '%':
+                out += u'%';
+                keep = true;
+                break;
+            case 'u':
+            case 'U':
+            case 'f':
+            case 'F':
+                out += url;
+                urlPlaced = true;
+                keep = true;
+                break;
+            case 'c':
+                out += entry.name;
+                keep = true;
+                break;
+            case 'k':
+                out += entry.filePath;
+                keep = true;
+                break;
             default: break;
             }
         }

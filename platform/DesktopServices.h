@@ -17,23 +17,23 @@ namespace orvel {
 
 // The fields of a desktop entry's [Desktop Entry] group that starting it needs.
 struct DesktopEntry {
-    QString id;       // desktop file id, e.g. "org.example.Browser.desktop"
+    QString id; // desktop file id, e.g. "org.example.Browser.desktop"
     QString filePath; // where it was found
     QString name;
     QString icon;
-    QString exec;     // the Exec value, string escapes already undone
+    QString exec; // the Exec value, string escapes already undone
     QString tryExec;
 };
 
 // A program with its arguments, ready for QProcess.
 struct LaunchCommand {
-    QString program;  // full path of an existing executable file
+    QString program; // full path of an existing executable file
     QStringList arguments;
 };
 
 // The folders searched, most important first (defaults applied when unset).
-QStringList XdgConfigDirs();     // $XDG_CONFIG_HOME, then $XDG_CONFIG_DIRS
-QStringList XdgDataDirs();       // $XDG_DATA_HOME, then $XDG_DATA_DIRS
+QStringList XdgConfigDirs(); // $XDG_CONFIG_HOME, then $XDG_CONFIG_DIRS
+QStringList XdgDataDirs(); // $XDG_DATA_HOME, then $XDG_DATA_DIRS
 
 // Reads a desktop entry file; nullopt when it is not a readable entry of type
 // Application with an Exec line, or when it is marked Hidden.

@@ -11,11 +11,11 @@
 namespace orvel {
 
 enum class EntryType {
-    Missing,    // nothing there (or it could not be examined)
-    File,       // a regular file, or a link to one
-    Folder,     // a real folder
+    Missing, // nothing there (or it could not be examined)
+    File, // a regular file, or a link to one
+    Folder, // a real folder
     FolderLink, // a symbolic link to a folder: listed, never entered by a walk
-    Other,      // sockets, FIFOs, devices, dangling links: the "system" entries
+    Other, // sockets, FIFOs, devices, dangling links: the "system" entries
 };
 
 struct DirEntry {
@@ -29,7 +29,11 @@ struct DirEntry {
 class FolderHandle {
 public:
     FolderHandle() = default;
-    FolderHandle(int descriptor, QString path) : m_fd(descriptor), m_path(std::move(path)) {}
+    FolderHandle(int descriptor, QString path)
+        : m_fd(descriptor)
+        , m_path(std::move(path))
+    {
+    }
     ~FolderHandle();
     FolderHandle(FolderHandle&& other) noexcept;
     FolderHandle& operator=(FolderHandle&& other) noexcept;
@@ -38,10 +42,7 @@ public:
 
     // The same open folder, known by another path text (a test that serves "/" from a
     // folder of its own).
-    FolderHandle withPath(QString path) &&
-    {
-        return FolderHandle(std::exchange(m_fd, -1), std::move(path));
-    }
+    FolderHandle withPath(QString path) && { return FolderHandle(std::exchange(m_fd, -1), std::move(path)); }
 
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }

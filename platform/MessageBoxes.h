@@ -17,8 +17,8 @@ public:
 
     // Shows a modal message box and returns the button pressed. `buttons` is an OR of
     // Button values; `defaultButton` one of them.
-    virtual Button show(QWidget* parent, const QString& text, const QString& title, Icon icon,
-                        int buttons, Button defaultButton) = 0;
+    virtual Button show(QWidget* parent, const QString& text, const QString& title, Icon icon, int buttons,
+                        Button defaultButton) = 0;
 };
 
 } // namespace orvel

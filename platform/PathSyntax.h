@@ -10,8 +10,8 @@ namespace orvel {
 // the Windows one keeps its examples testable word for word, the POSIX one is what
 // the program uses on Linux.
 struct PathSyntax {
-    QChar separator;      // '\\' or '/'
-    int rootLength;       // "C:\" is 3 characters, "/" is 1
+    QChar separator; // '\\' or '/'
+    int rootLength; // "C:\" is 3 characters, "/" is 1
     int designatorLength; // "C:" is 2 characters; POSIX has no designator (0)
 
     static PathSyntax windows() { return {QLatin1Char('\\'), 3, 2}; }

@@ -22,8 +22,14 @@ namespace orvel {
 
 namespace {
 
-QByteArray encode(const QString& text) { return EncodeName(text); }
-QString decode(const char* bytes) { return DecodeName(QByteArrayView(bytes, qsizetype(std::strlen(bytes)))); }
+QByteArray encode(const QString& text)
+{
+    return EncodeName(text);
+}
+QString decode(const char* bytes)
+{
+    return DecodeName(QByteArrayView(bytes, qsizetype(std::strlen(bytes))));
+}
 
 // A name that stays inside its folder: not empty, not "." or "..", no separator and no
 // NUL (which would cut the name short at the system call).
@@ -208,13 +214,13 @@ public:
         const QByteArray bytes = encode(name);
         if (!parent.isOpen() || !isPlainName(bytes))
             return fail(error, EINVAL);
-        const int fd = ::openat(parent.descriptor(), bytes.constData(),
-                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd =
+            ::openat(parent.descriptor(), bytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return fail(error, errno);
         const QChar separator = PathSyntax::host().separator;
-        return FolderHandle(fd, parent.path().endsWith(separator) ? parent.path() + name
-                                                                  : parent.path() + separator + name);
+        return FolderHandle(
+            fd, parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
     }
 
     Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override

@@ -35,7 +35,7 @@ public:
     void set(const QString& name, const QVariant& value);
     bool contains(const QString& name) const;
     QVariant value(const QString& name) const;
-    QStringList names() const;        // in write order
+    QStringList names() const; // in write order
     QStringList readNames() const { return m_reads; } // every read, in order
     bool isEmpty() const { return m_entries.isEmpty(); }
 

@@ -33,8 +33,7 @@ Found whatIsAt(const QString& path)
 } // namespace
 
 IniSettingsStore::IniSettingsStore(const QString& folder)
-    : m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                                : folder)
+    : m_folder(folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) : folder)
 {
 }
 
@@ -85,12 +84,9 @@ bool IniSettingsStore::deleteApplication(const QString& application)
     // Whatever else lies at the store's path is not ours to remove.
     const QString file = fileOf(application);
     switch (whatIsAt(file)) {
-    case Found::Nothing:
-        return true;
-    case Found::Store:
-        return QFile::remove(file);
-    case Found::SomethingElse:
-        break;
+    case Found::Nothing: return true;
+    case Found::Store: return QFile::remove(file);
+    case Found::SomethingElse: break;
     }
     return false;
 }

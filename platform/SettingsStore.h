@@ -28,8 +28,7 @@ public:
     explicit IniSettingsStore(const QString& folder = {});
 
     QString read(const QString& application, const QString& section, const QString& key) const override;
-    bool write(const QString& application, const QString& section, const QString& key,
-               const QString& value) override;
+    bool write(const QString& application, const QString& section, const QString& key, const QString& value) override;
     bool deleteApplication(const QString& application) override;
 
     QString fileOf(const QString& application) const;

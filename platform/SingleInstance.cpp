@@ -90,7 +90,7 @@ SingleInstance::Result SingleInstance::tryAcquire()
     // unless the file has been like that for a while.
     const QDateTime written = QFileInfo(m_lock->fileName()).lastModified();
     return written.isValid() && qAbs(written.secsTo(QDateTime::currentDateTime())) < 10 ? Result::HeldByOther
-                                                                                         : Result::Unavailable;
+                                                                                        : Result::Unavailable;
 }
 
 void SingleInstance::listenForLaterStarts()

@@ -16,7 +16,7 @@ class SingleInstance : public QObject {
     Q_OBJECT
 public:
     enum class Result {
-        Acquired,    // this process holds the lock now (until it is destroyed)
+        Acquired, // this process holds the lock now (until it is destroyed)
         HeldByOther, // a live process holds it: the program is running already
         Unavailable, // no lock could be made: the program runs without the guarantee
     };

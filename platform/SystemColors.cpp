@@ -9,8 +9,7 @@ namespace {
 
 QPalette currentPalette()
 {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::palette()
-                                                                         : QPalette();
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::palette() : QPalette();
 }
 
 } // namespace
@@ -29,8 +28,7 @@ QColor SystemColor(int index)
     case 13: // selection highlight
         return p.color(QPalette::Active, QPalette::Highlight);
     case 3: // inactive title bar
-    case 28:
-        return p.color(QPalette::Inactive, QPalette::Highlight);
+    case 28: return p.color(QPalette::Inactive, QPalette::Highlight);
     case 4: // menu
     case 30: // menu bar
         return p.color(QPalette::Active, QPalette::Window);
@@ -70,8 +68,7 @@ QColor SystemColor(int index)
         return p.color(QPalette::Active, QPalette::ToolTipBase);
     case 26: // hot-tracked item
         return p.color(QPalette::Active, QPalette::Link);
-    default:
-        return QColor(0, 0, 0);
+    default: return QColor(0, 0, 0);
     }
 }
 

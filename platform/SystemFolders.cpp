@@ -13,8 +13,8 @@ namespace {
 
 bool isSystemFolder(const QString& path)
 {
-    static const QStringList system{"/bin", "/boot", "/dev", "/etc", "/opt", "/proc", "/run",
-                                    "/sbin", "/srv", "/sys", "/usr", "/var"};
+    static const QStringList system{"/bin", "/boot", "/dev", "/etc", "/opt", "/proc",
+                                    "/run", "/sbin", "/srv", "/sys", "/usr", "/var"};
     const QString top = path.section(QLatin1Char('/'), 0, 1); // "/usr/share" -> "/usr"
     return system.contains(top) || top.startsWith(QLatin1String("/lib"));
 }

@@ -17,10 +17,10 @@ namespace {
 bool isPseudoFileSystem(const QByteArray& type)
 {
     static const QSet<QByteArray> pseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "pstore",
-        "bpf", "tracefs", "debugfs", "mqueue", "hugetlbfs", "configfs", "fusectl", "autofs",
-        "binfmt_misc", "rpc_pipefs", "nsfs", "efivarfs", "ramfs", "squashfs", "nfsd",
-        "selinuxfs", "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
+        "proc",     "sysfs",  "devtmpfs",    "devpts",          "cgroup",      "cgroup2",   "securityfs",
+        "pstore",   "bpf",    "tracefs",     "debugfs",         "mqueue",      "hugetlbfs", "configfs",
+        "fusectl",  "autofs", "binfmt_misc", "rpc_pipefs",      "nsfs",        "efivarfs",  "ramfs",
+        "squashfs", "nfsd",   "selinuxfs",   "fuse.gvfsd-fuse", "fuse.portal", "fuse.lxcfs"};
     return pseudo.contains(type);
 }
 
@@ -76,10 +76,8 @@ public:
         case ENOMEDIUM:
         case ENODEV:
         case ENXIO:
-        case EIO:
-            return PlatformError::DeviceUnavailable;
-        default:
-            return errno ? errno + 1000 : 1000;
+        case EIO: return PlatformError::DeviceUnavailable;
+        default: return errno ? errno + 1000 : 1000;
         }
     }
 };
@@ -102,9 +100,9 @@ QString volumeHolding(const QStringList& mountPoints, const QString& path)
     QString best;
     for (const QString& root : mountPoints) {
         const bool holds = path == root
-            || (path.startsWith(root) && (root.endsWith(QLatin1Char('/')) || root.endsWith(QLatin1Char('\\'))
-                                          || path.at(root.size()) == QLatin1Char('/')
-                                          || path.at(root.size()) == QLatin1Char('\\')));
+            || (path.startsWith(root)
+                && (root.endsWith(QLatin1Char('/')) || root.endsWith(QLatin1Char('\\'))
+                    || path.at(root.size()) == QLatin1Char('/') || path.at(root.size()) == QLatin1Char('\\')));
         if (holds && root.size() > best.size())
             best = root;
     }

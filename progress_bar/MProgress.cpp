@@ -340,8 +340,7 @@ void MProgress::setDirection(int value)
         m_Reverse = false;
         m_Vertical = true;
         break;
-    default:
-        break;
+    default: break;
     }
     notify(kDirection);
     notify(kReverse);
@@ -527,7 +526,7 @@ void MProgress::setValue(Currency value)
             } catch (const PlatformError&) {
             }
         }
-        emit Change();
+        Q_EMIT Change();
     }
     if (m_Value == m_Max || m_Value == m_Min) {
         if (automatic()) {
@@ -536,7 +535,7 @@ void MProgress::setValue(Currency value)
             } catch (const PlatformError&) {
             }
         }
-        emit Change();
+        Q_EMIT Change();
     }
 }
 
@@ -601,11 +600,11 @@ void MProgress::keyPressEvent(QKeyEvent* event)
 {
     short keyCode = virtualKeyCode(event);
     short shift = shiftState(event->modifiers());
-    emit KeyDown(keyCode, shift);
+    Q_EMIT KeyDown(keyCode, shift);
     const QString text = event->text();
     if (!text.isEmpty() && text.at(0).unicode() < 256) {
         short keyAscii = static_cast<short>(text.at(0).unicode());
-        emit KeyPress(keyAscii);
+        Q_EMIT KeyPress(keyAscii);
     }
     event->accept();
 }
@@ -614,7 +613,7 @@ void MProgress::keyReleaseEvent(QKeyEvent* event)
 {
     short keyCode = virtualKeyCode(event);
     short shift = shiftState(event->modifiers());
-    emit KeyUp(keyCode, shift);
+    Q_EMIT KeyUp(keyCode, shift);
     event->accept();
 }
 
@@ -625,7 +624,7 @@ void MProgress::forwardMouse(QMouseEvent* event, Qt::MouseButtons buttons, Mouse
     short shift = shiftState(event->modifiers());
     float x = toScaleX(event->position().x());
     float y = toScaleY(event->position().y());
-    emit (this->*signal)(button, shift, x, y);
+    Q_EMIT(this->*signal)(button, shift, x, y);
     event->accept();
 }
 
@@ -643,7 +642,7 @@ void MProgress::mouseReleaseEvent(QMouseEvent* event)
 {
     forwardMouse(event, event->button(), &MProgress::MouseUp);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit Click();
+        Q_EMIT Click();
 }
 
 } // namespace orvel

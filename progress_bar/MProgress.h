@@ -218,7 +218,7 @@ public:
     bool CaptionUnchanged() const { return m_CaptionUnchanged; }
     int CaptionInset() const { return m_CaptionInset; }
 
-signals:
+Q_SIGNALS:
     // The host's property-change notification, under the saved name of the property
     // ("PercentAlign" for Alignment, "PercentBefore" for Caption, ...).
     void propertyChanged(const QString& name);
@@ -226,8 +226,8 @@ signals:
     // Events. Arguments are references: a handler connected directly (the default
     // within the window's thread) may change them, and the control sees the change.
     void BarResize(); // the filled part changed size
-    void Change();    // the percentage changed, or Value reached Min or Max
-    void Resize();    // end of the control's own resize handling
+    void Change(); // the percentage changed, or Value reached Min or Max
+    void Resize(); // end of the control's own resize handling
     void Click();
     void KeyDown(short& KeyCode, short& Shift);
     void KeyPress(short& KeyAscii);
@@ -248,7 +248,7 @@ protected:
 
 private:
     void createSurfaces();
-    void notify(const QString& name) { emit propertyChanged(name); }
+    void notify(const QString& name) { Q_EMIT propertyChanged(name); }
     bool automatic() const { return !m_ManualRefresh; }
     void setCaptionText(QString& field, const QString& value, const QString& name);
     void setFadeColor(std::uint32_t& field, std::uint32_t value, const QString& name);

@@ -24,7 +24,7 @@ void MProgress::ResizeHandling()
     if (automatic())
         LayoutStep();
     BuildFades();
-    emit Resize();
+    Q_EMIT Resize();
 }
 
 void MProgress::LayoutStep()
@@ -64,7 +64,7 @@ void MProgress::FG_Resize()
 {
     if (automatic())
         PaintBar();
-    emit BarResize();
+    Q_EMIT BarResize();
 }
 
 void MProgress::updateCaptionInset()

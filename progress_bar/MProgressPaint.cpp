@@ -28,9 +28,12 @@ float blendStep(int blend, float c, float s, float start, float end)
     case 1: return static_cast<float>(C * 0.25 + (C + S) * 0.75);
     case 2: return static_cast<float>(C / 2.0 + (C + S) / 2.0);
     case 3: return static_cast<float>(C * 0.75 + (C + S) * 0.25);
-    case 4: return static_cast<float>(C + S + std::cos(static_cast<double>(start)) + std::sin(static_cast<double>(end)));
-    case 5: return static_cast<float>(C + S + std::cos(static_cast<double>(start)) - std::sin(static_cast<double>(end)));
-    case 6: return static_cast<float>(C + S - std::cos(static_cast<double>(start)) + std::sin(static_cast<double>(end)));
+    case 4:
+        return static_cast<float>(C + S + std::cos(static_cast<double>(start)) + std::sin(static_cast<double>(end)));
+    case 5:
+        return static_cast<float>(C + S + std::cos(static_cast<double>(start)) - std::sin(static_cast<double>(end)));
+    case 6:
+        return static_cast<float>(C + S - std::cos(static_cast<double>(start)) + std::sin(static_cast<double>(end)));
     default: return c;
     }
 }
@@ -126,11 +129,12 @@ void MProgress::RenderFade(PictureSurface& buffer, std::uint32_t from, std::uint
 
     const auto c1 = static_cast<std::int32_t>(from);
     const auto c2 = static_cast<std::int32_t>(to);
-    // Blue, green, red of the start colour, then of the end colour.
-    const float E[6] = {
-        static_cast<float>(c1 / 65536), static_cast<float>((c1 % 65536) / 256), static_cast<float>(c1 % 256),
-        static_cast<float>(c2 / 65536), static_cast<float>((c2 % 65536) / 256), static_cast<float>(c2 % 256),
-    };
+    // Blue, green, red of the start colour, then of the end colour: whole channels.
+    const std::int32_t channels[6] = {c1 / 65536, (c1 % 65536) / 256, c1 % 256,
+                                      c2 / 65536, (c2 % 65536) / 256, c2 % 256};
+    float E[6];
+    for (int i = 0; i < 6; ++i)
+        E[i] = static_cast<float>(channels[i]);
     float C[3] = {E[0], E[1], E[2]};
     float S[3];
     for (int i = 0; i < 3; ++i)
@@ -261,8 +265,8 @@ void MProgress::CaptionStep()
         case 2: // in the filled part, against the leading edge
             switch (m_Direction) {
             case 0: fgAlong = fw - tw + k; break;
+            case 1:
             case 2: fgAlong = k; break;
-            case 1: fgAlong = k; break;
             case 3: fgAlong = fh - th + k; break;
             }
             onFG = true;

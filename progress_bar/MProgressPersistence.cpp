@@ -46,9 +46,8 @@ long long savedInteger(const QVariant& v, long long lowest, long long highest)
     }
     case QMetaType::QString: {
         const QString text = v.toString().trimmed();
-        if (text.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive)) {
-            n = static_cast<long long>(text.mid(2).toULongLong(&ok, 16));
-        } else if (text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
+        if (text.startsWith(QStringLiteral("&H"), Qt::CaseInsensitive)
+            || text.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive)) {
             n = static_cast<long long>(text.mid(2).toULongLong(&ok, 16));
         } else {
             n = text.toLongLong(&ok);
@@ -63,9 +62,7 @@ long long savedInteger(const QVariant& v, long long lowest, long long highest)
         }
         break;
     }
-    default:
-        n = v.toLongLong(&ok);
-        break;
+    default: n = v.toLongLong(&ok); break;
     }
     if (!ok)
         throw PlatformError(TypeMismatch);
@@ -77,8 +74,8 @@ long long savedInteger(const QVariant& v, long long lowest, long long highest)
 std::uint32_t savedColor(const QVariant& v)
 {
     // Colours are saved either way round: 0x8000000E or its signed reading.
-    const long long n = savedInteger(v, std::numeric_limits<std::int32_t>::min(),
-                                     std::numeric_limits<std::uint32_t>::max());
+    const long long n =
+        savedInteger(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::uint32_t>::max());
     return static_cast<std::uint32_t>(n);
 }
 
@@ -100,11 +97,9 @@ Currency savedCurrency(const QVariant& v)
     if (v.canConvert<Currency>() && v.metaType() == QMetaType::fromType<Currency>())
         return v.value<Currency>();
     switch (v.metaType().id()) {
-    case QMetaType::QString:
-        return Currency::fromString(v.toString());
+    case QMetaType::QString: return Currency::fromString(v.toString());
     case QMetaType::Double:
-    case QMetaType::Float:
-        return Currency::fromDouble(v.toDouble());
+    case QMetaType::Float: return Currency::fromDouble(v.toDouble());
     default: {
         bool ok = false;
         const long long n = v.toLongLong(&ok);
@@ -142,13 +137,14 @@ void MProgress::ReadProperties(PropertyBag& bag)
     // Straight into the fields, in the saved order: no clamping, no caches, no
     // painting, no notification. The caches are filled when the control is shown.
     m_BackColor = savedColor(bag.ReadProperty(QStringLiteral("BackColor"), color(0x8000000E)));
-    m_Blend = static_cast<std::int32_t>(savedInteger(bag.ReadProperty(QStringLiteral("Blend"), 0), INT32_MIN, INT32_MAX));
+    m_Blend =
+        static_cast<std::int32_t>(savedInteger(bag.ReadProperty(QStringLiteral("Blend"), 0), INT32_MIN, INT32_MAX));
     m_BorderStyle = static_cast<std::int32_t>(
         savedInteger(bag.ReadProperty(QStringLiteral("BorderStyle"), 6), INT32_MIN, INT32_MAX));
     m_ShowCustomCaption = savedBool(bag.ReadProperty(QStringLiteral("Custom"), false));
     m_CustomCaption = bag.ReadProperty(QStringLiteral("CustomText"), QStringLiteral("Done!")).toString();
-    m_Direction = static_cast<std::int32_t>(
-        savedInteger(bag.ReadProperty(QStringLiteral("Direction"), 0), INT32_MIN, INT32_MAX));
+    m_Direction =
+        static_cast<std::int32_t>(savedInteger(bag.ReadProperty(QStringLiteral("Direction"), 0), INT32_MIN, INT32_MAX));
     m_Fade = static_cast<std::uint8_t>(savedInteger(bag.ReadProperty(QStringLiteral("Fade"), 2), 0, 255));
     m_FadeBG1 = savedColor(bag.ReadProperty(QStringLiteral("FadeBG1"), color(0x80000010)));
     m_FadeBG2 = savedColor(bag.ReadProperty(QStringLiteral("FadeBG2"), color(0x80000014)));
@@ -158,8 +154,8 @@ void MProgress::ReadProperties(PropertyBag& bag)
     const QFont ambient = AmbientFont();
     m_Font = savedFont(bag.ReadProperty(QStringLiteral("Font"), ambient), ambient);
     m_ForeColor = savedColor(bag.ReadProperty(QStringLiteral("ForeColor"), color(0x80000012)));
-    m_Interval = static_cast<std::int16_t>(
-        savedInteger(bag.ReadProperty(QStringLiteral("Interval"), 1), INT16_MIN, INT16_MAX));
+    m_Interval =
+        static_cast<std::int16_t>(savedInteger(bag.ReadProperty(QStringLiteral("Interval"), 1), INT16_MIN, INT16_MAX));
     m_ManualRefresh = savedBool(bag.ReadProperty(QStringLiteral("ManualRefresh"), false));
     m_Max = savedCurrency(bag.ReadProperty(QStringLiteral("Max"), currency(10000)));
     m_Min = savedCurrency(bag.ReadProperty(QStringLiteral("Min"), currency(0)));
@@ -169,8 +165,8 @@ void MProgress::ReadProperties(PropertyBag& bag)
     m_Alignment = static_cast<std::uint8_t>(savedInteger(bag.ReadProperty(QStringLiteral("PercentAlign"), 0), 0, 255));
     m_Caption = bag.ReadProperty(QStringLiteral("PercentBefore"), QString()).toString();
     m_Reverse = savedBool(bag.ReadProperty(QStringLiteral("Reverse"), false));
-    m_ScaleMode = static_cast<std::int16_t>(
-        savedInteger(bag.ReadProperty(QStringLiteral("ScaleMode"), 1), INT16_MIN, INT16_MAX));
+    m_ScaleMode =
+        static_cast<std::int16_t>(savedInteger(bag.ReadProperty(QStringLiteral("ScaleMode"), 1), INT16_MIN, INT16_MAX));
     m_Value = savedCurrency(bag.ReadProperty(QStringLiteral("Value"), currency(0)));
     m_Vertical = savedBool(bag.ReadProperty(QStringLiteral("Vertical"), false));
     QWidget::setFont(m_Font);

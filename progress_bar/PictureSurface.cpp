@@ -54,8 +54,7 @@ bool PictureSurface::Move(double left, double top, double width, double height)
 {
     if (!std::isfinite(left) || !std::isfinite(top) || !std::isfinite(width) || !std::isfinite(height))
         return false;
-    if (width < 0 || height < 0 || width > 32767 || height > 32767 || std::fabs(left) > 32767
-        || std::fabs(top) > 32767)
+    if (width < 0 || height < 0 || width > 32767 || height > 32767 || std::fabs(left) > 32767 || std::fabs(top) > 32767)
         return false;
     const int l = static_cast<int>(std::nearbyint(left));
     const int t = static_cast<int>(std::nearbyint(top));
@@ -174,8 +173,8 @@ void PictureSurface::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
 }
 
-void BitBlt(PictureSurface& destination, int x, int y, int width, int height, const PictureSurface& source,
-            int sourceX, int sourceY)
+void BitBlt(PictureSurface& destination, int x, int y, int width, int height, const PictureSurface& source, int sourceX,
+            int sourceY)
 {
     if (width <= 0 || height <= 0)
         return;
@@ -195,8 +194,8 @@ void BitBlt(PictureSurface& destination, int x, int y, int width, int height, co
     const size_t bytes = static_cast<size_t>(right - left) * 4;
     if (&dst == &src && sourceY + top < y + top) {
         for (int row = bottom - 1; row >= top; --row)
-            std::memmove(dst.scanLine(y + row) + (x + left) * 4, src.constScanLine(sourceY + row) + (sourceX + left) * 4,
-                         bytes);
+            std::memmove(dst.scanLine(y + row) + (x + left) * 4,
+                         src.constScanLine(sourceY + row) + (sourceX + left) * 4, bytes);
         return;
     }
     for (int row = top; row < bottom; ++row)
@@ -228,8 +227,8 @@ void StretchColumn(PictureSurface& surface, int length)
         return;
     std::vector<QRgb> column(static_cast<size_t>(image.height()));
     for (int y = 0; y < image.height(); ++y)
-        column[static_cast<size_t>(y)] =
-            reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(static_cast<long long>(y) * length / image.height())))[0];
+        column[static_cast<size_t>(y)] = reinterpret_cast<const QRgb*>(
+            image.constScanLine(static_cast<int>(static_cast<long long>(y) * length / image.height())))[0];
     for (int y = 0; y < image.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         std::fill(line, line + image.width(), column[static_cast<size_t>(y)]);

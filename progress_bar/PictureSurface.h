@@ -82,8 +82,8 @@ private:
 
 // Block copies between surfaces. Pixels that fall outside either picture are left
 // out; an empty or negative rectangle copies nothing.
-void BitBlt(PictureSurface& destination, int x, int y, int width, int height, const PictureSurface& source,
-            int sourceX, int sourceY);
+void BitBlt(PictureSurface& destination, int x, int y, int width, int height, const PictureSurface& source, int sourceX,
+            int sourceY);
 // Repeats row 0 (the first `length` pixels) over the whole picture.
 void StretchRow(PictureSurface& surface, int length);
 // Repeats column 0 (the first `length` pixels) over the whole picture.

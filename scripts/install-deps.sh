@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, and only
 # those that are missing, so a second call costs a dpkg query and nothing more.
+# `install-deps.sh lint` installs the style and static-check tools instead.
 set -euo pipefail
 
+if [ "${1:-}" = lint ]; then
+  packages=(clang-format clang-tidy)
+else
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
@@ -13,6 +17,7 @@ packages=(
   # Packaging checks.
   desktop-file-utils appstream dpkg-dev
 )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -29,7 +29,8 @@ int main(int argc, char** argv)
 
     // A small folder of its own to show, the same on every machine.
     QTemporaryDir sample;
-    for (const char* name : {"Holiday Photos/", "music/", "Annual REPORT.pdf", "holiday 2023.JPG", "notes.txt", "To Do (draft).odt"}) {
+    for (const char* name :
+         {"Holiday Photos/", "music/", "Annual REPORT.pdf", "holiday 2023.JPG", "notes.txt", "To Do (draft).odt"}) {
         const QString path = sample.filePath(QString::fromUtf8(name));
         if (path.endsWith(QLatin1Char('/')))
             QDir().mkpath(path);
@@ -52,10 +53,12 @@ int main(int argc, char** argv)
         window.txtNAME->setText(window.File1->value());
         window.lblStatus->setText(QStringLiteral("Renamed done !!"));
         window.show();
-        const QString file = QDir(folder).filePath(QStringLiteral("main-window-%1-%2.png").arg(QLatin1String(name), scale));
+        const QString file =
+            QDir(folder).filePath(QStringLiteral("main-window-%1-%2.png").arg(QLatin1String(name), scale));
         const QFontInfo font(window.font());
         if (window.grab().save(file))
-            std::printf("%s  (%s, %g pt, %d px)\n", qPrintable(file), qPrintable(font.family()), font.pointSizeF(), font.pixelSize());
+            std::printf("%s  (%s, %g pt, %d px)\n", qPrintable(file), qPrintable(font.family()), font.pointSizeF(),
+                        font.pixelSize());
         else
             ++failures;
     }

@@ -43,7 +43,8 @@ private:
     {
         QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(w, &e);
-        return {box->lblMyweb->palette().color(QPalette::WindowText), box->lblEmailme->palette().color(QPalette::WindowText)};
+        return {box->lblMyweb->palette().color(QPalette::WindowText),
+                box->lblEmailme->palette().color(QPalette::WindowText)};
     }
 
 private Q_SLOTS:
@@ -55,10 +56,12 @@ private Q_SLOTS:
     {
         frmAbout* box = showAbout();
         QVERIFY(box);
-        QCOMPARE(QStringList({box->lbAppTitle->text(), box->lbAppVersion[0]->text(), box->isModal() ? "modal" : "modeless"}),
-                 QStringList({"Orvel File Rename", "Version 1.1.0", "modeless"}));
+        QCOMPARE(
+            QStringList({box->lbAppTitle->text(), box->lbAppVersion[0]->text(), box->isModal() ? "modal" : "modeless"}),
+            QStringList({"Orvel File Rename", "Version 1.1.0", "modeless"}));
         // Both pictures come from resources in static libraries.
-        QCOMPARE(QList<QSize>({box->imgIcon->pixmap().size(), box->lpAppImage->pixmap().size()}), QList<QSize>({{32, 32}, {77, 201}}));
+        QCOMPARE(QList<QSize>({box->imgIcon->pixmap().size(), box->lpAppImage->pixmap().size()}),
+                 QList<QSize>({{32, 32}, {77, 201}}));
         QCOMPARE(blink(box, 3), QStringList({"", "Version 1.1.0", "", "Version 1.1.0"}));
         // From one link straight onto the other, both stay navy until the background.
         const QColor navy(0, 0, 128), black(0, 0, 0);
@@ -118,7 +121,8 @@ private Q_SLOTS:
         QCOMPARE(FindBrowser(result), browser);
         QVERIFY(result >= 32);
         QTest::mouseClick(box->lblMyweb, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(sandbox.recordedArgs("browser"), QStringList({"--new-window", MakerWebAddress()}), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(sandbox.recordedArgs("browser"), QStringList({"--new-window", MakerWebAddress()}),
+                                  10000);
         const QString address = "https://www.example.com/a page?q=1&r=$HOME;x";
         QVERIFY(OpenURL(address));
         QVERIFY(!QFile::exists(sandbox.path("tmp/dummy.html")));
@@ -153,15 +157,20 @@ private Q_SLOTS:
 
     void nothingStarted_data()
     {
-        QTest::addColumn<QString>("exec");   // "" registers nothing; %1 is the stand-in
+        QTest::addColumn<QString>("exec"); // "" registers nothing; %1 is the stand-in
         QTest::addColumn<QString>("tmpdir"); // TMPDIR, in the sandbox
         QTest::addColumn<bool>("probeIsLink");
-        QTest::newRow("nothing registered") << "" << "tmp" << false;
-        QTest::newRow("registered program missing") << "%1-uninstalled %u" << "tmp" << false;
-        QTest::newRow("temporary folder missing") << "%1 %u" << "missing/tmp" << false;
-        QTest::newRow("temporary folder is a file") << "%1 %u" << "victim" << false;
+        QTest::newRow("nothing registered") << ""
+                                            << "tmp" << false;
+        QTest::newRow("registered program missing") << "%1-uninstalled %u"
+                                                    << "tmp" << false;
+        QTest::newRow("temporary folder missing") << "%1 %u"
+                                                  << "missing/tmp" << false;
+        QTest::newRow("temporary folder is a file") << "%1 %u"
+                                                    << "victim" << false;
         // A planted link must not make us truncate its target.
-        QTest::newRow("probe name taken by a link") << "%1 %u" << "tmp" << true;
+        QTest::newRow("probe name taken by a link") << "%1 %u"
+                                                    << "tmp" << true;
     }
     void nothingStarted()
     {

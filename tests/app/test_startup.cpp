@@ -31,7 +31,8 @@ private Q_SLOTS:
     // resource code or a file is missing from it.
     void picturesLoad()
     {
-        QCOMPARE(QList<QSize>({ApplicationIcon32().size(), UpLevelPicture().size()}), QList<QSize>({{32, 32}, {16, 16}}));
+        QCOMPARE(QList<QSize>({ApplicationIcon32().size(), UpLevelPicture().size()}),
+                 QList<QSize>({{32, 32}, {16, 16}}));
         for (int s : {16, 22, 24, 32, 48, 64, 128, 256}) // every size a desktop may ask for
             QVERIFY2(ApplicationIcon().availableSizes().contains(QSize(s, s)), qPrintable(QString::number(s)));
     }
@@ -44,7 +45,8 @@ private Q_SLOTS:
         QVERIFY(StartUp(first, messages, dir.path()));
         QCOMPARE(mainWindows().size(), 1);
         frmMain* window = mainWindows().first();
-        QCOMPARE(QStringLiteral("%1 %2 ").arg(window->isVisible()).arg(window->testAttribute(Qt::WA_DeleteOnClose)) + window->Dir1->Path(),
+        QCOMPARE(QStringLiteral("%1 %2 ").arg(window->isVisible()).arg(window->testAttribute(Qt::WA_DeleteOnClose))
+                     + window->Dir1->Path(),
                  "1 1 " + dir.path());
         window->showMinimized();
         QVERIFY(!StartUp(second, messages, dir.path()));
@@ -52,8 +54,8 @@ private Q_SLOTS:
         QCOMPARE(messages.shown.size(), 1);
         const auto& m = messages.shown[0];
         QCOMPARE(test::box(m.text, m.title, m.icon, m.buttons, m.defaultButton),
-                 test::box("This program is already running\r\n\r\nCheck the system tray or your taskbar", "Orvel File Rename",
-                           MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok));
+                 test::box("This program is already running\r\n\r\nCheck the system tray or your taskbar",
+                           "Orvel File Rename", MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok));
         QTRY_VERIFY(!window->isMinimized());
         QTRY_VERIFY(window->isActiveWindow());
         window->close();
@@ -82,7 +84,8 @@ private Q_SLOTS:
         QTest::newRow("relative, dots and a slash") << QByteArray("./my sub/../\xe9/") << QByteArray("\xe9");
         QTest::newRow("absolute") << QByteArray("@/my sub") << QByteArray("my sub");
         QTest::newRow("file URL, escaped") << QByteArray("file://@/%E9/..%2Fmy%20sub") << QByteArray("my sub");
-        QTest::newRow("file URL, raw bytes and a blank") << QByteArray("file://localhost@/\xe9/../my sub") << QByteArray("my sub");
+        QTest::newRow("file URL, raw bytes and a blank")
+            << QByteArray("file://localhost@/\xe9/../my sub") << QByteArray("my sub");
         QTest::newRow("file URL of another host") << QByteArray("file://elsewhere.example@/my sub") << QByteArray();
         QTest::newRow("web address") << QByteArray("https://example.com/my sub") << QByteArray();
         QTest::newRow("a file") << QByteArray("file.txt") << QByteArray();
@@ -99,11 +102,13 @@ private Q_SLOTS:
         const QByteArray before = QFile::encodeName(QDir::currentPath());
         QVERIFY(::chdir(working.constData()) == 0);
         QByteArray complaint;
-        const QString folder = StartFolder(argument.isNull() ? std::nullopt : std::optional(argument.replace('@', working)), &complaint);
+        const QString folder =
+            StartFolder(argument.isNull() ? std::nullopt : std::optional(argument.replace('@', working)), &complaint);
         QVERIFY(::chdir(before.constData()) == 0);
         QCOMPARE(folder, DecodeName(working + (opens.isEmpty() ? "" : "/" + opens)));
-        QCOMPARE(QStringLiteral("%1 lines, %2").arg(complaint.count('\n')).arg(complaint.endsWith('\n') ? "ended" : "open"),
-                 opens.isNull() ? "1 lines, ended" : "0 lines, open");
+        QCOMPARE(
+            QStringLiteral("%1 lines, %2").arg(complaint.count('\n')).arg(complaint.endsWith('\n') ? "ended" : "open"),
+            opens.isNull() ? "1 lines, ended" : "0 lines, open");
     }
 };
 

@@ -28,8 +28,9 @@ private Q_SLOTS:
         QTest::newRow("ß") << "Straße.txt|straße.txt|STRASSE.TXT|Straße.txt|Straße.txt";
         // Bytes that are not UTF-8 (U+DC80..U+DCFF) are no letters and never change;
         // neither does a U+FEFF.
-        QTest::newRow("not UTF-8") << orvel::DecodeName("R\xe9SUM\xe9 (a).DOC|r\xe9sum\xe9 (a).doc|R\xe9SUM\xe9 (A).DOC|"
-                                                        "R\xe9sum\xe9 (A).doc|R\xe9sum\xe9 (a).doc");
+        QTest::newRow("not UTF-8") << orvel::DecodeName(
+            "R\xe9SUM\xe9 (a).DOC|r\xe9sum\xe9 (a).doc|R\xe9SUM\xe9 (A).DOC|"
+            "R\xe9sum\xe9 (A).doc|R\xe9sum\xe9 (a).doc");
         QTest::newRow("not UTF-8 first") << orvel::DecodeName("\xe9T\xc9 \xffx|\xe9t\xc9 \xffx|\xe9T\xc9 \xffX|"
                                                               "\xe9t\xc9 \xffx|\xe9t\xc9 \xffx");
         QTest::newRow("U+FEFF") << QStringLiteral("\uFEFFab CD|\uFEFFab cd|\uFEFFAB CD|\uFEFFab Cd|\uFEFFab Cd");
@@ -65,12 +66,14 @@ private Q_SLOTS:
         // Deseret letters lie outside the basic plane: one code point, two UTF-16 units.
         QTest::newRow("surrogate pairs") << false << QString("\U00010428\U00010428 a\U00010400")
                                          << QString("\U00010400\U00010428 A\U00010428");
-        QTest::newRow("empty") << false << "" << "";
+        QTest::newRow("empty") << false << ""
+                               << "";
         QTest::newRow("bracket: every letter") << true << "(a(b(c(d(e(f(g(h(i(j(k(l(m(n(o(p(q(r(s(t(u(v(w(x(y(z"
                                                << "(A(B(C(D(E(F(G(H(I(J(K(L(M(N(O(P(Q(R(S(T(U(V(W(X(Y(Z";
-        QTest::newRow("bracket: right after it only") << true << "(copy) ((old))" << "(Copy) ((Old))";
-        QTest::newRow("bracket: left alone") << true << QString("(élan) [a] {b} <c> (1a) ( a)")
-                                             << QString("(élan) [a] {b} <c> (1a) ( a)");
+        QTest::newRow("bracket: right after it only") << true << "(copy) ((old))"
+                                                      << "(Copy) ((Old))";
+        QTest::newRow("bracket: left alone")
+            << true << QString("(élan) [a] {b} <c> (1a) ( a)") << QString("(élan) [a] {b} <c> (1a) ( a)");
     }
 
     void properCaseAndBracketFixUp()
@@ -89,14 +92,32 @@ private Q_SLOTS:
         QTest::addColumn<QString>("search");
         QTest::addColumn<QString>("replacement");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty search") << "abc" << "" << "x" << "abc";
-        QTest::newRow("bracket pair twice") << "(a(a" << "(a" << "(A" << "(A(A";
-        QTest::newRow("exact case only") << "(A" << "(a" << "(A" << "(A";
+        QTest::newRow("empty search") << "abc"
+                                      << ""
+                                      << "x"
+                                      << "abc";
+        QTest::newRow("bracket pair twice") << "(a(a"
+                                            << "(a"
+                                            << "(A"
+                                            << "(A(A";
+        QTest::newRow("exact case only") << "(A"
+                                         << "(a"
+                                         << "(A"
+                                         << "(A";
         // Starting again from the beginning finds what a replacement completes.
-        QTest::newRow("shrinks repeatedly") << "aaaa" << "aa" << "a" << "a";
-        QTest::newRow("completed on the left") << "aabb" << "ab" << "a" << "aa";
+        QTest::newRow("shrinks repeatedly") << "aaaa"
+                                            << "aa"
+                                            << "a"
+                                            << "a";
+        QTest::newRow("completed on the left") << "aabb"
+                                               << "ab"
+                                               << "a"
+                                               << "aa";
         // A replacement holding the search text: one pass, and it ends.
-        QTest::newRow("replacement holds search") << "aXa" << "a" << "aa" << "aaXaa";
+        QTest::newRow("replacement holds search") << "aXa"
+                                                  << "a"
+                                                  << "aa"
+                                                  << "aaXaa";
     }
 
     void searchReplace()

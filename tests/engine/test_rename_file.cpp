@@ -43,7 +43,7 @@ QStringList pathsOf(const QList<NotChanged>& items)
 // Inode and change time: even a rename onto itself would update the change time.
 QString stamp(const QString& path)
 {
-    struct stat st{};
+    struct stat st {};
     ::lstat(EncodeName(path).constData(), &st);
     return QStringLiteral("%1 %2.%3").arg(st.st_ino).arg(st.st_ctim.tv_sec).arg(st.st_ctim.tv_nsec);
 }

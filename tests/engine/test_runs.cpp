@@ -49,24 +49,28 @@ class TestRuns : public QObject {
 private Q_SLOTS:
     void renameAll_data()
     {
-        QTest::addColumn<QStringList>("before");  // makeTree notation; the first entry's folder is the start
-        QTest::addColumn<QString>("options");     // file, folder, sub, lower, upper (Proper Case otherwise)
+        QTest::addColumn<QStringList>("before"); // makeTree notation; the first entry's folder is the start
+        QTest::addColumn<QString>("options"); // file, folder, sub, lower, upper (Proper Case otherwise)
         QTest::addColumn<QString>("faults");
-        QTest::addColumn<QStringList>("after");   // the whole temporary folder, read back raw
-        QTest::addColumn<QString>("result");      // "found files folders|working name|open folder", or "-" for an early exit
+        QTest::addColumn<QStringList>("after"); // the whole temporary folder, read back raw
+        QTest::addColumn<QString>("result"); // "found files folders|working name|open folder", or "-" for an early exit
         QTest::addColumn<QStringList>("notChanged"); // "path|reason", reason an errno name or SKIP
-        QTest::addColumn<QStringList>("order");   // the renames asked for, when it matters
+        QTest::addColumn<QStringList>("order"); // the renames asked for, when it matters
 
-        row("files of one folder", {"start/first FILE.TXT=1", "start/(draft) notes.doc=2", "start/sub/inner FILE.txt=3"},
-            "file", "", {"start/", "start/(Draft) Notes.doc=2", "start/First File.txt=1", "start/sub/", "start/sub/inner FILE.txt=3"},
+        row("files of one folder",
+            {"start/first FILE.TXT=1", "start/(draft) notes.doc=2", "start/sub/inner FILE.txt=3"}, "file", "",
+            {"start/", "start/(Draft) Notes.doc=2", "start/First File.txt=1", "start/sub/",
+             "start/sub/inner FILE.txt=3"},
             "2 2 0|First File.txt|start");
         // Each folder before its files, a parent before everything below it.
         row("whole tree, top down", {"start/t.txt=", "start/a/a.txt=", "start/a/a1/x.txt="}, "file folder sub", "",
-            {"Start/", "Start/A/", "Start/A/A.txt=", "Start/A/A1/", "Start/A/A1/X.txt=", "Start/T.txt="}, "3 3 3|X.txt|Start",
-            {}, {"start", "start/t.txt", "start/a", "start/a/a.txt", "start/a/a1", "start/a/a1/x.txt"});
+            {"Start/", "Start/A/", "Start/A/A.txt=", "Start/A/A1/", "Start/A/A1/X.txt=", "Start/T.txt="},
+            "3 3 3|X.txt|Start", {},
+            {"start", "start/t.txt", "start/a", "start/a/a.txt", "start/a/a1", "start/a/a1/x.txt"});
         // Where letter case matters, every folder rename changes the paths below it.
-        row("every name re-cased", {"ROOT/A FILE.TXT=a", "ROOT/SUB ONE/B FILE.TXT=b", "ROOT/SUB ONE/DEEP ER/C FILE.TXT=c",
-                                    "ROOT/SUB TWO/D FILE.TXT=d"},
+        row("every name re-cased",
+            {"ROOT/A FILE.TXT=a", "ROOT/SUB ONE/B FILE.TXT=b", "ROOT/SUB ONE/DEEP ER/C FILE.TXT=c",
+             "ROOT/SUB TWO/D FILE.TXT=d"},
             "file folder sub lower", "",
             {"root/", "root/a file.txt=a", "root/sub one/", "root/sub one/b file.txt=b", "root/sub one/deep er/",
              "root/sub one/deep er/c file.txt=c", "root/sub two/", "root/sub two/d file.txt=d"},
@@ -76,9 +80,11 @@ private Q_SLOTS:
         row("early exit: empty folder", {"start/"}, "file folder", "", {"start/"}, "-");
         row("early exit: folders without files", {"start/ONE/TWO/"}, "file folder sub", "",
             {"start/", "start/ONE/", "start/ONE/TWO/"}, "-");
-        row("early exit: files only below", {"start/SUB/F.TXT="}, "file folder", "", {"start/", "start/SUB/", "start/SUB/F.TXT="}, "-");
+        row("early exit: files only below", {"start/SUB/F.TXT="}, "file folder", "",
+            {"start/", "start/SUB/", "start/SUB/F.TXT="}, "-");
         row("refused, taken and vanished names",
-            {"start/keep OPEN.txt=k", "start/report.txt=r", "start/REPORT.TXT=R", "start/GONE.TXT=g", "start/fine ONE.txt=f"},
+            {"start/keep OPEN.txt=k", "start/report.txt=r", "start/REPORT.TXT=R", "start/GONE.TXT=g",
+             "start/fine ONE.txt=f"},
             "file lower", "refuse:start/keep OPEN.txt;vanish:start/GONE.TXT",
             {"start/", "start/REPORT.TXT=R", "start/fine one.txt=f", "start/keep OPEN.txt=k", "start/report.txt=r"},
             "5 5 0|report.txt|start",
@@ -89,12 +95,14 @@ private Q_SLOTS:
             {"start/.hidden.TXT=h", "start/.git/O.TXT=o", "start/LOOP/up->..", "start/DIR LINK->LOOP",
              "start/FILE LINK->../outside/X.TXT", "start/dangling->nowhere", "outside/X.TXT=x"},
             "file folder sub", "",
-            {"Start/", "Start/.git/", "Start/.git/O.TXT=o", "Start/.hidden.TXT=h", "Start/DIR LINK->LOOP", "Start/File Link->../outside/X.TXT",
-             "Start/Loop/", "Start/Loop/up->..", "Start/dangling->nowhere", "outside/", "outside/X.TXT=x"},
+            {"Start/", "Start/.git/", "Start/.git/O.TXT=o", "Start/.hidden.TXT=h", "Start/DIR LINK->LOOP",
+             "Start/File Link->../outside/X.TXT", "Start/Loop/", "Start/Loop/up->..", "Start/dangling->nowhere",
+             "outside/", "outside/X.TXT=x"},
             "1 1 2|File Link|Start");
         // The search stops at its next folder; the renaming covers the start folder alone.
-        row("cancel during the search", {"start/ONE.TXT=", "start/a/TWO.TXT=", "start/a/b/THREE.TXT="}, "file folder sub",
-            "cancel:start/a", {"Start/", "Start/One.txt=", "Start/a/", "Start/a/TWO.TXT=", "Start/a/b/", "Start/a/b/THREE.TXT="},
+        row("cancel during the search", {"start/ONE.TXT=", "start/a/TWO.TXT=", "start/a/b/THREE.TXT="},
+            "file folder sub", "cancel:start/a",
+            {"Start/", "Start/One.txt=", "Start/a/", "Start/a/TWO.TXT=", "Start/a/b/", "Start/a/b/THREE.TXT="},
             "2 1 1|One.txt|Start");
         row("stop between two renames", {"start/A ONE.TXT=", "start/B TWO.TXT="}, "file", "stop:start/A ONE.TXT",
             {"start/", "start/A One.txt=", "start/B TWO.TXT="}, "2 1 0|A One.txt|start");
@@ -103,14 +111,22 @@ private Q_SLOTS:
             {"top/", "top/One.txt=", "top/Sub A/", "top/Sub A/Two.txt="}, "2 2 2|Two.txt|/");
         // Swapped for a link between its listing and its entering: never entered.
         row("folder swapped for a link", {"start/a/A.TXT=", "start/b/B.TXT=", "outside/OUT.TXT=o"}, "file folder sub",
-            "swap:start/b", {"Start/", "Start/A/", "Start/A/A.txt=", "Start/b->../outside", "outside/", "outside/OUT.TXT=o"},
+            "swap:start/b",
+            {"Start/", "Start/A/", "Start/A/A.txt=", "Start/b->../outside", "outside/", "outside/OUT.TXT=o"},
             "1 1 2|A.txt|Start", {"start/b|SKIP"});
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
         // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
-        row("names as bytes", {DecodeName("start/R\xe9SUM\xe9.doc=r"), DecodeName("start/Bad\xff" "DIR/f.txt=f"),
-                               "start/\uFEFF../x.txt=x", "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
+        row("names as bytes",
+            {DecodeName("start/R\xe9SUM\xe9.doc=r"),
+             DecodeName("start/Bad\xff"
+                        "DIR/f.txt=f"),
+             "start/\uFEFF../x.txt=x", "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
             "file folder sub upper", "",
-            {"START/", DecodeName("START/BAD\xff" "DIR/"), DecodeName("START/BAD\xff" "DIR/F.TXT=f"),
+            {"START/",
+             DecodeName("START/BAD\xff"
+                        "DIR/"),
+             DecodeName("START/BAD\xff"
+                        "DIR/F.TXT=f"),
              DecodeName("START/R\xe9SUM\xe9.DOC=r"), "START/\uFEFF../", "START/\uFEFF../X.TXT=x", "START/\uFEFF.GIT/",
              "START/\uFEFF.GIT/Y.TXT=y", "START/\uFEFF=bom", "beside.txt=b"},
             "5 5 4|*|START");
@@ -154,16 +170,21 @@ private Q_SLOTS:
             }
         };
         fs.root = fault("root");
-        RenameAllJob job{fs.root.isEmpty() ? top + '/' + before[0].section('/', 0, 0) : "/", {}, options.contains("sub")};
+        RenameAllJob job{
+            fs.root.isEmpty() ? top + '/' + before[0].section('/', 0, 0) : "/", {}, options.contains("sub")};
         job.options = {options.contains("file"), options.contains("folder"),
-                       options.contains("lower") ? CaseStyle::Lower : options.contains("upper") ? CaseStyle::Upper : CaseStyle::Proper};
+                       options.contains("lower")       ? CaseStyle::Lower
+                           : options.contains("upper") ? CaseStyle::Upper
+                                                       : CaseStyle::Proper};
 
         const RenameAllOutcome out = RenameAll(job, fs, observer);
 
         QCOMPARE(readTree(top), after);
         QStringList reported;
-        const QHash<QString, QString> reasons{{"ENOENT", ErrorText(ENOENT)}, {"EBUSY", ErrorText(EBUSY)},
-                                              {"EEXIST", ErrorText(EEXIST)}, {"SKIP", "skipped: not a folder any more"}};
+        const QHash<QString, QString> reasons{{"ENOENT", ErrorText(ENOENT)},
+                                              {"EBUSY", ErrorText(EBUSY)},
+                                              {"EEXIST", ErrorText(EEXIST)},
+                                              {"SKIP", "skipped: not a folder any more"}};
         for (const QString& expected : notChanged)
             reported << top + '/' + expected.section('|', 0, 0) + '|' + reasons.value(expected.section('|', 1));
         QStringList actual;
@@ -208,21 +229,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("working");
         const QStringList five{"start/alpha ONE.txt=", "start/beta TWO.txt=", "start/delta.TXT=", "start/EPSILON.txt=",
                                "start/gamma three.TXT="};
-        QTest::newRow("first, middle and last of five")
-            << five << QList<int>{0, 2, 4} << "file upper"
-            << QStringList{"start/", "start/ALPHA ONE.TXT=", "start/DELTA.TXT=", "start/EPSILON.txt=", "start/GAMMA THREE.TXT=",
-                           "start/beta TWO.txt="}
-            << "GAMMA THREE.TXT";
+        QTest::newRow("first, middle and last of five") << five << QList<int>{0, 2, 4} << "file upper"
+                                                        << QStringList{"start/",
+                                                                       "start/ALPHA ONE.TXT=",
+                                                                       "start/DELTA.TXT=",
+                                                                       "start/EPSILON.txt=",
+                                                                       "start/GAMMA THREE.TXT=",
+                                                                       "start/beta TWO.txt="}
+                                                        << "GAMMA THREE.TXT";
         // The folder is renamed before the first file, the later attempts find nothing
         // to change, and the files are reached through the folder held open.
-        QTest::newRow("the folder too") << QStringList{"my PHOTOS/b ONE.jpg=", "my PHOTOS/a TWO.jpg="} << QList<int>{0, 1}
-                                        << "file folder"
-                                        << QStringList{"My Photos/", "My Photos/A Two.jpg=", "My Photos/B One.jpg="} << "B One.jpg";
+        QTest::newRow("the folder too") << QStringList{"my PHOTOS/b ONE.jpg=", "my PHOTOS/a TWO.jpg="}
+                                        << QList<int>{0, 1} << "file folder"
+                                        << QStringList{"My Photos/", "My Photos/A Two.jpg=", "My Photos/B One.jpg="}
+                                        << "B One.jpg";
         QTest::newRow("only the folder") << QStringList{"my PHOTOS/b ONE.jpg="} << QList<int>{0} << "folder"
                                          << QStringList{"My Photos/", "My Photos/b ONE.jpg="} << "B One.jpg";
-        QTest::newRow("nothing selected: not even the folder") << QStringList{"my PHOTOS/b ONE.jpg="} << QList<int>{}
-                                                               << "file folder" << QStringList{"my PHOTOS/", "my PHOTOS/b ONE.jpg="}
-                                                               << "";
+        QTest::newRow("nothing selected: not even the folder")
+            << QStringList{"my PHOTOS/b ONE.jpg="} << QList<int>{} << "file folder"
+            << QStringList{"my PHOTOS/", "my PHOTOS/b ONE.jpg="} << "";
     }
 
     void renameSelected()

@@ -82,7 +82,9 @@ struct MainWindowFixture {
         QStringList files;
         for (int i = 0; i < window->File1->count(); ++i)
             files << window->File1->item(i)->text();
-        return shortened(QStringList{window->Dir1->Path(), window->txtDirectory->text(), window->txtSubDirectory, files.join(", ")}.join(" | "));
+        return shortened(
+            QStringList{window->Dir1->Path(), window->txtDirectory->text(), window->txtSubDirectory, files.join(", ")}
+                .join(" | "));
     }
 
     // The three recent folders in the store, newest first.

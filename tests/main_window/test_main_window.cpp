@@ -25,7 +25,8 @@ namespace {
 class SingleClickActivation : public QProxyStyle {
 public:
     explicit SingleClickActivation(QObject* owner) { setParent(owner); }
-    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget, QStyleHintReturn* data) const override
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override
     {
         return hint == SH_ItemView_ActivateItemOnSingleClick ? 1 : QProxyStyle::styleHint(hint, option, widget, data);
     }
@@ -54,9 +55,11 @@ qreal neededWidth(const QAbstractButton* b)
     const QStyle* s = b->style();
     const qreal text = QFontMetricsF(b->font()).size(Qt::TextShowMnemonic, b->text()).width();
     if (qobject_cast<const QRadioButton*>(b))
-        return text + s->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, b) + s->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, b);
+        return text + s->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, b)
+            + s->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, b);
     if (qobject_cast<const QCheckBox*>(b))
-        return text + s->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b) + s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b);
+        return text + s->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b)
+            + s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b);
     return text + 2 * s->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
 }
 
@@ -70,7 +73,8 @@ QStringList unreadable(const frmMain& w)
             && !(qobject_cast<const QAbstractButton*>(c) && c->isEnabled()))
             continue;
         const auto group = c->isEnabled() ? QPalette::Active : QPalette::Disabled;
-        const double ratio = ContrastRatio(c->palette().color(group, c->foregroundRole()), c->palette().color(group, c->backgroundRole()));
+        const double ratio = ContrastRatio(c->palette().color(group, c->foregroundRole()),
+                                           c->palette().color(group, c->backgroundRole()));
         if (ratio < MinTextContrast)
             low << QStringLiteral("%1: %2").arg(c->objectName()).arg(ratio, 0, 'f', 2);
     }
@@ -83,16 +87,20 @@ const QString NothingTicked = box("Please checked Rename folder, Rename file or 
 // The controls a run locks.
 QString lockable(const frmMain& w)
 {
-    return enabledStates({w.cmdUpLevel, w.Drive1, w.Dir1, w.File1, w.cmdALL, w.cmdSELECTED, w.Frame1, w.Check1, w.mnuRenamedAll,
-                          w.mnuFileSub->menuAction(), w.mnuMRUClear});
+    return enabledStates({w.cmdUpLevel, w.Drive1, w.Dir1, w.File1, w.cmdALL, w.cmdSELECTED, w.Frame1, w.Check1,
+                          w.mnuRenamedAll, w.mnuFileSub->menuAction(), w.mnuMRUClear});
 }
 
 // The result labels (their texts, then '1' for each one shown), the status line and the
 // number of entries not changed.
 QString runDisplay(const frmMain& w)
 {
-    return QStringLiteral("%1|%2|%3%4|%5|%6").arg(w.lblFolder->text(), w.lblFiles->text()).arg(w.lblFolder->isVisibleTo(&w))
-        .arg(w.lblFiles->isVisibleTo(&w)).arg(w.lblStatus->text()).arg(w.lstCantRename.size());
+    return QStringLiteral("%1|%2|%3%4|%5|%6")
+        .arg(w.lblFolder->text(), w.lblFiles->text())
+        .arg(w.lblFolder->isVisibleTo(&w))
+        .arg(w.lblFiles->isVisibleTo(&w))
+        .arg(w.lblStatus->text())
+        .arg(w.lstCantRename.size());
 }
 
 } // namespace
@@ -115,7 +123,8 @@ private Q_SLOTS:
         frmMain& w = fx->open({"a.txt", "b.txt"});
         // What a run started at once would do: rename files, not the folder, in Proper Case.
         const RunOptions o = w.CurrentOptions();
-        QCOMPARE(QList<int>({o.renameFile, o.renameFolder, w.Check1->isChecked(), int(o.style)}), QList<int>({1, 0, 0, int(CaseStyle::Proper)}));
+        QCOMPARE(QList<int>({o.renameFile, o.renameFolder, w.Check1->isChecked(), int(o.style)}),
+                 QList<int>({1, 0, 0, int(CaseStyle::Proper)}));
         // The cancel link exists, below the visible client area.
         QVERIFY(w.lblCancel->y() >= w.findChild<QWidget*>("clientArea")->height());
         // "Rename folder" switches the button at once, the menu item at the next update;
@@ -165,9 +174,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("opens");
-        QTest::newRow("start folder") << "start" << "home" << "~/start | ~/start/ | ~/start";
-        QTest::newRow("gone: home") << "gone" << "home" << "~/home | ~/home/ | ~/home";
-        QTest::newRow("no home either: the root") << "gone" << "gone too" << "/ | / | /";
+        QTest::newRow("start folder") << "start"
+                                      << "home"
+                                      << "~/start | ~/start/ | ~/start";
+        QTest::newRow("gone: home") << "gone"
+                                    << "home"
+                                    << "~/home | ~/home/ | ~/home";
+        QTest::newRow("no home either: the root") << "gone"
+                                                  << "gone too"
+                                                  << "/ | / | /";
     }
     void opensAtItsStartFolder()
     {
@@ -183,11 +198,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("parent");
-        QTest::newRow("deep") << "C:\\Windows\\System32" << "C:\\Windows";
-        QTest::newRow("below root") << "C:\\Windows" << "C:\\";
-        QTest::newRow("root") << "C:\\" << "C:\\";
-        QTest::newRow("trailing separator") << "C:\\Data\\" << "C:\\Data";
-        QTest::newRow("no separator") << "Data" << "";
+        QTest::newRow("deep") << "C:\\Windows\\System32"
+                              << "C:\\Windows";
+        QTest::newRow("below root") << "C:\\Windows"
+                                    << "C:\\";
+        QTest::newRow("root") << "C:\\"
+                              << "C:\\";
+        QTest::newRow("trailing separator") << "C:\\Data\\"
+                                            << "C:\\Data";
+        QTest::newRow("no separator") << "Data"
+                                      << "";
     }
     void parentPath()
     {
@@ -214,7 +234,8 @@ private Q_SLOTS:
         // Files sorted without regard to case, no hidden entries, no folders; a click names
         // the file and enables both commands.
         clickItem(w.File1, w.File1->item(1), false);
-        QCOMPARE(fx->where() + ' ' + w.txtNAME->text() + ' ' + selectedState(w), QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, top.txt B.txt 11"));
+        QCOMPARE(fx->where() + ' ' + w.txtNAME->text() + ' ' + selectedState(w),
+                 QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, top.txt B.txt 11"));
         // A single click on a folder keeps the open folder but reads its files again and
         // leaves the menu item; a double click opens the folder in every list and text.
         w.chkRenameFolder->setChecked(true);
@@ -222,7 +243,8 @@ private Q_SLOTS:
         fx->touch({"second.txt"});
         QListWidgetItem* sub = w.Dir1->findItems("Sub", Qt::MatchEndsWith).value(0);
         clickItem(w.Dir1, sub, false);
-        QCOMPARE(fx->where() + ' ' + selectedState(w), QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, second.txt, top.txt 10"));
+        QCOMPARE(fx->where() + ' ' + selectedState(w),
+                 QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, second.txt, top.txt 10"));
         clickItem(w.Dir1, sub, true);
         QCOMPARE(fx->where() + ' ' + selectedState(w), QStringLiteral("~/Sub | ~/Sub/ | ~/Sub | inner.txt 11"));
         // Up One Level goes back, Enter opens the highlighted folder.
@@ -252,21 +274,28 @@ private Q_SLOTS:
         else if (kind == "text")
             data.setText(fx->path("Sub"));
         else
-            data.setUrls({kind == "remote" ? QUrl("https://example.org/folder/") : QUrl::fromLocalFile(fx->path(kind == "file" ? "Sub/file.txt" : "gone"))});
+            data.setUrls({kind == "remote" ? QUrl("https://example.org/folder/")
+                                           : QUrl::fromLocalFile(fx->path(kind == "file" ? "Sub/file.txt" : "gone"))});
         QDragEnterEvent enter(w.Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w.Label1, &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent dropped(w.Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(w.Label1, &dropped);
-        QCOMPARE(fx->where() + ' ' + w.lblStatus->text(), opens ? "~/Drop 1 | ~/Drop 1/ | ~/Drop 1 | in.txt " : "~/Sub | ~/Sub/ | ~/Sub | file.txt Renamed done !!");
-        QCOMPARE(fx->shown(), opens ? QStringList() : QStringList{box("Select folder only .", {}, MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok)});
+        QCOMPARE(fx->where() + ' ' + w.lblStatus->text(),
+                 opens ? "~/Drop 1 | ~/Drop 1/ | ~/Drop 1 | in.txt "
+                       : "~/Sub | ~/Sub/ | ~/Sub | file.txt Renamed done !!");
+        QCOMPARE(fx->shown(),
+                 opens ? QStringList()
+                       : QStringList{box("Select folder only .", {}, MessageBoxes::Icon::Information, MessageBoxes::Ok,
+                                         MessageBoxes::Ok)});
     }
 
     void volumes()
     {
         fx->touch({"vol/deep/x"});
         const QString volume = fx->path("vol");
-        fx->volumes.roots << "/media/card" << "/media/failing" << volume;
+        fx->volumes.roots << "/media/card"
+                          << "/media/failing" << volume;
         fx->volumes.unavailable << "/media/card";
         fx->volumes.failing << "/media/failing";
         frmMain& w = fx->open();
@@ -275,8 +304,9 @@ private Q_SLOTS:
             w.Drive1->setCurrentIndex(w.Drive1->findText(failing));
             QCOMPARE(w.Drive1->Drive() + ' ' + fx->where(), QStringLiteral("/ ~ | ~/ | ~ | "));
         }
-        QCOMPARE(fx->shown(), QStringList{box("The drive you have selected cannot be accessed.", "Problems with drive /MEDIA/CARD",
-                                              MessageBoxes::Icon::Critical, MessageBoxes::Ok, MessageBoxes::Ok)});
+        QCOMPARE(fx->shown(),
+                 QStringList{box("The drive you have selected cannot be accessed.", "Problems with drive /MEDIA/CARD",
+                                 MessageBoxes::Icon::Critical, MessageBoxes::Ok, MessageBoxes::Ok)});
         // A volume opens at its root first, later at the folder last opened on it.
         w.Drive1->setDrive(volume);
         QCOMPARE(w.Dir1->Path(), volume);
@@ -294,7 +324,8 @@ private Q_SLOTS:
         for (int i = 0; i < w.Drive1->count(); ++i)
             listed << fx->shortened(w.Drive1->itemText(i));
         w.Drive1->hidePopup();
-        QCOMPARE(listed << fx->shortened(w.Drive1->Drive()) << QString::number(changes.count()), QStringList({"/media/stick", "~/vol", "~/vol", "0"}));
+        QCOMPARE(listed << fx->shortened(w.Drive1->Drive()) << QString::number(changes.count()),
+                 QStringList({"/media/stick", "~/vol", "~/vol", "0"}));
     }
 
     void recentFolders()
@@ -309,7 +340,8 @@ private Q_SLOTS:
         // The first folder fills entry one, the others are stored as empty strings; the
         // File menu reads them as it opens, '&' shown as it is.
         w.AddRecentFolder(fx->path("Tom & Jerry/"));
-        QCOMPARE(QSettings(fx->settings.fileOf("Orvel Rename"), QSettings::IniFormat).value("recent/file3"), QVariant(QString()));
+        QCOMPARE(QSettings(fx->settings.fileOf("Orvel Rename"), QSettings::IniFormat).value("recent/file3"),
+                 QVariant(QString()));
         w.AddRecentFolder("/gone/");
         Q_EMIT w.mnuFile->aboutToShow();
         QCOMPARE(recentMenu(*fx), QStringLiteral("11: /gone/ | ~/Tom & Jerry/"));
@@ -332,8 +364,10 @@ private Q_SLOTS:
         // Clearing asks first; the menu keeps the old entries until the File menu opens again.
         fx->messages.answers << MessageBoxes::No << MessageBoxes::Yes;
         w.mnuMRUClear->trigger();
-        QCOMPARE(fx->shown() << fx->recents().last(), QStringList({box("Are you sure you wish to clear your recent files list ?", "Orvel Software",
-                                                                          MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes), "/gone"}));
+        QCOMPARE(fx->shown() << fx->recents().last(),
+                 QStringList({box("Are you sure you wish to clear your recent files list ?", "Orvel Software",
+                                  MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes),
+                              "/gone"}));
         w.mnuMRUClear->trigger();
         QVERIFY(!QFile::exists(fx->settings.fileOf("Orvel Rename")));
         QCOMPARE(w.mnuRecentSub[3]->text(), QStringLiteral("/gone"));
@@ -356,7 +390,9 @@ private Q_SLOTS:
             QVERIFY(w.isVisible()); // re-creating the native window hides it
             QCOMPARE(w.size(), size);
         }
-        const auto state = [&] { return QStringLiteral("%1 %2 %3").arg(w.isVisible()).arg(other.isVisible()).arg(fx->endProcessCalls); };
+        const auto state = [&] {
+            return QStringLiteral("%1 %2 %3").arg(w.isVisible()).arg(other.isVisible()).arg(fx->endProcessCalls);
+        };
         QVERIFY(w.close());
         QCOMPARE(state(), QStringLiteral("0 1 0"));
         w.show();
@@ -371,14 +407,22 @@ private Q_SLOTS:
         QString seen;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            seen = QStringLiteral("%1 [%2] %3 %4 %5 %6").arg(box->text(), box->windowTitle()).arg(box->textFormat()).arg(box->icon())
-                       .arg(box->standardButtons().toInt()).arg(box->defaultButton() == box->button(QMessageBox::No));
+            seen = QStringLiteral("%1 [%2] %3 %4 %5 %6")
+                       .arg(box->text(), box->windowTitle())
+                       .arg(box->textFormat())
+                       .arg(box->icon())
+                       .arg(box->standardButtons().toInt())
+                       .arg(box->defaultButton() == box->button(QMessageBox::No));
             box->button(QMessageBox::No)->click();
         });
-        QCOMPARE(hostMessageBoxes().show(nullptr, "The folder <b>x</b>", "Title", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No,
-                                         MessageBoxes::No), MessageBoxes::No);
-        QCOMPARE(seen, QStringLiteral("The folder <b>x</b> [Title] %1 %2 %3 1").arg(Qt::PlainText).arg(QMessageBox::Warning)
-                           .arg((QMessageBox::Yes | QMessageBox::No).toInt()));
+        QCOMPARE(hostMessageBoxes().show(nullptr, "The folder <b>x</b>", "Title", MessageBoxes::Icon::Warning,
+                                         MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No),
+                 MessageBoxes::No);
+        QCOMPARE(seen,
+                 QStringLiteral("The folder <b>x</b> [Title] %1 %2 %3 1")
+                     .arg(Qt::PlainText)
+                     .arg(QMessageBox::Warning)
+                     .arg((QMessageBox::Yes | QMessageBox::No).toInt()));
     }
 
     // Whole captions in the fixed rectangles, a frame line that clears the first option,
@@ -391,15 +435,19 @@ private Q_SLOTS:
         // Font configuration answers a missing family with a wider face; where a
         // face of Arial's widths is installed, that is the face drawn.
         if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
-            QVERIFY2(QStringList({"Liberation Sans", "Arimo", "Arial"}).contains(QFontInfo(w.optCASES[1]->font()).family()),
-                     qPrintable(QFontInfo(w.optCASES[1]->font()).family()));
+            QVERIFY2(
+                QStringList({"Liberation Sans", "Arimo", "Arial"}).contains(QFontInfo(w.optCASES[1]->font()).family()),
+                qPrintable(QFontInfo(w.optCASES[1]->font()).family()));
         int measured = 0;
         for (const QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
             if (b->text().isEmpty())
                 continue;
             const qreal needed = neededWidth(b);
-            const qreal height = qMax<qreal>(QFontMetricsF(b->font()).height(), b->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, b));
-            QVERIFY2(needed <= b->width(), qPrintable(QStringLiteral("%1 needs %2, has %3").arg(b->objectName()).arg(needed).arg(b->width())));
+            const qreal height = qMax<qreal>(QFontMetricsF(b->font()).height(),
+                                             b->style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, b));
+            QVERIFY2(
+                needed <= b->width(),
+                qPrintable(QStringLiteral("%1 needs %2, has %3").arg(b->objectName()).arg(needed).arg(b->width())));
             QVERIFY2(height <= b->height(), qPrintable(b->objectName()));
             ++measured;
         }
@@ -422,7 +470,8 @@ private Q_SLOTS:
         QVERIFY2(line / scale < w.optCASES[0]->y(), qPrintable(QString::number(line / scale)));
         // On the light palette the window's own colours are exactly its design's.
         QCOMPARE(unreadable(w), QStringList());
-        QCOMPARE(QList<QColor>({w.lblStatus->palette().color(QPalette::WindowText), w.Label1->palette().color(QPalette::WindowText),
+        QCOMPARE(QList<QColor>({w.lblStatus->palette().color(QPalette::WindowText),
+                                w.Label1->palette().color(QPalette::WindowText),
                                 w.txtDirectory->palette().color(QPalette::Base)}),
                  QList<QColor>({QColor(0, 0, 255), QColor(0, 0, 192), QColor(224, 224, 224)}));
         // The desktop turns dark while the window is open, and back; the palette reaches
@@ -430,7 +479,8 @@ private Q_SLOTS:
         QApplication::setPalette(QPalette(QColor(53, 53, 53)));
         QTRY_COMPARE(w.palette().color(QPalette::Window), QColor(53, 53, 53));
         QCOMPARE(unreadable(w), QStringList());
-        QCOMPARE(QList<int>({w.lblStatus->palette().color(QPalette::WindowText).hue(), w.Label1->palette().color(QPalette::WindowText).hue()}),
+        QCOMPARE(QList<int>({w.lblStatus->palette().color(QPalette::WindowText).hue(),
+                             w.Label1->palette().color(QPalette::WindowText).hue()}),
                  QList<int>({240, 240})); // still blue
         QApplication::setPalette(light);
         QTRY_COMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 192));
@@ -447,11 +497,15 @@ private Q_SLOTS:
         fx->messages.onShow = [&](const auto& m) { question = w.lblStatus->text() + ": " + m.text.left(27); };
         fx->messages.answers << MessageBoxes::No;
         w.cmdALL->click();
-        QCOMPARE(fx->tree(), (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/", "my pics/sub/c two.txt="}));
+        QCOMPARE(fx->tree(),
+                 (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
+                              "my pics/sub/c two.txt="}));
         QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1"));
-        QCOMPARE(w.ProgressBar1->Max().toString() + ' ' + w.ProgressBar1->Value().toString() + ' ' + w.txtNAME->text(), "3 3 c two.txt");
+        QCOMPARE(w.ProgressBar1->Max().toString() + ' ' + w.ProgressBar1->Value().toString() + ' ' + w.txtNAME->text(),
+                 "3 3 c two.txt");
         // The window and the recent entry follow the start folder's new name.
-        QCOMPARE(fx->where() + ", recent " + fx->recents().first(), QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
+        QCOMPARE(fx->where() + ", recent " + fx->recents().first(),
+                 QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
         // The failure, with its reason, and the question after "Renamed done !!".
         QCOMPARE(w.lstCantRename, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
         QCOMPARE(question, QStringLiteral("Renamed done !!: 1  file(s) was not changed."));
@@ -461,7 +515,9 @@ private Q_SLOTS:
         w.Check1->setChecked(false);
         w.optCASES[1]->setChecked(true);
         w.cmdALL->click();
-        QCOMPARE(fx->tree(), (QStringList{"my pics/", "my pics/A KEEP.TXT=", "my pics/B ONE.TXT=", "my pics/sub/", "my pics/sub/c two.txt="}));
+        QCOMPARE(fx->tree(),
+                 (QStringList{"my pics/", "my pics/A KEEP.TXT=", "my pics/B ONE.TXT=", "my pics/sub/",
+                              "my pics/sub/c two.txt="}));
         QCOMPARE(runDisplay(w) + ", questions so far: " + QString::number(fx->messages.shown.size()),
                  QStringLiteral("Sub Folders  : 0|Files : 2|11|Renamed done !!|0, questions so far: 1"));
     }
@@ -478,8 +534,10 @@ private Q_SLOTS:
         const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
         QTest::newRow("done") << "" << two << "Sub Folders  : 2|Files : 2|11|Renamed done !!|0";
         QTest::newRow("early exit") << "" << QStringList{"start/sub/"} << "Folders  : 0|Files  : 0|00||0";
-        QTest::newRow("cancel link: the start folder alone") << "cancel" << two << "Sub Folders  : 1|Files : 1|11|Renamed done !!|0";
-        QTest::newRow("nothing ticked") << "untick" << QStringList{"start/A.TXT"} << "Sub Folders  : 9|Files : 9|11|earlier|1";
+        QTest::newRow("cancel link: the start folder alone")
+            << "cancel" << two << "Sub Folders  : 1|Files : 1|11|Renamed done !!|0";
+        QTest::newRow("nothing ticked") << "untick" << QStringList{"start/A.TXT"}
+                                        << "Sub Folders  : 9|Files : 9|11|earlier|1";
     }
     void lockedForTheWholeRun()
     {
@@ -527,10 +585,12 @@ private Q_SLOTS:
         fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes;
         w.cmdALL->click();
         w.cmdSELECTED->click();
-        const QString question = box("The folder / belongs to the operating system. Changing the names in it can stop the system from "
-                                     "working.   Do you want to rename them anyway ?",
-                                     "Orvel File Rename", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
-        QCOMPARE(fx->shown() << QStringLiteral("%1 renames").arg(fx->fs.renames.size()), QStringList({question, question, "0 renames"}));
+        const QString question = box(
+            "The folder / belongs to the operating system. Changing the names in it can stop the system from "
+            "working.   Do you want to rename them anyway ?",
+            "Orvel File Rename", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
+        QCOMPARE(fx->shown() << QStringLiteral("%1 renames").arg(fx->fs.renames.size()),
+                 QStringList({question, question, "0 renames"}));
         w.cmdALL->click();
         QCOMPARE(fx->tree(), QStringList{"One.txt="});
     }
@@ -549,7 +609,11 @@ private Q_SLOTS:
         };
         w.cmdALL->click();
         QCOMPARE(fx->tree(), (QStringList{"start/", "start/A One.txt=", "start/B TWO.TXT=", "start/C THREE.TXT="}));
-        QCOMPARE(QStringLiteral("%1 renames, visible %2, running %3").arg(fx->fs.renames.size()).arg(w.isVisible()).arg(w.isRunning()) + fx->shown().join(""),
+        QCOMPARE(QStringLiteral("%1 renames, visible %2, running %3")
+                         .arg(fx->fs.renames.size())
+                         .arg(w.isVisible())
+                         .arg(w.isRunning())
+                     + fx->shown().join(""),
                  QStringLiteral("1 renames, visible 0, running 0"));
     }
 
@@ -558,7 +622,8 @@ private Q_SLOTS:
     // the window and the folder's recent entry, which keeps its place, follow its new name.
     void renameSelectedFromTheControls()
     {
-        frmMain& w = fx->open({"my PHOTOS/alpha ONE.txt", "my PHOTOS/beta TWO.txt", "my PHOTOS/gamma three.TXT"}, "my PHOTOS");
+        frmMain& w =
+            fx->open({"my PHOTOS/alpha ONE.txt", "my PHOTOS/beta TWO.txt", "my PHOTOS/gamma three.TXT"}, "my PHOTOS");
         w.AddRecentFolder(fx->path("my PHOTOS/"));
         w.AddRecentFolder("/other/");
         w.optCASES[1]->setChecked(true);
@@ -566,9 +631,14 @@ private Q_SLOTS:
         w.File1->setSelected(0, true);
         w.File1->setSelected(2, true);
         w.cmdSELECTED->click();
-        QCOMPARE(fx->tree(), (QStringList{"MY PHOTOS/", "MY PHOTOS/ALPHA ONE.TXT=", "MY PHOTOS/GAMMA THREE.TXT=", "MY PHOTOS/beta TWO.txt="}));
-        QCOMPARE(fx->where(), QStringLiteral("~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA THREE.TXT"));
-        QCOMPARE(w.txtNAME->text() + ' ' + QString::number(w.File1->selectedItems().size()), QStringLiteral("GAMMA THREE.TXT 0"));
+        QCOMPARE(fx->tree(),
+                 (QStringList{"MY PHOTOS/",
+                              "MY PHOTOS/ALPHA ONE.TXT=", "MY PHOTOS/GAMMA THREE.TXT=", "MY PHOTOS/beta TWO.txt="}));
+        QCOMPARE(
+            fx->where(),
+            QStringLiteral("~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA THREE.TXT"));
+        QCOMPARE(w.txtNAME->text() + ' ' + QString::number(w.File1->selectedItems().size()),
+                 QStringLiteral("GAMMA THREE.TXT 0"));
         QCOMPARE(fx->recents() + fx->shown(), (QStringList{"/other/", "~/MY PHOTOS/", ""})); // and no message
     }
 
@@ -606,21 +676,26 @@ private Q_SLOTS:
         w.File1->setSelected(1, true);
         fx->messages.answers << MessageBoxes::No << MessageBoxes::Yes << MessageBoxes::Yes << MessageBoxes::Yes;
         w.cmdSELECTED->click();
-        QCOMPARE(fx->shown(), QStringList{box("2  file(s) was not changed. The reasons for this are either that the file(s) is "
-                                              "open or being written to.   Do you want to view these files ?",
-                                              "File not renamed", MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes)});
+        QCOMPARE(fx->shown(),
+                 QStringList{box("2  file(s) was not changed. The reasons for this are either that the file(s) is "
+                                 "open or being written to.   Do you want to view these files ?",
+                                 "File not renamed", MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
+                                 MessageBoxes::Yes)});
         QVERIFY(!frmChangeNot::loaded());
         const auto listed = [] {
             QStringList entries;
             for (int i = 0; frmChangeNot::loaded() && i < frmChangeNot::loaded()->lstCantRename->count(); ++i)
-                entries << frmChangeNot::loaded()->lstCantRename->item(i)->text() + '\t' + frmChangeNot::loaded()->lstCantRename->item(i)->toolTip();
+                entries << frmChangeNot::loaded()->lstCantRename->item(i)->text() + '\t'
+                        + frmChangeNot::loaded()->lstCantRename->item(i)->toolTip();
             return entries;
         };
-        const QStringList both{fx->path("a ONE.txt") + '\t' + ErrorText(EBUSY), fx->path("b TWO.txt") + '\t' + ErrorText(EBUSY)};
+        const QStringList both{fx->path("a ONE.txt") + '\t' + ErrorText(EBUSY),
+                               fx->path("b TWO.txt") + '\t' + ErrorText(EBUSY)};
         w.ReportNotChanged();
         QCOMPARE(listed(), both); // so the window is loaded
         QPointer<frmChangeNot> dialog = frmChangeNot::loaded();
-        QCOMPARE(QString::number(dialog->isVisible()) + QString::number(dialog->isModal()) + dialog->windowTitle(), QStringLiteral("10Changes Not Made"));
+        QCOMPARE(QString::number(dialog->isVisible()) + QString::number(dialog->isModal()) + dialog->windowTitle(),
+                 QStringLiteral("10Changes Not Made"));
         // Ctrl+C copies the selected entries, a path and its reason a line.
         dialog->lstCantRename->item(1)->setSelected(true);
         QTest::keyClick(dialog->lstCantRename, Qt::Key_C, Qt::ControlModifier);

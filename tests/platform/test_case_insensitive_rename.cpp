@@ -38,8 +38,7 @@ private Q_SLOTS:
         m_mount = m_work.filePath("mnt");
         QVERIFY(QDir().mkdir(m_mount));
         if (::geteuid() != 0 || !QFileInfo::exists("/dev/fuse") || !run("truncate", {"-s", "8M", image})
-            || !run("mkfs.exfat", {image})
-            || !run("losetup", {"-f", "--show", image}, &m_loop) || m_loop.isEmpty())
+            || !run("mkfs.exfat", {image}) || !run("losetup", {"-f", "--show", image}, &m_loop) || m_loop.isEmpty())
             QSKIP("needs root, /dev/fuse, mkfs.exfat (exfatprogs) and a free loop device");
         if (!run("mount.exfat-fuse", {m_loop, m_mount}))
             QSKIP("the exFAT volume could not be mounted (exfat-fuse)");

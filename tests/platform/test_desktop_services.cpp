@@ -14,7 +14,10 @@ static QString entry(const QString& extra = {})
 {
     return "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=sh %u\n" + extra;
 }
-static QString defaults(const QString& ids) { return "[Default Applications]\ntext/html=" + ids + "\n"; }
+static QString defaults(const QString& ids)
+{
+    return "[Default Applications]\ntext/html=" + ids + "\n";
+}
 
 class TestDesktopServices : public QObject {
     Q_OBJECT
@@ -33,8 +36,8 @@ private Q_SLOTS:
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
         QTest::newRow("an empty quoted argument stays") << "sh --profile \"\" %u" << QStringList{"--profile", "", u};
-        QTest::newRow("icon, name and entry path") << "sh %i %c %k %u"
-            << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
+        QTest::newRow("icon, name and entry path")
+            << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
         QTest::newRow("unterminated quote") << "sh \"abc %u" << QStringList();
         QTest::newRow("program missing") << "/nonexistent/browser %u" << QStringList();
@@ -69,11 +72,12 @@ private Q_SLOTS:
         const Files perDesktop{{home, defaults("a.desktop")}, {"config/somedesk-mimeapps.list", defaults("b.desktop")}};
         row("desktop's own list first", perDesktop, "b.desktop", "Other:SomeDesk");
         row("other desktop's list ignored", perDesktop, "a.desktop", "Other");
-        const Files unusable{{apps + "gone.desktop", entry().replace("sh %u", "/nonexistent/browser")},
-                             {apps + "tryexec.desktop", entry("TryExec=/nonexistent/check\n")},
-                             {apps + "hidden.desktop", entry("Hidden=true\n")},
-                             {apps + "link.desktop", "[Desktop Entry]\nType=Link\nURL=https://x.org\nExec=sh\n"},
-                             {home, defaults("missing.desktop;gone.desktop;tryexec.desktop;hidden.desktop;link.desktop")}};
+        const Files unusable{
+            {apps + "gone.desktop", entry().replace("sh %u", "/nonexistent/browser")},
+            {apps + "tryexec.desktop", entry("TryExec=/nonexistent/check\n")},
+            {apps + "hidden.desktop", entry("Hidden=true\n")},
+            {apps + "link.desktop", "[Desktop Entry]\nType=Link\nURL=https://x.org\nExec=sh\n"},
+            {home, defaults("missing.desktop;gone.desktop;tryexec.desktop;hidden.desktop;link.desktop")}};
         row("unusable entries skipped", unusable, "");
         row("then a less important file has its say", unusable + Files{{sys, defaults("b.desktop")}}, "b.desktop");
         row("user entry hides the system one",
@@ -102,8 +106,10 @@ private Q_SLOTS:
     void desktopEntryValuesAreUnescaped()
     {
         XdgSandbox box;
-        const auto e = ReadDesktopEntry(box.write("e.desktop", "# note\n[Other]\nExec=wrong\n[Desktop Entry]\n"
-            "Type=Application\nName=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x \"\" %u\n"));
+        const auto e = ReadDesktopEntry(
+            box.write("e.desktop",
+                      "# note\n[Other]\nExec=wrong\n[Desktop Entry]\n"
+                      "Type=Application\nName=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x \"\" %u\n"));
         QVERIFY(e);
         QCOMPARE(e->name, QString("Two Words"));
         // The value escape goes first, the Exec quoting second.

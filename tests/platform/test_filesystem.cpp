@@ -10,9 +10,9 @@ using namespace orvel;
 // The system's readdir, wrapped at link time so that a test can make a listing fail part
 // way, as a failing disk or network would.
 extern "C" {
-struct dirent* __real_readdir(DIR* dir);
+struct dirent* __real_readdir(DIR* dir); // NOLINT(bugprone-reserved-identifier): the linker's name
 static int g_readsBeforeFailure = -1; // -1: never fail
-struct dirent* __wrap_readdir(DIR* dir)
+struct dirent* __wrap_readdir(DIR* dir) // NOLINT(bugprone-reserved-identifier)
 {
     if (g_readsBeforeFailure == 0) {
         errno = EIO;
@@ -40,9 +40,10 @@ private Q_SLOTS:
     // Every system entry is named *.txt, so that only its type keeps it out.
     void initTestCase()
     {
-        QVERIFY(orvel::test::makeTree(d, {"a.txt=", "B.TXT=", "c.doc=", ".hidden.txt=", ".hiddenFolder/", "sub.txt/",
-                                          "fileLink->a.txt", "folderLink->sub.txt", "dangling.txt->nowhere",
-                                          orvel::DecodeName("LATIN1 \xc9T\xc9.TXT=")}));
+        QVERIFY(orvel::test::makeTree(d,
+                                      {"a.txt=", "B.TXT=", "c.doc=", ".hidden.txt=", ".hiddenFolder/", "sub.txt/",
+                                       "fileLink->a.txt", "folderLink->sub.txt", "dangling.txt->nowhere",
+                                       orvel::DecodeName("LATIN1 \xc9T\xc9.TXT=")}));
         QCOMPARE(::mknod(QFile::encodeName(d + "/fifo.txt").constData(), S_IFIFO | 0600, 0), 0);
         QCOMPARE(::mknod(QFile::encodeName(d + "/sock.txt").constData(), S_IFSOCK | 0600, 0), 0);
     }
@@ -52,7 +53,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("withFolders");
         QTest::addColumn<QStringList>("expected"); // name:type, sorted
         // A name that is not UTF-8 keeps its bytes.
-        const QStringList files{"B.TXT:F", orvel::DecodeName("LATIN1 \xc9T\xc9.TXT:F"), "a.txt:F", "c.doc:F", "fileLink:F"};
+        const QStringList files{"B.TXT:F", orvel::DecodeName("LATIN1 \xc9T\xc9.TXT:F"), "a.txt:F", "c.doc:F",
+                                "fileLink:F"};
         QTest::newRow("files") << false << files;
         QTest::newRow("with folders") << true << files + QStringList{"folderLink:L", "sub.txt:D"};
     }
@@ -136,17 +138,20 @@ private Q_SLOTS:
         QCOMPARE(steps.size(), 1); // nothing moved, nothing to put back
 
         orvel::test::TempDir dir;
-        QVERIFY(orvel::test::makeTree(dir.path(), {".orvel-rename~Photo.jpg=jpeg", ".orvel-rename~Taken=mine", "Taken=other",
-                                                   ".orvel-rename~=x", ".orvel-rename~Folder/f="}));
+        QVERIFY(orvel::test::makeTree(dir.path(),
+                                      {".orvel-rename~Photo.jpg=jpeg", ".orvel-rename~Taken=mine", "Taken=other",
+                                       ".orvel-rename~=x", ".orvel-rename~Folder/f="}));
         const FolderHandle folder = fs.openFolder(dir.path());
         QStringList listed;
-        const Listing listing = fs.listFolder(folder, [&](const QString& name, EntryType t) { listed << name + ':' + letter(t); });
+        const Listing listing =
+            fs.listFolder(folder, [&](const QString& name, EntryType t) { listed << name + ':' + letter(t); });
         listed.sort();
         QCOMPARE(listed, (QStringList{"Folder:D", "Photo.jpg:F", "Taken:F"}));
         QCOMPARE(listing.recovered.size(), 2);
         // A name that is taken meanwhile is never replaced: that one stays hidden.
         QCOMPARE(orvel::test::readTree(dir.path()),
-                 (QStringList{".orvel-rename~=x", ".orvel-rename~Taken=mine", "Folder/", "Folder/f=", "Photo.jpg=jpeg", "Taken=other"}));
+                 (QStringList{".orvel-rename~=x", ".orvel-rename~Taken=mine", "Folder/", "Folder/f=", "Photo.jpg=jpeg",
+                              "Taken=other"}));
     }
 };
 

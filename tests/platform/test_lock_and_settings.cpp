@@ -122,12 +122,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("reads");
         QTest::addColumn<bool>("writes");
-        QTest::newRow("a FIFO") << "fifo" << "" << false;
-        QTest::newRow("a link to a FIFO") << "link to fifo" << "" << false;
-        QTest::newRow("a device") << "device" << "" << false;
-        QTest::newRow("a 300 MB file") << "huge" << "" << false;
-        QTest::newRow("a FIFO in place of the write lock") << "fifo lock" << "/kept/" << false;
-        QTest::newRow("a link to a store") << "link to store" << "/kept/" << true;
+        QTest::newRow("a FIFO") << "fifo"
+                                << "" << false;
+        QTest::newRow("a link to a FIFO") << "link to fifo"
+                                          << "" << false;
+        QTest::newRow("a device") << "device"
+                                  << "" << false;
+        QTest::newRow("a 300 MB file") << "huge"
+                                       << "" << false;
+        QTest::newRow("a FIFO in place of the write lock") << "fifo lock"
+                                                           << "/kept/" << false;
+        QTest::newRow("a link to a store") << "link to store"
+                                           << "/kept/" << true;
     }
     void whatLiesAtTheStorePath()
     {
@@ -136,7 +142,8 @@ private Q_SLOTS:
         QFETCH(bool, writes);
         QTemporaryDir config;
         IniSettingsStore store(config.path()), elsewhere(config.filePath("elsewhere"));
-        const QByteArray file = QFile::encodeName(store.fileOf(kApp)), fifo = QFile::encodeName(config.filePath("fifo"));
+        const QByteArray file = QFile::encodeName(store.fileOf(kApp)),
+                         fifo = QFile::encodeName(config.filePath("fifo"));
         const QByteArray small = QFile::encodeName(elsewhere.fileOf(kApp));
         QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
         QVERIFY(elsewhere.write(kApp, "recent", "file1", "/kept/"));
@@ -147,7 +154,8 @@ private Q_SLOTS:
         else if (found.startsWith("link to "))
             QVERIFY(::symlink(found == "link to fifo" ? fifo.constData() : small.constData(), file.constData()) == 0);
         else if (found == "device") // a node of its own where allowed: a faulty store must not harm /dev
-            QVERIFY(::mknod(file.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0 || ::symlink("/dev/null", file.constData()) == 0);
+            QVERIFY(::mknod(file.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
+                    || ::symlink("/dev/null", file.constData()) == 0);
         else
             QVERIFY(::rename(small.constData(), file.constData()) == 0);
         if (found == "fifo lock")
@@ -170,7 +178,8 @@ private Q_SLOTS:
     void namesThatAreNotUtf8ComeBackWhole()
     {
         QTemporaryDir config;
-        const QString odd = DecodeName("/home/R\xe9SUM\xe9/\xff/"), plain = QString::fromUtf8("/home/caf\u00e9 \U0001F600/");
+        const QString odd = DecodeName("/home/R\xe9SUM\xe9/\xff/"),
+                      plain = QString::fromUtf8("/home/caf\u00e9 \U0001F600/");
         QVERIFY(IniSettingsStore(config.path()).write(kApp, "recent", "file1", odd));
         QVERIFY(IniSettingsStore(config.path()).write(kApp, "recent", "file2", plain));
         IniSettingsStore again(config.path());

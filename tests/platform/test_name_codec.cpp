@@ -12,7 +12,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
-        auto row = [](const char* name, const QByteArray& b, QStringView t) { QTest::newRow(name) << b << t.toString(); };
+        auto row = [](const char* name, const QByteArray& b, QStringView t) {
+            QTest::newRow(name) << b << t.toString();
+        };
         row("ascii", "Holiday PICTURE.JPG", u"Holiday PICTURE.JPG");
         row("byte-order mark alone", "\xEF\xBB\xBF", u"\xFEFF");
         row("byte-order mark before dot", "\xEF\xBB\xBF.", u"\xFEFF.");
@@ -20,7 +22,11 @@ private Q_SLOTS:
         row("literal replacement mark", "a\xEF\xBF\xBD", u"a\xFFFD");
         row("latin-1", "R\xe9SUM\xe9.DOC", u"R\xDCE9SUM\xDCE9.DOC");
         row("lone ff", "\xff", u"\xDCFF");
-        row("truncated", "\xE2\x82" "A", u"\xDCE2\xDC82" u"A");
+        row("truncated",
+            "\xE2\x82"
+            "A",
+            u"\xDCE2\xDC82"
+            u"A");
         row("truncated at the end", "x\xF0\x9F\x98", u"x\xDCF0\xDC9F\xDC98");
         row("overlong nul", "\xC0\x80", u"\xDCC0\xDC80");
         row("overlong three-byte", "\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF");
@@ -44,8 +50,9 @@ private Q_SLOTS:
     void roundTripOfRandomBytes()
     {
         QRandomGenerator random(20240611);
-        const QByteArray pieces[] = {"a", "/", "\x80", "\xBF", "\xC3", "\xE2\x82", "\xF0\x9F", "\xED",
-                                     "\xEF\xBB\xBF", "\xF4", "\x90", "\xC0", "\xFF", "\xE0", "\xA0", "\xF0"};
+        const QByteArray pieces[] = {"a",        "/",    "\x80",         "\xBF", "\xC3", "\xE2\x82",
+                                     "\xF0\x9F", "\xED", "\xEF\xBB\xBF", "\xF4", "\x90", "\xC0",
+                                     "\xFF",     "\xE0", "\xA0",         "\xF0"};
         int valid = 0;
         for (int n = 0; n < 4000; ++n) {
             QByteArray b;
@@ -62,7 +69,10 @@ private Q_SLOTS:
         }
         QVERIFY2(valid > 400, qPrintable(QString::number(valid)));
         // Surrogates that decoding never makes are written as a replacement mark.
-        QCOMPARE(EncodeName(u"\xD800" u"a\xDC7F\xDCE9\xD83D"), QByteArray("\xEF\xBF\xBD" "a\xEF\xBF\xBD\xE9\xEF\xBF\xBD"));
+        QCOMPARE(EncodeName(u"\xD800"
+                            u"a\xDC7F\xDCE9\xD83D"),
+                 QByteArray("\xEF\xBF\xBD"
+                            "a\xEF\xBF\xBD\xE9\xEF\xBF\xBD"));
     }
 };
 

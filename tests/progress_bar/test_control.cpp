@@ -105,14 +105,16 @@ Action from(qint64 start, qint64 value)
 } // namespace
 
 // The saved names, in the order they are read and written.
-static const QStringList kSavedNames = QStringLiteral(
-    "BackColor Blend BorderStyle Custom CustomText Direction Fade FadeBG1 FadeBG2 FadeFG1 FadeFG2 FadeStyle Font "
-    "ForeColor Interval ManualRefresh Max Min NoPercent Percent PercentAfter PercentAlign PercentBefore Reverse "
-    "ScaleMode Value Vertical").split(u' ');
+static const QStringList kSavedNames =
+    QStringLiteral(
+        "BackColor Blend BorderStyle Custom CustomText Direction Fade FadeBG1 FadeBG2 FadeFG1 FadeFG2 FadeStyle Font "
+        "ForeColor Interval ManualRefresh Max Min NoPercent Percent PercentAfter PercentAlign PercentBefore Reverse "
+        "ScaleMode Value Vertical")
+        .split(u' ');
 
 class TestControl : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void whatTheHostSees_data();
     void whatTheHostSees();
     void savedNamesInNotifications();
@@ -142,28 +144,36 @@ void TestControl::whatTheHostSees_data()
     row("clamped onto the same value", from(10000, 20000), {"Value"});
     row("same length and percentage", from(100, 101), {"Value"});
     row("1.01 to 1.515 pixels", from(100, 150), {"Value", "Paint", "BarResize"});
-    row("29 of 100: the ratio, then the hundredfold", [](auto& b, auto& log) {
-        b.setMax(100), log.clear(), b.setValue(29), log << n(b.Percent()) << b.Value().toString();
-    }, {"Value", "Paint", "BarResize", "Paint", "Change", "28", "29"});
+    row("29 of 100: the ratio, then the hundredfold",
+        [](auto& b, auto& log) {
+            b.setMax(100), log.clear(), b.setValue(29), log << n(b.Percent()) << b.Value().toString();
+        },
+        {"Value", "Paint", "BarResize", "Paint", "Change", "28", "29"});
 
     // Max and Min stay one unit apart; pulling Value along changes neither the bar nor
     // the percentage until Value next changes.
-    row("Min above Max - 1", [](auto& b, auto& log) {
-        b.setMin(20000), log << b.Min().toString() << b.Value().toString();
-    }, {"Min", "Paint", "9999", "9999"});
+    row("Min above Max - 1",
+        [](auto& b, auto& log) { b.setMin(20000), log << b.Min().toString() << b.Value().toString(); },
+        {"Min", "Paint", "9999", "9999"});
     row("Max below Min + 1", [](auto& b, auto& log) { b.setMax(-50), log << b.Max().toString(); },
         {"Max", "Paint", "1"});
-    row("Max below Value", [](auto& b, auto& log) {
-        b.setValue(5000), log.clear(), b.setMax(2000);
-        log << b.Value().toString() << n(b.Percent()) << geometryOf(b.FG());
-    }, {"Max", "Paint", "2000", "50", "-1,0 50x20"});
-    row("the percentage counts from Min", [](auto& b, auto& log) {
-        b.setMax(2000), b.setMin(-2000), log.clear(), b.setValue(1000), log << n(b.Percent()) << geometryOf(b.FG());
-    }, {"Value", "Paint", "BarResize", "Paint", "Change", "75", "-1,0 76x20"});
-    row("a range too wide for Currency is passed over", [](auto& b, auto& log) {
-        b.setMin(Currency::min()), b.setMax(Currency::max()), log.clear();
-        log << n(errorOf([&] { b.setValue(Currency::max()); })) << n(b.Value() == Currency::max());
-    }, {"Value", "Paint", "Change", "0", "1"});
+    row("Max below Value",
+        [](auto& b, auto& log) {
+            b.setValue(5000), log.clear(), b.setMax(2000);
+            log << b.Value().toString() << n(b.Percent()) << geometryOf(b.FG());
+        },
+        {"Max", "Paint", "2000", "50", "-1,0 50x20"});
+    row("the percentage counts from Min",
+        [](auto& b, auto& log) {
+            b.setMax(2000), b.setMin(-2000), log.clear(), b.setValue(1000), log << n(b.Percent()) << geometryOf(b.FG());
+        },
+        {"Value", "Paint", "BarResize", "Paint", "Change", "75", "-1,0 76x20"});
+    row("a range too wide for Currency is passed over",
+        [](auto& b, auto& log) {
+            b.setMin(Currency::min()), b.setMax(Currency::max()), log.clear();
+            log << n(errorOf([&] { b.setValue(Currency::max()); })) << n(b.Value() == Currency::max());
+        },
+        {"Value", "Paint", "Change", "0", "1"});
 
     // Every look setter repaints, unless the bar is refreshed by hand.
     const auto looks = [](bool byHand) {
@@ -173,8 +183,8 @@ void TestControl::whatTheHostSees_data()
             b.setAlignment(2), b.setFont(b.Font()), b.setShowCustomCaption(true), b.setDisablePercent(true);
         });
     };
-    const QStringList looked{"BackColor", "ForeColor", "Fade", "FadeStyle", "Blend", "FadeBG1", "FadeBG2", "FadeFG1",
-        "FadeFG2", "PercentAlign", "Font", "Custom", "NoPercent"};
+    const QStringList looked{"BackColor", "ForeColor", "Fade",         "FadeStyle", "Blend",  "FadeBG1",  "FadeBG2",
+                             "FadeFG1",   "FadeFG2",   "PercentAlign", "Font",      "Custom", "NoPercent"};
     QStringList painted;
     for (const QString& name : looked)
         painted << name << "Paint";
@@ -182,17 +192,23 @@ void TestControl::whatTheHostSees_data()
     row("look setters, refreshed by hand", looks(true), looked);
 
     // The caption text.
-    row("caption: texts around the percentage", [](auto& b, auto& log) {
-        b.setValue(4500), log.clear(), b.setCaption("Done"), b.setCaption2(""), log << b.CaptionText();
-    }, {"PercentBefore", "Paint", "PercentAfter", "Paint", "Done 45 "});
-    row("caption: custom text only at Max", [](auto& b, auto& log) {
-        b.setShowCustomCaption(true), b.setValue(9999), log.clear();
-        log << b.CaptionText(), b.setValue(10000), log << b.CaptionText();
-    }, {" 99 %", "Value", "Paint", "Change", "Paint", "Change", "Done!"});
-    row("caption: percentage disabled", [](auto& b, auto& log) {
-        b.setValue(4500), b.setDisablePercent(true), log.clear(), log << b.CaptionText();
-        b.setCaption("Renaming"), log << b.CaptionText();
-    }, {"", "PercentBefore", "Paint", "Renaming"});
+    row("caption: texts around the percentage",
+        [](auto& b, auto& log) {
+            b.setValue(4500), log.clear(), b.setCaption("Done"), b.setCaption2(""), log << b.CaptionText();
+        },
+        {"PercentBefore", "Paint", "PercentAfter", "Paint", "Done 45 "});
+    row("caption: custom text only at Max",
+        [](auto& b, auto& log) {
+            b.setShowCustomCaption(true), b.setValue(9999), log.clear();
+            log << b.CaptionText(), b.setValue(10000), log << b.CaptionText();
+        },
+        {" 99 %", "Value", "Paint", "Change", "Paint", "Change", "Done!"});
+    row("caption: percentage disabled",
+        [](auto& b, auto& log) {
+            b.setValue(4500), b.setDisablePercent(true), log.clear(), log << b.CaptionText();
+            b.setCaption("Renaming"), log << b.CaptionText();
+        },
+        {"", "PercentBefore", "Paint", "Renaming"});
 
     // Numbered errors store nothing and notify no one.
     row("Percent at run time", error([](auto& b) { b.setPercent(80); }, &MProgress::Percent), {"393", "0"});
@@ -214,30 +230,40 @@ void TestControl::whatTheHostSees_data()
     row("direction 2, 51.5 to even", place(2, 103, 2, 1), {"51,0 52x20", "R-"});
     row("direction 0, Max", place(0, 100, 10000, 10000), {"-1,0 101x20", "--"});
     row("direction 3, Max", place(3, 100, 10000, 10000), {"0,-1 100x21", "-V"});
-    row("an unknown direction keeps the flags and the bar", [](auto& b, auto& log) {
-        place(1, 100, 10000, 2500)(b, log), b.setDirection(9), b.setValue(9000);
-        log << geometryOf(b.FG()) << n(b.Reverse()) << n(b.Vertical());
-    }, {"0,15 100x5", "RV", "Direction", "Reverse", "Vertical", "Paint", "Value", "Paint", "Change", "0,15 100x5",
-        "1", "1"});
+    row("an unknown direction keeps the flags and the bar",
+        [](auto& b, auto& log) {
+            place(1, 100, 10000, 2500)(b, log), b.setDirection(9), b.setValue(9000);
+            log << geometryOf(b.FG()) << n(b.Reverse()) << n(b.Vertical());
+        },
+        {"0,15 100x5", "RV", "Direction", "Reverse", "Vertical", "Paint", "Value", "Paint", "Change", "0,15 100x5", "1",
+         "1"});
 
     // Resize and move: the surfaces fill the control and the bar follows, unless it is
     // refreshed by hand; then the bar and the caption wait for Refresh.
-    row("resize", [](auto& b, auto& log) {
-        b.setValue(5000), log.clear(), b.resize(200, 30);
-        log << geometryOf(b.DBG()) << geometryOf(b.DFG()) << geometryOf(b.BG()) << geometryOf(b.FG());
-    }, {"Paint", "BarResize", "Paint", "Resize", "0,0 200x30", "0,0 200x30", "0,0 200x30", "-1,0 100x30"});
+    row("resize",
+        [](auto& b, auto& log) {
+            b.setValue(5000), log.clear(), b.resize(200, 30);
+            log << geometryOf(b.DBG()) << geometryOf(b.DFG()) << geometryOf(b.BG()) << geometryOf(b.FG());
+        },
+        {"Paint", "BarResize", "Paint", "Resize", "0,0 200x30", "0,0 200x30", "0,0 200x30", "-1,0 100x30"});
     row("move", [](auto& b, auto&) { b.move(30, 5); }, {});
-    row("resize, refreshed by hand", [](auto& b, auto& log) {
-        b.setValue(5000), b.setManualRefresh(true), log.clear(), b.resize(200, 30);
-        log << geometryOf(b.BG()) << geometryOf(b.FG());
-    }, {"Resize", "0,0 200x30", "-1,0 50x20"});
-    row("caption set by hand is composed at once", [](auto& b, auto& log) {
-        b.setManualRefresh(true), log.clear(), b.setCaption("Files"), log << b.CaptionText();
-    }, {"PercentBefore", "Files 0 %"});
-    row("Refresh by hand", [](auto& b, auto& log) {
-        b.setValue(5000), b.setManualRefresh(true), log.clear(), b.setValue(6000);
-        log << geometryOf(b.FG()) << b.CaptionText(), b.Refresh(), log << geometryOf(b.FG()) << b.CaptionText();
-    }, {"Value", "Change", "-1,0 50x20", " 50 %", "BarResize", "Paint", "-1,0 61x20", " 60 %"});
+    row("resize, refreshed by hand",
+        [](auto& b, auto& log) {
+            b.setValue(5000), b.setManualRefresh(true), log.clear(), b.resize(200, 30);
+            log << geometryOf(b.BG()) << geometryOf(b.FG());
+        },
+        {"Resize", "0,0 200x30", "-1,0 50x20"});
+    row("caption set by hand is composed at once",
+        [](auto& b, auto& log) {
+            b.setManualRefresh(true), log.clear(), b.setCaption("Files"), log << b.CaptionText();
+        },
+        {"PercentBefore", "Files 0 %"});
+    row("Refresh by hand",
+        [](auto& b, auto& log) {
+            b.setValue(5000), b.setManualRefresh(true), log.clear(), b.setValue(6000);
+            log << geometryOf(b.FG()) << b.CaptionText(), b.Refresh(), log << geometryOf(b.FG()) << b.CaptionText();
+        },
+        {"Value", "Change", "-1,0 50x20", " 50 %", "BarResize", "Paint", "-1,0 61x20", " 60 %"});
 
     // Border style: at most 6, the hooks in order, the caption inset for 0 to 2.
     const auto border = [](int style) {
@@ -248,25 +274,34 @@ void TestControl::whatTheHostSees_data()
     row("BorderStyle -3", border(-3), {"DetachBorder 0", "AttachBorder -3", "BorderStyle", "Paint", "Resize", "0"});
     row("shown again, then gone", [](auto& b, auto&) { b.hide(), b.show(), delete &b; },
         {"AttachBorder 6", "Paint", "Resize", "DetachBorder 0"});
-    row("SetParent; an unknown window does nothing", [](auto& b, auto& log) {
-        QWidget* home = b.parentWidget();
-        QWidget other;
-        other.show(), b.SetParent(MProgress::WindowHandleOf(&other)), b.SetParent(0xDEAD0000);
-        log << n(b.parentWidget() == &other) << n(b.isVisible()), b.setParent(home);
-    }, {"AttachBorder 6", "Resize", "1", "1"}); // nothing is painted before the window is on screen
+    row("SetParent; an unknown window does nothing",
+        [](auto& b, auto& log) {
+            QWidget* home = b.parentWidget();
+            QWidget other;
+            other.show(), b.SetParent(MProgress::WindowHandleOf(&other)), b.SetParent(0xDEAD0000);
+            log << n(b.parentWidget() == &other) << n(b.isVisible()), b.setParent(home);
+        },
+        {"AttachBorder 6", "Resize", "1", "1"}); // nothing is painted before the window is on screen
 
     // Keys and the mouse on the control's own surface, in its scale; the surfaces keep
     // their clicks.
-    row("right button with Shift, in twips", [](auto& b, auto&) {
-        QTest::mousePress(&b, Qt::RightButton, Qt::ShiftModifier, {4, 2});
-        QTest::mouseRelease(&b, Qt::RightButton, Qt::ShiftModifier, {4, 2});
-    }, {"MouseDown 2 1 60 30", "MouseUp 2 1 60 30"});
-    row("left, Ctrl", [](auto& b, auto&) { QTest::mouseClick(&b, Qt::LeftButton, Qt::ControlModifier, {1, 1}); },
+    row("right button with Shift, in twips",
+        [](auto& b, auto&) {
+            QTest::mousePress(&b, Qt::RightButton, Qt::ShiftModifier, {4, 2});
+            QTest::mouseRelease(&b, Qt::RightButton, Qt::ShiftModifier, {4, 2});
+        },
+        {"MouseDown 2 1 60 30", "MouseUp 2 1 60 30"});
+    row("left, Ctrl",
+        [](auto& b, auto&) {
+            QTest::mouseClick(&b, Qt::LeftButton, Qt::ControlModifier, {1, 1});
+        },
         {"MouseDown 1 2 15 15", "MouseUp 1 2 15 15", "Click"});
-    row("move in pixels, no button", [](auto& b, auto&) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(4, 2), b.mapToGlobal(QPointF(4, 2)), Qt::NoButton, {}, {});
-        b.setScaleMode(3), QApplication::sendEvent(&b, &move);
-    }, {"ScaleMode", "MouseMove 0 0 4 2"});
+    row("move in pixels, no button",
+        [](auto& b, auto&) {
+            QMouseEvent move(QEvent::MouseMove, QPointF(4, 2), b.mapToGlobal(QPointF(4, 2)), Qt::NoButton, {}, {});
+            b.setScaleMode(3), QApplication::sendEvent(&b, &move);
+        },
+        {"ScaleMode", "MouseMove 0 0 4 2"});
     const auto press = [](int scaleMode, Qt::MouseButton button, QPoint at) {
         return Action([=](MProgress& b, auto&) { b.setScaleMode(scaleMode), QTest::mousePress(&b, button, {}, at); });
     };
@@ -275,10 +310,13 @@ void TestControl::whatTheHostSees_data()
     row("press in points", press(2, Qt::LeftButton, {4, 8}), {"ScaleMode", "MouseDown 1 0 3 6"});
     row("press in centimetres", press(7, Qt::LeftButton, {96, 48}), {"ScaleMode", "MouseDown 1 0 2.54 1.27"});
     row("press in the user scale: twips", press(0, Qt::LeftButton, {4, 2}), {"ScaleMode", "MouseDown 1 0 60 30"});
-    row("clicks on the surfaces", [](auto& b, auto& log) {
-        b.setValue(5000), log.clear();
-        QTest::mouseClick(b.BG(), Qt::LeftButton, {}, {80, 5}), QTest::mouseClick(b.FG(), Qt::LeftButton, {}, {10, 5});
-    }, {});
+    row("clicks on the surfaces",
+        [](auto& b, auto& log) {
+            b.setValue(5000), log.clear();
+            QTest::mouseClick(b.BG(), Qt::LeftButton, {}, {80, 5}),
+                QTest::mouseClick(b.FG(), Qt::LeftButton, {}, {10, 5});
+        },
+        {});
     row("a key", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_A); }, {"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0"});
     row("Alt+Left", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_Left, Qt::AltModifier); },
         {"KeyDown 18 4", "KeyDown 37 4", "KeyUp 37 4", "KeyUp 18 0"});
@@ -299,9 +337,13 @@ void TestControl::savedNamesInNotifications()
 {
     // Each setter, given the value the control holds, notifies the host under the name
     // the value is saved under.
-    const QHash<QString, QStringList> saved{{"Alignment", {"PercentAlign"}}, {"Caption", {"PercentBefore"}},
-        {"Caption2", {"PercentAfter"}}, {"CustomCaption", {"CustomText"}}, {"DisablePercent", {"NoPercent"}},
-        {"ShowCustomCaption", {"Custom"}}, {"Direction", {"Direction", "Reverse", "Vertical"}}};
+    const QHash<QString, QStringList> saved{{"Alignment", {"PercentAlign"}},
+                                            {"Caption", {"PercentBefore"}},
+                                            {"Caption2", {"PercentAfter"}},
+                                            {"CustomCaption", {"CustomText"}},
+                                            {"DisablePercent", {"NoPercent"}},
+                                            {"ShowCustomCaption", {"Custom"}},
+                                            {"Direction", {"Direction", "Reverse", "Vertical"}}};
     QCOMPARE(MProgress::staticMetaObject.userProperty().name(), "Value"); // the default member
     BarHost host;
     QSignalSpy heard(host.bar, &MProgress::propertyChanged);
@@ -323,12 +365,33 @@ void TestControl::roundTripThroughAFile()
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPointSizeF(8.25);
     const QVariantMap changed{
-        {"BackColor", 0x102030u}, {"Blend", 3}, {"BorderStyle", 2}, {"Custom", true}, {"CustomText", "Fertig"},
-        {"Direction", 1}, {"Fade", 1}, {"FadeBG1", 0x010203u}, {"FadeBG2", 0x80000005u}, {"FadeFG1", 0xABCDEFu},
-        {"FadeFG2", 0u}, {"FadeStyle", 0}, {"Font", font}, {"ForeColor", 0x80000008u}, {"Interval", 3},
-        {"ManualRefresh", true}, {"Max", "250.5"}, {"Min", "-7"}, {"NoPercent", true}, {"Percent", 41},
-        {"PercentAfter", "pc"}, {"PercentAlign", 6}, {"PercentBefore", "Files"}, {"Reverse", true},
-        {"ScaleMode", 3}, {"Value", "100.25"}, {"Vertical", true},
+        {"BackColor", 0x102030u},
+        {"Blend", 3},
+        {"BorderStyle", 2},
+        {"Custom", true},
+        {"CustomText", "Fertig"},
+        {"Direction", 1},
+        {"Fade", 1},
+        {"FadeBG1", 0x010203u},
+        {"FadeBG2", 0x80000005u},
+        {"FadeFG1", 0xABCDEFu},
+        {"FadeFG2", 0u},
+        {"FadeStyle", 0},
+        {"Font", font},
+        {"ForeColor", 0x80000008u},
+        {"Interval", 3},
+        {"ManualRefresh", true},
+        {"Max", "250.5"},
+        {"Min", "-7"},
+        {"NoPercent", true},
+        {"Percent", 41},
+        {"PercentAfter", "pc"},
+        {"PercentAlign", 6},
+        {"PercentBefore", "Files"},
+        {"Reverse", true},
+        {"ScaleMode", 3},
+        {"Value", "100.25"},
+        {"Vertical", true},
     };
     MemoryPropertyBag original;
     for (auto it = changed.begin(); it != changed.end(); ++it)

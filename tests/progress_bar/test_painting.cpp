@@ -57,7 +57,7 @@ double captionContrast(MProgress& bar)
 
 class TestPainting : public QObject {
     Q_OBJECT
-private slots:
+private Q_SLOTS:
     void fades_data();
     void fades();
     void invertedWhereTheEdgeCrosses();
@@ -108,7 +108,8 @@ void TestPainting::fades()
     for (int p = 0; p < 100; ++p) {
         // Black to white: pixel p shows the colour after p steps, the last one short of white.
         const QRgb grey = at(dbg, p, 0);
-        QVERIFY2(std::fabs(qRed(grey) - 2.55 * c.share * p) <= 0.51, qPrintable(QString("%1: %2").arg(p).arg(qRed(grey))));
+        QVERIFY2(std::fabs(qRed(grey) - 2.55 * c.share * p) <= 0.51,
+                 qPrintable(QString("%1: %2").arg(p).arg(qRed(grey))));
         QCOMPARE(grey, qRgb(qRed(grey), qRed(grey), qRed(grey)) & 0xFFFFFF);
         QCOMPARE(at(dbg, p, 19), grey); // stretched across
         const bool filled = (p < (filledFirst ? 49 : 50)) == filledFirst;
@@ -150,8 +151,10 @@ void TestPainting::coloursFollowThePalette()
     QGuiApplication::setPalette(shown);
     QTRY_VERIFY(captionContrast(*bar) >= 4.5);
     const QList<std::pair<uint, QPalette::ColorRole>> roles{{0x8000000D, QPalette::Highlight},
-        {0x8000000E, QPalette::HighlightedText}, {0x80000010, QPalette::Dark}, {0x80000012, QPalette::ButtonText},
-        {0x80000014, QPalette::Light}};
+                                                            {0x8000000E, QPalette::HighlightedText},
+                                                            {0x80000010, QPalette::Dark},
+                                                            {0x80000012, QPalette::ButtonText},
+                                                            {0x80000014, QPalette::Light}};
     for (auto [value, role] : roles)
         QCOMPARE(ToQColor(value).rgb(), shown.color(role).rgb());
     QCOMPARE(ToQColor(0x800000FF).rgb(), QColor(Qt::black).rgb()); // an index that stands for no colour

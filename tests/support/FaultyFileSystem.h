@@ -17,7 +17,10 @@ namespace orvel {
 // paths are served from below that folder, so a run can start at "/" harmlessly.
 class FaultyFileSystem : public FileSystem {
 public:
-    explicit FaultyFileSystem(FileSystem& inner = hostFileSystem()) : m_inner(inner) {}
+    explicit FaultyFileSystem(FileSystem& inner = hostFileSystem())
+        : m_inner(inner)
+    {
+    }
 
     QSet<QString> refusedRenames; // old paths whose rename fails
     QSet<QString> failedListings; // folders whose listing fails after delivering its entries
@@ -27,7 +30,7 @@ public:
     std::function<void(const QString& folder)> beforeEnter;
 
     // What was asked, in order.
-    mutable QStringList listings;           // folders listed (also the failed ones)
+    mutable QStringList listings; // folders listed (also the failed ones)
     QList<QPair<QString, QString>> renames; // (old, new), also the refused ones
 
     FolderHandle openFolder(const QString& path, int* error = nullptr) const override;

@@ -67,10 +67,12 @@ inline QStringList readTree(const QString& root, const QByteArray& rawFolder = {
         if (S_ISDIR(st.st_mode)) {
             out << rel + '/' << readTree(root, path, rel + '/');
         } else if (S_ISLNK(st.st_mode)) {
-            out << rel + "->" + DecodeName(QByteArray::fromStdString(std::filesystem::read_symlink(path.constData()).string()));
+            out << rel + "->"
+                    + DecodeName(QByteArray::fromStdString(std::filesystem::read_symlink(path.constData()).string()));
         } else if (S_ISREG(st.st_mode)) {
             std::ifstream in(path.constData());
-            out << rel + '=' + DecodeName(QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {})));
+            out << rel + '='
+                    + DecodeName(QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {})));
         } else {
             out << rel + '?';
         }

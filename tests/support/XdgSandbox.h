@@ -59,9 +59,12 @@ public:
     // list is moved into place whole, so a waiting test never reads half of it.
     QString standIn(const QString& name) const
     {
-        return write("bin/" + name, "#!/bin/sh\nout='" + path(name + ".args") + "'\n: > \"$out.part\"\n"
-                     "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out.part\"; done\n"
-                     "mv \"$out.part\" \"$out\"\n", true);
+        return write("bin/" + name,
+                     "#!/bin/sh\nout='" + path(name + ".args")
+                         + "'\n: > \"$out.part\"\n"
+                           "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out.part\"; done\n"
+                           "mv \"$out.part\" \"$out\"\n",
+                     true);
     }
     // What the stand-in received; empty until it has run.
     QStringList recordedArgs(const QString& name) const
@@ -74,7 +77,8 @@ public:
     // The user's default program for web pages: a desktop entry with this Exec line.
     void registerBrowser(const QString& exec) const
     {
-        write("data/applications/stand-in.desktop", "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\n");
+        write("data/applications/stand-in.desktop",
+              "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + exec + "\n");
         write("config/mimeapps.list", "[Default Applications]\ntext/html=stand-in.desktop\n");
     }
 
