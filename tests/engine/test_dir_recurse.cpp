@@ -12,32 +12,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path"); // in Windows syntax unless it starts with '/'
         QTest::addColumn<QString>("expected");
-        QTest::newRow("win: trailing backslash") << R"(C:\Data\)"
-                                                 << R"(C:\Data)";
-        QTest::newRow("win: root to designator") << R"(C:\)"
-                                                 << "C:";
-        QTest::newRow("win: doubled inside") << R"(C:\Data\\Sub\\)"
-                                             << R"(C:\Data\Sub)";
-        QTest::newRow("win: forward slashes") << "C:/Data/Sub/"
-                                              << R"(C:\Data\Sub\)";
-        QTest::newRow("win: network path") << R"(\\server\share\)"
-                                           << R"(\\server\share)";
-        QTest::newRow("win: three become two") << R"(C:\a\\\b)"
-                                               << R"(C:\a\\b)";
-        QTest::newRow("win: designator") << "C:"
-                                         << "C:";
-        QTest::newRow("posix: trailing slash") << "/data/"
-                                               << "/data";
-        QTest::newRow("posix: root to empty designator") << "/"
-                                                         << "";
-        QTest::newRow("posix: doubled inside") << "/data//sub//"
-                                               << "/data/sub";
-        QTest::newRow("posix: backslash is a name character") << "/data\\sub\\"
-                                                              << "/data\\sub\\";
-        QTest::newRow("posix: leading pair folds") << "//server/share/"
-                                                   << "/server/share";
-        QTest::newRow("posix: three become two") << "/a///b"
-                                                 << "/a//b";
+        const auto row = [](const char* name, const QString& path, const QString& expected) {
+            QTest::newRow(name) << path << expected;
+        };
+        row("win: trailing backslash", R"(C:\Data\)", R"(C:\Data)");
+        row("win: root to designator", R"(C:\)", "C:");
+        row("win: doubled inside", R"(C:\Data\\Sub\\)", R"(C:\Data\Sub)");
+        row("win: forward slashes", "C:/Data/Sub/", R"(C:\Data\Sub\)");
+        row("win: network path", R"(\\server\share\)", R"(\\server\share)");
+        row("win: three become two", R"(C:\a\\\b)", R"(C:\a\\b)");
+        row("win: designator", "C:", "C:");
+        row("posix: trailing slash", "/data/", "/data");
+        row("posix: root to empty designator", "/", "");
+        row("posix: doubled inside", "/data//sub//", "/data/sub");
+        row("posix: backslash is a name character", "/data\\sub\\", "/data\\sub\\");
+        row("posix: leading pair folds", "//server/share/", "/server/share");
+        row("posix: three become two", "/a///b", "/a//b");
     }
 
     void normalizePath()

@@ -122,18 +122,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("found");
         QTest::addColumn<QString>("reads");
         QTest::addColumn<bool>("writes");
-        QTest::newRow("a FIFO") << "fifo"
-                                << "" << false;
-        QTest::newRow("a link to a FIFO") << "link to fifo"
-                                          << "" << false;
-        QTest::newRow("a device") << "device"
-                                  << "" << false;
-        QTest::newRow("a 300 MB file") << "huge"
-                                       << "" << false;
-        QTest::newRow("a FIFO in place of the write lock") << "fifo lock"
-                                                           << "/kept/" << false;
-        QTest::newRow("a link to a store") << "link to store"
-                                           << "/kept/" << true;
+        const auto row = [](const char* name, const char* found, const char* reads, bool writes) {
+            QTest::newRow(name) << QString(found) << QString(reads) << writes;
+        };
+        row("a FIFO", "fifo", "", false);
+        row("a link to a FIFO", "link to fifo", "", false);
+        row("a device", "device", "", false);
+        row("a 300 MB file", "huge", "", false);
+        row("a FIFO in place of the write lock", "fifo lock", "/kept/", false);
+        row("a link to a store", "link to store", "/kept/", true);
     }
     void whatLiesAtTheStorePath()
     {
