@@ -170,6 +170,7 @@ private Q_SLOTS:
                                                        : CaseStyle::Proper};
 
         const RenameAllOutcome out = RenameAll(job, fs, observer);
+        QCOMPARE(fs.listings.removeDuplicates(), 0); // one walk: no folder is listed twice
 
         QCOMPARE(readTree(top), after);
         QStringList reported;

@@ -79,17 +79,6 @@ private Q_SLOTS:
         QVERIFY(!cut);
     }
 
-    void listKeepsTheDirectoryOrder()
-    {
-        orvel::test::TempDir dir;
-        for (int i = 0; i < 50; ++i)
-            QVERIFY(orvel::test::makeTree(dir.path(), {QStringLiteral("f%1=").arg(i)}));
-        QStringList names;
-        for (const DirEntry& e : fs.list(dir.path(), false).value_or(QList<DirEntry>{}))
-            names << e.name;
-        QCOMPARE(names, QDir(dir.path()).entryList(QDir::Files, QDir::Unsorted));
-    }
-
     void entryType()
     {
         QString types;

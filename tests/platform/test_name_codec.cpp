@@ -22,11 +22,7 @@ private Q_SLOTS:
         row("literal replacement mark", "a\xEF\xBF\xBD", u"a\xFFFD");
         row("latin-1", "R\xe9SUM\xe9.DOC", u"R\xDCE9SUM\xDCE9.DOC");
         row("lone ff", "\xff", u"\xDCFF");
-        row("truncated",
-            "\xE2\x82"
-            "A",
-            u"\xDCE2\xDC82"
-            u"A");
+        row("truncated", "\xE2\x82\x41", u"\xDCE2\xDC82\x41");
         row("truncated at the end", "x\xF0\x9F\x98", u"x\xDCF0\xDC9F\xDC98");
         row("overlong nul", "\xC0\x80", u"\xDCC0\xDC80");
         row("overlong three-byte", "\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF");
@@ -69,12 +65,10 @@ private Q_SLOTS:
         }
         QVERIFY2(valid > 400, qPrintable(QString::number(valid)));
         // Surrogates that decoding never makes are written as a replacement mark.
-        QCOMPARE(EncodeName(u"\xD800"
-                            u"a\xDC7F\xDCE9\xD83D"),
-                 QByteArray("\xEF\xBF\xBD"
-                            "a\xEF\xBF\xBD\xE9\xEF\xBF\xBD"));
+        QCOMPARE(EncodeName(u"\xD800\x61\xDC7F\xDCE9\xD83D"),
+                 QByteArray("\xEF\xBF\xBD\x61\xEF\xBF\xBD\xE9\xEF\xBF\xBD"));
     }
 };
 
-QTEST_MAIN(TestNameCodec)
+QTEST_GUILESS_MAIN(TestNameCodec)
 #include "test_name_codec.moc"
