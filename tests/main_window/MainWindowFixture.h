@@ -13,13 +13,6 @@
 
 namespace orvel::test {
 
-// One message box as "text [title] icon buttons default", so that one comparison
-// shows whichever part differs.
-inline QString box(const QString& text, const QString& title, MessageBoxes::Icon icon, int buttons, int defaultButton)
-{
-    return QStringLiteral("%1 [%2] %3 %4 %5").arg(text, title).arg(int(icon)).arg(buttons).arg(defaultButton);
-}
-
 // '1' or '0' for each control's (or menu item's) enabled state, in order.
 inline QString enabledStates(std::initializer_list<const QObject*> controls)
 {
@@ -92,15 +85,6 @@ struct MainWindowFixture {
     {
         const auto entry = [this](const char* key) { return shortened(settings.read("Orvel Rename", "recent", key)); };
         return {entry("file1"), entry("file2"), entry("file3")};
-    }
-
-    // The message boxes shown so far, as box() writes them.
-    QStringList shown() const
-    {
-        QStringList all;
-        for (const auto& m : messages.shown)
-            all << box(m.text, m.title, m.icon, m.buttons, m.defaultButton);
-        return all;
     }
 };
 

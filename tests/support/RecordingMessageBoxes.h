@@ -2,36 +2,34 @@
 
 #include "platform/MessageBoxes.h"
 
-#include <QList>
-#include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace orvel::test {
 
-// Records every message box instead of showing it and answers from a queue (the
-// default button when the queue is empty).
+// One message box as "text [title] icon buttons default", so that one comparison
+// shows whichever part differs.
+inline QString box(const QString& text, const QString& title, MessageBoxes::Icon icon, int buttons, int defaultButton)
+{
+    return QStringLiteral("%1 [%2] %3 %4 %5").arg(text, title).arg(int(icon)).arg(buttons).arg(defaultButton);
+}
+
+// Records every message box, as box() writes it, instead of showing it and answers
+// from a queue (the default button when the queue is empty).
 class RecordingMessageBoxes final : public MessageBoxes {
 public:
-    struct Shown {
-        QString text;
-        QString title;
-        Icon icon;
-        int buttons;
-        Button defaultButton;
-    };
-
     Button show(QWidget*, const QString& text, const QString& title, Icon icon, int buttons,
                 Button defaultButton) override
     {
-        shown.append({text, title, icon, buttons, defaultButton});
+        shown << box(text, title, icon, buttons, defaultButton);
         if (onShow)
-            onShow(shown.last());
+            onShow(text);
         return answers.isEmpty() ? defaultButton : answers.takeFirst();
     }
 
-    QList<Shown> shown;
+    QStringList shown;
     QList<Button> answers;
-    std::function<void(const Shown&)> onShow; // runs while the box would be up
+    std::function<void(const QString& text)> onShow; // runs while the box would be up
 };
 
 } // namespace orvel::test
