@@ -335,6 +335,34 @@ private Q_SLOTS:
         const QPalette light = QApplication::style()->standardPalette();
         QApplication::setPalette(light);
         frmMain& w = fx->open();
+        // Font configuration answers a missing family with a wider face; where a face of
+        // Arial's widths is installed, that is the face drawn.
+        const QString family = QFontInfo(w.optCASES[1]->font()).family();
+        if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
+            QVERIFY2(QStringList({"Liberation Sans", "Arimo", "Arial"}).contains(family), qPrintable(family));
+        // Whole captions in the fixed rectangles, measured from the style's own marks and
+        // spacings: the text of a button, and a label's text laid out in its room.
+        int measured = 0;
+        for (const QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
+            const QStyle* s = b->style();
+            const int mark = qobject_cast<const QRadioButton*>(b)
+                ? s->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, b)
+                    + s->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, b)
+                : qobject_cast<const QCheckBox*>(b) ? s->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b)
+                    + s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b)
+                                                    : 2 * s->pixelMetric(QStyle::PM_ButtonMargin, nullptr, b);
+            const QSizeF text = QFontMetricsF(b->font()).size(Qt::TextShowMnemonic, b->text());
+            QVERIFY2(text.width() + mark <= b->width(), qPrintable(b->objectName()));
+            QVERIFY2(text.height() <= b->height(), qPrintable(b->objectName()));
+            measured += !b->text().isEmpty();
+        }
+        for (const QLabel* l : w.findChildren<QLabel*>()) {
+            const int flags = int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0);
+            const QRectF used = QFontMetricsF(l->font()).boundingRect(QRectF(l->contentsRect()), flags, l->text());
+            QVERIFY2(l->text().isEmpty() || QRectF(l->contentsRect()).contains(used), qPrintable(l->objectName()));
+            measured += !l->text().isEmpty();
+        }
+        QVERIFY(measured >= 14); // the options, boxes, buttons and labels were all found
         // The case frame's top line, looked for near its right end, where no option is.
         const QImage frame = w.Frame1->grab().toImage();
         const qreal scale = frame.devicePixelRatio();
