@@ -96,8 +96,10 @@ private Q_SLOTS:
             "file folder sub", "cancel:start/a",
             {"Start/", "Start/One.txt=", "Start/a/", "Start/a/TWO.TXT=", "Start/a/b/", "Start/a/b/THREE.TXT="},
             "2 1 1|One.txt|Start");
-        row("stop between two renames", {"start/A ONE.TXT=", "start/B TWO.TXT="}, "file", "stop:start/A ONE.TXT",
-            {"start/", "start/A One.txt=", "start/B TWO.TXT="}, "2 1 0|A One.txt|start");
+        row("stop between two renames", {"start/A ONE.TXT=", "start/B TWO.TXT=", "start/sub/C.TXT="}, "file sub",
+            "stop:start/A ONE.TXT",
+            {"start/", "start/A One.txt=", "start/B TWO.TXT=", "start/sub/", "start/sub/C.TXT="},
+            "3 1 1|A One.txt|start");
         // The root keeps its name; its files and the folders below are renamed.
         row("the root start", {"top/ONE.TXT=", "top/sub A/TWO.TXT="}, "file folder sub", "root:top",
             {"top/", "top/One.txt=", "top/Sub A/", "top/Sub A/Two.txt="}, "2 2 2|Two.txt|/");

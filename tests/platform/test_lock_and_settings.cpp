@@ -103,7 +103,12 @@ private Q_SLOTS:
         box.setEnv("WAYLAND_DISPLAY", displays[0]);
         box.setEnv("DISPLAY", displays[1]);
         SingleInstance one;
+        const mode_t mask = ::umask(0); // whatever the user's mask lets others do
         QCOMPARE(one.tryAcquire(), Result::Acquired);
+        ::umask(mask);
+        // Only this user may ask the running window to come forward.
+        const QFileInfo socket(SingleInstance::defaultLockPath().replace(".lock", ".socket"));
+        QCOMPARE(socket.permissions() & (QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther), QFile::WriteUser);
         box.setEnv("WAYLAND_DISPLAY", displays[2]);
         box.setEnv("DISPLAY", displays[3]);
         SingleInstance two;
