@@ -38,11 +38,10 @@ inline void plain(MProgress& bar)
 inline int errorOf(const std::function<void()>& action)
 {
     try {
-        action();
+        return action(), 0;
     } catch (const PlatformError& e) {
         return e.number();
     }
-    return 0;
 }
 
 // What the control shows on screen, composed from its surfaces.

@@ -82,12 +82,11 @@ Action from(qint64 start, qint64 value)
 } // namespace
 
 // The saved names, in the order they are read and written.
-static const QStringList kSavedNames =
-    QStringLiteral(
-        "BackColor Blend BorderStyle Custom CustomText Direction Fade FadeBG1 FadeBG2 FadeFG1 FadeFG2 FadeStyle Font "
-        "ForeColor Interval ManualRefresh Max Min NoPercent Percent PercentAfter PercentAlign PercentBefore Reverse "
-        "ScaleMode Value Vertical")
-        .split(u' ');
+static const QStringList kSavedNames{
+    "BackColor",    "Blend",         "BorderStyle", "Custom",    "CustomText", "Direction", "Fade",
+    "FadeBG1",      "FadeBG2",       "FadeFG1",     "FadeFG2",   "FadeStyle",  "Font",      "ForeColor",
+    "Interval",     "ManualRefresh", "Max",         "Min",       "NoPercent",  "Percent",   "PercentAfter",
+    "PercentAlign", "PercentBefore", "Reverse",     "ScaleMode", "Value",      "Vertical"};
 
 class TestControl : public QObject {
     Q_OBJECT
@@ -126,8 +125,11 @@ void TestControl::whatTheHostSees_data()
     row("Min above Max - 1", [](auto& b, auto&) { b.setMin(20000); },
         {"Min", "Paint", "9999..10000: 9999 0% [ 0 %] -1,0 0x20"});
     row("Max below Min + 1", [](auto& b, auto&) { b.setMax(-50); }, {"Max", "Paint", "0..1: 0 0% [ 0 %] -1,0 0x20"});
-    row("Max below Value", [](auto& b, auto& log) { b.setValue(5000), log.clear(), b.setMax(2000); },
-        {"Max", "Paint", "0..2000: 2000 50% [ 50 %] -1,0 50x20"});
+    row("Max below Value, a value set by hand laid out",
+        [](auto& b, auto& log) {
+            b.setManualRefresh(true), b.setValue(5000), b.setManualRefresh(false), log.clear(), b.setMax(2000);
+        },
+        {"Max", "Paint", "BarResize", "Paint", "0..2000: 2000 50% [ 50 %] -1,0 50x20"});
     row("the percentage counts from Min",
         [](auto& b, auto& log) { b.setMax(2000), b.setMin(-2000), log.clear(), b.setValue(1000); },
         {"Value", "Paint", "BarResize", "Paint", "Change", "-2000..2000: 1000 75% [ 75 %] -1,0 76x20"});
@@ -207,7 +209,11 @@ void TestControl::whatTheHostSees_data()
             log = styles;
         },
         {"6 0", "2 1", "1 1", "0 1", "-3 0"});
-    row("shown again, then gone", [](auto& b, auto&) { b.hide(), b.show(), delete &b; },
+    row("shown again with a saved Value below Min (no bar), then gone",
+        [](auto& b, auto&) {
+            MemoryPropertyBag saved;
+            saved.set("Value", -5000), b.ReadProperties(saved), b.hide(), b.show(), delete &b;
+        },
         {"AttachBorder 6", "Paint", "Resize", "DetachBorder 0"});
     row("SetParent; an unknown window does nothing", // nothing is painted before the window is on screen
         [](auto& b, auto& log) {
@@ -305,11 +311,9 @@ void TestControl::savedSettings()
     MProgress loaded(empty, &window);
     QCOMPARE(empty.readNames(), kSavedNames);
     QTemporaryDir dir;
-    {
-        SettingsPropertyBag file(dir.filePath("defaults.ini"));
-        loaded.WriteProperties(file), MProgress(&window).WriteProperties(file);
-        QVERIFY(file.sync());
-    }
+    SettingsPropertyBag defaults(dir.filePath("defaults.ini"));
+    loaded.WriteProperties(defaults), MProgress(&window).WriteProperties(defaults);
+    QVERIFY(defaults.sync());
     QCOMPARE(QSettings(dir.filePath("defaults.ini"), QSettings::IniFormat).allKeys(), QStringList());
     // Every setting away from its default, in the saved order and typed as the control
     // writes it, is written, read back and written again unchanged.
@@ -321,11 +325,9 @@ void TestControl::savedSettings()
     MemoryPropertyBag original;
     for (int i = 0; i < kSavedNames.size(); ++i)
         original.set(kSavedNames[i], changed[i]);
-    {
-        SettingsPropertyBag file(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
-        MProgress(original, &window).WriteProperties(file);
-        QVERIFY(file.sync());
-    }
+    SettingsPropertyBag saved(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
+    MProgress(original, &window).WriteProperties(saved);
+    QVERIFY(saved.sync());
     SettingsPropertyBag file(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
     MemoryPropertyBag copy;
     MProgress(file, &window).WriteProperties(copy);

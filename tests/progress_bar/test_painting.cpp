@@ -159,8 +159,7 @@ private Q_SLOTS:
         });
         host.bar->setValue(5000);
         const double k = 1; // the caption's inset with border style 1
-        const PictureSurface* BG = host.bar->BG();
-        const PictureSurface* FG = host.bar->FG();
+        const PictureSurface *BG = host.bar->BG(), *FG = host.bar->FG();
         auto along = [&](const PictureSurface* s) { return double(vertical ? s->CurrentY : s->CurrentX); };
         auto across = [&](const PictureSurface* s) { return double(vertical ? s->CurrentX : s->CurrentY); };
         const double length = vertical ? host.bar->CaptionHeight() : host.bar->CaptionWidth();
