@@ -4,22 +4,16 @@
 #include "progress_bar/MProgress.h"
 #include "progress_bar/PictureSurface.h"
 
-#include <QImage>
 #include <QTest>
-#include <QWidget>
-
-#include <functional>
 
 namespace orvel::test {
-
-using Setup = std::function<void(MProgress&)>;
 
 // A window holding one progress bar of a given size in pixels, shown offscreen.
 // `before` runs on the bar before the window is shown.
 struct BarHost {
     QWidget window;
     MProgress* bar = new MProgress(&window);
-    explicit BarHost(int width = 100, int height = 20, const Setup& before = {})
+    explicit BarHost(int width = 100, int height = 20, const std::function<void(MProgress&)>& before = {})
     {
         window.resize(width + 20, height + 20);
         bar->setGeometry(10, 10, width, height);
@@ -37,18 +31,17 @@ constexpr QRgb Black = 0x000000;
 // No fades, white empty part, black filled part: text on BG is black, on FG white.
 inline void plain(MProgress& bar)
 {
-    bar.setFade(0), bar.setBackColor(0xFFFFFF), bar.setForeColor(0x000000);
+    bar.setFade(0), bar.setBackColor(White), bar.setForeColor(Black);
 }
 
 // The number of the PlatformError that `action` throws, 0 if none.
 inline int errorOf(const std::function<void()>& action)
 {
     try {
-        action();
+        return action(), 0;
     } catch (const PlatformError& e) {
         return e.number();
     }
-    return 0;
 }
 
 // What the control shows on screen, composed from its surfaces.
@@ -57,13 +50,13 @@ inline QImage screenOf(MProgress& bar)
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
-inline int countPixels(const QImage& image, QRgb colour)
+inline bool shows(const QImage& image, QRgb colour)
 {
-    int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF);
-    return n;
+            if ((image.pixel(x, y) & 0xFFFFFF) == colour)
+                return true;
+    return false;
 }
 
 } // namespace orvel::test

@@ -2,7 +2,7 @@
 // caption's place, colours and clearing, and colour values on any palette.
 #include "BarHost.h"
 
-#include "platform/SystemColors.h"
+#include "platform/Contrast.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -27,208 +27,139 @@ struct Placement {
 Q_DECLARE_METATYPE(FadeCase)
 Q_DECLARE_METATYPE(Placement)
 
-namespace {
-
-// The lowest contrast (WCAG) of the caption against the rows it lies on, counting the
-// rows where it shows in the palette's button text colour; 0 when it shows in none. The
-// bar must be empty: each row is then one colour.
-double captionContrast(MProgress& bar)
-{
-    const auto luminance = [](QRgb c) {
-        double sum = 0;
-        for (auto [v, weight] : {std::pair{qRed(c), 0.2126}, {qGreen(c), 0.7152}, {qBlue(c), 0.0722}})
-            sum += weight * (v <= 10 ? v / 255.0 / 12.92 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4));
-        return sum + 0.05;
-    };
-    const QRgb text = QGuiApplication::palette().color(QPalette::ButtonText).rgb();
-    const QImage screen = screenOf(bar);
-    const int left = int(bar.BG()->CurrentX);
-    double lowest = 0;
-    for (int y = 0; y < screen.height(); ++y) {
-        const double a = luminance(text), b = luminance(screen.pixel(0, y));
-        for (int x = left; x < left + bar.CaptionWidth(); ++x)
-            if (screen.pixel(x, y) == text && (lowest == 0 || std::max(a, b) / std::min(a, b) < lowest))
-                lowest = std::max(a, b) / std::min(a, b);
-    }
-    return lowest;
-}
-
-} // namespace
-
 class TestPainting : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void fades_data();
-    void fades();
-    void invertedWhereTheEdgeCrosses();
-    void placement_data();
-    void placement();
-    void withoutFades();
-    void coloursFollowThePalette_data();
-    void coloursFollowThePalette();
-};
-
-void TestPainting::fades_data()
-{
-    // Fades along the bar, which is half way along 100 pixels. Each blend law moves a
-    // channel by a share of the linear step; unknown laws stay at the start colour. The
-    // filled part comes first in directions 0 and 3 and ends at e = 49, as FG starts one
-    // pixel early; in 1 and 2 it starts at 50. Pixel p on screen shows the fade buffer's
-    // pixel p + shift.
-    QTest::addColumn<FadeCase>("c");
-    QTest::newRow("0 fixed") << FadeCase{0, 0, 0, 1.0, 0, 0};
-    QTest::newRow("0 sliding, blend 1") << FadeCase{0, 1, 1, 0.75, 51, -49};
-    QTest::newRow("1 fixed, blend 2") << FadeCase{1, 0, 2, 0.5, 0, 0};
-    QTest::newRow("1 sliding, blend 3") << FadeCase{1, 1, 3, 0.25, -50, 50};
-    QTest::newRow("2 fixed") << FadeCase{2, 0, 0, 1.0, 0, 0};
-    QTest::newRow("2 sliding") << FadeCase{2, 1, 0, 1.0, -50, 50};
-    QTest::newRow("3 fixed") << FadeCase{3, 0, 0, 1.0, 0, 0};
-    QTest::newRow("3 sliding") << FadeCase{3, 1, 0, 1.0, 51, -49};
-    QTest::newRow("blend 7") << FadeCase{0, 0, 7, 0.0, 0, 0};
-    QTest::newRow("blend -1") << FadeCase{0, 0, -1, 0.0, 0, 0};
-}
-
-void TestPainting::fades()
-{
-    QFETCH(FadeCase, c);
-    const bool vertical = c.direction == 1 || c.direction == 3;
-    BarHost host(vertical ? 20 : 100, vertical ? 100 : 20, [&](MProgress& bar) {
-        bar.setFadeBG1(0x000000), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
-        bar.setFadeStyle(c.fadeStyle), bar.setFade(vertical ? 2 : 1), bar.setDisablePercent(true);
-        bar.setDirection(c.direction), bar.setBlend(c.blend);
-    });
-    host.bar->setValue(5000);
-    const QImage screen = screenOf(*host.bar);
-    const QImage& dbg = host.bar->DBG()->picture();
-    const QImage& dfg = host.bar->DFG()->picture();
-    auto at = [&](const QImage& image, int p, int across = 5) {
-        return (vertical ? image.pixel(across, p) : image.pixel(p, across)) & 0xFFFFFF;
-    };
-    const bool filledFirst = c.direction == 0 || c.direction == 3;
-    for (int p = 0; p < 100; ++p) {
-        // Black to white: pixel p shows the colour after p steps, the last one short of white.
-        const QRgb grey = at(dbg, p, 0);
-        QVERIFY2(std::fabs(qRed(grey) - 2.55 * c.share * p) <= 0.51,
-                 qPrintable(QString("%1: %2").arg(p).arg(qRed(grey))));
-        QCOMPARE(grey, qRgb(qRed(grey), qRed(grey), qRed(grey)) & 0xFFFFFF);
-        QCOMPARE(at(dbg, p, 19), grey); // stretched across
-        const bool filled = (p < (filledFirst ? 49 : 50)) == filledFirst;
-        QCOMPARE(at(screen, p), at(filled ? dfg : dbg, p + (filled ? c.filledShift : c.emptyShift)));
+    void fades_data()
+    {
+        // Fades along the bar, which is half way along 100 pixels. Each blend law moves a
+        // channel by a share of the linear step; unknown laws stay at the start colour. The
+        // filled part comes first in directions 0 and 3 and ends at e = 49, as FG starts one
+        // pixel early; in 1 and 2 it starts at 50. Pixel p on screen shows the fade buffer's
+        // pixel p + shift.
+        QTest::addColumn<FadeCase>("c");
+        QTest::newRow("0 fixed") << FadeCase{0, 0, 0, 1.0, 0, 0};
+        QTest::newRow("0 sliding, blend 1") << FadeCase{0, 1, 1, 0.75, 51, -49};
+        QTest::newRow("1 fixed, blend 2") << FadeCase{1, 0, 2, 0.5, 0, 0};
+        QTest::newRow("1 sliding, blend 3") << FadeCase{1, 1, 3, 0.25, -50, 50};
+        QTest::newRow("2 fixed") << FadeCase{2, 0, 0, 1.0, 0, 0};
+        QTest::newRow("2 sliding") << FadeCase{2, 1, 0, 1.0, -50, 50};
+        QTest::newRow("3 fixed") << FadeCase{3, 0, 0, 1.0, 0, 0};
+        QTest::newRow("3 sliding") << FadeCase{3, 1, 0, 1.0, 51, -49};
+        QTest::newRow("blend 7") << FadeCase{0, 0, 7, 0.0, 0, 0};
     }
-}
 
-void TestPainting::coloursFollowThePalette_data()
-{
-    // A dark theme as applications often set one: faces and texts, the 3-D shades left
-    // as the light palette has them.
-    QPalette dark = QGuiApplication::palette();
-    for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
-        dark.setColor(role, QColor(53, 53, 53));
-    for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-        dark.setColor(role, Qt::white);
-    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    dark.setColor(QPalette::HighlightedText, Qt::black);
-    QTest::addColumn<QPalette>("built");
-    QTest::addColumn<QPalette>("shown");
-    QTest::newRow("light") << QGuiApplication::palette() << QGuiApplication::palette();
-    QTest::newRow("dark") << dark << dark;
-    QTest::newRow("dark once built") << QGuiApplication::palette() << dark;
-}
-
-void TestPainting::coloursFollowThePalette()
-{
-    // System colours are the palette's (a direct colour has red in its low byte). On
-    // the main window's bar " 0 %" is drawn in the palette's colour and reads at 4.5:1
-    // or better against the bar.
-    QFETCH(QPalette, built);
-    QFETCH(QPalette, shown);
-    const auto restore = qScopeGuard([palette = QGuiApplication::palette()] { QGuiApplication::setPalette(palette); });
-    QGuiApplication::setPalette(built);
-    QWidget window;
-    MProgress* bar = CreateFromSavedProperties(QFINDTESTDATA("../../main_window/ProgressBar1.ini"), &window);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QGuiApplication::setPalette(shown);
-    QTRY_VERIFY(captionContrast(*bar) >= 4.5);
-    const QList<std::pair<uint, QPalette::ColorRole>> roles{{0x8000000D, QPalette::Highlight},
-                                                            {0x8000000E, QPalette::HighlightedText},
-                                                            {0x80000010, QPalette::Dark},
-                                                            {0x80000012, QPalette::ButtonText},
-                                                            {0x80000014, QPalette::Light}};
-    for (auto [value, role] : roles)
-        QCOMPARE(ToQColor(value).rgb(), shown.color(role).rgb());
-    QCOMPARE(ToQColor(0x800000FF).rgb(), QColor(Qt::black).rgb()); // an index that stands for no colour
-    QCOMPARE(ToQColor(0x0000FF).rgb(), QColor(Qt::red).rgb());
-}
-
-void TestPainting::invertedWhereTheEdgeCrosses()
-{
-    const int width = 201; // odd: the centred caption starts on a half pixel
-    BarHost host(width, 20, plain);
-    host.bar->setValue(5000);
-    const QImage screen = screenOf(*host.bar);
-    const QImage bg = host.bar->BG()->picture(); // the whole caption, black on white
-    const int edge = host.bar->FG()->Left() + host.bar->FG()->Width();
-    int textLeft = 0;
-    int textRight = 0;
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < width; ++x) {
-            const bool text = (bg.pixel(x, y) & 0xFFFFFF) == Black;
-            const bool overBar = x < edge; // there: white text on black
-            QCOMPARE(screen.pixel(x, y) & 0xFFFFFF, text == overBar ? White : Black);
-            (overBar ? textLeft : textRight) += text;
-        }
-    QVERIFY(textLeft > 0);
-    QVERIFY(textRight > 0);
-}
-
-void TestPainting::placement_data()
-{
-    // Along the bar the caption starts at base + factor * (its length along the bar)
-    // + inset, on the surface named; where it goes on both, FG's coordinate is BG's
-    // plus fgShift. 200 pixels along, half way: FG is 100 long, from -1 in directions
-    // 0 and 3, from 100 in 1 and 2.
-    QTest::addColumn<Placement>("c");
-    const auto row = [](int d, int a, const char* on, double base, double factor, double fgShift = 0) {
-        QTest::addRow("%d/%d", d, a) << Placement{d, a, on, base, factor, fgShift};
-    };
-    row(0, 1, "BG", 100, 0); // just past the leading edge
-    row(0, 2, "FG", 100, -1); // against it, in the bar
-    row(0, 3, "BG", 150, -0.5); // centre of the empty part
-    row(0, 4, "FG", 50, -0.5); // centre of the filled part (2 alike)
-    row(0, 6, "both", 200, -1, 1); // the control's end
-    row(0, 0, "both", 100, -0.5, 1); // centred
-    row(2, 1, "BG", 100, -1);
-    row(2, 2, "FG", 0, 0);
-    row(2, 3, "BG", 50, -0.5);
-    row(1, 1, "BG", 100, -1);
-    row(1, 2, "FG", 0, 0);
-    row(1, 3, "BG", 50, -0.5);
-    row(1, 4, "FG", 50, -0.5); // (3 alike)
-    row(1, 5, "both", 0, 0, -100); // the control's start
-    row(1, 6, "both", 200, -1, -100);
-    row(1, 0, "both", 100, -0.5, -100);
-    row(3, 1, "BG", 100, 0);
-    row(3, 2, "FG", 100, -1);
-    row(3, 3, "BG", 150, -0.5);
-}
-
-void TestPainting::placement()
-{
-    QFETCH(Placement, c);
-    const bool vertical = c.direction == 1 || c.direction == 3;
-    const int breadth = vertical ? 61 : 21; // odd: centred across on a half pixel
-    for (int borderStyle : {6, 1}) { // caption inset 0, then 1
-        BarHost host(vertical ? breadth : 200, vertical ? 200 : breadth, [&](MProgress& bar) {
-            plain(bar);
-            bar.setDirection(c.direction);
-            bar.setAlignment(c.alignment);
-            bar.setBorderStyle(borderStyle);
+    void fades()
+    {
+        QFETCH(FadeCase, c);
+        const bool vertical = c.direction == 1 || c.direction == 3;
+        BarHost host(vertical ? 20 : 100, vertical ? 100 : 20, [&](MProgress& bar) {
+            bar.setFadeBG1(0x000000), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
+            bar.setFadeStyle(c.fadeStyle), bar.setFade(vertical ? 2 : 1), bar.setDisablePercent(true);
+            bar.setDirection(c.direction), bar.setBlend(c.blend);
         });
         host.bar->setValue(5000);
-        const double k = borderStyle == 1 ? 1 : 0;
-        const PictureSurface* BG = host.bar->BG();
-        const PictureSurface* FG = host.bar->FG();
+        const QImage screen = screenOf(*host.bar);
+        const QImage& dbg = host.bar->DBG()->picture();
+        const QImage& dfg = host.bar->DFG()->picture();
+        auto at = [&](const QImage& i, int p, int q = 5) {
+            return (vertical ? i.pixel(q, p) : i.pixel(p, q)) & 0xFFFFFF;
+        };
+        const bool filledFirst = c.direction == 0 || c.direction == 3;
+        for (int p = 0; p < 100; ++p) {
+            // Black to white: pixel p shows the colour after p steps, the last one short of white.
+            const QRgb grey = at(dbg, p, 0);
+            QVERIFY2(std::fabs(qRed(grey) - 2.55 * c.share * p) <= 0.51,
+                     qPrintable(QString("%1: %2").arg(p).arg(qRed(grey))));
+            QCOMPARE(grey, qRgb(qRed(grey), qRed(grey), qRed(grey)) & 0xFFFFFF);
+            QCOMPARE(at(dbg, p, 19), grey); // stretched across
+            const bool filled = (p < (filledFirst ? 49 : 50)) == filledFirst;
+            QCOMPARE(at(screen, p), at(filled ? dfg : dbg, p + (filled ? c.filledShift : c.emptyShift)));
+        }
+    }
+
+    void coloursFollowThePalette()
+    {
+        // A dark theme as applications often set one: faces and texts, the 3-D shades left
+        // as the light palette has them. On the main window's bar " 0 %" is drawn in the
+        // palette's colour and reads at 4.5:1 or better against the bar, also when the
+        // palette changes after the bar was built.
+        const QPalette light = QGuiApplication::palette();
+        const auto restore = qScopeGuard([light] { QGuiApplication::setPalette(light); });
+        QPalette dark = light;
+        for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+            dark.setColor(role, QColor(53, 53, 53));
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            dark.setColor(role, Qt::white);
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::black);
+        for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}}) {
+            QGuiApplication::setPalette(built);
+            QWidget window;
+            MProgress* bar = CreateFromSavedProperties(QFINDTESTDATA("../../main_window/ProgressBar1.ini"), &window);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QGuiApplication::setPalette(shown);
+            // The lowest contrast of the caption against the rows it lies on, counting
+            // the rows where it shows in the palette's button text colour (the bar is
+            // empty: each row is one colour); 0 when it shows in none.
+            const auto captionContrast = [bar, left = int(bar->BG()->CurrentX)] {
+                const QRgb text = QGuiApplication::palette().color(QPalette::ButtonText).rgb();
+                const QImage screen = screenOf(*bar);
+                double lowest = 0;
+                for (int y = 0; y < screen.height(); ++y)
+                    for (int x = left; x < left + bar->CaptionWidth(); ++x)
+                        if (screen.pixel(x, y) == text
+                            && (lowest == 0 || ContrastRatio(text, screen.pixel(0, y)) < lowest))
+                            lowest = ContrastRatio(text, screen.pixel(0, y));
+                return lowest;
+            };
+            QTRY_VERIFY(captionContrast() >= 4.5);
+        }
+    }
+
+    void placement_data()
+    {
+        // Along the bar the caption starts at base + factor * (its length along the bar)
+        // + inset, on the surface named; where it goes on both, FG's coordinate is BG's
+        // plus fgShift. 200 pixels along, half way: FG is 100 long, from -1 in directions
+        // 0 and 3, from 100 in 1 and 2.
+        QTest::addColumn<Placement>("c");
+        const auto row = [](int d, int a, const char* on, double base, double factor, double fgShift = 0) {
+            QTest::addRow("%d/%d", d, a) << Placement{d, a, on, base, factor, fgShift};
+        };
+        row(0, 1, "BG", 100, 0); // just past the leading edge
+        row(0, 2, "FG", 100, -1); // against it, in the bar
+        row(0, 3, "BG", 150, -0.5); // centre of the empty part
+        row(0, 4, "FG", 50, -0.5); // centre of the filled part (2 alike)
+        row(0, 6, "both", 200, -1, 1); // the control's end
+        row(0, 0, "both", 100, -0.5, 1); // centred
+        row(2, 1, "BG", 100, -1);
+        row(2, 2, "FG", 0, 0);
+        row(2, 3, "BG", 50, -0.5);
+        row(1, 1, "BG", 100, -1);
+        row(1, 2, "FG", 0, 0);
+        row(1, 3, "BG", 50, -0.5);
+        row(1, 4, "FG", 50, -0.5); // (3 alike)
+        row(1, 5, "both", 0, 0, -100); // the control's start
+        row(1, 6, "both", 200, -1, -100);
+        row(1, 0, "both", 100, -0.5, -100);
+        row(3, 1, "BG", 100, 0);
+        row(3, 2, "FG", 100, -1);
+        row(3, 3, "BG", 150, -0.5);
+    }
+
+    void placement()
+    {
+        QFETCH(Placement, c);
+        const bool vertical = c.direction == 1 || c.direction == 3;
+        const int breadth = vertical ? 61 : 21; // odd: centred across on a half pixel
+        BarHost host(vertical ? breadth : 200, vertical ? 200 : breadth, [&](MProgress& bar) {
+            plain(bar), bar.setDirection(c.direction), bar.setAlignment(c.alignment), bar.setBorderStyle(1);
+        });
+        host.bar->setValue(5000);
+        const double k = 1; // the caption's inset with border style 1
+        const PictureSurface *BG = host.bar->BG(), *FG = host.bar->FG();
         auto along = [&](const PictureSurface* s) { return double(vertical ? s->CurrentY : s->CurrentX); };
         auto across = [&](const PictureSurface* s) { return double(vertical ? s->CurrentX : s->CurrentY); };
         const double length = vertical ? host.bar->CaptionHeight() : host.bar->CaptionWidth();
@@ -240,38 +171,51 @@ void TestPainting::placement()
         QCOMPARE(across(FG), centre - (vertical ? FG->Left() : FG->Top()));
         // Text in a surface's text colour shows only on the surfaces drawn on (on FG
         // it may lie outside the bar, so there it is checked one way only).
-        QCOMPARE(countPixels(BG->picture(), Black) > 0, c.on != "FG");
+        QCOMPARE(shows(BG->picture(), Black), c.on != "FG");
         if (c.on != "both")
-            QCOMPARE(countPixels(FG->picture(), White) > 0, c.on == "FG");
+            QCOMPARE(shows(FG->picture(), White), c.on == "FG");
     }
-}
 
-void TestPainting::withoutFades()
-{
-    // Nothing else repaints the surfaces: an unchanged caption is left as it stands, a
-    // new one replaces the old without a trace, and so does a Caption set on its own.
-    BarHost host(200, 20, plain);
-    host.bar->setValue(5000);
-    const QImage bg = host.bar->BG()->picture();
-    host.bar->setValue(5001); // same caption; the bar grows by one pixel
-    QCOMPARE(host.bar->BG()->picture(), bg);
-    host.bar->setValue(6000);
-    host.bar->setCaption(QStringLiteral("Renaming"));
-    QCOMPARE(host.bar->CaptionText(), QStringLiteral("Renaming 60 %"));
-    BarHost fresh(200, 20, [](MProgress& bar) {
-        plain(bar);
-        bar.setCaption(QStringLiteral("Renaming"));
-    });
-    fresh.bar->setValue(6000);
-    QCOMPARE(host.bar->BG()->picture(), fresh.bar->BG()->picture());
-    QCOMPARE(screenOf(*host.bar), screenOf(*fresh.bar));
-    // A new palette clears the surfaces, and the caption is drawn again.
-    const QImage before = host.bar->BG()->picture();
-    const auto restore = qScopeGuard([palette = QGuiApplication::palette()] { QGuiApplication::setPalette(palette); });
-    QGuiApplication::setPalette(QPalette(Qt::darkGray));
-    QCoreApplication::processEvents();
-    QCOMPARE(host.bar->BG()->picture(), before);
-}
+    void withoutFades()
+    {
+        // Where the bar's edge crosses the caption, each side shows in its own surface's
+        // colours: white text on the black bar, black text on the white empty part.
+        const int width = 201; // odd: the centred caption starts on a half pixel
+        BarHost host(width, 20, plain);
+        host.bar->setValue(5000);
+        const QImage screen = screenOf(*host.bar);
+        const QImage bg = host.bar->BG()->picture(); // the whole caption, black on white
+        const int edge = host.bar->FG()->Left() + host.bar->FG()->Width();
+        int textPixels[2] = {0, 0}; // over the empty part, over the bar
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < width; ++x) {
+                const bool text = (bg.pixel(x, y) & 0xFFFFFF) == Black;
+                const bool overBar = x < edge;
+                QCOMPARE(screen.pixel(x, y) & 0xFFFFFF, text == overBar ? White : Black);
+                textPixels[overBar] += text;
+            }
+        QVERIFY(textPixels[0] > 0);
+        QVERIFY(textPixels[1] > 0);
+        // Nothing else repaints the surfaces: an unchanged caption is left as it stands, a
+        // new one replaces the old without a trace, and so does a Caption set on its own.
+        host.bar->setValue(5050); // same caption; the bar grows by one pixel
+        QCOMPARE(host.bar->BG()->picture(), bg);
+        host.bar->setValue(6000);
+        host.bar->setCaption(QStringLiteral("Renaming"));
+        QCOMPARE(host.bar->CaptionText(), QStringLiteral("Renaming 60 %"));
+        BarHost fresh(width, 20, [](MProgress& bar) { plain(bar), bar.setCaption(QStringLiteral("Renaming")); });
+        fresh.bar->setValue(6000);
+        QCOMPARE(host.bar->BG()->picture(), fresh.bar->BG()->picture());
+        QCOMPARE(screenOf(*host.bar), screenOf(*fresh.bar));
+        // A new palette clears the surfaces, and the caption is drawn again.
+        const QImage before = host.bar->BG()->picture();
+        const auto restore =
+            qScopeGuard([palette = QGuiApplication::palette()] { QGuiApplication::setPalette(palette); });
+        QGuiApplication::setPalette(QPalette(Qt::darkGray));
+        QCoreApplication::processEvents();
+        QCOMPARE(host.bar->BG()->picture(), before);
+    }
+};
 
 QTEST_MAIN(TestPainting)
 #include "test_painting.moc"
