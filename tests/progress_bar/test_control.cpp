@@ -194,11 +194,11 @@ void TestControl::whatTheHostSees_data()
     row("refreshed by hand",
         [](auto& b, auto& log) {
             b.setValue(5000), b.setManualRefresh(true), log.clear(), b.resize(200, 30), log << geometryOf(b.BG());
-            b.setValue(6000), log << geometryOf(b.FG()) << b.CaptionText(), b.setCaption("Files");
+            b.setValue(60), log << geometryOf(b.FG()) << b.CaptionText(), b.setCaption("Files");
             log << b.CaptionText(), b.Refresh();
         },
-        {"Resize", "0,0 200x30", "Value", "Change", "-1,0 50x20", " 50 %", "PercentBefore", "Files 60 %", "BarResize",
-         "Paint", "6000 60% [Files 60 %] -1,0 121x30"});
+        {"Resize", "0,0 200x30", "Value", "Change", "-1,0 50x20", " 50 %", "PercentBefore", "Files 0 %", "BarResize",
+         "Paint", "60 0% [Files 0 %] -1,0 1x30"});
 
     // Border style: at most 6, the caption inset for 0 to 2.
     row("BorderStyle",

@@ -53,8 +53,9 @@ private Q_SLOTS:
     {
         QFETCH(FadeCase, c);
         const bool vertical = c.direction == 1 || c.direction == 3;
+        // The fade behind the empty part starts at a system colour, the button text: black.
         BarHost host(vertical ? 20 : 100, vertical ? 100 : 20, [&](MProgress& bar) {
-            bar.setFadeBG1(0x000000), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
+            bar.setFadeBG1(0x80000012), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
             bar.setFadeStyle(c.fadeStyle), bar.setFade(vertical ? 2 : 1), bar.setDisablePercent(true);
             bar.setDirection(c.direction), bar.setBlend(c.blend);
         });
