@@ -86,7 +86,7 @@ private Q_SLOTS:
         const Files declares{{apps + "e.desktop", entry("MimeType=text/plain;text/html;\n")}};
         row("no default: a declared type", declares, "e.desktop");
         row("removed association", declares + Files{{home, "[Removed Associations]\ntext/html=e.desktop\n"}}, "");
-        row("added association", {{usr, "[Added Associations]\ntext/html=b.desktop\n"}}, "b.desktop");
+        row("added association", {{usr, "[Added Associations]\ntext/html=b.desktop;\\\n"}}, "b.desktop");
     }
     void defaultApplication()
     {
