@@ -259,10 +259,8 @@ void MProgress::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     // System colours are looked up when the bar is drawn. A new palette (a theme
     // switched while the program runs) needs new fades and the caption drawn afresh.
-    if (event->type() == QEvent::PaletteChange) {
-        m_CaptionText.clear();
+    if (event->type() == QEvent::PaletteChange)
         BuildFades();
-    }
 }
 
 // ---- properties
@@ -560,11 +558,12 @@ void MProgress::ComposeCaption()
         m_CaptionText = m_Caption + u' ' + QString::number(m_Percent) + u' ' + m_Caption2;
     }
     if (m_Fade == 0) {
-        if (m_CaptionText == previous) {
+        if (m_CaptionText == previous && !m_CaptionCleared) {
             m_CaptionUnchanged = true;
             return;
         }
         m_CaptionUnchanged = false;
+        m_CaptionCleared = false;
     }
     const auto toInt16Clamped = [](double v) {
         const double r = std::nearbyint(v);

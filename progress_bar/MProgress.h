@@ -317,6 +317,7 @@ private:
     std::int16_t m_CaptionWidth = 0;
     std::int16_t m_CaptionHeight = 0;
     bool m_CaptionUnchanged = false;
+    bool m_CaptionCleared = false; // the surfaces were cleared since the caption was drawn
     std::uint8_t m_CaptionInset = 0;
 
     // the control surface's own scale mode (twips unless set through ScaleMode)

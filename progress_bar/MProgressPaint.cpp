@@ -93,6 +93,7 @@ void MProgress::BuildFades()
 {
     m_BG->Cls();
     m_FG->Cls();
+    m_CaptionCleared = true; // without fades the caption would otherwise count as drawn
 
     // System colours become the direct colours the screen shows, for this rendering
     // only. Resolving goes through DBG, which is left filled with the last of them.

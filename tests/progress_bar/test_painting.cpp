@@ -201,6 +201,8 @@ private Q_SLOTS:
         // new one replaces the old without a trace, and so does a Caption set on its own.
         host.bar->setValue(5050); // same caption; the bar grows by one pixel
         QCOMPARE(host.bar->BG()->picture(), bg);
+        host.bar->setBackColor(White); // rebuilt fades clear the surfaces: the caption comes back
+        QCOMPARE(host.bar->BG()->picture(), bg);
         host.bar->setValue(6000);
         host.bar->setCaption(QStringLiteral("Renaming"));
         QCOMPARE(host.bar->CaptionText(), QStringLiteral("Renaming 60 %"));
