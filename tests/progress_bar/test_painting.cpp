@@ -217,6 +217,9 @@ private Q_SLOTS:
         QGuiApplication::setPalette(QPalette(Qt::darkGray));
         QCoreApplication::processEvents();
         QCOMPARE(host.bar->BG()->picture(), before);
+        host.bar->setForeColor(0x0000FF); // red: the caption over the empty part takes it at once
+        QVERIFY(shows(host.bar->BG()->picture(), 0xFF0000));
+        QVERIFY(!shows(host.bar->BG()->picture(), Black));
     }
 };
 
