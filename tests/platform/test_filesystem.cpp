@@ -87,6 +87,7 @@ private Q_SLOTS:
             types += letter(fs.entryType(d + '/' + name));
         QCOMPARE(types, QString("FDDFLOOOM"));
         QCOMPARE(fs.entryType(QString()), EntryType::Missing);
+        QCOMPARE(fs.entryType(d + "/a.txt" + QChar(0) + "x"), EntryType::Missing); // never cut short at a NUL
     }
 
     // Sub-folders are entered without following a link, and names never step outside.
