@@ -65,7 +65,8 @@ private:
         int skipBelow = -1; // the depth of a folder that could not be entered
         for (size_t i = 0; i < count; ++i) {
             FolderTree::Folder& folder = tree.folders[i];
-            if (i > 0 && m_observer.stopRequested()) {
+            // A window closed during the search stops the run before its first rename.
+            if (m_observer.stopRequested()) {
                 m_out.stopped = true;
                 return;
             }

@@ -29,11 +29,12 @@ struct Observer final : RunObserver {
     bool stopRequested() override { return stop; }
 };
 
-// Faults, each "kind:relative path", separated by ';': refuse (that rename fails), vanish (the file is
-// removed at the run's first rename), cancel (the cancel link is clicked while that
-// folder is listed), stop (a stop request comes during that rename), swap (the folder
-// becomes a link to ../outside just before it is entered), fail (that folder's listing
-// fails part way), root (the run starts at "/", served from that folder).
+// Faults, each "kind:relative path", separated by ';': refuse (that rename fails), vanish
+// (the file is removed at the run's first rename), cancel (the cancel link is clicked
+// while that folder is listed), close (the window is closed then), stop (a stop request
+// comes during that rename), swap (the folder becomes a link to ../outside just before it
+// is entered), fail (that folder's listing fails part way), root (the run starts at "/",
+// served from that folder).
 void row(const char* name, const QStringList& before, const QString& options, const QString& faults,
          const QStringList& after, const QString& result, const QStringList& notChanged = {},
          const QStringList& order = {})
@@ -96,6 +97,9 @@ private Q_SLOTS:
             "file folder sub", "cancel:start/a",
             {"Start/", "Start/One.txt=", "Start/a/", "Start/a/TWO.TXT=", "Start/a/b/", "Start/a/b/THREE.TXT="},
             "2 1 1|One.txt|Start");
+        // Closed during the search: the run ends before its first rename.
+        row("close during the search", {"start/ONE.TXT=", "start/a/TWO.TXT="}, "file folder sub", "close:start/a",
+            {"start/", "start/ONE.TXT=", "start/a/", "start/a/TWO.TXT="}, "2 0 0||start");
         row("stop between two renames", {"start/A ONE.TXT=", "start/B TWO.TXT=", "start/sub/C.TXT="}, "file sub",
             "stop:start/A ONE.TXT",
             {"start/", "start/A One.txt=", "start/B TWO.TXT=", "start/sub/", "start/sub/C.TXT="},
@@ -152,7 +156,10 @@ private Q_SLOTS:
         Observer observer;
         fs.refusedRenames = {fault("refuse")};
         fs.failedListings = {fault("fail")};
-        fs.beforeList = [&](const QString& folder) { observer.cancel |= folder == fault("cancel"); };
+        fs.beforeList = [&](const QString& folder) {
+            observer.cancel |= folder == fault("cancel") || folder == fault("close");
+            observer.stop |= folder == fault("close"); // the window closed: cancel and stop at once
+        };
         fs.beforeRename = [&](const QString& oldPath, const QString&) {
             QFile::remove(fault("vanish"));
             observer.stop |= oldPath == fault("stop");
@@ -209,7 +216,7 @@ private Q_SLOTS:
             QCOMPARE(out.workingName, result.section('|', 1, 1));
         const QString open = result.section('|', 2);
         QCOMPARE(out.openFolder, open == "/" ? open : top + '/' + open);
-        QCOMPARE(out.stopped, !fault("stop").isEmpty());
+        QCOMPARE(out.stopped, !fault("stop").isEmpty() || !fault("close").isEmpty());
         QCOMPARE(observer.statuses.last(),
                  out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
     }
