@@ -38,11 +38,11 @@ x.XFlush(display)
 PY
 }
 
-# 2 000 files in the folder itself, which the run renames first, and 100 000 below.
+# 2 000 files in the folder itself, which the run renames first, and 40 000 below.
 tree="$work/BIG tree"
 mkdir -p "$tree"
 (cd "$tree" && seq -f "FILE NUMBER %g.TXT" 1 2000 | xargs -d '\n' touch)
-for d in $(seq 1 50); do
+for d in $(seq 1 20); do
   mkdir "$tree/SUB $d"
   (cd "$tree/SUB $d" && seq -f "FILE NUMBER %g.TXT" 1 2000 | xargs -d '\n' touch)
 done
