@@ -39,7 +39,7 @@ private Q_SLOTS:
         QTest::newRow("icon, name and entry path")
             << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
-        QTest::newRow("unterminated quote") << "sh \"abc %u" << QStringList();
+        QTest::newRow("unterminated quote, backslash last") << "sh \"abc %u\\" << QStringList();
         QTest::newRow("program missing") << "/nonexistent/browser %u" << QStringList();
     }
     void commandForUrl()
