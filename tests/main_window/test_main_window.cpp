@@ -176,10 +176,11 @@ private Q_SLOTS:
     // Dropped folders open the first; anything else says so and leaves the lists.
     void dropping()
     {
+        fx->volumes.roots << fx->path("Drop 1");
         frmMain& w = fx->open({"Sub/file.txt", "Drop 1/in.txt", "Drop 2/x"}, "Sub");
         w.lblStatus->setText("Renamed done !!");
-        // Whether the drag and the drop were taken, then where the window stands and its
-        // status line.
+        // Whether the drag and the drop were taken, then the volume, where the window
+        // stands and its status line.
         const auto drop = [&](const QList<QUrl>& urls) {
             QMimeData data;
             if (urls.isEmpty())
@@ -190,11 +191,11 @@ private Q_SLOTS:
             QCoreApplication::sendEvent(w.Label1, &enter);
             QDropEvent dropped(w.Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(w.Label1, &dropped);
-            return QString::number(enter.isAccepted()) + QString::number(dropped.isAccepted()) + ' ' + fx->where() + ' '
-                + w.lblStatus->text();
+            return QString::number(enter.isAccepted()) + QString::number(dropped.isAccepted()) + ' '
+                + fx->shortened(w.Drive1->Drive()) + ' ' + fx->where() + ' ' + w.lblStatus->text();
         };
         // A file, a remote address or text: the user is told, the lists stay.
-        const QString stays = "11 ~/Sub | ~/Sub/ | ~/Sub | file.txt Renamed done !!";
+        const QString stays = "11 / ~/Sub | ~/Sub/ | ~/Sub | file.txt Renamed done !!";
         QCOMPARE(drop({QUrl::fromLocalFile(fx->path("Sub/file.txt"))}), stays);
         QCOMPARE(drop({QUrl("https://example.org/folder/")}), stays);
         QCOMPARE(drop({}), stays);
@@ -204,7 +205,7 @@ private Q_SLOTS:
                                  MessageBoxes::Ok)));
         // Folders: the first opens.
         QCOMPARE(drop({QUrl::fromLocalFile(fx->path("Drop 1")), QUrl::fromLocalFile(fx->path("Drop 2"))}),
-                 "11 ~/Drop 1 | ~/Drop 1/ | ~/Drop 1 | in.txt ");
+                 "11 ~/Drop 1 ~/Drop 1 | ~/Drop 1/ | ~/Drop 1 | in.txt ");
         QCOMPARE(fx->messages.shown.size(), 3);
     }
 
@@ -544,7 +545,9 @@ private Q_SLOTS:
         QVERIFY(w.lstCantRename.isEmpty());
         QCOMPARE(fx->messages.shown, QStringList{NothingTicked});
         w.chkRenameFile->setChecked(true);
+        fx->settings.deleteApplication("Orvel Rename");
         clickItem(w.File1, w.File1->item(1), true);
+        QCOMPARE(fx->recents().first(), QStringLiteral("~/MY PHOTOS/"));
         QCOMPARE(fx->tree(),
                  (QStringList{"MY PHOTOS/", "MY PHOTOS/ALPHA ONE.TXT=", "MY PHOTOS/Beta Two.txt=",
                               "MY PHOTOS/GAMMA THREE.TXT=", "MY PHOTOS/new.txt="}));

@@ -1,9 +1,12 @@
 #include "platform/FileSystem.h"
+#include "platform/Volumes.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
 
 #include <cerrno>
+#include <sys/mount.h>
+#include <sys/resource.h>
 
 using namespace orvel;
 
@@ -142,6 +145,37 @@ private Q_SLOTS:
         QCOMPARE(orvel::test::readTree(dir.path()),
                  (QStringList{".orvel-rename~=x", ".orvel-rename~Taken=mine", "Folder/", "Folder/f=", "Photo.jpg=jpeg",
                               "Taken=other"}));
+    }
+
+    // A deep tree holds a folder open per level: the soft limit goes up to the hard one.
+    void manyOpenFolders()
+    {
+        rlimit limit{};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+        const rlimit before = limit;
+        limit.rlim_cur = std::min<rlim_t>(64, limit.rlim_max);
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+        AllowManyOpenFolders();
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+        QCOMPARE(limit.rlim_cur, before.rlim_max);
+    }
+
+    // A volume mounted while the program runs is offered; runtime state under /run is not,
+    // and does not hide the volumes mounted after it.
+    void hostVolumes()
+    {
+        const QString runtime = "/run/orvel-test-" + QString::number(::getpid()), real = d + "/vol";
+        QVERIFY(QDir().mkpath(real));
+        if (!QDir().mkpath(runtime) || ::mount("none", QFile::encodeName(runtime).constData(), "tmpfs", 0, nullptr))
+            QSKIP("mounting needs root");
+        const int mounted = ::mount("none", QFile::encodeName(real).constData(), "tmpfs", 0, nullptr);
+        const QStringList listed = orvel::hostVolumes().mountPoints();
+        ::umount(QFile::encodeName(real).constData());
+        ::umount(QFile::encodeName(runtime).constData());
+        QDir().rmdir(runtime);
+        QCOMPARE(mounted, 0);
+        QVERIFY(listed.contains(real));
+        QVERIFY(!listed.contains(runtime));
     }
 };
 
