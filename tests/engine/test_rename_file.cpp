@@ -1,3 +1,4 @@
+#include "engine/DirRecurse.h"
 #include "engine/SplitPath.h"
 #include "engine/modFileRename.h"
 #include "platform/FileSystem.h"
@@ -9,8 +10,6 @@
 
 using namespace orvel;
 using namespace orvel::test;
-
-Q_DECLARE_METATYPE(orvel::CaseStyle)
 
 namespace {
 
@@ -108,45 +107,63 @@ private Q_SLOTS:
             QCOMPARE(stamp(oldPath), oldStamp);
     }
 
-    void splitPath_data()
-    {
-        QTest::addColumn<QString>("path"); // in Windows syntax when it starts with a drive
-        QTest::addColumn<CaseStyle>("style");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("newPath"); // empty: no rename asked for
-        const auto P = CaseStyle::Proper, L = CaseStyle::Lower;
-        QTest::newRow("win: proper") << R"(C:\Data\OLD stuff)" << P << true << R"(C:\Data\Old Stuff)";
-        QTest::newRow("posix: proper") << "/data/OLD stuff" << P << true << "/data/Old Stuff";
-        QTest::newRow("win: head kept") << R"(C:\DATA\Sub)" << L << true << R"(C:\DATA\sub)";
-        QTest::newRow("posix: head kept") << "/DATA/Sub" << L << true << "/DATA/sub";
-        QTest::newRow("win: no bracket fix-up") << R"(C:\my (old))" << P << true << R"(C:\My (old))";
-        QTest::newRow("win: slash is no separator") << "C:\\a/B c" << L << true << "C:\\a/b c";
-        QTest::newRow("posix: backslash is no separator") << "/a\\B c" << L << true << "/a\\b c";
-        QTest::newRow("win: root onto itself") << R"(C:\)" << P << true << R"(C:\)";
-        QTest::newRow("posix: root onto itself") << "/" << P << true << "/";
-        QTest::newRow("win: bare designator") << "C:" << P << true << "";
-        QTest::newRow("posix: empty designator") << "" << P << true << "";
-        QTest::newRow("no style") << R"(C:\Data\OLD)" << CaseStyle::None << true << "";
-        QTest::newRow("refused") << R"(C:\Data\Sub)" << CaseStyle::Upper << false << R"(C:\Data\SUB)";
-    }
-
+    // A path in Windows syntax when it starts with a drive; no new path: no rename asked for.
     void splitPath()
     {
-        QFETCH(QString, path);
-        QFETCH(CaseStyle, style);
-        QFETCH(bool, accepted);
-        QFETCH(QString, newPath);
-        RecordingFileSystem fs;
-        fs.answer = accepted;
-        QList<NotChanged> lstCantRename;
-        const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
-        const auto result = SplitPath(path, style, fs, lstCantRename, syntax);
-        using Renames = QList<QPair<QString, QString>>;
-        QCOMPARE(fs.renames, (newPath.isEmpty() ? Renames{} : Renames{{path, newPath}}));
-        // Only a real change is handed back, for the caller to carry over to the paths below.
-        const bool changed = accepted && !newPath.isEmpty() && newPath != path;
-        QCOMPARE(result, changed ? std::optional<QString>(newPath) : std::nullopt);
-        QCOMPARE(pathsOf(lstCantRename), accepted ? QStringList{} : QStringList{path});
+        const auto P = CaseStyle::Proper, L = CaseStyle::Lower;
+        const struct {
+            QString path;
+            CaseStyle style;
+            bool accepted;
+            QString newPath;
+        } rows[] = {{R"(C:\Data\OLD stuff)", P, true, R"(C:\Data\Old Stuff)"},
+                    {"/data/OLD stuff", P, true, "/data/Old Stuff"},
+                    {R"(C:\DATA\Sub)", L, true, R"(C:\DATA\sub)"}, // the head is kept
+                    {"/DATA/Sub", L, true, "/DATA/sub"},
+                    {R"(C:\my (old))", P, true, R"(C:\My (old))"}, // no bracket fix-up
+                    {"C:\\a/B c", L, true, "C:\\a/b c"}, // no separators of the other syntax
+                    {"/a\\B c", L, true, "/a\\b c"},
+                    {R"(C:\)", P, true, R"(C:\)"}, // the root onto itself
+                    {"/", P, true, "/"},
+                    {"C:", P, true, ""}, // a bare designator
+                    {"", P, true, ""},
+                    {R"(C:\Data\OLD)", CaseStyle::None, true, ""},
+                    {R"(C:\Data\Sub)", CaseStyle::Upper, false, R"(C:\Data\SUB)"}};
+        for (const auto& [path, style, accepted, newPath] : rows) {
+            RecordingFileSystem fs;
+            fs.answer = accepted;
+            QList<NotChanged> lstCantRename;
+            const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
+            const auto result = SplitPath(path, style, fs, lstCantRename, syntax);
+            using Renames = QList<QPair<QString, QString>>;
+            QCOMPARE(fs.renames, (newPath.isEmpty() ? Renames{} : Renames{{path, newPath}}));
+            // Only a real change is handed back, for the caller to carry over to the paths below.
+            const bool changed = accepted && !newPath.isEmpty() && newPath != path;
+            QCOMPARE(result, changed ? std::optional<QString>(newPath) : std::nullopt);
+            QCOMPARE(pathsOf(lstCantRename), accepted ? QStringList{} : QStringList{path});
+        }
+    }
+
+    // Paths in Windows syntax unless they start with '/'.
+    void normalizePath()
+    {
+        const QStringList rows[] = {{R"(C:\Data\)", R"(C:\Data)"},
+                                    {R"(C:\)", "C:"}, // the root to its designator
+                                    {R"(C:\Data\\Sub\\)", R"(C:\Data\Sub)"},
+                                    {"C:/Data/Sub/", R"(C:\Data\Sub\)"},
+                                    {R"(\\server\share\)", R"(\\server\share)"},
+                                    {R"(C:\a\\\b)", R"(C:\a\\b)"}, // three become two
+                                    {"C:", "C:"},
+                                    {"/data/", "/data"},
+                                    {"/", ""},
+                                    {"/data//sub//", "/data/sub"},
+                                    {"/data\\sub\\", "/data\\sub\\"}, // a backslash is a name character
+                                    {"//server/share/", "/server/share"},
+                                    {"/a///b", "/a//b"}};
+        for (const QStringList& row : rows) {
+            const PathSyntax syntax = row[0].startsWith('/') ? PathSyntax::posix() : PathSyntax::windows();
+            QCOMPARE(row[0] + " -> " + NormalizePath(row[0], syntax), row[0] + " -> " + row[1]);
+        }
     }
 };
 

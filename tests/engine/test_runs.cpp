@@ -115,16 +115,10 @@ private Q_SLOTS:
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
         // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
         row("names as bytes",
-            {DecodeName("start/R\xe9SUM\xe9.doc=r"),
-             DecodeName("start/Bad\xff"
-                        "DIR/f.txt=f"),
-             "start/\uFEFF../x.txt=x", "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
+            {DecodeName("start/R\xe9SUM\xe9.doc=r"), DecodeName("start/Bad\xff-DIR/f.txt=f"), "start/\uFEFF../x.txt=x",
+             "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
             "file folder sub upper", "",
-            {"START/",
-             DecodeName("START/BAD\xff"
-                        "DIR/"),
-             DecodeName("START/BAD\xff"
-                        "DIR/F.TXT=f"),
+            {"START/", DecodeName("START/BAD\xff-DIR/"), DecodeName("START/BAD\xff-DIR/F.TXT=f"),
              DecodeName("START/R\xe9SUM\xe9.DOC=r"), "START/\uFEFF../", "START/\uFEFF../X.TXT=x", "START/\uFEFF.GIT/",
              "START/\uFEFF.GIT/Y.TXT=y", "START/\uFEFF=bom", "beside.txt=b"},
             "5 5 4|*|START");
