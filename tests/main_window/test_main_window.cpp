@@ -416,53 +416,45 @@ private Q_SLOTS:
     // the run works and come back as they were however it ends. The labels show the
     // result; an early exit clears and hides them; a run that does not start leaves
     // what an earlier one showed.
-    void lockedForTheWholeRun_data()
-    {
-        QTest::addColumn<QString>("end");
-        QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QString>("display");
-        const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
-        QTest::newRow("done") << "" << two << "Sub Folders  : 2|Files : 2|11|Renamed done !!|0";
-        QTest::newRow("early exit") << "" << QStringList{"start/sub/"} << "Folders  : 0|Files  : 0|00||0";
-        QTest::newRow("cancel link: the start folder alone")
-            << "cancel" << two << "Sub Folders  : 1|Files : 1|11|Renamed done !!|0";
-        QTest::newRow("nothing ticked") << "untick" << QStringList{"start/A.TXT"}
-                                        << "Sub Folders  : 9|Files : 9|11|earlier|1";
-    }
     void lockedForTheWholeRun()
     {
-        QFETCH(QString, end);
-        QFETCH(QStringList, entries);
-        QFETCH(QString, display);
-        frmMain& w = fx->open(entries, "start");
-        w.Check1->setChecked(true);
-        w.chkRenameFolder->setChecked(true);
-        w.AddRecentFolder("/elsewhere/");
-        w.LoadRecentMenu();
-        if (end == "untick") {
-            w.chkRenameFile->setChecked(false);
-            w.chkRenameFolder->setChecked(false);
-        }
-        w.lblFolder->setText("Sub Folders  : 9"); // what an earlier run left
-        w.lblFiles->setText("Files : 9");
-        w.lblStatus->setText("earlier");
-        w.lblFolder->show();
-        w.lblFiles->show();
-        w.lstCantRename << NotChanged{"earlier", {}};
-        const QString idle = lockable(w);
-        QStringList during;
-        fx->fs.beforeList = [&](const QString& folder) {
-            if (w.isRunning())
-                during << lockable(w);
-            if (end == "cancel" && folder.endsWith("/sub"))
-                QTest::mouseClick(w.lblCancel, Qt::LeftButton);
+        const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
+        const auto run = [&](const QString& end, const QStringList& entries, const QString& display) {
+            fx.emplace();
+            frmMain& w = fx->open(entries, "start");
+            w.Check1->setChecked(true);
+            w.chkRenameFolder->setChecked(true);
+            w.AddRecentFolder("/elsewhere/");
+            w.LoadRecentMenu();
+            if (end == "untick") {
+                w.chkRenameFile->setChecked(false);
+                w.chkRenameFolder->setChecked(false);
+            }
+            w.lblFolder->setText("Sub Folders  : 9"); // what an earlier run left
+            w.lblFiles->setText("Files : 9");
+            w.lblStatus->setText("earlier");
+            w.lblFolder->show();
+            w.lblFiles->show();
+            w.lstCantRename << NotChanged{"earlier", {}};
+            const QString idle = lockable(w);
+            QStringList during;
+            fx->fs.beforeList = [&](const QString& folder) {
+                if (w.isRunning())
+                    during << lockable(w);
+                if (end == "cancel" && folder.endsWith("/sub"))
+                    QTest::mouseClick(w.lblCancel, Qt::LeftButton);
+            };
+            w.cmdALL->click();
+            during.removeDuplicates();
+            QCOMPARE(during, end == "untick" ? QStringList() : QStringList{QString(idle.size(), '0')});
+            QCOMPARE(end + ": " + lockable(w), end + ": " + idle);
+            QCOMPARE(end + ": " + runDisplay(w), end + ": " + display);
+            QCOMPARE(fx->messages.shown, end == "untick" ? QStringList{NothingTicked} : QStringList());
         };
-        w.cmdALL->click();
-        during.removeDuplicates();
-        QCOMPARE(during, end == "untick" ? QStringList() : QStringList{QString(idle.size(), '0')});
-        QCOMPARE(lockable(w), idle);
-        QCOMPARE(runDisplay(w), display);
-        QCOMPARE(fx->messages.shown, end == "untick" ? QStringList{NothingTicked} : QStringList());
+        run("done", two, "Sub Folders  : 2|Files : 2|11|Renamed done !!|0");
+        run("early exit", {"start/sub/"}, "Folders  : 0|Files  : 0|00||0");
+        run("cancel", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0"); // the start folder alone
+        run("untick", {"start/A.TXT"}, "Sub Folders  : 9|Files : 9|11|earlier|1");
     }
 
     void theSystemsFoldersAskFirst()
