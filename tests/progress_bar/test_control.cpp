@@ -334,19 +334,29 @@ void TestControl::savedSettings()
     QCOMPARE(copy.names(), kSavedNames);
     for (const QString& name : kSavedNames)
         QVERIFY2(copy.value(name) == original.value(name), qPrintable(name));
-    // As other writers leave them: a Currency as a plain number or as text, halves to
-    // even; -1 and 0 as text for True and False. Text that is no number is refused.
-    MemoryPropertyBag other;
-    other.set("Max", 50), other.set("Min", "-0.00015"), other.set("Value", "0.00005"), other.set("Custom", "-1");
-    other.set("NoPercent", "0");
-    MProgress bar(other, &window);
-    QCOMPARE(bar.Max().raw(), 500000);
-    QCOMPARE(bar.Min().raw(), -2);
-    QCOMPARE(bar.Value().raw(), 0);
-    QCOMPARE(bar.ShowCustomCaption(), true);
-    QCOMPARE(bar.DisablePercent(), false);
-    other.set("Max", "12a");
-    QCOMPARE(errorOf([&] { MProgress(other, &window); }), 13);
+    // As other writers leave them, as the control writes them back: a Currency as a plain
+    // number or as text, halves to even; a Boolean as text or as a number, and as a number
+    // when a Boolean is saved for one; text with a fraction rounds. Not a number: error 13,
+    // too large: 6.
+    const struct {
+        const char* name;
+        QVariant saved, loaded;
+        int error = 0;
+    } foreign[] = {{"Max", 50, "50"},           {"Min", "-0.00015", "-0.0002"},
+                   {"Value", "0.00005", "0"},   {"Custom", "-1", true},
+                   {"NoPercent", "0", false},   {"Reverse", "False", false},
+                   {"Vertical", "", false},     {"ManualRefresh", " TRUE ", true},
+                   {"Interval", true, -1},      {"BorderStyle", false, 0},
+                   {"Interval", "12.6", 13},    {"Blend", "&H10", 16},
+                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},
+                   {"Interval", 40000, {}, 6}};
+    for (const auto& row : foreign) {
+        MemoryPropertyBag one, back;
+        one.set(row.name, row.saved);
+        const QByteArray label = row.name + (" = " + row.saved.toString()).toUtf8();
+        QVERIFY2(errorOf([&] { MProgress(one, &window).WriteProperties(back); }) == row.error, label.constData());
+        QVERIFY2(back.value(row.name) == row.loaded, label.constData());
+    }
 }
 
 QTEST_MAIN(TestControl)
