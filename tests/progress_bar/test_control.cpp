@@ -340,14 +340,11 @@ void TestControl::savedSettings()
         const char* name;
         QVariant saved, loaded;
         int error = 0;
-    } foreign[] = {{"Max", 50, "50"},           {"Min", "-0.00015", "-0.0002"},
-                   {"Value", "0.00005", "0"},   {"Custom", "-1", true},
-                   {"NoPercent", "0", false},   {"Reverse", "False", false},
-                   {"Vertical", "", false},     {"ManualRefresh", " TRUE ", true},
-                   {"Interval", true, -1},      {"BorderStyle", false, 0},
-                   {"Interval", "12.6", 13},    {"Blend", "&H10", 16},
-                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},
-                   {"Interval", 40000, {}, 6}};
+    } foreign[] = {{"Max", 50, "50"},           {"Min", "-0.00015", "-0.0002"}, {"Value", "0.00005", "0"},
+                   {"Custom", "-1", true},      {"NoPercent", "0", false},      {"Reverse", "False", false},
+                   {"Vertical", "", false},     {"Vertical", " TRUE ", true},   {"Interval", true, -1},
+                   {"BorderStyle", false, 0},   {"Interval", "12.6", 13},       {"Blend", "&H10", 16},
+                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},         {"Interval", 40000, {}, 6}};
     for (const auto& row : foreign) {
         MemoryPropertyBag one, back;
         one.set(row.name, row.saved);
