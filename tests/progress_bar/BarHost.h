@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/PlatformError.h"
+#include "platform/PropertyBag.h"
 #include "progress_bar/MProgress.h"
 #include "progress_bar/PictureSurface.h"
 
@@ -28,10 +29,13 @@ struct BarHost {
 constexpr QRgb White = 0xFFFFFF;
 constexpr QRgb Black = 0x000000;
 
-// No fades, white empty part, black filled part: text on BG is black, on FG white.
+// No fades, white empty part, black filled part: text on BG is black, on FG white, in a
+// saved font, which the surfaces take when the bar is shown.
 inline void plain(MProgress& bar)
 {
-    bar.setFade(0), bar.setBackColor(White), bar.setForeColor(Black);
+    MemoryPropertyBag saved;
+    saved.set(QStringLiteral("Font"), QFont(QStringLiteral("DejaVu Serif"), 11));
+    bar.ReadProperties(saved), bar.setFade(0), bar.setBackColor(White), bar.setForeColor(Black);
 }
 
 // The number of the PlatformError that `action` throws, 0 if none.
