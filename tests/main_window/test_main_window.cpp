@@ -207,6 +207,8 @@ private Q_SLOTS:
         QCOMPARE(drop({QUrl::fromLocalFile(fx->path("Drop 1")), QUrl::fromLocalFile(fx->path("Drop 2"))}),
                  "11 ~/Drop 1 ~/Drop 1 | ~/Drop 1/ | ~/Drop 1 | in.txt ");
         QCOMPARE(fx->messages.shown.size(), 3);
+        // A refused drop goes back to the program's volume, at the folder last open there.
+        QCOMPARE(drop({}), "11 / ~/Sub | ~/Sub/ | ~/Sub | file.txt ");
     }
 
     void volumes()

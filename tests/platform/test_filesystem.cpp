@@ -147,6 +147,23 @@ private Q_SLOTS:
                               "Taken=other"}));
     }
 
+    // A working folder longer than the first buffer the system is asked to fill.
+    void deepWorkingFolder()
+    {
+        const QByteArray start = QFile::encodeName(QDir::currentPath()), name(200, 'x');
+        QVERIFY(::chdir(QFile::encodeName(d).constData()) == 0);
+        QString deep = d;
+        int levels = 0;
+        while (levels < 25 && ::mkdir(name, 0700) == 0 && ::chdir(name) == 0)
+            deep += '/' + QString(name), ++levels;
+        const QString found = CurrentFolder();
+        for (; levels > 0 && ::chdir("..") == 0; --levels)
+            ::rmdir(name);
+        QVERIFY(::chdir(start.constData()) == 0);
+        QCOMPARE(deep.size(), d.size() + 25 * 201);
+        QCOMPARE(found, deep);
+    }
+
     // A deep tree holds a folder open per level: the soft limit goes up to the hard one.
     void manyOpenFolders()
     {

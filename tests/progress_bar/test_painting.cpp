@@ -90,7 +90,10 @@ private Q_SLOTS:
             dark.setColor(role, QColor(53, 53, 53));
         for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
             dark.setColor(role, Qt::white);
-        for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}}) {
+        QPalette grey = light; // a text that only black lets read at 4.5:1
+        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+            grey.setColor(role, QColor(118, 118, 118));
+        for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}, {grey, grey}}) {
             QGuiApplication::setPalette(built);
             QWidget window;
             MProgress* bar = CreateFromSavedProperties(QFINDTESTDATA("../../main_window/ProgressBar1.ini"), &window);
