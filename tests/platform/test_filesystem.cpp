@@ -107,6 +107,12 @@ private Q_SLOTS:
         // A link is refused as not being a folder (ENOTDIR, ELOOP on some systems).
         QCOMPARE(opened, QStringLiteral("+%1 %1 %2 %2 %2 %3 ").arg(ENOTDIR).arg(EINVAL).arg(ENOENT));
         QCOMPARE(fs.openSubFolder(top, "sub.txt").path(), d + "/sub.txt");
+        // A handle given another folder lets go of the one it held.
+        const auto open = [] { return QDir("/proc/self/fd").count(); };
+        const qsizetype before = open();
+        FolderHandle moved = fs.openFolder(d);
+        moved = fs.openSubFolder(top, "sub.txt");
+        QCOMPARE(open(), before + 1);
     }
 
     // A case-only rename through a temporary name: the old name comes back when the

@@ -335,7 +335,7 @@ void TestControl::savedSettings()
     // As other writers leave them, as the control writes them back: a Currency as a plain
     // number or as text, halves to even; a Boolean as text or as a number, and as a number
     // when a Boolean is saved for one; text with a fraction rounds. Not a number: error 13,
-    // too large: 6.
+    // too large: 6. No font at all is the host's.
     const struct {
         const char* name;
         QVariant saved, loaded;
@@ -344,7 +344,8 @@ void TestControl::savedSettings()
                    {"Custom", "-1", true},      {"NoPercent", "0", false},      {"Reverse", "False", false},
                    {"Vertical", "", false},     {"Vertical", " TRUE ", true},   {"Interval", true, -1},
                    {"BorderStyle", false, 0},   {"Interval", "12.6", 13},       {"Blend", "&H10", 16},
-                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},         {"Interval", 40000, {}, 6}};
+                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},         {"Interval", 40000, {}, 6},
+                   {"Font", "", window.font()}};
     for (const auto& row : foreign) {
         MemoryPropertyBag one, back;
         one.set(row.name, row.saved);

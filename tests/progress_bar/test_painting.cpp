@@ -126,7 +126,7 @@ private Q_SLOTS:
             bool taken;
         } rows[] = {{0, 0, 32767, 1, true},   {0, 0, 32768, 1, false},     {0, 0, 1, 32767, true},
                     {0, 0, 1, 32768, false},  {-32767, 32767, 1, 1, true}, {32768, 0, 1, 1, false},
-                    {0, -32768, 1, 1, false}, {0, 0, -1, 1, false},        {0, 0, 1, qInf(), false}};
+                    {0, -32768, 1, 1, false}, {0, 0, -1, 1, false},        {qQNaN(), 0, 1, 1, false}};
         PictureSurface surface(QStringLiteral("surface"), nullptr);
         for (const auto& r : rows)
             QVERIFY2(surface.Move(r.left, r.top, r.width, r.height) == r.taken,
