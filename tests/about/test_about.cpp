@@ -112,7 +112,9 @@ private Q_SLOTS:
         sandbox.registerBrowser('"' + browser + "\" --new-window %U");
         sandbox.write("tmp/dummy.html", "left over");
         long result = 0;
+        const qsizetype open = QDir("/proc/self/fd").count();
         QCOMPARE(FindBrowser(result), browser);
+        QCOMPARE(QDir("/proc/self/fd").count(), open); // nothing left open by the probe
         QVERIFY(result >= 32);
         QVERIFY(!QFile::exists(sandbox.path("tmp/dummy.html")));
         QTest::mouseClick(box->lblMyweb, Qt::LeftButton);

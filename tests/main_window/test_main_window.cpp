@@ -293,6 +293,7 @@ private Q_SLOTS:
         QWidget other;
         w.show();
         other.show();
+        QCOMPARE(w.minimumSize(), w.maximumSize()); // a fixed border: no resizing
         for (bool on : {true, false}) {
             w.ckTop->click();
             QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), on);

@@ -183,22 +183,26 @@ private Q_SLOTS:
         QCOMPARE(limit.rlim_cur, before.rlim_max);
     }
 
-    // A volume mounted while the program runs is offered; runtime state under /run is not,
-    // and does not hide the volumes mounted after it.
+    // Volumes mounted while the program runs are offered, in order; runtime state under
+    // /run is not, and does not hide the volumes mounted after it.
     void hostVolumes()
     {
-        const QString runtime = "/run/orvel-test-" + QString::number(::getpid()), real = d + "/vol";
-        QVERIFY(QDir().mkpath(real));
+        const QString runtime = "/run/orvel-test-" + QString::number(::getpid()), real = d + "/vol b",
+                      other = d + "/vol a";
+        QVERIFY(QDir().mkpath(real) && QDir().mkpath(other));
         if (!QDir().mkpath(runtime) || ::mount("none", QFile::encodeName(runtime).constData(), "tmpfs", 0, nullptr))
             QSKIP("mounting needs root");
-        const int mounted = ::mount("none", QFile::encodeName(real).constData(), "tmpfs", 0, nullptr);
+        const int mounted = ::mount("none", QFile::encodeName(real).constData(), "tmpfs", 0, nullptr)
+            | ::mount("none", QFile::encodeName(other).constData(), "tmpfs", 0, nullptr);
         const QStringList listed = orvel::hostVolumes().mountPoints();
         ::umount(QFile::encodeName(real).constData());
+        ::umount(QFile::encodeName(other).constData());
         ::umount(QFile::encodeName(runtime).constData());
         QDir().rmdir(runtime);
         QCOMPARE(mounted, 0);
         QVERIFY(listed.contains(real));
         QVERIFY(!listed.contains(runtime));
+        QVERIFY(listed.indexOf(other) == listed.indexOf(real) - 1); // sorted, not in the order mounted
     }
 };
 
