@@ -283,6 +283,9 @@ private Q_SLOTS:
         QCOMPARE(fx->recents() << w.mnuRecentSub[3]->text(), QStringList({"", "", "", "/gone"}));
         Q_EMIT w.mnuFile->aboutToShow();
         QCOMPARE(recentMenu(*fx), QStringLiteral("00:  |  | ")); // emptied, under a disabled "Recents"
+        w.AddRecentFolder("/again/");
+        Q_EMIT w.mnuFile->aboutToShow();
+        QCOMPARE(recentMenu(*fx), QStringLiteral("11: /again/"));
     }
 
     // "On Top" changes only the stacking hint. Closing leaves the other windows open;
