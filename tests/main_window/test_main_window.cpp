@@ -378,18 +378,20 @@ private Q_SLOTS:
         while (line < frame.height() && frame.pixel(x, line) == frame.pixel(x, 0))
             ++line;
         QVERIFY2(line / scale < w.optCASES[0]->y(), qPrintable(QString::number(line / scale)));
-        // Every text readable and the fixed colours still blue on a light desktop and on
-        // a dark one, to which the window turns while it is open, through its event queue.
-        const auto hues = [&] {
+        // Every text readable, the fixed colours still blue and the path field set apart
+        // from a field that takes input, on a light desktop and on a dark one, to which
+        // the window turns while it is open, through its event queue.
+        const auto fixed = [&] {
             return QList<int>({w.lblStatus->palette().color(QPalette::WindowText).hue(),
-                               w.Label1->palette().color(QPalette::WindowText).hue()});
+                               w.Label1->palette().color(QPalette::WindowText).hue(),
+                               w.txtDirectory->palette().color(QPalette::Base) != w.palette().color(QPalette::Base)});
         };
         QCOMPARE(unreadable(w), QStringList());
-        QCOMPARE(hues(), QList<int>({240, 240}));
+        QCOMPARE(fixed(), QList<int>({240, 240, 1}));
         QApplication::setPalette(QPalette(QColor(53, 53, 53)));
         QTRY_COMPARE(w.palette().color(QPalette::Window), QColor(53, 53, 53));
         QCOMPARE(unreadable(w), QStringList());
-        QCOMPARE(hues(), QList<int>({240, 240}));
+        QCOMPARE(fixed(), QList<int>({240, 240, 1}));
         QApplication::setPalette(light);
     }
 
