@@ -190,8 +190,10 @@ private Q_SLOTS:
         const QString runtime = "/run/orvel-test-" + QString::number(::getpid()), real = d + "/vol b",
                       other = d + "/vol a";
         QVERIFY(QDir().mkpath(real) && QDir().mkpath(other));
-        if (!QDir().mkpath(runtime) || ::mount("none", QFile::encodeName(runtime).constData(), "tmpfs", 0, nullptr))
+        if (!QDir().mkpath(runtime) || ::mount("none", QFile::encodeName(runtime).constData(), "tmpfs", 0, nullptr)) {
+            QDir().rmdir(runtime);
             QSKIP("mounting needs root");
+        }
         const int mounted = ::mount("none", QFile::encodeName(real).constData(), "tmpfs", 0, nullptr)
             | ::mount("none", QFile::encodeName(other).constData(), "tmpfs", 0, nullptr);
         const QStringList listed = orvel::hostVolumes().mountPoints();
