@@ -1,6 +1,8 @@
-// The two things the program keeps outside its window: the instance lock and the
-// settings store. Neither may stop a start or stall the window, whatever lies at its path.
+// What the program finds in the user's session: the instance lock and the settings
+// store, neither of which may stop a start or stall the window, whatever lies at its
+// path; and the program registered for web pages, from the desktop's own files.
 
+#include "platform/DesktopServices.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/XdgSandbox.h"
@@ -17,9 +19,22 @@
 
 using namespace orvel;
 using Result = SingleInstance::Result;
+using orvel::test::XdgSandbox;
+
+using Files = QList<QPair<QString, QString>>; // sandbox path, text appended to it
+Q_DECLARE_METATYPE(Files)
 
 namespace {
 const QString kApp = QStringLiteral("Orvel Rename");
+
+QString entry(const QString& extra = {})
+{
+    return "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=sh %u\n" + extra;
+}
+QString defaults(const QString& ids)
+{
+    return "[Default Applications]\ntext/html=" + ids + "\n";
+}
 
 // Runs `work`; false unless it ends within a few seconds. Work that waits on a FIFO at
 // `file` or at its lock for a writer is released by opening the FIFO's other end.
@@ -36,7 +51,7 @@ bool endsPromptly(const QByteArray& file, const std::function<void()>& work)
 }
 } // namespace
 
-class TestLockAndSettings : public QObject {
+class TestSession : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     // What a start finds at the lock's path, and whether it may run. A lock held by a
@@ -97,7 +112,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, displays);
         QFETCH(bool, blocks);
-        test::XdgSandbox box;
+        XdgSandbox box;
         box.setEnv("XDG_RUNTIME_DIR", box.path("tmp"));
         box.setEnv("WAYLAND_DISPLAY", displays[0]);
         box.setEnv("DISPLAY", displays[1]);
@@ -189,7 +204,101 @@ private Q_SLOTS:
         QCOMPARE(stored.typeId(), QMetaType::QString);
         QCOMPARE(stored.toString(), plain);
     }
+
+    // How an Exec line becomes a program and its arguments: quoting, then field codes.
+    void commandForUrl_data()
+    {
+        QTest::addColumn<QString>("exec");
+        QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started
+        const QString u = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
+        QTest::newRow("single url code") << "sh %u" << QStringList{u};
+        QTest::newRow("blanks and tabs between words") << "sh   --new-window\t%U" << QStringList{"--new-window", u};
+        QTest::newRow("quoted words and their escapes")
+            << "\"sh\" \"a \\\"b\\\" \\$c \\`d\\` \\\\e\" %f" << QStringList{"a \"b\" $c `d` \\e", u};
+        QTest::newRow("quotes join a word") << "sh --o=\"a b\"c %F" << QStringList{"--o=a bc", u};
+        QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
+        QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
+        QTest::newRow("an empty quoted argument stays") << "sh --profile \"\" %u" << QStringList{"--profile", "", u};
+        QTest::newRow("icon, name and entry path")
+            << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
+        QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
+        QTest::newRow("unterminated quote, backslash last") << "sh \"abc %u\\" << QStringList();
+        QTest::newRow("program missing") << "/nonexistent/browser %u" << QStringList();
+    }
+    void commandForUrl()
+    {
+        QFETCH(QString, exec);
+        QFETCH(QStringList, arguments);
+        DesktopEntry e{"stand-in.desktop", "/x/stand-in.desktop", "Stand-in", "web-browser", exec, {}};
+        const auto command = CommandForUrl(e, QStringLiteral("https://www.example.com/a b?x=1&y=%41"));
+        QCOMPARE(command ? command->arguments : QStringList(), arguments);
+        if (command)
+            QCOMPARE(command->program, QStandardPaths::findExecutable("sh"));
+    }
+
+    // Which registration answers for text/html. Every row finds a.desktop to
+    // d.desktop and vendor/sub.desktop installed in share/applications.
+    void defaultApplication_data()
+    {
+        QTest::addColumn<Files>("files");
+        QTest::addColumn<QString>("id"); // empty: nothing registered
+        QTest::addColumn<QString>("desktop"); // XDG_CURRENT_DESKTOP
+        auto row = [](const char* name, const Files& f, const char* id, const char* desktop = "") {
+            QTest::newRow(name) << f << QString(id) << QString(desktop);
+        };
+        const QString sys = "share/applications/mimeapps.list", usr = "data/applications/mimeapps.list",
+                      etc = "etc-xdg/mimeapps.list", home = "config/mimeapps.list", apps = "share/applications/";
+        row("nothing registered", {}, "");
+        row("user data beats system data", {{sys, defaults("a.desktop;")}, {usr, defaults("b.desktop")}}, "b.desktop");
+        row("configuration beats data", {{usr, defaults("b.desktop")}, {etc, defaults("c.desktop")}}, "c.desktop");
+        row("user configuration first", {{etc, defaults("c.desktop")}, {home, defaults("d.desktop")}}, "d.desktop");
+        const Files perDesktop{{home, defaults("a.desktop")}, {"config/somedesk-mimeapps.list", defaults("b.desktop")}};
+        row("desktop's own list first", perDesktop, "b.desktop", "Other:SomeDesk");
+        row("other desktop's list ignored", perDesktop, "a.desktop", "Other");
+        const Files unusable{
+            {apps + "gone.desktop", entry().replace("sh %u", "/nonexistent/browser")},
+            {apps + "tryexec.desktop", entry("TryExec=/nonexistent/check\n")},
+            {apps + "hidden.desktop", entry("Hidden=true\n")},
+            {apps + "link.desktop", "[Desktop Entry]\nType=Link\nURL=https://x.org\nExec=sh\n"},
+            {home, defaults("missing.desktop;gone.desktop;tryexec.desktop;hidden.desktop;link.desktop")}};
+        row("unusable entries skipped", unusable, "");
+        row("then a less important file has its say", unusable + Files{{sys, defaults("b.desktop")}}, "b.desktop");
+        row("user entry hides the system one",
+            {{home, defaults("a.desktop")}, {"data/applications/a.desktop", entry("Hidden=true\n")}}, "");
+        row("id of an entry in a sub-folder", {{home, defaults("vendor-sub.desktop")}}, "vendor-sub.desktop");
+        const Files declares{{apps + "e.desktop", entry("MimeType=text/plain;text/html;\n")}};
+        row("no default: a declared type", declares, "e.desktop");
+        row("removed association", declares + Files{{home, "[Removed Associations]\ntext/html=e.desktop\n"}}, "");
+        row("added association", {{usr, "[Added Associations]\ntext/html=b.desktop;\\\n"}}, "b.desktop");
+    }
+    void defaultApplication()
+    {
+        QFETCH(Files, files);
+        QFETCH(QString, id);
+        QFETCH(QString, desktop);
+        XdgSandbox box;
+        for (const char* name : {"a", "b", "c", "d", "vendor/sub"})
+            box.write(QString("share/applications/%1.desktop").arg(name), entry());
+        for (const auto& [path, text] : files)
+            box.write(path, text);
+        box.setEnv("XDG_CURRENT_DESKTOP", desktop);
+        const auto found = DefaultApplicationForMimeType(QStringLiteral("text/html"));
+        QCOMPARE(found ? found->id : QString(), id);
+    }
+
+    void desktopEntryValuesAreUnescaped()
+    {
+        XdgSandbox box;
+        const auto e = ReadDesktopEntry(
+            box.write("e.desktop",
+                      "# note\n[Other]\nExec=wrong\n[Desktop Entry]\n"
+                      "Type=Application\nName=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x \"\" %u\n"));
+        QVERIFY(e);
+        QCOMPARE(e->name, QString("Two Words"));
+        // The value escape goes first, the Exec quoting second.
+        QCOMPARE(SplitExecLine(e->exec).value_or(QStringList()), QStringList({"/opt/a b/run", "\\\\x", "", "%u"}));
+    }
 };
 
-QTEST_MAIN(TestLockAndSettings)
-#include "test_lock_and_settings.moc"
+QTEST_MAIN(TestSession)
+#include "test_session.moc"
