@@ -5,6 +5,8 @@
 #include <QPair>
 #include <QSet>
 #include <QStringList>
+
+#include <cerrno>
 #include <functional>
 
 namespace orvel {
@@ -33,17 +35,55 @@ public:
     mutable QStringList listings; // folders listed (also the failed ones)
     QList<QPair<QString, QString>> renames; // (old, new), also the refused ones
 
-    FolderHandle openFolder(const QString& path, int* error = nullptr) const override;
-    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override;
-    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override;
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override;
-    EntryType entryType(const QString& path) const override;
+    FolderHandle openFolder(const QString& path, int* error = nullptr) const override
+    {
+        return m_inner.openFolder(real(path), error).withPath(path);
+    }
+
+    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override
+    {
+        if (beforeEnter)
+            beforeEnter(join(parent.path(), name));
+        return m_inner.openSubFolder(parent, name, error);
+    }
+
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
+    {
+        listings.append(folder.path());
+        if (beforeList)
+            beforeList(folder.path());
+        Listing listing = m_inner.listFolder(folder, each);
+        if (failedListings.contains(folder.path()))
+            listing.error = EIO;
+        return listing;
+    }
+
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override
+    {
+        const QString oldPath = join(folder.path(), oldName);
+        renames.append({oldPath, join(folder.path(), newName)});
+        if (beforeRename)
+            beforeRename(oldPath, join(folder.path(), newName));
+        if (refusedRenames.contains(oldPath))
+            return EBUSY;
+        return m_inner.renameIn(folder, oldName, newName);
+    }
+
+    EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }
 
     // `folder` and `name` joined as the runs join them.
-    static QString join(const QString& folder, const QString& name);
+    static QString join(const QString& folder, const QString& name)
+    {
+        return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+    }
 
 private:
-    QString real(const QString& path) const;
+    QString real(const QString& path) const
+    {
+        if (root.isEmpty() || !path.startsWith(u'/'))
+            return path;
+        return path == QLatin1String("/") ? root : root + path;
+    }
 
     FileSystem& m_inner;
 };
