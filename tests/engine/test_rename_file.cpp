@@ -8,7 +8,6 @@
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
-#include <QLocale>
 #include <QtTest>
 
 #include <cerrno>

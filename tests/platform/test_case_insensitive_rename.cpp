@@ -1,9 +1,6 @@
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-#include <QStorageInfo>
 #include <QtTest>
 
 using namespace orvel;

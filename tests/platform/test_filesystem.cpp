@@ -3,7 +3,6 @@
 #include "platform/Volumes.h"
 #include "tests/support/TempTree.h"
 
-#include <QRandomGenerator>
 #include <QtTest>
 
 #include <cerrno>

@@ -7,8 +7,6 @@
 #include "platform/SingleInstance.h"
 #include "tests/support/XdgSandbox.h"
 
-#include <QProcess>
-#include <QSettings>
 #include <QtTest>
 
 #include <fcntl.h>

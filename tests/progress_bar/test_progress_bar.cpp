@@ -10,15 +10,8 @@
 #include "progress_bar/PictureSurface.h"
 #include "progress_bar/ProgressBarModule.h"
 
-#include <QApplication>
-#include <QMetaProperty>
-#include <QMouseEvent>
-#include <QPalette>
-#include <QPointer>
-#include <QScopeGuard>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <cmath>
 

@@ -2,9 +2,7 @@
 
 #include "platform/FileSystem.h"
 
-#include <QPair>
-#include <QSet>
-#include <QStringList>
+#include <QtCore>
 
 #include <cerrno>
 #include <functional>

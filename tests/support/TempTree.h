@@ -2,11 +2,7 @@
 
 #include "platform/NameCodec.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <dirent.h>
 #include <filesystem>

@@ -1,11 +1,6 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QStringList>
-#include <QTemporaryDir>
+#include <QtCore>
 
 #include <optional>
 
