@@ -1,8 +1,8 @@
-// The two rename runs as the engine runs them, on real trees: what they rename and in
-// which order, what they count and report, early exits, faults mid-run, cancel, stop.
+// Rename All as the engine runs it, on real trees: what it renames and in which order,
+// what it counts and reports, early exits, faults mid-run, cancel, stop. Rename
+// Selected is tested where the window fills its job from the list's selection.
 
 #include "engine/RenameAll.h"
-#include "engine/RenameSelected.h"
 #include "engine/RunObserver.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TempTree.h"
@@ -204,46 +204,6 @@ private Q_SLOTS:
         QCOMPARE(out.stopped, !fault("stop").isEmpty() || !fault("close").isEmpty());
         QCOMPARE(observer.statuses.last(),
                  out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
-    }
-
-    // Rename Selected on the files of "start" as a file list shows them, sorted.
-    void renameSelected()
-    {
-        const auto run = [](const QString& name, const QStringList& before, const QList<int>& selected,
-                            const QString& options, const QStringList& after, const QString& working) {
-            TempDir dir;
-            QVERIFY(makeTree(dir.path(), before));
-            RenameSelectedJob job;
-            job.folder = job.subDirectory = dir.path() + '/' + before[0].section('/', 0, 0);
-            for (const DirEntry& e : hostFileSystem().list(job.folder, false).value_or(QList<DirEntry>{}))
-                job.names << e.name;
-            SortNames(job.names);
-            for (qsizetype i = 0; i < job.names.size(); ++i)
-                job.selected << selected.contains(int(i));
-            job.options = {options.contains("file"), options.contains("folder"),
-                           options.contains("upper") ? CaseStyle::Upper : CaseStyle::Proper};
-            FaultyFileSystem fs;
-            const RenameSelectedOutcome out = RenameSelected(job, fs);
-            QCOMPARE(QStringList(name) + readTree(dir.path()), QStringList(name) + after);
-            QCOMPARE(name + ": " + out.workingName, name + ": " + working);
-            QCOMPARE(out.anySelected, !selected.isEmpty());
-            QVERIFY(out.notChanged.isEmpty());
-        };
-        run("first, middle and last of five",
-            {"start/alpha ONE.txt=", "start/beta TWO.txt=", "start/delta.TXT=", "start/EPSILON.txt=",
-             "start/gamma three.TXT="},
-            {0, 2, 4}, "file upper",
-            {"start/", "start/ALPHA ONE.TXT=", "start/DELTA.TXT=", "start/EPSILON.txt=", "start/GAMMA THREE.TXT=",
-             "start/beta TWO.txt="},
-            "GAMMA THREE.TXT");
-        // The folder is renamed before the first file, the later attempts find nothing
-        // to change, and the files are reached through the folder held open.
-        run("the folder too", {"my PHOTOS/b ONE.jpg=", "my PHOTOS/a TWO.jpg="}, {0, 1}, "file folder",
-            {"My Photos/", "My Photos/A Two.jpg=", "My Photos/B One.jpg="}, "B One.jpg");
-        run("only the folder", {"my PHOTOS/b ONE.jpg="}, {0}, "folder", {"My Photos/", "My Photos/b ONE.jpg="},
-            "B One.jpg");
-        run("nothing selected: not even the folder", {"my PHOTOS/b ONE.jpg="}, {}, "file folder",
-            {"my PHOTOS/", "my PHOTOS/b ONE.jpg="}, "");
     }
 };
 

@@ -618,9 +618,10 @@ private Q_SLOTS:
                  QList<qsizetype>({1, 0, 0, 0}));
     }
 
-    // The files selected and the open folder, in the case chosen: the list shows the
-    // new names with nothing selected, the working name is the last one converted, and
-    // the window and the folder's recent entry, which keeps its place, follow its new name.
+    // The files selected (the first and the last: both ends of the list count) and the
+    // open folder, in the case chosen: the list shows the new names with nothing selected,
+    // the working name is the last one converted, and the window and the folder's recent
+    // entry, which keeps its place, follow its new name.
     void renameSelected()
     {
         frmMain& w =
