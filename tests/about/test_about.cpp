@@ -37,21 +37,12 @@ private:
         ShowAbout();
         return AboutWindow() && QTest::qWaitForWindowExposed(AboutWindow()) ? AboutWindow() : nullptr;
     }
-    // A move with no button held, delivered as the application delivers it (an
-    // ignored move goes on to the parent), wherever the pointer last was.
-    static QList<QColor> moveMouse(frmAbout* box, QWidget* w, const QPoint& pos)
-    {
-        QMouseEvent e(QEvent::MouseMove, pos, w->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(w, &e);
-        return {box->lblMyweb->palette().color(QPalette::WindowText),
-                box->lblEmailme->palette().color(QPalette::WindowText)};
-    }
 
 private Q_SLOTS:
     void cleanup() { QApplication::closeAllWindows(); }
 
-    // The about box: its texts and pictures, the version line that blinks, links that
-    // turn navy under the mouse, one box at a time; then the quick help.
+    // The about box: its texts and pictures, the version line that blinks, one box at a
+    // time; then the quick help.
     void theAboutBoxAndQuickHelp()
     {
         frmAbout* box = showAbout();
@@ -63,11 +54,6 @@ private Q_SLOTS:
         QCOMPARE(QList<QSize>({box->imgIcon->pixmap().size(), box->lpAppImage->pixmap().size()}),
                  QList<QSize>({{32, 32}, {77, 201}}));
         QCOMPARE(blink(box, 3), QStringList({"", "Version 1.1.0", "", "Version 1.1.0"}));
-        // From one link straight onto the other, both stay navy until the background.
-        const QColor navy(0, 0, 128), black(0, 0, 0);
-        QCOMPARE(moveMouse(box, box->lblMyweb, box->lblMyweb->rect().center()), QList<QColor>({navy, black}));
-        QCOMPARE(moveMouse(box, box->lblEmailme, box->lblEmailme->rect().center()), QList<QColor>({navy, navy}));
-        QCOMPARE(moveMouse(box, box, QPoint(box->width() - 5, 5)), QList<QColor>({black, black}));
         // Shown again while open: the same box, not loaded again, so the blink goes on.
         QCOMPARE(showAbout(), box);
         QCOMPARE(blink(box, 1), QStringList({"Version 1.1.0", ""}));

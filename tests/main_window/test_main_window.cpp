@@ -546,13 +546,10 @@ private Q_SLOTS:
             fx.emplace();
             frmMain& w = fx->open(entries, "start");
             w.Check1->setChecked(true);
-            w.chkRenameFolder->setChecked(true);
+            w.chkRenameFile->setChecked(end != "untick");
+            w.chkRenameFolder->setChecked(end != "untick");
             w.AddRecentFolder("/elsewhere/");
             w.LoadRecentMenu();
-            if (end == "untick") {
-                w.chkRenameFile->setChecked(false);
-                w.chkRenameFolder->setChecked(false);
-            }
             w.lblFolder->setText("Sub Folders  : 9"); // what an earlier run left
             w.lblFiles->setText("Files : 9");
             w.lblStatus->setText("earlier");
