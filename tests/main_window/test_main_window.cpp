@@ -668,13 +668,14 @@ private Q_SLOTS:
                               "MY PHOTOS/GAMMA THREE.TXT=", "MY PHOTOS/new.txt="}));
     }
 
-    // Refused renames end in the question; Yes shows them in "Changes Not Made", which
-    // keeps its list while it stays open.
+    // Files whose folder went away after it was listed are reported, not passed over as
+    // renamed: the question, then on Yes "Changes Not Made", which keeps its list while
+    // it stays open.
     void theReportOfWhatWasNotChanged()
     {
-        frmMain& w = fx->open({"a ONE.txt", "b TWO.txt"});
-        fx->fs.refusedRenames = {fx->path("a ONE.txt"), fx->path("b TWO.txt")};
+        frmMain& w = fx->open({"sub/a ONE.txt", "sub/b TWO.txt"}, "sub");
         w.File1->selectAll();
+        QVERIFY(QDir(fx->dir.path()).rename("sub", "moved"));
         fx->messages.answers << MessageBoxes::No; // then the default, Yes
         w.cmdSELECTED->click();
         QCOMPARE(fx->messages.shown,
@@ -690,8 +691,8 @@ private Q_SLOTS:
                         + frmChangeNot::loaded()->lstCantRename->item(i)->toolTip();
             return entries;
         };
-        const QStringList both{fx->path("a ONE.txt") + '\t' + ErrorText(EBUSY),
-                               fx->path("b TWO.txt") + '\t' + ErrorText(EBUSY)};
+        const QStringList both{fx->path("sub/a ONE.txt") + '\t' + ErrorText(ENOENT),
+                               fx->path("sub/b TWO.txt") + '\t' + ErrorText(ENOENT)};
         w.ReportNotChanged();
         QCOMPARE(listed(), both); // so the window is loaded
         QPointer<frmChangeNot> dialog = frmChangeNot::loaded();
