@@ -1,4 +1,4 @@
-#include "app/modStartup.h"
+#include "app/Startup.h"
 
 int main(int argc, char** argv)
 {

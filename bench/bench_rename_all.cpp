@@ -9,9 +9,9 @@
 //
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3]
 
+#include "app/HostServices.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
-#include "main_window/frmMain.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
@@ -207,14 +207,14 @@ int measureHere(const QString& mode, const QString& folder)
         QTemporaryDir config;
         AnsweringMessageBoxes messages;
         IniSettingsStore settings(config.path());
-        MainWindowServices services = MainWindowServices::host();
+        MainWindowServices services = HostServices();
         services.messages = &messages;
         services.settings = &settings;
         services.startFolder = folder;
-        frmMain window(services);
+        MainWindow window(services);
         window.show();
-        window.Check1->setChecked(true);
-        window.chkRenameFolder->setChecked(true);
+        window.findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(true);
+        window.findChild<QCheckBox*>(QStringLiteral("chkRenameFolder"))->setChecked(true);
         QCoreApplication::processEvents();
         QElapsedTimer sinceTick;
         QTimer tick;
@@ -222,8 +222,8 @@ int measureHere(const QString& mode, const QString& folder)
         tick.start(5);
         sinceTick.start();
         timer.start();
-        window.cmdALL->click();
-        files = window.txtFiles.toLongLong() - window.lstCantRename.size();
+        window.findChild<QPushButton*>(QStringLiteral("cmdALL"))->click();
+        files = window.filesCounted() - window.notChanged().size();
     }
     std::printf("%.3f %ld %lld %lld\n", timer.nsecsElapsed() / 1e9, peakKiB(), static_cast<long long>(gapMs),
                 static_cast<long long>(files));

@@ -1,6 +1,6 @@
 #include "engine/CaseConversion.h"
 
-#include "engine/modTextSearchReplace.h"
+#include "engine/SearchReplace.h"
 
 #include <QLocale>
 

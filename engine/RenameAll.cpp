@@ -1,6 +1,6 @@
 #include "engine/RenameAll.h"
 
-#include "engine/DirRecurse.h"
+#include "engine/FolderTree.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
-#include "engine/modFileRename.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "engine/RenameSelected.h"
 
-#include "engine/SplitPath.h"
+#include "engine/RenameFile.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
@@ -19,7 +19,7 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         out.anySelected = true;
         out.workingName = ConvertFileName(job.names[i], job.options.style);
         if (job.options.renameFolder) {
-            if (const auto renamed = SplitPath(subDirectory, job.options.style, fs, out.notChanged, syntax)) {
+            if (const auto renamed = RenameLastComponent(subDirectory, job.options.style, fs, out.notChanged, syntax)) {
                 if (folder == subDirectory)
                     folder = *renamed;
                 subDirectory = *renamed;

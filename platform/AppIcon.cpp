@@ -1,5 +1,7 @@
 #include "platform/AppIcon.h"
 
+#include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 // The pictures are compiled into this static library. Nothing else in the program

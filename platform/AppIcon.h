@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QIcon>
-#include <QPixmap>
+// Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever
+// calls these links Qt Gui anyway.
+class QIcon;
+class QPixmap;
 
 namespace orvel {
 

@@ -1,5 +1,6 @@
 #include "platform/Contrast.h"
 
+#include <QColor>
 #include <QtMath>
 #include <optional>
 

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QColor>
+// Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever
+// calls these links Qt Gui anyway.
+class QColor;
 
 namespace orvel {
 

@@ -1,7 +1,5 @@
 #include "platform/FileSystem.h"
 
-#include "platform/PathSyntax.h"
-
 #include <cerrno>
 #include <cstring>
 
@@ -11,14 +9,13 @@ namespace {
 
 const QByteArray kTemporaryPrefix = QByteArrayLiteral(".orvel-rename~");
 
-// "dir/name" split at the last separator; a root keeps its separator ("/name" lies in "/").
+// "dir/name" split at the last '/'; the root keeps its '/' ("/name" lies in "/").
 bool splitLast(const QString& path, QString& folder, QString& name)
 {
-    const PathSyntax syntax = PathSyntax::host();
-    const qsizetype cut = path.lastIndexOf(syntax.separator);
+    const qsizetype cut = path.lastIndexOf(u'/');
     if (cut < 0)
         return false;
-    folder = path.left(cut < syntax.rootLength ? syntax.rootLength : cut);
+    folder = path.left(cut < 1 ? 1 : cut);
     name = path.mid(cut + 1);
     return true;
 }

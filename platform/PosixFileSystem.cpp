@@ -1,7 +1,6 @@
 #include "platform/FileSystem.h"
 
 #include "platform/NameCodec.h"
-#include "platform/PathSyntax.h"
 
 #include <QSet>
 
@@ -218,7 +217,7 @@ public:
             ::openat(parent.descriptor(), bytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return fail(error, errno);
-        const QChar separator = PathSyntax::host().separator;
+        const QChar separator = u'/';
         return FolderHandle(
             fd, parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
     }

@@ -1,5 +1,6 @@
 #include "platform/SystemColors.h"
 
+#include <QColor>
 #include <QGuiApplication>
 #include <QPalette>
 

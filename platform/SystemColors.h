@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QColor>
+// Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever
+// calls these links Qt Gui anyway.
+class QColor;
+
 #include <cstdint>
 
 namespace orvel {

@@ -3,7 +3,7 @@
 // scale is Qt's: QT_SCALE_FACTOR=2 gives the 2x pictures. scripts/screenshots.sh
 // builds this program and runs it at 1x and 2x.
 
-#include "main_window/frmMain.h"
+#include "app/HostServices.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
         else if (QFile f(path); f.open(QIODevice::WriteOnly))
             f.write("x");
     }
-    MainWindowServices services = MainWindowServices::host();
+    MainWindowServices services = HostServices();
     services.startFolder = services.homeFolder = sample.path();
 
     const QString scale = QString::number(app.devicePixelRatio()) + QLatin1Char('x');
@@ -48,10 +48,11 @@ int main(int argc, char** argv)
     int failures = 0;
     for (const auto& [name, palette] : palettes) {
         QApplication::setPalette(palette);
-        frmMain window(services);
-        window.File1->setCurrentRow(3);
-        window.txtNAME->setText(window.File1->value());
-        window.lblStatus->setText(QStringLiteral("Renamed done !!"));
+        MainWindow window(services);
+        auto* files = window.findChild<FileListBox*>(QStringLiteral("File1"));
+        files->setCurrentRow(3);
+        window.findChild<QLineEdit*>(QStringLiteral("txtNAME"))->setText(files->value());
+        window.findChild<QLabel*>(QStringLiteral("lblStatus"))->setText(QStringLiteral("Renamed done !!"));
         window.show();
         const QString file =
             QDir(folder).filePath(QStringLiteral("main-window-%1-%2.png").arg(QLatin1String(name), scale));

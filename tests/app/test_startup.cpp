@@ -1,8 +1,8 @@
 // Start-up: the folder the command line names, one instance at a time, and what a
 // second start shows and does.
 
-#include "app/modStartup.h"
-#include "main_window/frmMain.h"
+#include "app/Startup.h"
+#include "main_window/MainWindow.h"
 #include "platform/NameCodec.h"
 #include "platform/SingleInstance.h"
 #include "tests/support/RecordingMessageBoxes.h"
@@ -13,11 +13,11 @@
 
 using namespace orvel;
 
-static QList<frmMain*> mainWindows()
+static QList<MainWindow*> mainWindows()
 {
-    QList<frmMain*> found;
+    QList<MainWindow*> found;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* m = qobject_cast<frmMain*>(w))
+        if (auto* m = qobject_cast<MainWindow*>(w))
             found << m;
     return found;
 }
@@ -33,9 +33,9 @@ private Q_SLOTS:
         SingleInstance first(dir.filePath("instance.lock")), second(dir.filePath("instance.lock"));
         QVERIFY(StartUp(first, messages, dir.path()));
         QCOMPARE(mainWindows().size(), 1);
-        frmMain* window = mainWindows().first();
+        MainWindow* window = mainWindows().first();
         QVERIFY(window->isVisible());
-        QCOMPARE(window->Dir1->Path(), dir.path());
+        QCOMPARE(window->findChild<FolderListBox*>(QStringLiteral("Dir1"))->Path(), dir.path());
         window->showMinimized();
         QVERIFY(!StartUp(second, messages, dir.path()));
         QCOMPARE(mainWindows().size(), 1);

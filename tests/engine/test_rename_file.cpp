@@ -1,10 +1,9 @@
 // One name at a time: its new case, its rename, and the paths around it.
 
 #include "engine/CaseConversion.h"
-#include "engine/DirRecurse.h"
-#include "engine/SplitPath.h"
-#include "engine/modFileRename.h"
-#include "engine/modTextSearchReplace.h"
+#include "engine/FolderTree.h"
+#include "engine/RenameFile.h"
+#include "engine/SearchReplace.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -100,10 +99,10 @@ private Q_SLOTS:
         QVERIFY(makeTree(dir.path(), before));
         const QStringList unchanged = readTree(dir.path());
         const QString oldStamp = stamp(oldPath);
-        QList<NotChanged> lstCantRename{{"earlier entry", {}}};
+        QList<NotChanged> notChanged{{"earlier entry", {}}};
 
-        QCOMPARE(RenameFile(host, lstCantRename, oldPath, dir.path() + '/' + to), !after.isEmpty());
-        QCOMPARE(pathsOf(lstCantRename).join('|'), after.isEmpty() ? "earlier entry|" + oldPath : "earlier entry");
+        QCOMPARE(RenameFile(host, notChanged, oldPath, dir.path() + '/' + to), !after.isEmpty());
+        QCOMPARE(pathsOf(notChanged).join('|'), after.isEmpty() ? "earlier entry|" + oldPath : "earlier entry");
         QCOMPARE(readTree(dir.path()), after.isEmpty() ? unchanged : after);
         // Neither a rename onto itself nor a refused one touches the entry: no detour
         // through a temporary name either.
@@ -112,7 +111,7 @@ private Q_SLOTS:
     }
 
     // A path in Windows syntax when it starts with a drive; no new path: no rename asked for.
-    void splitPath()
+    void renameLastComponent()
     {
         const auto P = CaseStyle::Proper, L = CaseStyle::Lower;
         const struct {
@@ -136,41 +135,59 @@ private Q_SLOTS:
         for (const auto& [path, style, accepted, newPath] : rows) {
             RecordingFileSystem fs;
             fs.answer = accepted;
-            QList<NotChanged> lstCantRename;
+            QList<NotChanged> notChanged;
             const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
-            const auto result = SplitPath(path, style, fs, lstCantRename, syntax);
+            const auto result = RenameLastComponent(path, style, fs, notChanged, syntax);
             using Renames = QList<QPair<QString, QString>>;
             QCOMPARE(fs.renames, (newPath.isEmpty() ? Renames{} : Renames{{path, newPath}}));
             // Only a real change is handed back, for the caller to carry over to the paths below.
             const bool changed = accepted && !newPath.isEmpty() && newPath != path;
             QCOMPARE(result, changed ? std::optional<QString>(newPath) : std::nullopt);
-            QCOMPARE(pathsOf(lstCantRename), accepted ? QStringList{} : QStringList{path});
+            QCOMPARE(pathsOf(notChanged), accepted ? QStringList{} : QStringList{path});
         }
     }
 
-    // Paths in Windows syntax unless they start with '/'.
-    void normalizePath()
+    // Every path routine, one row each: routine, path, result. Paths that start with a
+    // drive or a backslash are in Windows syntax, the others in POSIX syntax.
+    void paths()
     {
-        const QStringList rows[] = {{R"(C:\Data\)", R"(C:\Data)"},
-                                    {R"(C:\)", "C:"}, // the root to its designator
-                                    {R"(C:\Data\\Sub\\)", R"(C:\Data\Sub)"},
-                                    {"C:/Data/Sub/", R"(C:\Data\Sub\)"},
-                                    {R"(\\server\share\)", R"(\\server\share)"},
-                                    {R"(C:\a\\\b)", R"(C:\a\\b)"}, // three become two
-                                    {"C:", "C:"},
-                                    {"/data/", "/data"},
-                                    {"/", ""},
-                                    {"/data//sub//", "/data/sub"},
-                                    {"/data\\sub\\", "/data\\sub\\"}, // a backslash is a name character
-                                    {"//server/share/", "/server/share"},
-                                    {"/a///b", "/a//b"}};
+        const QStringList rows[] = {{"normalize", R"(C:\Data\)", R"(C:\Data)"},
+                                    {"normalize", R"(C:\)", "C:"}, // the root to its designator
+                                    {"normalize", R"(C:\Data\\Sub\\)", R"(C:\Data\Sub)"},
+                                    {"normalize", "C:/Data/Sub/", R"(C:\Data\Sub\)"},
+                                    {"normalize", R"(\\server\share\)", R"(\\server\share)"},
+                                    {"normalize", R"(C:\a\\\b)", R"(C:\a\\b)"}, // three become two
+                                    {"normalize", "C:", "C:"},
+                                    {"normalize", "/data/", "/data"},
+                                    {"normalize", "/", ""},
+                                    {"normalize", "/data//sub//", "/data/sub"},
+                                    {"normalize", "/data\\sub\\", "/data\\sub\\"}, // a backslash is a name character
+                                    {"normalize", "//server/share/", "/server/share"},
+                                    {"normalize", "/a///b", "/a//b"},
+                                    // Up One Level's target: the root keeps its one separator.
+                                    {"parent", "/a/b", "/a"},
+                                    {"parent", "/a", "/"},
+                                    {"parent", "/", "/"},
+                                    {"parent", "/a/", "/a"},
+                                    {"parent", "a", ""},
+                                    {"parent", R"(C:\a)", R"(C:\)"},
+                                    // The folder as the window shows it: one trailing separator.
+                                    {"directory", "/a", "/a/"},
+                                    {"directory", "/", "/"},
+                                    {"directory", R"(C:\)", R"(C:\)"},
+                                    {"join", "/", "/x"},
+                                    {"join", "/a", "/a/x"}};
         for (const QStringList& row : rows) {
-            const PathSyntax syntax = row[0].startsWith('/') ? PathSyntax::posix() : PathSyntax::windows();
-            QCOMPARE(row[0] + " -> " + NormalizePath(row[0], syntax), row[0] + " -> " + row[1]);
+            const bool windows = row[1].startsWith('\\') || row[1].mid(1, 1) == ":";
+            const PathSyntax syntax = windows ? PathSyntax::windows() : PathSyntax::posix();
+            const QString result = row[0] == "normalize" ? NormalizePath(row[1], syntax)
+                : row[0] == "parent"                     ? ParentPath(row[1], syntax)
+                : row[0] == "directory"                  ? DirectoryText(row[1], syntax)
+                                                         : JoinPath(row[1], "x", syntax);
+            QCOMPARE(row[0] + ' ' + row[1] + " -> " + result, row[0] + ' ' + row[1] + " -> " + row[2]);
         }
     }
 
-    // As listed | lower case | UPPER CASE | Proper Case of a file | Proper Case of a folder.
     void workedExamples_data()
     {
         QTest::addColumn<QString>("names");

@@ -7,9 +7,8 @@
 // changed.
 
 #include "main_window/HostMessageBoxes.h"
-#include "main_window/frmChangeNot.h"
-#include "main_window/frmMain.h"
-#include "main_window/modPathOnly.h"
+#include "main_window/MainWindow.h"
+#include "main_window/NotChangedDialog.h"
 #include "platform/Contrast.h"
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
@@ -28,7 +27,29 @@
 using namespace orvel;
 using namespace orvel::test;
 
+// The window keeps its controls to itself; its test reaches them here.
+struct orvel::MainWindowTestAccess {
+    static MainWindowControls& controls(MainWindow& w) { return w; }
+    static const MainWindowControls& controls(const MainWindow& w) { return w; }
+};
+
 namespace {
+
+MainWindowControls& ui(MainWindow& w)
+{
+    return MainWindowTestAccess::controls(w);
+}
+
+const MainWindowControls& ui(const MainWindow& w)
+{
+    return MainWindowTestAccess::controls(w);
+}
+
+// The list of the "Changes Not Made" window that is open.
+QListWidget* notChangedList()
+{
+    return NotChangedDialog::loaded()->findChild<QListWidget*>("lstCantRename");
+}
 
 // Volumes that a test lays out: real folders standing for mount points, some of
 // which can be made "not ready".
@@ -85,17 +106,17 @@ struct MainWindowFixture {
     FakeVolumes volumes;
     IniSettingsStore settings{config.path()};
     MainWindowServices services{&fs, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}};
-    std::unique_ptr<frmMain> window;
+    std::unique_ptr<MainWindow> window;
     int endProcessCalls = 0;
 
     // Lays out `entries` (relative, as makeTree reads them), then opens the window at
     // `start` (relative; the temporary folder when empty).
-    frmMain& open(const QStringList& entries = {}, const QString& start = {})
+    MainWindow& open(const QStringList& entries = {}, const QString& start = {})
     {
         touch(entries);
         if (!start.isEmpty())
             services.startFolder = path(start);
-        window = std::make_unique<frmMain>(services);
+        window = std::make_unique<MainWindow>(services);
         window->endProcess = [this] { ++endProcessCalls; };
         return *window;
     }
@@ -114,11 +135,11 @@ struct MainWindowFixture {
     QString where() const
     {
         QStringList files;
-        for (int i = 0; i < window->File1->count(); ++i)
-            files << window->File1->item(i)->text();
-        return shortened(
-            QStringList{window->Dir1->Path(), window->txtDirectory->text(), window->txtSubDirectory, files.join(", ")}
-                .join(" | "));
+        for (int i = 0; i < ui(*window).File1->count(); ++i)
+            files << ui(*window).File1->item(i)->text();
+        return shortened(QStringList{ui(*window).Dir1->Path(), ui(*window).txtDirectory->text(),
+                                     ui(*window).txtSubDirectory, files.join(", ")}
+                             .join(" | "));
     }
 
     // The three recent folders in the store, newest first.
@@ -129,9 +150,9 @@ struct MainWindowFixture {
     }
 };
 
-QString selectedState(const frmMain& w)
+QString selectedState(const MainWindow& w)
 {
-    return enabledStates({w.cmdSELECTED, w.mnuRenameSelected});
+    return enabledStates({ui(w).cmdSELECTED, ui(w).mnuRenameSelected});
 }
 
 // The File menu's recent part: "Recents" and "Clear recent files list" enabled, then
@@ -140,14 +161,15 @@ QString recentMenu(const MainWindowFixture& fx)
 {
     QStringList shown;
     for (int i = 1; i <= 3; ++i)
-        if (fx.window->mnuRecentSub[i]->isVisible())
-            shown << fx.shortened(fx.window->mnuRecentSub[i]->iconText());
-    return enabledStates({fx.window->mnuFileSub->menuAction(), fx.window->mnuMRUClear}) + ": " + shown.join(" | ");
+        if (ui(*fx.window).mnuRecentSub[i]->isVisible())
+            shown << fx.shortened(ui(*fx.window).mnuRecentSub[i]->iconText());
+    return enabledStates({ui(*fx.window).mnuFileSub->menuAction(), ui(*fx.window).mnuMRUClear}) + ": "
+        + shown.join(" | ");
 }
 
 // Every text of the window against what it is drawn on, as "name: ratio" when below
 // the minimum. A disabled button is meant to look inactive and is left out.
-QStringList unreadable(const frmMain& w)
+QStringList unreadable(const MainWindow& w)
 {
     QStringList low;
     for (const QWidget* c : w.findChildren<QWidget*>()) {
@@ -167,19 +189,20 @@ const QString NothingTicked = box("Please checked Rename folder, Rename file or 
                                   MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
 
 // The controls a run locks.
-QString lockable(const frmMain& w)
+QString lockable(const MainWindow& w)
 {
-    return enabledStates({w.cmdUpLevel, w.Drive1, w.Dir1, w.File1, w.cmdALL, w.cmdSELECTED, w.Frame1, w.Check1,
-                          w.mnuRenamedAll, w.mnuFileSub->menuAction(), w.mnuMRUClear});
+    return enabledStates({ui(w).cmdUpLevel, ui(w).Drive1, ui(w).Dir1, ui(w).File1, ui(w).cmdALL, ui(w).cmdSELECTED,
+                          ui(w).Frame1, ui(w).Check1, ui(w).mnuRenamedAll, ui(w).mnuFileSub->menuAction(),
+                          ui(w).mnuMRUClear});
 }
 
 // The result labels (their texts, then '1' for each one shown), the status line and the
 // number of entries not changed.
-QString runDisplay(const frmMain& w)
+QString runDisplay(const MainWindow& w)
 {
     const auto shown = [&](const QWidget* label) { return QString::number(label->isVisibleTo(&w)); };
-    return QStringList{w.lblFolder->text(), w.lblFiles->text(), shown(w.lblFolder) + shown(w.lblFiles),
-                       w.lblStatus->text(), QString::number(w.lstCantRename.size())}
+    return QStringList{ui(w).lblFolder->text(), ui(w).lblFiles->text(), shown(ui(w).lblFolder) + shown(ui(w).lblFiles),
+                       ui(w).lblStatus->text(), QString::number(ui(w).lstCantRename.size())}
         .join('|');
 }
 
@@ -193,38 +216,38 @@ private Q_SLOTS:
     // The 2x run must really draw at twice the scale.
     void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), qEnvironmentVariable("QT_SCALE_FACTOR", "1").toDouble()); }
     void init() { fx.emplace(); }
-    void cleanup() { delete frmChangeNot::loaded(); }
+    void cleanup() { delete NotChangedDialog::loaded(); }
 
     // "Rename Selected" ("10": the button on, the menu item off) as the window opens, as
     // "Rename folder" is clicked, and what an update makes of it when both were on:
     // what is ticked, a file selected, an empty list.
     void renameSelectedEnabling()
     {
-        frmMain& w = fx->open({"a.txt", "b.txt"});
+        MainWindow& w = fx->open({"a.txt", "b.txt"});
         // What a run started at once would do: rename files, not the folder, in Proper Case.
-        const RunOptions o = w.CurrentOptions();
-        QCOMPARE(QList<int>({o.renameFile, o.renameFolder, w.Check1->isChecked(), int(o.style)}),
+        const RunOptions o = w.currentOptions();
+        QCOMPARE(QList<int>({o.renameFile, o.renameFolder, ui(w).Check1->isChecked(), int(o.style)}),
                  QList<int>({1, 0, 0, int(CaseStyle::Proper)}));
         // "Rename folder" switches the button at once, the menu item at the next update;
         // unticking it turns the button off even while a file is selected.
         QStringList seen{selectedState(w)};
-        w.chkRenameFolder->click();
+        ui(w).chkRenameFolder->click();
         seen << selectedState(w);
-        w.File1->setSelected(1, true);
+        ui(w).File1->setSelected(1, true);
         seen << selectedState(w);
-        w.chkRenameFolder->click();
+        ui(w).chkRenameFolder->click();
         QCOMPARE(seen << selectedState(w), QStringList({"00", "10", "11", "01"}));
         for (const QString row : {"selected: 11", "folder: 11", "file: 10", ": 00", "file folder empty: 10"}) {
             const QString ticked = row.section(':', 0, 0);
-            w.chkRenameFile->setChecked(ticked.contains("file"));
-            w.chkRenameFolder->setChecked(ticked.contains("folder"));
+            ui(w).chkRenameFile->setChecked(ticked.contains("file"));
+            ui(w).chkRenameFolder->setChecked(ticked.contains("folder"));
             if (ticked.contains("empty"))
-                w.File1->setPath(fx->path("nowhere"));
-            w.File1->clearSelection();
-            w.File1->setSelected(1, ticked.contains("selected"));
-            w.cmdSELECTED->setEnabled(true);
-            w.mnuRenameSelected->setEnabled(true);
-            w.UpdateSelectedState();
+                ui(w).File1->setPath(fx->path("nowhere"));
+            ui(w).File1->clearSelection();
+            ui(w).File1->setSelected(1, ticked.contains("selected"));
+            ui(w).cmdSELECTED->setEnabled(true);
+            ui(w).mnuRenameSelected->setEnabled(true);
+            w.updateSelectedState();
             QCOMPARE(ticked + ": " + selectedState(w), row);
         }
     }
@@ -243,51 +266,43 @@ private Q_SLOTS:
         }
     }
 
-    // Up One Level's target: the root keeps its one separator, a trailing one is dropped.
-    void parentPath()
-    {
-        const QStringList rows[] = {{"/a/b", "/a"}, {"/a", "/"}, {"/", "/"}, {"/a/", "/a"}, {"a", ""}};
-        for (const QStringList& row : rows)
-            QCOMPARE(row[0] + " -> " + ParentPath(row[0]), row[0] + " -> " + row[1]);
-    }
-
     void theFolderAndFileLists()
     {
-        frmMain& w = fx->open({"Sub/inner.txt", "top.txt", "B.txt", "a2.txt", ".hidden"});
+        MainWindow& w = fx->open({"Sub/inner.txt", "top.txt", "B.txt", "a2.txt", ".hidden"});
         w.show();
         // Files sorted without regard to case, no hidden entries, no folders (and no files
         // among the folders); a click names the file and enables both commands.
-        clickItem(w.File1, w.File1->item(1), false);
-        QCOMPARE(fx->where() + ' ' + w.txtNAME->text() + ' ' + selectedState(w) + ", folders end with "
-                     + w.Dir1->item(w.Dir1->count() - 1)->text().trimmed(),
+        clickItem(ui(w).File1, ui(w).File1->item(1), false);
+        QCOMPARE(fx->where() + ' ' + ui(w).txtNAME->text() + ' ' + selectedState(w) + ", folders end with "
+                     + ui(w).Dir1->item(ui(w).Dir1->count() - 1)->text().trimmed(),
                  QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, top.txt B.txt 11, folders end with Sub"));
         // A single click on a folder keeps the open folder, also where the desktop makes it
         // an activation, but reads its files again and leaves the menu item; a double
         // click opens the folder in every list and text.
-        w.chkRenameFolder->setChecked(true);
-        w.mnuRenameSelected->setEnabled(false);
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).mnuRenameSelected->setEnabled(false);
         fx->touch({"second.txt"});
-        QListWidgetItem* sub = w.Dir1->findItems("Sub", Qt::MatchEndsWith).value(0);
-        clickItem(w.Dir1, sub, false);
-        Q_EMIT w.Dir1->itemActivated(sub);
+        QListWidgetItem* sub = ui(w).Dir1->findItems("Sub", Qt::MatchEndsWith).value(0);
+        clickItem(ui(w).Dir1, sub, false);
+        Q_EMIT ui(w).Dir1->itemActivated(sub);
         QCOMPARE(fx->where() + ' ' + selectedState(w),
                  QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, second.txt, top.txt 10"));
-        clickItem(w.Dir1, sub, true);
+        clickItem(ui(w).Dir1, sub, true);
         QCOMPARE(fx->where() + ' ' + selectedState(w), QStringLiteral("~/Sub | ~/Sub/ | ~/Sub | inner.txt 11"));
         // Up One Level goes back, Enter opens the highlighted folder.
-        w.cmdUpLevel->click();
-        QCOMPARE(w.Dir1->Path(), fx->dir.path());
-        w.Dir1->setCurrentItem(w.Dir1->findItems("Sub", Qt::MatchEndsWith).value(0));
-        QTest::keyClick(w.Dir1, Qt::Key_Return);
-        QCOMPARE(w.Dir1->Path(), fx->path("Sub"));
+        ui(w).cmdUpLevel->click();
+        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
+        ui(w).Dir1->setCurrentItem(ui(w).Dir1->findItems("Sub", Qt::MatchEndsWith).value(0));
+        QTest::keyClick(ui(w).Dir1, Qt::Key_Return);
+        QCOMPARE(ui(w).Dir1->Path(), fx->path("Sub"));
     }
 
     // Dropped folders open the first; anything else says so and leaves the lists.
     void dropping()
     {
-        frmMain& w = fx->open({"Sub/file.txt", "Drop 1/in.txt", "Drop 2/x"}, "Sub");
+        MainWindow& w = fx->open({"Sub/file.txt", "Drop 1/in.txt", "Drop 2/x"}, "Sub");
         fx->volumes.roots << fx->path("Drop 1"); // mounted after the drive list was filled
-        w.lblStatus->setText("Renamed done !!");
+        ui(w).lblStatus->setText("Renamed done !!");
         // Whether the drag and the drop were taken, then the volume, where the window
         // stands and its status line.
         const auto drop = [&](const QList<QUrl>& urls) {
@@ -296,12 +311,12 @@ private Q_SLOTS:
                 data.setText(fx->path("Sub"));
             else
                 data.setUrls(urls);
-            QDragEnterEvent enter(w.Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(w.Label1, &enter);
-            QDropEvent dropped(w.Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QCoreApplication::sendEvent(w.Label1, &dropped);
+            QDragEnterEvent enter(ui(w).Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(ui(w).Label1, &enter);
+            QDropEvent dropped(ui(w).Label1->rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(ui(w).Label1, &dropped);
             return QString::number(enter.isAccepted()) + QString::number(dropped.isAccepted()) + ' '
-                + fx->shortened(w.Drive1->Drive()) + ' ' + fx->where() + ' ' + w.lblStatus->text();
+                + fx->shortened(ui(w).Drive1->Drive()) + ' ' + fx->where() + ' ' + ui(w).lblStatus->text();
         };
         // A file, a remote address or text: the user is told, the lists stay.
         const QString stays = "11 / ~/Sub | ~/Sub/ | ~/Sub | file.txt Renamed done !!";
@@ -327,73 +342,73 @@ private Q_SLOTS:
         fx->volumes.roots << QStringList{"/media/card", "/media/failing", volume}; // after "/"
         fx->volumes.unavailable << "/media/card";
         fx->volumes.failing << "/media/failing";
-        frmMain& w = fx->open();
+        MainWindow& w = fx->open();
         // One that cannot be opened leaves the lists where they were; not ready, it says so.
         for (const char* failing : {"/media/card", "/media/failing"}) {
-            w.Drive1->setCurrentIndex(w.Drive1->findText(failing));
-            QCOMPARE(w.Drive1->Drive() + ' ' + fx->where(), QStringLiteral("/ ~ | ~/ | ~ | "));
+            ui(w).Drive1->setCurrentIndex(ui(w).Drive1->findText(failing));
+            QCOMPARE(ui(w).Drive1->Drive() + ' ' + fx->where(), QStringLiteral("/ ~ | ~/ | ~ | "));
         }
         QCOMPARE(fx->messages.shown,
                  QStringList{box("The drive you have selected cannot be accessed.", "Problems with drive /MEDIA/CARD",
                                  MessageBoxes::Icon::Critical, MessageBoxes::Ok, MessageBoxes::Ok)});
         // A volume opens at its root first, later at the folder last opened on it.
-        w.Drive1->setDrive(volume);
-        QCOMPARE(w.Dir1->Path(), volume);
-        QVERIFY(w.Dir1->setPath(fx->path("vol/deep")));
-        w.Drive1->setDrive("/");
-        QCOMPARE(w.Dir1->Path(), fx->dir.path()); // the start volume's current folder
-        w.Drive1->setDrive(volume);
-        QCOMPARE(w.Dir1->Path(), fx->path("vol/deep"));
+        ui(w).Drive1->setDrive(volume);
+        QCOMPARE(ui(w).Dir1->Path(), volume);
+        QVERIFY(ui(w).Dir1->setPath(fx->path("vol/deep")));
+        ui(w).Drive1->setDrive("/");
+        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path()); // the start volume's current folder
+        ui(w).Drive1->setDrive(volume);
+        QCOMPARE(ui(w).Dir1->Path(), fx->path("vol/deep"));
         // The list is read again as it drops down: a stick plugged in, the others gone
         // but the selected one; the selection stays and raises no change.
-        QSignalSpy changes(w.Drive1, &DriveListBox::Change);
+        QSignalSpy changes(ui(w).Drive1, &VolumeBox::volumeChanged);
         fx->volumes.roots = {"/media/stick"};
-        w.Drive1->showPopup();
+        ui(w).Drive1->showPopup();
         QStringList listed;
-        for (int i = 0; i < w.Drive1->count(); ++i)
-            listed << fx->shortened(w.Drive1->itemText(i));
-        listed << QString::number(w.Drive1->view()->isVisible()); // and it does drop down
-        QCOMPARE(listed << fx->shortened(w.Drive1->Drive()) << QString::number(changes.count()),
+        for (int i = 0; i < ui(w).Drive1->count(); ++i)
+            listed << fx->shortened(ui(w).Drive1->itemText(i));
+        listed << QString::number(ui(w).Drive1->view()->isVisible()); // and it does drop down
+        QCOMPARE(listed << fx->shortened(ui(w).Drive1->Drive()) << QString::number(changes.count()),
                  QStringList({"/media/stick", "~/vol", "1", "~/vol", "0"}));
     }
 
     void recentFolders()
     {
-        frmMain& w = fx->open({"Tom & Jerry/one.txt"});
+        MainWindow& w = fx->open({"Tom & Jerry/one.txt"});
         // The File menu reads the store as it opens, '&' shown as it is.
-        w.AddRecentFolder(fx->path("Tom & Jerry/"));
-        w.AddRecentFolder("/gone/");
-        Q_EMIT w.mnuFile->aboutToShow();
+        w.addRecentFolder(fx->path("Tom & Jerry/"));
+        w.addRecentFolder("/gone/");
+        Q_EMIT ui(w).mnuFile->aboutToShow();
         QCOMPARE(recentMenu(*fx), QStringLiteral("11: /gone/ | ~/Tom & Jerry/"));
         // A folder that no longer exists: nothing visible happens, the entry stays.
-        w.mnuRecentSub[1]->trigger();
+        ui(w).mnuRecentSub[1]->trigger();
         QCOMPARE(fx->where() + fx->recents().first(), QStringLiteral("~ | ~/ | ~ | /gone/"));
-        w.mnuRecentSub[2]->trigger();
+        ui(w).mnuRecentSub[2]->trigger();
         QCOMPARE(fx->where(), QStringLiteral("~/Tom & Jerry | ~/Tom & Jerry/ | ~/Tom & Jerry | one.txt"));
         // Newest first; a known folder keeps its place whatever its letter case; a
         // missing trailing separator makes another text; a fourth pushes the oldest out.
         for (const QString& f : {QStringLiteral("/b/"), fx->path("TOM & JERRY/"), QStringLiteral("/gone")})
-            w.AddRecentFolder(f);
-        w.LoadRecentMenu();
+            w.addRecentFolder(f);
+        w.loadRecentMenu();
         QCOMPARE(recentMenu(*fx), QStringLiteral("11: /gone | /b/ | /gone/"));
         // Folders whose names differ in bytes that are not UTF-8 are two folders, each
         // stored with its bytes.
-        w.AddRecentFolder(DecodeName("/CAF\xc9/"));
-        w.AddRecentFolder(DecodeName("/caf\xe9/"));
+        w.addRecentFolder(DecodeName("/CAF\xc9/"));
+        w.addRecentFolder(DecodeName("/caf\xe9/"));
         QCOMPARE(fx->recents(), (QStringList{DecodeName("/caf\xe9/"), DecodeName("/CAF\xc9/"), "/gone"}));
         // Clearing asks first; the menu keeps the old entries until the File menu opens again.
         fx->messages.answers << MessageBoxes::No << MessageBoxes::Yes;
-        w.mnuMRUClear->trigger();
+        ui(w).mnuMRUClear->trigger();
         QCOMPARE(fx->messages.shown << fx->recents().last(),
                  QStringList({box("Are you sure you wish to clear your recent files list ?", "Orvel Software",
                                   MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes),
                               "/gone"}));
-        w.mnuMRUClear->trigger();
-        QCOMPARE(fx->recents() << w.mnuRecentSub[3]->text(), QStringList({"", "", "", "/gone"}));
-        Q_EMIT w.mnuFile->aboutToShow();
+        ui(w).mnuMRUClear->trigger();
+        QCOMPARE(fx->recents() << ui(w).mnuRecentSub[3]->text(), QStringList({"", "", "", "/gone"}));
+        Q_EMIT ui(w).mnuFile->aboutToShow();
         QCOMPARE(recentMenu(*fx), QStringLiteral("00:  |  | ")); // emptied, under a disabled "Recents"
-        w.AddRecentFolder("/again/");
-        Q_EMIT w.mnuFile->aboutToShow();
+        w.addRecentFolder("/again/");
+        Q_EMIT ui(w).mnuFile->aboutToShow();
         QCOMPARE(recentMenu(*fx), QStringLiteral("11: /again/"));
     }
 
@@ -401,13 +416,13 @@ private Q_SLOTS:
     // Exit closes them all and ends the process.
     void onTopCloseAndExit()
     {
-        frmMain& w = fx->open();
+        MainWindow& w = fx->open();
         QWidget other;
         w.show();
         other.show();
         QCOMPARE(w.minimumSize(), w.maximumSize()); // a fixed border: no resizing
         for (bool on : {true, false}) {
-            w.ckTop->click();
+            ui(w).ckTop->click();
             QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), on);
             QVERIFY(w.isVisible()); // re-creating the native window hides it
         }
@@ -417,7 +432,7 @@ private Q_SLOTS:
         QVERIFY(w.close());
         QCOMPARE(state(), QStringLiteral("0 1 0"));
         w.show();
-        w.mnuExit->trigger();
+        ui(w).mnuExit->trigger();
         QCOMPARE(state(), QStringLiteral("0 0 1"));
     }
 
@@ -450,10 +465,10 @@ private Q_SLOTS:
     {
         const QPalette light = QApplication::style()->standardPalette();
         QApplication::setPalette(light);
-        frmMain& w = fx->open();
+        MainWindow& w = fx->open();
         // Font configuration answers a missing family with a wider face; where a face of
         // Arial's widths is installed, that is the face drawn.
-        const QString family = QFontInfo(w.optCASES[1]->font()).family();
+        const QString family = QFontInfo(ui(w).optCASES[1]->font()).family();
         if (QFontDatabase::hasFamily(QStringLiteral("Liberation Sans")))
             QVERIFY2(QStringList({"Liberation Sans", "Arimo", "Arial"}).contains(family), qPrintable(family));
         // Whole captions in the fixed rectangles, measured from the style's own marks and
@@ -480,20 +495,21 @@ private Q_SLOTS:
         }
         QVERIFY(measured >= 14); // the options, boxes, buttons and labels were all found
         // The case frame's top line, looked for near its right end, where no option is.
-        const QImage frame = w.Frame1->grab().toImage();
+        const QImage frame = ui(w).Frame1->grab().toImage();
         const qreal scale = frame.devicePixelRatio();
-        const int x = qRound((w.Frame1->width() - 8) * scale);
+        const int x = qRound((ui(w).Frame1->width() - 8) * scale);
         int line = 0;
         while (line < frame.height() && frame.pixel(x, line) == frame.pixel(x, 0))
             ++line;
-        QVERIFY2(line / scale < w.optCASES[0]->y(), qPrintable(QString::number(line / scale)));
+        QVERIFY2(line / scale < ui(w).optCASES[0]->y(), qPrintable(QString::number(line / scale)));
         // Every text readable, the fixed colours still blue and the path field set apart
         // from a field that takes input, on a light desktop and on a dark one, to which
         // the window turns while it is open, through its event queue.
         const auto fixed = [&] {
-            return QList<int>({w.lblStatus->palette().color(QPalette::WindowText).hue(),
-                               w.Label1->palette().color(QPalette::WindowText).hue(),
-                               w.txtDirectory->palette().color(QPalette::Base) != w.palette().color(QPalette::Base)});
+            return QList<int>(
+                {ui(w).lblStatus->palette().color(QPalette::WindowText).hue(),
+                 ui(w).Label1->palette().color(QPalette::WindowText).hue(),
+                 ui(w).txtDirectory->palette().color(QPalette::Base) != w.palette().color(QPalette::Base)});
         };
         QCOMPARE(unreadable(w), QStringList());
         QCOMPARE(fixed(), QList<int>({240, 240, 1}));
@@ -506,32 +522,32 @@ private Q_SLOTS:
 
     void renameAllFromTheControls()
     {
-        frmMain& w = fx->open({"my PICS/b ONE.txt", "my PICS/sub/c TWO.TXT", "my PICS/a KEEP.txt"}, "my PICS");
-        w.chkRenameFolder->setChecked(true);
-        w.Check1->setChecked(true);
-        w.optCASES[0]->setChecked(true);
+        MainWindow& w = fx->open({"my PICS/b ONE.txt", "my PICS/sub/c TWO.TXT", "my PICS/a KEEP.txt"}, "my PICS");
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).Check1->setChecked(true);
+        ui(w).optCASES[0]->setChecked(true);
         fx->fs.refusedRenames = {fx->path("my PICS/a KEEP.txt")};
         QString question; // the status line while the question is up, and how the question starts
-        fx->messages.onShow = [&](const QString& text) { question = w.lblStatus->text() + ": " + text.left(27); };
+        fx->messages.onShow = [&](const QString& text) { question = ui(w).lblStatus->text() + ": " + text.left(27); };
         fx->messages.answers << MessageBoxes::No;
-        w.ProgressBar1->setMax(Currency(9)), w.ProgressBar1->setValue(Currency(7)); // what an earlier run left
+        ui(w).ProgressBar1->setMax(Currency(9)), ui(w).ProgressBar1->setValue(Currency(7)); // what an earlier run left
         QString first; // the bar at the first rename
         fx->fs.beforeRename = [&](const QString&, const QString&) {
-            first += first.isEmpty() ? w.ProgressBar1->Value().toString() : QString();
+            first += first.isEmpty() ? ui(w).ProgressBar1->Value().toString() : QString();
         };
-        w.cmdALL->click();
+        ui(w).cmdALL->click();
         QCOMPARE(fx->tree(),
                  (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
                               "my pics/sub/c two.txt="}));
         QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1"));
-        QCOMPARE(first + ' ' + w.ProgressBar1->Max().toString() + ' ' + w.ProgressBar1->Value().toString() + ' '
-                     + w.txtNAME->text(),
+        QCOMPARE(first + ' ' + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString() + ' '
+                     + ui(w).txtNAME->text(),
                  "0 3 3 c two.txt");
         // The window and the recent entry follow the start folder's new name.
         QCOMPARE(fx->where() + ", recent " + fx->recents().first(),
                  QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
         // The failure, with its reason, and the question after "Renamed done !!".
-        QCOMPARE(w.lstCantRename, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
+        QCOMPARE(ui(w).lstCantRename, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
         QCOMPARE(question, QStringLiteral("Renamed done !!: 1  file(s) was not changed."));
     }
 
@@ -544,27 +560,27 @@ private Q_SLOTS:
         const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
         const auto run = [&](const QString& end, const QStringList& entries, const QString& display) {
             fx.emplace();
-            frmMain& w = fx->open(entries, "start");
-            w.Check1->setChecked(true);
-            w.chkRenameFile->setChecked(end != "untick");
-            w.chkRenameFolder->setChecked(end != "untick");
-            w.AddRecentFolder("/elsewhere/");
-            w.LoadRecentMenu();
-            w.lblFolder->setText("Sub Folders  : 9"); // what an earlier run left
-            w.lblFiles->setText("Files : 9");
-            w.lblStatus->setText("earlier");
-            w.lblFolder->show();
-            w.lblFiles->show();
-            w.lstCantRename << NotChanged{"earlier", {}};
+            MainWindow& w = fx->open(entries, "start");
+            ui(w).Check1->setChecked(true);
+            ui(w).chkRenameFile->setChecked(end != "untick");
+            ui(w).chkRenameFolder->setChecked(end != "untick");
+            w.addRecentFolder("/elsewhere/");
+            w.loadRecentMenu();
+            ui(w).lblFolder->setText("Sub Folders  : 9"); // what an earlier run left
+            ui(w).lblFiles->setText("Files : 9");
+            ui(w).lblStatus->setText("earlier");
+            ui(w).lblFolder->show();
+            ui(w).lblFiles->show();
+            ui(w).lstCantRename << NotChanged{"earlier", {}};
             const QString idle = lockable(w);
             QStringList during;
             fx->fs.beforeList = [&](const QString& folder) {
                 if (w.isRunning())
                     during << lockable(w);
                 if (end == "cancel" && folder.endsWith("/sub"))
-                    QTest::mouseClick(w.lblCancel, Qt::LeftButton);
+                    QTest::mouseClick(ui(w).lblCancel, Qt::LeftButton);
             };
-            w.cmdALL->click();
+            ui(w).cmdALL->click();
             during.removeDuplicates();
             QCOMPARE(during, end == "untick" ? QStringList() : QStringList{QString(idle.size(), '0')});
             QCOMPARE(end + ": " + lockable(w), end + ": " + idle);
@@ -582,17 +598,17 @@ private Q_SLOTS:
         // "/" is served from the temporary folder: nothing real is ever touched.
         fx->fs.root = fx->dir.path();
         fx->services.startFolder = "/";
-        frmMain& w = fx->open({"ONE.TXT", "sub/TWO.TXT"});
-        w.File1->setSelected(0, true);
+        MainWindow& w = fx->open({"ONE.TXT", "sub/TWO.TXT"});
+        ui(w).File1->setSelected(0, true);
         fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes;
-        w.cmdALL->click();
-        w.cmdSELECTED->click();
+        ui(w).cmdALL->click();
+        ui(w).cmdSELECTED->click();
         const QString question = box(
             "The folder / belongs to the operating system. Changing the names in it can stop the system from "
             "working.   Do you want to rename them anyway ?",
             "Orvel File Rename", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
         QCOMPARE(fx->messages.shown << QString::number(fx->fs.renames.size()), QStringList({question, question, "0"}));
-        w.cmdALL->click();
+        ui(w).cmdALL->click();
         QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/TWO.TXT="})); // not below: no "Include subfolders"
     }
 
@@ -600,15 +616,15 @@ private Q_SLOTS:
     // it starts, no question is asked, and the window closes.
     void closeDuringTheRenames()
     {
-        frmMain& w = fx->open({"start/A ONE.TXT", "start/B TWO.TXT", "start/C THREE.TXT"}, "start");
+        MainWindow& w = fx->open({"start/A ONE.TXT", "start/B TWO.TXT", "start/C THREE.TXT"}, "start");
         w.show();
         fx->fs.refusedRenames = {fx->path("start/C THREE.TXT")};
         fx->fs.beforeRename = [&](const QString&, const QString&) {
-            w.cmdALL_Click(); // clicks meanwhile start nothing new
-            w.cmdSELECTED_Click();
+            w.renameAll(); // clicks meanwhile start nothing new
+            w.renameSelected();
             w.close();
         };
-        w.cmdALL->click();
+        ui(w).cmdALL->click();
         QCOMPARE(fx->tree(), (QStringList{"start/", "start/A One.txt=", "start/B TWO.TXT=", "start/C THREE.TXT="}));
         // Renames tried, then the window visible, running, and the messages shown.
         QCOMPARE(QList<qsizetype>({fx->fs.renames.size(), w.isVisible(), w.isRunning(), fx->messages.shown.size()}),
@@ -621,46 +637,46 @@ private Q_SLOTS:
     // entry, which keeps its place, follow its new name.
     void renameSelected()
     {
-        frmMain& w =
+        MainWindow& w =
             fx->open({"my PHOTOS/alpha ONE.txt", "my PHOTOS/beta TWO.txt", "my PHOTOS/gamma three.TXT"}, "my PHOTOS");
-        w.AddRecentFolder(fx->path("my PHOTOS/"));
-        w.AddRecentFolder("/other/");
-        w.AddRecentFolder("/third/");
-        w.optCASES[1]->setChecked(true);
-        w.chkRenameFolder->setChecked(true);
-        w.File1->setSelected(0, true);
-        w.File1->setSelected(2, true);
-        w.cmdSELECTED->click();
+        w.addRecentFolder(fx->path("my PHOTOS/"));
+        w.addRecentFolder("/other/");
+        w.addRecentFolder("/third/");
+        ui(w).optCASES[1]->setChecked(true);
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).File1->setSelected(0, true);
+        ui(w).File1->setSelected(2, true);
+        ui(w).cmdSELECTED->click();
         QCOMPARE(fx->tree(),
                  (QStringList{"MY PHOTOS/",
                               "MY PHOTOS/ALPHA ONE.TXT=", "MY PHOTOS/GAMMA THREE.TXT=", "MY PHOTOS/beta TWO.txt="}));
         QCOMPARE(
             fx->where(),
             QStringLiteral("~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA THREE.TXT"));
-        QCOMPARE(w.txtNAME->text() + ' ' + QString::number(w.File1->selectedItems().size()),
+        QCOMPARE(ui(w).txtNAME->text() + ' ' + QString::number(ui(w).File1->selectedItems().size()),
                  QStringLiteral("GAMMA THREE.TXT 0"));
         QCOMPARE(fx->recents() + fx->messages.shown, (QStringList{"/third/", "/other/", "~/MY PHOTOS/"})); // no message
         // Nothing selected: not even the folder is renamed, and it is not a recent folder;
         // the list is read again. Nothing ticked: the not-changed list is emptied, then the
         // user is told. A double click on a file renames it.
         w.show();
-        w.optCASES[2]->setChecked(true);
+        ui(w).optCASES[2]->setChecked(true);
         fx->touch({"MY PHOTOS/new.txt"});
-        w.File1->clearSelection();
-        w.cmdSELECTED->click();
+        ui(w).File1->clearSelection();
+        ui(w).cmdSELECTED->click();
         QCOMPARE(fx->where() + ' ' + fx->recents().first(),
                  QStringLiteral("~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA "
                                 "THREE.TXT, new.txt /third/"));
-        w.lstCantRename << NotChanged{"from an earlier run", {}};
-        w.chkRenameFile->setChecked(false);
-        w.chkRenameFolder->setChecked(false);
-        w.File1->setSelected(1, true);
-        w.cmdSELECTED->click();
-        QVERIFY(w.lstCantRename.isEmpty());
+        ui(w).lstCantRename << NotChanged{"from an earlier run", {}};
+        ui(w).chkRenameFile->setChecked(false);
+        ui(w).chkRenameFolder->setChecked(false);
+        ui(w).File1->setSelected(1, true);
+        ui(w).cmdSELECTED->click();
+        QVERIFY(ui(w).lstCantRename.isEmpty());
         QCOMPARE(fx->messages.shown, QStringList{NothingTicked});
-        w.chkRenameFile->setChecked(true);
+        ui(w).chkRenameFile->setChecked(true);
         fx->settings.deleteApplication("Orvel Rename");
-        clickItem(w.File1, w.File1->item(1), true);
+        clickItem(ui(w).File1, ui(w).File1->item(1), true);
         QCOMPARE(fx->recents().first() + ' ' + selectedState(w),
                  QStringLiteral("~/MY PHOTOS/ 10")); // nothing selected now
         QCOMPARE(fx->tree(),
@@ -673,42 +689,41 @@ private Q_SLOTS:
     // it stays open.
     void theReportOfWhatWasNotChanged()
     {
-        frmMain& w = fx->open({"sub/a ONE.txt", "sub/b TWO.txt"}, "sub");
-        w.File1->selectAll();
+        MainWindow& w = fx->open({"sub/a ONE.txt", "sub/b TWO.txt"}, "sub");
+        ui(w).File1->selectAll();
         QVERIFY(QDir(fx->dir.path()).rename("sub", "moved"));
         fx->messages.answers << MessageBoxes::No; // then the default, Yes
-        w.cmdSELECTED->click();
+        ui(w).cmdSELECTED->click();
         QCOMPARE(fx->messages.shown,
                  QStringList{box("2  file(s) was not changed. The reasons for this are either that the file(s) is "
                                  "open or being written to.   Do you want to view these files ?",
                                  "File not renamed", MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
                                  MessageBoxes::Yes)});
-        QVERIFY(!frmChangeNot::loaded());
+        QVERIFY(!NotChangedDialog::loaded());
         const auto listed = [] {
             QStringList entries;
-            for (int i = 0; frmChangeNot::loaded() && i < frmChangeNot::loaded()->lstCantRename->count(); ++i)
-                entries << frmChangeNot::loaded()->lstCantRename->item(i)->text() + '\t'
-                        + frmChangeNot::loaded()->lstCantRename->item(i)->toolTip();
+            for (int i = 0; NotChangedDialog::loaded() && i < notChangedList()->count(); ++i)
+                entries << notChangedList()->item(i)->text() + '\t' + notChangedList()->item(i)->toolTip();
             return entries;
         };
         const QStringList both{fx->path("sub/a ONE.txt") + '\t' + ErrorText(ENOENT),
                                fx->path("sub/b TWO.txt") + '\t' + ErrorText(ENOENT)};
-        w.ReportNotChanged();
+        w.reportNotChanged();
         QCOMPARE(listed(), both); // so the window is loaded
-        QPointer<frmChangeNot> dialog = frmChangeNot::loaded();
+        QPointer<NotChangedDialog> dialog = NotChangedDialog::loaded();
         QVERIFY(dialog->isVisible());
         // Ctrl+C copies the selected entries, a path and its reason a line.
-        dialog->lstCantRename->item(1)->setSelected(true);
-        QTest::keyClick(dialog->lstCantRename, Qt::Key_C, Qt::ControlModifier);
+        dialog->findChild<QListWidget*>("lstCantRename")->item(1)->setSelected(true);
+        QTest::keyClick(dialog->findChild<QListWidget*>("lstCantRename"), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), both[1] + '\n');
         // While it is open, another report only brings it forward with its earlier list;
         // Ok unloads it, and the next report loads the new list.
-        w.lstCantRename = {{"/elsewhere", "why"}};
-        w.ReportNotChanged();
+        ui(w).lstCantRename = {{"/elsewhere", "why"}};
+        w.reportNotChanged();
         QCOMPARE(listed(), both);
-        dialog->cmdOK->click();
+        dialog->findChild<QPushButton*>("cmdOK")->click();
         QTRY_VERIFY(dialog.isNull());
-        w.ReportNotChanged();
+        w.reportNotChanged();
         QCOMPARE(listed(), QStringList{"/elsewhere\twhy"});
     }
 };

@@ -229,7 +229,8 @@ private Q_SLOTS:
         for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}, {grey, grey}}) {
             QGuiApplication::setPalette(built);
             QWidget window;
-            MProgress* bar = CreateFromSavedProperties(QFINDTESTDATA("../../main_window/ProgressBar1.ini"), &window);
+            MProgress* bar =
+                CreateFromSavedProperties(QFINDTESTDATA("../../main_window/progress_bar_settings.ini"), &window);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             QGuiApplication::setPalette(shown);

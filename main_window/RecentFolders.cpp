@@ -1,7 +1,7 @@
 // The recent-folders list under File > Recents. The settings store is the only copy:
 // every routine reads it afresh.
 
-#include "main_window/frmMain.h"
+#include "main_window/MainWindow.h"
 
 #include "engine/CaseConversion.h"
 #include "platform/MessageBoxes.h"
@@ -36,7 +36,7 @@ void setCaption(QAction* item, const QString& path)
 
 } // namespace
 
-void frmMain::AddRecentFolder(const QString& folder)
+void MainWindow::addRecentFolder(const QString& folder)
 {
     SettingsStore& store = *m_services.settings;
     // The program's own lower case, which keeps bytes that are not UTF-8 apart:
@@ -57,7 +57,7 @@ void frmMain::AddRecentFolder(const QString& folder)
     }
 }
 
-void frmMain::RenameRecentFolder(const QString& oldText, const QString& newText)
+void MainWindow::renameRecentFolder(const QString& oldText, const QString& newText)
 {
     // The entry keeps its place; only its letters follow the folder's new name.
     SettingsStore& store = *m_services.settings;
@@ -69,7 +69,7 @@ void frmMain::RenameRecentFolder(const QString& oldText, const QString& newText)
     }
 }
 
-void frmMain::LoadRecentMenu()
+void MainWindow::loadRecentMenu()
 {
     const SettingsStore& store = *m_services.settings;
     for (int i = 1; i <= 3; ++i) {
@@ -87,12 +87,12 @@ void frmMain::LoadRecentMenu()
     }
 }
 
-void frmMain::mnuFile_Click()
+void MainWindow::refreshFileMenu()
 {
-    LoadRecentMenu();
+    loadRecentMenu();
 }
 
-void frmMain::mnuRecentSub_Click(int index)
+void MainWindow::openRecentFolder(int index)
 {
     if (index < 1 || index > 3 || m_running)
         return;
@@ -104,7 +104,7 @@ void frmMain::mnuRecentSub_Click(int index)
     Drive1->setDrive(Dir1->Path());
 }
 
-void frmMain::mnuMRUClear_Click()
+void MainWindow::clearRecentFolders()
 {
     const auto answer =
         m_services.messages->show(this, QStringLiteral("Are you sure you wish to clear your recent files list ?"),

@@ -1,4 +1,4 @@
-#include "main_window/frmChangeNot.h"
+#include "main_window/NotChangedDialog.h"
 
 #include "platform/AppIcon.h"
 #include "platform/Twips.h"
@@ -15,25 +15,25 @@
 
 namespace orvel {
 namespace {
-QPointer<frmChangeNot> g_loaded;
+QPointer<NotChangedDialog> g_loaded;
 }
 
-frmChangeNot* frmChangeNot::loaded()
+NotChangedDialog* NotChangedDialog::loaded()
 {
     return g_loaded.data();
 }
 
-frmChangeNot* frmChangeNot::ShowList(const QList<NotChanged>& notChanged)
+NotChangedDialog* NotChangedDialog::showList(const QList<NotChanged>& notChanged)
 {
     if (!g_loaded)
-        g_loaded = new frmChangeNot(notChanged);
+        g_loaded = new NotChangedDialog(notChanged);
     g_loaded->show();
     g_loaded->raise();
     g_loaded->activateWindow();
     return g_loaded.data();
 }
 
-frmChangeNot::frmChangeNot(const QList<NotChanged>& notChanged)
+NotChangedDialog::NotChangedDialog(const QList<NotChanged>& notChanged)
     : QWidget(nullptr,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint)
@@ -66,15 +66,15 @@ frmChangeNot::frmChangeNot(const QList<NotChanged>& notChanged)
     cmdOK = new QPushButton(QStringLiteral("Ok"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setGeometry(twipsRect(2040, 6000, 1095, 375));
-    connect(cmdOK, &QPushButton::clicked, this, &frmChangeNot::cmdOK_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &NotChangedDialog::closeWindow);
 
-    Form_Load(notChanged);
+    fillList(notChanged);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void frmChangeNot::Form_Load(const QList<NotChanged>& notChanged)
+void NotChangedDialog::fillList(const QList<NotChanged>& notChanged)
 {
     for (const NotChanged& item : notChanged) {
         auto* entry = new QListWidgetItem(item.path, lstCantRename);
@@ -83,7 +83,7 @@ void frmChangeNot::Form_Load(const QList<NotChanged>& notChanged)
     }
 }
 
-bool frmChangeNot::eventFilter(QObject* watched, QEvent* event)
+bool NotChangedDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == lstCantRename && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
@@ -93,7 +93,7 @@ bool frmChangeNot::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmChangeNot::copySelected() const
+void NotChangedDialog::copySelected() const
 {
     QString text;
     for (int i = 0; i < lstCantRename->count(); ++i) {
@@ -105,7 +105,7 @@ void frmChangeNot::copySelected() const
         QGuiApplication::clipboard()->setText(text);
 }
 
-void frmChangeNot::cmdOK_Click()
+void NotChangedDialog::closeWindow()
 {
     close();
 }

@@ -1,9 +1,9 @@
 // Moving between volumes and folders: the drive, folder and file lists kept in step,
 // "Up One Level" and the drop target.
 
-#include "main_window/frmMain.h"
+#include "main_window/MainWindow.h"
 
-#include "main_window/modPathOnly.h"
+#include "engine/Paths.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NameCodec.h"
@@ -16,13 +16,13 @@
 
 namespace orvel {
 
-void frmMain::Drive1_Change()
+void MainWindow::volumeChanged()
 {
     const QString drive = Drive1->Drive();
     const int failure = Dir1->setDrive(drive);
     if (failure == 0)
         return;
-    // Back to the volume of the folder that is still open; this runs Drive1_Change
+    // Back to the volume of the folder that is still open; this runs volumeChanged
     // once more, for a volume that works.
     Drive1->setDrive(Dir1->Path());
     if (failure == PlatformError::DeviceUnavailable)
@@ -31,7 +31,7 @@ void frmMain::Drive1_Change()
                                   MessageBoxes::Icon::Critical, MessageBoxes::Ok, MessageBoxes::Ok);
 }
 
-void frmMain::syncFolder()
+void MainWindow::syncFolder()
 {
     // Pointing the file list at the folder re-reads it, so the refresh that follows
     // each sync costs nothing extra.
@@ -40,35 +40,35 @@ void frmMain::syncFolder()
     txtSubDirectory = Dir1->Path();
 }
 
-void frmMain::Dir1_Change()
+void MainWindow::folderChanged()
 {
     syncFolder();
-    UpdateSelectedState();
+    updateSelectedState();
 }
 
-void frmMain::Dir1_Click()
+void MainWindow::folderClicked()
 {
     syncFolder();
 }
 
-void frmMain::cmdUpLevel_Click()
+void MainWindow::upOneLevel()
 {
     // A parent that has vanished meanwhile leaves the list where it is.
     Dir1->setPath(ParentPath(Dir1->Path()));
 }
 
-void frmMain::File1_Click()
+void MainWindow::fileClicked()
 {
     txtNAME->setText(File1->value());
-    UpdateSelectedState();
+    updateSelectedState();
 }
 
-void frmMain::File1_DblClick()
+void MainWindow::fileDoubleClicked()
 {
-    cmdSELECTED_Click();
+    renameSelected();
 }
 
-void frmMain::Label1_OLEDragDrop(const QMimeData* data)
+void MainWindow::folderDropped(const QMimeData* data)
 {
     // A run's folder must not change under it while it lets window events through.
     if (m_running)

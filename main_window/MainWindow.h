@@ -2,7 +2,11 @@
 
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
-#include "main_window/ListControls.h"
+#include "main_window/ClickLabel.h"
+#include "main_window/DropLabel.h"
+#include "main_window/FileListBox.h"
+#include "main_window/FolderListBox.h"
+#include "main_window/VolumeBox.h"
 #include "progress_bar/MProgress.h"
 
 #include <QStringList>
@@ -23,6 +27,7 @@ class QRadioButton;
 
 namespace orvel {
 
+struct MainWindowTestAccess;
 class FileSystem;
 class MessageBoxes;
 class SettingsStore;
@@ -40,25 +45,15 @@ struct MainWindowServices {
     // The quick help and the about box, which the application provides.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
-
-    static MainWindowServices host();
 };
 
-// The main window. It owns all state of the application: the options, the current
-// folder and the lists are its controls; the runs' results that it keeps are plain
-// members. It hosts the rename runs as their observer.
-class frmMain
-    : public QWidget
-    , private RunObserver {
-    Q_OBJECT
-public:
-    explicit frmMain(const MainWindowServices& services, QWidget* parent = nullptr);
-    ~frmMain() override;
-
-    // ---- visible controls, named as the design names them
-    DriveListBox* Drive1;
+// The main window's controls, each named as its object is named, and the working
+// values the runs keep. They are the window's own: only the window and its test see them.
+struct MainWindowControls {
+    // ---- visible controls
+    VolumeBox* Drive1;
     QPushButton* cmdUpLevel;
-    DirListBox* Dir1;
+    FolderListBox* Dir1;
     FileListBox* File1;
     QLabel* Label2;
     QLineEdit* txtNAME;
@@ -99,20 +94,33 @@ public:
     QAction* mnuExit;
     QMenu* mnuHelp;
     QAction* mnuAbout;
+};
+
+// The main window. It owns all state of the application: the options, the current
+// folder and the lists are its controls; the runs' results that it keeps are plain
+// members. It hosts the rename runs as their observer.
+class MainWindow
+    : public QWidget
+    , private MainWindowControls
+    , private RunObserver {
+    Q_OBJECT
+public:
+    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The case style that the option buttons select now (None when none is).
-    CaseStyle SelectedCase() const;
+    CaseStyle selectedCase() const;
     // "Rename file", "Rename folder" and the case style as they are ticked now.
-    RunOptions CurrentOptions() const;
+    RunOptions currentOptions() const;
 
-    void UpdateSelectedState();
-    void ResetRunDisplay();
-    void AddRecentFolder(const QString& folder);
+    void updateSelectedState();
+    void resetRunDisplay();
+    void addRecentFolder(const QString& folder);
     // After a folder was renamed: its recent entry, if it has one, takes the new text.
-    void RenameRecentFolder(const QString& oldText, const QString& newText);
-    void LoadRecentMenu();
-    void ReportNotChanged();
-    void EnableNavigation();
+    void renameRecentFolder(const QString& oldText, const QString& newText);
+    void loadRecentMenu();
+    void reportNotChanged();
+    void enableNavigation();
 
     // True while Rename All runs (it lets window events through).
     bool isRunning() const { return m_running; }
@@ -123,30 +131,37 @@ public:
     const MainWindowServices& services() const { return m_services; }
 
 public Q_SLOTS:
-    void Form_Load();
-    void mnuExit_Click();
-    void chkRenameFolder_Click();
-    void ckTop_Click();
-    void cmdALL_Click();
-    void cmdSELECTED_Click();
-    void lblCancel_Click();
-    void mnuFile_Click();
-    void mnuHelp_Click();
-    void mnuAbout_Click();
-    void mnuRecentSub_Click(int index);
-    void mnuMRUClear_Click();
-    void Drive1_Change();
-    void Dir1_Change();
-    void Dir1_Click();
-    void cmdUpLevel_Click();
-    void File1_Click();
-    void File1_DblClick();
-    void Label1_OLEDragDrop(const QMimeData* data);
+    void showOpenFolder();
+    void exitProgram();
+    void renameFolderToggled();
+    void onTopToggled();
+    void renameAll();
+    void renameSelected();
+    void cancelSearch();
+    void refreshFileMenu();
+    void showHelp();
+    void showAbout();
+    void openRecentFolder(int index);
+    void clearRecentFolders();
+    void volumeChanged();
+    void folderChanged();
+    void folderClicked();
+    void upOneLevel();
+    void fileClicked();
+    void fileDoubleClicked();
+    void folderDropped(const QMimeData* data);
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
 
+    // What the last run left: the entries it could not rename and the files it counted.
+    const QList<NotChanged>& notChanged() const { return lstCantRename; }
+    qint64 filesCounted() const { return txtFiles.toLongLong(); }
+
 private:
+    // The window's test drives the controls and reads the working values directly.
+    friend struct MainWindowTestAccess;
+
     void createControls();
     void createMenus();
     void syncFolder();

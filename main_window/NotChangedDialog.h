@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/modFileRename.h"
+#include "engine/RenameFile.h"
 
 #include <QList>
 #include <QWidget>
@@ -15,29 +15,30 @@ namespace orvel {
 // reason as its tooltip. Its list is a copy taken when the window loads; while it stays
 // open, later runs only bring it forward. Ctrl+C copies the selected entries, a path
 // and its reason a line.
-class frmChangeNot : public QWidget {
+class NotChangedDialog : public QWidget {
     Q_OBJECT
 public:
     // Loads the window with a copy of `notChanged` unless it is loaded already, then
     // shows it without modality and brings it forward.
-    static frmChangeNot* ShowList(const QList<NotChanged>& notChanged);
+    static NotChangedDialog* showList(const QList<NotChanged>& notChanged);
     // The loaded window, or null.
-    static frmChangeNot* loaded();
-
-    QLabel* Label1;
-    QListWidget* lstCantRename;
-    QPushButton* cmdOK;
+    static NotChangedDialog* loaded();
 
 public Q_SLOTS:
-    void cmdOK_Click();
+    void closeWindow();
     void copySelected() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    explicit frmChangeNot(const QList<NotChanged>& notChanged);
-    void Form_Load(const QList<NotChanged>& notChanged);
+    explicit NotChangedDialog(const QList<NotChanged>& notChanged);
+    void fillList(const QList<NotChanged>& notChanged);
+
+    // Named as their objects are: "Label1", "lstCantRename", "cmdOK".
+    QLabel* Label1;
+    QListWidget* lstCantRename;
+    QPushButton* cmdOK;
 };
 
 } // namespace orvel

@@ -1,11 +1,11 @@
 // The two rename commands as the window starts them, the report that ends them, and
 // the window's side of a run: its observer and the controls it locks meanwhile.
 
-#include "main_window/frmMain.h"
+#include "main_window/MainWindow.h"
 
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
-#include "main_window/frmChangeNot.h"
+#include "main_window/NotChangedDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SystemFolders.h"
 
@@ -25,7 +25,7 @@ const QString kCheckboxText = QStringLiteral("Please checked Rename folder, Rena
 const QString kCheckboxTitle = QStringLiteral("Checkbox must select");
 } // namespace
 
-void frmMain::ReportNotChanged()
+void MainWindow::reportNotChanged()
 {
     const QString question = QString::number(lstCantRename.size())
         + QStringLiteral("  file(s) was not changed. The reasons for this are either that the file(s) is open or "
@@ -35,10 +35,10 @@ void frmMain::ReportNotChanged()
         m_services.messages->show(this, question, QStringLiteral("File not renamed"), MessageBoxes::Icon::None,
                                   MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes);
     if (answer == MessageBoxes::Yes)
-        frmChangeNot::ShowList(lstCantRename);
+        NotChangedDialog::showList(lstCantRename);
 }
 
-bool frmMain::confirmSystemFolder(const QString& folder, bool folderItself)
+bool MainWindow::confirmSystemFolder(const QString& folder, bool folderItself)
 {
     if (!RenamesSystemEntries(folder, folderItself))
         return true;
@@ -50,7 +50,7 @@ bool frmMain::confirmSystemFolder(const QString& folder, bool folderItself)
         == MessageBoxes::Yes;
 }
 
-void frmMain::cmdSELECTED_Click()
+void MainWindow::renameSelected()
 {
     // Refused while Rename All lets window events through: the two runs share the
     // window's lists and the not-changed list.
@@ -73,7 +73,7 @@ void frmMain::cmdSELECTED_Click()
         job.selected.append(File1->Selected(i));
     }
     job.subDirectory = txtSubDirectory;
-    job.options = CurrentOptions();
+    job.options = currentOptions();
     if (job.selected.contains(true) && !confirmSystemFolder(job.folder, job.options.renameFolder))
         return;
 
@@ -81,18 +81,18 @@ void frmMain::cmdSELECTED_Click()
     lstCantRename = out.notChanged;
     if (out.anySelected) {
         txtNAME->setText(out.workingName);
-        AddRecentFolder(DirectoryText(out.renamedFolder.value_or(job.folder)));
+        addRecentFolder(DirectoryText(out.renamedFolder.value_or(job.folder)));
     }
     // Show the new names; where the open folder itself was renamed, at its new name.
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
-    UpdateSelectedState();
+    updateSelectedState();
     if (!lstCantRename.isEmpty())
-        ReportNotChanged();
+        reportNotChanged();
 }
 
 // ---------------------------------------------------------------- Rename All
 
-void frmMain::cmdALL_Click()
+void MainWindow::renameAll()
 {
     if (m_running)
         return; // a click that arrived while this run let window events through
@@ -101,7 +101,7 @@ void frmMain::cmdALL_Click()
     if (!chkRenameFile->isChecked() && !folders) {
         m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
                                   MessageBoxes::Ok, MessageBoxes::Ok);
-        EnableNavigation();
+        enableNavigation();
         return;
     }
     if (!confirmSystemFolder(Dir1->Path(), folders))
@@ -110,10 +110,10 @@ void frmMain::cmdALL_Click()
     // Nothing the user does meanwhile may change what the run works on.
     m_running = true;
     setRunLocked(true);
-    ResetRunDisplay();
+    resetRunDisplay();
     m_progressValue = m_progressShown = 0;
     const RenameAllOutcome out =
-        RenameAll({txtDirectory->text(), CurrentOptions(), Check1->isChecked()}, *m_services.fs, *this);
+        RenameAll({txtDirectory->text(), currentOptions(), Check1->isChecked()}, *m_services.fs, *this);
     setRunLocked(false);
     m_running = false;
     if (m_closePending) {
@@ -124,7 +124,7 @@ void frmMain::cmdALL_Click()
     showOutcome(out);
 }
 
-void frmMain::showOutcome(const RenameAllOutcome& out)
+void MainWindow::showOutcome(const RenameAllOutcome& out)
 {
     if (!out.renamed)
         return; // an early exit: the result labels stay hidden
@@ -139,28 +139,28 @@ void frmMain::showOutcome(const RenameAllOutcome& out)
     lblFolder->show();
     lblFiles->show();
     lstCantRename = out.notChanged;
-    AddRecentFolder(DirectoryText(out.openFolder));
+    addRecentFolder(DirectoryText(out.openFolder));
     followRenamedFolder(out.openFolder);
     txtSubDirectory = Dir1->Path();
     if (!lstCantRename.isEmpty())
-        ReportNotChanged();
+        reportNotChanged();
 }
 
-void frmMain::followRenamedFolder(const QString& newPath)
+void MainWindow::followRenamedFolder(const QString& newPath)
 {
     // Where letter case matters the old name no longer exists: the lists, the texts
     // and the recent-folders entry move to the new one (the folder list's change
     // re-reads the lists and texts).
     const QString oldPath = Dir1->Path();
     if (newPath != oldPath && Dir1->setPath(newPath)) {
-        RenameRecentFolder(DirectoryText(oldPath), DirectoryText(newPath));
+        renameRecentFolder(DirectoryText(oldPath), DirectoryText(newPath));
         return;
     }
     File1->Refresh();
     Dir1->Refresh();
 }
 
-void frmMain::setRunLocked(bool locked)
+void MainWindow::setRunLocked(bool locked)
 {
     if (locked) {
         m_lockedControls.clear();
@@ -179,7 +179,7 @@ void frmMain::setRunLocked(bool locked)
     m_lockedControls.clear();
 }
 
-void frmMain::EnableNavigation()
+void MainWindow::enableNavigation()
 {
     for (QWidget* w : std::initializer_list<QWidget*>{cmdUpLevel, Drive1, Dir1, File1})
         w->setEnabled(true);
@@ -187,12 +187,12 @@ void frmMain::EnableNavigation()
 
 // ---------------------------------------------------------------- the runs' observer
 
-void frmMain::status(const QString& text)
+void MainWindow::status(const QString& text)
 {
     lblStatus->setText(text);
 }
 
-void frmMain::progressMax(qint64 max)
+void MainWindow::progressMax(qint64 max)
 {
     ProgressBar1->setMax(Currency(max));
     // The bar cannot show more steps than it has pixels; setting its value more often
@@ -200,20 +200,20 @@ void frmMain::progressMax(qint64 max)
     m_progressStep = qMax<qint64>(1, max / qMax(ProgressBar1->width(), 100));
 }
 
-void frmMain::progressValue(qint64 value)
+void MainWindow::progressValue(qint64 value)
 {
     m_progressValue = value;
     if (value == 0 || value - m_progressShown >= m_progressStep)
         showProgress();
 }
 
-void frmMain::showProgress()
+void MainWindow::showProgress()
 {
     ProgressBar1->setValue(Currency(m_progressValue));
     m_progressShown = m_progressValue;
 }
 
-void frmMain::letEventsThrough()
+void MainWindow::letEventsThrough()
 {
     if (m_progressShown != m_progressValue)
         showProgress();

@@ -1,4 +1,4 @@
-#include "engine/modTextSearchReplace.h"
+#include "engine/SearchReplace.h"
 
 namespace orvel {
 

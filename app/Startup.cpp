@@ -1,8 +1,7 @@
-#include "app/modStartup.h"
+#include "app/Startup.h"
 
-#include "about/AboutWindows.h"
+#include "app/HostServices.h"
 #include "main_window/HostMessageBoxes.h"
-#include "main_window/frmMain.h"
 #include "platform/AppIcon.h"
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
@@ -78,11 +77,9 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
             QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
         return false;
     }
-    MainWindowServices services = MainWindowServices::host();
+    MainWindowServices services = HostServices();
     services.startFolder = startFolder;
-    services.showHelp = ShowQuickHelp;
-    services.showAbout = ShowAbout;
-    auto* window = new frmMain(services);
+    auto* window = new MainWindow(services);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&instance, &SingleInstance::activationRequested, window, [window] { BringForward(window); });
     window->show();

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "engine/modFileRename.h"
-#include "platform/PathSyntax.h"
+#include "engine/RenameFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,20 +13,6 @@ class EventPacer;
 class FileSystem;
 class FolderHandle;
 class RunObserver;
-
-// Module DirRecurse: the path normaliser and the search that finds what a rename run
-// works on.
-
-// Trims trailing separators and folds doubled ones, for a path of `syntax`:
-// 1. longer than the designator: separators are removed from the end, one at a
-//    time, as long as it ends in one (a root "C:\" becomes its designator "C:",
-//    "/" becomes ""); then every '/' becomes the separator;
-// 2. still longer than the designator: past the designator's characters, each
-//    pair of consecutive separators becomes one, in one left-to-right pass
-//    ("\\server\share" keeps its two leading backslashes; a run of three becomes
-//    two). POSIX has no designator, so a leading "//" folds to "/" as well, and the
-//    same one pass leaves "/a///b" as "/a//b", which still names the same folder.
-QString NormalizePath(const QString& path, const PathSyntax& syntax = PathSyntax::host());
 
 // A folder tree as one walk found it. Every folder is listed once, and that one
 // listing gives both its files and its sub-folders; the names are kept per folder in

@@ -1,0 +1,29 @@
+#include "app/HostServices.h"
+
+#include "about/AboutWindows.h"
+#include "main_window/HostMessageBoxes.h"
+#include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
+#include "platform/SettingsStore.h"
+#include "platform/Volumes.h"
+
+#include <QCoreApplication>
+
+namespace orvel {
+
+MainWindowServices HostServices()
+{
+    MainWindowServices s;
+    s.fs = &hostFileSystem();
+    s.volumes = &hostVolumes();
+    s.messages = &hostMessageBoxes();
+    s.settings = &hostSettingsStore();
+    s.startFolder = CurrentFolder();
+    s.programFolder = QCoreApplication::applicationDirPath();
+    s.homeFolder = HomeFolder();
+    s.showHelp = ShowQuickHelp;
+    s.showAbout = ShowAbout;
+    return s;
+}
+
+} // namespace orvel

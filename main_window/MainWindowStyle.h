@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFont>
+
+class QLabel;
+class QLineEdit;
+class QStyle;
+class QWidget;
+
+namespace orvel {
+
+// The look the main window was laid out for, on whatever desktop it runs: its font,
+// the frames of its groups, and the few colours it fixes for itself.
+
+// An 8.25 point face of Arial's widths when one is installed, else the desktop's face.
+QFont WindowFont();
+
+// Steps the window's font down until every caption fits in its fixed rectangle.
+void FitCaptions(QWidget* window);
+
+// Group frames whose caption stands on the top line (one style for the process).
+QStyle* CaptionOnFrameStyle();
+
+// The controls whose colours the window fixes, and the window they follow.
+struct FixedColorFields {
+    QWidget* window;
+    QLabel* status;
+    QLabel* dropTarget;
+    QLineEdit* pathField;
+    QLineEdit* nameField;
+};
+
+// Gives those controls their colours, kept readable against the desktop's palette,
+// now and whenever the palette changes.
+void FollowPalette(const FixedColorFields& fields);
+
+} // namespace orvel
