@@ -104,22 +104,6 @@ class MProgress : public QWidget {
     Q_PROPERTY(orvel::Currency Value READ Value WRITE setValue USER true) // the default member
 
 public:
-    // The events' dispatch ids, as a host that dispatches by number knows them.
-    enum DispatchId : int {
-        ValueId = 0, // the default member
-        BarResizeId = 1,
-        ChangeId = 2,
-        ResizeId = 3,
-        FontId = -512,
-        ClickId = -600,
-        KeyDownId = -602,
-        KeyPressId = -603,
-        KeyUpId = -604,
-        MouseDownId = -605,
-        MouseMoveId = -606,
-        MouseUpId = -607,
-    };
-
     // A new control: every property at its default, the font from the host
     // (InitProperties).
     explicit MProgress(QWidget* parent = nullptr);
