@@ -110,7 +110,6 @@ public:
     // A control whose settings were saved: they are loaded from `bag`
     // (ReadProperties) instead of the defaults.
     MProgress(PropertyBag& bag, QWidget* parent);
-    ~MProgress() override; // Terminate
 
     // ---- published properties
     int Alignment() const { return m_Alignment; }
@@ -181,7 +180,7 @@ public:
     void setAmbientUserMode(bool userMode) { m_userMode = userMode; }
     QFont AmbientFont() const;
 
-    // The identifier passed to the border hooks and accepted by SetParent.
+    // This control's window as SetParent identifies windows.
     quintptr hWnd() const { return WindowHandleOf(this); }
     static quintptr WindowHandleOf(const QWidget* window);
 
