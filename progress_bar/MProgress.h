@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Currency.h"
+#include "progress_bar/Currency.h"
 
 #include <QFont>
 #include <QString>

@@ -5,9 +5,9 @@
 // any palette.
 #include "platform/Contrast.h"
 #include "platform/PlatformError.h"
-#include "platform/PropertyBag.h"
 #include "progress_bar/MProgress.h"
 #include "progress_bar/PictureSurface.h"
+#include "progress_bar/PropertyBag.h"
 
 #include <QtTest>
 #include <QtWidgets>
