@@ -3,7 +3,7 @@
 #include "about/AboutTexts.h"
 #include "about/mOpenURL.h"
 #include "platform/AppIcon.h"
-#include "platform/DesktopServices.h"
+#include "platform/Launch.h"
 #include "platform/Twips.h"
 
 #include <QFrame>

@@ -1,6 +1,7 @@
 #include "about/mOpenURL.h"
 
-#include "platform/DesktopServices.h"
+#include "platform/Launch.h"
+#include "platform/XdgLookup.h"
 
 #include <optional>
 
