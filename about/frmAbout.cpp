@@ -1,7 +1,7 @@
 #include "about/frmAbout.h"
 
 #include "about/AboutTexts.h"
-#include "about/mOpenURL.h"
+#include "about/OpenWebLink.h"
 #include "platform/AppIcon.h"
 #include "platform/Launch.h"
 #include "platform/Twips.h"
@@ -200,7 +200,7 @@ void frmAbout::lblEmailme_MouseMove()
 
 void frmAbout::lblMyweb_Click()
 {
-    OpenURL(lblMyweb->text());
+    OpenWebLink(lblMyweb->text());
 }
 
 void frmAbout::lblEmailme_Click()
