@@ -1,11 +1,11 @@
 // The about box, the quick-help window and the opening of links, on a private desktop
 // where the only program registered for web pages is a shell-script stand-in.
 
+#include "about/AboutDialog.h"
 #include "about/AboutTexts.h"
 #include "about/AboutWindows.h"
 #include "about/OpenWebLink.h"
-#include "about/frmAbout.h"
-#include "about/frmhelp.h"
+#include "about/QuickHelpWindow.h"
 #include "tests/support/XdgSandbox.h"
 
 #include <QtTest>
@@ -23,19 +23,20 @@ public Q_SLOTS:
 private:
     QList<QUrl> m_mailed;
 
-    static QStringList blink(frmAbout* box, int ticks)
+    static QStringList blink(AboutDialog* box, int ticks)
     {
         QStringList seen{box->lbAppVersionorg->text()};
         for (int i = 0; i < ticks; ++i) {
-            box->Timer1_Timer();
+            box->blinkVersion();
             seen << box->lbAppVersionorg->text();
         }
         return seen;
     }
-    static frmAbout* showAbout()
+    static AboutDialog* showAbout()
     {
         ShowAbout();
-        return AboutWindow() && QTest::qWaitForWindowExposed(AboutWindow()) ? AboutWindow() : nullptr;
+        AboutDialog* box = CurrentAboutDialog();
+        return box && QTest::qWaitForWindowExposed(box) ? box : nullptr;
     }
 
 private Q_SLOTS:
@@ -45,7 +46,7 @@ private Q_SLOTS:
     // time; then the quick help.
     void theAboutBoxAndQuickHelp()
     {
-        frmAbout* box = showAbout();
+        AboutDialog* box = showAbout();
         QVERIFY(box);
         QCOMPARE(
             QStringList({box->lbAppTitle->text(), box->lbAppVersion[0]->text(), box->isModal() ? "modal" : "modeless"}),
@@ -60,9 +61,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(box->lbAppVersionorg->text(), QString("Version 1.1.0"), 5000); // the timer ticks
         // Shown again after "Ok" but before the closed box is destroyed: a new box,
         // which starts with the empty phase.
-        QPointer<frmAbout> closed(box);
+        QPointer<AboutDialog> closed(box);
         QTest::mouseClick(box->cmdExit, Qt::LeftButton);
-        QVERIFY(!AboutWindow());
+        QVERIFY(!CurrentAboutDialog());
         box = showAbout();
         QTRY_VERIFY(closed.isNull());
         QVERIFY(box);
@@ -70,10 +71,10 @@ private Q_SLOTS:
         // The quick help, likewise one at a time, not modal, its text read-only and shown
         // line for line, block by block, a no-break space included.
         ShowQuickHelp();
-        frmhelp* help = QuickHelpWindow();
+        QuickHelpWindow* help = CurrentQuickHelpWindow();
         QVERIFY(help);
         ShowQuickHelp();
-        QCOMPARE(QuickHelpWindow(), help);
+        QCOMPARE(CurrentQuickHelpWindow(), help);
         QCOMPARE(QString::number(help->isModal()) + QString::number(help->Text1->isReadOnly()), QStringLiteral("01"));
         QCOMPARE(help->Image1->pixmap().size(), QSize(32, 32));
         QStringList shown;
@@ -88,7 +89,7 @@ private Q_SLOTS:
     void linksOpen()
     {
         XdgSandbox sandbox;
-        frmAbout* box = showAbout();
+        AboutDialog* box = showAbout();
         QVERIFY(box);
         QDesktopServices::setUrlHandler("mailto", this, "mailto");
         QTest::mouseClick(box->lblEmailme, Qt::LeftButton);
