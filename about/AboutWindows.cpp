@@ -1,7 +1,7 @@
 #include "about/AboutWindows.h"
 
-#include "about/frmAbout.h"
-#include "about/frmhelp.h"
+#include "about/AboutDialog.h"
+#include "about/QuickHelpWindow.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -11,8 +11,8 @@ namespace orvel {
 
 namespace {
 
-QPointer<frmhelp> g_help;
-QPointer<frmAbout> g_about;
+QPointer<QuickHelpWindow> g_help;
+QPointer<AboutDialog> g_about;
 
 void centreOnScreen(QWidget* window)
 {
@@ -53,12 +53,12 @@ void ShowAbout()
     showOnce(g_about);
 }
 
-frmhelp* QuickHelpWindow()
+QuickHelpWindow* CurrentQuickHelpWindow()
 {
     return g_help && g_help->isVisible() ? g_help.data() : nullptr;
 }
 
-frmAbout* AboutWindow()
+AboutDialog* CurrentAboutDialog()
 {
     return g_about && g_about->isVisible() ? g_about.data() : nullptr;
 }

@@ -4,8 +4,8 @@ class QWidget;
 
 namespace orvel {
 
-class frmhelp;
-class frmAbout;
+class QuickHelpWindow;
+class AboutDialog;
 
 // The quick-help window: created on first use, shown without modality, brought
 // forward when it is already open.
@@ -15,7 +15,7 @@ void ShowQuickHelp();
 void ShowAbout();
 
 // The open windows, or null when closed (each is destroyed when it closes).
-frmhelp* QuickHelpWindow();
-frmAbout* AboutWindow();
+QuickHelpWindow* CurrentQuickHelpWindow();
+AboutDialog* CurrentAboutDialog();
 
 } // namespace orvel

@@ -2,7 +2,6 @@
 
 #include "platform/PlatformError.h"
 #include "progress_bar/PictureSurface.h"
-#include "progress_bar/ProgressBarModule.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -149,11 +148,6 @@ MProgress::MProgress(PropertyBag& bag, QWidget* parent)
     ReadProperties(bag);
 }
 
-MProgress::~MProgress()
-{
-    ProgressBarModule::DetachBorder(hWnd());
-}
-
 void MProgress::createSurfaces()
 {
     setMouseTracking(true); // the control reports moves without a button held, too
@@ -233,7 +227,6 @@ void MProgress::Show()
         m_ValueRange = m_Max - m_Min;
     } catch (const PlatformError&) {
     }
-    ProgressBarModule::AttachBorder(hWnd(), m_BorderStyle);
     updateCaptionInset();
     ComposeCaption();
     ResizeHandling();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Currency.h"
+#include "progress_bar/Currency.h"
 
 #include <QFont>
 #include <QString>
@@ -104,29 +104,12 @@ class MProgress : public QWidget {
     Q_PROPERTY(orvel::Currency Value READ Value WRITE setValue USER true) // the default member
 
 public:
-    // The events' dispatch ids, as a host that dispatches by number knows them.
-    enum DispatchId : int {
-        ValueId = 0, // the default member
-        BarResizeId = 1,
-        ChangeId = 2,
-        ResizeId = 3,
-        FontId = -512,
-        ClickId = -600,
-        KeyDownId = -602,
-        KeyPressId = -603,
-        KeyUpId = -604,
-        MouseDownId = -605,
-        MouseMoveId = -606,
-        MouseUpId = -607,
-    };
-
     // A new control: every property at its default, the font from the host
     // (InitProperties).
     explicit MProgress(QWidget* parent = nullptr);
     // A control whose settings were saved: they are loaded from `bag`
     // (ReadProperties) instead of the defaults.
     MProgress(PropertyBag& bag, QWidget* parent);
-    ~MProgress() override; // Terminate
 
     // ---- published properties
     int Alignment() const { return m_Alignment; }
@@ -197,7 +180,7 @@ public:
     void setAmbientUserMode(bool userMode) { m_userMode = userMode; }
     QFont AmbientFont() const;
 
-    // The identifier passed to the border hooks and accepted by SetParent.
+    // This control's window as SetParent identifies windows.
     quintptr hWnd() const { return WindowHandleOf(this); }
     static quintptr WindowHandleOf(const QWidget* window);
 

@@ -4,7 +4,6 @@
 
 #include "platform/PlatformError.h"
 #include "progress_bar/PictureSurface.h"
-#include "progress_bar/ProgressBarModule.h"
 
 #include <QApplication>
 
@@ -77,8 +76,6 @@ void MProgress::setBorderStyle(int value)
     if (value > 6)
         value = 6;
     m_BorderStyle = value;
-    ProgressBarModule::DetachBorder(hWnd());
-    ProgressBarModule::AttachBorder(hWnd(), m_BorderStyle);
     notify(QStringLiteral("BorderStyle"));
     updateCaptionInset();
     ResizeHandling();

@@ -2,9 +2,9 @@
 #include "progress_bar/MProgress.h"
 
 #include "platform/PlatformError.h"
-#include "platform/PropertyBag.h"
 #include "platform/Twips.h"
 #include "progress_bar/PictureSurface.h"
+#include "progress_bar/PropertyBag.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // store, neither of which may stop a start or stall the window, whatever lies at its
 // path; and the program registered for web pages, from the desktop's own files.
 
-#include "platform/DesktopServices.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
+#include "platform/XdgLookup.h"
 #include "tests/support/XdgSandbox.h"
 
 #include <QtTest>

@@ -5,10 +5,9 @@
 // any palette.
 #include "platform/Contrast.h"
 #include "platform/PlatformError.h"
-#include "platform/PropertyBag.h"
 #include "progress_bar/MProgress.h"
 #include "progress_bar/PictureSurface.h"
-#include "progress_bar/ProgressBarModule.h"
+#include "progress_bar/PropertyBag.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -83,8 +82,7 @@ QString n(const QString& text)
     return text;
 }
 
-// Notifications by name, events with their arguments, repaints of the bar ("Paint") and
-// the border hooks with the style they are given.
+// Notifications by name, events with their arguments and repaints of the bar ("Paint").
 class HostLog : public QObject {
 public:
     QStringList lines;
@@ -97,11 +95,7 @@ public:
         listen(bar, &MProgress::MouseDown, "MouseDown"), listen(bar, &MProgress::MouseMove, "MouseMove");
         listen(bar, &MProgress::MouseUp, "MouseUp"), bar.BG()->installEventFilter(this),
             bar.FG()->installEventFilter(this);
-        ProgressBarModule::SetHookObserver([this, own = bar.hWnd()](const char* hook, quintptr window, int style) {
-            lines << QStringLiteral("%1 %2%3").arg(hook).arg(style).arg(window == own ? "" : " elsewhere");
-        });
     }
-    ~HostLog() override { ProgressBarModule::SetHookObserver({}); }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -469,14 +463,14 @@ void TestProgressBar::whatTheHostSees_data()
             MemoryPropertyBag saved;
             saved.set("Value", -5000), b.ReadProperties(saved), b.hide(), b.show(), delete &b;
         },
-        {"AttachBorder 6", "Paint", "Resize", "DetachBorder 0"});
+        {"Paint", "Resize"});
     row("SetParent; an unknown window does nothing", // nothing is painted before the window is on screen
         [](auto& b, auto& log) {
             QWidget other;
             other.show(), b.SetParent(MProgress::WindowHandleOf(&other)), b.SetParent(0xDEAD0000);
             log << n(b.parentWidget() == &other) << n(b.isVisible());
         },
-        {"AttachBorder 6", "Resize", "1", "1", "DetachBorder 0"});
+        {"Resize", "1", "1"});
 
     // Keys and the mouse on the control's own surface, in its scale; the surfaces keep
     // their clicks. A release outside the control is no click.
@@ -534,9 +528,8 @@ void TestProgressBar::notificationsAndRepaints()
     for (const QString entry :
          {"Alignment:PercentAlign|Paint", "Caption:PercentBefore|Paint", "Caption2:PercentAfter|Paint",
           "CustomCaption:CustomText|Paint", "DisablePercent:NoPercent|Paint", "ShowCustomCaption:Custom|Paint",
-          "Direction:Direction|Reverse|Vertical|Paint",
-          "BorderStyle:DetachBorder 0|AttachBorder 6|BorderStyle|Paint|Resize", "ManualRefresh:ManualRefresh",
-          "ScaleMode:ScaleMode", "Value:Value"})
+          "Direction:Direction|Reverse|Vertical|Paint", "BorderStyle:BorderStyle|Paint|Resize",
+          "ManualRefresh:ManualRefresh", "ScaleMode:ScaleMode", "Value:Value"})
         heard[entry.section(':', 0, 0)] = entry.section(':', 1);
     const QMetaObject& meta = MProgress::staticMetaObject;
     for (bool byHand : {false, true}) {

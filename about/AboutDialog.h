@@ -10,10 +10,10 @@ namespace orvel {
 
 // The about box: title, blinking version line, icon, a picture and two links to the
 // maker, one for the web and one for mail.
-class frmAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
     QLabel* lbAppTitle = nullptr;
     QLabel* lbAppVersion[2] = {nullptr, nullptr};
@@ -24,26 +24,22 @@ public:
     QLabel* lblEmailme = nullptr;
     QPushButton* cmdSysinfo = nullptr;
     QPushButton* cmdExit = nullptr;
-    QTimer Timer1;
-
-    int BlinkPhase = 0;
 
 public Q_SLOTS:
-    void Timer1_Timer();
-    void lblMyweb_Click();
-    void lblEmailme_Click();
-    void cmdExit_Click();
-    void cmdSysinfo_Click();
+    // One step of the version line's blink; the timer takes one every half second.
+    void blinkVersion();
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Form_Load();
-    void Form_MouseMove();
-    void lblMyweb_MouseMove();
-    void lblEmailme_MouseMove();
+    void openWebAddress();
+    void openMailAddress();
+    void resetLinkColours();
+
+    QTimer m_blinkTimer;
+    int m_blinkPhase = 0;
 };
 
 } // namespace orvel

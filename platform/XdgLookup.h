@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/Launch.h" // LaunchCommand
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-class QUrl;
 
 namespace orvel {
 
@@ -23,12 +23,6 @@ struct DesktopEntry {
     QString icon;
     QString exec; // the Exec value, string escapes already undone
     QString tryExec;
-};
-
-// A program with its arguments, ready for QProcess.
-struct LaunchCommand {
-    QString program; // full path of an existing executable file
-    QStringList arguments;
 };
 
 // The folders searched, most important first (defaults applied when unset).
@@ -64,24 +58,5 @@ QString ResolveExecutable(const QString& program);
 // has none of them). nullopt when the Exec line is malformed or its program is
 // missing.
 std::optional<LaunchCommand> CommandForUrl(const DesktopEntry& entry, const QString& url);
-
-// Starts the command as an independent process that this program neither waits
-// for nor keeps a handle to. True when the process was started.
-bool StartDetached(const LaunchCommand& command);
-
-// Asks the desktop to open a URL (a mailto: address opens the mail client). True
-// when the desktop accepted the request.
-bool OpenWithDesktop(const QUrl& url);
-
-// The user's temporary folder ($TMPDIR, else /tmp), always with a trailing "/".
-QString TemporaryFolder();
-
-// A short-lived empty marker file: created, or emptied when it exists, without
-// following a symbolic link of that name (a link planted in a shared temporary
-// folder must not make us truncate its target). False when it cannot be written.
-bool CreateProbeFile(const QString& path);
-
-// Removes the marker file again; false when it is still there afterwards.
-bool RemoveProbeFile(const QString& path);
 
 } // namespace orvel

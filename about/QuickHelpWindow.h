@@ -10,17 +10,14 @@ namespace orvel {
 
 // The quick-help window: the program's name as a banner, its version and date, the
 // icon and a read-only help text.
-class frmhelp : public QDialog {
+class QuickHelpWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit frmhelp(QWidget* parent = nullptr);
+    explicit QuickHelpWindow(QWidget* parent = nullptr);
 
     QLabel* Image1 = nullptr;
     QPlainTextEdit* Text1 = nullptr;
     QPushButton* cmdCLOSE = nullptr;
-
-public Q_SLOTS:
-    void cmdCLOSE_Click();
 
 private:
     void buildTitleBanner();

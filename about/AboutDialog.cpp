@@ -1,9 +1,9 @@
-#include "about/frmAbout.h"
+#include "about/AboutDialog.h"
 
 #include "about/AboutTexts.h"
-#include "about/mOpenURL.h"
+#include "about/OpenWebLink.h"
 #include "platform/AppIcon.h"
-#include "platform/DesktopServices.h"
+#include "platform/Launch.h"
 #include "platform/Twips.h"
 
 #include <QFrame>
@@ -57,7 +57,7 @@ void addSeparator(QWidget* parent, const QRect& rect)
 
 } // namespace
 
-frmAbout::frmAbout(QWidget* parent)
+AboutDialog::AboutDialog(QWidget* parent)
     // A tool window stays out of the task bar; quitting on close is switched back
     // on below so that the program keeps running while this box is open on its own.
     : QDialog(parent,
@@ -81,15 +81,18 @@ frmAbout::frmAbout(QWidget* parent)
     lpAppImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     imgIcon = addLabel(this, "imgIcon", {}, twipsRect(1440, 120, 480, 480));
+    imgIcon->setPixmap(ApplicationIcon32());
 
-    lbAppTitle = addLabel(this, "lbAppTitle", {}, twipsRect(2040, 120, 3075, 375));
+    lbAppTitle = addLabel(this, "lbAppTitle", ApplicationTitle(), twipsRect(2040, 120, 3075, 375));
     QFont titleFont = tahoma;
     titleFont.setBold(true);
     titleFont.setPointSizeF(12);
     lbAppTitle->setFont(titleFont);
     setTextColour(lbAppTitle, kNavy);
 
-    lbAppVersion[0] = addLabel(this, "lbAppVersion0", {}, twipsRect(2040, 540, 3075, 255));
+    // The shown line takes its text in turn from a hidden holder of the version and
+    // from an empty one.
+    lbAppVersion[0] = addLabel(this, "lbAppVersion0", VersionText(), twipsRect(2040, 540, 3075, 255));
     lbAppVersion[0]->hide();
     lbAppVersion[1] = addLabel(this, "lbAppVersion1", {}, twipsRect(2040, 540, 3075, 255));
     lbAppVersionorg = addLabel(this, "lbAppVersionorg", {}, twipsRect(2040, 540, 3075, 255));
@@ -113,57 +116,44 @@ frmAbout::frmAbout(QWidget* parent)
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     cmdExit->setGeometry(twipsRect(3600, 3480, 1455, 375));
     cmdExit->setDefault(true);
-    connect(cmdExit, &QPushButton::clicked, this, &frmAbout::cmdExit_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &QDialog::close);
 
     cmdSysinfo = new QPushButton(QStringLiteral("&System Info..."), this);
     cmdSysinfo->setObjectName(QStringLiteral("cmdSysinfo"));
     cmdSysinfo->setGeometry(twipsRect(3600, 3960, 1455, 375));
-    connect(cmdSysinfo, &QPushButton::clicked, this, &frmAbout::cmdSysinfo_Click);
+    // Nothing is connected: there is no system-information tool to start.
 
     // The background reports moves without a button held, so leaving a link for
     // the background turns the link back to black.
     setMouseTracking(true);
 
-    Timer1.setInterval(500);
-    connect(&Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
-
-    Form_Load();
+    m_blinkTimer.setInterval(500);
+    connect(&m_blinkTimer, &QTimer::timeout, this, &AboutDialog::blinkVersion);
+    m_blinkTimer.start();
 }
 
-void frmAbout::Form_Load()
-{
-    lbAppTitle->setText(ApplicationTitle());
-    lbAppVersion[0]->setText(VersionText());
-    imgIcon->setPixmap(ApplicationIcon32());
-    BlinkPhase = 0;
-    Timer1.start();
-}
-
-void frmAbout::Timer1_Timer()
+void AboutDialog::blinkVersion()
 {
     // Phase 0 shows the hidden holder's text, phase 1 the empty one: the line is
     // empty until the first tick and then blinks.
-    lbAppVersionorg->setText(lbAppVersion[BlinkPhase]->text());
-    BlinkPhase = (BlinkPhase + 1) % 2;
+    lbAppVersionorg->setText(lbAppVersion[m_blinkPhase]->text());
+    m_blinkPhase = (m_blinkPhase + 1) % 2;
 }
 
-void frmAbout::mouseMoveEvent(QMouseEvent* event)
+void AboutDialog::mouseMoveEvent(QMouseEvent* event)
 {
-    Form_MouseMove();
+    resetLinkColours();
     QDialog::mouseMoveEvent(event);
 }
 
-bool frmAbout::eventFilter(QObject* watched, QEvent* event)
+bool AboutDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched != lblMyweb && watched != lblEmailme)
         return QDialog::eventFilter(watched, event);
     auto* link = static_cast<QLabel*>(watched);
     switch (event->type()) {
     case QEvent::MouseMove:
-        if (link == lblMyweb)
-            lblMyweb_MouseMove();
-        else
-            lblEmailme_MouseMove();
+        setTextColour(link, kNavy);
         return true; // not on to the background, which would undo the colour
     case QEvent::MouseButtonPress: return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
     case QEvent::MouseButtonRelease: {
@@ -172,9 +162,9 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
             return false;
         if (link->rect().contains(me->position().toPoint())) {
             if (link == lblMyweb)
-                lblMyweb_Click();
+                openWebAddress();
             else
-                lblEmailme_Click();
+                openMailAddress();
         }
         return true;
     }
@@ -182,41 +172,21 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-void frmAbout::Form_MouseMove()
+void AboutDialog::resetLinkColours()
 {
     setTextColour(lblMyweb, kLinkIdle);
     setTextColour(lblEmailme, kLinkIdle);
 }
 
-void frmAbout::lblMyweb_MouseMove()
+void AboutDialog::openWebAddress()
 {
-    setTextColour(lblMyweb, kNavy);
+    OpenWebLink(lblMyweb->text());
 }
 
-void frmAbout::lblEmailme_MouseMove()
-{
-    setTextColour(lblEmailme, kNavy);
-}
-
-void frmAbout::lblMyweb_Click()
-{
-    OpenURL(lblMyweb->text());
-}
-
-void frmAbout::lblEmailme_Click()
+void AboutDialog::openMailAddress()
 {
     // The mail client's own failures are its business; there is nothing to report.
     OpenWithDesktop(QUrl(QStringLiteral("mailto:") + lblEmailme->text()));
-}
-
-void frmAbout::cmdExit_Click()
-{
-    close();
-}
-
-void frmAbout::cmdSysinfo_Click()
-{
-    // Intentionally empty: there is no system-information tool to start.
 }
 
 } // namespace orvel

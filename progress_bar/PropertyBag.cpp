@@ -1,4 +1,4 @@
-#include "platform/PropertyBag.h"
+#include "progress_bar/PropertyBag.h"
 
 #include <QFont>
 #include <QSettings>

@@ -1,4 +1,4 @@
-#include "about/frmhelp.h"
+#include "about/QuickHelpWindow.h"
 
 #include "about/AboutTexts.h"
 #include "platform/AppIcon.h"
@@ -41,7 +41,7 @@ QFont windowFont()
 
 } // namespace
 
-frmhelp::frmhelp(QWidget* parent)
+QuickHelpWindow::QuickHelpWindow(QWidget* parent)
     : QDialog(parent,
               Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                   | Qt::WindowCloseButtonHint)
@@ -84,10 +84,10 @@ frmhelp::frmhelp(QWidget* parent)
     cmdCLOSE->setObjectName(QStringLiteral("cmdCLOSE"));
     cmdCLOSE->setGeometry(twipsRect(2100, 5940, 1365, 375));
     cmdCLOSE->setDefault(true);
-    connect(cmdCLOSE, &QPushButton::clicked, this, &frmhelp::cmdCLOSE_Click);
+    connect(cmdCLOSE, &QPushButton::clicked, this, &QDialog::close);
 }
 
-void frmhelp::buildTitleBanner()
+void QuickHelpWindow::buildTitleBanner()
 {
     // Each word of the title in two labels: a large blue initial and the rest of
     // the word smaller in red, all standing on one baseline.
@@ -122,11 +122,6 @@ void frmhelp::buildTitleBanner()
         }
         x += smallMetrics.horizontalAdvance(u' ');
     }
-}
-
-void frmhelp::cmdCLOSE_Click()
-{
-    close();
 }
 
 } // namespace orvel
