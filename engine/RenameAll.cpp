@@ -1,8 +1,12 @@
 #include "engine/RenameAll.h"
 
 #include "engine/FolderTree.h"
+#include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
+#include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+
+#include <memory>
 
 namespace orvel {
 
@@ -13,6 +17,7 @@ struct Level {
     FolderHandle owned; // empty for the start folder, which the run holds itself
     const FolderHandle* start;
     QString path; // as it stands now, its new name included
+    QString relative; // the same, from the start folder down ("" for the start folder)
     int index;
 
     const FolderHandle& handle() const { return start ? *start : owned; }
@@ -35,6 +40,15 @@ public:
             start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
         m_out.openFolder = start;
 
+        if (m_job.journal) {
+            // A run that died left its last rename half done: finish it first, so that
+            // this run finds every name where the journal says it is.
+            FinishInterruptedRuns(*m_job.journal, m_fs);
+            m_journal = std::make_unique<RunJournal>(
+                *m_job.journal, JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
+                [this](const QString& reason) { m_observer.journalFailed(reason); });
+        }
+
         m_observer.status(QStringLiteral("Searching... Please wait."));
         const FolderHandle top = m_fs.openFolder(start);
         FolderTree tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
@@ -51,6 +65,8 @@ public:
         m_observer.progressMax(tree.fileCount);
         m_observer.progressValue(0);
         renameTree(tree, top, start);
+        if (m_journal)
+            m_journal->finish(m_out.stopped);
         if (!m_out.stopped)
             m_observer.status(QStringLiteral("Renamed done !!"));
         return m_out;
@@ -79,7 +95,7 @@ private:
                 levels.pop_back();
 
             if (i == 0) {
-                levels.push_back({FolderHandle(), &top, renameStartFolder(start), 0});
+                levels.push_back({FolderHandle(), &top, renameStartFolder(start), QString(), 0});
             } else {
                 const Level& parent = levels.back();
                 int error = 0;
@@ -92,10 +108,14 @@ private:
                 QString name = folder.name;
                 if (renamesFolders()) {
                     const QString newName = ConvertFolderName(name, m_job.options.style);
-                    if (RenameFile(m_fs, m_out.notChanged, parent.handle(), parent.path, name, newName, m_syntax))
+                    if (m_journal)
+                        m_journal->inFolder(parent.relative);
+                    if (RenameFile(m_fs, m_out.notChanged, parent.handle(), parent.path, name, newName, m_syntax,
+                                   m_journal.get()))
                         name = newName;
                 }
-                levels.push_back({std::move(handle), nullptr, JoinPath(parent.path, name, m_syntax), int(i)});
+                levels.push_back({std::move(handle), nullptr, JoinPath(parent.path, name, m_syntax),
+                                  parent.relative.isEmpty() ? name : parent.relative + u'/' + name, int(i)});
             }
             if (m_job.includeSubfolders)
                 ++m_out.folders;
@@ -121,21 +141,28 @@ private:
             m_out.notChanged.append({start, ErrorText(error)});
             return start;
         }
-        if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax))
+        if (m_journal)
+            m_journal->inOutsideFolder(parentPath);
+        if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
+        if (m_journal && newName != name)
+            m_journal->startFolderMoved(m_out.openFolder);
         return m_out.openFolder;
     }
 
     // False when a stop request ended the run.
     bool renameFiles(FolderTree::Folder& folder, const Level& level)
     {
+        if (m_journal)
+            m_journal->inFolder(level.relative);
         for (const QStringView listed : folder.sortedFiles()) {
             const QString name = listed.toString();
             QString working = ConvertFileName(name, m_job.options.style);
             m_observer.progressValue(++m_out.files);
             if (m_job.options.renameFile)
-                RenameFile(m_fs, m_out.notChanged, level.handle(), level.path, name, working, m_syntax);
+                RenameFile(m_fs, m_out.notChanged, level.handle(), level.path, name, working, m_syntax,
+                           m_journal.get());
             m_out.workingName = std::move(working);
             m_pacer.tick();
             if (m_observer.stopRequested()) {
@@ -155,6 +182,7 @@ private:
     EventPacer m_pacer;
     const PathSyntax m_syntax = PathSyntax::host();
     RenameAllOutcome m_out;
+    std::unique_ptr<RunJournal> m_journal;
 };
 
 } // namespace

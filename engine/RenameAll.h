@@ -9,6 +9,7 @@
 namespace orvel {
 
 class FileSystem;
+class JournalStore;
 class RunObserver;
 
 // What "Rename All" works on, as the window shows it when the command starts.
@@ -16,6 +17,8 @@ struct RenameAllJob {
     QString startFolder; // the open folder, with or without its trailing separator
     RunOptions options;
     bool includeSubfolders = false;
+    // Where the run's journal goes, so that it can be taken back; none without.
+    JournalStore* journal = nullptr;
 };
 
 struct RenameAllOutcome {

@@ -1,5 +1,6 @@
 #include "engine/RenameFile.h"
 
+#include "engine/RunJournal.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
@@ -14,9 +15,22 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 }
 
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax)
+                const QString& oldName, const QString& newName, const PathSyntax& syntax, RunJournal* journal)
 {
-    const int error = fs.renameIn(folder, oldName, newName);
+    bool journaled = false;
+    FileSystem::TemporaryNotice notice;
+    if (journal && oldName != newName && !journal->isBroken()) {
+        // What cannot be identified cannot be renamed either: that rename fails below.
+        EntryIdentity identity;
+        if (fs.identify(folder, oldName, &identity) == 0) {
+            journal->willRename(oldName, newName, identity);
+            journaled = true;
+            notice = [journal](const QString& temporary) { journal->willPassThrough(temporary); };
+        }
+    }
+    const int error = fs.renameIn(folder, oldName, newName, notice);
+    if (journaled)
+        journal->renamed(error);
     if (error == 0)
         return true;
     notChanged.append({JoinPath(folderPath, oldName, syntax), ErrorText(error)});
@@ -24,13 +38,28 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
 }
 
 std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
-                                           QList<NotChanged>& notChanged, const PathSyntax& syntax)
+                                           QList<NotChanged>& notChanged, const PathSyntax& syntax, RunJournal* journal)
 {
     const qsizetype last = folderPath.lastIndexOf(syntax.separator);
     if (last < 0 || style == CaseStyle::None)
         return std::nullopt;
-    const QString newPath = folderPath.left(last + 1) + ConvertFolderName(folderPath.mid(last + 1), style);
-    if (!RenameFile(fs, notChanged, folderPath, newPath) || newPath == folderPath)
+    const QString name = folderPath.mid(last + 1);
+    const QString newPath = folderPath.left(last + 1) + ConvertFolderName(name, style);
+    if (newPath == folderPath || !journal) {
+        if (!RenameFile(fs, notChanged, folderPath, newPath) || newPath == folderPath)
+            return std::nullopt;
+        return newPath;
+    }
+    // Through the parent's handle, so that the journal knows the entry it renamed.
+    const QString parentPath = folderPath.left(qMax<qsizetype>(last, syntax.rootLength));
+    int error = 0;
+    const FolderHandle parent = fs.openFolder(parentPath, &error);
+    if (!parent.isOpen()) {
+        notChanged.append({folderPath, ErrorText(error)});
+        return std::nullopt;
+    }
+    journal->inOutsideFolder(parentPath);
+    if (!RenameFile(fs, notChanged, parent, parentPath, name, newPath.mid(last + 1), syntax, journal))
         return std::nullopt;
     return newPath;
 }

@@ -11,6 +11,7 @@ namespace orvel {
 
 class FileSystem;
 class FolderHandle;
+class RunJournal;
 
 // One item a run could not rename: its full old path, exactly as it was renamed from,
 // and the system's reason.
@@ -26,9 +27,11 @@ struct NotChanged {
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& oldPath, const QString& newPath);
 
 // The same inside an open folder; `folderPath` is the folder's path as it stands now,
-// for the report.
+// for the report. With a journal, a rename that changes the name is recorded in it
+// before it is tried.
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host());
+                const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host(),
+                RunJournal* journal = nullptr);
 
 // Renames the last component of `folderPath` to `style` (no bracket fix-up), the
 // part before it passed on character for character. A path without any separator
@@ -37,9 +40,10 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
 //
 // Returns the new path when an entry was actually renamed, so that a caller can
 // carry the change over to paths it holds below the folder; std::nullopt when
-// nothing changed or the rename failed (the failure is in `notChanged`).
+// nothing changed or the rename failed (the failure is in `notChanged`). With a
+// journal, the rename is recorded in it, in the folder that holds `folderPath`.
 std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
-                                           QList<NotChanged>& notChanged,
-                                           const PathSyntax& syntax = PathSyntax::host());
+                                           QList<NotChanged>& notChanged, const PathSyntax& syntax = PathSyntax::host(),
+                                           RunJournal* journal = nullptr);
 
 } // namespace orvel

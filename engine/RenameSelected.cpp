@@ -1,13 +1,29 @@
 #include "engine/RenameSelected.h"
 
 #include "engine/RenameFile.h"
+#include "engine/RunJournal.h"
+#include "engine/RunObserver.h"
+#include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+
+#include <memory>
 
 namespace orvel {
 
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, const PathSyntax& syntax)
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, const PathSyntax& syntax,
+                                     RunObserver* observer)
 {
     RenameSelectedOutcome out;
+    std::unique_ptr<RunJournal> journal;
+    if (job.journal) {
+        FinishInterruptedRuns(*job.journal, fs);
+        journal = std::make_unique<RunJournal>(*job.journal,
+                                               JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
+                                               [observer](const QString& reason) {
+                                                   if (observer)
+                                                       observer->journalFailed(reason);
+                                               });
+    }
     int openError = 0;
     const FolderHandle handle = fs.openFolder(job.folder, &openError);
     QString folder = job.folder;
@@ -19,20 +35,29 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         out.anySelected = true;
         out.workingName = ConvertFileName(job.names[i], job.options.style);
         if (job.options.renameFolder) {
-            if (const auto renamed = RenameLastComponent(subDirectory, job.options.style, fs, out.notChanged, syntax)) {
-                if (folder == subDirectory)
-                    folder = *renamed;
+            if (const auto renamed =
+                    RenameLastComponent(subDirectory, job.options.style, fs, out.notChanged, syntax, journal.get())) {
+                // The open folder, or a folder above it, has a new path now.
+                if (folder == subDirectory || folder.startsWith(JoinPath(subDirectory, {}, syntax))) {
+                    folder = *renamed + folder.mid(subDirectory.size());
+                    if (journal)
+                        journal->startFolderMoved(folder);
+                }
                 subDirectory = *renamed;
                 out.renamedFolder = *renamed;
             }
         }
         if (!job.options.renameFile)
             continue;
+        if (journal)
+            journal->inFolder(QString());
         if (handle.isOpen())
-            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax);
+            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal.get());
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
     }
+    if (journal)
+        journal->finish(false);
     return out;
 }
 

@@ -11,6 +11,8 @@
 namespace orvel {
 
 class FileSystem;
+class JournalStore;
+class RunObserver;
 
 // What "Rename Selected" works on, as the window shows it when the command starts.
 struct RenameSelectedJob {
@@ -19,6 +21,8 @@ struct RenameSelectedJob {
     QList<bool> selected; // one flag per entry
     QString subDirectory; // the folder that a folder rename applies to
     RunOptions options;
+    // Where the run's journal goes, so that it can be taken back; none without.
+    JournalStore* journal = nullptr;
 };
 
 struct RenameSelectedOutcome {
@@ -31,8 +35,9 @@ struct RenameSelectedOutcome {
 // Renames the selected files and, with renameFolder, the folder itself (once before
 // each selected file, the later attempts finding nothing to change). The files are
 // renamed through the folder held open from the start, so a rename of the folder
-// itself cannot lose them.
+// itself cannot lose them. `observer`, when given, hears of a journal that cannot be
+// written.
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs,
-                                     const PathSyntax& syntax = PathSyntax::host());
+                                     const PathSyntax& syntax = PathSyntax::host(), RunObserver* observer = nullptr);
 
 } // namespace orvel

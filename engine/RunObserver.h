@@ -22,6 +22,9 @@ public:
     virtual bool cancelRequested() = 0;
     // The window is closing: the run ends after the rename in hand, nothing half done.
     virtual bool stopRequested() = 0;
+    // The run's journal could not be written: the run goes on, but cannot be taken
+    // back. Told once a run.
+    virtual void journalFailed(const QString& reason) { Q_UNUSED(reason); }
 };
 
 // Lets window events through by the clock, not by the amount of work: often enough for

@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
 
+#include <QRandomGenerator>
+
 #include <cerrno>
 #include <cstring>
 
@@ -7,7 +9,8 @@ namespace orvel {
 
 namespace {
 
-const QByteArray kTemporaryPrefix = QByteArrayLiteral(".orvel-rename~");
+const QByteArray kTemporaryPrefix = QByteArrayLiteral(".orvel~");
+constexpr int kTemporaryTagLength = 12;
 
 // "dir/name" split at the last '/'; the root keeps its '/' ("/name" lies in "/").
 bool splitLast(const QString& path, QString& folder, QString& name)
@@ -68,25 +71,28 @@ QString NotEnteredText(int error)
     return ErrorText(error);
 }
 
-QByteArray TemporaryNameFor(const QByteArray& newName)
+QByteArray NewTemporaryName()
 {
-    return kTemporaryPrefix + newName;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = kTemporaryPrefix;
+    for (int i = 0; i < kTemporaryTagLength; ++i)
+        name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+    return name;
 }
 
-QByteArray NameBehindTemporary(const QByteArray& name)
+bool IsTemporaryName(QByteArrayView name)
 {
-    return name.startsWith(kTemporaryPrefix) ? name.mid(kTemporaryPrefix.size()) : QByteArray();
+    return name.size() == kTemporaryPrefix.size() + kTemporaryTagLength && name.startsWith(kTemporaryPrefix);
 }
 
-int RenameThroughTemporary(const QByteArray& from, const QByteArray& to,
+int RenameThroughTemporary(const QByteArray& from, const QByteArray& to, const QByteArray& temporary,
                            const std::function<int(const QByteArray&, const QByteArray&)>& move)
 {
-    const QByteArray temporary = TemporaryNameFor(to);
     if (const int error = move(from, temporary))
         return error;
     const int error = move(temporary, to);
     if (error != 0)
-        move(temporary, from); // should this fail too, the next listing finishes the rename
+        move(temporary, from); // should this fail too, the journal knows both names
     return error;
 }
 

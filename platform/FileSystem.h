@@ -18,6 +18,15 @@ enum class EntryType {
     Other, // sockets, FIFOs, devices, dangling links: the "system" entries
 };
 
+// Which entry a name leads to, as the system numbers it: two names with the same
+// identity are one entry (hard links, or one name in another letter case where case is
+// ignored).
+struct EntryIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool operator==(const EntryIdentity&) const = default;
+};
+
 struct DirEntry {
     QString name; // without folder, decoded without loss (see NameCodec)
     EntryType type;
@@ -58,10 +67,6 @@ private:
 // it short (the entries delivered so far are then no listing and must be dropped).
 struct Listing {
     int error = 0;
-    // Entries found under the hidden name of a case-only rename that was interrupted
-    // (the program was killed between its two steps) and put back under the name that
-    // was asked for; they are among the entries delivered.
-    QStringList recovered;
 };
 
 // Every file-system call the program makes. One real implementation per platform;
@@ -71,6 +76,10 @@ struct Listing {
 class FileSystem {
 public:
     using EntrySink = std::function<void(const QString& name, EntryType type)>;
+    // Told the hidden name a case-only rename is about to pass through, before its
+    // first step, so that the step can be finished or taken back should the program
+    // die between the two.
+    using TemporaryNotice = std::function<void(const QString& temporaryName)>;
 
     virtual ~FileSystem() = default;
 
@@ -85,16 +94,23 @@ public:
     // Hands every entry of the folder to `each`, in the order the file system gives
     // them: files (and links to files), folders and links to folders. Hidden entries
     // (a leading '.'), "." and ".." and system entries are never delivered. The
-    // listing is complete before the call returns; nothing in the folder is changed
-    // meanwhile except that interrupted case-only renames are finished (see Listing).
+    // listing is complete before the call returns. It only reads: nothing on disk
+    // changes because a folder was listed.
     virtual Listing listFolder(const FolderHandle& folder, const EntrySink& each) const = 0;
 
     // Renames `oldName` to `newName` inside `folder`, in one step as far as any other
     // program can see. Never replaces or destroys another entry and never copies; an
     // identical name succeeds without touching anything (if the entry is there); a
-    // change of letter case alone works on file systems that ignore case too. A name
-    // that could step outside the folder ("", ".", "..", a '/' or a NUL) is refused.
-    virtual int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) = 0;
+    // change of letter case alone works on file systems that ignore case too (through
+    // a temporary name, told to `beforeTemporary` first). Two names that both stand
+    // byte for byte in the folder's listing are two entries, whatever the system's
+    // numbers say (hard links): that rename fails with EEXIST. A name that could step
+    // outside the folder ("", ".", "..", a '/' or a NUL) is refused.
+    virtual int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+                         const TemporaryNotice& beforeTemporary = {}) = 0;
+
+    // The identity of the entry `name` inside `folder`, without following a link.
+    virtual int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const = 0;
 
     // What is at `path`, without following a final symbolic link to a folder.
     virtual EntryType entryType(const QString& path) const = 0;
@@ -126,18 +142,18 @@ bool IsNoLongerAFolder(int error);
 // statement, otherwise the system's words.
 QString NotEnteredText(int error);
 
-// The hidden name a case-only rename passes through on a file system that ignores
-// case: recognisable, and carrying the name that was asked for, so that a listing can
-// finish the rename when the program was killed between the two steps.
-QByteArray TemporaryNameFor(const QByteArray& newName);
-// The name asked for, when `name` is such a hidden name; empty otherwise.
-QByteArray NameBehindTemporary(const QByteArray& name);
+// A new hidden name for a case-only rename to pass through on a file system that
+// ignores case: a fixed prefix and a random tag, far below any limit on the length of
+// a name. What it stands for is kept in the run's journal, never in the name.
+QByteArray NewTemporaryName();
+// Whether `name` has the form of such a hidden name.
+bool IsTemporaryName(QByteArrayView name);
 
 // The two steps of a case-only rename on a file system that ignores case: `from` to
-// its temporary name, then to `to`, each step by `move` (which never replaces and
-// returns 0 or an errno value). When the second step fails the old name is put back.
-// Returns 0 or the error of the step that failed.
-int RenameThroughTemporary(const QByteArray& from, const QByteArray& to,
+// `temporary`, then to `to`, each step by `move` (which never replaces and returns 0
+// or an errno value). When the second step fails the old name is put back. Returns 0
+// or the error of the step that failed.
+int RenameThroughTemporary(const QByteArray& from, const QByteArray& to, const QByteArray& temporary,
                            const std::function<int(const QByteArray&, const QByteArray&)>& move);
 
 } // namespace orvel

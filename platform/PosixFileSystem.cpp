@@ -231,7 +231,6 @@ public:
             return listing;
         }
         const int dir = folder.descriptor();
-        QList<QByteArray> interrupted;
         for (;;) {
             errno = 0; // readdir reports its errors only this way
             const dirent* entry = ::readdir(stream);
@@ -240,34 +239,18 @@ public:
                 break;
             }
             const char* raw = entry->d_name;
-            if (raw[0] == '.') { // hidden, and "." and ".."
-                if (!NameBehindTemporary(QByteArray(raw)).isEmpty())
-                    interrupted.append(QByteArray(raw));
+            if (raw[0] == '.') // hidden, and "." and ".."
                 continue;
-            }
             const EntryType type = typeOf(dir, raw, entry->d_type);
             if (type != EntryType::Missing)
                 each(decode(raw), type);
         }
         ::closedir(stream);
-        if (listing.error != 0)
-            return listing;
-
-        // Only once the folder is read: renaming while a stream is open may show an
-        // entry twice or not at all.
-        for (const QByteArray& hidden : std::as_const(interrupted)) {
-            const QByteArray name = NameBehindTemporary(hidden);
-            if (!isPlainName(name) || moveWithoutReplacing(dir, hidden.constData(), name.constData()) != 0)
-                continue;
-            const EntryType type = typeOf(dir, name.constData(), DT_UNKNOWN);
-            if (type != EntryType::Missing)
-                each(decode(name.constData()), type);
-            listing.recovered.append(decode(name.constData()));
-        }
         return listing;
     }
 
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+                 const TemporaryNotice& beforeTemporary = {}) override
     {
         const QByteArray from = encode(oldName);
         const QByteArray to = encode(newName);
@@ -284,12 +267,30 @@ public:
         const int error = moveWithoutReplacing(dir, from.constData(), to.constData());
         if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(dir, from, to))
             return error;
-        const int caseError = RenameThroughTemporary(from, to, [dir](const QByteArray& a, const QByteArray& b) {
-            return moveWithoutReplacing(dir, a.constData(), b.constData());
-        });
+        const QByteArray temporary = NewTemporaryName();
+        if (beforeTemporary)
+            beforeTemporary(decode(temporary.constData()));
+        const int caseError =
+            RenameThroughTemporary(from, to, temporary, [dir](const QByteArray& a, const QByteArray& b) {
+                return moveWithoutReplacing(dir, a.constData(), b.constData());
+            });
         if (caseError == 0)
             m_names.renamed(dir, from, to);
         return caseError;
+    }
+
+    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override
+    {
+        const QByteArray bytes = encode(name);
+        if (!folder.isOpen())
+            return EBADF;
+        if (!isPlainName(bytes))
+            return EINVAL;
+        struct stat st;
+        if (::fstatat(folder.descriptor(), bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno;
+        *identity = {quint64(st.st_dev), quint64(st.st_ino)};
+        return 0;
     }
 
     EntryType entryType(const QString& path) const override
@@ -320,21 +321,12 @@ private:
     }
 
     // The new name "exists" and differs from the old one only in letter case. It is
-    // the same entry when both names lead to one file (a file system that ignores case,
-    // FAT, exFAT, SMB, case-folding ext4) - told by the entry's identity, or, where
-    // the file system numbers each name on its own (FUSE), by the folder's listing
-    // holding the old name but not the new one byte for byte. Anything else is a real
-    // second entry, which is never touched.
-    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to)
-    {
-        struct stat a, b;
-        if (::fstatat(dir, from.constData(), &a, AT_SYMLINK_NOFOLLOW) != 0
-            || ::fstatat(dir, to.constData(), &b, AT_SYMLINK_NOFOLLOW) != 0)
-            return false;
-        if (a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-            return true;
-        return m_names.holdsOnly(dir, from, to);
-    }
+    // the same entry only when the folder's own listing holds the old name but not
+    // the new one byte for byte: a file system that ignores case (FAT, exFAT, SMB,
+    // case-folding ext4) answers the new name with the old entry. Where both names
+    // stand in the listing they are two entries, also when both lead to one file
+    // (hard links): neither is ever touched.
+    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to) { return m_names.holdsOnly(dir, from, to); }
 
     FolderNames m_names;
 };

@@ -24,8 +24,9 @@ public:
 
     FolderHandle openFolder(const QString&, int*) const override { return {}; }
     FolderHandle openSubFolder(const FolderHandle&, const QString&, int*) const override { return {}; }
-    Listing listFolder(const FolderHandle&, const EntrySink&) const override { return {EBADF, {}}; }
-    int renameIn(const FolderHandle&, const QString&, const QString&) override { return EBADF; }
+    Listing listFolder(const FolderHandle&, const EntrySink&) const override { return {EBADF}; }
+    int renameIn(const FolderHandle&, const QString&, const QString&, const TemporaryNotice&) override { return EBADF; }
+    int identify(const FolderHandle&, const QString&, EntryIdentity*) const override { return EBADF; }
     EntryType entryType(const QString&) const override { return EntryType::Missing; }
     int rename(const QString& oldPath, const QString& newPath) override
     {

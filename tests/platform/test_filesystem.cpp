@@ -118,8 +118,8 @@ private Q_SLOTS:
     }
 
     // A case-only rename through a temporary name: the old name comes back when the
-    // second step fails, and a listing finishes a rename whose program died between
-    // the two steps.
+    // second step fails. The hidden name is short and the program's own: nothing of the
+    // names it stands for is in it.
     void twoStepRename()
     {
         QStringList steps;
@@ -129,30 +129,51 @@ private Q_SLOTS:
                 return steps.size() == failAt ? EACCES : 0;
             };
         };
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", move(0)), 0);
-        QCOMPARE(steps, (QStringList{"A.TXT>.orvel-rename~a.txt", ".orvel-rename~a.txt>a.txt"}));
+        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(0)), 0);
+        QCOMPARE(steps, (QStringList{"A.TXT>.orvel~t", ".orvel~t>a.txt"}));
         steps.clear();
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", move(2)), EACCES);
-        QCOMPARE(steps.last(), QStringLiteral(".orvel-rename~a.txt>A.TXT")); // put back
+        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(2)), EACCES);
+        QCOMPARE(steps.last(), QStringLiteral(".orvel~t>A.TXT")); // put back
         steps.clear();
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", move(1)), EACCES);
+        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(1)), EACCES);
         QCOMPARE(steps.size(), 1); // nothing moved, nothing to put back
 
+        const QByteArray made = NewTemporaryName();
+        QVERIFY(IsTemporaryName(made) && made.size() < 32 && made != NewTemporaryName());
+        QVERIFY(!IsTemporaryName(".orvel~notes.txt"));
+    }
+
+    // Listing only reads: hidden entries that look like an interrupted rename (files, a
+    // folder, a link, also in the old form that carried the name) stay as they are.
+    void listingChangesNothing()
+    {
         orvel::test::TempDir dir;
+        const QString tag = QString::fromLatin1(NewTemporaryName());
         QVERIFY(orvel::test::makeTree(dir.path(),
-                                      {".orvel-rename~Photo.jpg=jpeg", ".orvel-rename~Taken=mine", "Taken=other",
-                                       ".orvel-rename~=x", ".orvel-rename~Folder/f="}));
-        const FolderHandle folder = fs.openFolder(dir.path());
+                                      {".orvel-rename~.bashrc=rc", ".orvel-rename~notes.txt=n",
+                                       ".orvel-rename~Secret DIR/f=", tag + "=x", "plain.txt="}));
+        QVERIFY(QFile::link("plain.txt", dir.filePath(".orvel-rename~shadow link")));
+        const QStringList before = orvel::test::readTree(dir.path());
         QStringList listed;
-        const Listing listing =
-            fs.listFolder(folder, [&](const QString& name, EntryType t) { listed << name + ':' + letter(t); });
-        listed.sort();
-        QCOMPARE(listed, (QStringList{"Folder:D", "Photo.jpg:F", "Taken:F"}));
-        QCOMPARE(listing.recovered.size(), 2);
-        // A name that is taken meanwhile is never replaced: that one stays hidden.
-        QCOMPARE(orvel::test::readTree(dir.path()),
-                 (QStringList{".orvel-rename~=x", ".orvel-rename~Taken=mine", "Folder/", "Folder/f=", "Photo.jpg=jpeg",
-                              "Taken=other"}));
+        const Listing listing = fs.listFolder(
+            fs.openFolder(dir.path()), [&](const QString& name, EntryType t) { listed << name + ':' + letter(t); });
+        QCOMPARE(listing.error, 0);
+        QCOMPARE(listed, QStringList{"plain.txt:F"});
+        QCOMPARE(orvel::test::readTree(dir.path()), before);
+    }
+
+    // Two names of one file (hard links) differ only in case where case counts: they are
+    // two entries, and the rename fails at once, with no temporary name ever made.
+    void hardLinksAreTwoEntries()
+    {
+        orvel::test::TempDir dir;
+        QVERIFY(orvel::test::makeTree(dir.path(), {"README=text"}));
+        QVERIFY(::link(QFile::encodeName(dir.filePath("README")), QFile::encodeName(dir.filePath("readme"))) == 0);
+        int notices = 0;
+        const FolderHandle folder = fs.openFolder(dir.path());
+        QCOMPARE(fs.renameIn(folder, "README", "readme", [&](const QString&) { ++notices; }), EEXIST);
+        QCOMPARE(notices, 0);
+        QCOMPARE(orvel::test::readTree(dir.path()), (QStringList{"README=text", "readme=text"}));
     }
 
     // A working folder longer than the first buffer the system is asked to fill.

@@ -56,7 +56,8 @@ public:
         return listing;
     }
 
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName) override
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+                 const TemporaryNotice& beforeTemporary = {}) override
     {
         const QString oldPath = join(folder.path(), oldName);
         renames.append({oldPath, join(folder.path(), newName)});
@@ -64,7 +65,12 @@ public:
             beforeRename(oldPath, join(folder.path(), newName));
         if (refusedRenames.contains(oldPath))
             return EBUSY;
-        return m_inner.renameIn(folder, oldName, newName);
+        return m_inner.renameIn(folder, oldName, newName, beforeTemporary);
+    }
+
+    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override
+    {
+        return m_inner.identify(folder, name, identity);
     }
 
     EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "engine/RunOptions.h"
+#include "platform/FileSystem.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace orvel {
+
+class JournalFile;
+class JournalStore;
+
+// What a journal says about its run, before its first rename.
+struct JournalHead {
+    QString kind; // "all" or "selected"
+    QString startFolder; // as it stood when the run began
+    RunOptions options;
+    bool includeSubfolders = false;
+};
+
+// The write-ahead journal of one run: every rename is recorded before it is tried,
+// names and folders as exact bytes, so that the run can be taken back later, even
+// after a crash between two renames or between the two steps of one. The file is made
+// at the first rename, so a run that renames nothing leaves none. A journal that
+// cannot be written never stops the run: `failed` is told once, and the run goes on
+// without one.
+class RunJournal {
+public:
+    RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString& reason)> failed);
+    ~RunJournal();
+    RunJournal(const RunJournal&) = delete;
+    RunJournal& operator=(const RunJournal&) = delete;
+
+    // The renames that follow happen in the folder `relative` to the start folder
+    // ("" for the start folder itself), as it stands now.
+    void inFolder(const QString& relative);
+    // ... or in the folder `path`, outside the start folder (its parent, for the start
+    // folder's own name).
+    void inOutsideFolder(const QString& path);
+    // The start folder now stands at `path` (after its own rename or an ancestor's).
+    void startFolderMoved(const QString& path);
+
+    // Before each rename: the entry `oldName`, whose identity is `identity`, is about
+    // to become `newName`.
+    void willRename(const QString& oldName, const QString& newName, const EntryIdentity& identity);
+    // A case-only rename is about to pass through `temporaryName`.
+    void willPassThrough(const QString& temporaryName);
+    // How the rename went: 0 or the errno value.
+    void renamed(int error);
+    // The run is over; `stopped` when a stop request ended it early.
+    void finish(bool stopped);
+
+    bool isBroken() const { return m_broken; }
+
+private:
+    void write(QByteArray line, bool now);
+    void fail(const QString& reason);
+
+    JournalStore& m_store;
+    JournalHead m_head;
+    std::function<void(const QString&)> m_failed;
+    std::unique_ptr<JournalFile> m_file;
+    QByteArray m_pending; // records that ride along with the next one written
+    QByteArray m_folder; // the folder record for the next rename, when it changed
+    QElapsedTimer m_sinceSync;
+    bool m_broken = false;
+};
+
+// One journal as read back. Reading stops at the first record that is not whole (a
+// write torn by a power cut): what came before it counts.
+class JournalContent {
+public:
+    enum class State { Unknown, Done, Failed };
+    struct Entry {
+        qint64 record; // where its rename record starts in the text
+        qint32 folder; // index into folders
+        qint32 error = 0; // with Failed: the errno value
+        State state = State::Unknown; // Unknown: the run died before it could say
+        qint64 temporary = -1; // where its temporary-name record starts, if it had one
+        bool undone = false; // an undo took it back, or found it left for good
+    };
+    struct Folder {
+        QByteArray path; // relative to the start folder, or absolute when outside
+        bool outside = false;
+        QByteArray startFolder; // the start folder's path at that moment
+    };
+    struct Rename {
+        QString oldName;
+        QString newName;
+        EntryIdentity identity;
+    };
+
+    explicit JournalContent(QByteArray text);
+
+    bool isValid() const { return m_valid; }
+    const JournalHead& head() const { return m_head; }
+    const std::vector<Entry>& entries() const { return m_entries; }
+    const std::vector<Folder>& folders() const { return m_folders; }
+    Rename rename(const Entry& entry) const;
+    QString temporaryName(const Entry& entry) const;
+    // The run wrote its end, or a recovery closed it.
+    bool isEnded() const { return m_ended; }
+    // An undo went through all of it.
+    bool isUndone() const { return m_undone; }
+    // The renames that were done (or may have been: the last of a run that died) and
+    // are not taken back yet.
+    qint64 undoableCount() const;
+
+private:
+    QByteArray m_text;
+    bool m_valid = false;
+    JournalHead m_head;
+    std::vector<Entry> m_entries;
+    std::vector<Folder> m_folders;
+    bool m_ended = false;
+    bool m_undone = false;
+};
+
+// Record texts that the undo appends to the journal it takes back.
+QByteArray UndoneRecord(qint64 entry, int error);
+QByteArray WholeRunUndoneRecord();
+QByteArray RunEndedRecord(const QString& how);
+QByteArray FailedRecord(int error);
+QByteArray CompletedRecord();
+
+// How many journals are kept: the newest ones; older ones are deleted.
+constexpr int KeptJournals = 10;
+
+} // namespace orvel

@@ -1,0 +1,231 @@
+#include "engine/UndoRun.h"
+
+#include "engine/Paths.h"
+#include "engine/RunJournal.h"
+#include "engine/RunObserver.h"
+#include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
+#include "platform/NameCodec.h"
+
+#include <QSet>
+
+#include <cerrno>
+
+namespace orvel {
+
+namespace {
+
+// Why a name was left, as the undo records it: an errno value, or one of these.
+constexpr int LeftChanged = -1;
+constexpr int LeftTaken = -2;
+
+std::optional<JournalContent> readJournal(const JournalStore& store, const QString& name)
+{
+    std::optional<QByteArray> text = store.read(name);
+    if (!text)
+        return std::nullopt;
+    JournalContent content(std::move(*text));
+    if (!content.isValid())
+        return std::nullopt;
+    return content;
+}
+
+// A folder of a run, opened as the run reached it: a folder outside the start folder by
+// its path, any other from the start folder down, one name at a time and never
+// through a link.
+FolderHandle openRunFolder(const FileSystem& fs, const JournalContent::Folder& folder, int* error)
+{
+    if (folder.outside)
+        return fs.openFolder(DecodeName(folder.path), error);
+    FolderHandle handle = fs.openFolder(DecodeName(folder.startFolder), error);
+    if (folder.path.isEmpty() || !handle.isOpen())
+        return handle;
+    for (const QByteArray& part : folder.path.split('/')) {
+        handle = fs.openSubFolder(handle, DecodeName(part), error);
+        if (!handle.isOpen())
+            break;
+    }
+    return handle;
+}
+
+QString runFolderPath(const JournalContent::Folder& folder)
+{
+    if (folder.outside || folder.path.isEmpty())
+        return DecodeName(folder.outside ? folder.path : folder.startFolder);
+    return JoinPath(DecodeName(folder.startFolder), DecodeName(folder.path));
+}
+
+class Undo {
+public:
+    Undo(const JournalContent& journal, JournalFile& file, FileSystem& fs, RunObserver& observer)
+        : m_journal(journal)
+        , m_file(file)
+        , m_fs(fs)
+        , m_observer(observer)
+        , m_pacer(observer)
+    {
+    }
+
+    void go(UndoOutcome& out)
+    {
+        const auto& entries = m_journal.entries();
+        qint64 todo = 0;
+        for (const auto& e : entries)
+            todo += !e.undone;
+        m_observer.progressMax(todo);
+        m_observer.progressValue(0);
+        qint64 done = 0;
+        for (size_t i = entries.size(); i-- > 0;) {
+            const JournalContent::Entry& entry = entries[i];
+            if (entry.undone)
+                continue;
+            if (m_observer.stopRequested()) {
+                out.stopped = true;
+                break;
+            }
+            const int result = entry.state == JournalContent::State::Failed ? 0 : takeBack(entry, out);
+            m_file.append(UndoneRecord(qint64(i), result));
+            m_observer.progressValue(++done);
+            m_pacer.tick();
+        }
+        if (!out.stopped)
+            m_file.append(WholeRunUndoneRecord());
+        m_file.sync();
+    }
+
+private:
+    // 0 when the name went back or had nothing to take back, otherwise why it was left.
+    int takeBack(const JournalContent::Entry& entry, UndoOutcome& out)
+    {
+        const JournalContent::Rename r = m_journal.rename(entry);
+        const JournalContent::Folder& folder = m_journal.folders()[size_t(entry.folder)];
+        const QString folderPath = runFolderPath(folder);
+        const auto left = [&](int why) {
+            const QString reason = why == LeftChanged ? ChangedSinceText()
+                : why == LeftTaken                    ? OldNameTakenText()
+                                                      : ErrorText(why);
+            out.notChanged.append({JoinPath(folderPath, r.newName), reason});
+            ++out.left;
+            return why;
+        };
+        if (!enter(entry.folder))
+            return left(LeftChanged);
+
+        EntryIdentity now;
+        const bool there = m_fs.identify(m_handle, r.newName, &now) == 0 && now == r.identity;
+        // The very name the run gave it, not one that only matches it where letter case
+        // is ignored.
+        if (!there || !m_names.contains(r.newName)) {
+            EntryIdentity before;
+            // Never renamed (the run died first), or already put back.
+            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && before == r.identity
+                && m_names.contains(r.oldName))
+                return 0;
+            return left(LeftChanged);
+        }
+        const int error = m_fs.renameIn(m_handle, r.newName, r.oldName);
+        if (error == EEXIST)
+            return left(LeftTaken);
+        if (error != 0)
+            return left(error);
+        m_names.remove(r.newName);
+        m_names.insert(r.oldName);
+        ++out.undone;
+        return 0;
+    }
+
+    // Opens the entry's folder, unless it is the one open, and reads the names it holds.
+    bool enter(qint32 folder)
+    {
+        if (folder == m_folder)
+            return m_handle.isOpen();
+        m_folder = folder;
+        m_names.clear();
+        m_handle = openRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
+        if (!m_handle.isOpen())
+            return false;
+        const Listing listing =
+            m_fs.listFolder(m_handle, [this](const QString& name, EntryType) { m_names.insert(name); });
+        if (listing.error != 0)
+            m_handle = FolderHandle();
+        return m_handle.isOpen();
+    }
+
+    const JournalContent& m_journal;
+    JournalFile& m_file;
+    FileSystem& m_fs;
+    RunObserver& m_observer;
+    EventPacer m_pacer;
+    qint32 m_folder = -1;
+    FolderHandle m_handle;
+    QSet<QString> m_names;
+};
+
+} // namespace
+
+std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store)
+{
+    const QStringList names = store.names();
+    for (qsizetype i = names.size(); i-- > 0;) {
+        if (IsOpenJournalName(names[i]) && store.inUse(names[i]))
+            continue;
+        const std::optional<JournalContent> journal = readJournal(store, names[i]);
+        if (!journal)
+            continue;
+        if (const qint64 count = journal->undoableCount())
+            return UndoCandidate{names[i], journal->head().startFolder, count};
+    }
+    return std::nullopt;
+}
+
+void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
+{
+    for (const QString& name : store.names()) {
+        if (!IsOpenJournalName(name) || store.inUse(name))
+            continue;
+        std::unique_ptr<JournalFile> file = store.reopen(name, nullptr);
+        const std::optional<JournalContent> journal = readJournal(store, name);
+        if (!file || !journal)
+            continue;
+        QByteArray records;
+        const auto& entries = journal->entries();
+        // Only the last rename can have been cut between its two steps.
+        if (!entries.empty() && entries.back().temporary >= 0
+            && entries.back().state == JournalContent::State::Unknown) {
+            const JournalContent::Entry& last = entries.back();
+            const JournalContent::Rename r = journal->rename(last);
+            const QString temporary = journal->temporaryName(last);
+            const FolderHandle folder = openRunFolder(fs, journal->folders()[size_t(last.folder)], nullptr);
+            EntryIdentity id;
+            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && id == r.identity) {
+                int error = fs.renameIn(folder, temporary, r.newName);
+                if (error == 0) {
+                    records += CompletedRecord();
+                } else {
+                    error = fs.renameIn(folder, temporary, r.oldName);
+                    records += FailedRecord(error == 0 ? EEXIST : error);
+                }
+            }
+        }
+        records += RunEndedRecord(QStringLiteral("crashed"));
+        if (file->append(records) == 0 && file->sync() == 0)
+            store.seal(name);
+    }
+}
+
+UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer)
+{
+    UndoOutcome out;
+    FinishInterruptedRuns(store, fs);
+    std::unique_ptr<JournalFile> file = store.reopen(job.journal, nullptr);
+    const std::optional<JournalContent> journal = readJournal(store, job.journal);
+    if (!file || !journal)
+        return out;
+    out.found = true;
+    out.startFolder = journal->head().startFolder;
+    observer.status(QStringLiteral("Undoing... Please wait."));
+    Undo(*journal, *file, fs, observer).go(out);
+    return out;
+}
+
+} // namespace orvel

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "engine/RenameFile.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace orvel {
+
+class FileSystem;
+class JournalStore;
+class RunObserver;
+
+// The newest run that can still be taken back.
+struct UndoCandidate {
+    QString journal; // its journal's name in the store
+    QString startFolder; // the run's start folder as it stood when the run began
+    qint64 renames = 0; // the renames that were done and are not taken back yet
+};
+
+// The newest of the kept runs with something left to take back; nullopt when there is
+// none. A run whose journal some live process is still writing is not offered.
+std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store);
+
+// Closes the journals of runs that died (a crash, a kill, a power cut): a case-only
+// rename cut between its two steps is finished, to its new name where that is free,
+// otherwise back to its old one, and the journal says which, so that an undo covers
+// it. Never acts on a name found on disk alone, only on what a journal recorded.
+void FinishInterruptedRuns(JournalStore& store, FileSystem& fs);
+
+struct UndoJob {
+    QString journal;
+};
+
+struct UndoOutcome {
+    bool found = false; // the journal could be read
+    qint64 undone = 0; // names put back
+    qint64 left = 0; // names left as they are (each in notChanged)
+    bool stopped = false; // a stop request ended it between two renames
+    QString startFolder; // the run's start folder as it stood before the run
+    QList<NotChanged> notChanged;
+};
+
+// Takes a run back, newest rename first. A name goes back only while it is still
+// exactly what the run made of it (the same entry, under the same name, byte for
+// byte) and its old name is free; otherwise it is left and reported ("changed since
+// the rename", "old name taken", or the system's words). Every rename goes through
+// folder handles, opened from the start folder without following links, and never
+// replaces anything. A stopped undo can be finished by the next one.
+UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer);
+
+// What is reported for a name an undo leaves.
+inline QString ChangedSinceText()
+{
+    return QStringLiteral("changed since the rename");
+}
+inline QString OldNameTakenText()
+{
+    return QStringLiteral("old name taken");
+}
+
+} // namespace orvel

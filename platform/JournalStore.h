@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace orvel {
+
+// One journal file held open for appending. The process holds an exclusive lock on it
+// while it is open, so that another process can tell a journal that is still being
+// written from one whose writer died. Closes (and unlocks) itself.
+class JournalFile {
+public:
+    virtual ~JournalFile() = default;
+    // The name of the file in its store.
+    virtual QString name() const = 0;
+    // Hands `bytes` to the system in one write: once it returns, a crash of the program
+    // loses none of them. 0 or the errno value.
+    virtual int append(const QByteArray& bytes) = 0;
+    // Waits until what was appended is on the disk (fdatasync). 0 or the errno value.
+    virtual int sync() = 0;
+};
+
+// The folder where the runs' journals live, one file per run. Everything in it is the
+// user's own: the folder is 0700 and the files 0600, nothing is opened through a link,
+// and a folder or file that another user owns is refused.
+class JournalStore {
+public:
+    virtual ~JournalStore() = default;
+
+    // Where the journals are kept (for messages).
+    virtual QString folder() const = 0;
+    // A new, empty journal whose name sorts after every journal made before it. It is
+    // open (see isOpenName) until sealed. nullptr with the system's words in `error`
+    // when it cannot be made.
+    virtual std::unique_ptr<JournalFile> create(QString* error) = 0;
+    // Marks a journal as written to its end; returns its new name (empty on failure).
+    virtual QString seal(const QString& name) = 0;
+    // An existing journal opened for appending; nullptr when it is gone, is no plain
+    // file of the user's own, or is still open in a live process (`error` says which).
+    virtual std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) = 0;
+    // The journals' names, oldest first.
+    virtual QStringList names() const = 0;
+    // A journal's whole content; nullopt when it cannot be read as the user's own file.
+    virtual std::optional<QByteArray> read(const QString& name, QString* error = nullptr) const = 0;
+    // Whether some live process holds the journal open for appending.
+    virtual bool inUse(const QString& name) const = 0;
+    // Removes a journal; false when it is still there.
+    virtual bool remove(const QString& name) = 0;
+};
+
+// Whether a journal's name says it was never sealed: still being written, or its writer
+// died.
+bool IsOpenJournalName(const QString& name);
+
+// The user's journal folder: $XDG_STATE_HOME/orvel-file-rename, by default
+// ~/.local/state/orvel-file-rename.
+QString JournalFolder();
+
+// A store over `folder`, made (0700) when it is missing. nullptr with the reason in
+// `error` when it is a link, is no folder, or belongs to another user.
+std::unique_ptr<JournalStore> OpenJournalStore(const QString& folder, QString* error);
+
+} // namespace orvel
