@@ -115,10 +115,10 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
         }
         m_sinceSync.start();
         const RunOptions& o = m_head.options;
-        m_pending.prepend(record({"H", number(FormatVersion), m_head.kind.toLatin1(), field(m_head.startFolder),
-                                  number(int(o.style)), number(o.renameFile), number(o.renameFolder),
-                                  number(m_head.includeSubfolders),
-                                  QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
+        m_pending.prepend(
+            record({"H", number(FormatVersion), m_head.kind.toLatin1(), field(m_head.startFolder), number(int(o.style)),
+                    number(o.renameFile), number(o.renameFolder), number(m_head.includeSubfolders),
+                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
         // Only the newest runs are kept.
         const QStringList names = m_store.names();
         for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
@@ -127,7 +127,7 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
     }
     QByteArray line = std::exchange(m_folder, {});
     line += record({"R", field(oldName), field(newName), QByteArray::number(identity.device, 16),
-                    QByteArray::number(identity.inode, 16)});
+                    QByteArray::number(identity.inode, 16), number(identity.born)});
     write(std::move(line), true);
 }
 
@@ -238,7 +238,7 @@ JournalContent::JournalContent(QByteArray text)
         if (f.isEmpty())
             break; // torn: nothing after it counts
         const QByteArrayView tag = f[0];
-        if (tag == "R" && f.size() == 5 && folder >= 0) {
+        if (tag == "R" && f.size() == 6 && folder >= 0) {
             settle();
             m_entries.push_back({at, folder});
         } else if (tag == "D" && f.size() == 2) {
@@ -282,7 +282,7 @@ JournalContent::Rename JournalContent::rename(const Entry& entry) const
     Rename r;
     r.oldName = DecodeName(unfield(f.value(1)));
     r.newName = DecodeName(unfield(f.value(2)));
-    r.identity = {f.value(3).toULongLong(nullptr, 16), f.value(4).toULongLong(nullptr, 16)};
+    r.identity = {f.value(3).toULongLong(nullptr, 16), f.value(4).toULongLong(nullptr, 16), f.value(5).toLongLong()};
     return r;
 }
 

@@ -118,8 +118,7 @@ private:
         if (!there || !m_names.contains(r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && before == r.identity
-                && m_names.contains(r.oldName))
+            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && before == r.identity && m_names.contains(r.oldName))
                 return 0;
             return left(LeftChanged);
         }

@@ -20,10 +20,12 @@ enum class EntryType {
 
 // Which entry a name leads to, as the system numbers it: two names with the same
 // identity are one entry (hard links, or one name in another letter case where case is
-// ignored).
+// ignored). The birth time tells a new file from a deleted one whose number it took
+// over; it is 0 where the file system keeps none.
 struct EntryIdentity {
     quint64 device = 0;
     quint64 inode = 0;
+    qint64 born = 0; // nanoseconds since the epoch
     bool operator==(const EntryIdentity&) const = default;
 };
 

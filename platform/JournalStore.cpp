@@ -250,8 +250,7 @@ std::unique_ptr<JournalStore> OpenJournalStore(const QString& folder, QString* e
         return fail(why(errno));
     const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0)
-        return fail(errno == ELOOP || errno == ENOTDIR ? QStringLiteral("%1 is not a folder").arg(folder)
-                                                       : why(errno));
+        return fail(errno == ELOOP || errno == ENOTDIR ? QStringLiteral("%1 is not a folder").arg(folder) : why(errno));
     struct stat st;
     if (::fstat(dir, &st) != 0 || st.st_uid != ::geteuid()) {
         ::close(dir);

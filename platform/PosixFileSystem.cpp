@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #ifndef RENAME_NOREPLACE
@@ -286,10 +287,12 @@ public:
             return EBADF;
         if (!isPlainName(bytes))
             return EINVAL;
-        struct stat st;
-        if (::fstatat(folder.descriptor(), bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        struct statx st;
+        if (::statx(folder.descriptor(), bytes.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
             return errno;
-        *identity = {quint64(st.st_dev), quint64(st.st_ino)};
+        const qint64 born =
+            (st.stx_mask & STATX_BTIME) != 0 ? qint64(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec : 0;
+        *identity = {quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino), born};
         return 0;
     }
 

@@ -1,9 +1,12 @@
 // Rename All as the engine runs it, on real trees: what it renames and in which order,
-// what it counts and reports, early exits, faults mid-run, cancel, stop. Rename
-// Selected is tested where the window fills its job from the list's selection.
+// what it counts and reports, early exits, faults mid-run, cancel, stop; and every run
+// taken back by its journal. Rename Selected is tested where the window fills its job
+// from the list's selection.
 
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
+#include "engine/UndoRun.h"
+#include "platform/JournalStore.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/TempTree.h"
 
@@ -37,9 +40,9 @@ struct Observer final : RunObserver {
 // served from that folder).
 void row(const char* name, const QStringList& before, const QString& options, const QString& faults,
          const QStringList& after, const QString& result, const QStringList& notChanged = {},
-         const QStringList& order = {})
+         const QStringList& order = {}, const QStringList& undone = {})
 {
-    QTest::newRow(name) << before << options << faults << after << result << notChanged << order;
+    QTest::newRow(name) << before << options << faults << after << result << notChanged << order << undone;
 }
 
 } // namespace
@@ -57,6 +60,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("result"); // "found files folders|working name|open folder", or "-" for an early exit
         QTest::addColumn<QStringList>("notChanged"); // "relative path|reason"
         QTest::addColumn<QStringList>("order"); // the renames asked for, when it matters
+        // The tree after the run is taken back, where a fault made it differ from the tree
+        // before the run (empty: the same, byte for byte).
+        QTest::addColumn<QStringList>("undone");
 
         row("files of one folder",
             {"start/first FILE.TXT=1", "start/(draft) notes.doc=2", "start/sub/inner FILE.txt=3"}, "file", "",
@@ -82,7 +88,9 @@ private Q_SLOTS:
             {"start/", "start/REPORT.TXT=R", "start/fine one.txt=f", "start/keep OPEN.txt=k", "start/report.txt=r"},
             "5 5 0|report.txt|start",
             {"start/GONE.TXT|" + ErrorText(ENOENT), "start/keep OPEN.txt|" + ErrorText(EBUSY),
-             "start/REPORT.TXT|" + ErrorText(EEXIST)});
+             "start/REPORT.TXT|" + ErrorText(EEXIST)},
+            {},
+            {"start/", "start/REPORT.TXT=R", "start/fine ONE.txt=f", "start/keep OPEN.txt=k", "start/report.txt=r"});
         // Hidden entries stay out; links to folders are neither entered nor renamed, so a
         // loop cannot trap the walk; a link to a file is an entry of the folder.
         row("hidden entries and links",
@@ -112,7 +120,8 @@ private Q_SLOTS:
         row("folder swapped for a link", {"start/a/A.TXT=", "start/b/B.TXT=", "outside/OUT.TXT=o"}, "file folder sub",
             "swap:start/b",
             {"Start/", "Start/A/", "Start/A/A.txt=", "Start/b->../outside", "outside/", "outside/OUT.TXT=o"},
-            "1 1 2|A.txt|Start", {"start/b|skipped: not a folder any more"});
+            "1 1 2|A.txt|Start", {"start/b|skipped: not a folder any more"}, {},
+            {"outside/", "outside/OUT.TXT=o", "start/", "start/a/", "start/a/A.TXT=", "start/b->../outside"});
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
         // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
         row("names as bytes",
@@ -137,9 +146,12 @@ private Q_SLOTS:
         QFETCH(QString, result);
         QFETCH(QStringList, notChanged);
         QFETCH(QStringList, order);
-        TempDir dir;
+        QFETCH(QStringList, undone);
+        TempDir dir, state;
         const QString top = dir.path();
         QVERIFY(makeTree(top, before));
+        const QStringList unchanged = readTree(top);
+        const std::unique_ptr<JournalStore> journals = OpenJournalStore(state.path(), nullptr);
         const auto fault = [&](const QString& kind) {
             for (const QString& f : faults.split(';', Qt::SkipEmptyParts))
                 if (f.startsWith(kind + ':'))
@@ -156,7 +168,8 @@ private Q_SLOTS:
             observer.stop |= folder == fault("close"); // the window closed: cancel and stop at once
         };
         fs.beforeRename = [&](const QString& oldPath, const QString&) {
-            QFile::remove(fault("vanish"));
+            if (const QString gone = fault("vanish"); !gone.isEmpty())
+                QFile::remove(gone);
             observer.stop |= oldPath == fault("stop");
         };
         fs.beforeEnter = [&](const QString& folder) {
@@ -172,6 +185,7 @@ private Q_SLOTS:
                        options.contains("lower")       ? CaseStyle::Lower
                            : options.contains("upper") ? CaseStyle::Upper
                                                        : CaseStyle::Proper};
+        job.journal = journals.get();
 
         const RenameAllOutcome out = RenameAll(job, fs, observer);
         QCOMPARE(fs.listings.removeDuplicates(), 0); // one walk: no folder is listed twice
@@ -204,6 +218,22 @@ private Q_SLOTS:
         QCOMPARE(out.stopped, !fault("stop").isEmpty() || !fault("close").isEmpty());
         QCOMPARE(observer.statuses.last(),
                  out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
+
+        // Taken back, it leaves the tree as it found it, and has nothing to report.
+        fs.refusedRenames.clear();
+        fs.beforeRename = {};
+        fs.beforeEnter = {};
+        const std::optional<UndoCandidate> run = NewestUndoableRun(*journals);
+        QVERIFY(run || fs.renames.isEmpty());
+        if (!run)
+            return;
+        Observer undoing;
+        const UndoOutcome back = UndoRun({run->journal}, *journals, fs, undoing);
+        QCOMPARE(readTree(top), undone.isEmpty() ? unchanged : undone);
+        QCOMPARE(back.notChanged, QList<NotChanged>());
+        QCOMPARE(back.undone, run->renames);
+        QCOMPARE(undoing.statuses, QStringList{"Undoing... Please wait."});
+        QVERIFY(!NewestUndoableRun(*journals)); // and a second undo finds nothing
     }
 };
 

@@ -1,0 +1,299 @@
+// Taking runs back: names changed since the run, journals cut short by a power cut,
+// undos in a row and stopped ones, journals that cannot be written or trusted, and a
+// run killed between the two steps of a case-only rename. The undo of every kind of
+// Rename All is in the run tests' table.
+
+#include "engine/RenameAll.h"
+#include "engine/RenameSelected.h"
+#include "engine/RunJournal.h"
+#include "engine/RunObserver.h"
+#include "engine/UndoRun.h"
+#include "platform/JournalStore.h"
+#include "tests/support/ExfatVolume.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TempTree.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <unistd.h>
+
+using namespace orvel;
+using namespace orvel::test;
+
+namespace {
+
+struct Observer final : RunObserver {
+    QStringList journalFailures;
+    std::function<bool()> stop = [] { return false; };
+    void status(const QString&) override {}
+    void progressMax(qint64) override {}
+    void progressValue(qint64) override {}
+    void letEventsThrough() override {}
+    bool cancelRequested() override { return false; }
+    bool stopRequested() override { return stop(); }
+    void journalFailed(const QString& reason) override { journalFailures << reason; }
+};
+
+// A store whose journals stop taking records after `room` appends, as on a full disk.
+class FullStore final : public JournalStore {
+public:
+    FullStore(JournalStore& inner, int room)
+        : m_inner(inner)
+        , m_room(room)
+    {
+    }
+    QString folder() const override { return m_inner.folder(); }
+    std::unique_ptr<JournalFile> create(QString* error) override
+    {
+        struct File final : JournalFile {
+            std::unique_ptr<JournalFile> inner;
+            int* room;
+            QString name() const override { return inner->name(); }
+            int append(const QByteArray& bytes) override { return (*room)-- > 0 ? inner->append(bytes) : ENOSPC; }
+            int sync() override { return inner->sync(); }
+        };
+        auto file = std::make_unique<File>();
+        file->inner = m_inner.create(error);
+        file->room = &m_room;
+        return file->inner ? std::move(file) : nullptr;
+    }
+    QString seal(const QString& name) override { return m_inner.seal(name); }
+    std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) override
+    {
+        return m_inner.reopen(name, error);
+    }
+    QStringList names() const override { return m_inner.names(); }
+    std::optional<QByteArray> read(const QString& name, QString* error) const override
+    {
+        return m_inner.read(name, error);
+    }
+    bool inUse(const QString& name) const override { return m_inner.inUse(name); }
+    bool remove(const QString& name) override { return m_inner.remove(name); }
+
+private:
+    JournalStore& m_inner;
+    int m_room;
+};
+
+// A tree, a journal folder beside it, and the runs on them.
+struct Bench {
+    TempDir dir, state;
+    std::unique_ptr<JournalStore> store = OpenJournalStore(state.path(), nullptr);
+    FaultyFileSystem fs;
+    Observer observer;
+
+    QString path(const QString& relative = {}) const { return relative.isEmpty() ? dir.path() : dir.filePath(relative); }
+
+    RenameAllOutcome renameAll(CaseStyle style, JournalStore* journal = nullptr)
+    {
+        RenameAllJob job{path("start"), {true, true, style}, true, journal ? journal : store.get()};
+        return RenameAll(job, fs, observer);
+    }
+
+    UndoOutcome undo()
+    {
+        const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
+        return run ? UndoRun({run->journal}, *store, fs, observer) : UndoOutcome{};
+    }
+
+    QStringList reported(const QList<NotChanged>& items) const
+    {
+        QStringList out;
+        for (const NotChanged& item : items)
+            out << QDir(path()).relativeFilePath(item.path) + '|' + item.reason;
+        return out;
+    }
+};
+
+const QStringList Tree{"start/ONE.TXT=1", "start/TWO.TXT=2", "start/THREE.TXT=3", "start/SUB/FOUR.TXT=4"};
+const QStringList Before{"start/",         "start/ONE.TXT=1",  "start/SUB/",
+                         "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3", "start/TWO.TXT=2"};
+
+bool shell(const QString& folder, const QString& words)
+{
+    return words.isEmpty() || QProcess::execute("sh", {"-c", "cd \"$0\" && " + words, folder}) == 0;
+}
+
+} // namespace
+
+class TestUndo : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // What became of the names between the run (lower case, files and folders) and its
+    // undo: each goes back only while it is still exactly what the run made of it, and
+    // nothing is ever replaced.
+    void changedSinceTheRun_data()
+    {
+        QTest::addColumn<QString>("meddle"); // shell words run in the tree after the run
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("nothing") << "" << Before << QStringList();
+        QTest::newRow("renamed again by hand")
+            << "mv start/one.txt start/uno.txt"
+            << QStringList{"start/", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3", "start/TWO.TXT=2",
+                           "start/uno.txt=1"}
+            << QStringList{"start/one.txt|changed since the rename"};
+        QTest::newRow("deleted") << "rm start/two.txt"
+                                 << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4",
+                                                "start/THREE.TXT=3"}
+                                 << QStringList{"start/two.txt|changed since the rename"};
+        QTest::newRow("another file under its name")
+            << "rm start/two.txt && printf new > start/two.txt"
+            << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
+                           "start/two.txt=new"}
+            << QStringList{"start/two.txt|changed since the rename"};
+        QTest::newRow("old name taken")
+            << "printf taken > start/THREE.TXT"
+            << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=taken",
+                           "start/TWO.TXT=2", "start/three.txt=3"}
+            << QStringList{"start/three.txt|old name taken"};
+        QTest::newRow("folder moved away")
+            << "mv start/sub start/elsewhere"
+            << QStringList{"start/", "start/ONE.TXT=1", "start/THREE.TXT=3", "start/TWO.TXT=2", "start/elsewhere/",
+                           "start/elsewhere/four.txt=4"}
+            << QStringList{"start/sub/four.txt|changed since the rename", "start/sub|changed since the rename"};
+    }
+
+    void changedSinceTheRun()
+    {
+        QFETCH(QString, meddle);
+        QFETCH(QStringList, after);
+        QFETCH(QStringList, left);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        QVERIFY(shell(b.path(), meddle));
+        const UndoOutcome out = b.undo();
+        QCOMPARE(readTree(b.path()), after);
+        QCOMPARE(b.reported(out.notChanged), left);
+        QCOMPARE(out.undone + out.left, 5);
+        QVERIFY(!NewestUndoableRun(*b.store)); // what is left is reported, not offered again
+    }
+
+    // Undo goes from the newest run back; a stopped undo is finished by the next one.
+    void undosInARowAndStopped()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        const QStringList lower = readTree(b.path());
+        b.renameAll(CaseStyle::Proper);
+        int renames = 0;
+        b.observer.stop = [&] { return renames == 2; };
+        b.fs.beforeRename = [&](const QString&, const QString&) { ++renames; };
+        UndoOutcome out = b.undo();
+        QVERIFY(out.stopped);
+        QCOMPARE(out.undone, 2);
+        QCOMPARE(NewestUndoableRun(*b.store)->renames, 4); // the same run, what is left of it
+        b.observer.stop = [] { return false; };
+        out = b.undo();
+        QCOMPARE(out.undone, 4);
+        QCOMPARE(readTree(b.path()), lower);
+        out = b.undo();
+        QCOMPARE(out.undone, 5);
+        QCOMPARE(readTree(b.path()), Before);
+        QVERIFY(!NewestUndoableRun(*b.store));
+    }
+
+    // A power cut can leave the last record half written: what stands before it counts.
+    void journalCutInARecord()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
+        b.renameAll(CaseStyle::Lower);
+        const QString name = b.store->names().constLast();
+        QByteArray text = *b.store->read(name);
+        text.truncate(text.indexOf("\nR\tC.TXT") + 6);
+        QFile file(QDir(b.store->folder()).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
+        file.close();
+        const UndoOutcome out = b.undo();
+        QCOMPARE(out.undone, 2);
+        QCOMPARE(readTree(b.path()), (QStringList{"start/", "start/A.TXT=a", "start/B.TXT=b", "start/c.txt=c"}));
+    }
+
+    // Rename Selected, the folder too: the folder's new name is where its files were
+    // renamed; the undo puts back both.
+    void renameSelected()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), {"MY DOCS/A ONE.TXT=1", "MY DOCS/B TWO.TXT=2"}));
+        RenameSelectedJob job{b.path("MY DOCS"), {"A ONE.TXT", "B TWO.TXT"}, {true, true}, b.path("MY DOCS"),
+                              {true, true, CaseStyle::Proper}, b.store.get()};
+        const RenameSelectedOutcome run = RenameSelected(job, b.fs);
+        QCOMPARE(readTree(b.path()), (QStringList{"My Docs/", "My Docs/A One.txt=1", "My Docs/B Two.txt=2"}));
+        QCOMPARE(NewestUndoableRun(*b.store)->renames, 3);
+        QVERIFY(run.notChanged.isEmpty());
+        b.undo();
+        QCOMPARE(readTree(b.path()), (QStringList{"MY DOCS/", "MY DOCS/A ONE.TXT=1", "MY DOCS/B TWO.TXT=2"}));
+    }
+
+    // A journal that cannot be written does not stop the run: it is said once.
+    void fullDisk()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        FullStore full(*b.store, 2);
+        const RenameAllOutcome out = b.renameAll(CaseStyle::Lower, &full);
+        QCOMPARE(out.files, 4);
+        QCOMPARE(readTree(b.path()).filter("txt").size(), 4);
+        QCOMPARE(b.observer.journalFailures, QStringList{ErrorText(ENOSPC)});
+    }
+
+    // The journal folder is the user's own: a link, or a folder of another user, is refused.
+    void untrustedJournalFolder()
+    {
+        TempDir d;
+        QString error;
+        QVERIFY(QDir().mkdir(d.filePath("real")) && QFile::link(d.filePath("real"), d.filePath("link")));
+        QVERIFY(!OpenJournalStore(d.filePath("link"), &error));
+        QVERIFY(error.endsWith("is not a folder"));
+        QVERIFY(OpenJournalStore(d.filePath("new/made"), &error));
+        QCOMPARE(QFileInfo(d.filePath("new/made")).permissions() & 0x0077, QFileDevice::Permissions());
+        if (::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
+        QVERIFY(!OpenJournalStore(d.filePath("real"), &error));
+        QVERIFY(error.endsWith("belongs to another user"));
+    }
+
+    // On a file system that ignores case, a run killed between the two steps of a
+    // case-only rename leaves its file under a hidden name: the next start finishes the
+    // rename from the journal, and the undo takes it back.
+    void killedBetweenTwoSteps()
+    {
+        ExfatVolume volume;
+        if (volume.skipReason())
+            QSKIP(volume.skipReason());
+        Bench b;
+        const QString start = volume.path() + "/start";
+        QVERIFY(makeTree(volume.path(), {"start/LONG " + QString(240, 'N') + ".TXT=long", "start/KEEP.TXT=k"}));
+        const QStringList before = readTree(volume.path());
+        {
+            RunJournal journal(*b.store, {"all", start, {true, false, CaseStyle::Lower}, false}, {});
+            const FolderHandle folder = hostFileSystem().openFolder(start);
+            EntryIdentity id;
+            QVERIFY(hostFileSystem().identify(folder, "KEEP.TXT", &id) == 0);
+            journal.inFolder({});
+            journal.willRename("KEEP.TXT", "keep.txt", id);
+            journal.willPassThrough(".orvel~killedhere0");
+            // The first step; the program dies before the second.
+            QCOMPARE(hostFileSystem().renameIn(folder, "KEEP.TXT", ".orvel~killedhere0"), 0);
+        }
+        FinishInterruptedRuns(*b.store, hostFileSystem());
+        QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
+        // A whole run of case-only renames, a name of 250 bytes among them, and its undo.
+        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, b.store.get()};
+        RenameAll(job, hostFileSystem(), b.observer);
+        QCOMPARE(readTree(volume.path()),
+                 (QStringList{"start/", "start/keep.txt=k", "start/long " + QString(240, 'n') + ".txt=long"}));
+        QCOMPARE(b.undo().undone, 1);
+        QCOMPARE(b.undo().undone, 1);
+        QCOMPARE(readTree(volume.path()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUndo)
+#include "test_undo.moc"
