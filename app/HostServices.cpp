@@ -3,6 +3,7 @@
 #include "about/AboutWindows.h"
 #include "main_window/HostMessageBoxes.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
 #include "platform/NameCodec.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
@@ -23,6 +24,11 @@ MainWindowServices HostServices()
     s.homeFolder = HomeFolder();
     s.showHelp = ShowQuickHelp;
     s.showAbout = ShowAbout;
+    // One store for the process, opened at the first need.
+    static QString problem;
+    static const std::unique_ptr<JournalStore> journals = OpenJournalStore(JournalFolder(), &problem);
+    s.journals = journals.get();
+    s.journalProblem = problem;
     return s;
 }
 

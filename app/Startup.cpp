@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/HostServices.h"
+#include "engine/UndoRun.h"
 #include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
 #include "platform/FileSystem.h"
@@ -79,6 +80,10 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
     }
     MainWindowServices services = HostServices();
     services.startFolder = startFolder;
+    // A run that died with a case-only rename half done is finished before anything
+    // else looks at its folder.
+    if (services.journals)
+        FinishInterruptedRuns(*services.journals, *services.fs);
     auto* window = new MainWindow(services);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&instance, &SingleInstance::activationRequested, window, [window] { BringForward(window); });

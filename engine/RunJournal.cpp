@@ -274,6 +274,7 @@ JournalContent::JournalContent(QByteArray text)
             break; // a record this version does not know: read no further
         }
     }
+    m_finalStart = DecodeName(start);
 }
 
 JournalContent::Rename JournalContent::rename(const Entry& entry) const

@@ -100,6 +100,8 @@ public:
 
     bool isValid() const { return m_valid; }
     const JournalHead& head() const { return m_head; }
+    // Where the run left its start folder (its path when the run renamed it).
+    const QString& finalStartFolder() const { return m_finalStart; }
     const std::vector<Entry>& entries() const { return m_entries; }
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
@@ -116,6 +118,7 @@ private:
     QByteArray m_text;
     bool m_valid = false;
     JournalHead m_head;
+    QString m_finalStart;
     std::vector<Entry> m_entries;
     std::vector<Folder> m_folders;
     bool m_ended = false;

@@ -64,6 +64,8 @@ public:
         , m_observer(observer)
         , m_pacer(observer)
     {
+        for (const JournalContent::Folder& folder : journal.folders())
+            m_folderPaths.insert(runFolderPath(folder));
     }
 
     void go(UndoOutcome& out)
@@ -91,6 +93,15 @@ public:
         if (!out.stopped)
             m_file.append(WholeRunUndoneRecord());
         m_file.sync();
+        // What was left is reported where it stands now: under the old names of the
+        // folders above it that were put back after it.
+        for (qsizetype i = 0; i < out.notChanged.size(); ++i)
+            for (size_t m = m_movesBefore[size_t(i)]; m < m_moves.size(); ++m) {
+                QString& path = out.notChanged[i].path;
+                const auto& [from, to] = m_moves[m];
+                if (path.startsWith(from) && path.at(from.size() - 1) == u'/')
+                    path = to + path.mid(from.size());
+            }
     }
 
 private:
@@ -105,6 +116,7 @@ private:
                 : why == LeftTaken                    ? OldNameTakenText()
                                                       : ErrorText(why);
             out.notChanged.append({JoinPath(folderPath, r.newName), reason});
+            m_movesBefore.push_back(m_moves.size());
             ++out.left;
             return why;
         };
@@ -130,6 +142,8 @@ private:
         m_names.remove(r.newName);
         m_names.insert(r.oldName);
         ++out.undone;
+        if (const QString moved = JoinPath(folderPath, r.newName); m_folderPaths.contains(moved))
+            m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, r.oldName), {}));
         return 0;
     }
 
@@ -158,6 +172,9 @@ private:
     qint32 m_folder = -1;
     FolderHandle m_handle;
     QSet<QString> m_names;
+    QSet<QString> m_folderPaths; // the folders the run renamed in, as it left them
+    std::vector<std::pair<QString, QString>> m_moves; // folders put back: "new/" -> "old/"
+    std::vector<size_t> m_movesBefore; // per entry left: the folders put back before it
 };
 
 } // namespace
@@ -222,6 +239,8 @@ UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, Run
         return out;
     out.found = true;
     out.startFolder = journal->head().startFolder;
+    if (journal->finalStartFolder() != out.startFolder)
+        out.movedFrom = journal->finalStartFolder();
     observer.status(QStringLiteral("Undoing... Please wait."));
     Undo(*journal, *file, fs, observer).go(out);
     return out;

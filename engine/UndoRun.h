@@ -39,6 +39,7 @@ struct UndoOutcome {
     qint64 left = 0; // names left as they are (each in notChanged)
     bool stopped = false; // a stop request ended it between two renames
     QString startFolder; // the run's start folder as it stood before the run
+    QString movedFrom; // where the run had left the start folder, when the run renamed it
     QList<NotChanged> notChanged;
 };
 

@@ -110,6 +110,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     connect(lblCancel, &ClickLabel::clicked, this, &MainWindow::cancelSearch);
 
     showOpenFolder();
+    updateUndoState();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         adjustSize();
@@ -239,6 +240,13 @@ void MainWindow::createMenus()
     mnuMRUClear->setObjectName(QStringLiteral("mnuMRUClear"));
     mnuSP3 = mnuFile->addSeparator();
     mnuSP3->setObjectName(QStringLiteral("mnuSP3"));
+    mnuUndo = mnuFile->addAction(QStringLiteral("Undo Last Rename"));
+    mnuUndo->setObjectName(QStringLiteral("mnuUndo"));
+    mnuUndo->setShortcut(QKeySequence::Undo);
+    // The window has no text field that takes input, so Ctrl+Z is this command's wherever
+    // the focus is.
+    mnuUndo->setShortcutContext(Qt::WindowShortcut);
+    addAction(mnuUndo);
     mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
 
@@ -252,6 +260,7 @@ void MainWindow::createMenus()
     connect(mnuRenameSelected, &QAction::triggered, this, &MainWindow::renameSelected);
     connect(mnuRenamedAll, &QAction::triggered, this, &MainWindow::renameAll);
     connect(mnuMRUClear, &QAction::triggered, this, &MainWindow::clearRecentFolders);
+    connect(mnuUndo, &QAction::triggered, this, &MainWindow::undoLastRename);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
     connect(mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
 }

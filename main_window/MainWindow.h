@@ -29,6 +29,7 @@ namespace orvel {
 
 struct MainWindowTestAccess;
 class FileSystem;
+class JournalStore;
 class MessageBoxes;
 class SettingsStore;
 class Volumes;
@@ -45,6 +46,10 @@ struct MainWindowServices {
     // The quick help and the about box, which the application provides.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
+    // Where the runs' journals go, so that they can be taken back; null when the
+    // journal folder cannot be used, `journalProblem` then says why.
+    JournalStore* journals = nullptr;
+    QString journalProblem;
 };
 
 // The main window's controls, each named as its object is named, and the working
@@ -91,6 +96,7 @@ struct MainWindowControls {
     QAction* mnuSP2;
     QAction* mnuMRUClear;
     QAction* mnuSP3;
+    QAction* mnuUndo;
     QAction* mnuExit;
     QMenu* mnuHelp;
     QAction* mnuAbout;
@@ -137,6 +143,7 @@ public Q_SLOTS:
     void onTopToggled();
     void renameAll();
     void renameSelected();
+    void undoLastRename();
     void cancelSearch();
     void refreshFileMenu();
     void showHelp();
@@ -178,13 +185,17 @@ private:
     void letEventsThrough() override;
     bool cancelRequested() override { return m_cancelRequested; }
     bool stopRequested() override { return m_closePending; }
+    void journalFailed(const QString& reason) override;
     void showProgress();
+    // "Undo Last Rename" enabled when some run can be taken back and none is running.
+    void updateUndoState();
 
     MainWindowServices m_services;
     QWidget* m_client;
     bool m_running = false; // a Rename All is in progress
     bool m_closePending = false; // the window was closed while it ran
     bool m_cancelRequested = false; // the cancel link was clicked
+    bool m_journalFailureShown = false; // this run already said that it cannot be undone
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;

@@ -1,10 +1,11 @@
-// The two rename commands as the window starts them, the report that ends them, and
-// the window's side of a run: its observer and the controls it locks meanwhile.
+// The two rename commands and the undo as the window starts them, the report that ends
+// them, and the window's side of a run: its observer and the controls it locks meanwhile.
 
 #include "main_window/MainWindow.h"
 
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
+#include "engine/UndoRun.h"
 #include "main_window/NotChangedDialog.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SystemFolders.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,7 +79,11 @@ void MainWindow::renameSelected()
     if (job.selected.contains(true) && !confirmSystemFolder(job.folder, job.options.renameFolder))
         return;
 
-    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs);
+    job.journal = m_services.journals;
+    m_journalFailureShown = false;
+    if (job.selected.contains(true) && !job.journal && !m_services.journalProblem.isEmpty())
+        journalFailed(m_services.journalProblem);
+    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, PathSyntax::host(), this);
     lstCantRename = out.notChanged;
     if (out.anySelected) {
         txtNAME->setText(out.workingName);
@@ -86,6 +92,7 @@ void MainWindow::renameSelected()
     // Show the new names; where the open folder itself was renamed, at its new name.
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     updateSelectedState();
+    updateUndoState();
     if (!lstCantRename.isEmpty())
         reportNotChanged();
 }
@@ -112,8 +119,11 @@ void MainWindow::renameAll()
     setRunLocked(true);
     resetRunDisplay();
     m_progressValue = m_progressShown = 0;
-    const RenameAllOutcome out =
-        RenameAll({txtDirectory->text(), currentOptions(), Check1->isChecked()}, *m_services.fs, *this);
+    m_journalFailureShown = false;
+    if (!m_services.journals && !m_services.journalProblem.isEmpty())
+        journalFailed(m_services.journalProblem);
+    const RenameAllOutcome out = RenameAll(
+        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals}, *m_services.fs, *this);
     setRunLocked(false);
     m_running = false;
     if (m_closePending) {
@@ -122,6 +132,69 @@ void MainWindow::renameAll()
         return;
     }
     showOutcome(out);
+    updateUndoState();
+}
+
+// ---------------------------------------------------------------- Undo Last Rename
+
+void MainWindow::undoLastRename()
+{
+    if (m_running || !m_services.journals)
+        return;
+    const std::optional<UndoCandidate> run = NewestUndoableRun(*m_services.journals);
+    if (!run) {
+        updateUndoState();
+        return;
+    }
+    const QString question = QStringLiteral("Undo the renaming of %1 names in %2 ?")
+                                 .arg(QString::number(run->renames), QDir::toNativeSeparators(run->startFolder));
+    if (m_services.messages->show(this, question, QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Question,
+                                  MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No)
+        != MessageBoxes::Yes)
+        return;
+
+    m_running = true;
+    m_cancelRequested = false;
+    setRunLocked(true);
+    resetRunDisplay();
+    m_progressValue = m_progressShown = 0;
+    const UndoOutcome out = UndoRun({run->journal}, *m_services.journals, *m_services.fs, *this);
+    setRunLocked(false);
+    m_running = false;
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+        return;
+    }
+    showProgress();
+    lblStatus->setText(out.stopped ? QString() : QStringLiteral("Undo done !!"));
+    // The open folder may have its old name back: the lists go with it.
+    const QString open = Dir1->Path();
+    if (!out.movedFrom.isEmpty() && (open == out.movedFrom || open.startsWith(JoinPath(out.movedFrom, {}))))
+        followRenamedFolder(out.startFolder + open.mid(out.movedFrom.size()));
+    else
+        followRenamedFolder(open);
+    txtSubDirectory = Dir1->Path();
+    updateSelectedState();
+    updateUndoState();
+    lstCantRename = out.notChanged;
+    if (!lstCantRename.isEmpty())
+        reportNotChanged();
+}
+
+void MainWindow::updateUndoState()
+{
+    mnuUndo->setEnabled(!m_running && m_services.journals && NewestUndoableRun(*m_services.journals));
+}
+
+void MainWindow::journalFailed(const QString& reason)
+{
+    if (m_journalFailureShown)
+        return;
+    m_journalFailureShown = true;
+    m_services.messages->show(this, QStringLiteral("This rename cannot be undone: ") + reason,
+                              QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Warning, MessageBoxes::Ok,
+                              MessageBoxes::Ok);
 }
 
 void MainWindow::showOutcome(const RenameAllOutcome& out)
@@ -164,9 +237,9 @@ void MainWindow::setRunLocked(bool locked)
 {
     if (locked) {
         m_lockedControls.clear();
-        for (QObject* control :
-             std::initializer_list<QObject*>{cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1,
-                                             mnuRenameSelected, mnuRenamedAll, mnuFileSub->menuAction(), mnuMRUClear}) {
+        for (QObject* control : std::initializer_list<QObject*>{cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED,
+                                                                Frame1, Check1, mnuRenameSelected, mnuRenamedAll,
+                                                                mnuFileSub->menuAction(), mnuMRUClear, mnuUndo}) {
             m_lockedControls.append({control, control->property("enabled").toBool()});
             control->setProperty("enabled", false);
         }

@@ -90,6 +90,7 @@ void MainWindow::loadRecentMenu()
 void MainWindow::refreshFileMenu()
 {
     loadRecentMenu();
+    updateUndoState();
 }
 
 void MainWindow::openRecentFolder(int index)

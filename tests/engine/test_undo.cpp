@@ -83,7 +83,10 @@ struct Bench {
     FaultyFileSystem fs;
     Observer observer;
 
-    QString path(const QString& relative = {}) const { return relative.isEmpty() ? dir.path() : dir.filePath(relative); }
+    QString path(const QString& relative = {}) const
+    {
+        return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+    }
 
     RenameAllOutcome renameAll(CaseStyle style, JournalStore* journal = nullptr)
     {
@@ -107,8 +110,8 @@ struct Bench {
 };
 
 const QStringList Tree{"start/ONE.TXT=1", "start/TWO.TXT=2", "start/THREE.TXT=3", "start/SUB/FOUR.TXT=4"};
-const QStringList Before{"start/",         "start/ONE.TXT=1",  "start/SUB/",
-                         "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3", "start/TWO.TXT=2"};
+const QStringList Before{"start/",         "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
+                         "start/TWO.TXT=2"};
 
 bool shell(const QString& folder, const QString& words)
 {
@@ -132,27 +135,33 @@ private Q_SLOTS:
         QTest::newRow("nothing") << "" << Before << QStringList();
         QTest::newRow("renamed again by hand")
             << "mv start/one.txt start/uno.txt"
-            << QStringList{"start/", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3", "start/TWO.TXT=2",
-                           "start/uno.txt=1"}
+            << QStringList{"start/",          "start/SUB/",     "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
+                           "start/TWO.TXT=2", "start/uno.txt=1"}
             << QStringList{"start/one.txt|changed since the rename"};
         QTest::newRow("deleted") << "rm start/two.txt"
                                  << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4",
                                                 "start/THREE.TXT=3"}
                                  << QStringList{"start/two.txt|changed since the rename"};
         QTest::newRow("another file under its name")
-            << "rm start/two.txt && printf new > start/two.txt"
-            << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
-                           "start/two.txt=new"}
+            << "rm start/two.txt && printf new > start/two.txt" << QStringList{"start/",
+                                                                               "start/ONE.TXT=1",
+                                                                               "start/SUB/",
+                                                                               "start/SUB/FOUR.TXT=4",
+                                                                               "start/THREE.TXT=3",
+                                                                               "start/two.txt=new"}
             << QStringList{"start/two.txt|changed since the rename"};
-        QTest::newRow("old name taken")
-            << "printf taken > start/THREE.TXT"
-            << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=taken",
-                           "start/TWO.TXT=2", "start/three.txt=3"}
-            << QStringList{"start/three.txt|old name taken"};
+        QTest::newRow("old name taken") << "printf taken > start/THREE.TXT" << QStringList{"start/",
+                                                                                           "start/ONE.TXT=1",
+                                                                                           "start/SUB/",
+                                                                                           "start/SUB/FOUR.TXT=4",
+                                                                                           "start/THREE.TXT=taken",
+                                                                                           "start/TWO.TXT=2",
+                                                                                           "start/three.txt=3"}
+                                        << QStringList{"start/three.txt|old name taken"};
         QTest::newRow("folder moved away")
             << "mv start/sub start/elsewhere"
-            << QStringList{"start/", "start/ONE.TXT=1", "start/THREE.TXT=3", "start/TWO.TXT=2", "start/elsewhere/",
-                           "start/elsewhere/four.txt=4"}
+            << QStringList{"start/",          "start/ONE.TXT=1",  "start/THREE.TXT=3",
+                           "start/TWO.TXT=2", "start/elsewhere/", "start/elsewhere/four.txt=4"}
             << QStringList{"start/sub/four.txt|changed since the rename", "start/sub|changed since the rename"};
     }
 
@@ -220,8 +229,8 @@ private Q_SLOTS:
     {
         Bench b;
         QVERIFY(makeTree(b.path(), {"MY DOCS/A ONE.TXT=1", "MY DOCS/B TWO.TXT=2"}));
-        RenameSelectedJob job{b.path("MY DOCS"), {"A ONE.TXT", "B TWO.TXT"}, {true, true}, b.path("MY DOCS"),
-                              {true, true, CaseStyle::Proper}, b.store.get()};
+        RenameSelectedJob job{b.path("MY DOCS"), {"A ONE.TXT", "B TWO.TXT"},      {true, true},
+                              b.path("MY DOCS"), {true, true, CaseStyle::Proper}, b.store.get()};
         const RenameSelectedOutcome run = RenameSelected(job, b.fs);
         QCOMPARE(readTree(b.path()), (QStringList{"My Docs/", "My Docs/A One.txt=1", "My Docs/B Two.txt=2"}));
         QCOMPARE(NewestUndoableRun(*b.store)->renames, 3);

@@ -10,6 +10,7 @@
 #include "main_window/MainWindow.h"
 #include "main_window/NotChangedDialog.h"
 #include "platform/Contrast.h"
+#include "platform/JournalStore.h"
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 #include "platform/SettingsStore.h"
@@ -105,7 +106,9 @@ struct MainWindowFixture {
     RecordingMessageBoxes messages;
     FakeVolumes volumes;
     IniSettingsStore settings{config.path()};
-    MainWindowServices services{&fs, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}};
+    std::unique_ptr<JournalStore> journals = OpenJournalStore(config.filePath("journals"), nullptr);
+    MainWindowServices services{&fs, &volumes, &messages, &settings,      dir.path(), dir.path(),
+                                {},  {},       {},        journals.get(), {}};
     std::unique_ptr<MainWindow> window;
     int endProcessCalls = 0;
 
@@ -629,6 +632,41 @@ private Q_SLOTS:
         // Renames tried, then the window visible, running, and the messages shown.
         QCOMPARE(QList<qsizetype>({fx->fs.renames.size(), w.isVisible(), w.isRunning(), fx->messages.shown.size()}),
                  QList<qsizetype>({1, 0, 0, 0}));
+    }
+
+    // File > Undo Last Rename: off until a run can be taken back, asks first (No by
+    // default), puts the tree back and the window with it; a name taken since is left
+    // and reported, not replaced; then there is nothing left to undo.
+    void undoLastRename()
+    {
+        MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1", "MY PICS/sub/B TWO.TXT=2"}, "MY PICS");
+        const QStringList before = fx->tree();
+        QVERIFY(!ui(w).mnuUndo->isEnabled());
+        ui(w).Check1->setChecked(true);
+        ui(w).chkRenameFolder->setChecked(true);
+        w.renameAll();
+        QVERIFY(ui(w).mnuUndo->isEnabled());
+        const QStringList renamed = fx->tree();
+        fx->messages.shown.clear();
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(fx->shortened(fx->messages.shown.join('|')),
+                 box("Undo the renaming of 4 names in ~/MY PICS ?", "Orvel File Rename", MessageBoxes::Icon::Question,
+                     MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No));
+        QCOMPARE(fx->tree(), renamed);
+
+        QVERIFY(fx->touch({"My Pics/Sub/B TWO.TXT=taken"}));
+        fx->messages.shown.clear();
+        fx->messages.answers = {MessageBoxes::Yes, MessageBoxes::No};
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(fx->tree(),
+                 (QStringList{"MY PICS/", "MY PICS/A ONE.TXT=1", "MY PICS/sub/", "MY PICS/sub/B TWO.TXT=taken",
+                              "MY PICS/sub/B Two.txt=2"}));
+        QCOMPARE(fx->shortened(ui(w).lstCantRename.value(0).path + '|' + ui(w).lstCantRename.value(0).reason),
+                 QStringLiteral("~/MY PICS/sub/B Two.txt|old name taken"));
+        QCOMPARE(fx->where(), QStringLiteral("~/MY PICS | ~/MY PICS/ | ~/MY PICS | A ONE.TXT"));
+        QCOMPARE(ui(w).lblStatus->text(), QStringLiteral("Undo done !!"));
+        QVERIFY(!ui(w).mnuUndo->isEnabled());
+        QVERIFY(before != fx->tree());
     }
 
     // The files selected (the first and the last: both ends of the list count) and the
