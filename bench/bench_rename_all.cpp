@@ -5,14 +5,19 @@
 // renameat2(dirfd, old, dirfd, new, RENAME_NOREPLACE). Each measurement runs in a
 // process of its own, so that its peak memory is its own; which of the two goes first
 // alternates, and each time is the median of three rounds. The run through the real
-// window is timed once at 100 000 files. Last line: "rename_all_ratio R" at 100 000.
+// window is timed once at 100 000 files. The same run with its journal is timed on a
+// third copy (alternated with the run without), and at 100 000 files the undo of that
+// run. Last lines: "journal_cost R" (with the journal over without, 100 000 files),
+// "undo_ratio R" (the undo's time over the run's) and "rename_all_ratio R" at 100 000.
 //
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3]
 
 #include "app/HostServices.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
+#include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
@@ -192,11 +197,24 @@ int measureHere(const QString& mode, const QString& folder)
         files = plainLoop(dir);
         ::close(dir);
         gapMs = g_longestRenameNs / 1000000; // no events here: the longest stall of one rename
-    } else if (mode == "--engine") {
+    } else if (mode == "--undo") {
         TimingObserver observer;
+        const std::unique_ptr<JournalStore> store = OpenJournalStore(JournalFolder(), nullptr);
+        const std::optional<UndoCandidate> run = store ? NewestUndoableRun(*store) : std::nullopt;
+        if (!run)
+            return 1;
+        timer.start();
+        const UndoOutcome out = UndoRun({run->journal}, *store, hostFileSystem(), observer);
+        files = out.undone;
+        gapMs = observer.longestGapMs();
+    } else if (mode == "--engine" || mode == "--engine-journal") {
+        TimingObserver observer;
+        // The journal folder is the bench's own (XDG_STATE_HOME), so it starts empty.
+        const std::unique_ptr<JournalStore> store =
+            mode == "--engine-journal" ? OpenJournalStore(JournalFolder(), nullptr) : nullptr;
         timer.start();
         const RenameAllOutcome out =
-            RenameAll({folder, {true, true, CaseStyle::Proper}, true}, hostFileSystem(), observer);
+            RenameAll({folder, {true, true, CaseStyle::Proper}, true, store.get()}, hostFileSystem(), observer);
         files = out.files - out.notChanged.size();
         gapMs = observer.longestGapMs();
         for (const NotChanged& item : out.notChanged)
@@ -270,8 +288,11 @@ int main(int argc, char** argv)
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
+    // Journals go to a folder of the bench's own, never the user's.
+    QTemporaryDir state;
     if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds")
         return measureHere(args[1], args[2]);
+    qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
 
     QList<int> sizes{10000, 100000, 1000000};
     int rounds = 3;
@@ -298,19 +319,34 @@ int main(int argc, char** argv)
         return path;
     };
 
-    double ratioAt100k = 0;
+    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0;
     for (int files : sizes) {
-        std::vector<double> engine, loop;
-        Measured worst, loopWorst;
+        std::vector<double> engine, loop, journaled, undo;
+        Measured worst, loopWorst, journalWorst;
         for (int round = 0; round < rounds; ++round) {
-            const QString a = fresh("Engine", files), b = fresh("Loop", files);
+            const QString a = fresh("Engine", files), b = fresh("Loop", files), j = fresh("Journal", files);
             const bool engineFirst = round % 2 == 0;
-            Measured e, l;
-            if (engineFirst)
+            Measured e, l, withJournal;
+            if (engineFirst) {
                 e = measureApart("--engine", a);
+                withJournal = measureApart("--engine-journal", j);
+            }
             l = measureApart("--loop", b);
-            if (!engineFirst)
+            if (!engineFirst) {
+                withJournal = measureApart("--engine-journal", j);
                 e = measureApart("--engine", a);
+            }
+            journaled.push_back(withJournal.seconds);
+            journalWorst.peakMiB = std::max(journalWorst.peakMiB, withJournal.peakMiB);
+            journalWorst.gapMs = std::max(journalWorst.gapMs, withJournal.gapMs);
+            if (files == 100000) {
+                const Measured u = measureApart("--undo", j);
+                undo.push_back(u.seconds / withJournal.seconds);
+                if (u.files != files + 1 + 6 + 36 + 216 + 1296)
+                    std::fprintf(stderr, "undone: %lld\n", static_cast<long long>(u.files));
+            }
+            removeTree(j);
+            QDir(JournalFolder()).removeRecursively();
             if (e.files != files || l.files != files)
                 std::fprintf(stderr, "renamed: engine %lld, loop %lld of %d\n", static_cast<long long>(e.files),
                              static_cast<long long>(l.files), files);
@@ -323,8 +359,16 @@ int main(int argc, char** argv)
             removeTree(b);
         }
         const double ratio = median(engine) / median(loop);
-        if (files == 100000)
+        const double journalCost = median(journaled) / median(engine);
+        if (files == 100000) {
             ratioAt100k = ratio;
+            journalCostAt100k = journalCost;
+            undoRatio = median(undo);
+        }
+        std::printf("files %d  with_journal %.3f s  without %.3f s  journal_cost %.3f  peak_memory %.1f MiB  "
+                    "longest_event_gap %lld ms\n",
+                    files, median(journaled), median(engine), journalCost, journalWorst.peakMiB,
+                    static_cast<long long>(journalWorst.gapMs));
         std::printf("files %d  rename_all %.3f s  plain_loop %.3f s  ratio %.3f  peak_memory %.1f MiB  "
                     "longest_event_gap %lld ms  (plain loop's longest single rename %lld ms)\n",
                     files, median(engine), median(loop), ratio, worst.peakMiB, static_cast<long long>(worst.gapMs),
@@ -339,7 +383,10 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
-    if (sizes.contains(100000))
+    if (sizes.contains(100000)) {
+        std::printf("journal_cost %.3f\n", journalCostAt100k);
+        std::printf("undo_ratio %.3f\n", undoRatio);
         std::printf("rename_all_ratio %.3f\n", ratioAt100k);
+    }
     return 0;
 }

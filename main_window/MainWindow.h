@@ -136,6 +136,10 @@ public:
 
     const MainWindowServices& services() const { return m_services; }
 
+    // What the last run left: the entries it could not rename and the files it counted.
+    const QList<NotChanged>& notChanged() const { return lstCantRename; }
+    qint64 filesCounted() const { return txtFiles.toLongLong(); }
+
 public Q_SLOTS:
     void showOpenFolder();
     void exitProgram();
@@ -160,10 +164,6 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
-
-    // What the last run left: the entries it could not rename and the files it counted.
-    const QList<NotChanged>& notChanged() const { return lstCantRename; }
-    qint64 filesCounted() const { return txtFiles.toLongLong(); }
 
 private:
     // The window's test drives the controls and reads the working values directly.
