@@ -128,12 +128,12 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
     QByteArray line = std::exchange(m_folder, {});
     line += record({"R", field(oldName), field(newName), QByteArray::number(identity.device, 16),
                     QByteArray::number(identity.inode, 16), number(identity.born)});
-    write(std::move(line), true);
+    write(line);
 }
 
 void RunJournal::willPassThrough(const QString& temporaryName)
 {
-    write(record({"T", field(temporaryName)}), true);
+    write(record({"T", field(temporaryName)}));
 }
 
 void RunJournal::renamed(int error)
@@ -147,7 +147,7 @@ void RunJournal::finish(bool stopped)
 {
     if (!m_file || m_broken)
         return;
-    write(RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done")), true);
+    write(RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done")));
     if (m_broken)
         return;
     if (const int error = m_file->sync())
@@ -156,13 +156,11 @@ void RunJournal::finish(bool stopped)
         m_store.seal(m_file->name());
 }
 
-void RunJournal::write(QByteArray line, bool now)
+void RunJournal::write(const QByteArray& line)
 {
     if (m_broken || !m_file)
         return;
     m_pending += line;
-    if (!now)
-        return;
     if (const int error = m_file->append(m_pending)) {
         fail(ErrorText(error));
         return;

@@ -59,7 +59,8 @@ public:
     bool isBroken() const { return m_broken; }
 
 private:
-    void write(QByteArray line, bool now);
+    // Hands what is pending and `line` to the system in one write.
+    void write(const QByteArray& line);
     void fail(const QString& reason);
 
     JournalStore& m_store;
