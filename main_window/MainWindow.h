@@ -175,6 +175,7 @@ private:
     void status(const QString& text) override;
     void progressMax(qint64 max) override;
     void progressValue(qint64 value) override;
+    void workingName(const QString& name) override;
     void letEventsThrough() override;
     bool cancelRequested() override { return m_cancelRequested; }
     bool stopRequested() override { return m_closePending; }
@@ -189,6 +190,7 @@ private:
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;
     qint64 m_progressStep = 1; // files per visible step of the bar
+    QString m_workingName; // the file in hand, shown where the run lets events through
 };
 
 } // namespace orvel

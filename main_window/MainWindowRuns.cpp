@@ -112,6 +112,7 @@ void MainWindow::renameAll()
     setRunLocked(true);
     resetRunDisplay();
     m_progressValue = m_progressShown = 0;
+    m_workingName = QString();
     const RenameAllOutcome out =
         RenameAll({txtDirectory->text(), currentOptions(), Check1->isChecked()}, *m_services.fs, *this);
     setRunLocked(false);
@@ -190,6 +191,8 @@ void MainWindow::enableNavigation()
 void MainWindow::status(const QString& text)
 {
     lblStatus->setText(text);
+    // On screen at once: the run may not let events through before it ends.
+    lblStatus->repaint();
 }
 
 void MainWindow::progressMax(qint64 max)
@@ -213,10 +216,17 @@ void MainWindow::showProgress()
     m_progressShown = m_progressValue;
 }
 
+void MainWindow::workingName(const QString& name)
+{
+    m_workingName = name;
+}
+
 void MainWindow::letEventsThrough()
 {
     if (m_progressShown != m_progressValue)
         showProgress();
+    if (!m_workingName.isNull() && txtNAME->text() != m_workingName)
+        txtNAME->setText(m_workingName);
     QCoreApplication::processEvents();
 }
 

@@ -31,6 +31,7 @@ using namespace orvel::test;
 struct orvel::MainWindowTestAccess {
     static MainWindowControls& controls(MainWindow& w) { return w; }
     static const MainWindowControls& controls(const MainWindow& w) { return w; }
+    static RunObserver& observer(MainWindow& w) { return w; }
 };
 
 namespace {
@@ -83,6 +84,28 @@ QString enabledStates(std::initializer_list<const QObject*> controls)
         states += c->property("enabled").toBool() ? u'1' : u'0';
     return states;
 }
+
+// The texts a label had each time it was painted.
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel* label)
+        : m_label(label)
+    {
+        label->installEventFilter(this);
+    }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != m_label->text()))
+            texts << m_label->text();
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+};
 
 // A click, or a press followed by a double click, on an item of a list.
 void clickItem(QListWidget* list, const QListWidgetItem* item, bool twice)
@@ -531,18 +554,28 @@ private Q_SLOTS:
         fx->messages.onShow = [&](const QString& text) { question = ui(w).lblStatus->text() + ": " + text.left(27); };
         fx->messages.answers << MessageBoxes::No;
         ui(w).ProgressBar1->setMax(Currency(9)), ui(w).ProgressBar1->setValue(Currency(7)); // what an earlier run left
-        QString first; // the bar at the first rename
-        fx->fs.beforeRename = [&](const QString&, const QString&) {
-            first += first.isEmpty() ? ui(w).ProgressBar1->Value().toString() : QString();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        PaintedTexts status(ui(w).lblStatus);
+        QString first; // the bar and the status lines painted by the first rename
+        QString inHand; // the working name when events are let through, at the rename of "b ONE.txt"
+        fx->fs.beforeRename = [&](const QString& oldPath, const QString&) {
+            if (first.isEmpty())
+                first = ui(w).ProgressBar1->Value().toString() + ' ' + status.texts.join(", ");
+            if (oldPath.endsWith("b ONE.txt")) {
+                MainWindowTestAccess::observer(w).letEventsThrough();
+                inHand = ui(w).txtNAME->text();
+            }
         };
         ui(w).cmdALL->click();
         QCOMPARE(fx->tree(),
                  (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
                               "my pics/sub/c two.txt="}));
         QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1"));
-        QCOMPARE(first + ' ' + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString() + ' '
-                     + ui(w).txtNAME->text(),
-                 "0 3 3 c two.txt");
+        QCOMPARE(first, "0 Searching... Please wait., Renaming... Please wait.");
+        QCOMPARE(inHand + ", " + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString()
+                     + ' ' + ui(w).txtNAME->text(),
+                 "b one.txt, 3 3 c two.txt");
         // The window and the recent entry follow the start folder's new name.
         QCOMPARE(fx->where() + ", recent " + fx->recents().first(),
                  QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
