@@ -24,6 +24,7 @@ class QMenuBar;
 class QMimeData;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 
 namespace orvel {
 
@@ -164,7 +165,10 @@ private:
 
     void createControls();
     void createMenus();
+    void createKeyboardAccess();
+    void tabToSelectedCase();
     void syncFolder();
+    void setStatusText(const QString& text);
 
     void setRunLocked(bool locked);
     bool confirmSystemFolder(const QString& folder, bool subfolders);
@@ -191,6 +195,7 @@ private:
     qint64 m_progressShown = 0;
     qint64 m_progressStep = 1; // files per visible step of the bar
     QString m_workingName; // the file in hand, shown where the run lets events through
+    QShortcut* m_cancelKey = nullptr; // Escape during a run: the cancel link's click
 };
 
 } // namespace orvel

@@ -84,7 +84,7 @@ void MainWindow::folderDropped(const QMimeData* data)
         }
     }
     if (opened) {
-        lblStatus->setText(QString());
+        setStatusText(QString());
         return;
     }
     Drive1->setDrive(m_services.programFolder);

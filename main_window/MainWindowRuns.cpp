@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace orvel {
 
@@ -163,6 +164,7 @@ void MainWindow::followRenamedFolder(const QString& newPath)
 
 void MainWindow::setRunLocked(bool locked)
 {
+    m_cancelKey->setEnabled(locked);
     if (locked) {
         m_lockedControls.clear();
         for (QObject* control :
@@ -190,7 +192,7 @@ void MainWindow::enableNavigation()
 
 void MainWindow::status(const QString& text)
 {
-    lblStatus->setText(text);
+    setStatusText(text);
     // On screen at once: the run may not let events through before it ends.
     lblStatus->repaint();
 }
