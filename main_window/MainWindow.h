@@ -126,6 +126,11 @@ public:
     // True while Rename All runs (it lets window events through).
     bool isRunning() const { return m_running; }
 
+    // A folder that a later start of the program names ("Open With" on a folder in a
+    // file manager): opened as a dropped folder is. Refused while a run works or a
+    // question waits for its answer. True when the folder is open now.
+    bool openHandedOverFolder(const QString& folder);
+
     // How "Exit" ends the process; tests replace it.
     std::function<void()> endProcess;
 

@@ -521,6 +521,29 @@ private Q_SLOTS:
         QCOMPARE(face(ui(w).lblStatus), "29 Renamed done !! []");
     }
 
+    // A folder that a later start names opens as a dropped one does; not while a run
+    // works, nor while a question waits, nor when it is no folder.
+    void aFolderHandedOverByALaterStart()
+    {
+        MainWindow& w = fx->open({"start/x.txt", "other/y.txt"}, "start");
+        ui(w).lblStatus->setText("Renamed done !!");
+        QVERIFY(w.openHandedOverFolder(fx->path("other")));
+        QCOMPARE(fx->where() + ui(w).lblStatus->text(), QStringLiteral("~/other | ~/other/ | ~/other | y.txt"));
+        QList<bool> opened;
+        fx->fs.beforeRename = [&](const QString&, const QString&) {
+            opened << w.openHandedOverFolder(fx->path("start"));
+        };
+        ui(w).cmdALL->click();
+        QMessageBox question;
+        question.setWindowModality(Qt::ApplicationModal);
+        question.show();
+        opened << w.openHandedOverFolder(fx->path("start"));
+        question.hide();
+        opened << w.openHandedOverFolder(fx->path("start/x.txt"));
+        QCOMPARE(opened, QList<bool>({false, false, false}));
+        QCOMPARE(fx->where(), QStringLiteral("~/other | ~/other/ | ~/other | Y.txt"));
+    }
+
     // The real message box shows its text as plain text, whatever a name in it looks
     // like, with the icon, buttons and default asked for; the button pressed is the answer.
     void theRealMessageBox()
