@@ -14,8 +14,8 @@ packages=(
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver
   # for renames on a file system that ignores letter case.
   xvfb xauth xdotool x11-utils python3 exfat-fuse exfatprogs fuse3
-  # Packaging checks.
-  desktop-file-utils appstream dpkg-dev
+  # Packaging checks, and the desktop's lookups of the program that opens a folder.
+  desktop-file-utils appstream dpkg-dev libglib2.0-bin xdg-utils
 )
 fi
 
