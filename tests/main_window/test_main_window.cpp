@@ -556,7 +556,8 @@ private Q_SLOTS:
                     box->textFormat(),
                     box->icon(),
                     box->defaultButton() == box->button(QMessageBox::No),
-                    box->standardButtons().toInt()};
+                    box->standardButtons().toInt(),
+                    screenReaderFaults(box).join(';')};
             box->button(QMessageBox::No)->click();
         });
         QCOMPARE(hostMessageBoxes().show(nullptr, "The folder <b>x</b>", "Title", MessageBoxes::Icon::Warning,
@@ -564,7 +565,7 @@ private Q_SLOTS:
                  MessageBoxes::No);
         QCOMPARE(seen,
                  QList<QVariant>({"The folder <b>x</b>", "Title", Qt::PlainText, QMessageBox::Warning, true,
-                                  (QMessageBox::Yes | QMessageBox::No).toInt()}));
+                                  (QMessageBox::Yes | QMessageBox::No).toInt(), QString()}));
     }
 
     // A frame line that clears the first option, and text that can be read on a light
