@@ -1,6 +1,7 @@
 #include "about/AboutDialog.h"
 
 #include "about/AboutTexts.h"
+#include "about/LinkLabel.h"
 #include "about/OpenWebLink.h"
 #include "platform/AppIcon.h"
 #include "platform/Launch.h"
@@ -38,9 +39,10 @@ void setTextColour(QLabel* label, const QColor& colour)
     label->setPalette(pal);
 }
 
-QLabel* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect)
+template <typename Label = QLabel>
+Label* addLabel(QWidget* parent, const char* name, const QString& text, const QRect& rect)
 {
-    auto* label = new QLabel(text, parent);
+    auto* label = new Label(text, parent);
     if (name)
         label->setObjectName(QString::fromLatin1(name));
     label->setGeometry(rect);
@@ -79,9 +81,11 @@ AboutDialog::AboutDialog(QWidget* parent)
     lpAppImage = addLabel(this, "lpAppImage", {}, twipsRect(120, 120, 1155, 3015));
     lpAppImage->setPixmap(aboutPicture());
     lpAppImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lpAppImage->setAccessibleName(QStringLiteral("Picture"));
 
     imgIcon = addLabel(this, "imgIcon", {}, twipsRect(1440, 120, 480, 480));
     imgIcon->setPixmap(ApplicationIcon32());
+    imgIcon->setAccessibleName(ApplicationTitle());
 
     lbAppTitle = addLabel(this, "lbAppTitle", ApplicationTitle(), twipsRect(2040, 120, 3075, 375));
     QFont titleFont = tahoma;
@@ -96,19 +100,30 @@ AboutDialog::AboutDialog(QWidget* parent)
     lbAppVersion[0]->hide();
     lbAppVersion[1] = addLabel(this, "lbAppVersion1", {}, twipsRect(2040, 540, 3075, 255));
     lbAppVersionorg = addLabel(this, "lbAppVersionorg", {}, twipsRect(2040, 540, 3075, 255));
+    // The empty holder draws nothing, shown or not; hidden, a screen reader does not
+    // meet an empty label. The blinking line is read as the version it shows, not as
+    // a text that comes and goes twice a second.
+    lbAppVersion[1]->hide();
+    lbAppVersionorg->setAccessibleName(VersionText());
 
     addSeparator(this, twipsRect(1440, 1200, 3675, 30));
 
-    addLabel(this, nullptr, QStringLiteral("URL      :"), twipsRect(1440, 1440, 840, 255));
-    lblMyweb = addLabel(this, "lblMyweb", MakerWebAddress(), twipsRect(2280, 1440, 2835, 255));
-    addLabel(this, nullptr, QStringLiteral("Email    :"), twipsRect(1440, 1800, 840, 255));
-    lblEmailme = addLabel(this, "lblEmailme", MakerMailAddress(), twipsRect(2280, 1800, 2835, 255));
-    for (QLabel* link : {lblMyweb, lblEmailme}) {
+    QLabel* url = addLabel(this, nullptr, QStringLiteral("URL      :"), twipsRect(1440, 1440, 840, 255));
+    lblMyweb = addLabel<LinkLabel>(this, "lblMyweb", MakerWebAddress(), twipsRect(2280, 1440, 2835, 255));
+    QLabel* email = addLabel(this, nullptr, QStringLiteral("Email    :"), twipsRect(1440, 1800, 840, 255));
+    lblEmailme = addLabel<LinkLabel>(this, "lblEmailme", MakerMailAddress(), twipsRect(2280, 1800, 2835, 255));
+    // Each caption labels its link for a screen reader.
+    url->setBuddy(lblMyweb);
+    email->setBuddy(lblEmailme);
+    for (LinkLabel* link : {lblMyweb, lblEmailme}) {
         link->setCursor(Qt::PointingHandCursor);
         link->setMouseTracking(true);
         link->installEventFilter(this);
         setTextColour(link, kLinkIdle);
     }
+    // From the keyboard or a screen reader; a click is taken below, with the colours.
+    connect(lblMyweb, &LinkLabel::activated, this, &AboutDialog::openWebAddress);
+    connect(lblEmailme, &LinkLabel::activated, this, &AboutDialog::openMailAddress);
 
     addSeparator(this, twipsRect(1440, 3240, 3675, 30));
 

@@ -8,6 +8,8 @@ class QPushButton;
 
 namespace orvel {
 
+class LinkLabel;
+
 // The about box: title, blinking version line, icon, a picture and two links to the
 // maker, one for the web and one for mail.
 class AboutDialog : public QDialog {
@@ -20,8 +22,8 @@ public:
     QLabel* lbAppVersionorg = nullptr;
     QLabel* imgIcon = nullptr;
     QLabel* lpAppImage = nullptr;
-    QLabel* lblMyweb = nullptr;
-    QLabel* lblEmailme = nullptr;
+    LinkLabel* lblMyweb = nullptr;
+    LinkLabel* lblEmailme = nullptr;
     QPushButton* cmdSysinfo = nullptr;
     QPushButton* cmdExit = nullptr;
 

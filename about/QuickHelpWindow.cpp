@@ -4,6 +4,8 @@
 #include "platform/AppIcon.h"
 #include "platform/Twips.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -39,6 +41,26 @@ QFont windowFont()
     return f;
 }
 
+// The title as one text: its labels are the way it is drawn, not parts to visit.
+class TitleBannerAccessible : public QAccessibleWidget {
+public:
+    explicit TitleBannerAccessible(TitleBanner* banner)
+        : QAccessibleWidget(banner, QAccessible::StaticText)
+    {
+    }
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+};
+
+QAccessibleInterface* titleBannerInterface(const QString& className, QObject* object)
+{
+    if (className == QLatin1String(TitleBanner::staticMetaObject.className()) && object && object->isWidgetType())
+        return new TitleBannerAccessible(static_cast<TitleBanner*>(object));
+    return nullptr;
+}
+
 } // namespace
 
 QuickHelpWindow::QuickHelpWindow(QWidget* parent)
@@ -65,12 +87,14 @@ QuickHelpWindow::QuickHelpWindow(QWidget* parent)
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(ApplicationIcon32());
+    Image1->setAccessibleName(ApplicationTitle());
     Image1->setGeometry(twipsRect(4800, 840, 480, 480));
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setGeometry(twipsRect(120, 1560, 5325, 4260));
     Text1->setReadOnly(true);
+    Text1->setAccessibleName(QStringLiteral("Help text"));
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette pal = Text1->palette();
@@ -95,7 +119,12 @@ void QuickHelpWindow::buildTitleBanner()
     const QFont small = bannerFont(14.25);
     const QFontMetrics bigMetrics(big);
     const QFontMetrics smallMetrics(small);
+    QAccessible::installFactory(titleBannerInterface); // kept once, however often installed
+    auto* banner = new TitleBanner(this);
+    banner->setObjectName(QStringLiteral("lblTitle"));
+    banner->setAccessibleName(ApplicationTitle());
     const int baseline = twipsToPixels(120) + bigMetrics.ascent();
+    banner->setGeometry(0, 0, width(), baseline + bigMetrics.descent() + 1);
     int x = twipsToPixels(240);
     int index = 0;
     for (const QString& word : ApplicationTitle().split(u' ')) {
@@ -109,7 +138,7 @@ void QuickHelpWindow::buildTitleBanner()
             {word.mid(1), small, smallMetrics, kBannerRest},
         };
         for (const auto& part : parts) {
-            auto* label = new QLabel(part.text, this);
+            auto* label = new QLabel(part.text, banner);
             label->setObjectName(QStringLiteral("lblTitle%1").arg(index++));
             label->setFont(part.font);
             QPalette pal = label->palette();

@@ -8,6 +8,14 @@ class QPushButton;
 
 namespace orvel {
 
+// The labels that draw the program's title word by word, as one piece of text for a
+// screen reader.
+class TitleBanner : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
 // The quick-help window: the program's name as a banner, its version and date, the
 // icon and a read-only help text.
 class QuickHelpWindow : public QDialog {

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QPointer>
 #include <QUrl>
 
 #include <cstdio>
@@ -69,10 +70,16 @@ bool AsksForHelpOrVersion(int argc, char** argv)
 
 } // namespace
 
-bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder)
+bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder, bool folderNamed)
 {
     if (instance.tryAcquire() == SingleInstance::Result::HeldByOther) {
-        instance.activateRunningInstance();
+        // "Open With" on a folder while the program runs: the running window opens it.
+        const SingleInstance::HandOver handedOver =
+            folderNamed ? instance.handOverFolder(startFolder) : SingleInstance::HandOver::Unreachable;
+        if (handedOver == SingleInstance::HandOver::Opened)
+            return false;
+        if (handedOver == SingleInstance::HandOver::Unreachable)
+            instance.activateRunningInstance();
         messages.show(
             nullptr, QStringLiteral("This program is already running\r\n\r\nCheck the system tray or your taskbar"),
             QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
@@ -87,6 +94,9 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
     auto* window = new MainWindow(services);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&instance, &SingleInstance::activationRequested, window, [window] { BringForward(window); });
+    instance.setFolderHandler([window = QPointer<MainWindow>(window)](const QString& folder) {
+        return window && window->openHandedOverFolder(folder);
+    });
     window->show();
     return true;
 }
@@ -158,7 +168,8 @@ int Main(int argc, char** argv)
     std::fputs(complaint.constData(), stderr);
 
     SingleInstance instance;
-    if (!StartUp(instance, hostMessageBoxes(), startFolder))
+    // A FOLDER that is no folder names none: the working folder is not handed over.
+    if (!StartUp(instance, hostMessageBoxes(), startFolder, !folders.isEmpty() && complaint.isEmpty()))
         return 0;
     return app.exec();
 }

@@ -9,11 +9,13 @@ namespace orvel {
 class MessageBoxes;
 class SingleInstance;
 
-// The program's start: refuses a second instance with a message (and brings the
-// running one forward), otherwise opens the main window at `startFolder`. Returns true
+// The program's start: opens the main window at `startFolder`, unless another instance
+// runs. Then a folder the command line named (`folderNamed`) is handed to that instance,
+// which opens it and comes forward; a start without one, or one whose folder the
+// instance refuses, shows a message (and brings the running one forward). Returns true
 // when the main window was opened and the event loop should run; false when the
 // process should end at once.
-bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder);
+bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder, bool folderNamed = false);
 
 // Where the window opens for the FOLDER argument, given as the bytes the shell passed
 // (nullopt when there was none): a path, relative to the working folder or absolute, or

@@ -160,6 +160,7 @@ private:
             const QString name = listed.toString();
             QString working = ConvertFileName(name, m_job.options.style);
             m_observer.progressValue(++m_out.files);
+            m_observer.workingName(working);
             if (m_job.options.renameFile)
                 RenameFile(m_fs, m_out.notChanged, level.handle(), level.path, name, working, m_syntax,
                            m_journal.get());

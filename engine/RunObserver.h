@@ -15,6 +15,9 @@ public:
     virtual void progressMax(qint64 max) = 0;
     // Once per file; the host decides how often that is worth showing.
     virtual void progressValue(qint64 value) = 0;
+    // The new name of the file in hand, once per file, before it is renamed. A host
+    // that does not show it can leave this as it is.
+    virtual void workingName(const QString& name) { (void)name; }
     // Window events may run now (a repaint, a menu, a close request).
     virtual void letEventsThrough() = 0;
     // The cancel link was clicked: the search ends where it is and no further folder is

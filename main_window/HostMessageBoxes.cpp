@@ -1,6 +1,8 @@
 #include "main_window/HostMessageBoxes.h"
 
+#include <QLabel>
 #include <QMessageBox>
+#include <utility>
 
 namespace orvel {
 namespace {
@@ -14,13 +16,11 @@ public:
         box.setText(text);
         box.setWindowTitle(title);
         box.setTextFormat(Qt::PlainText);
-        switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        }
+        const auto [shape, meaning] = iconOf(icon);
+        box.setIcon(shape);
+        // What the icon says, for a screen reader, which does not see it.
+        if (auto* iconLabel = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label")))
+            iconLabel->setAccessibleName(meaning);
         QMessageBox::StandardButtons standard;
         if (buttons & Ok)
             standard |= QMessageBox::Ok;
@@ -48,6 +48,18 @@ public:
     }
 
 private:
+    static std::pair<QMessageBox::Icon, QString> iconOf(Icon icon)
+    {
+        switch (icon) {
+        case Icon::None: break;
+        case Icon::Information: return {QMessageBox::Information, QStringLiteral("Information")};
+        case Icon::Critical: return {QMessageBox::Critical, QStringLiteral("Error")};
+        case Icon::Question: return {QMessageBox::Question, QStringLiteral("Question")};
+        case Icon::Warning: return {QMessageBox::Warning, QStringLiteral("Warning")};
+        }
+        return {QMessageBox::NoIcon, QString()};
+    }
+
     static QMessageBox::StandardButton toStandard(Button b)
     {
         switch (b) {

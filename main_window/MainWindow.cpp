@@ -2,6 +2,7 @@
 
 #include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindowStyle.h"
+#include "main_window/WindowRoles.h"
 #include "platform/AppIcon.h"
 #include "platform/Contrast.h"
 #include "platform/FileSystem.h"
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOptionButton>
@@ -63,6 +65,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     , m_services(services)
 {
     initMainWindowResources();
+    InstallWindowRoles();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orvel File Rename"));
     // Fixed single border: no maximise button and no resizing.
@@ -83,6 +86,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     createControls();
     createMenus();
     layout->setMenuBar(menuBar);
+    createKeyboardAccess();
 
     endProcess = [] { QCoreApplication::exit(0); };
 
@@ -105,6 +109,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     connect(cmdALL, &QPushButton::clicked, this, &MainWindow::renameAll);
     connect(cmdSELECTED, &QPushButton::clicked, this, &MainWindow::renameSelected);
     connect(chkRenameFolder, &QCheckBox::toggled, this, &MainWindow::renameFolderToggled);
+    for (QRadioButton* option : optCASES)
+        connect(option, &QRadioButton::toggled, this, &MainWindow::tabToSelectedCase);
     connect(ckTop, &QCheckBox::toggled, this, &MainWindow::onTopToggled);
     connect(Label1, &DropLabel::dropped, this, &MainWindow::folderDropped);
     connect(lblCancel, &ClickLabel::clicked, this, &MainWindow::cancelSearch);
@@ -125,19 +131,24 @@ void MainWindow::createControls()
     QWidget* c = m_client;
 
     Drive1 = place(new VolumeBox(*m_services.volumes, c), "Drive1", 0, 120, 2250, 315);
+    Drive1->setAccessibleName(QStringLiteral("Drive"));
 
     cmdUpLevel = place(new QPushButton(c), "cmdUpLevel", 2280, 120, 350, 330);
     cmdUpLevel->setToolTip(QStringLiteral("Up One Level"));
+    cmdUpLevel->setAccessibleName(QStringLiteral("Up one level"));
     cmdUpLevel->setIcon(QIcon(UpLevelPicture()));
     cmdUpLevel->setIconSize(QSize(16, 16));
 
     Dir1 = place(new FolderListBox(*m_services.fs, *m_services.volumes, c), "Dir1", 0, 480, 2745, 1890);
     File1 = place(new FileListBox(*m_services.fs, c), "File1", 2760, 120, 2745, 2235);
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
+    File1->setAccessibleName(QStringLiteral("Files"));
 
     Label2 = place(new QLabel(QStringLiteral("Double click to select a folder"), c), "Label2", 120, 2400, 2535, 255);
 
     txtNAME = place(new QLineEdit(c), "txtNAME", 2820, 2475, 2595, 285);
     txtNAME->setEnabled(false);
+    txtNAME->setAccessibleName(QStringLiteral("Current file"));
 
     cmdSELECTED = place(new QPushButton(QStringLiteral("Rename &Selected"), c), "cmdSELECTED", 2880, 2880, 2520, 330);
     cmdSELECTED->setEnabled(false);
@@ -150,6 +161,7 @@ void MainWindow::createControls()
     ProgressBar1 = CreateFromSavedProperties(QStringLiteral(":/main_window/progress_bar_settings.ini"), c);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->move(twipsToPixels(120), twipsToPixels(3720));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
 
     lblStatus = place(new QLabel(c), "lblStatus", 120, 4080, 5295, 375);
     // Fonts set on single controls name only what differs from the window's, so the
@@ -160,11 +172,13 @@ void MainWindow::createControls()
         f.setPointSizeF(12);
         lblStatus->setFont(f);
     }
+    setStatusText(QString());
 
-    ckTop = place(new QCheckBox(QStringLiteral("On Top"), c), "ckTop", 5760, 4080, 1125, 285);
+    ckTop = place(new QCheckBox(QStringLiteral("&On Top"), c), "ckTop", 5760, 4080, 1125, 285);
 
     txtDirectory = place(new QLineEdit(c), "txtDirectory", 120, 4560, 7455, 285);
     txtDirectory->setReadOnly(true);
+    txtDirectory->setAccessibleName(QStringLiteral("Current folder"));
     {
         QFont f;
         f.setBold(true);
@@ -173,18 +187,19 @@ void MainWindow::createControls()
 
     Frame1 = place(new QGroupBox(QStringLiteral("Case"), c), "Frame1", 5640, 120, 1815, 1815);
     Frame1->setStyle(CaptionOnFrameStyle());
-    optCASES[0] = place(new QRadioButton(QStringLiteral("lower case"), Frame1), "optCASES(0)", 240, 240, 1080, 210);
-    optCASES[1] = place(new QRadioButton(QStringLiteral("UPPER CASE"), Frame1), "optCASES(1)", 240, 530, 1320, 210);
-    optCASES[2] = place(new QRadioButton(QStringLiteral("Proper Case"), Frame1), "optCASES(2)", 240, 800, 1185, 210);
+    optCASES[0] = place(new QRadioButton(QStringLiteral("&lower case"), Frame1), "optCASES(0)", 240, 240, 1080, 210);
+    optCASES[1] = place(new QRadioButton(QStringLiteral("&UPPER CASE"), Frame1), "optCASES(1)", 240, 530, 1320, 210);
+    optCASES[2] = place(new QRadioButton(QStringLiteral("&Proper Case"), Frame1), "optCASES(2)", 240, 800, 1185, 210);
     optCASES[2]->setChecked(true);
-    chkRenameFile = place(new QCheckBox(QStringLiteral("Rename file"), Frame1), "chkRenameFile", 240, 1200, 1455, 240);
+    chkRenameFile = place(new QCheckBox(QStringLiteral("&Rename file"), Frame1), "chkRenameFile", 240, 1200, 1455, 240);
     chkRenameFile->setChecked(true);
     chkRenameFolder =
-        place(new QCheckBox(QStringLiteral("Rename folder"), Frame1), "chkRenameFolder", 240, 1440, 1455, 240);
+        place(new QCheckBox(QStringLiteral("Rename fol&der"), Frame1), "chkRenameFolder", 240, 1440, 1455, 240);
 
-    Check1 = place(new QCheckBox(QStringLiteral("Include subfolders"), c), "Check1", 5760, 2040, 1695, 240);
+    Check1 = place(new QCheckBox(QStringLiteral("&Include subfolders"), c), "Check1", 5760, 2040, 1695, 240);
 
     frameDrop = place(new QGroupBox(c), "frameDrop", 5640, 2400, 1935, 1575);
+    frameDrop->setAccessibleName(QStringLiteral("Drop target"));
     frameDrop->setStyle(CaptionOnFrameStyle());
     Label1 =
         place(new DropLabel(QStringLiteral("Drag and Drop folder here"), frameDrop), "Label1", 120, 240, 1695, 1215);
@@ -217,16 +232,16 @@ void MainWindow::createMenus()
     // The menus keep to the window's own look, whatever the desktop does with menu bars.
     menuBar->setNativeMenuBar(false);
 
-    mnuFile = menuBar->addMenu(QStringLiteral("File"));
+    mnuFile = menuBar->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuRenameSelected = mnuFile->addAction(QStringLiteral("Rename Selected"));
+    mnuRenameSelected = mnuFile->addAction(QStringLiteral("Rename &Selected"));
     mnuRenameSelected->setObjectName(QStringLiteral("mnuRenameSelected"));
     mnuRenameSelected->setEnabled(false);
-    mnuRenamedAll = mnuFile->addAction(QStringLiteral("Rename All"));
+    mnuRenamedAll = mnuFile->addAction(QStringLiteral("Rename &All"));
     mnuRenamedAll->setObjectName(QStringLiteral("mnuRenamedAll"));
     mnuSP1 = mnuFile->addSeparator();
     mnuSP1->setObjectName(QStringLiteral("mnuSP1"));
-    mnuFileSub = mnuFile->addMenu(QStringLiteral("Recents"));
+    mnuFileSub = mnuFile->addMenu(QStringLiteral("&Recents"));
     mnuFileSub->setObjectName(QStringLiteral("mnuFileSub"));
     for (int i = 1; i <= 3; ++i) {
         mnuRecentSub[i] = mnuFileSub->addAction(QString());
@@ -236,23 +251,24 @@ void MainWindow::createMenus()
     }
     mnuSP2 = mnuFile->addSeparator();
     mnuSP2->setObjectName(QStringLiteral("mnuSP2"));
-    mnuMRUClear = mnuFile->addAction(QStringLiteral("Clear recent files list"));
+    mnuMRUClear = mnuFile->addAction(QStringLiteral("&Clear recent files list"));
     mnuMRUClear->setObjectName(QStringLiteral("mnuMRUClear"));
     mnuSP3 = mnuFile->addSeparator();
     mnuSP3->setObjectName(QStringLiteral("mnuSP3"));
-    mnuUndo = mnuFile->addAction(QStringLiteral("Undo Last Rename"));
+    mnuUndo = mnuFile->addAction(QStringLiteral("&Undo Last Rename"));
     mnuUndo->setObjectName(QStringLiteral("mnuUndo"));
     mnuUndo->setShortcut(QKeySequence::Undo);
     // The window has no text field that takes input, so Ctrl+Z is this command's wherever
     // the focus is.
     mnuUndo->setShortcutContext(Qt::WindowShortcut);
     addAction(mnuUndo);
-    mnuExit = mnuFile->addAction(QStringLiteral("Exit"));
+    mnuExit = mnuFile->addAction(QStringLiteral("E&xit"));
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    mnuHelp = menuBar->addMenu(QStringLiteral("Help"));
+    mnuHelp = menuBar->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-    mnuAbout = mnuHelp->addAction(QStringLiteral("About"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
 
     connect(mnuFile, &QMenu::aboutToShow, this, &MainWindow::refreshFileMenu);
@@ -263,6 +279,37 @@ void MainWindow::createMenus()
     connect(mnuUndo, &QAction::triggered, this, &MainWindow::undoLastRename);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
     connect(mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+// The window is used from the keyboard as well as with the mouse: the menu bar opens
+// with Alt (and F10, as desktops have it) whatever the style, Escape during a run does
+// what the cancel link does, and Tab follows the order of the task.
+void MainWindow::createKeyboardAccess()
+{
+    menuBar->setStyle(AltKeyMenuBarStyle());
+    menuBar->setAccessibleName(QStringLiteral("Menu bar"));
+    for (QMenu* menu : {mnuFile, mnuFileSub, mnuHelp})
+        menu->setAccessibleName(menu->title().remove(u'&'));
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
+            [this] { menuBar->setActiveAction(mnuFile->menuAction()); });
+    m_cancelKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_cancelKey->setEnabled(false); // only while Rename All runs
+    connect(m_cancelKey, &QShortcut::activated, this, &MainWindow::cancelSearch);
+
+    const std::initializer_list<QWidget*> taskOrder{
+        Drive1,        cmdUpLevel,      Dir1,   File1,       optCASES[0], optCASES[1], optCASES[2],
+        chkRenameFile, chkRenameFolder, Check1, cmdSELECTED, cmdALL,      ckTop,       txtDirectory};
+    for (auto it = taskOrder.begin(); it + 1 != taskOrder.end(); ++it)
+        setTabOrder(*it, *(it + 1));
+    tabToSelectedCase();
+}
+
+// Tab reaches the case style at the option that is selected; the arrow keys move
+// between the options, as they do in any group of them.
+void MainWindow::tabToSelectedCase()
+{
+    for (QRadioButton* option : optCASES)
+        option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 // ---------------------------------------------------------------- start and end
@@ -356,7 +403,7 @@ void MainWindow::resetRunDisplay()
     txtFolders = QStringLiteral("0");
     lblFolder->setText(QStringLiteral("Folders  : 0"));
     lblFiles->setText(QStringLiteral("Files  : 0"));
-    lblStatus->setText(QString());
+    setStatusText(QString());
     lblFolder->hide();
     lblFiles->hide();
 }
@@ -364,6 +411,13 @@ void MainWindow::resetRunDisplay()
 void MainWindow::cancelSearch()
 {
     m_cancelRequested = true;
+}
+
+void MainWindow::setStatusText(const QString& text)
+{
+    lblStatus->setText(text);
+    // A screen reader reads the line's text; a blank line is still the status line.
+    lblStatus->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
 }
 
 // ---------------------------------------------------------------- other windows

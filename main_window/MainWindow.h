@@ -24,6 +24,7 @@ class QMenuBar;
 class QMimeData;
 class QPushButton;
 class QRadioButton;
+class QShortcut;
 
 namespace orvel {
 
@@ -131,6 +132,11 @@ public:
     // True while Rename All runs (it lets window events through).
     bool isRunning() const { return m_running; }
 
+    // A folder that a later start of the program names ("Open With" on a folder in a
+    // file manager): opened as a dropped folder is. Refused while a run works or a
+    // question waits for its answer. True when the folder is open now.
+    bool openHandedOverFolder(const QString& folder);
+
     // How "Exit" ends the process; tests replace it.
     std::function<void()> endProcess;
 
@@ -171,7 +177,10 @@ private:
 
     void createControls();
     void createMenus();
+    void createKeyboardAccess();
+    void tabToSelectedCase();
     void syncFolder();
+    void setStatusText(const QString& text);
 
     void setRunLocked(bool locked);
     bool confirmSystemFolder(const QString& folder, bool subfolders);
@@ -182,6 +191,7 @@ private:
     void status(const QString& text) override;
     void progressMax(qint64 max) override;
     void progressValue(qint64 value) override;
+    void workingName(const QString& name) override;
     void letEventsThrough() override;
     bool cancelRequested() override { return m_cancelRequested; }
     bool stopRequested() override { return m_closePending; }
@@ -200,6 +210,8 @@ private:
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;
     qint64 m_progressStep = 1; // files per visible step of the bar
+    QString m_workingName; // the file in hand, shown where the run lets events through
+    QShortcut* m_cancelKey = nullptr; // Escape during a run: the cancel link's click
 };
 
 } // namespace orvel

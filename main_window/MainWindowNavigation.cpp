@@ -9,6 +9,7 @@
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -84,12 +85,25 @@ void MainWindow::folderDropped(const QMimeData* data)
         }
     }
     if (opened) {
-        lblStatus->setText(QString());
+        setStatusText(QString());
         return;
     }
     Drive1->setDrive(m_services.programFolder);
     m_services.messages->show(this, QStringLiteral("Select folder only ."), QString(), MessageBoxes::Icon::Information,
                               MessageBoxes::Ok, MessageBoxes::Ok);
+}
+
+bool MainWindow::openHandedOverFolder(const QString& folder)
+{
+    // Not under a run, which works on the open folder, nor under a question, which asks
+    // about it: the folder it names must be the folder renamed.
+    if (m_running || QApplication::activeModalWidget())
+        return false;
+    Drive1->setDrive(folder);
+    if (!Dir1->setPath(folder))
+        return false;
+    setStatusText(QString());
+    return true;
 }
 
 } // namespace orvel

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace orvel {
 
@@ -119,6 +120,7 @@ void MainWindow::renameAll()
     setRunLocked(true);
     resetRunDisplay();
     m_progressValue = m_progressShown = 0;
+    m_workingName = QString();
     m_journalFailureShown = false;
     if (!m_services.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
@@ -158,6 +160,7 @@ void MainWindow::undoLastRename()
     setRunLocked(true);
     resetRunDisplay();
     m_progressValue = m_progressShown = 0;
+    m_workingName = QString();
     const UndoOutcome out = UndoRun({run->journal}, *m_services.journals, *m_services.fs, *this);
     setRunLocked(false);
     m_running = false;
@@ -235,6 +238,7 @@ void MainWindow::followRenamedFolder(const QString& newPath)
 
 void MainWindow::setRunLocked(bool locked)
 {
+    m_cancelKey->setEnabled(locked);
     if (locked) {
         m_lockedControls.clear();
         for (QObject* control : std::initializer_list<QObject*>{cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED,
@@ -262,7 +266,9 @@ void MainWindow::enableNavigation()
 
 void MainWindow::status(const QString& text)
 {
-    lblStatus->setText(text);
+    setStatusText(text);
+    // On screen at once: the run may not let events through before it ends.
+    lblStatus->repaint();
 }
 
 void MainWindow::progressMax(qint64 max)
@@ -286,10 +292,17 @@ void MainWindow::showProgress()
     m_progressShown = m_progressValue;
 }
 
+void MainWindow::workingName(const QString& name)
+{
+    m_workingName = name;
+}
+
 void MainWindow::letEventsThrough()
 {
     if (m_progressShown != m_progressValue)
         showProgress();
+    if (!m_workingName.isNull() && txtNAME->text() != m_workingName)
+        txtNAME->setText(m_workingName);
     QCoreApplication::processEvents();
 }
 

@@ -93,6 +93,34 @@ public:
     }
 };
 
+class AltKeyMenuBarProxy : public QProxyStyle {
+public:
+    AltKeyMenuBarProxy()
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name()))
+    {
+    }
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override
+    {
+        if (hint == SH_MenuBar_AltKeyNavigation)
+            return 1;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+// One for the process, deleted with the application after every window.
+template <typename Proxy>
+QStyle* styleOfTheProcess()
+{
+    static QPointer<QStyle> style;
+    if (!style) {
+        style = new Proxy;
+        style->setParent(QCoreApplication::instance());
+    }
+    return style;
+}
+
 // Colours the window fixes for itself, chosen for a light desktop. On a dark one
 // each keeps its hue and becomes as much lighter or darker as it takes to be read.
 const QColor StatusBlue(0, 0, 255);
@@ -197,15 +225,14 @@ void FitCaptions(QWidget* window)
     }
 }
 
-// One for the process, deleted with the application after every window.
 QStyle* CaptionOnFrameStyle()
 {
-    static QPointer<QStyle> style;
-    if (!style) {
-        style = new CaptionOnFrameProxy;
-        style->setParent(QCoreApplication::instance());
-    }
-    return style;
+    return styleOfTheProcess<CaptionOnFrameProxy>();
+}
+
+QStyle* AltKeyMenuBarStyle()
+{
+    return styleOfTheProcess<AltKeyMenuBarProxy>();
 }
 
 void FollowPalette(const FixedColorFields& fields)

@@ -21,6 +21,10 @@ void FitCaptions(QWidget* window);
 // Group frames whose caption stands on the top line (one style for the process).
 QStyle* CaptionOnFrameStyle();
 
+// A menu bar that a press and release of Alt opens for the keyboard, also under
+// styles that leave that out (one style for the process).
+QStyle* AltKeyMenuBarStyle();
+
 // The controls whose colours the window fixes, and the window they follow.
 struct FixedColorFields {
     QWidget* window;

@@ -1,5 +1,6 @@
 #include "main_window/NotChangedDialog.h"
 
+#include "main_window/WindowRoles.h"
 #include "platform/AppIcon.h"
 #include "platform/Twips.h"
 
@@ -9,6 +10,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -38,6 +40,7 @@ NotChangedDialog::NotChangedDialog(const QList<NotChanged>& notChanged)
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                   | Qt::MSWindowsFixedSizeDialogHint)
 {
+    InstallWindowRoles();
     setObjectName(QStringLiteral("frmChangeNot"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Changes Not Made"));
@@ -56,12 +59,15 @@ NotChangedDialog::NotChangedDialog(const QList<NotChanged>& notChanged)
 
     lstCantRename = new QListWidget(this);
     lstCantRename->setObjectName(QStringLiteral("lstCantRename"));
+    lstCantRename->setAccessibleName(windowTitle()); // what a screen reader calls the list
     lstCantRename->setGeometry(twipsRect(120, 1200, 4845, 4545));
     lstCantRename->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Long paths are read by scrolling sideways, not cut short.
     lstCantRename->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     lstCantRename->setTextElideMode(Qt::ElideNone);
     lstCantRename->installEventFilter(this);
+    lstCantRename->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lstCantRename, &QWidget::customContextMenuRequested, this, &NotChangedDialog::showListMenu);
 
     cmdOK = new QPushButton(QStringLiteral("Ok"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -79,6 +85,7 @@ void NotChangedDialog::fillList(const QList<NotChanged>& notChanged)
     for (const NotChanged& item : notChanged) {
         auto* entry = new QListWidgetItem(item.path, lstCantRename);
         entry->setToolTip(item.reason);
+        entry->setData(Qt::AccessibleDescriptionRole, item.reason);
         entry->setData(Qt::UserRole, item.reason);
     }
 }
@@ -91,6 +98,30 @@ bool NotChangedDialog::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void NotChangedDialog::keyPressEvent(QKeyEvent* event)
+{
+    // What the list and the button leave: Enter and Escape close the window, as they
+    // close a dialog.
+    const auto key = event->key();
+    if ((key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter)
+        && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        closeWindow();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void NotChangedDialog::showListMenu(const QPoint& at)
+{
+    // The menu names the command and its key; the key itself works without it.
+    QMenu menu;
+    QAction* copy = menu.addAction(QStringLiteral("&Copy"), this, &NotChangedDialog::copySelected);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutVisibleInContextMenu(true);
+    copy->setEnabled(!lstCantRename->selectedItems().isEmpty());
+    menu.exec(lstCantRename->viewport()->mapToGlobal(at));
 }
 
 void NotChangedDialog::copySelected() const

@@ -12,9 +12,10 @@ class QPushButton;
 namespace orvel {
 
 // "Changes Not Made": the paths that a run could not rename, each with the system's
-// reason as its tooltip. Its list is a copy taken when the window loads; while it stays
-// open, later runs only bring it forward. Ctrl+C copies the selected entries, a path
-// and its reason a line.
+// reason as its tooltip and, for a screen reader, its description. Its list is a copy
+// taken when the window loads; while it stays open, later runs only bring it forward.
+// Ctrl+C, also offered in the list's context menu, copies the selected entries, a path
+// and its reason a line. Enter and Escape close it.
 class NotChangedDialog : public QWidget {
     Q_OBJECT
 public:
@@ -30,10 +31,12 @@ public Q_SLOTS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     explicit NotChangedDialog(const QList<NotChanged>& notChanged);
     void fillList(const QList<NotChanged>& notChanged);
+    void showListMenu(const QPoint& at);
 
     // Named as their objects are: "Label1", "lstCantRename", "cmdOK".
     QLabel* Label1;

@@ -45,11 +45,17 @@ done
 desktop=$prefix/share/applications/$app_id.desktop
 if [ -f "$desktop" ]; then
   grep -qx 'Name=Orvel File Rename' "$desktop" || fail "desktop entry: wrong Name"
-  # File managers offer the program for a folder and hand it the folder's path.
   grep -qx 'Exec=orvel-file-rename %f' "$desktop" || fail "desktop entry: Exec must pass one path"
-  grep -qx 'MimeType=inode/directory;' "$desktop" || fail "desktop entry: not offered for folders"
   grep -qx 'Icon=orvel-file-rename' "$desktop" || fail "desktop entry: Icon does not name the installed icon"
 fi
+# Dolphin's and Nemo's context menus for a folder hand the program the folder's path
+# (the desktop entry claims no folders: check-folder-opener.sh).
+for menu in "share/kio/servicemenus/$app_id.desktop:Exec=orvel-file-rename %f" \
+            "share/nemo/actions/orvel-file-rename.nemo_action:Exec=orvel-file-rename %F"; do
+  file=${menu%%:*} exec=${menu#*:}
+  expect_file "$file"
+  if [ -f "$prefix/$file" ] && ! grep -qx "$exec" "$prefix/$file"; then fail "$file: no $exec"; fi
+done
 metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 if [ -f "$metainfo" ]; then
   grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
@@ -78,7 +84,7 @@ fi
 
 # Nothing else: a stray file would end up in the package too.
 unexpected=$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -vE \
-  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png)|share/man/man1/orvel-file-rename\.1\.gz|$doc/(changelog\.gz|copyright|screenshot\.png))$" || true)
+  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png)|share/man/man1/orvel-file-rename\.1\.gz|share/kio/servicemenus/$app_id\.desktop|share/nemo/actions/orvel-file-rename\.nemo_action|$doc/(changelog\.gz|copyright|screenshot\.png))$" || true)
 [ -z "$unexpected" ] || fail "unexpected files installed: $unexpected"
 
 if command -v desktop-file-validate >/dev/null; then

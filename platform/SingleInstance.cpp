@@ -1,12 +1,16 @@
 #include "platform/SingleInstance.h"
 
+#include "platform/NameCodec.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
@@ -41,6 +45,12 @@ bool isAlive(qint64 pid)
 {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
+
+// A later start that names a folder sends "open ", the folder's bytes and a NUL, and
+// reads one byte back: '1' opened, '0' refused. One that only wants the window forward
+// says nothing and hangs up, as every start did before folders were handed over.
+const QByteArray OpenRequest = "open ";
+constexpr qsizetype LongestRequest = 64 * 1024; // a path is at most 4 KiB; more is no request of ours
 
 } // namespace
 
@@ -107,12 +117,55 @@ void SingleInstance::listenForLaterStarts()
         return;
     }
     connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            socket->disconnectFromServer();
+        while (QLocalSocket* socket = m_server->nextPendingConnection())
+            serveLaterStart(socket);
+    });
+}
+
+void SingleInstance::serveLaterStart(QLocalSocket* socket)
+{
+    const auto received = std::make_shared<QByteArray>();
+    const auto answered = std::make_shared<bool>(false);
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, received, answered] {
+        received->append(socket->readAll());
+        const qsizetype end = received->indexOf('\0');
+        if (*answered || end < 0) {
+            if (received->size() > LongestRequest)
+                socket->abort();
+            return;
         }
+        *answered = true;
+        const QByteArray request = received->left(end);
+        const bool opened = request.startsWith(OpenRequest) && m_folderHandler
+            && m_folderHandler(DecodeName(request.mid(OpenRequest.size())));
+        socket->write(opened ? "1" : "0");
+        socket->disconnectFromServer();
         Q_EMIT activationRequested();
     });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket, answered] {
+        if (!*answered)
+            Q_EMIT activationRequested();
+        socket->deleteLater();
+    });
+}
+
+SingleInstance::HandOver SingleInstance::handOverFolder(const QString& folder)
+{
+    QLocalSocket socket;
+    socket.connectToServer(m_socketPath);
+    if (!socket.waitForConnected(1000))
+        return HandOver::Unreachable;
+    socket.write(OpenRequest + EncodeName(folder) + '\0');
+    // Events run meanwhile, so that an instance in this same process can answer too.
+    QEventLoop wait;
+    QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+    connect(&socket, &QLocalSocket::readyRead, &wait, &QEventLoop::quit);
+    connect(&socket, &QLocalSocket::disconnected, &wait, &QEventLoop::quit);
+    wait.exec();
+    const QByteArray reply = socket.read(1);
+    if (reply == "1")
+        return HandOver::Opened;
+    return reply == "0" ? HandOver::Refused : HandOver::Unreachable;
 }
 
 bool SingleInstance::activateRunningInstance()

@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 namespace orvel {
@@ -31,6 +33,19 @@ public:
     // could not be reached.
     bool activateRunningInstance();
 
+    enum class HandOver {
+        Opened, // the running instance opened the folder and came forward
+        Refused, // it came forward but did not open the folder
+        Unreachable, // it did not answer (or is a version that takes no folders)
+    };
+    // Asks the instance that holds the lock to open `folder` (a file manager's "Open With"
+    // while the program runs) and come forward.
+    HandOver handOverFolder(const QString& folder);
+
+    // What this instance, the holder of the lock, does with a folder that a later start
+    // hands over: true when it opened it. Without a handler every folder is refused.
+    void setFolderHandler(std::function<bool(const QString& folder)> handler) { m_folderHandler = std::move(handler); }
+
     // In $XDG_RUNTIME_DIR, else in the temporary folder; the name carries the user id
     // and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
     static QString defaultLockPath();
@@ -41,10 +56,12 @@ Q_SIGNALS:
 
 private:
     void listenForLaterStarts();
+    void serveLaterStart(QLocalSocket* socket);
 
     std::unique_ptr<QLockFile> m_lock;
     QString m_socketPath;
     QLocalServer* m_server = nullptr;
+    std::function<bool(const QString&)> m_folderHandler;
 };
 
 } // namespace orvel

@@ -137,15 +137,19 @@ short buttonCode(Qt::MouseButtons buttons)
 MProgress::MProgress(QWidget* parent)
     : QWidget(parent)
 {
+    installAccessibility();
     createSurfaces();
     InitProperties();
+    m_shownValue = m_Value;
 }
 
 MProgress::MProgress(PropertyBag& bag, QWidget* parent)
     : QWidget(parent)
 {
+    installAccessibility();
     createSurfaces();
     ReadProperties(bag);
+    m_shownValue = m_Value;
 }
 
 void MProgress::createSurfaces()

@@ -200,6 +200,8 @@ public:
     int CaptionHeight() const { return m_CaptionHeight; }
     bool CaptionUnchanged() const { return m_CaptionUnchanged; }
     int CaptionInset() const { return m_CaptionInset; }
+    // The value the bar was last painted for: what a screen reader was last told.
+    Currency ShownValue() const { return m_shownValue; }
 
 Q_SIGNALS:
     // The host's property-change notification, under the saved name of the property
@@ -237,6 +239,10 @@ private:
     void setFadeColor(std::uint32_t& field, std::uint32_t value, const QString& name);
     using MouseSignal = void (MProgress::*)(short&, short&, float&, float&);
     void forwardMouse(QMouseEvent* event, Qt::MouseButtons buttons, MouseSignal signal);
+
+    // accessibility
+    static void installAccessibility();
+    void announceShownValue();
 
     // lifecycle
     void Show();
@@ -302,6 +308,7 @@ private:
     bool m_CaptionUnchanged = false;
     bool m_CaptionCleared = false; // the surfaces were cleared since the caption was drawn
     std::uint8_t m_CaptionInset = 0;
+    Currency m_shownValue = 0; // the value last painted, and so last announced
 
     // the control surface's own scale mode (twips unless set through ScaleMode)
     int m_surfaceScaleMode = 1;

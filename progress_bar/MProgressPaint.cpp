@@ -217,6 +217,7 @@ void MProgress::PaintBar()
 
     m_BG->ShowPicture();
     m_FG->ShowPicture();
+    announceShownValue();
 }
 
 void MProgress::CaptionStep()

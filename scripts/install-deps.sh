@@ -14,8 +14,11 @@ packages=(
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver
   # for renames on a file system that ignores letter case.
   xvfb xauth xdotool x11-utils python3 exfat-fuse exfatprogs fuse3
-  # Packaging checks.
-  desktop-file-utils appstream dpkg-dev
+  # What a screen reader sees: the accessibility bus on a private session bus, read
+  # from Python.
+  at-spi2-core dbus-daemon python3-pyatspi
+  # Packaging checks, and the desktop's lookups of the program that opens a folder.
+  desktop-file-utils appstream dpkg-dev libglib2.0-bin xdg-utils
 )
 fi
 

@@ -4,14 +4,17 @@
 #include "about/AboutDialog.h"
 #include "about/AboutTexts.h"
 #include "about/AboutWindows.h"
+#include "about/LinkLabel.h"
 #include "about/OpenWebLink.h"
 #include "about/QuickHelpWindow.h"
+#include "tests/support/AccessibleTree.h"
 #include "tests/support/XdgSandbox.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
 using namespace orvel;
+using orvel::test::screenReaderFaults;
 using orvel::test::XdgSandbox;
 
 class TestAbout : public QObject {
@@ -83,9 +86,35 @@ private Q_SLOTS:
         QCOMPARE(shown, HelpTextLines() << QString()); // after the last line end
     }
 
-    // The mail link goes to the desktop's mail handler; the web link to the program
-    // registered for web pages, found through a probe file in the temporary folder that
-    // is made (over one left behind) and removed again.
+    // Both windows as a screen reader finds them: dialogs whose every part has a name;
+    // the quick help's title one text, the about box's links links that are named by
+    // their addresses and can be opened.
+    void whatAScreenReaderFinds()
+    {
+        ShowQuickHelp();
+        QuickHelpWindow* help = CurrentQuickHelpWindow();
+        AboutDialog* box = showAbout();
+        QVERIFY(help && box && QTest::qWaitForWindowExposed(help));
+        QCOMPARE(screenReaderFaults(help).join(';') + screenReaderFaults(box).join(';'), QString());
+        const auto face = [](QObject* object) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(object);
+            QStringList actions;
+            if (QAccessibleActionInterface* act = a->actionInterface())
+                actions = act->actionNames();
+            return QStringLiteral("%1 %2 %3 [%4]")
+                .arg(int(a->role()), 0, 16)
+                .arg(a->text(QAccessible::Name))
+                .arg(a->childCount())
+                .arg(actions.contains(QAccessibleActionInterface::pressAction()) ? "press" : "");
+        };
+        QCOMPARE(face(help->findChild<QWidget*>("lblTitle")), "29 Orvel File Rename 0 []");
+        QCOMPARE(face(box->lblMyweb), "1e " + MakerWebAddress() + " 0 [press]");
+        QCOMPARE(face(box->lblEmailme), "1e " + MakerMailAddress() + " 0 [press]");
+    }
+
+    // The mail link (clicked) goes to the desktop's mail handler; the web link (reached
+    // and opened from the keyboard) to the program registered for web pages, found through a probe file in the
+    // temporary folder that is made (over one left behind) and removed again.
     void linksOpen()
     {
         XdgSandbox sandbox;
@@ -103,7 +132,12 @@ private Q_SLOTS:
         QCOMPARE(QDir("/proc/self/fd").count(), open); // nothing left open by the probe
         QCOMPARE(found ? found->exec : QString(), exec);
         QVERIFY(!QFile::exists(sandbox.path("tmp/dummy.html")));
-        QTest::mouseClick(box->lblMyweb, Qt::LeftButton);
+        // From the keyboard: Tab reaches the link, Enter opens it.
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        for (int i = 0; i < 4 && QApplication::focusWidget() != box->lblMyweb; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), box->lblMyweb);
+        QTest::keyClick(box->lblMyweb, Qt::Key_Return);
         QTRY_COMPARE_WITH_TIMEOUT(sandbox.recordedArgs("browser"), QStringList({"--new-window", MakerWebAddress()}),
                                   10000);
     }

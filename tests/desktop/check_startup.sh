@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The program under a real X server: --help and --version answer without a display;
 # `orvel-file-rename FOLDER` opens one window "Orvel File Rename" at that folder, whose
-# client area is 523 x 327 below the menu bar; a second start shows the single-instance
-# message, brings the first window above the window that covered it, and ends after OK
-# while the first runs on.
+# client area is 523 x 327 below the menu bar; a second start that names a folder ("Open
+# With" in a file manager) has the first window open it and come forward, and ends
+# without a message; a second start without one shows the single-instance message,
+# brings the first window above the window that covered it, and ends after OK while
+# the first runs on.
 set -u
 app=$1
 . "$(dirname "$0")/lib.sh"
@@ -17,8 +19,9 @@ echo "--version and --help answer without a display"
 
 xvfb_start
 private_home
-mkdir -p "$work/open me"
+mkdir -p "$work/open me" "$work/open with"
 printf x > "$work/open me/FILE ONE.TXT"
+printf x > "$work/open with/FILE TWO.TXT"
 printf x > "$work/STAY HERE.TXT"
 cd "$work"
 
@@ -48,6 +51,20 @@ above() { # true when window $1 lies above window $2
     '$1 == a && !pa { pa = NR } $1 == b && !pb { pb = NR } END { exit !(pa && pb && pa < pb) }'
 }
 wait_for 'above "$cover" "$main"' 10 || fail "the covering window did not come above the main window"
+
+"$app" "open with" >"$work/open-with.log" 2>&1 &
+openwith=$!; pids="$pids $openwith"
+wait_for '! kill -0 $openwith 2>/dev/null' 15 || fail "the start that named a folder did not end"
+wait "$openwith"; rc=$?
+[ "$rc" = 0 ] || fail "the start that named a folder ended with $rc"
+[ "$(windows_titled "Orvel File Rename" | wc -l)" -eq 1 ] || fail "the start that named a folder showed a window"
+wait_for 'above "$main" "$cover"' 10 || fail "the folder handed over did not bring the first window forward"
+xdotool windowfocus --sync "$main" 2>/dev/null
+xdotool key --window "$main" alt+a
+wait_for '[ -f "$work/open with/File Two.txt" ]' 10 || { ls -R "$work"; fail "the first window did not open the folder handed over"; }
+echo "a second start that named a folder: the first window opened it and came forward, no message"
+xdotool windowraise "$cover"
+wait_for 'above "$cover" "$main"' 10 || fail "the covering window did not come above the main window again"
 
 "$app" /nowhere/at/all >"$work/second.log" 2>&1 &
 second=$!; pids="$pids $second"

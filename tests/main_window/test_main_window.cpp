@@ -15,6 +15,7 @@
 #include "platform/PlatformError.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
+#include "tests/support/AccessibleTree.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/TempTree.h"
@@ -32,6 +33,7 @@ using namespace orvel::test;
 struct orvel::MainWindowTestAccess {
     static MainWindowControls& controls(MainWindow& w) { return w; }
     static const MainWindowControls& controls(const MainWindow& w) { return w; }
+    static RunObserver& observer(MainWindow& w) { return w; }
 };
 
 namespace {
@@ -84,6 +86,28 @@ QString enabledStates(std::initializer_list<const QObject*> controls)
         states += c->property("enabled").toBool() ? u'1' : u'0';
     return states;
 }
+
+// The texts a label had each time it was painted.
+class PaintedTexts : public QObject {
+public:
+    explicit PaintedTexts(QLabel* label)
+        : m_label(label)
+    {
+        label->installEventFilter(this);
+    }
+    QStringList texts;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != m_label->text()))
+            texts << m_label->text();
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+};
 
 // A click, or a press followed by a double click, on an item of a list.
 void clickItem(QListWidget* list, const QListWidgetItem* item, bool twice)
@@ -439,6 +463,90 @@ private Q_SLOTS:
         QCOMPARE(state(), QStringLiteral("0 0 1"));
     }
 
+    // Without a mouse: Tab follows the task and enters the case style at the option
+    // selected, the arrow keys choose another, and the options and boxes have their keys.
+    // (The menu keys are pressed on a real desktop: check_keyboard.sh.)
+    void withTheKeyboard()
+    {
+        MainWindow& w = fx->open({"a.txt"});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const auto focus = [] { return QApplication::focusWidget(); };
+        const auto press = [&](int key, Qt::KeyboardModifiers modifiers = {}) {
+            QTest::keyClick(focus(), Qt::Key(key), modifiers);
+        };
+        ui(w).Drive1->setFocus();
+        QStringList order;
+        for (int i = 0; i < 12; ++i, press(Qt::Key_Tab))
+            order << focus()->objectName();
+        QCOMPARE(order.join(' '),
+                 QStringLiteral("Drive1 cmdUpLevel Dir1 File1 optCASES(2) chkRenameFile "
+                                "chkRenameFolder Check1 cmdALL ckTop txtDirectory Drive1"));
+        ui(w).optCASES[2]->setFocus();
+        press(Qt::Key_Up);
+        press(Qt::Key_Tab);
+        press(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focus()->objectName() + ' ' + QString::number(int(w.selectedCase())), "optCASES(1) 1");
+
+        // Alt and the underlined letter: the control takes the focus and is clicked (a
+        // moment later, as the click is shown).
+        const std::pair<Qt::Key, QAbstractButton*> keys[] = {{Qt::Key_P, ui(w).optCASES[2]},
+                                                             {Qt::Key_L, ui(w).optCASES[0]},
+                                                             {Qt::Key_R, ui(w).chkRenameFile},
+                                                             {Qt::Key_D, ui(w).chkRenameFolder},
+                                                             {Qt::Key_I, ui(w).Check1}};
+        for (const auto& [key, control] : keys) {
+            const bool was = control->isChecked();
+            press(key, Qt::AltModifier);
+            QTRY_VERIFY2(control->isChecked() != was, qPrintable(control->objectName()));
+            QCOMPARE(focus(), control);
+        }
+    }
+
+    // Every control named for what it is, the window a window; the drive list named, its
+    // volume its value; the status line named by its text, and "Status" while blank.
+    void whatAScreenReaderFinds()
+    {
+        MainWindow& w = fx->open({"a.txt"});
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(screenReaderFaults(&w).join(';'), QString());
+        const auto face = [](QWidget* control) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+            return QStringLiteral("%1 %2 [%3]")
+                .arg(int(a->role()), 0, 16)
+                .arg(a->text(QAccessible::Name), a->text(QAccessible::Value));
+        };
+        QCOMPARE(face(ui(w).Drive1), "2e Drive [/]");
+        QCOMPARE(face(ui(w).ProgressBar1), "30 Progress [0 %]");
+        QCOMPARE(face(ui(w).lblStatus), "29 Status []");
+        MainWindowTestAccess::observer(w).status("Renamed done !!");
+        QCOMPARE(face(ui(w).lblStatus), "29 Renamed done !! []");
+    }
+
+    // A folder that a later start names opens as a dropped one does; not while a run
+    // works, nor while a question waits, nor when it is no folder.
+    void aFolderHandedOverByALaterStart()
+    {
+        MainWindow& w = fx->open({"start/x.txt", "other/y.txt"}, "start");
+        ui(w).lblStatus->setText("Renamed done !!");
+        QVERIFY(w.openHandedOverFolder(fx->path("other")));
+        QCOMPARE(fx->where() + ui(w).lblStatus->text(), QStringLiteral("~/other | ~/other/ | ~/other | y.txt"));
+        QList<bool> opened;
+        fx->fs.beforeRename = [&](const QString&, const QString&) {
+            opened << w.openHandedOverFolder(fx->path("start"));
+        };
+        ui(w).cmdALL->click();
+        QMessageBox question;
+        question.setWindowModality(Qt::ApplicationModal);
+        question.show();
+        opened << w.openHandedOverFolder(fx->path("start"));
+        question.hide();
+        opened << w.openHandedOverFolder(fx->path("start/x.txt"));
+        QCOMPARE(opened, QList<bool>({false, false, false}));
+        QCOMPARE(fx->where(), QStringLiteral("~/other | ~/other/ | ~/other | Y.txt"));
+    }
+
     // The real message box shows its text as plain text, whatever a name in it looks
     // like, with the icon, buttons and default asked for; the button pressed is the answer.
     void theRealMessageBox()
@@ -451,7 +559,8 @@ private Q_SLOTS:
                     box->textFormat(),
                     box->icon(),
                     box->defaultButton() == box->button(QMessageBox::No),
-                    box->standardButtons().toInt()};
+                    box->standardButtons().toInt(),
+                    screenReaderFaults(box).join(';')};
             box->button(QMessageBox::No)->click();
         });
         QCOMPARE(hostMessageBoxes().show(nullptr, "The folder <b>x</b>", "Title", MessageBoxes::Icon::Warning,
@@ -459,7 +568,7 @@ private Q_SLOTS:
                  MessageBoxes::No);
         QCOMPARE(seen,
                  QList<QVariant>({"The folder <b>x</b>", "Title", Qt::PlainText, QMessageBox::Warning, true,
-                                  (QMessageBox::Yes | QMessageBox::No).toInt()}));
+                                  (QMessageBox::Yes | QMessageBox::No).toInt(), QString()}));
     }
 
     // A frame line that clears the first option, and text that can be read on a light
@@ -534,18 +643,28 @@ private Q_SLOTS:
         fx->messages.onShow = [&](const QString& text) { question = ui(w).lblStatus->text() + ": " + text.left(27); };
         fx->messages.answers << MessageBoxes::No;
         ui(w).ProgressBar1->setMax(Currency(9)), ui(w).ProgressBar1->setValue(Currency(7)); // what an earlier run left
-        QString first; // the bar at the first rename
-        fx->fs.beforeRename = [&](const QString&, const QString&) {
-            first += first.isEmpty() ? ui(w).ProgressBar1->Value().toString() : QString();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        PaintedTexts status(ui(w).lblStatus);
+        QString first; // the bar and the status lines painted by the first rename
+        QString inHand; // the working name when events are let through, at the rename of "b ONE.txt"
+        fx->fs.beforeRename = [&](const QString& oldPath, const QString&) {
+            if (first.isEmpty())
+                first = ui(w).ProgressBar1->Value().toString() + ' ' + status.texts.join(", ");
+            if (oldPath.endsWith("b ONE.txt")) {
+                MainWindowTestAccess::observer(w).letEventsThrough();
+                inHand = ui(w).txtNAME->text();
+            }
         };
         ui(w).cmdALL->click();
         QCOMPARE(fx->tree(),
                  (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
                               "my pics/sub/c two.txt="}));
         QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1"));
-        QCOMPARE(first + ' ' + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString() + ' '
-                     + ui(w).txtNAME->text(),
-                 "0 3 3 c two.txt");
+        QCOMPARE(first, "0 Searching... Please wait., Renaming... Please wait.");
+        QCOMPARE(inHand + ", " + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString()
+                     + ' ' + ui(w).txtNAME->text(),
+                 "b one.txt, 3 3 c two.txt");
         // The window and the recent entry follow the start folder's new name.
         QCOMPARE(fx->where() + ", recent " + fx->recents().first(),
                  QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
@@ -555,7 +674,8 @@ private Q_SLOTS:
     }
 
     // Navigation, both commands, the options and the recent folders stay locked while
-    // the run works and come back as they were however it ends. The labels show the
+    // the run works and come back as they were however it ends (cancelled by the link or
+    // by Escape). The labels show the
     // result; an early exit clears and hides them; a run that does not start leaves
     // what an earlier one showed.
     void lockedForTheWholeRun()
@@ -576,12 +696,19 @@ private Q_SLOTS:
             ui(w).lblFiles->show();
             ui(w).lstCantRename << NotChanged{"earlier", {}};
             const QString idle = lockable(w);
+            if (end == "Escape") {
+                w.show();
+                QVERIFY(QTest::qWaitForWindowActive(&w));
+                QTest::keyClick(&w, Qt::Key_Escape); // before the run: nothing
+            }
             QStringList during;
             fx->fs.beforeList = [&](const QString& folder) {
                 if (w.isRunning())
                     during << lockable(w);
                 if (end == "cancel" && folder.endsWith("/sub"))
                     QTest::mouseClick(ui(w).lblCancel, Qt::LeftButton);
+                if (end == "Escape" && folder.endsWith("/sub"))
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
             };
             ui(w).cmdALL->click();
             during.removeDuplicates();
@@ -593,6 +720,7 @@ private Q_SLOTS:
         run("done", two, "Sub Folders  : 2|Files : 2|11|Renamed done !!|0");
         run("early exit", {"start/sub/"}, "Folders  : 0|Files  : 0|00||0");
         run("cancel", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0"); // the start folder alone
+        run("Escape", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0"); // as the cancel link
         run("untick", {"start/A.TXT"}, "Sub Folders  : 9|Files : 9|11|earlier|1");
     }
 
@@ -738,10 +866,14 @@ private Q_SLOTS:
                                  "File not renamed", MessageBoxes::Icon::None, MessageBoxes::Yes | MessageBoxes::No,
                                  MessageBoxes::Yes)});
         QVERIFY(!NotChangedDialog::loaded());
+        // Each entry with its reason, as a tooltip and as a screen reader's description.
         const auto listed = [] {
             QStringList entries;
-            for (int i = 0; NotChangedDialog::loaded() && i < notChangedList()->count(); ++i)
-                entries << notChangedList()->item(i)->text() + '\t' + notChangedList()->item(i)->toolTip();
+            for (int i = 0; NotChangedDialog::loaded() && i < notChangedList()->count(); ++i) {
+                const QListWidgetItem* entry = notChangedList()->item(i);
+                const QString description = entry->data(Qt::AccessibleDescriptionRole).toString();
+                entries << entry->text() + '\t' + entry->toolTip() + (description == entry->toolTip() ? "" : "!");
+            }
             return entries;
         };
         const QStringList both{fx->path("sub/a ONE.txt") + '\t' + ErrorText(ENOENT),
@@ -750,10 +882,22 @@ private Q_SLOTS:
         QCOMPARE(listed(), both); // so the window is loaded
         QPointer<NotChangedDialog> dialog = NotChangedDialog::loaded();
         QVERIFY(dialog->isVisible());
+        QCOMPARE(screenReaderFaults(dialog).join(';'), QString());
         // Ctrl+C copies the selected entries, a path and its reason a line.
         dialog->findChild<QListWidget*>("lstCantRename")->item(1)->setSelected(true);
         QTest::keyClick(dialog->findChild<QListWidget*>("lstCantRename"), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), both[1] + '\n');
+        // The list's context menu names the command and its key.
+        QStringList offered;
+        QTimer::singleShot(0, [&] {
+            QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (const QAction* a : menu ? menu->actions() : QList<QAction*>())
+                offered << a->text() + ' ' + a->shortcut().toString() + ' ' + QString::number(a->isEnabled());
+            if (menu)
+                menu->close();
+        });
+        Q_EMIT notChangedList()->customContextMenuRequested({});
+        QCOMPARE(offered, QStringList{"&Copy Ctrl+C 1"});
         // While it is open, another report only brings it forward with its earlier list;
         // Ok unloads it, and the next report loads the new list.
         ui(w).lstCantRename = {{"/elsewhere", "why"}};
@@ -763,6 +907,15 @@ private Q_SLOTS:
         QTRY_VERIFY(dialog.isNull());
         w.reportNotChanged();
         QCOMPARE(listed(), QStringList{"/elsewhere\twhy"});
+        // Escape closes it, and Enter, from the list as from the button.
+        for (const auto& [from, key] : {std::pair{"lstCantRename", Qt::Key_Escape},
+                                        {"lstCantRename", Qt::Key_Return},
+                                        {"cmdOK", Qt::Key_Enter}}) {
+            w.reportNotChanged();
+            dialog = NotChangedDialog::loaded();
+            QTest::keyClick(dialog->findChild<QWidget*>(from), key);
+            QTRY_VERIFY2(dialog.isNull(), from);
+        }
     }
 };
 

@@ -2,6 +2,7 @@
 // store, neither of which may stop a start or stall the window, whatever lies at its
 // path; and the program registered for web pages, from the desktop's own files.
 
+#include "platform/NameCodec.h"
 #include "platform/SettingsStore.h"
 #include "platform/SingleInstance.h"
 #include "platform/XdgLookup.h"
@@ -130,6 +131,53 @@ private Q_SLOTS:
         const QFileInfo inTemp(SingleInstance::defaultLockPath());
         QCOMPARE(inTemp.absolutePath(), QFileInfo(box.path("tmp")).absoluteFilePath());
         QVERIFY2(inTemp.fileName().contains(QString::number(::getuid())), qPrintable(inTemp.fileName()));
+    }
+
+    // What a later start asks of the running instance, and what it is answered: a plain
+    // start only brings the window forward; one that names a folder (its bytes as they
+    // are, whatever they mean) has it opened or refused, and the window comes forward
+    // either way; with no instance listening, nobody answers.
+    void laterStarts_data()
+    {
+        QTest::addColumn<QString>("handler"); // what the running instance does with a folder
+        QTest::addColumn<QString>("asked"); // "" a plain start, else the folder named
+        QTest::addColumn<QString>("answer");
+        const QString odd = DecodeName("/tmp/caf\xe9 and more");
+        QTest::newRow("plain start") << "opens"
+                                     << ""
+                                     << "forward";
+        QTest::newRow("folder opened") << "opens" << odd << "Opened: " + odd;
+        QTest::newRow("folder refused") << "refuses" << odd << "Refused: " + odd;
+        QTest::newRow("nobody listening") << "gone" << odd << "Unreachable";
+    }
+    void laterStarts()
+    {
+        QFETCH(QString, handler);
+        QFETCH(QString, asked);
+        QFETCH(QString, answer);
+        QTemporaryDir dir;
+        SingleInstance running(dir.filePath("instance.lock")), later(dir.filePath("instance.lock"));
+        if (handler != "gone")
+            QCOMPARE(running.tryAcquire(), Result::Acquired);
+        QString handed;
+        running.setFolderHandler([&](const QString& folder) {
+            handed = folder;
+            return handler == "opens";
+        });
+        QSignalSpy forward(&running, &SingleInstance::activationRequested);
+        QString got;
+        if (asked.isEmpty()) {
+            QVERIFY(later.activateRunningInstance());
+            QTRY_COMPARE(forward.count(), 1);
+            got = "forward";
+        } else {
+            const auto result = later.handOverFolder(asked);
+            got = result == SingleInstance::HandOver::Opened  ? "Opened"
+                : result == SingleInstance::HandOver::Refused ? "Refused"
+                                                              : "Unreachable";
+            QCOMPARE(forward.count(), handler == "gone" ? 0 : 1);
+        }
+        QCOMPARE(got + (handed.isEmpty() ? QString() : ": " + handed), answer);
     }
 
     // Only a small regular file is a store; whatever else lies at its path reads as

@@ -155,6 +155,7 @@ private Q_SLOTS:
     void whatTheHostSees_data();
     void whatTheHostSees();
     void notificationsAndRepaints();
+    void whatAScreenReaderIsTold();
     void savedSettings();
 
     void fades_data()
@@ -546,6 +547,50 @@ void TestProgressBar::notificationsAndRepaints()
             QCOMPARE(log.lines, p.isWritable() ? expected : QStringList());
         }
     }
+}
+
+// One progress bar with its range, value and caption, none of its surfaces. A screen
+// reader is told of a new value when the bar is painted for it, and only then.
+void TestProgressBar::whatAScreenReaderIsTold()
+{
+    BarHost host;
+    MProgress& bar = *host.bar;
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&bar);
+    QVERIFY(face && face->valueInterface());
+    const auto state = [&] {
+        const QAccessibleValueInterface* v = face->valueInterface();
+        return QStringLiteral("%1 %2 %3..%4 [%5]")
+            .arg(face->childCount())
+            .arg(v->currentValue().toDouble())
+            .arg(v->minimumValue().toDouble())
+            .arg(v->maximumValue().toDouble())
+            .arg(face->text(QAccessible::Value));
+    };
+    QCOMPARE(face->role(), QAccessible::ProgressBar);
+    QCOMPARE(state(), QStringLiteral("0 0 0..10000 [0 %]"));
+
+    // Each value set, then "painted" when the bar was, and the value told. By hand, the
+    // bar is painted (and the value told) when it is refreshed.
+    QStringList told;
+    HostLog paints(bar);
+    const auto set = [&](int value) {
+        paints.lines.clear();
+        bar.setValue(value);
+        told << QStringLiteral("%1%2 %3")
+                    .arg(value)
+                    .arg(paints.lines.contains("Paint") ? " painted" : "")
+                    .arg(bar.ShownValue().toString());
+    };
+    for (int value : {100, 101, 150, 4999, 4999, 10000})
+        set(value);
+    bar.setManualRefresh(true);
+    set(6000);
+    bar.Refresh();
+    told << "refreshed " + bar.ShownValue().toString();
+    QCOMPARE(told,
+             QStringList({"100 painted 100", "101 100", "150 painted 150", "4999 painted 4999", "4999 4999",
+                          "10000 painted 10000", "6000 10000", "refreshed 6000"}));
+    QCOMPARE(state(), QStringLiteral("0 6000 0..10000 [60 %]"));
 }
 
 void TestProgressBar::savedSettings()

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace orvel {
+
+// Screen readers announce a window by its role: the main window is a window and
+// "Changes Not Made" a dialog, not the anonymous panels that plain widgets report.
+void InstallWindowRoles();
+
+} // namespace orvel

@@ -1,0 +1,164 @@
+"""The running program as a screen reader finds it, over the accessibility bus.
+
+screen_reader.py tree: dumps the main window's tree; fails on a window that does not
+    say it is one, on anything shown without a name (panes that only hold others,
+    separators and scroll bars need none), on a combo box named by its value, and
+    without one progress bar that has a value.
+screen_reader.py run XID: starts Rename All with sub-folders from the keyboard, reads
+    the progress bar, the status line and the current file together, half way through,
+    and times every question asked meanwhile.
+"""
+
+import subprocess
+import sys
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+TITLE = "Orvel File Rename"
+
+
+def fail(message):
+    print("FAIL: " + message)
+    sys.exit(1)
+
+
+def main_window(deadline):
+    while time.monotonic() < deadline:
+        for app in pyatspi.Registry.getDesktop(0):
+            for window in app if app is not None and app.name == TITLE else []:
+                if window is not None and window.name == TITLE:
+                    return window
+        time.sleep(0.05)
+    fail("the program did not appear on the accessibility bus")
+
+
+def walk(acc, depth=0):
+    yield acc, depth
+    for child in acc:
+        if child is not None:
+            yield from walk(child, depth + 1)
+
+
+def find(window, role, name):
+    for acc, _ in walk(window):
+        if acc.getRoleName() == role and acc.name == name:
+            return acc
+    fail("no %s named %r" % (role, name))
+
+
+def value_of(acc):
+    try:
+        v = acc.queryValue()
+        return v.currentValue, v.minimumValue, v.maximumValue
+    except NotImplementedError:
+        return None
+
+
+def text_of(acc):
+    try:
+        return acc.queryText().getText(0, -1)
+    except NotImplementedError:
+        return None
+
+
+def check_tree(window):
+    problems = []
+    if window.getRoleName() not in ("frame", "window", "dialog"):
+        problems.append("the main window reports the role %r" % window.getRoleName())
+    bars = 0
+    for acc, depth in walk(window):
+        role, value, text = acc.getRoleName(), value_of(acc), text_of(acc)
+        print("  " * depth + "%s %r" % (role, acc.name) + (" value %g of %g..%g" % value if value else "")
+              + (" text %r" % text if text else ""))
+        bars += role == "progress bar" and value is not None
+        if depth == 0 or not acc.getState().contains(pyatspi.STATE_SHOWING):
+            continue
+        if role in ("filler", "separator", "scroll bar"):
+            continue
+        if not acc.name:
+            problems.append("a %s without a name" % role)
+        elif role == "combo box" and any(item.name == acc.name for item, d in walk(acc) if d):
+            problems.append("the combo box %r is named by its value" % acc.name)
+    if bars != 1:
+        problems.append("%d progress bars with a value" % bars)
+    for problem in problems:
+        print("FAIL: " + problem)
+    if problems:
+        sys.exit(1)
+    print("the main window is a %s; everything shown has a name" % window.getRoleName())
+
+
+def run(window, xid):
+    bar = find(window, "progress bar", "Progress")
+    current = find(window, "text", "Current file")
+    status = find(window, "label", "Status")  # blank before the run
+    width = bar.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).width
+
+    # The bar's value changes as a screen reader hears them; counted only (asking the
+    # program back for each value would make a slow screen reader of this check).
+    told = []
+    listener = lambda event: event.source == bar and told.append(event)  # noqa: E731
+    pyatspi.Registry.registerEventListener(listener, "object:property-change:accessible-value")
+    context = GLib.MainContext.default()
+
+    slowest = [0.0]
+
+    def ask(question):
+        asked = time.monotonic()
+        answer = question()
+        slowest[0] = max(slowest[0], time.monotonic() - asked)
+        return answer
+
+    subprocess.run(["xdotool", "windowfocus", "--sync", xid], check=False, stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "--window", xid, "alt+i", "alt+a"], check=True)
+    half = None
+    begun_by, deadline = time.monotonic() + 10, time.monotonic() + 60
+    while True:
+        while context.iteration(False):
+            pass
+        value, _, maximum = ask(lambda: value_of(bar))
+        status.clearCache()  # its name asked afresh, not as the bus last heard it
+        said, name = ask(lambda: status.name), ask(lambda: text_of(current))
+        if half is None and maximum > 0 and value >= maximum / 2:
+            half = (value, maximum, said, name)
+        if said == "Renamed done !!":
+            break
+        if said == "Status" and time.monotonic() > begun_by:
+            fail("Alt+I, Alt+A did not start a run")
+        if time.monotonic() > deadline:
+            fail("the run did not end within a minute")
+    while context.iteration(False):
+        pass
+    pyatspi.Registry.deregisterEventListener(listener, "object:property-change:accessible-value")
+
+    if half is None:
+        fail("the progress bar was never seen half way")
+    value, maximum, said, name = half
+    print("half way: the progress bar reads %g of %g, the status line %r, the current file %r"
+          % (value, maximum, said, name))
+    if not value < maximum:
+        fail("the run was over before the bar could be read half way")
+    if said != "Renaming... Please wait.":
+        fail("the status line read %r while the bar was half way" % said)
+    if not (name.startswith("File Number ") and name.endswith(".txt")):
+        fail("the current file read %r while the bar was half way" % name)
+    end = value_of(bar)
+    if end[0] != end[2]:
+        fail("the bar ended at %g of %g" % (end[0], end[2]))
+    print("the slowest answer during the run took %.0f ms" % (slowest[0] * 1000))
+    if slowest[0] > 2.0:
+        fail("the program kept a screen reader waiting %.1f s" % slowest[0])
+    # At most a change for each pixel of its length and each percent: as often as painted.
+    print("the bar told %d value changes (it is %d pixels long)" % (len(told), width))
+    if not 0 < len(told) <= width + 101:
+        fail("the bar told %d value changes" % len(told))
+
+
+window = main_window(time.monotonic() + 30)
+if sys.argv[1] == "tree":
+    check_tree(window)
+else:
+    run(window, sys.argv[2])
+print("PASS")
