@@ -3,7 +3,6 @@
 #include "app/HostServices.h"
 #include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
-#include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/SingleInstance.h"
 
@@ -135,7 +134,6 @@ int Main(int argc, char** argv)
         return 0;
     }
 
-    AllowManyOpenFolders();
     // QApplication takes its own options (-platform and the like) out of argv.
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("com.example.orvel_file_rename"));
