@@ -155,6 +155,7 @@ public:
     void letEventsThrough() override { gap(); }
     bool cancelRequested() override { return false; }
     bool stopRequested() override { return false; }
+    bool confirmSystemFolder(const QString&, FolderRole) override { return true; }
     qint64 longestGapMs()
     {
         gap();
@@ -196,7 +197,7 @@ int measureHere(const QString& mode, const QString& folder)
         TimingObserver observer;
         timer.start();
         const RenameAllOutcome out =
-            RenameAll({folder, {true, true, CaseStyle::Proper}, true}, hostFileSystem(), observer);
+            RenameAll({folder, {true, true, CaseStyle::Proper}, true, {}}, hostFileSystem(), observer);
         files = out.files - out.notChanged.size();
         gapMs = observer.longestGapMs();
         for (const NotChanged& item : out.notChanged)

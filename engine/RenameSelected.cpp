@@ -1,15 +1,26 @@
 #include "engine/RenameSelected.h"
 
 #include "engine/RenameFile.h"
+#include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
 
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, const PathSyntax& syntax)
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
+                                     const PathSyntax& syntax)
 {
     RenameSelectedOutcome out;
     int openError = 0;
     const FolderHandle handle = fs.openFolder(job.folder, &openError);
+    if (job.selected.contains(true)) {
+        const bool itself = job.options.renameFolder;
+        const FileId parent = itself ? fs.openFolder(ParentPath(job.folder, syntax)).id() : FileId();
+        const FolderRole role = StartFolderRole(job.systemFolders, job.folder, handle.id(), itself, parent);
+        if (role != FolderRole::Ordinary && !observer.confirmSystemFolder(job.folder, role)) {
+            out.declined = true;
+            return out;
+        }
+    }
     QString folder = job.folder;
     QString subDirectory = job.subDirectory;
     const qsizetype count = qMin(job.names.size(), job.selected.size());

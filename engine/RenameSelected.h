@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "platform/SystemFolders.h"
 
 #include <QList>
 #include <QString>
@@ -11,6 +12,7 @@
 namespace orvel {
 
 class FileSystem;
+class RunObserver;
 
 // What "Rename Selected" works on, as the window shows it when the command starts.
 struct RenameSelectedJob {
@@ -19,10 +21,12 @@ struct RenameSelectedJob {
     QList<bool> selected; // one flag per entry
     QString subDirectory; // the folder that a folder rename applies to
     RunOptions options;
+    SystemFolders systemFolders; // what is asked about before anything is renamed
 };
 
 struct RenameSelectedOutcome {
     bool anySelected = false;
+    bool declined = false; // the question about a system folder was answered No
     QString workingName; // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
     QList<NotChanged> notChanged;
@@ -31,8 +35,9 @@ struct RenameSelectedOutcome {
 // Renames the selected files and, with renameFolder, the folder itself (once before
 // each selected file, the later attempts finding nothing to change). The files are
 // renamed through the folder held open from the start, so a rename of the folder
-// itself cannot lose them.
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs,
+// itself cannot lose them. When that renames in or renames a system folder or a user's
+// home, `observer` is asked first.
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
                                      const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

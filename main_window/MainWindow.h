@@ -167,7 +167,6 @@ private:
     void syncFolder();
 
     void setRunLocked(bool locked);
-    bool confirmSystemFolder(const QString& folder, bool subfolders);
     void showOutcome(const RenameAllOutcome& out);
     void followRenamedFolder(const QString& newPath);
 
@@ -178,6 +177,7 @@ private:
     void letEventsThrough() override;
     bool cancelRequested() override { return m_cancelRequested; }
     bool stopRequested() override { return m_closePending; }
+    bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
 
     MainWindowServices m_services;

@@ -598,18 +598,34 @@ private Q_SLOTS:
         // "/" is served from the temporary folder: nothing real is ever touched.
         fx->fs.root = fx->dir.path();
         fx->services.startFolder = "/";
-        MainWindow& w = fx->open({"ONE.TXT", "sub/TWO.TXT"});
+        MainWindow& w = fx->open({"ONE.TXT", "sub/u/TWO.TXT"});
+        fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes << MessageBoxes::No;
+        ui(w).cmdALL->click();
         ui(w).File1->setSelected(0, true);
-        fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes;
-        ui(w).cmdALL->click();
         ui(w).cmdSELECTED->click();
-        const QString question = box(
-            "The folder / belongs to the operating system. Changing the names in it can stop the system from "
-            "working.   Do you want to rename them anyway ?",
-            "Orvel File Rename", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
-        QCOMPARE(fx->messages.shown << QString::number(fx->fs.renames.size()), QStringList({question, question, "0"}));
+        const auto question = [](const QString& folder, const char* is) {
+            return box("The folder " + folder + is + "   Do you want to rename them anyway ?", "Orvel File Rename",
+                       MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
+        };
+        const QString system = question("/",
+                                        " belongs to the operating system. Changing the names in it can stop "
+                                        "the system from working.");
+        QCOMPARE(fx->messages.shown << QString::number(fx->fs.renames.size()), QStringList({system, system, "0"}));
         ui(w).cmdALL->click();
-        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/TWO.TXT="})); // not below: no "Include subfolders"
+        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/u/", "sub/u/TWO.TXT="})); // not below
+        // A user's home, known by what it is whatever path leads to it, for its own name.
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(fx->path("sub/u")));
+        QVERIFY(ui(w).Dir1->setPath("/sub/u"));
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).File1->setSelected(0, true);
+        ui(w).cmdSELECTED->click();
+        QCOMPARE(fx->messages.shown.last(),
+                 question("/sub/u",
+                          " is the home folder of a user. Changing its name or "
+                          "the names in it can keep that user from logging in."));
+        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/u/", "sub/u/TWO.TXT="}));
     }
 
     // A close request while the run renames: the rename in hand ends, nothing after
