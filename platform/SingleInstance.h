@@ -21,7 +21,7 @@ public:
         Unavailable, // no lock could be made: the program runs without the guarantee
     };
 
-    // `lockPath` defaults to defaultLockPath().
+    // `lockPath` defaults to defaultLockPath(); without one there is no lock.
     explicit SingleInstance(const QString& lockPath = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -31,8 +31,9 @@ public:
     // could not be reached.
     bool activateRunningInstance();
 
-    // In $XDG_RUNTIME_DIR, else in the temporary folder; the name carries the user id
-    // and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
+    // In $XDG_RUNTIME_DIR, else in a folder of the user's own in the temporary folder
+    // (made when missing); empty when neither is the user's. The name carries the user
+    // id and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
     static QString defaultLockPath();
 
 Q_SIGNALS:

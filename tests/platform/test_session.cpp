@@ -7,6 +7,7 @@
 #include "platform/XdgLookup.h"
 #include "tests/support/XdgSandbox.h"
 
+#include <QLocalServer>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -125,11 +126,46 @@ private Q_SLOTS:
         box.setEnv("DISPLAY", displays[3]);
         SingleInstance two;
         QCOMPARE(two.tryAcquire(), blocks ? Result::HeldByOther : Result::Acquired);
-        // Without a runtime folder the lock goes to the temporary folder, named for the user.
+    }
+
+    // Without a runtime folder (su, sudo -i, ssh) the lock and the socket live in a folder
+    // of the user's own in the temporary folder. What another user put there is never
+    // used or connected to: a socket and a lock where a shared folder would have held
+    // them, or a folder under the private one's name.
+    void aPrivateFolderWithoutRuntimeFolder()
+    {
+        XdgSandbox box;
         box.setEnv("XDG_RUNTIME_DIR", std::nullopt);
-        const QFileInfo inTemp(SingleInstance::defaultLockPath());
-        QCOMPARE(inTemp.absolutePath(), QFileInfo(box.path("tmp")).absoluteFilePath());
-        QVERIFY2(inTemp.fileName().contains(QString::number(::getuid())), qPrintable(inTemp.fileName()));
+        box.setEnv("WAYLAND_DISPLAY", std::nullopt);
+        box.setEnv("DISPLAY", ":7");
+        const QString shared = box.path(QStringLiteral("tmp/orvel-file-rename-%1-7.").arg(::getuid()));
+        QLocalServer foreign;
+        QVERIFY(foreign.listen(shared + "socket"));
+        QVERIFY(QFile(shared + "lock").open(QIODevice::WriteOnly));
+        for (const QString& taken : {shared + "socket", shared + "lock"})
+            if (::chown(QFile::encodeName(taken).constData(), 65534, 65534) != 0)
+                QSKIP("only root can give a file to another user");
+        QVERIFY(!SingleInstance(shared + "lock").activateRunningInstance());
+
+        const QString own = box.path(QStringLiteral("tmp/orvel-file-rename-%1").arg(::getuid()));
+        {
+            SingleInstance first, second;
+            QSignalSpy asked(&first, &SingleInstance::activationRequested);
+            QCOMPARE(first.tryAcquire(), Result::Acquired);
+            QCOMPARE(QFileInfo(SingleInstance::defaultLockPath()).absolutePath(), own);
+            QCOMPARE(QFileInfo(own).permissions(),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+                         | QFile::ExeUser);
+            QCOMPARE(second.tryAcquire(), Result::HeldByOther);
+            QVERIFY(second.activateRunningInstance());
+            QTRY_COMPARE(asked.size(), 1);
+        }
+        QVERIFY(!foreign.waitForNewConnection(0));
+        QVERIFY(QDir(own).removeRecursively() && QDir().mkdir(own));
+        QVERIFY(::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0);
+        SingleInstance elsewhere;
+        QCOMPARE(elsewhere.tryAcquire(), Result::Unavailable);
+        QVERIFY(!elsewhere.activateRunningInstance());
     }
 
     // Only a small regular file is a store; whatever else lies at its path reads as
