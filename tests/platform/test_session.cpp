@@ -239,20 +239,21 @@ private Q_SLOTS:
         QCOMPARE(stored.toString(), plain);
     }
 
-    // How an Exec line becomes a program and its arguments: quoting, then field codes.
+    // How an Exec line becomes a program and its arguments: quoting, then field codes,
+    // each file or URL code where it stands (the address would go last without one).
     void commandForUrl_data()
     {
         QTest::addColumn<QString>("exec");
         QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started
         const QString u = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
         QTest::newRow("single url code") << "sh %u" << QStringList{u};
-        QTest::newRow("blanks and tabs between words") << "sh   --new-window\t%U" << QStringList{"--new-window", u};
+        QTest::newRow("blanks and tabs between words") << "sh\t%U   --new-window" << QStringList{u, "--new-window"};
         QTest::newRow("quoted words and their escapes")
-            << "\"sh\" \"a \\\"b\\\" \\$c \\`d\\` \\\\e\" %f" << QStringList{"a \"b\" $c `d` \\e", u};
-        QTest::newRow("quotes join a word") << "sh --o=\"a b\"c %F" << QStringList{"--o=a bc", u};
+            << "\"sh\" %f \"a \\\"b\\\" \\$c \\`d\\` \\\\e\"" << QStringList{u, "a \"b\" $c `d` \\e"};
+        QTest::newRow("quotes join a word") << "sh %F --o=\"a b\"c" << QStringList{u, "--o=a bc"};
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
-        QTest::newRow("an empty quoted argument stays") << "sh --profile \"\" %u" << QStringList{"--profile", "", u};
+        QTest::newRow("an empty quoted argument stays") << "sh %u --profile \"\"" << QStringList{u, "--profile", ""};
         QTest::newRow("icon, name and entry path")
             << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
