@@ -61,7 +61,7 @@ bool isOwnFolder(const QString& path, bool makeOwn)
 // when there is none: in a shared folder another user could take the socket's path.
 QString privateFolder()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     // A relative runtime folder is invalid and ignored, as the base-directory rules say.
     if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, false))
         return runtime;

@@ -278,12 +278,9 @@ private Q_SLOTS:
         for (const QString& bind : all("bind"))
             if (!mount(bind.section('=', 0, 0), bind.section('=', 1)))
                 QSKIP("mounting needs root");
-        if (!all("mount").isEmpty()) { // made mid-run: first make sure that it can be made
-            if (!mount(".", ""))
+        for (const QString& point : all("mount")) // made mid-run: first make sure that it can be made
+            if (!mount(point, "") || ::umount(path(point).constData()) != 0)
                 QSKIP("mounting needs root");
-            QVERIFY(::umount(path(".").constData()) == 0);
-            mounted.clear();
-        }
 
         FaultyFileSystem fs;
         Seen seen;
@@ -321,12 +318,10 @@ private Q_SLOTS:
                        options.contains("lower")       ? CaseStyle::Lower
                            : options.contains("upper") ? CaseStyle::Upper
                                                        : CaseStyle::Proper};
-        QStringList system, homes;
-        for (const QString& folder : all("system"))
-            system << top + '/' + folder;
-        for (const QString& folder : all("home"))
-            homes << top + '/' + folder;
-        job.systemFolders = SystemFolders(system, homes);
+        const auto paths = [&](const QString& kind) {
+            return all(kind).replaceInStrings(QRegularExpression("^"), top + '/');
+        };
+        job.systemFolders = SystemFolders(paths("system"), paths("home"));
 
         const auto permitAll = [&] { // every folder open again, under whatever name it has now
             std::error_code ignored;
