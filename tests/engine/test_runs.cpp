@@ -367,6 +367,7 @@ private Q_SLOTS:
         for (const QString& question : std::as_const(observer.asked))
             questions << (question.startsWith(top) ? QDir(top).relativeFilePath(question) : question);
         QCOMPARE(questions, asked);
+        QCOMPARE(observer.statuses.value(0), QStringLiteral("Searching... Please wait."));
         if (!order.isEmpty()) {
             QStringList renamed;
             for (const auto& rename : std::as_const(seen.renames))

@@ -572,6 +572,7 @@ void TestProgressBar::savedSettings()
     SettingsPropertyBag saved(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
     MProgress(original, &window).WriteProperties(saved);
     QVERIFY(saved.sync());
+    QCOMPARE(QSettings(dir.filePath("window.ini"), QSettings::IniFormat).childGroups(), QStringList{"ProgressBar1"});
     SettingsPropertyBag file(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
     MemoryPropertyBag copy;
     MProgress(file, &window).WriteProperties(copy);
