@@ -261,19 +261,19 @@ private Q_SLOTS:
         };
         const auto path = [&](const QString& relative) { return QFile::encodeName(top + '/' + relative); };
 
-        QStringList mounted; // unmounted however the test ends
-        const auto unmount = qScopeGuard([&] {
-            for (const QString& point : std::as_const(mounted))
-                ::umount2(path(point).constData(), MNT_DETACH);
+        const auto unmount = qScopeGuard([&] { // whatever is mounted below, under the names it has now
+            QFile table("/proc/self/mountinfo");
+            QByteArrayList points;
+            for (const QByteArray& line : table.open(QIODevice::ReadOnly) ? table.readAll().split('\n') : points)
+                if (line.split(' ').value(4).startsWith(path("")))
+                    points.prepend(line.split(' ').value(4));
+            for (const QByteArray& point : std::as_const(points))
+                ::umount2(point.constData(), MNT_DETACH);
         });
         const auto mount = [&](const QString& point, const QString& source) {
-            const QByteArray target = path(point);
-            const bool done = source.isEmpty()
-                ? ::mount("none", target.constData(), "tmpfs", 0, nullptr) == 0
-                : ::mount(path(source).constData(), target.constData(), nullptr, MS_BIND, nullptr) == 0;
-            if (done)
-                mounted << point;
-            return done;
+            return source.isEmpty()
+                ? ::mount("none", path(point).constData(), "tmpfs", 0, nullptr) == 0
+                : ::mount(path(source).constData(), path(point).constData(), nullptr, MS_BIND, nullptr) == 0;
         };
         for (const QString& bind : all("bind"))
             if (!mount(bind.section('=', 0, 0), bind.section('=', 1)))
