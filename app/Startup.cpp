@@ -4,7 +4,6 @@
 #include "engine/UndoRun.h"
 #include "main_window/HostMessageBoxes.h"
 #include "platform/AppIcon.h"
-#include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/SingleInstance.h"
 
@@ -37,6 +36,21 @@ void DescribeCommandLine(QCommandLineParser& parser)
         QStringLiteral("folder"),
         QStringLiteral("The folder to open: a path or a file: URL (default: the working folder)."),
         QStringLiteral("[folder]"));
+    // Qt's own options, which QApplication takes out of the command line; they are read
+    // here first, before there is a QApplication, and so must be known to be accepted.
+    // Qt writes them with one dash ("-platform offscreen") or two.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto qtOption = [&parser](const char* name, const QString& valueName) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), valueName);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
+                             "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name", "visual",
+                             "style", "stylesheet", "qmljsdebugger"})
+        qtOption(name, QStringLiteral("value"));
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"})
+        qtOption(name, QString());
 }
 
 // The arguments that are not options, as the bytes the shell passed: the parser reads
@@ -53,19 +67,6 @@ QList<QByteArray> RawPositionalArguments(int argc, char** argv)
             found << arg;
     }
     return found;
-}
-
-// --help and --version are answered without a window, so they work where no display is.
-bool AsksForHelpOrVersion(int argc, char** argv)
-{
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << DecodeName(QByteArrayView(argv[i]));
-    QCommandLineParser parser;
-    DescribeCommandLine(parser);
-    parser.parse(args);
-    return parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))
-        || parser.isSet(QStringLiteral("version"));
 }
 
 } // namespace
@@ -142,25 +143,35 @@ int Main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Orvel File Rename"));
     QCoreApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(ORVEL_VERSION_MAJOR).arg(ORVEL_VERSION_MINOR).arg(ORVEL_VERSION_PATCH));
+    // The command line is read before the window system is reached: --help, --version
+    // and a usage error need no display.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << DecodeName(QByteArrayView(argv[i]));
     QCommandLineParser parser;
     DescribeCommandLine(parser);
-    if (AsksForHelpOrVersion(argc, argv)) {
+    QString usageError;
+    if (!parser.parse(args))
+        usageError = parser.errorText();
+    else if (parser.positionalArguments().size() > 1)
+        usageError = QStringLiteral("only one folder can be given");
+    if (!usageError.isEmpty()) {
+        std::fprintf(stderr, "orvel-file-rename: %s\nTry 'orvel-file-rename --help' for more information.\n",
+                     qPrintable(usageError));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))
+        || parser.isSet(QStringLiteral("version"))) {
         QCoreApplication core(argc, argv);
         parser.process(core); // prints the answer and ends the process
         return 0;
     }
 
-    AllowManyOpenFolders();
     // QApplication takes its own options (-platform and the like) out of argv.
     QApplication app(argc, argv);
     QApplication::setDesktopFileName(QStringLiteral("com.example.orvel_file_rename"));
     QApplication::setWindowIcon(ApplicationIcon());
-    parser.process(app); // refuses unknown options as every Qt program does
     const QList<QByteArray> folders = RawPositionalArguments(argc, argv);
-    if (folders.size() > 1) {
-        std::fputs("orvel-file-rename: only one folder can be given\n", stderr);
-        return 1;
-    }
 
     QByteArray complaint;
     const QString startFolder =

@@ -160,6 +160,7 @@ public:
     void letEventsThrough() override { gap(); }
     bool cancelRequested() override { return false; }
     bool stopRequested() override { return false; }
+    bool confirmSystemFolder(const QString&, FolderRole) override { return true; }
     qint64 longestGapMs()
     {
         gap();
@@ -214,7 +215,7 @@ int measureHere(const QString& mode, const QString& folder)
             mode == "--engine-journal" ? OpenJournalStore(JournalFolder(), nullptr) : nullptr;
         timer.start();
         const RenameAllOutcome out =
-            RenameAll({folder, {true, true, CaseStyle::Proper}, true, store.get()}, hostFileSystem(), observer);
+            RenameAll({folder, {true, true, CaseStyle::Proper}, true, store.get(), {}}, hostFileSystem(), observer);
         files = out.files - out.notChanged.size();
         gapMs = observer.longestGapMs();
         for (const NotChanged& item : out.notChanged)

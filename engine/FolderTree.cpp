@@ -20,59 +20,166 @@ QList<QStringView> FolderTree::Folder::sortedFiles() const
     return names;
 }
 
-namespace {
+QString FolderTree::pathOf(size_t index, const QString& start) const
+{
+    QStringList names;
+    for (size_t i = index; i > 0; i = size_t(folders[i].parent))
+        names.prepend(folders[i].name);
+    QString path = start;
+    for (const QString& name : std::as_const(names))
+        path = JoinPath(path, name);
+    return path;
+}
 
-// A folder of the walk whose sub-folders are still to be entered.
-struct OpenFolder {
-    FolderHandle owned; // empty for the start folder,
-    const FolderHandle* start; // which the caller holds
-    int index;
-    QStringList subfolders;
-    qsizetype next = 0;
+FolderChain::FolderChain(const FileSystem& fs, const FolderHandle& start, int limit)
+    : m_fs(fs)
+    , m_start(start)
+    , m_limit(limit)
+{
+}
 
-    const FolderHandle& handle() const { return start ? *start : owned; }
-};
+int FolderChain::enter(const QString& name, const FileId& expected)
+{
+    int error = 0;
+    if (!at(depth(), &error))
+        return error;
+    m_links.push_back({name, expected, {}});
+    error = open(depth());
+    if (error != 0)
+        m_links.pop_back();
+    return error;
+}
 
-} // namespace
+void FolderChain::leave()
+{
+    if (m_links.back().handle.isOpen())
+        --m_open;
+    m_links.pop_back();
+}
+
+void FolderChain::renamed(const QString& name)
+{
+    m_links.back().name = name;
+}
+
+const FolderHandle* FolderChain::at(qsizetype level, int* error)
+{
+    if (level == 0)
+        return &m_start;
+    qsizetype held = level; // the nearest folder at or above `level` that is still open
+    while (held > 0 && !m_links[size_t(held - 1)].handle.isOpen())
+        --held;
+    for (qsizetype next = held + 1; next <= level; ++next) {
+        if (const int failed = open(next)) {
+            if (error)
+                *error = failed;
+            return nullptr;
+        }
+    }
+    return &m_links[size_t(level - 1)].handle;
+}
+
+// Opens the folder at `level`, whose parent is open.
+int FolderChain::open(qsizetype level)
+{
+    Link& link = m_links[size_t(level - 1)];
+    const FolderHandle& parent = level == 1 ? m_start : m_links[size_t(level - 2)].handle;
+    int error = 0;
+    for (;;) {
+        link.handle = m_fs.openSubFolder(parent, link.name, &error);
+        if (link.handle.isOpen() || !IsOutOfOpenFiles(error) || !letGo(level - 2, m_open / 2))
+            break;
+    }
+    if (!link.handle.isOpen())
+        return error;
+    if (!link.id.isNull() && link.handle.id() != link.id) {
+        link.handle = FolderHandle();
+        return FolderChanged;
+    }
+    link.id = link.handle.id();
+    ++m_open;
+    // The walk goes on below this one and comes back up to the others one by one: the
+    // shallowest are let go of first.
+    letGo(level - 1, m_limit);
+    return 0;
+}
+
+bool FolderChain::makeRoom()
+{
+    return letGo(depth() - 1, m_open / 2);
+}
+
+// Closes the shallowest open folders but the one at `keep` (an index into the links)
+// until no more than `limit` are open, which stays the limit from then on when it is
+// lower. False when nothing could be closed.
+bool FolderChain::letGo(qsizetype keep, int limit)
+{
+    const int before = m_open;
+    m_limit = qMin(m_limit, qMax(limit, 1));
+    for (qsizetype i = 0; m_open > m_limit && i < depth(); ++i) {
+        if (i != keep && m_links[size_t(i)].handle.isOpen()) {
+            m_links[size_t(i)].handle = FolderHandle();
+            --m_open;
+        }
+    }
+    return m_open < before;
+}
 
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
                     EventPacer& pacer)
 {
     FolderTree tree;
+    FolderChain chain(fs, start);
     // One listing gives the folder's files and, for the walk, its sub-folders; one that
     // fails part way is no listing at all.
-    const auto listInto = [&](const FolderHandle& handle, int index, QStringList& folders) {
+    const auto listDeepest = [&](size_t index, QStringList& folders) {
         QString files;
         qsizetype count = 0;
-        const Listing listing = fs.listFolder(handle, [&](const QString& name, EntryType type) {
-            if (type == EntryType::File) {
-                files += name;
-                files += QChar(0);
-                ++count;
-            } else if (type == EntryType::Folder && subfolders) {
-                folders.append(name);
-            }
-            pacer.tick();
-        });
+        Listing listing;
+        do {
+            files.clear(), folders.clear(), count = 0;
+            const FolderHandle* handle = chain.at(chain.depth());
+            if (!handle)
+                return;
+            listing = fs.listFolder(*handle, [&](const QString& name, EntryType type) {
+                if (type == EntryType::File) {
+                    files += name;
+                    files += QChar(0);
+                    ++count;
+                } else if (type == EntryType::Folder && subfolders) {
+                    folders.append(name);
+                }
+                pacer.tick();
+            });
+        } while (IsOutOfOpenFiles(listing.error) && chain.makeRoom());
         if (listing.error != 0) {
             folders.clear();
             return;
         }
         files.squeeze();
-        tree.folders[size_t(index)].files = std::move(files);
-        tree.folders[size_t(index)].fileCount = count;
+        tree.folders[index].files = std::move(files);
+        tree.folders[index].fileCount = count;
         tree.fileCount += count;
     };
 
+    // A folder of the walk whose sub-folders are still to be entered, one per level.
+    struct Level {
+        size_t index;
+        QStringList subfolders;
+        qsizetype next = 0;
+    };
     tree.folders.push_back({});
-    std::vector<OpenFolder> open;
-    open.push_back({FolderHandle(), &start, 0, {}});
+    tree.folders.front().id = start.id();
+    std::vector<Level> levels;
+    levels.push_back({0, {}});
     if (start.isOpen())
-        listInto(start, 0, open.back().subfolders);
-    while (!open.empty()) {
-        OpenFolder& top = open.back();
-        if (top.next == top.subfolders.size()) {
-            open.pop_back();
+        listDeepest(0, levels.back().subfolders);
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next == level.subfolders.size()) {
+            levels.pop_back();
+            if (!levels.empty())
+                chain.leave();
             continue;
         }
         pacer.tick();
@@ -80,19 +187,18 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
             tree.cancelled = true;
             break;
         }
-        const QString name = top.subfolders[top.next++];
-        int error = 0;
-        FolderHandle child = fs.openSubFolder(top.handle(), name, &error);
-        if (!child.isOpen()) {
-            if (IsNoLongerAFolder(error))
-                tree.skipped.append({JoinPath(top.handle().path(), name), NotEnteredText(error)});
+        const QString name = level.subfolders[level.next++];
+        const size_t parent = level.index;
+        if (const int error = chain.enter(name)) {
+            tree.skipped.append({JoinPath(tree.pathOf(parent, start.path()), name), NotEnteredText(error)});
             continue;
         }
-        const int index = int(tree.folders.size());
-        tree.folders.push_back({name, top.index, tree.folders[size_t(top.index)].depth + 1, {}, 0});
-        QStringList childFolders;
-        listInto(child, index, childFolders);
-        open.push_back({std::move(child), nullptr, index, std::move(childFolders)});
+        const size_t index = tree.folders.size();
+        const int depth = tree.folders[parent].depth + 1;
+        tree.folders.push_back({name, int(parent), depth, {}, 0, chain.at(chain.depth())->id()});
+        QStringList below;
+        listDeepest(index, below);
+        levels.push_back({index, std::move(below)});
     }
     return tree;
 }

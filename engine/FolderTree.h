@@ -1,17 +1,17 @@
 #pragma once
 
 #include "engine/RenameFile.h"
+#include "platform/FileSystem.h"
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
+#include <deque>
 #include <vector>
 
 namespace orvel {
 
 class EventPacer;
-class FileSystem;
-class FolderHandle;
 class RunObserver;
 
 // A folder tree as one walk found it. Every folder is listed once, and that one
@@ -25,6 +25,7 @@ struct FolderTree {
         int depth = 0; // the start folder is 0
         QString files; // the names of its files, each followed by a NUL
         qsizetype fileCount = 0;
+        FileId id; // which folder was listed
 
         // Its file names in the order a file list shows them.
         QList<QStringView> sortedFiles() const;
@@ -37,15 +38,67 @@ struct FolderTree {
     // Folders that were listed as folders but were something else when the walk came
     // to enter them (swapped for a link, say): never entered, and reported.
     QList<NotChanged> skipped;
+
+    // The path of folder `index` below `start`, by the names it was listed under.
+    QString pathOf(size_t index, const QString& start) const;
+};
+
+// The folders from a walk's start folder down to the one it stands in, each held by a
+// handle. Only the deepest few are held open, so a tree of any depth needs no more open
+// files than that: a folder let go of is opened again by name from the nearest one
+// still open, and must be the very folder it was. When the system runs out of open
+// files all the same (a low limit), it lets go of more and tries again.
+class FolderChain {
+public:
+    static constexpr int OpenLimit = 64;
+
+    FolderChain(const FileSystem& fs, const FolderHandle& start, int limit = OpenLimit);
+
+    // How many folders below the start folder the walk stands.
+    qsizetype depth() const { return qsizetype(m_links.size()); }
+
+    // Steps into the folder `name` of the deepest one, which must be the folder
+    // `expected` unless that is null. 0, or why not (FolderChanged or the system's error).
+    int enter(const QString& name, const FileId& expected = {});
+    // Steps back up to the folder above.
+    void leave();
+    // The deepest folder was renamed in its parent to `name`.
+    void renamed(const QString& name);
+
+    // The folder `level` steps below the start (0: the start folder), opened again if it
+    // was let go of; nullptr when that fails, with the reason in `error`. Valid until
+    // the next call.
+    const FolderHandle* at(qsizetype level, int* error = nullptr);
+
+    // Lets go of the shallower half of the folders held open, for a call that failed for
+    // want of an open file; false when there is nothing to let go of.
+    bool makeRoom();
+
+private:
+    struct Link {
+        QString name;
+        FileId id;
+        FolderHandle handle;
+    };
+
+    int open(qsizetype level);
+    bool letGo(qsizetype keep, int limit);
+
+    const FileSystem& m_fs;
+    const FolderHandle& m_start;
+    std::deque<Link> m_links;
+    int m_limit;
+    int m_open = 0;
 };
 
 // Walks the tree below `start` (only `start` itself without `subfolders`). Hidden
 // entries, system entries and links to folders are left out: a link loop cannot trap
 // the walk, and a run never renames through a link into another tree. Sub-folders are
 // entered through their parent's handle without following links. A folder that cannot
-// be opened or read completely contributes nothing; one that is no longer a folder is
-// reported in `skipped`. Window events are let through by
-// the clock; once the observer asks to cancel, no further folder is listed.
+// be read (completely) is part of the tree but contributes no files and no folders; one
+// that cannot be entered at all is left out and reported in `skipped`. Window events are
+// let through by the clock; once the observer asks to cancel, no further folder is
+// listed.
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
                     EventPacer& pacer);
 

@@ -14,13 +14,9 @@ namespace {
 
 // A folder of the run that is entered, for the folders below it.
 struct Level {
-    FolderHandle owned; // empty for the start folder, which the run holds itself
-    const FolderHandle* start;
     QString path; // as it stands now, its new name included
     QString relative; // the same, from the start folder down ("" for the start folder)
     int index;
-
-    const FolderHandle& handle() const { return start ? *start : owned; }
 };
 
 class Run {
@@ -39,7 +35,6 @@ public:
         if (start.size() <= m_syntax.designatorLength)
             start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
         m_out.openFolder = start;
-
         if (m_job.journal) {
             // A run that died left its last rename half done: finish it first, so that
             // this run finds every name where the journal says it is.
@@ -59,12 +54,21 @@ public:
         if (m_job.includeSubfolders ? tree.fileCount == 0 : startFiles == 0)
             return m_out; // nothing at all is renamed, not even the folder
 
+        // A cancelled search leaves the renaming to the start folder alone.
+        const size_t count = tree.cancelled ? 1 : tree.folders.size();
+        int parentError = 0;
+        const FolderHandle parent =
+            renamesStartFolder(start) ? m_fs.openFolder(parentOf(start), &parentError) : FolderHandle();
+        if (!confirmed(tree, count, start, parent)) {
+            m_observer.status(QString());
+            return m_out;
+        }
         m_out.renamed = true;
         m_out.found = tree.fileCount;
         m_out.notChanged = tree.skipped;
         m_observer.progressMax(tree.fileCount);
         m_observer.progressValue(0);
-        renameTree(tree, top, start);
+        renameTree(tree, count, top, start, parent, parentError);
         if (m_journal)
             m_journal->finish(m_out.stopped);
         if (!m_out.stopped)
@@ -73,10 +77,25 @@ public:
     }
 
 private:
-    void renameTree(FolderTree& tree, const FolderHandle& top, const QString& start)
+    // Asks before a run that would rename in or rename a system folder or a user's home:
+    // the start folder (and its parent for its own name), then every folder below it.
+    bool confirmed(const FolderTree& tree, size_t count, const QString& start, const FolderHandle& parent)
     {
-        // A cancelled search leaves the renaming to the start folder alone.
-        const size_t count = tree.cancelled ? 1 : tree.folders.size();
+        const SystemFolders& known = m_job.systemFolders;
+        FolderRole role =
+            StartFolderRole(known, start, tree.folders.front().id, renamesStartFolder(start), parent.id());
+        QString path = start;
+        for (size_t i = 1; role == FolderRole::Ordinary && i < count; ++i) {
+            role = known.roleOf(tree.folders[i].id);
+            path = tree.pathOf(i, start);
+        }
+        return role == FolderRole::Ordinary || m_observer.confirmSystemFolder(path, role);
+    }
+
+    void renameTree(FolderTree& tree, size_t count, const FolderHandle& top, const QString& start,
+                    const FolderHandle& parent, int parentError)
+    {
+        FolderChain chain(m_fs, top);
         std::vector<Level> levels;
         int skipBelow = -1; // the depth of a folder that could not be entered
         for (size_t i = 0; i < count; ++i) {
@@ -91,56 +110,75 @@ private:
             if (skipBelow >= 0 && folder.depth > skipBelow)
                 continue;
             skipBelow = -1;
-            while (!levels.empty() && levels.back().index != folder.parent)
+            while (!levels.empty() && levels.back().index != folder.parent) {
                 levels.pop_back();
+                chain.leave();
+            }
 
             if (i == 0) {
-                levels.push_back({FolderHandle(), &top, renameStartFolder(start), QString(), 0});
+                levels.push_back({renameStartFolder(start, parent, parentError), QString(), 0});
             } else {
-                const Level& parent = levels.back();
-                int error = 0;
-                FolderHandle handle = m_fs.openSubFolder(parent.handle(), folder.name, &error);
-                if (!handle.isOpen()) {
-                    m_out.notChanged.append({JoinPath(parent.path, folder.name, m_syntax), NotEnteredText(error)});
+                const QString parentPath = levels.back().path;
+                const QString parentRelative = levels.back().relative;
+                if (const int error = chain.enter(folder.name, folder.id)) {
+                    m_out.notChanged.append({JoinPath(parentPath, folder.name, m_syntax), NotEnteredText(error)});
                     skipBelow = folder.depth;
                     continue;
                 }
                 QString name = folder.name;
                 if (renamesFolders()) {
                     const QString newName = ConvertFolderName(name, m_job.options.style);
+                    int error = 0;
+                    const FolderHandle* above = chain.at(chain.depth() - 1, &error);
                     if (m_journal)
-                        m_journal->inFolder(parent.relative);
-                    if (RenameFile(m_fs, m_out.notChanged, parent.handle(), parent.path, name, newName, m_syntax,
-                                   m_journal.get()))
-                        name = newName;
+                        m_journal->inFolder(parentRelative);
+                    if (!above)
+                        m_out.notChanged.append({JoinPath(parentPath, name, m_syntax), NotEnteredText(error)});
+                    else if (RenameFile(m_fs, m_out.notChanged, *above, parentPath, name, newName, m_syntax,
+                                        m_journal.get()))
+                        name = newName, chain.renamed(newName);
                 }
-                levels.push_back({std::move(handle), nullptr, JoinPath(parent.path, name, m_syntax),
-                                  parent.relative.isEmpty() ? name : parent.relative + u'/' + name, int(i)});
+                levels.push_back({JoinPath(parentPath, name, m_syntax),
+                                  parentRelative.isEmpty() ? name : parentRelative + u'/' + name, int(i)});
             }
             if (m_job.includeSubfolders)
                 ++m_out.folders;
-            if (!renameFiles(folder, levels.back()))
+            int error = 0;
+            const FolderHandle* here = chain.at(chain.depth(), &error);
+            if (!here) {
+                m_out.notChanged.append({levels.back().path, NotEnteredText(error)});
+                skipBelow = folder.depth;
+                continue;
+            }
+            if (!renameFiles(folder, *here, levels.back()))
                 return;
             m_pacer.tick();
         }
     }
 
+    bool renamesStartFolder(const QString& start) const
+    {
+        return renamesFolders() && start.size() > m_syntax.rootLength && start.contains(m_syntax.separator);
+    }
+
+    QString parentOf(const QString& start) const
+    {
+        return start.left(qMax<qsizetype>(start.lastIndexOf(m_syntax.separator), m_syntax.rootLength));
+    }
+
     // The start folder's own name is renamed in its parent, the one step the run takes
     // outside the start folder. Returns its path as it stands afterwards.
-    QString renameStartFolder(const QString& start)
+    QString renameStartFolder(const QString& start, const FolderHandle& parent, int parentError)
     {
-        const qsizetype cut = start.lastIndexOf(m_syntax.separator);
-        if (!renamesFolders() || start.size() <= m_syntax.rootLength || cut < 0)
+        if (!renamesStartFolder(start))
             return start; // a root has no name to change
-        const QString parentPath = start.left(qMax<qsizetype>(cut, m_syntax.rootLength));
-        const QString name = start.mid(cut + 1);
-        const QString newName = ConvertFolderName(name, m_job.options.style);
-        int error = 0;
-        const FolderHandle parent = m_fs.openFolder(parentPath, &error);
         if (!parent.isOpen()) {
-            m_out.notChanged.append({start, ErrorText(error)});
+            m_out.notChanged.append({start, ErrorText(parentError)});
             return start;
         }
+        const QString parentPath = parentOf(start);
+        const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
+        const QString newName = ConvertFolderName(name, m_job.options.style);
         if (m_journal)
             m_journal->inOutsideFolder(parentPath);
         if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
@@ -152,7 +190,7 @@ private:
     }
 
     // False when a stop request ended the run.
-    bool renameFiles(FolderTree::Folder& folder, const Level& level)
+    bool renameFiles(FolderTree::Folder& folder, const FolderHandle& handle, const Level& level)
     {
         if (m_journal)
             m_journal->inFolder(level.relative);
@@ -162,8 +200,7 @@ private:
             m_observer.progressValue(++m_out.files);
             m_observer.workingName(working);
             if (m_job.options.renameFile)
-                RenameFile(m_fs, m_out.notChanged, level.handle(), level.path, name, working, m_syntax,
-                           m_journal.get());
+                RenameFile(m_fs, m_out.notChanged, handle, level.path, name, working, m_syntax, m_journal.get());
             m_out.workingName = std::move(working);
             m_pacer.tick();
             if (m_observer.stopRequested()) {

@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "platform/SystemFolders.h"
 
 #include <QList>
 #include <QString>
@@ -19,6 +20,7 @@ struct RenameAllJob {
     bool includeSubfolders = false;
     // Where the run's journal goes, so that it can be taken back; none without.
     JournalStore* journal = nullptr;
+    SystemFolders systemFolders; // what is asked about before anything is renamed
 };
 
 struct RenameAllOutcome {
@@ -36,12 +38,15 @@ struct RenameAllOutcome {
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the
 // whole tree, each folder listed once. Nothing found (or, without sub-folders, no file
-// in the start folder): nothing is renamed, not even the folder. Otherwise each
-// folder, top down (a parent before everything below it), is renamed (with
-// renameFolder) and then its files, in file-list order, each counted whether or not
-// it is renamed. Every rename goes through the folder's handle, so a folder renamed or
-// swapped during the run cannot redirect the renames below it, and nothing outside the
-// start folder is touched but the start folder's own name.
+// in the start folder): nothing is renamed, not even the folder. When the run would
+// rename in or rename a system folder or a user's home, the observer is asked once;
+// No renames nothing either. Otherwise each folder, top down (a parent before
+// everything below it), is renamed (with renameFolder) and then its files, in
+// file-list order, each counted whether or not it is renamed. Every rename goes
+// through the folder's handle, and a folder is entered only when it is still the one
+// that was listed, so a folder renamed, swapped or mounted over during the run cannot
+// redirect the renames below it, and nothing outside the start folder is touched but
+// the start folder's own name.
 RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer);
 
 } // namespace orvel

@@ -10,22 +10,28 @@
 
 namespace orvel {
 
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, const PathSyntax& syntax,
-                                     RunObserver* observer)
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
+                                     const PathSyntax& syntax)
 {
     RenameSelectedOutcome out;
+    int openError = 0;
+    const FolderHandle handle = fs.openFolder(job.folder, &openError);
+    if (job.selected.contains(true)) {
+        const bool itself = job.options.renameFolder;
+        const FileId parent = itself ? fs.openFolder(ParentPath(job.folder, syntax)).id() : FileId();
+        const FolderRole role = StartFolderRole(job.systemFolders, job.folder, handle.id(), itself, parent);
+        if (role != FolderRole::Ordinary && !observer.confirmSystemFolder(job.folder, role)) {
+            out.declined = true;
+            return out;
+        }
+    }
     std::unique_ptr<RunJournal> journal;
     if (job.journal) {
         FinishInterruptedRuns(*job.journal, fs);
         journal = std::make_unique<RunJournal>(*job.journal,
                                                JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
-                                               [observer](const QString& reason) {
-                                                   if (observer)
-                                                       observer->journalFailed(reason);
-                                               });
+                                               [&observer](const QString& reason) { observer.journalFailed(reason); });
     }
-    int openError = 0;
-    const FolderHandle handle = fs.openFolder(job.folder, &openError);
     QString folder = job.folder;
     QString subDirectory = job.subDirectory;
     const qsizetype count = qMin(job.names.size(), job.selected.size());

@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "platform/SystemFolders.h"
 
 #include <QList>
 #include <QString>
@@ -23,10 +24,12 @@ struct RenameSelectedJob {
     RunOptions options;
     // Where the run's journal goes, so that it can be taken back; none without.
     JournalStore* journal = nullptr;
+    SystemFolders systemFolders; // what is asked about before anything is renamed
 };
 
 struct RenameSelectedOutcome {
     bool anySelected = false;
+    bool declined = false; // the question about a system folder was answered No
     QString workingName; // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
     QList<NotChanged> notChanged;
@@ -35,9 +38,10 @@ struct RenameSelectedOutcome {
 // Renames the selected files and, with renameFolder, the folder itself (once before
 // each selected file, the later attempts finding nothing to change). The files are
 // renamed through the folder held open from the start, so a rename of the folder
-// itself cannot lose them. `observer`, when given, hears of a journal that cannot be
+// itself cannot lose them. When that renames in or renames a system folder or a user's
+// home, `observer` is asked first; it also hears of a journal that cannot be
 // written.
-RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs,
-                                     const PathSyntax& syntax = PathSyntax::host(), RunObserver* observer = nullptr);
+RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
+                                     const PathSyntax& syntax = PathSyntax::host());
 
 } // namespace orvel

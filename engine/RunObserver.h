@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SystemFolders.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -28,7 +30,18 @@ public:
     // The run's journal could not be written: the run goes on, but cannot be taken
     // back. Told once a run.
     virtual void journalFailed(const QString& reason) { Q_UNUSED(reason); }
+    // Asked once, before the first rename, when the run would rename in or rename a
+    // folder that belongs to the system or is a user's home (`folder` is the first such
+    // one); false ends the run with nothing renamed.
+    virtual bool confirmSystemFolder(const QString& folder, FolderRole role) = 0;
 };
+
+// What a run in `folder` (the folder `id`) asks about first: renaming in it when it is,
+// or lies in, a system folder; with `itself`, renaming its own name too when it lies
+// right in a system folder (the folder `parent`, or by its path) or is a user's home.
+// Ordinary when there is nothing to ask.
+FolderRole StartFolderRole(const SystemFolders& known, const QString& folder, const FileId& id, bool itself,
+                           const FileId& parent);
 
 // Lets window events through by the clock, not by the amount of work: often enough for
 // the window to stay alive, seldom enough to cost nothing.

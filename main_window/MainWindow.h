@@ -183,7 +183,6 @@ private:
     void setStatusText(const QString& text);
 
     void setRunLocked(bool locked);
-    bool confirmSystemFolder(const QString& folder, bool subfolders);
     void showOutcome(const RenameAllOutcome& out);
     void followRenamedFolder(const QString& newPath);
 
@@ -196,6 +195,7 @@ private:
     bool cancelRequested() override { return m_cancelRequested; }
     bool stopRequested() override { return m_closePending; }
     void journalFailed(const QString& reason) override;
+    bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
     // "Undo Last Rename" enabled when some run can be taken back and none is running.
     void updateUndoState();

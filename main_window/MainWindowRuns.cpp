@@ -41,13 +41,14 @@ void MainWindow::reportNotChanged()
         NotChangedDialog::showList(lstCantRename);
 }
 
-bool MainWindow::confirmSystemFolder(const QString& folder, bool folderItself)
+bool MainWindow::confirmSystemFolder(const QString& folder, FolderRole role)
 {
-    if (!RenamesSystemEntries(folder, folderItself))
-        return true;
     const QString question = QStringLiteral("The folder ") + folder
-        + QStringLiteral(" belongs to the operating system. Changing the names in it can stop the system from "
-                         "working.   Do you want to rename them anyway ?");
+        + (role == FolderRole::Home
+               ? QStringLiteral(" is the home folder of a user. Changing its name or the names in it can keep that "
+                                "user from logging in.   Do you want to rename them anyway ?")
+               : QStringLiteral(" belongs to the operating system. Changing the names in it can stop the system "
+                                "from working.   Do you want to rename them anyway ?"));
     return m_services.messages->show(this, question, QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Warning,
                                      MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No)
         == MessageBoxes::Yes;
@@ -77,14 +78,15 @@ void MainWindow::renameSelected()
     }
     job.subDirectory = txtSubDirectory;
     job.options = currentOptions();
-    if (job.selected.contains(true) && !confirmSystemFolder(job.folder, job.options.renameFolder))
-        return;
+    job.systemFolders = SystemFolders::host();
 
     job.journal = m_services.journals;
     m_journalFailureShown = false;
     if (job.selected.contains(true) && !job.journal && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
-    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, PathSyntax::host(), this);
+    const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
+    if (out.declined)
+        return;
     lstCantRename = out.notChanged;
     if (out.anySelected) {
         txtNAME->setText(out.workingName);
@@ -105,15 +107,12 @@ void MainWindow::renameAll()
     if (m_running)
         return; // a click that arrived while this run let window events through
     m_cancelRequested = false;
-    const bool folders = chkRenameFolder->isChecked();
-    if (!chkRenameFile->isChecked() && !folders) {
+    if (!chkRenameFile->isChecked() && !chkRenameFolder->isChecked()) {
         m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
                                   MessageBoxes::Ok, MessageBoxes::Ok);
         enableNavigation();
         return;
     }
-    if (!confirmSystemFolder(Dir1->Path(), folders))
-        return;
 
     // Nothing the user does meanwhile may change what the run works on.
     m_running = true;
@@ -125,7 +124,8 @@ void MainWindow::renameAll()
     if (!m_services.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameAllOutcome out = RenameAll(
-        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals}, *m_services.fs, *this);
+        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals, SystemFolders::host()},
+        *m_services.fs, *this);
     setRunLocked(false);
     m_running = false;
     if (m_closePending) {

@@ -64,10 +64,19 @@ bool IsNoLongerAFolder(int error)
     return error == ELOOP || error == ENOTDIR;
 }
 
+bool IsOutOfOpenFiles(int error)
+{
+    return error == EMFILE || error == ENFILE;
+}
+
+const int FolderChanged = ESTALE;
+
 QString NotEnteredText(int error)
 {
     if (IsNoLongerAFolder(error) || error == ENOENT)
         return QStringLiteral("skipped: not a folder any more");
+    if (error == FolderChanged)
+        return QStringLiteral("skipped: changed since it was listed");
     return ErrorText(error);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,18 @@ struct EntryIdentity {
     qint64 born = 0; // nanoseconds since the epoch
     bool operator==(const EntryIdentity&) const = default;
 };
+// Which entry of which file system something is: what stays the same while its names
+// change, and what tells a folder from another one put in its place.
+struct FileId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    bool isNull() const { return device == 0 && inode == 0; }
+    bool operator==(const FileId&) const = default;
+};
+inline size_t qHash(const FileId& id, size_t seed = 0)
+{
+    return qHashMulti(seed, id.device, id.inode);
+}
 
 struct DirEntry {
     QString name; // without folder, decoded without loss (see NameCodec)
@@ -36,13 +49,16 @@ struct DirEntry {
 
 // A folder held open. What is listed and renamed through it is found through the
 // folder itself, not through its path: a folder that is renamed, moved or swapped for
-// a link after it was opened cannot redirect either. Closes itself.
+// a link after it was opened cannot redirect either. Holding one needs no permission
+// on the folder itself, so a folder that cannot be read can still be renamed in and
+// have its own name changed. Closes itself.
 class FolderHandle {
 public:
     FolderHandle() = default;
-    FolderHandle(int descriptor, QString path)
+    FolderHandle(int descriptor, QString path, FileId id = {})
         : m_fd(descriptor)
         , m_path(std::move(path))
+        , m_id(id)
     {
     }
     ~FolderHandle();
@@ -53,16 +69,19 @@ public:
 
     // The same open folder, known by another path text (a test that serves "/" from a
     // folder of its own).
-    FolderHandle withPath(QString path) && { return FolderHandle(std::exchange(m_fd, -1), std::move(path)); }
+    FolderHandle withPath(QString path) && { return FolderHandle(std::exchange(m_fd, -1), std::move(path), m_id); }
 
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
     // The path it was opened by; for messages and for joining names onto.
     const QString& path() const { return m_path; }
+    // The folder it holds, as it was when it was opened.
+    const FileId& id() const { return m_id; }
 
 private:
     int m_fd = -1;
     QString m_path;
+    FileId m_id;
 };
 
 // How a listing went: 0 when every entry was delivered, otherwise the error that cut
@@ -131,17 +150,19 @@ public:
 // The file system of the machine the program runs on.
 FileSystem& hostFileSystem();
 
-// A walk holds one folder open per level of the tree: lets the process hold as many
-// open files as the system allows it, not just the customary 1024.
-void AllowManyOpenFolders();
-
 // The system's own words for an errno value ("Permission denied").
 QString ErrorText(int error);
 // Whether openSubFolder failed because the entry is no longer a folder: it was swapped
 // for a link or a file after it was listed.
 bool IsNoLongerAFolder(int error);
-// Why a folder was not entered: for one that is no longer a folder, or is gone, a plain
-// statement, otherwise the system's words.
+// Whether a call failed because the process (or the system) has no open file to spare.
+bool IsOutOfOpenFiles(int error);
+// The error of a folder that is not the one a walk listed under its name: mounted over,
+// or swapped for another folder. It is the system's own word for a handle that no
+// longer leads where it did.
+extern const int FolderChanged;
+// Why a folder was not entered: for one that is no longer a folder, is gone or has
+// changed, a plain statement, otherwise the system's words.
 QString NotEnteredText(int error);
 
 // A new hidden name for a case-only rename to pass through on a file system that

@@ -19,7 +19,7 @@ bool isAscii(const char* p, qsizetype n)
 {
     qsizetype i = 0;
     for (; i + 8 <= n; i += 8) {
-        quint64 word;
+        quint64 word = 0; // zeroed: a word read unset would decide by chance
         std::memcpy(&word, p + i, 8);
         if (word & 0x8080808080808080ULL)
             return false;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
+#include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -115,11 +115,28 @@ EntryType typeOf(int dir, const char* name, unsigned char direntType)
     return S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Missing;
 }
 
-// A second, independent descriptor of the folder, for a directory stream of its own:
-// reading must not move anything the folder's handle depends on.
+// A folder handle is only a place (O_PATH): it needs no permission on the folder, so
+// a folder that cannot be read is still renamed in and renamed.
+constexpr int kFolderHandle = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+// The descriptor opened, with the identity of what it holds.
+FolderHandle handleOf(int fd, QString path)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return FolderHandle(fd, std::move(path));
+    return FolderHandle(fd, std::move(path), FileId{quint64(st.st_dev), quint64(st.st_ino)});
+}
+
+// A second, independent descriptor of the folder, for a directory stream of its own.
+// It is opened through /proc, which asks for read permission on the folder and nothing
+// else, as listing a folder by its path does ("." would ask for search permission too);
+// without /proc, through ".".
 DIR* openStream(int dir)
 {
-    const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = ::open(("/proc/self/fd/" + std::to_string(dir)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
     DIR* stream = ::fdopendir(fd);
@@ -203,10 +220,10 @@ public:
         const QByteArray bytes = encode(path);
         if (bytes.isEmpty() || bytes.contains('\0'))
             return fail(error, ENOENT);
-        const int fd = ::open(bytes.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int fd = ::open(bytes.constData(), kFolderHandle);
         if (fd < 0)
             return fail(error, errno);
-        return FolderHandle(fd, path);
+        return handleOf(fd, path);
     }
 
     FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error) const override
@@ -214,13 +231,12 @@ public:
         const QByteArray bytes = encode(name);
         if (!parent.isOpen() || !isPlainName(bytes))
             return fail(error, EINVAL);
-        const int fd =
-            ::openat(parent.descriptor(), bytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = ::openat(parent.descriptor(), bytes.constData(), kFolderHandle | O_NOFOLLOW);
         if (fd < 0)
             return fail(error, errno);
         const QChar separator = u'/';
-        return FolderHandle(
-            fd, parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
+        return handleOf(fd,
+                        parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
     }
 
     Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
@@ -345,6 +361,7 @@ FolderHandle::~FolderHandle()
 FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_path(std::move(other.m_path))
+    , m_id(std::exchange(other.m_id, {}))
 {
 }
 
@@ -355,6 +372,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
             ::close(m_fd);
         m_fd = std::exchange(other.m_fd, -1);
         m_path = std::move(other.m_path);
+        m_id = std::exchange(other.m_id, {});
     }
     return *this;
 }
@@ -363,15 +381,6 @@ FileSystem& hostFileSystem()
 {
     static PosixFileSystem fs;
     return fs;
-}
-
-void AllowManyOpenFolders()
-{
-    struct rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 } // namespace orvel

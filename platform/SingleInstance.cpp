@@ -52,12 +52,42 @@ bool isAlive(qint64 pid)
 const QByteArray OpenRequest = "open ";
 constexpr qsizetype LongestRequest = 64 * 1024; // a path is at most 4 KiB; more is no request of ours
 
+// Whether `path` is a folder of this user's (not a link to one), which no one else may
+// change; with `makeOwn`, made so if it is missing or open to others.
+bool isOwnFolder(const QString& path, bool makeOwn)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    if (makeOwn && ::mkdir(bytes.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st;
+    if (::lstat(bytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    return (st.st_mode & 077) == 0 || (makeOwn && ::chmod(bytes.constData(), 0700) == 0);
+}
+
+// Where this user's lock and socket live: the session's runtime folder, or without one
+// (su, sudo -i, ssh) a folder of the user's own in the temporary folder, trusted only
+// while it is the user's and closed to others, as Qt treats its runtime folder. Empty
+// when there is none: in a shared folder another user could take the socket's path.
+QString privateFolder()
+{
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // A relative runtime folder is invalid and ignored, as the base-directory rules say.
+    if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, false))
+        return runtime;
+    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("orvel-file-rename-%1").arg(::getuid()));
+    return isOwnFolder(own, true) ? own : QString();
+}
+
 } // namespace
 
 SingleInstance::SingleInstance(const QString& lockPath, QObject* parent)
     : QObject(parent)
-    , m_lock(std::make_unique<QLockFile>(lockPath.isEmpty() ? defaultLockPath() : lockPath))
 {
+    const QString path = lockPath.isEmpty() ? defaultLockPath() : lockPath;
+    if (path.isEmpty())
+        return; // no place of its own: the program runs without the lock
+    m_lock = std::make_unique<QLockFile>(path);
     // Never treat a lock as stale because of its age: a long-running instance must
     // keep it. A lock whose process is gone is still recognised and taken over.
     m_lock->setStaleLockTime(0);
@@ -80,8 +110,9 @@ SingleInstance::Result SingleInstance::tryAcquire()
     // path is no lock to trust or take over: a folder, a FIFO (reading who holds it
     // would stall the start), another user's file in a shared temporary folder.
     struct stat st;
-    if (::lstat(QFile::encodeName(m_lock->fileName()).constData(), &st) == 0
-        && (!S_ISREG(st.st_mode) || st.st_uid != ::getuid()))
+    if (!m_lock
+        || (::lstat(QFile::encodeName(m_lock->fileName()).constData(), &st) == 0
+            && (!S_ISREG(st.st_mode) || st.st_uid != ::getuid())))
         return Result::Unavailable;
 
     if (m_lock->tryLock(0)) {
@@ -170,6 +201,11 @@ SingleInstance::HandOver SingleInstance::handOverFolder(const QString& folder)
 
 bool SingleInstance::activateRunningInstance()
 {
+    // Only a socket of this user's is the running instance.
+    struct stat st;
+    if (m_socketPath.isEmpty() || ::lstat(QFile::encodeName(m_socketPath).constData(), &st) != 0
+        || !S_ISSOCK(st.st_mode) || st.st_uid != ::getuid())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(1000))
@@ -180,10 +216,10 @@ bool SingleInstance::activateRunningInstance()
 
 QString SingleInstance::defaultLockPath()
 {
-    const QString name = QStringLiteral("orvel-file-rename-%1-%2.lock").arg(::getuid()).arg(sessionDisplay());
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    // A relative runtime folder is invalid and ignored, as the base-directory rules say.
-    return QDir(QDir::isAbsolutePath(runtime) ? runtime : QDir::tempPath()).filePath(name);
+    const QString folder = privateFolder();
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).filePath(QStringLiteral("orvel-file-rename-%1-%2.lock").arg(::getuid()).arg(sessionDisplay()));
 }
 
 } // namespace orvel

@@ -23,7 +23,7 @@ public:
         Unavailable, // no lock could be made: the program runs without the guarantee
     };
 
-    // `lockPath` defaults to defaultLockPath().
+    // `lockPath` defaults to defaultLockPath(); without one there is no lock.
     explicit SingleInstance(const QString& lockPath = {}, QObject* parent = nullptr);
     ~SingleInstance() override;
 
@@ -46,8 +46,9 @@ public:
     // hands over: true when it opened it. Without a handler every folder is refused.
     void setFolderHandler(std::function<bool(const QString& folder)> handler) { m_folderHandler = std::move(handler); }
 
-    // In $XDG_RUNTIME_DIR, else in the temporary folder; the name carries the user id
-    // and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
+    // In $XDG_RUNTIME_DIR, else in a folder of the user's own in the temporary folder
+    // (made when missing); empty when neither is the user's. The name carries the user
+    // id and the display ($WAYLAND_DISPLAY, else $DISPLAY without its screen number).
     static QString defaultLockPath();
 
 Q_SIGNALS:

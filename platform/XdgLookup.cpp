@@ -352,19 +352,14 @@ std::optional<LaunchCommand> CommandForUrl(const DesktopEntry& entry, const QStr
     QStringList expanded;
     bool urlPlaced = false;
     for (const QString& word : *words) {
-        if (word == QLatin1String("%u") || word == QLatin1String("%U") || word == QLatin1String("%f")
-            || word == QLatin1String("%F")) {
-            expanded << url;
-            urlPlaced = true;
-            continue;
-        }
         if (word == QLatin1String("%i")) {
             if (!entry.icon.isEmpty())
                 expanded << QStringLiteral("--icon") << entry.icon;
             continue;
         }
-        // A word made only of deprecated codes (%d, %n, %m, ...) disappears.
-        // An explicitly quoted empty word is an argument of its own.
+        // The file and URL codes (%u, %U, %f, %F) become the address, as a word of their
+        // own or inside one. A word made only of deprecated codes (%d, %n, %m, ...)
+        // disappears. An explicitly quoted empty word is an argument of its own.
         QString out;
         bool keep = word.isEmpty();
         for (qsizetype i = 0; i < word.size(); ++i) {

@@ -58,16 +58,36 @@ private Q_SLOTS:
         window->close();
     }
 
-    // "--" ends the options: what follows are folders however they begin, and the program
-    // takes one at most.
-    void foldersAfterTheEndOfOptions()
+    // The command line is read before the display is reached, so none is needed for an
+    // answer or a usage error; Qt's own options are taken alongside the program's. "--"
+    // ends the options: what follows are folders however they begin, one at most.
+    void commandLine_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("ends"); // the first line written, then the exit status
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "orvel-file-rename: Unknown option 'bogus'.\n2";
+        QTest::newRow("Qt's options and --version") << QStringList{"-platform", "offscreen", "-reverse", "--version"}
+                                                    << QStringLiteral("Orvel File Rename %1.%2.%3\n0")
+                                                           .arg(ORVEL_VERSION_MAJOR)
+                                                           .arg(ORVEL_VERSION_MINOR)
+                                                           .arg(ORVEL_VERSION_PATCH);
+        QTest::newRow("two folders after the end of options")
+            << QStringList{"--", "-a", "-b"} << "orvel-file-rename: only one folder can be given\n2";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, ends);
         QProcess program;
-        program.start(ORVEL_PROGRAM, {"--", "-a", "-b"});
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::MergedChannels);
+        program.start(ORVEL_PROGRAM, arguments);
         QVERIFY(program.waitForFinished(20000));
-        // The last line it wrote, and how it ended.
-        QCOMPARE(QString(program.readAllStandardError()).section('\n', -2) + QString::number(program.exitCode()),
-                 QStringLiteral("orvel-file-rename: only one folder can be given\n1"));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(QString(program.readAll()).section('\n', 0, 0) + '\n' + QString::number(program.exitCode()), ends);
     }
 
     // The working folder is "R\xe9SUM\xe9", which is not UTF-8; "@" in an argument stands

@@ -33,6 +33,7 @@ struct Observer final : RunObserver {
     bool cancelRequested() override { return false; }
     bool stopRequested() override { return stop(); }
     void journalFailed(const QString& reason) override { journalFailures << reason; }
+    bool confirmSystemFolder(const QString&, FolderRole) override { return true; }
 };
 
 // A store whose journals stop taking records after `room` appends, as on a full disk.
@@ -90,7 +91,7 @@ struct Bench {
 
     RenameAllOutcome renameAll(CaseStyle style, JournalStore* journal = nullptr)
     {
-        RenameAllJob job{path("start"), {true, true, style}, true, journal ? journal : store.get()};
+        RenameAllJob job{path("start"), {true, true, style}, true, journal ? journal : store.get(), {}};
         return RenameAll(job, fs, observer);
     }
 
@@ -229,9 +230,14 @@ private Q_SLOTS:
     {
         Bench b;
         QVERIFY(makeTree(b.path(), {"MY DOCS/A ONE.TXT=1", "MY DOCS/B TWO.TXT=2"}));
-        RenameSelectedJob job{b.path("MY DOCS"), {"A ONE.TXT", "B TWO.TXT"},      {true, true},
-                              b.path("MY DOCS"), {true, true, CaseStyle::Proper}, b.store.get()};
-        const RenameSelectedOutcome run = RenameSelected(job, b.fs);
+        RenameSelectedJob job{b.path("MY DOCS"),
+                              {"A ONE.TXT", "B TWO.TXT"},
+                              {true, true},
+                              b.path("MY DOCS"),
+                              {true, true, CaseStyle::Proper},
+                              b.store.get(),
+                              {}};
+        const RenameSelectedOutcome run = RenameSelected(job, b.fs, b.observer);
         QCOMPARE(readTree(b.path()), (QStringList{"My Docs/", "My Docs/A One.txt=1", "My Docs/B Two.txt=2"}));
         QCOMPARE(NewestUndoableRun(*b.store)->renames, 3);
         QVERIFY(run.notChanged.isEmpty());
@@ -294,7 +300,7 @@ private Q_SLOTS:
         FinishInterruptedRuns(*b.store, hostFileSystem());
         QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
         // A whole run of case-only renames, a name of 250 bytes among them, and its undo.
-        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, b.store.get()};
+        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, b.store.get(), {}};
         RenameAll(job, hostFileSystem(), b.observer);
         QCOMPARE(readTree(volume.path()),
                  (QStringList{"start/", "start/keep.txt=k", "start/long " + QString(240, 'n') + ".txt=long"}));

@@ -316,8 +316,11 @@ private Q_SLOTS:
                  QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, second.txt, top.txt 10"));
         clickItem(ui(w).Dir1, sub, true);
         QCOMPARE(fx->where() + ' ' + selectedState(w), QStringLiteral("~/Sub | ~/Sub/ | ~/Sub | inner.txt 11"));
-        // Up One Level goes back, Enter opens the highlighted folder.
+        // Up One Level goes back, Enter opens the highlighted folder; other keys only move.
         ui(w).cmdUpLevel->click();
+        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
+        ui(w).Dir1->setCurrentItem(ui(w).Dir1->findItems("Sub", Qt::MatchEndsWith).value(0));
+        QTest::keyClick(ui(w).Dir1, Qt::Key_Home);
         QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
         ui(w).Dir1->setCurrentItem(ui(w).Dir1->findItems("Sub", Qt::MatchEndsWith).value(0));
         QTest::keyClick(ui(w).Dir1, Qt::Key_Return);
@@ -389,14 +392,14 @@ private Q_SLOTS:
         // The list is read again as it drops down: a stick plugged in, the others gone
         // but the selected one; the selection stays and raises no change.
         QSignalSpy changes(ui(w).Drive1, &VolumeBox::volumeChanged);
-        fx->volumes.roots = {"/media/stick"};
+        fx->volumes.roots = {"/zz/stick"};
         ui(w).Drive1->showPopup();
         QStringList listed;
         for (int i = 0; i < ui(w).Drive1->count(); ++i)
             listed << fx->shortened(ui(w).Drive1->itemText(i));
         listed << QString::number(ui(w).Drive1->view()->isVisible()); // and it does drop down
         QCOMPARE(listed << fx->shortened(ui(w).Drive1->Drive()) << QString::number(changes.count()),
-                 QStringList({"/media/stick", "~/vol", "1", "~/vol", "0"}));
+                 QStringList({"~/vol", "/zz/stick", "1", "~/vol", "0"})); // in order, the one gone too
     }
 
     void recentFolders()
@@ -606,6 +609,8 @@ private Q_SLOTS:
             measured += !l->text().isEmpty();
         }
         QVERIFY(measured >= 14); // the options, boxes, buttons and labels were all found
+        QVERIFY(!ui(w).cmdUpLevel->icon().pixmap(16).isNull()); // the one button without a caption
+        QVERIFY(ui(w).lblCancel->font().bold() && ui(w).lblCancel->font().underline());
         // The case frame's top line, looked for near its right end, where no option is.
         const QImage frame = ui(w).Frame1->grab().toImage();
         const qreal scale = frame.devicePixelRatio();
@@ -729,18 +734,34 @@ private Q_SLOTS:
         // "/" is served from the temporary folder: nothing real is ever touched.
         fx->fs.root = fx->dir.path();
         fx->services.startFolder = "/";
-        MainWindow& w = fx->open({"ONE.TXT", "sub/TWO.TXT"});
+        MainWindow& w = fx->open({"ONE.TXT", "sub/u/TWO.TXT"});
+        fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes << MessageBoxes::No;
+        ui(w).cmdALL->click();
         ui(w).File1->setSelected(0, true);
-        fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes;
-        ui(w).cmdALL->click();
         ui(w).cmdSELECTED->click();
-        const QString question = box(
-            "The folder / belongs to the operating system. Changing the names in it can stop the system from "
-            "working.   Do you want to rename them anyway ?",
-            "Orvel File Rename", MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
-        QCOMPARE(fx->messages.shown << QString::number(fx->fs.renames.size()), QStringList({question, question, "0"}));
+        const auto question = [](const QString& folder, const char* is) {
+            return box("The folder " + folder + is + "   Do you want to rename them anyway ?", "Orvel File Rename",
+                       MessageBoxes::Icon::Warning, MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
+        };
+        const QString system = question("/",
+                                        " belongs to the operating system. Changing the names in it can stop "
+                                        "the system from working.");
+        QCOMPARE(fx->messages.shown << QString::number(fx->fs.renames.size()), QStringList({system, system, "0"}));
         ui(w).cmdALL->click();
-        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/TWO.TXT="})); // not below: no "Include subfolders"
+        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/u/", "sub/u/TWO.TXT="})); // not below
+        // A user's home, known by what it is whatever path leads to it, for its own name.
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+        qputenv("HOME", QFile::encodeName(fx->path("sub/u")));
+        QVERIFY(ui(w).Dir1->setPath("/sub/u"));
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).File1->setSelected(0, true);
+        ui(w).cmdSELECTED->click();
+        QCOMPARE(fx->messages.shown.last(),
+                 question("/sub/u",
+                          " is the home folder of a user. Changing its name or "
+                          "the names in it can keep that user from logging in."));
+        QCOMPARE(fx->tree(), (QStringList{"One.txt=", "sub/", "sub/u/", "sub/u/TWO.TXT="}));
     }
 
     // A close request while the run renames: the rename in hand ends, nothing after
@@ -883,10 +904,14 @@ private Q_SLOTS:
         QPointer<NotChangedDialog> dialog = NotChangedDialog::loaded();
         QVERIFY(dialog->isVisible());
         QCOMPARE(screenReaderFaults(dialog).join(';'), QString());
-        // Ctrl+C copies the selected entries, a path and its reason a line.
-        dialog->findChild<QListWidget*>("lstCantRename")->item(1)->setSelected(true);
-        QTest::keyClick(dialog->findChild<QListWidget*>("lstCantRename"), Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), both[1] + '\n');
+        // Ctrl+C, as it is pressed, copies the entries selected (several, as a user selects
+        // them), a path and its reason a line.
+        QListWidget* list = notChangedList();
+        clickItem(list, list->item(0), false);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          list->visualItemRect(list->item(1)).center());
+        QTest::keyPress(list, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), both.join('\n') + '\n');
         // The list's context menu names the command and its key.
         QStringList offered;
         QTimer::singleShot(0, [&] {

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <sys/mount.h>
-#include <sys/resource.h>
 
 using namespace orvel;
 
@@ -191,19 +190,6 @@ private Q_SLOTS:
         QVERIFY(::chdir(start.constData()) == 0);
         QCOMPARE(deep.size(), d.size() + 25 * 201);
         QCOMPARE(found, deep);
-    }
-
-    // A deep tree holds a folder open per level: the soft limit goes up to the hard one.
-    void manyOpenFolders()
-    {
-        rlimit limit{};
-        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-        const rlimit before = limit;
-        limit.rlim_cur = std::min<rlim_t>(64, limit.rlim_max);
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
-        AllowManyOpenFolders();
-        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-        QCOMPARE(limit.rlim_cur, before.rlim_max);
     }
 
     // Volumes mounted while the program runs are offered, in order; runtime state under

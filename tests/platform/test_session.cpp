@@ -8,6 +8,7 @@
 #include "platform/XdgLookup.h"
 #include "tests/support/XdgSandbox.h"
 
+#include <QLocalServer>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -126,11 +127,46 @@ private Q_SLOTS:
         box.setEnv("DISPLAY", displays[3]);
         SingleInstance two;
         QCOMPARE(two.tryAcquire(), blocks ? Result::HeldByOther : Result::Acquired);
-        // Without a runtime folder the lock goes to the temporary folder, named for the user.
+    }
+
+    // Without a runtime folder (su, sudo -i, ssh) the lock and the socket live in a folder
+    // of the user's own in the temporary folder. What another user put there is never
+    // used or connected to: a socket and a lock where a shared folder would have held
+    // them, or a folder under the private one's name.
+    void aPrivateFolderWithoutRuntimeFolder()
+    {
+        XdgSandbox box;
         box.setEnv("XDG_RUNTIME_DIR", std::nullopt);
-        const QFileInfo inTemp(SingleInstance::defaultLockPath());
-        QCOMPARE(inTemp.absolutePath(), QFileInfo(box.path("tmp")).absoluteFilePath());
-        QVERIFY2(inTemp.fileName().contains(QString::number(::getuid())), qPrintable(inTemp.fileName()));
+        box.setEnv("WAYLAND_DISPLAY", std::nullopt);
+        box.setEnv("DISPLAY", ":7");
+        const QString shared = box.path(QStringLiteral("tmp/orvel-file-rename-%1-7.").arg(::getuid()));
+        QLocalServer foreign;
+        QVERIFY(foreign.listen(shared + "socket"));
+        QVERIFY(QFile(shared + "lock").open(QIODevice::WriteOnly));
+        for (const QString& taken : {shared + "socket", shared + "lock"})
+            if (::chown(QFile::encodeName(taken).constData(), 65534, 65534) != 0)
+                QSKIP("only root can give a file to another user");
+        QVERIFY(!SingleInstance(shared + "lock").activateRunningInstance());
+
+        const QString own = box.path(QStringLiteral("tmp/orvel-file-rename-%1").arg(::getuid()));
+        {
+            SingleInstance first, second;
+            QSignalSpy asked(&first, &SingleInstance::activationRequested);
+            QCOMPARE(first.tryAcquire(), Result::Acquired);
+            QCOMPARE(QFileInfo(SingleInstance::defaultLockPath()).absolutePath(), own);
+            QCOMPARE(QFileInfo(own).permissions(),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser
+                         | QFile::ExeUser);
+            QCOMPARE(second.tryAcquire(), Result::HeldByOther);
+            QVERIFY(second.activateRunningInstance());
+            QTRY_COMPARE(asked.size(), 1);
+        }
+        QVERIFY(!foreign.waitForNewConnection(0));
+        QVERIFY(QDir(own).removeRecursively() && QDir().mkdir(own));
+        QVERIFY(::chown(QFile::encodeName(own).constData(), 65534, 65534) == 0);
+        SingleInstance elsewhere;
+        QCOMPARE(elsewhere.tryAcquire(), Result::Unavailable);
+        QVERIFY(!elsewhere.activateRunningInstance());
     }
 
     // What a later start asks of the running instance, and what it is answered: a plain
@@ -251,20 +287,21 @@ private Q_SLOTS:
         QCOMPARE(stored.toString(), plain);
     }
 
-    // How an Exec line becomes a program and its arguments: quoting, then field codes.
+    // How an Exec line becomes a program and its arguments: quoting, then field codes,
+    // each file or URL code where it stands (the address would go last without one).
     void commandForUrl_data()
     {
         QTest::addColumn<QString>("exec");
         QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started
         const QString u = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
         QTest::newRow("single url code") << "sh %u" << QStringList{u};
-        QTest::newRow("blanks and tabs between words") << "sh   --new-window\t%U" << QStringList{"--new-window", u};
+        QTest::newRow("blanks and tabs between words") << "sh\t%U   --new-window" << QStringList{u, "--new-window"};
         QTest::newRow("quoted words and their escapes")
-            << "\"sh\" \"a \\\"b\\\" \\$c \\`d\\` \\\\e\" %f" << QStringList{"a \"b\" $c `d` \\e", u};
-        QTest::newRow("quotes join a word") << "sh --o=\"a b\"c %F" << QStringList{"--o=a bc", u};
+            << "\"sh\" %f \"a \\\"b\\\" \\$c \\`d\\` \\\\e\"" << QStringList{u, "a \"b\" $c `d` \\e"};
+        QTest::newRow("quotes join a word") << "sh %F --o=\"a b\"c" << QStringList{u, "--o=a bc"};
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
-        QTest::newRow("an empty quoted argument stays") << "sh --profile \"\" %u" << QStringList{"--profile", "", u};
+        QTest::newRow("an empty quoted argument stays") << "sh %u --profile \"\"" << QStringList{u, "--profile", ""};
         QTest::newRow("icon, name and entry path")
             << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};

@@ -343,9 +343,10 @@ private Q_SLOTS:
         fresh.bar->setValue(6000);
         QCOMPARE(host.bar->BG()->picture(), fresh.bar->BG()->picture());
         QCOMPARE(screenOf(*host.bar), screenOf(*fresh.bar));
-        host.bar->setForeColor(0x0000FF); // red: the caption over the empty part takes it at once
+        host.bar->setForeColor(0x0000FF); // red: the caption over the empty part and the filled part take it at once
         QVERIFY(shows(host.bar->BG()->picture(), 0xFF0000));
         QVERIFY(!shows(host.bar->BG()->picture(), Black));
+        QVERIFY(!shows(screenOf(*host.bar), Black));
     }
 };
 
@@ -616,6 +617,7 @@ void TestProgressBar::savedSettings()
     SettingsPropertyBag saved(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
     MProgress(original, &window).WriteProperties(saved);
     QVERIFY(saved.sync());
+    QCOMPARE(QSettings(dir.filePath("window.ini"), QSettings::IniFormat).childGroups(), QStringList{"ProgressBar1"});
     SettingsPropertyBag file(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
     MemoryPropertyBag copy;
     MProgress(file, &window).WriteProperties(copy);

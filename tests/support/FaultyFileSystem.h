@@ -13,7 +13,7 @@ namespace orvel {
 // (a rename refused by a program holding the file open, a listing that fails part
 // way: faults a test running as root cannot produce), runs a test's code just before
 // a rename, a listing or the entering of a folder (so that entries can vanish, appear
-// or be swapped mid-run), and records the calls it saw. With `root` set, absolute
+// or be swapped mid-run), and records the calls it saw; listings come sorted by name. With `root` set, absolute
 // paths are served from below that folder, so a run can start at "/" harmlessly.
 class FaultyFileSystem : public FileSystem {
 public:
@@ -50,7 +50,14 @@ public:
         listings.append(folder.path());
         if (beforeList)
             beforeList(folder.path());
-        Listing listing = m_inner.listFolder(folder, each);
+        // By name, so that a test knows which of two folders the walk comes to first.
+        QList<QPair<QString, EntryType>> entries;
+        Listing listing = m_inner.listFolder(folder, [&](const QString& name, EntryType type) {
+            entries.append({name, type});
+        });
+        std::sort(entries.begin(), entries.end());
+        for (const auto& [name, type] : std::as_const(entries))
+            each(name, type);
         if (failedListings.contains(folder.path()))
             listing.error = EIO;
         return listing;
