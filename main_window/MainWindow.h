@@ -182,6 +182,10 @@ private:
     void syncFolder();
     void setStatusText(const QString& text);
 
+    // A run's start and end as the window sees them: the controls locked, the display
+    // reset; at the end, true when a close arrived meanwhile and the window is closed now.
+    void beginRun();
+    bool endRun();
     void setRunLocked(bool locked);
     void showOutcome(const RenameAllOutcome& out);
     void followRenamedFolder(const QString& newPath);

@@ -114,25 +114,15 @@ void MainWindow::renameAll()
         return;
     }
 
-    // Nothing the user does meanwhile may change what the run works on.
-    m_running = true;
-    setRunLocked(true);
-    resetRunDisplay();
-    m_progressValue = m_progressShown = 0;
-    m_workingName = QString();
+    beginRun();
     m_journalFailureShown = false;
     if (!m_services.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameAllOutcome out = RenameAll(
         {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals, SystemFolders::host()},
         *m_services.fs, *this);
-    setRunLocked(false);
-    m_running = false;
-    if (m_closePending) {
-        m_closePending = false;
-        close();
+    if (endRun())
         return;
-    }
     showOutcome(out);
     updateUndoState();
 }
@@ -155,22 +145,13 @@ void MainWindow::undoLastRename()
         != MessageBoxes::Yes)
         return;
 
-    m_running = true;
     m_cancelRequested = false;
-    setRunLocked(true);
-    resetRunDisplay();
-    m_progressValue = m_progressShown = 0;
-    m_workingName = QString();
+    beginRun();
     const UndoOutcome out = UndoRun({run->journal}, *m_services.journals, *m_services.fs, *this);
-    setRunLocked(false);
-    m_running = false;
-    if (m_closePending) {
-        m_closePending = false;
-        close();
+    if (endRun())
         return;
-    }
     showProgress();
-    lblStatus->setText(out.stopped ? QString() : QStringLiteral("Undo done !!"));
+    setStatusText(out.stopped ? QString() : QStringLiteral("Undo done !!"));
     // The open folder may have its old name back: the lists go with it.
     const QString open = Dir1->Path();
     if (!out.movedFrom.isEmpty() && (open == out.movedFrom || open.startsWith(JoinPath(out.movedFrom, {}))))
@@ -234,6 +215,28 @@ void MainWindow::followRenamedFolder(const QString& newPath)
     }
     File1->Refresh();
     Dir1->Refresh();
+}
+
+void MainWindow::beginRun()
+{
+    // Nothing the user does meanwhile may change what the run works on.
+    m_running = true;
+    setRunLocked(true);
+    resetRunDisplay();
+    m_progressValue = m_progressShown = 0;
+    m_workingName = QString();
+}
+
+bool MainWindow::endRun()
+{
+    setRunLocked(false);
+    m_running = false;
+    if (!m_closePending)
+        return false;
+    // The close arrived while the run let window events through; it is carried out now.
+    m_closePending = false;
+    close();
+    return true;
 }
 
 void MainWindow::setRunLocked(bool locked)
