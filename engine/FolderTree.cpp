@@ -106,17 +106,17 @@ int FolderChain::open(qsizetype level)
 
 bool FolderChain::makeRoom()
 {
-    return letGo(depth() - 1, m_open / 2);
+    return letGo(-1, m_open / 2);
 }
 
 // Closes the shallowest open folders but the one at `keep` (an index into the links)
-// until no more than `limit` are open, which stays the limit from then on when it is
-// lower. False when nothing could be closed.
+// and the deepest until no more than `limit` are open, which stays the limit from then
+// on when it is lower. False when nothing could be closed.
 bool FolderChain::letGo(qsizetype keep, int limit)
 {
     const int before = m_open;
     m_limit = qMin(m_limit, qMax(limit, 1));
-    for (qsizetype i = 0; m_open > m_limit && i < depth(); ++i) {
+    for (qsizetype i = 0; m_open > m_limit && i < depth() - 1; ++i) {
         if (i != keep && m_links[size_t(i)].handle.isOpen()) {
             m_links[size_t(i)].handle = FolderHandle();
             --m_open;
@@ -138,10 +138,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
         Listing listing;
         do {
             files.clear(), folders.clear(), count = 0;
-            const FolderHandle* handle = chain.at(chain.depth());
-            if (!handle)
-                return;
-            listing = fs.listFolder(*handle, [&](const QString& name, EntryType type) {
+            listing = fs.listFolder(chain.entered(), [&](const QString& name, EntryType type) {
                 if (type == EntryType::File) {
                     files += name;
                     files += QChar(0);
@@ -195,7 +192,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
         }
         const size_t index = tree.folders.size();
         const int depth = tree.folders[parent].depth + 1;
-        tree.folders.push_back({name, int(parent), depth, {}, 0, chain.at(chain.depth())->id()});
+        tree.folders.push_back({name, int(parent), depth, {}, 0, chain.entered().id()});
         QStringList below;
         listDeepest(index, below);
         levels.push_back({index, std::move(below)});

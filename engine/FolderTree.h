@@ -69,6 +69,9 @@ public:
     // was let go of; nullptr when that fails, with the reason in `error`. Valid until
     // the next call.
     const FolderHandle* at(qsizetype level, int* error = nullptr);
+    // The folder entered last (the start folder before any). The deepest folder is never
+    // let go of, so right after enter() it is open.
+    const FolderHandle& entered() const { return m_links.empty() ? m_start : m_links.back().handle; }
 
     // Lets go of the shallower half of the folders held open, for a call that failed for
     // want of an open file; false when there is nothing to let go of.

@@ -143,14 +143,7 @@ private:
             }
             if (m_job.includeSubfolders)
                 ++m_out.folders;
-            int error = 0;
-            const FolderHandle* here = chain.at(chain.depth(), &error);
-            if (!here) {
-                m_out.notChanged.append({levels.back().path, NotEnteredText(error)});
-                skipBelow = folder.depth;
-                continue;
-            }
-            if (!renameFiles(folder, *here, levels.back()))
+            if (!renameFiles(folder, chain.entered(), levels.back()))
                 return;
             m_pacer.tick();
         }

@@ -291,6 +291,15 @@ private Q_SLOTS:
             fx->open({"start/a.txt", "home/"}, row[0]);
             QCOMPARE(fx->where().section(" | ", 0, 2), row[2]);
         }
+        // The Help menu shows the quick help as it drops down; About, the about box.
+        QStringList shown;
+        fx.emplace();
+        fx->services.showHelp = [&] { shown << "help"; };
+        fx->services.showAbout = [&] { shown << "about"; };
+        MainWindow& w = fx->open();
+        Q_EMIT ui(w).mnuHelp->aboutToShow();
+        ui(w).mnuAbout->trigger();
+        QCOMPARE(shown, (QStringList{"help", "about"}));
     }
 
     void theFolderAndFileLists()
@@ -300,9 +309,10 @@ private Q_SLOTS:
         // Files sorted without regard to case, no hidden entries, no folders (and no files
         // among the folders); a click names the file and enables both commands.
         clickItem(ui(w).File1, ui(w).File1->item(1), false);
-        QCOMPARE(fx->where() + ' ' + ui(w).txtNAME->text() + ' ' + selectedState(w) + ", folders end with "
+        QCOMPARE(fx->where() + ' ' + ui(w).txtNAME->text() + ' ' + selectedState(w) + ", folders from "
+                     + ui(w).Dir1->item(0)->text().trimmed() + " to "
                      + ui(w).Dir1->item(ui(w).Dir1->count() - 1)->text().trimmed(),
-                 QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, top.txt B.txt 11, folders end with Sub"));
+                 QStringLiteral("~ | ~/ | ~ | a2.txt, B.txt, top.txt B.txt 11, folders from / to Sub"));
         // A single click on a folder keeps the open folder, also where the desktop makes it
         // an activation, but reads its files again and leaves the menu item; a double
         // click opens the folder in every list and text.
@@ -676,6 +686,11 @@ private Q_SLOTS:
         // The failure, with its reason, and the question after "Renamed done !!".
         QCOMPARE(ui(w).lstCantRename, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
         QCOMPARE(question, QStringLiteral("Renamed done !!: 1  file(s) was not changed."));
+        // Where the open folder keeps its name, its lists are read again all the same.
+        fx->fs.refusedRenames.clear();
+        fx->touch({"my pics/NEW/x.txt"});
+        ui(w).cmdALL->click();
+        QVERIFY(!ui(w).Dir1->findItems("new", Qt::MatchEndsWith | Qt::MatchCaseSensitive).isEmpty());
     }
 
     // Navigation, both commands, the options and the recent folders stay locked while

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
+#include "platform/SystemFolders.h"
 #include "platform/Volumes.h"
 #include "tests/support/TempTree.h"
 
@@ -190,6 +191,24 @@ private Q_SLOTS:
         QVERIFY(::chdir(start.constData()) == 0);
         QCOMPARE(deep.size(), d.size() + 25 * 201);
         QCOMPARE(found, deep);
+    }
+
+    // Where a run is asked about by its path: in the root or a system folder, or its own
+    // name in the root; as written (a separator at its end or not) and with links resolved.
+    void systemFoldersByPath()
+    {
+        const orvel::test::TempDir dir;
+        QVERIFY(::symlink("/usr/share", QFile::encodeName(dir.filePath("shared")).constData()) == 0);
+        QString asked;
+        for (const auto& [folder, itself] : {std::pair{"/", false},
+                                             {"/usr/share/", false},
+                                             {"/lib64x", false},
+                                             {"/home", true},
+                                             {"/home", false},
+                                             {"/home/u", true},
+                                             {"/optical", false}})
+            asked += RenamesSystemEntries(folder, itself) ? u'1' : u'0';
+        QCOMPARE(asked + (RenamesSystemEntries(dir.filePath("shared"), false) ? "+" : "-"), QStringLiteral("1111000+"));
     }
 
     // Volumes mounted while the program runs are offered, in order; runtime state under

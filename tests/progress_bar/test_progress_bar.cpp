@@ -497,6 +497,8 @@ void TestProgressBar::whatTheHostSees_data()
         [](auto& b, auto&) { QTest::mouseClick(b.BG(), Qt::LeftButton), QTest::mouseClick(b.FG(), Qt::LeftButton); },
         {});
     row("a key", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_A); }, {"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0"});
+    row("the first function key", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_F1); },
+        {"KeyDown 112 0", "KeyUp 112 0"});
     row("Alt+Left", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_Left, Qt::AltModifier); },
         {"KeyDown 18 4", "KeyDown 37 4", "KeyUp 37 4", "KeyUp 18 0"});
 }
@@ -608,6 +610,7 @@ void TestProgressBar::savedSettings()
     // writes it, is written, read back and written again unchanged.
     QFont font(QStringLiteral("DejaVu Serif"));
     font.setPointSizeF(8.25);
+    font.setUnderline(true);
     const QVariantList changed{0x102030u, 3,  2,    true, "Fertig",    1,    1,    0x010203u, 0x80000005u,
                                0xABCDEFu, 0u, 0,    font, 0x80000008u, 3,    true, "250.5",   "-7",
                                true,      41, "pc", 6,    "Files",     true, 3,    "100.25",  true};
