@@ -201,8 +201,9 @@ private:
     void journalFailed(const QString& reason) override;
     bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
-    // "Undo Last Rename" enabled when some run can be taken back and none is running.
-    void updateUndoState();
+    // "Undo Last Rename" enabled when some run can be taken back and none is running;
+    // `journalsChanged` when a journal was written to without a change of names.
+    void updateUndoState(bool journalsChanged = false);
 
     MainWindowServices m_services;
     QWidget* m_client;
@@ -210,6 +211,8 @@ private:
     bool m_closePending = false; // the window was closed while it ran
     bool m_cancelRequested = false; // the cancel link was clicked
     bool m_journalFailureShown = false; // this run already said that it cannot be undone
+    QStringList m_journalsSeen; // the journals updateUndoState last read
+    bool m_undoable = false; // and whether one of them could be taken back
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;

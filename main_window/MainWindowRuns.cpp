@@ -7,6 +7,7 @@
 #include "engine/RenameSelected.h"
 #include "engine/UndoRun.h"
 #include "main_window/NotChangedDialog.h"
+#include "platform/JournalStore.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SystemFolders.h"
 
@@ -135,7 +136,7 @@ void MainWindow::undoLastRename()
         return;
     const std::optional<UndoCandidate> run = NewestUndoableRun(*m_services.journals);
     if (!run) {
-        updateUndoState();
+        updateUndoState(true);
         return;
     }
     const QString question = QStringLiteral("Undo the renaming of %1 names in %2 ?")
@@ -160,15 +161,24 @@ void MainWindow::undoLastRename()
         followRenamedFolder(open);
     txtSubDirectory = Dir1->Path();
     updateSelectedState();
-    updateUndoState();
+    updateUndoState(true); // the journal says what was undone; its name stays the same
     lstCantRename = out.notChanged;
     if (!lstCantRename.isEmpty())
         reportNotChanged();
 }
 
-void MainWindow::updateUndoState()
+void MainWindow::updateUndoState(bool journalsChanged)
 {
-    mnuUndo->setEnabled(!m_running && m_services.journals && NewestUndoableRun(*m_services.journals));
+    // Reading the journals can mean reading megabytes: they are read again only when
+    // the store holds other ones than last time, or one of them was written to.
+    if (m_services.journals) {
+        const QStringList names = m_services.journals->names();
+        if (journalsChanged || names != m_journalsSeen) {
+            m_journalsSeen = names;
+            m_undoable = NewestUndoableRun(*m_services.journals).has_value();
+        }
+    }
+    mnuUndo->setEnabled(!m_running && m_undoable);
 }
 
 void MainWindow::journalFailed(const QString& reason)

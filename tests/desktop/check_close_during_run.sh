@@ -51,11 +51,8 @@ cd "$tree"
 
 "$app" >"$work/app.log" 2>&1 &
 pid=$!; pids=$pid
-wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
-main=$(windows_titled "Orvel File Rename" | head -n1)
-xdotool windowfocus --sync "$main" 2>/dev/null
-eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/{print "wx="$4} /Absolute upper-left Y/{print "wy="$4} /Height:/{print "wh="$2}')"
-xdotool mousemove --sync $((wx + 392)) $((wy + wh - 327 + 144)) click 1   # "Include subfolders"
+main_window_up
+xdotool mousemove --sync $((wx + 392)) $((top + 144)) click 1   # "Include subfolders"
 xdotool key --window "$main" alt+a
 wait_for '[ -e "$tree/File Number 1.txt" ]' 30 || fail "the run did not start"
 close_window "$main"

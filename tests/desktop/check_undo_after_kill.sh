@@ -41,11 +41,7 @@ cd "$work"
 
 "$app" "$tree" >"$work/app.log" 2>&1 &
 pid=$!; pids=$pid
-wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
-main=$(windows_titled "Orvel File Rename" | head -n1)
-xdotool windowfocus --sync "$main" 2>/dev/null
-eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/{print "wx="$4} /Absolute upper-left Y/{print "wy="$4} /Height:/{print "wh="$2}')"
-top=$((wy + wh - 327))
+main_window_up
 xdotool mousemove --sync $((wx + 392)) $((top + 144)) click 1   # "Include subfolders"
 xdotool mousemove --sync $((wx + 400)) $((top + 112)) click 1   # "Rename folder"
 xdotool key --window "$main" alt+a

@@ -86,6 +86,16 @@ windows_titled() {
   xdotool search --onlyvisible --name "^$1\$" 2>/dev/null
 }
 
+# Waits for the main window and gives it the focus; sets main (its id), wx and wy (its
+# place) and top (the top of its client area, below the menu bar).
+main_window_up() {
+  wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not appear"
+  main=$(windows_titled "Orvel File Rename" | head -n1)
+  xdotool windowfocus --sync "$main" 2>/dev/null
+  eval "$(xwininfo -id "$main" | awk '/Absolute upper-left X/{print "wx="$4} /Absolute upper-left Y/{print "wy="$4} /Height:/{print "wh="$2}')"
+  top=$((wy + wh - 327))
+}
+
 window_width() { xwininfo -id "$1" | awk '/Width:/{print $2}'; }
 window_height() { xwininfo -id "$1" | awk '/Height:/{print $2}'; }
 

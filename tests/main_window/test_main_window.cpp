@@ -804,7 +804,6 @@ private Q_SLOTS:
     void undoLastRename()
     {
         MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1", "MY PICS/sub/B TWO.TXT=2"}, "MY PICS");
-        const QStringList before = fx->tree();
         QVERIFY(!ui(w).mnuUndo->isEnabled());
         ui(w).Check1->setChecked(true);
         ui(w).chkRenameFolder->setChecked(true);
@@ -830,7 +829,6 @@ private Q_SLOTS:
         QCOMPARE(fx->where(), QStringLiteral("~/MY PICS | ~/MY PICS/ | ~/MY PICS | A ONE.TXT"));
         QCOMPARE(ui(w).lblStatus->text(), QStringLiteral("Undo done !!"));
         QVERIFY(!ui(w).mnuUndo->isEnabled());
-        QVERIFY(before != fx->tree());
     }
 
     // The files selected (the first and the last: both ends of the list count) and the
