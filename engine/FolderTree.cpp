@@ -7,17 +7,18 @@
 
 namespace orvel {
 
-QList<QStringView> FolderTree::Folder::sortedFiles() const
+QList<FolderTree::Folder::File> FolderTree::Folder::sortedFiles() const
 {
-    QList<QStringView> names;
-    names.reserve(fileCount);
-    for (qsizetype from = 0; from < files.size();) {
+    QList<File> found;
+    found.reserve(fileCount);
+    size_t index = 0;
+    for (qsizetype from = 0; from < files.size(); ++index) {
         const qsizetype end = files.indexOf(QChar(0), from);
-        names.append(QStringView(files).sliced(from, end - from));
+        found.append({QStringView(files).sliced(from, end - from), index < serials.size() ? serials[index] : 0});
         from = end + 1;
     }
-    SortNames(names);
-    return names;
+    std::sort(found.begin(), found.end(), [](const File& a, const File& b) { return ListsBefore(a.name, b.name); });
+    return found;
 }
 
 QString FolderTree::pathOf(size_t index, const QString& start) const
@@ -134,14 +135,16 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
     // fails part way is no listing at all.
     const auto listDeepest = [&](size_t index, QStringList& folders) {
         QString files;
+        std::vector<quint64> serials;
         qsizetype count = 0;
         Listing listing;
         do {
-            files.clear(), folders.clear(), count = 0;
-            listing = fs.listFolder(chain.entered(), [&](const QString& name, EntryType type) {
+            files.clear(), folders.clear(), serials.clear(), count = 0;
+            listing = fs.listFolder(chain.entered(), [&](const QString& name, EntryType type, quint64 serial) {
                 if (type == EntryType::File) {
                     files += name;
                     files += QChar(0);
+                    serials.push_back(serial);
                     ++count;
                 } else if (type == EntryType::Folder && subfolders) {
                     folders.append(name);
@@ -154,7 +157,9 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
             return;
         }
         files.squeeze();
+        serials.shrink_to_fit();
         tree.folders[index].files = std::move(files);
+        tree.folders[index].serials = std::move(serials);
         tree.folders[index].fileCount = count;
         tree.fileCount += count;
     };
@@ -192,7 +197,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
         }
         const size_t index = tree.folders.size();
         const int depth = tree.folders[parent].depth + 1;
-        tree.folders.push_back({name, int(parent), depth, {}, 0, chain.entered().id()});
+        tree.folders.push_back({name, int(parent), depth, {}, 0, chain.entered().id(), {}});
         QStringList below;
         listDeepest(index, below);
         levels.push_back({index, std::move(below)});

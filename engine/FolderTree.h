@@ -26,9 +26,14 @@ struct FolderTree {
         QString files; // the names of its files, each followed by a NUL
         qsizetype fileCount = 0;
         FileId id; // which folder was listed
+        std::vector<quint64> serials; // the listing's number of each file, in the order of `files`
 
-        // Its file names in the order a file list shows them.
-        QList<QStringView> sortedFiles() const;
+        struct File {
+            QStringView name;
+            quint64 serial; // 0 when the listing's number cannot be trusted
+        };
+        // Its files in the order a file list shows them.
+        QList<File> sortedFiles() const;
     };
     // Pre-order: a folder before everything below it, the sub-folders of a folder in
     // the order its listing gave them, each followed by its whole tree.

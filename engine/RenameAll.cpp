@@ -187,13 +187,14 @@ private:
     {
         if (m_journal)
             m_journal->inFolder(level.relative);
-        for (const QStringView listed : folder.sortedFiles()) {
-            const QString name = listed.toString();
+        for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
+            const QString name = listed.name.toString();
             QString working = ConvertFileName(name, m_job.options.style);
             m_observer.progressValue(++m_out.files);
             m_observer.workingName(working);
             if (m_job.options.renameFile)
-                RenameFile(m_fs, m_out.notChanged, handle, level.path, name, working, m_syntax, m_journal.get());
+                RenameFile(m_fs, m_out.notChanged, handle, level.path, name, working, m_syntax, m_journal.get(),
+                           listed.serial);
             m_out.workingName = std::move(working);
             m_pacer.tick();
             if (m_observer.stopRequested()) {
@@ -201,7 +202,9 @@ private:
                 return false;
             }
         }
-        folder.files = QString(); // done with: a large tree gives its memory back as it goes
+        // Done with: a large tree gives its memory back as it goes.
+        folder.files = QString();
+        folder.serials = {};
         return true;
     }
 

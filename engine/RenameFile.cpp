@@ -15,14 +15,17 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 }
 
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax, RunJournal* journal)
+                const QString& oldName, const QString& newName, const PathSyntax& syntax, RunJournal* journal,
+                quint64 serial)
 {
     bool journaled = false;
     FileSystem::TemporaryNotice notice;
     if (journal && oldName != newName && !journal->isBroken()) {
         // What cannot be identified cannot be renamed either: that rename fails below.
-        EntryIdentity identity;
-        if (fs.identify(folder, oldName, &identity) == 0) {
+        // A number from the listing comes without a birth time: the journal's folder
+        // record stands in for it (the entry was born before its folder was listed).
+        EntryIdentity identity{folder.id().device, serial, 0};
+        if ((serial != 0 && !folder.id().isNull()) || fs.identify(folder, oldName, &identity) == 0) {
             journal->willRename(oldName, newName, identity);
             journaled = true;
             notice = [journal](const QString& temporary) { journal->willPassThrough(temporary); };

@@ -28,10 +28,11 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 
 // The same inside an open folder; `folderPath` is the folder's path as it stands now,
 // for the report. With a journal, a rename that changes the name is recorded in it
-// before it is tried.
+// before it is tried. `serial`, when not 0, is the entry's inode as the folder's
+// listing gave it: the journal takes it instead of asking the system once more.
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
                 const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host(),
-                RunJournal* journal = nullptr);
+                RunJournal* journal = nullptr, quint64 serial = 0);
 
 // Renames the last component of `folderPath` to `style` (no bracket fix-up), the
 // part before it passed on character for character. A path without any separator

@@ -5,6 +5,10 @@
 
 #include <QDateTime>
 
+#include <charconv>
+#include <ctime>
+#include <zlib.h>
+
 namespace orvel {
 
 namespace {
@@ -12,11 +16,41 @@ namespace {
 constexpr int FormatVersion = 1;
 constexpr qint64 SyncIntervalMs = 1000;
 
+bool isUnreserved(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'
+        || c == u'_' || c == u'~';
+}
+
+void putEscaped(QByteArray& line, unsigned char byte)
+{
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const char escape[3] = {'%', hex[byte >> 4], hex[byte & 15]};
+    line.append(escape, 3);
+}
+
 // Every field is percent-encoded: names are bytes, and no byte of one (a tab, a line
-// feed, a NUL) can be taken for the record's own punctuation.
+// feed, a NUL) can be taken for the record's own punctuation. Written straight into the
+// line: this runs once for each name a run renames.
+void putField(QByteArray& line, QStringView text)
+{
+    const char16_t* units = text.utf16();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (units[i] >= 0x80) { // beyond ASCII: the name's bytes, as the disk holds them
+            for (const char byte : EncodeName(text))
+                isUnreserved(char16_t(uchar(byte))) ? void(line.append(byte)) : putEscaped(line, uchar(byte));
+            return;
+        }
+    }
+    for (qsizetype i = 0; i < text.size(); ++i)
+        isUnreserved(units[i]) ? void(line.append(char(units[i]))) : putEscaped(line, uchar(units[i]));
+}
+
 QByteArray field(const QString& text)
 {
-    return EncodeName(text).toPercentEncoding();
+    QByteArray out;
+    putField(out, text);
+    return out;
 }
 
 QByteArray number(qint64 value)
@@ -24,8 +58,33 @@ QByteArray number(qint64 value)
     return QByteArray::number(value);
 }
 
-// A record: its fields, then a checksum of them, so that a record that a power cut
-// left half written (or filled with zeros) is seen as such.
+// A number written straight into the line, in base 10 or 16.
+template <typename Number>
+void putNumber(QByteArray& line, Number value, int base = 10)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value, base).ptr;
+    line.append(digits, end - digits);
+}
+
+quint32 checksum(QByteArrayView bytes)
+{
+    return quint32(::crc32(::crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size())));
+}
+
+// Ends the record that starts at `from` in `line`: a checksum of its fields, so that a
+// record that a power cut left half written (or filled with zeros) is seen as such.
+void endRecord(QByteArray& line, qsizetype from)
+{
+    static constexpr char hex[] = "0123456789abcdef";
+    const quint32 sum = checksum(QByteArrayView(line).sliced(from));
+    char end[10] = {'\t'};
+    for (int i = 0; i < 8; ++i)
+        end[8 - i] = hex[(sum >> (4 * i)) & 15];
+    end[9] = '\n';
+    line.append(end, sizeof end);
+}
+
 QByteArray record(std::initializer_list<QByteArray> fields)
 {
     QByteArray line;
@@ -34,8 +93,15 @@ QByteArray record(std::initializer_list<QByteArray> fields)
             line += '\t';
         line += f;
     }
-    line += '\t' + QByteArray::number(qChecksum(line), 16).rightJustified(4, '0') + '\n';
+    endRecord(line, 0);
     return line;
+}
+
+qint64 nowNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 QByteArray unfield(QByteArrayView bytes)
@@ -54,9 +120,13 @@ QList<QByteArrayView> fieldsAt(const QByteArray& text, qint64 from, qint64* next
     const qsizetype cut = line.lastIndexOf('\t');
     if (cut < 0)
         return {};
+    // Eight digits of CRC-32; journals of earlier versions have four of CRC-16.
+    const QByteArrayView digits = line.sliced(cut + 1);
     bool ok = false;
-    const uint sum = line.sliced(cut + 1).toUInt(&ok, 16);
-    if (!ok || sum != qChecksum(line.first(cut)))
+    const uint sum = digits.toUInt(&ok, 16);
+    if (!ok
+        || (digits.size() == 8 ? sum != checksum(line.first(cut))
+                               : digits.size() != 4 || sum != qChecksum(line.first(cut))))
         return {};
     if (next)
         *next = end + 1;
@@ -89,7 +159,8 @@ RunJournal::~RunJournal() = default;
 
 void RunJournal::inFolder(const QString& relative)
 {
-    m_folder = record({"D", field(relative)});
+    // With the time: whatever its files' listing found was born before it.
+    m_folder = record({"D", field(relative), number(nowNs())});
 }
 
 void RunJournal::inOutsideFolder(const QString& path)
@@ -125,21 +196,34 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
             if (!m_store.inUse(names[i]))
                 m_store.remove(names[i]);
     }
-    QByteArray line = std::exchange(m_folder, {});
-    line += record({"R", field(oldName), field(newName), QByteArray::number(identity.device, 16),
-                    QByteArray::number(identity.inode, 16), number(identity.born)});
-    write(line);
+    QByteArray& line = m_pending;
+    line += m_folder;
+    m_folder.resize(0);
+    const qsizetype from = line.size();
+    line += "R\t";
+    putField(line, oldName);
+    line += '\t';
+    putField(line, newName);
+    line += '\t';
+    putNumber(line, identity.device, 16);
+    line += '\t';
+    putNumber(line, identity.inode, 16);
+    line += '\t';
+    putNumber(line, identity.born);
+    endRecord(line, from);
+    write();
 }
 
 void RunJournal::willPassThrough(const QString& temporaryName)
 {
-    write(record({"T", field(temporaryName)}));
+    m_pending += record({"T", field(temporaryName)});
+    write();
 }
 
 void RunJournal::renamed(int error)
 {
     // A rename that went through needs no record: the next one, or the end, says so.
-    if (error != 0)
+    if (error != 0 && !m_broken)
         m_pending += FailedRecord(error);
 }
 
@@ -147,25 +231,25 @@ void RunJournal::finish(bool stopped)
 {
     if (!m_file || m_broken)
         return;
-    write(RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done")));
+    m_pending += RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done"));
+    write();
     if (m_broken)
         return;
-    if (const int error = m_file->sync())
+    if (const int error = m_file->finish())
         fail(ErrorText(error));
     else
         m_store.seal(m_file->name());
 }
 
-void RunJournal::write(const QByteArray& line)
+void RunJournal::write()
 {
     if (m_broken || !m_file)
         return;
-    m_pending += line;
     if (const int error = m_file->append(m_pending)) {
         fail(ErrorText(error));
         return;
     }
-    m_pending.clear();
+    m_pending.resize(0); // keeps its room for the next record
     if (m_sinceSync.hasExpired(SyncIntervalMs)) {
         if (const int error = m_file->sync()) {
             fail(ErrorText(error));
@@ -218,6 +302,7 @@ JournalContent::JournalContent(QByteArray text)
     if (f.size() < 8 || f[0] != "H" || f[1].toInt() != FormatVersion)
         return;
     m_valid = true;
+    m_whole = m_text.size();
     m_head.kind = QString::fromLatin1(f[2]);
     m_head.startFolder = DecodeName(unfield(f[3]));
     m_head.options.style = CaseStyle(f[4].toInt());
@@ -233,15 +318,17 @@ JournalContent::JournalContent(QByteArray text)
     };
     for (at = next; at < m_text.size(); at = next) {
         f = fieldsAt(m_text, at, &next);
-        if (f.isEmpty())
+        if (f.isEmpty()) {
+            m_whole = at;
             break; // torn: nothing after it counts
+        }
         const QByteArrayView tag = f[0];
         if (tag == "R" && f.size() == 6 && folder >= 0) {
             settle();
             m_entries.push_back({at, folder});
-        } else if (tag == "D" && f.size() == 2) {
+        } else if (tag == "D" && (f.size() == 2 || f.size() == 3)) {
             settle();
-            m_folders.push_back({unfield(f[1]), false, start});
+            m_folders.push_back({unfield(f[1]), false, start, f.value(2).toLongLong()});
             folder = qint32(m_folders.size() - 1);
         } else if (tag == "P" && f.size() == 2) {
             settle();
@@ -282,6 +369,7 @@ JournalContent::Rename JournalContent::rename(const Entry& entry) const
     r.oldName = DecodeName(unfield(f.value(1)));
     r.newName = DecodeName(unfield(f.value(2)));
     r.identity = {f.value(3).toULongLong(nullptr, 16), f.value(4).toULongLong(nullptr, 16), f.value(5).toLongLong()};
+    r.bornBy = m_folders[size_t(entry.folder)].listedBy;
     return r;
 }
 
@@ -290,6 +378,17 @@ QString JournalContent::temporaryName(const Entry& entry) const
     if (entry.temporary < 0)
         return {};
     return DecodeName(unfield(fieldsAt(m_text, entry.temporary, nullptr).value(1)));
+}
+
+bool JournalContent::Rename::isEntry(const EntryIdentity& now) const
+{
+    if (now.device != identity.device || now.inode != identity.inode)
+        return false;
+    if (identity.born != 0)
+        return now.born == identity.born;
+    // Its number came from a listing: one born after that took the number of a deleted
+    // file.
+    return now.born == 0 || bornBy == 0 || now.born <= bornBy;
 }
 
 qint64 JournalContent::undoableCount() const

@@ -59,8 +59,8 @@ public:
     bool isBroken() const { return m_broken; }
 
 private:
-    // Hands what is pending and `line` to the system in one write.
-    void write(const QByteArray& line);
+    // Hands what is pending to the system in one write.
+    void write();
     void fail(const QString& reason);
 
     JournalStore& m_store;
@@ -90,11 +90,15 @@ public:
         QByteArray path; // relative to the start folder, or absolute when outside
         bool outside = false;
         QByteArray startFolder; // the start folder's path at that moment
+        qint64 listedBy = 0; // the run had listed it by then (nanoseconds); 0 when unknown
     };
     struct Rename {
         QString oldName;
         QString newName;
-        EntryIdentity identity;
+        EntryIdentity identity; // its birth time 0 when the number came from a listing
+        qint64 bornBy = 0; // ... which the entry was born before (0: unknown)
+        // Whether `now` is the entry the run renamed.
+        bool isEntry(const EntryIdentity& now) const;
     };
 
     explicit JournalContent(QByteArray text);
@@ -107,6 +111,9 @@ public:
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
     QString temporaryName(const Entry& entry) const;
+    // Where the last whole record ends: what follows is torn (or the zeros of a file
+    // that was never cut to its length) and may be cut off before records are added.
+    qint64 wholeLength() const { return m_whole; }
     // The run wrote its end, or a recovery closed it.
     bool isEnded() const { return m_ended; }
     // An undo went through all of it.
@@ -117,6 +124,7 @@ public:
 
 private:
     QByteArray m_text;
+    qint64 m_whole = 0;
     bool m_valid = false;
     JournalHead m_head;
     QString m_finalStart;

@@ -124,13 +124,13 @@ private:
             return left(LeftChanged);
 
         EntryIdentity now;
-        const bool there = m_fs.identify(m_handle, r.newName, &now) == 0 && now == r.identity;
+        const bool there = m_fs.identify(m_handle, r.newName, &now) == 0 && r.isEntry(now);
         // The very name the run gave it, not one that only matches it where letter case
         // is ignored.
         if (!there || !m_names.contains(r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && before == r.identity && m_names.contains(r.oldName))
+            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && r.isEntry(before) && m_names.contains(r.oldName))
                 return 0;
             return left(LeftChanged);
         }
@@ -158,7 +158,7 @@ private:
         if (!m_handle.isOpen())
             return false;
         const Listing listing =
-            m_fs.listFolder(m_handle, [this](const QString& name, EntryType) { m_names.insert(name); });
+            m_fs.listFolder(m_handle, [this](const QString& name, EntryType, quint64) { m_names.insert(name); });
         if (listing.error != 0)
             m_handle = FolderHandle();
         return m_handle.isOpen();
@@ -201,7 +201,7 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
             continue;
         std::unique_ptr<JournalFile> file = store.reopen(name, nullptr);
         const std::optional<JournalContent> journal = readJournal(store, name);
-        if (!file || !journal)
+        if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
             continue;
         QByteArray records;
         const auto& entries = journal->entries();
@@ -213,7 +213,7 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
             const QString temporary = journal->temporaryName(last);
             const FolderHandle folder = openRunFolder(fs, journal->folders()[size_t(last.folder)], nullptr);
             EntryIdentity id;
-            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && id == r.identity) {
+            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
                 int error = fs.renameIn(folder, temporary, r.newName);
                 if (error == 0) {
                     records += CompletedRecord();
@@ -235,7 +235,7 @@ UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, Run
     FinishInterruptedRuns(store, fs);
     std::unique_ptr<JournalFile> file = store.reopen(job.journal, nullptr);
     const std::optional<JournalContent> journal = readJournal(store, job.journal);
-    if (!file || !journal)
+    if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
         return out;
     out.found = true;
     out.startFolder = journal->head().startFolder;

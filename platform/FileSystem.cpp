@@ -31,7 +31,7 @@ std::optional<QList<DirEntry>> FileSystem::list(const QString& path, bool withFo
     if (!folder.isOpen())
         return std::nullopt;
     QList<DirEntry> entries;
-    const Listing listing = listFolder(folder, [&](const QString& name, EntryType type) {
+    const Listing listing = listFolder(folder, [&](const QString& name, EntryType type, quint64) {
         if (withFolders || type == EntryType::File)
             entries.append(DirEntry{name, type});
     });

@@ -96,7 +96,10 @@ struct Listing {
 // own words.
 class FileSystem {
 public:
-    using EntrySink = std::function<void(const QString& name, EntryType type)>;
+    // `serial` is the listing's own number for a file: the inode identify() gives, where
+    // the file system is known to list that very number; 0 where it is not (folders, and
+    // file systems that make numbers up for a listing, as FAT does).
+    using EntrySink = std::function<void(const QString& name, EntryType type, quint64 serial)>;
     // Told the hidden name a case-only rename is about to pass through, before its
     // first step, so that the step can be finished or taken back should the program
     // die between the two.

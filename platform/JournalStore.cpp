@@ -1,14 +1,17 @@
 #include "platform/JournalStore.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystemTraits.h"
 #include "platform/NameCodec.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,41 +41,132 @@ int checkOwnFile(int fd)
     return 0;
 }
 
+// One journal file. A run's new journal is written through a shared mapping of the
+// file, so that a record costs a copy and no system call: once copied it is in the
+// system's page cache, which a crash of the program cannot take back. Room is claimed
+// ahead, a chunk at a time, so a full disk shows here as an error and never as a fault
+// on a page; the file is cut to what was written when it is finished or closed (a
+// crash leaves zeros after the last record, which reading stops at). A journal opened
+// again, or one on a file system that cannot claim room ahead, is written with plain
+// writes.
 class PosixJournalFile final : public JournalFile {
 public:
-    PosixJournalFile(int fd, QString name)
+    PosixJournalFile(int fd, QString name, qint64 length, bool mapped)
         : m_fd(fd)
         , m_name(std::move(name))
+        , m_length(length)
+        , m_room(length)
+        , m_mapped(mapped)
     {
     }
-    ~PosixJournalFile() override { ::close(m_fd); }
+    ~PosixJournalFile() override
+    {
+        release();
+        ::close(m_fd);
+    }
     PosixJournalFile(const PosixJournalFile&) = delete;
     PosixJournalFile& operator=(const PosixJournalFile&) = delete;
 
     QString name() const override { return m_name; }
 
-    int append(const QByteArray& bytes) override
+    int append(QByteArrayView bytes) override
     {
-        const char* data = bytes.constData();
+        const char* data = bytes.data();
         qsizetype left = bytes.size();
         while (left > 0) {
-            const ssize_t written = ::write(m_fd, data, size_t(left));
-            if (written < 0) {
-                if (errno == EINTR)
+            if (!m_mapped) {
+                const ssize_t written = ::pwrite(m_fd, data, size_t(left), m_length);
+                if (written < 0 && errno == EINTR)
                     continue;
-                return errno;
+                if (written < 0)
+                    return errno;
+                data += written, left -= written, m_length += written;
+                m_room = m_length;
+                continue;
             }
-            data += written;
-            left -= written;
+            if (m_length == m_room) {
+                if (const int error = grow())
+                    return error;
+                continue;
+            }
+            const qsizetype part = qMin<qint64>(left, m_room - m_length);
+            std::memcpy(m_map + (m_length - m_mapStart), data, size_t(part));
+            data += part, left -= part, m_length += part;
         }
         return 0;
     }
 
+    // fdatasync writes what was copied into the mapping too: the pages are the file's.
     int sync() override { return ::fdatasync(m_fd) == 0 ? 0 : errno; }
 
+    int finish() override
+    {
+        if (const int error = release())
+            return error;
+        return sync();
+    }
+
+    int cutTo(qint64 length) override
+    {
+        if (release() != 0 || ::ftruncate(m_fd, length) != 0)
+            return errno;
+        m_length = m_room = length;
+        return 0;
+    }
+
 private:
+    static constexpr qint64 Chunk = qint64(1) << 20;
+
+    // Claims the next chunk of room and maps it.
+    int grow()
+    {
+        unmap();
+        int error = ::fallocate(m_fd, 0, m_room, Chunk) == 0 ? 0 : errno;
+        void* map = MAP_FAILED;
+        if (error == 0) {
+            map = ::mmap(nullptr, size_t(Chunk), PROT_WRITE, MAP_SHARED, m_fd, m_room);
+            error = map == MAP_FAILED ? errno : 0;
+        }
+        if (error == EOPNOTSUPP || error == ENODEV || error == EACCES) { // plain writes, then
+            m_mapped = false;
+            return release();
+        }
+        if (error != 0) {
+            (void)!::ftruncate(m_fd, m_length); // nothing of a failed claim stays
+            return error;
+        }
+        m_map = static_cast<char*>(map);
+        m_mapStart = m_room;
+        m_room += Chunk;
+        return 0;
+    }
+
+    void unmap()
+    {
+        if (m_map)
+            ::munmap(m_map, size_t(Chunk));
+        m_map = nullptr;
+    }
+
+    // Lets go of the mapping and of the room claimed beyond what was written.
+    int release()
+    {
+        unmap();
+        if (m_room == m_length)
+            return 0;
+        if (::ftruncate(m_fd, m_length) != 0)
+            return errno;
+        m_room = m_length;
+        return 0;
+    }
+
     int m_fd;
     QString m_name;
+    qint64 m_length; // what was appended: the journal's content ends here
+    qint64 m_room; // the file's size, with the room claimed ahead
+    bool m_mapped;
+    char* m_map = nullptr;
+    qint64 m_mapStart = 0;
 };
 
 class PosixJournalStore final : public JournalStore {
@@ -96,8 +190,8 @@ public:
         // Zero-padded, so that names sort as the runs were made.
         const QByteArray name = kPrefix + QByteArray::number(stamp).rightJustified(20, '0') + '-'
             + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
-        const int fd =
-            ::openat(m_dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // Read and write: a shared mapping that is written to asks for both.
+        const int fd = ::openat(m_dir, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0)
             return fail(error, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -107,7 +201,7 @@ public:
             return fail(error, lockError);
         }
         ::fsync(m_dir); // the new file's name survives a power cut, not only its content
-        return std::make_unique<PosixJournalFile>(fd, QString::fromLatin1(name));
+        return std::make_unique<PosixJournalFile>(fd, QString::fromLatin1(name), 0, TraitsOf(fd).keepsClaimedRoom);
     }
 
     QString seal(const QString& name) override
@@ -125,17 +219,20 @@ public:
     std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) override
     {
         const QByteArray bytes = name.toLatin1();
-        const int fd = ::openat(m_dir, bytes.constData(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = ::openat(m_dir, bytes.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
             return fail(error, errno);
         int problem = checkOwnFile(fd);
         if (problem == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
             problem = errno == EWOULDBLOCK ? EBUSY : errno;
+        struct stat st;
+        if (problem == 0 && ::fstat(fd, &st) != 0)
+            problem = errno;
         if (problem != 0) {
             ::close(fd);
             return fail(error, problem);
         }
-        return std::make_unique<PosixJournalFile>(fd, name);
+        return std::make_unique<PosixJournalFile>(fd, name, qint64(st.st_size), false);
     }
 
     QStringList names() const override

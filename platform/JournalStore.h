@@ -16,11 +16,15 @@ public:
     virtual ~JournalFile() = default;
     // The name of the file in its store.
     virtual QString name() const = 0;
-    // Hands `bytes` to the system in one write: once it returns, a crash of the program
-    // loses none of them. 0 or the errno value.
-    virtual int append(const QByteArray& bytes) = 0;
+    // Hands `bytes` to the system: once it returns, a crash of the program loses none of
+    // them. 0 or the errno value.
+    virtual int append(QByteArrayView bytes) = 0;
     // Waits until what was appended is on the disk (fdatasync). 0 or the errno value.
     virtual int sync() = 0;
+    // Nothing more is appended: the file ends with what was, and that is on the disk.
+    virtual int finish() { return sync(); }
+    // Drops everything after the first `length` bytes, before more is appended.
+    virtual int cutTo(qint64 length) = 0;
 };
 
 // The folder where the runs' journals live, one file per run. Everything in it is the
@@ -33,7 +37,8 @@ public:
     // Where the journals are kept (for messages).
     virtual QString folder() const = 0;
     // A new, empty journal whose name sorts after every journal made before it. It is
-    // open (see isOpenName) until sealed. nullptr with the system's words in `error`
+    // open (see isOpenName) until sealed. Until it is finished its file may hold zeros
+    // after what was appended: a crash leaves them there. nullptr with the system's words in `error`
     // when it cannot be made.
     virtual std::unique_ptr<JournalFile> create(QString* error) = 0;
     // Marks a journal as written to its end; returns its new name (empty on failure).

@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include "platform/FileSystemTraits.h"
 #include "platform/NameCodec.h"
 
 #include <QSet>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -248,6 +250,7 @@ public:
             return listing;
         }
         const int dir = folder.descriptor();
+        const bool serials = TraitsOf(dir).listsTrueNumbers;
         for (;;) {
             errno = 0; // readdir reports its errors only this way
             const dirent* entry = ::readdir(stream);
@@ -260,7 +263,8 @@ public:
                 continue;
             const EntryType type = typeOf(dir, raw, entry->d_type);
             if (type != EntryType::Missing)
-                each(decode(raw), type);
+                each(decode(raw), type,
+                     serials && type == EntryType::File && entry->d_type == DT_REG ? quint64(entry->d_ino) : 0);
         }
         ::closedir(stream);
         return listing;
@@ -375,6 +379,23 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
         m_id = std::exchange(other.m_id, {});
     }
     return *this;
+}
+
+FileSystemTraits TraitsOf(int fd)
+{
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return {};
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53: // ext2, ext3, ext4
+    case 0x58465342: // XFS
+    case 0x01021994: // tmpfs
+        return {true, true};
+    case 0x9123683E: // Btrfs: its copies on write may want room when a page is written
+    case 0xF2F52010: // F2FS
+        return {true, false};
+    default: return {};
+    }
 }
 
 FileSystem& hostFileSystem()

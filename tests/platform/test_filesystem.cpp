@@ -144,7 +144,8 @@ private Q_SLOTS:
     }
 
     // Listing only reads: hidden entries that look like an interrupted rename (files, a
-    // folder, a link, also in the old form that carried the name) stay as they are.
+    // folder, a link, also in the old form that carried the name) stay as they are. The
+    // number it gives a file, where it gives one, is the one identify() gives.
     void listingChangesNothing()
     {
         orvel::test::TempDir dir;
@@ -155,10 +156,17 @@ private Q_SLOTS:
         QVERIFY(QFile::link("plain.txt", dir.filePath(".orvel-rename~shadow link")));
         const QStringList before = orvel::test::readTree(dir.path());
         QStringList listed;
-        const Listing listing = fs.listFolder(
-            fs.openFolder(dir.path()), [&](const QString& name, EntryType t) { listed << name + ':' + letter(t); });
+        quint64 serial = 0;
+        const FolderHandle folder = fs.openFolder(dir.path());
+        const Listing listing = fs.listFolder(folder, [&](const QString& name, EntryType t, quint64 number) {
+            listed << name + ':' + letter(t);
+            serial = number;
+        });
         QCOMPARE(listing.error, 0);
         QCOMPARE(listed, QStringList{"plain.txt:F"});
+        EntryIdentity id;
+        QCOMPARE(fs.identify(folder, "plain.txt", &id), 0);
+        QVERIFY2(serial == 0 || serial == id.inode, qPrintable(QString::number(serial)));
         QCOMPARE(orvel::test::readTree(dir.path()), before);
     }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <tuple>
 
 namespace orvel {
 
@@ -51,13 +52,13 @@ public:
         if (beforeList)
             beforeList(folder.path());
         // By name, so that a test knows which of two folders the walk comes to first.
-        QList<QPair<QString, EntryType>> entries;
-        Listing listing = m_inner.listFolder(folder, [&](const QString& name, EntryType type) {
-            entries.append({name, type});
+        QList<std::tuple<QString, EntryType, quint64>> entries;
+        Listing listing = m_inner.listFolder(folder, [&](const QString& name, EntryType type, quint64 serial) {
+            entries.append({name, type, serial});
         });
         std::sort(entries.begin(), entries.end());
-        for (const auto& [name, type] : std::as_const(entries))
-            each(name, type);
+        for (const auto& [name, type, serial] : std::as_const(entries))
+            each(name, type, serial);
         if (failedListings.contains(folder.path()))
             listing.error = EIO;
         return listing;

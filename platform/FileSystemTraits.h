@@ -1,0 +1,18 @@
+#pragma once
+
+namespace orvel {
+
+// What the program relies on of the file system that holds the open file `fd`. Known
+// local file systems only; for any other, and when it cannot be told, nothing.
+struct FileSystemTraits {
+    // A folder's listing gives each entry the inode number that stat gives it (FAT and
+    // exFAT make one up for the listing, FUSE may too, and a mount point shows what lies
+    // under it).
+    bool listsTrueNumbers = false;
+    // Room claimed with fallocate stays claimed, so a page of a shared mapping inside it
+    // can be written without a fault for want of space.
+    bool keepsClaimedRoom = false;
+};
+FileSystemTraits TraitsOf(int fd);
+
+} // namespace orvel
