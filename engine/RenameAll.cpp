@@ -6,17 +6,40 @@
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
 
+#include <QThread>
+
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace orvel {
 
 namespace {
 
-// A folder of the run that is entered, for the folders below it.
-struct Level {
-    QString path; // as it stands now, its new name included
-    QString relative; // the same, from the start folder down ("" for the start folder)
-    int index;
+// How many parent folders the queue may hold open for the folders waiting below them;
+// beyond it, a waiting folder is found again from the start folder down.
+constexpr int HeldParentsLimit = 128;
+
+// A folder of the tree as the run has come to know it. Its parent's task writes it
+// before the folder is queued, its own task reads it afterwards: the queue's lock
+// orders the two.
+struct FolderState {
+    QString name; // its name in its parent now: the new one when it was renamed
+    QString path; // its whole path now
+    QString relative; // the same from the start folder down ("" for the start folder)
+    // What became of its own name and of entering it: reported before its files.
+    QList<NotChanged> itself;
+    QList<NotChanged> files;
+    QString lastWorking; // the new name of its last file converted
+    bool visited = false;
+};
+
+// A folder ready to be worked on, with its parent held open unless too many are.
+struct Ready {
+    size_t index;
+    std::shared_ptr<const FolderHandle> parent;
 };
 
 class Run {
@@ -41,34 +64,33 @@ public:
             FinishInterruptedRuns(*m_job.journal, m_fs);
             m_journal = std::make_unique<RunJournal>(
                 *m_job.journal, JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
-                [this](const QString& reason) { m_observer.journalFailed(reason); });
+                [this](const QString& reason) { journalFailed(reason); });
         }
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
         const FolderHandle top = m_fs.openFolder(start);
-        FolderTree tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
+        m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
         m_observer.status(QStringLiteral("Renaming... Please wait."));
-        const qsizetype startFiles = tree.folders.front().fileCount;
+        const qsizetype startFiles = m_tree.folders.front().fileCount;
         if (startFiles == 0)
             m_observer.status(QString());
-        if (m_job.includeSubfolders ? tree.fileCount == 0 : startFiles == 0)
+        if (m_job.includeSubfolders ? m_tree.fileCount == 0 : startFiles == 0)
             return m_out; // nothing at all is renamed, not even the folder
 
         // A cancelled search leaves the renaming to the start folder alone.
-        const size_t count = tree.cancelled ? 1 : tree.folders.size();
+        const size_t count = m_tree.cancelled ? 1 : m_tree.folders.size();
         int parentError = 0;
         const FolderHandle parent =
             renamesStartFolder(start) ? m_fs.openFolder(parentOf(start), &parentError) : FolderHandle();
-        if (!confirmed(tree, count, start, parent)) {
+        if (!confirmed(count, start, parent)) {
             m_observer.status(QString());
             return m_out;
         }
         m_out.renamed = true;
-        m_out.found = tree.fileCount;
-        m_out.notChanged = tree.skipped;
-        m_observer.progressMax(tree.fileCount);
+        m_out.found = m_tree.fileCount;
+        m_observer.progressMax(m_tree.fileCount);
         m_observer.progressValue(0);
-        renameTree(tree, count, top, start, parent, parentError);
+        renameTree(count, top, start, parent, parentError);
         if (m_journal)
             m_journal->finish(m_out.stopped);
         if (!m_out.stopped)
@@ -79,74 +101,334 @@ public:
 private:
     // Asks before a run that would rename in or rename a system folder or a user's home:
     // the start folder (and its parent for its own name), then every folder below it.
-    bool confirmed(const FolderTree& tree, size_t count, const QString& start, const FolderHandle& parent)
+    bool confirmed(size_t count, const QString& start, const FolderHandle& parent)
     {
         const SystemFolders& known = m_job.systemFolders;
         FolderRole role =
-            StartFolderRole(known, start, tree.folders.front().id, renamesStartFolder(start), parent.id());
+            StartFolderRole(known, start, m_tree.folders.front().id, renamesStartFolder(start), parent.id());
         QString path = start;
         for (size_t i = 1; role == FolderRole::Ordinary && i < count; ++i) {
-            role = known.roleOf(tree.folders[i].id);
-            path = tree.pathOf(i, start);
+            role = known.roleOf(m_tree.folders[i].id);
+            path = m_tree.pathOf(i, start);
         }
         return role == FolderRole::Ordinary || m_observer.confirmSystemFolder(path, role);
     }
 
-    void renameTree(FolderTree& tree, size_t count, const FolderHandle& top, const QString& start,
-                    const FolderHandle& parent, int parentError)
+    // Each folder is a task: its files in file-list order, then the names of its
+    // sub-folders, each of which is a task of its own from then on. So every path is
+    // renamed top down and every folder's renames keep their order, while the tasks of
+    // different folders may run at once, one per worker.
+    void renameTree(size_t count, const FolderHandle& top, const QString& start, const FolderHandle& parent,
+                    int parentError)
     {
-        FolderChain chain(m_fs, top);
-        std::vector<Level> levels;
-        int skipBelow = -1; // the depth of a folder that could not be entered
-        for (size_t i = 0; i < count; ++i) {
-            FolderTree::Folder& folder = tree.folders[i];
-            // A window closed during the search stops the run before its first rename.
-            if (m_observer.stopRequested()) {
-                m_out.stopped = true;
-                return;
-            }
-            if (i > 0 && m_observer.cancelRequested())
-                break;
-            if (skipBelow >= 0 && folder.depth > skipBelow)
-                continue;
-            skipBelow = -1;
-            while (!levels.empty() && levels.back().index != folder.parent) {
-                levels.pop_back();
-                chain.leave();
-            }
-
-            if (i == 0) {
-                levels.push_back({renameStartFolder(start, parent, parentError), QString(), 0});
-            } else {
-                const QString parentPath = levels.back().path;
-                const QString parentRelative = levels.back().relative;
-                if (const int error = chain.enter(folder.name, folder.id)) {
-                    m_out.notChanged.append({JoinPath(parentPath, folder.name, m_syntax), NotEnteredText(error)});
-                    skipBelow = folder.depth;
-                    continue;
-                }
-                QString name = folder.name;
-                if (renamesFolders()) {
-                    const QString newName = ConvertFolderName(name, m_job.options.style);
-                    int error = 0;
-                    const FolderHandle* above = chain.at(chain.depth() - 1, &error);
-                    if (m_journal)
-                        m_journal->inFolder(parentRelative);
-                    if (!above)
-                        m_out.notChanged.append({JoinPath(parentPath, name, m_syntax), NotEnteredText(error)});
-                    else if (RenameFile(m_fs, m_out.notChanged, *above, parentPath, name, newName, m_syntax,
-                                        m_journal.get()))
-                        name = newName, chain.renamed(newName);
-                }
-                levels.push_back({JoinPath(parentPath, name, m_syntax),
-                                  parentRelative.isEmpty() ? name : parentRelative + u'/' + name, int(i)});
-            }
-            if (m_job.includeSubfolders)
-                ++m_out.folders;
-            if (!renameFiles(folder, chain.entered(), levels.back()))
-                return;
-            m_pacer.tick();
+        // The cancel link clicked as the search ended: the start folder alone.
+        if (count > 1 && m_observer.cancelRequested())
+            count = 1;
+        m_count = count;
+        m_top = &top;
+        m_states.resize(count);
+        m_subtree.assign(count, 1);
+        for (size_t i = count; i-- > 1;)
+            m_subtree[size_t(m_tree.folders[i].parent)] += m_subtree[i];
+        m_states[0].path = start;
+        // A window closed during the search stops the run before its first rename.
+        if (m_observer.stopRequested()) {
+            m_stop = true;
+            report();
+            return;
         }
+        if (renamesStartFolder(start))
+            m_states[0].path = renameStartFolder(start, parent, parentError);
+
+        const int workers = workerCount(top);
+        m_inline = workers == 1;
+        m_ready.push_back({0, nullptr});
+        if (m_inline) {
+            work(m_journal.get());
+        } else {
+            std::vector<std::unique_ptr<RunJournal>> lanes;
+            std::vector<std::thread> threads;
+            for (int w = 0; w < workers; ++w) {
+                RunJournal* lane = m_journal.get();
+                if (m_journal && w > 0)
+                    lane = lanes.emplace_back(std::make_unique<RunJournal>(*m_journal, w)).get();
+                threads.emplace_back([this, lane] { work(lane); });
+            }
+            watch();
+            for (std::thread& thread : threads)
+                thread.join();
+        }
+        report();
+    }
+
+    int workerCount(const FolderHandle& top) const
+    {
+        if (m_job.workers > 0)
+            return m_job.workers;
+        if (m_count == 1)
+            return 1; // one folder: nothing to overlap
+        switch (m_fs.volumeKind(top)) {
+        case VolumeKind::OneRenameAtATime: return 1;
+        case VolumeKind::Remote: return 16; // each rename waits a round trip: keep many in flight
+        case VolumeKind::Local: break;
+        }
+        return qMax(2, QThread::idealThreadCount());
+    }
+
+    // The window's thread, while workers rename: lets events through, shows progress,
+    // and passes stop and cancel on.
+    void watch()
+    {
+        std::unique_lock lock(m_lock);
+        for (bool last = false; !last;) {
+            m_progressed.wait_for(lock, std::chrono::milliseconds(EventPacer::IntervalMs / 2));
+            last = m_finished; // one pass more after the end, for the counts as they end
+            const QString working = m_working;
+            const QString failure = std::exchange(m_journalFailure, QString());
+            lock.unlock();
+            m_observer.progressValue(m_files.load(std::memory_order_relaxed));
+            if (!working.isNull())
+                m_observer.workingName(working);
+            if (!failure.isNull())
+                m_observer.journalFailed(failure);
+            m_pacer.tick();
+            const bool stop = m_observer.stopRequested();
+            const bool cancel = !stop && m_observer.cancelRequested();
+            lock.lock();
+            if (stop)
+                m_stop = true;
+            if (cancel)
+                m_cancel = true;
+            if (stop || cancel)
+                m_wake.notify_all();
+        }
+    }
+
+    // A worker: takes ready folders, newest first (so the queue stays short and few
+    // parents are held open), until none is left and none is being worked on.
+    void work(RunJournal* journal)
+    {
+        std::unique_lock lock(m_lock);
+        for (;;) {
+            if (m_inline && m_busy == 0 && !m_ready.empty() && m_ready.back().index > 0) {
+                lock.unlock();
+                cancelled(); // no further folder is started once the cancel link was clicked
+                lock.lock();
+            }
+            m_wake.wait(lock, [this] { return m_stop || m_cancel || !m_ready.empty() || m_busy == 0; });
+            if (m_stop || m_cancel || m_ready.empty()) {
+                if (m_busy == 0) {
+                    m_finished = true;
+                    m_progressed.notify_all();
+                }
+                m_wake.notify_all();
+                return;
+            }
+            Ready next = std::move(m_ready.back());
+            m_ready.pop_back();
+            m_heldParents -= next.parent != nullptr;
+            ++m_busy;
+            lock.unlock();
+            renameFolder(std::move(next), journal);
+            lock.lock();
+            --m_busy;
+            m_wake.notify_all();
+        }
+    }
+
+    // Between two renames: on the window's thread (one worker) the events go through and
+    // the stop request is asked for here; with workers, the watching thread does that.
+    bool stopped()
+    {
+        if (m_inline) {
+            m_pacer.tick();
+            if (m_observer.stopRequested())
+                m_stop = true;
+        }
+        return m_stop.load(std::memory_order_relaxed);
+    }
+
+    bool cancelled()
+    {
+        if (m_inline && m_observer.cancelRequested())
+            m_cancel = true;
+        return m_cancel.load(std::memory_order_relaxed);
+    }
+
+    void renameFolder(Ready ready, RunJournal* journal)
+    {
+        const size_t i = ready.index;
+        FolderState& state = m_states[i];
+        FolderTree::Folder& folder = m_tree.folders[i];
+        std::shared_ptr<const FolderHandle> own;
+        if (i > 0) {
+            int error = 0;
+            FolderHandle opened;
+            do {
+                opened = ready.parent ? m_fs.openSubFolder(*ready.parent, state.name, &error) : openFromTop(i, &error);
+            } while (!opened.isOpen() && IsOutOfOpenFiles(error) && makeRoom());
+            ready.parent.reset();
+            if (opened.isOpen() && opened.id() != folder.id)
+                opened = FolderHandle(), error = FolderChanged;
+            if (!opened.isOpen()) {
+                state.itself.append({state.path, NotEnteredText(error)});
+                return;
+            }
+            own = std::make_shared<const FolderHandle>(std::move(opened));
+        }
+        const FolderHandle& handle = own ? *own : *m_top;
+        state.visited = true;
+        if (!renameFiles(folder, handle, state, journal))
+            return;
+        renameSubfolderNames(i, handle, own, journal);
+        if (i > 0)
+            state.path.clear(), state.relative.clear(); // not needed any more: a large tree gives its memory back
+    }
+
+    // Lets go of the parents held open for the folders that wait, for a folder that
+    // could not be opened for want of an open file; false when none was held.
+    bool makeRoom()
+    {
+        const std::lock_guard lock(m_lock);
+        m_heldLimit = qMax(1, m_heldParents / 2);
+        const bool held = m_heldParents > 0;
+        for (Ready& ready : m_ready)
+            ready.parent.reset();
+        m_heldParents = 0;
+        return held;
+    }
+
+    // A folder whose parent is not held open: from the start folder down by the names
+    // the run knows them by now, each the very folder that was listed.
+    FolderHandle openFromTop(size_t index, int* error) const
+    {
+        std::vector<size_t> chain;
+        for (size_t i = index; i > 0; i = size_t(m_tree.folders[i].parent))
+            chain.push_back(i);
+        FolderHandle handle;
+        const FolderHandle* at = m_top;
+        for (size_t k = chain.size(); k-- > 0;) {
+            handle = m_fs.openSubFolder(*at, m_states[chain[k]].name, error);
+            if (!handle.isOpen())
+                return {};
+            if (k > 0 && handle.id() != m_tree.folders[chain[k]].id) {
+                *error = FolderChanged;
+                return {};
+            }
+            at = &handle;
+        }
+        return handle;
+    }
+
+    // The names of the folder's sub-folders, each entered first so that one swapped for
+    // a link or another folder since the search is neither renamed nor walked into;
+    // then each is queued, with this folder held open for it (`own`; none for the start
+    // folder, which stays open throughout) while not too many are.
+    void renameSubfolderNames(size_t index, const FolderHandle& handle, const std::shared_ptr<const FolderHandle>& own,
+                              RunJournal* journal)
+    {
+        const FolderState& parent = m_states[index];
+        std::vector<size_t> children;
+        for (size_t c = index + 1; c < index + m_subtree[index]; c += m_subtree[c]) {
+            if (cancelled() || m_stop.load(std::memory_order_relaxed))
+                break;
+            const FolderTree::Folder& child = m_tree.folders[c];
+            FolderState& state = m_states[c];
+            state.name = child.name;
+            state.path = JoinPath(parent.path, child.name, m_syntax);
+            int error = 0;
+            FolderHandle entered;
+            do {
+                entered = m_fs.openSubFolder(handle, child.name, &error);
+            } while (!entered.isOpen() && IsOutOfOpenFiles(error) && makeRoom());
+            if (entered.isOpen() && entered.id() != child.id)
+                entered = FolderHandle(), error = FolderChanged;
+            if (!entered.isOpen()) {
+                state.itself.append({state.path, NotEnteredText(error)});
+                continue;
+            }
+            entered = FolderHandle();
+            if (renamesFolders()) {
+                const QString newName = ConvertFolderName(child.name, m_job.options.style);
+                if (journal)
+                    journal->inFolder(parent.relative);
+                if (RenameFile(m_fs, state.itself, handle, parent.path, child.name, newName, m_syntax, journal)) {
+                    state.name = newName;
+                    state.path = JoinPath(parent.path, newName, m_syntax);
+                }
+            }
+            state.relative = parent.relative.isEmpty() ? state.name : parent.relative + u'/' + state.name;
+            children.push_back(c);
+        }
+        if (children.empty())
+            return;
+        const std::lock_guard lock(m_lock);
+        // In reverse, so that the first sub-folder is taken first.
+        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+            const bool hold = own && m_heldParents < m_heldLimit;
+            m_heldParents += hold;
+            m_ready.push_back({*it, hold ? own : nullptr});
+        }
+        m_wake.notify_all();
+    }
+
+    // False when a stop request ended the run.
+    bool renameFiles(FolderTree::Folder& folder, const FolderHandle& handle, FolderState& state, RunJournal* journal)
+    {
+        if (m_job.includeSubfolders)
+            m_folders.fetch_add(1, std::memory_order_relaxed);
+        if (journal)
+            journal->inFolder(state.relative);
+        for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
+            const QString name = listed.name.toString();
+            QString working = ConvertFileName(name, m_job.options.style);
+            const qint64 files = m_files.fetch_add(1, std::memory_order_relaxed) + 1;
+            if (m_inline) {
+                m_observer.progressValue(files);
+                m_observer.workingName(working);
+            }
+            if (m_job.options.renameFile)
+                RenameFile(m_fs, state.files, handle, state.path, name, working, m_syntax, journal, listed.serial);
+            state.lastWorking = std::move(working);
+            if (!m_inline) {
+                const std::lock_guard lock(m_lock);
+                m_working = state.lastWorking;
+            }
+            if (stopped())
+                return false;
+        }
+        // Done with: a large tree gives its memory back as it goes.
+        folder.files = QString();
+        folder.serials = {};
+        return true;
+    }
+
+    // The outcome in the order of the walk, however the workers' tasks interleaved.
+    void report()
+    {
+        m_out.stopped = m_stop;
+        m_out.files = m_files;
+        m_out.folders = m_folders;
+        m_out.notChanged = m_tree.skipped + m_startFolderNotChanged;
+        for (size_t i = 0; i < m_count; ++i) {
+            FolderState& state = m_states[i];
+            m_out.notChanged += state.itself;
+            m_out.notChanged += state.files;
+            if (state.visited && !state.lastWorking.isNull())
+                m_out.workingName = state.lastWorking;
+        }
+    }
+
+    void journalFailed(const QString& reason)
+    {
+        if (m_inline) {
+            m_observer.journalFailed(reason);
+            return;
+        }
+        // On a worker's thread, with the journal's lock held: the window hears of it at
+        // its next pass.
+        const std::lock_guard lock(m_lock);
+        m_journalFailure = reason;
     }
 
     bool renamesStartFolder(const QString& start) const
@@ -163,10 +445,8 @@ private:
     // outside the start folder. Returns its path as it stands afterwards.
     QString renameStartFolder(const QString& start, const FolderHandle& parent, int parentError)
     {
-        if (!renamesStartFolder(start))
-            return start; // a root has no name to change
         if (!parent.isOpen()) {
-            m_out.notChanged.append({start, ErrorText(parentError)});
+            m_startFolderNotChanged.append({start, ErrorText(parentError)});
             return start;
         }
         const QString parentPath = parentOf(start);
@@ -174,38 +454,12 @@ private:
         const QString newName = ConvertFolderName(name, m_job.options.style);
         if (m_journal)
             m_journal->inOutsideFolder(parentPath);
-        if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
+        if (!RenameFile(m_fs, m_startFolderNotChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
         if (m_journal && newName != name)
             m_journal->startFolderMoved(m_out.openFolder);
         return m_out.openFolder;
-    }
-
-    // False when a stop request ended the run.
-    bool renameFiles(FolderTree::Folder& folder, const FolderHandle& handle, const Level& level)
-    {
-        if (m_journal)
-            m_journal->inFolder(level.relative);
-        for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
-            const QString name = listed.name.toString();
-            QString working = ConvertFileName(name, m_job.options.style);
-            m_observer.progressValue(++m_out.files);
-            m_observer.workingName(working);
-            if (m_job.options.renameFile)
-                RenameFile(m_fs, m_out.notChanged, handle, level.path, name, working, m_syntax, m_journal.get(),
-                           listed.serial);
-            m_out.workingName = std::move(working);
-            m_pacer.tick();
-            if (m_observer.stopRequested()) {
-                m_out.stopped = true;
-                return false;
-            }
-        }
-        // Done with: a large tree gives its memory back as it goes.
-        folder.files = QString();
-        folder.serials = {};
-        return true;
     }
 
     bool renamesFolders() const { return m_job.options.renameFolder && m_job.options.style != CaseStyle::None; }
@@ -217,6 +471,28 @@ private:
     const PathSyntax m_syntax = PathSyntax::host();
     RenameAllOutcome m_out;
     std::unique_ptr<RunJournal> m_journal;
+    FolderTree m_tree;
+    size_t m_count = 0;
+    const FolderHandle* m_top = nullptr;
+    std::vector<FolderState> m_states;
+    std::vector<size_t> m_subtree; // how many folders each folder's tree holds, itself included
+    QList<NotChanged> m_startFolderNotChanged;
+    bool m_inline = true; // the renames run on the calling thread
+
+    std::mutex m_lock;
+    std::condition_variable m_wake; // for the workers: a folder is ready, or the run ends
+    std::condition_variable m_progressed; // for the watching thread: the run ended
+    std::vector<Ready> m_ready;
+    int m_busy = 0;
+    int m_heldParents = 0;
+    int m_heldLimit = HeldParentsLimit;
+    bool m_finished = false;
+    QString m_working;
+    QString m_journalFailure;
+    std::atomic<bool> m_stop = false;
+    std::atomic<bool> m_cancel = false;
+    std::atomic<qint64> m_files = 0;
+    std::atomic<qint64> m_folders = 0;
 };
 
 } // namespace

@@ -21,6 +21,9 @@ struct RenameAllJob {
     // Where the run's journal goes, so that it can be taken back; none without.
     JournalStore* journal = nullptr;
     SystemFolders systemFolders; // what is asked about before anything is renamed
+    // How many folders are worked on at once; 0: as many as pay off on the file system
+    // (one where it cannot help).
+    int workers = 0;
 };
 
 struct RenameAllOutcome {
@@ -47,6 +50,10 @@ struct RenameAllOutcome {
 // that was listed, so a folder renamed, swapped or mounted over during the run cannot
 // redirect the renames below it, and nothing outside the start folder is touched but
 // the start folder's own name.
+//
+// The renames of different folders may run on several threads at once; the observer is
+// called on the calling thread only, and the outcome is the same, entry for entry, as
+// the one a single thread gives.
 RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer);
 
 } // namespace orvel

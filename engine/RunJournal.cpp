@@ -4,6 +4,10 @@
 #include "platform/NameCodec.h"
 
 #include <QDateTime>
+#include <QHash>
+
+#include <atomic>
+#include <mutex>
 
 #include <charconv>
 #include <ctime>
@@ -148,59 +152,69 @@ QList<QByteArrayView> fieldsAt(const QByteArray& text, qint64 from, qint64* next
 
 // ---------------------------------------------------------------- writing
 
+// What the lanes of one journal share: its file, written by one lane at a time.
+struct RunJournal::Shared {
+    JournalStore& store;
+    JournalHead head;
+    std::function<void(const QString&)> failed;
+    std::mutex lock;
+    std::unique_ptr<JournalFile> file; // made at the first rename of any lane
+    QElapsedTimer sinceSync;
+    std::atomic<bool> broken = false;
+};
+
 RunJournal::RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString&)> failed)
-    : m_store(store)
-    , m_head(std::move(head))
-    , m_failed(std::move(failed))
+    : m_shared(std::make_shared<Shared>(store, std::move(head), std::move(failed)))
+{
+}
+
+RunJournal::RunJournal(const RunJournal& first, int lane)
+    : m_shared(first.m_shared)
+    , m_lane(lane == 0 ? QByteArray() : QByteArray::number(lane))
 {
 }
 
 RunJournal::~RunJournal() = default;
 
+bool RunJournal::isBroken() const
+{
+    return m_shared->broken.load(std::memory_order_relaxed);
+}
+
+QByteArray RunJournal::tag(char letter) const
+{
+    return letter + m_lane;
+}
+
 void RunJournal::inFolder(const QString& relative)
 {
     // With the time: whatever its files' listing found was born before it.
-    m_folder = record({"D", field(relative), number(nowNs())});
+    m_folder = record({tag('D'), field(relative), number(nowNs())});
 }
 
 void RunJournal::inOutsideFolder(const QString& path)
 {
-    m_folder = record({"P", field(path)});
+    m_folder = record({tag('P'), field(path)});
 }
 
 void RunJournal::startFolderMoved(const QString& path)
 {
-    m_pending += record({"B", field(path)});
+    // At once: every lane's folders from here on lie below the new path.
+    m_pending += record({tag('B'), field(path)});
+    write();
 }
 
 void RunJournal::willRename(const QString& oldName, const QString& newName, const EntryIdentity& identity)
 {
-    if (m_broken)
+    if (isBroken())
         return;
-    if (!m_file) {
-        QString error;
-        m_file = m_store.create(&error);
-        if (!m_file) {
-            fail(error);
-            return;
-        }
-        m_sinceSync.start();
-        const RunOptions& o = m_head.options;
-        m_pending.prepend(
-            record({"H", number(FormatVersion), m_head.kind.toLatin1(), field(m_head.startFolder), number(int(o.style)),
-                    number(o.renameFile), number(o.renameFolder), number(m_head.includeSubfolders),
-                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
-        // Only the newest runs are kept.
-        const QStringList names = m_store.names();
-        for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
-            if (!m_store.inUse(names[i]))
-                m_store.remove(names[i]);
-    }
     QByteArray& line = m_pending;
     line += m_folder;
     m_folder.resize(0);
     const qsizetype from = line.size();
-    line += "R\t";
+    line += 'R';
+    line += m_lane;
+    line += '\t';
     putField(line, oldName);
     line += '\t';
     putField(line, newName);
@@ -216,55 +230,80 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
 
 void RunJournal::willPassThrough(const QString& temporaryName)
 {
-    m_pending += record({"T", field(temporaryName)});
+    m_pending += record({tag('T'), field(temporaryName)});
     write();
 }
 
 void RunJournal::renamed(int error)
 {
-    // A rename that went through needs no record: the next one, or the end, says so.
-    if (error != 0 && !m_broken)
-        m_pending += FailedRecord(error);
+    // A rename that went through needs no record: the lane's next one, or the end, says so.
+    if (error != 0 && !isBroken())
+        m_pending += FailedRecord(error, m_lane);
 }
 
 void RunJournal::finish(bool stopped)
 {
-    if (!m_file || m_broken)
+    Shared& s = *m_shared;
+    if (!s.file || isBroken())
         return;
     m_pending += RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done"));
     write();
-    if (m_broken)
+    const std::lock_guard guard(s.lock);
+    if (isBroken())
         return;
-    if (const int error = m_file->finish())
+    if (const int error = s.file->finish())
         fail(ErrorText(error));
     else
-        m_store.seal(m_file->name());
+        s.store.seal(s.file->name());
 }
 
 void RunJournal::write()
 {
-    if (m_broken || !m_file)
+    Shared& s = *m_shared;
+    const std::lock_guard guard(s.lock);
+    if (isBroken())
         return;
-    if (const int error = m_file->append(m_pending)) {
+    if (!s.file) {
+        QString error;
+        s.file = s.store.create(&error);
+        if (!s.file) {
+            fail(error);
+            return;
+        }
+        s.sinceSync.start();
+        const RunOptions& o = s.head.options;
+        m_pending.prepend(
+            record({"H", number(FormatVersion), s.head.kind.toLatin1(), field(s.head.startFolder), number(int(o.style)),
+                    number(o.renameFile), number(o.renameFolder), number(s.head.includeSubfolders),
+                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
+        // Only the newest runs are kept.
+        const QStringList names = s.store.names();
+        for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
+            if (!s.store.inUse(names[i]))
+                s.store.remove(names[i]);
+    }
+    if (const int error = s.file->append(m_pending)) {
         fail(ErrorText(error));
         return;
     }
     m_pending.resize(0); // keeps its room for the next record
-    if (m_sinceSync.hasExpired(SyncIntervalMs)) {
-        if (const int error = m_file->sync()) {
+    if (s.sinceSync.hasExpired(SyncIntervalMs)) {
+        if (const int error = s.file->sync()) {
             fail(ErrorText(error));
             return;
         }
-        m_sinceSync.restart();
+        s.sinceSync.restart();
     }
 }
 
+// With the lock held.
 void RunJournal::fail(const QString& reason)
 {
-    m_broken = true;
     m_pending.clear();
-    if (m_failed)
-        m_failed(reason);
+    if (m_shared->broken.exchange(true))
+        return;
+    if (m_shared->failed)
+        m_shared->failed(reason);
 }
 
 QByteArray UndoneRecord(qint64 entry, int error)
@@ -282,14 +321,14 @@ QByteArray RunEndedRecord(const QString& how)
     return record({"E", how.toLatin1()});
 }
 
-QByteArray FailedRecord(int error)
+QByteArray FailedRecord(int error, const QByteArray& lane)
 {
-    return record({"F", number(error)});
+    return record({'F' + lane, number(error)});
 }
 
-QByteArray CompletedRecord()
+QByteArray CompletedRecord(const QByteArray& lane)
 {
-    return record({"C"});
+    return record({'C' + lane});
 }
 
 // ---------------------------------------------------------------- reading
@@ -310,11 +349,16 @@ JournalContent::JournalContent(QByteArray text)
     m_head.options.renameFolder = f[6] == "1";
     m_head.includeSubfolders = f[7] == "1";
     QByteArray start = unfield(f[3]);
-    qint32 folder = -1;
-    // The last rename's fate is known once any later record follows it.
-    const auto settle = [this] {
-        if (!m_entries.empty() && m_entries.back().state == State::Unknown)
-            m_entries.back().state = State::Done;
+    // Each lane's folder and its last rename, whose fate is known once any later record
+    // of the lane follows it.
+    struct Lane {
+        qint32 folder = -1;
+        qint64 last = -1;
+    };
+    QHash<int, Lane> lanes;
+    const auto settle = [this](Lane& lane) {
+        if (lane.last >= 0 && m_entries[size_t(lane.last)].state == State::Unknown)
+            m_entries[size_t(lane.last)].state = State::Done;
     };
     for (at = next; at < m_text.size(); at = next) {
         f = fieldsAt(m_text, at, &next);
@@ -322,38 +366,42 @@ JournalContent::JournalContent(QByteArray text)
             m_whole = at;
             break; // torn: nothing after it counts
         }
-        const QByteArrayView tag = f[0];
-        if (tag == "R" && f.size() == 6 && folder >= 0) {
-            settle();
-            m_entries.push_back({at, folder});
-        } else if (tag == "D" && (f.size() == 2 || f.size() == 3)) {
-            settle();
-            m_folders.push_back({unfield(f[1]), false, start, f.value(2).toLongLong()});
-            folder = qint32(m_folders.size() - 1);
-        } else if (tag == "P" && f.size() == 2) {
-            settle();
-            m_folders.push_back({unfield(f[1]), true, start});
-            folder = qint32(m_folders.size() - 1);
-        } else if (tag == "B" && f.size() == 2) {
-            settle();
+        const char letter = f[0].isEmpty() ? '\0' : f[0][0];
+        bool plain = f[0].size() == 1;
+        const int number = plain ? 0 : f[0].sliced(1).toInt(&plain);
+        if (f[0].size() > 1 && (!plain || number <= 0))
+            break; // a record this version does not know: read no further
+        Lane& lane = lanes[number];
+        const qsizetype n = f.size();
+        if (letter == 'R' && n == 6 && lane.folder >= 0) {
+            settle(lane);
+            lane.last = qint64(m_entries.size());
+            m_entries.push_back({at, lane.folder, quint16(number)});
+        } else if ((letter == 'D' && (n == 2 || n == 3)) || (letter == 'P' && n == 2)) {
+            settle(lane);
+            m_folders.push_back({unfield(f[1]), letter == 'P', start, f.value(2).toLongLong()});
+            lane.folder = qint32(m_folders.size() - 1);
+        } else if (letter == 'B' && n == 2) {
+            settle(lane);
             start = unfield(f[1]);
-        } else if (tag == "T" && f.size() == 2 && !m_entries.empty()) {
-            m_entries.back().temporary = at;
-        } else if (tag == "F" && f.size() == 2 && !m_entries.empty()) {
-            m_entries.back().state = State::Failed;
-            m_entries.back().error = f[1].toInt();
-        } else if (tag == "C" && f.size() == 1) {
-            settle();
-        } else if (tag == "E" && f.size() == 2) {
-            // After a crash the last rename's fate is for the disk to tell.
+        } else if (letter == 'T' && n == 2 && lane.last >= 0) {
+            m_entries[size_t(lane.last)].temporary = at;
+        } else if (letter == 'F' && n == 2 && lane.last >= 0) {
+            m_entries[size_t(lane.last)].state = State::Failed;
+            m_entries[size_t(lane.last)].error = f[1].toInt();
+        } else if (letter == 'C' && n == 1) {
+            settle(lane);
+        } else if (f[0] == "E" && n == 2) {
+            // After a crash the last renames' fate is for the disk to tell.
             if (f[1] != "crashed")
-                settle();
+                for (Lane& each : lanes)
+                    settle(each);
             m_ended = true;
-        } else if (tag == "U" && f.size() == 3) {
+        } else if (f[0] == "U" && n == 3) {
             const qint64 index = f[1].toLongLong();
             if (index >= 0 && index < qint64(m_entries.size()))
                 m_entries[size_t(index)].undone = true;
-        } else if (tag == "X" && f.size() == 1) {
+        } else if (f[0] == "X" && n == 1) {
             m_undone = true;
         } else {
             break; // a record this version does not know: read no further

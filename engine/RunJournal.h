@@ -30,9 +30,17 @@ struct JournalHead {
 // at the first rename, so a run that renames nothing leaves none. A journal that
 // cannot be written never stops the run: `failed` is told once, and the run goes on
 // without one.
+//
+// A run that renames on several threads at once writes one lane per thread: each
+// lane's records say which lane they belong to, so that every rename keeps its own
+// folder and outcome, whatever the order the lanes' records were written in. The lanes
+// of one journal may be used at the same time; one lane only by one thread at a time.
+// `failed` is called on whichever lane's thread found the failure.
 class RunJournal {
 public:
     RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString& reason)> failed);
+    // Another lane (1, 2, ...) of the journal that `first` writes.
+    RunJournal(const RunJournal& first, int lane);
     ~RunJournal();
     RunJournal(const RunJournal&) = delete;
     RunJournal& operator=(const RunJournal&) = delete;
@@ -53,24 +61,23 @@ public:
     void willPassThrough(const QString& temporaryName);
     // How the rename went: 0 or the errno value.
     void renamed(int error);
-    // The run is over; `stopped` when a stop request ended it early.
+    // The run is over, on every lane; `stopped` when a stop request ended it early.
     void finish(bool stopped);
 
-    bool isBroken() const { return m_broken; }
+    bool isBroken() const;
 
 private:
+    struct Shared;
+
+    QByteArray tag(char letter) const;
     // Hands what is pending to the system in one write.
     void write();
     void fail(const QString& reason);
 
-    JournalStore& m_store;
-    JournalHead m_head;
-    std::function<void(const QString&)> m_failed;
-    std::unique_ptr<JournalFile> m_file;
+    std::shared_ptr<Shared> m_shared;
+    QByteArray m_lane; // its number in the records' tags; empty for the first lane
     QByteArray m_pending; // records that ride along with the next one written
     QByteArray m_folder; // the folder record for the next rename, when it changed
-    QElapsedTimer m_sinceSync;
-    bool m_broken = false;
 };
 
 // One journal as read back. Reading stops at the first record that is not whole (a
@@ -81,6 +88,7 @@ public:
     struct Entry {
         qint64 record; // where its rename record starts in the text
         qint32 folder; // index into folders
+        quint16 lane = 0; // the writer's lane it was renamed on
         qint32 error = 0; // with Failed: the errno value
         State state = State::Unknown; // Unknown: the run died before it could say
         qint64 temporary = -1; // where its temporary-name record starts, if it had one
@@ -138,8 +146,8 @@ private:
 QByteArray UndoneRecord(qint64 entry, int error);
 QByteArray WholeRunUndoneRecord();
 QByteArray RunEndedRecord(const QString& how);
-QByteArray FailedRecord(int error);
-QByteArray CompletedRecord();
+QByteArray FailedRecord(int error, const QByteArray& lane = {});
+QByteArray CompletedRecord(const QByteArray& lane = {});
 
 // How many journals are kept: the newest ones; older ones are deleted.
 constexpr int KeptJournals = 10;

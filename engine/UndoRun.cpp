@@ -204,22 +204,22 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
         if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
             continue;
         QByteArray records;
-        const auto& entries = journal->entries();
-        // Only the last rename can have been cut between its two steps.
-        if (!entries.empty() && entries.back().temporary >= 0
-            && entries.back().state == JournalContent::State::Unknown) {
-            const JournalContent::Entry& last = entries.back();
-            const JournalContent::Rename r = journal->rename(last);
-            const QString temporary = journal->temporaryName(last);
-            const FolderHandle folder = openRunFolder(fs, journal->folders()[size_t(last.folder)], nullptr);
+        // Only a lane's last rename can have been cut between its two steps.
+        for (const JournalContent::Entry& entry : journal->entries()) {
+            if (entry.temporary < 0 || entry.state != JournalContent::State::Unknown)
+                continue;
+            const JournalContent::Rename r = journal->rename(entry);
+            const QString temporary = journal->temporaryName(entry);
+            const FolderHandle folder = openRunFolder(fs, journal->folders()[size_t(entry.folder)], nullptr);
+            const QByteArray lane = entry.lane == 0 ? QByteArray() : QByteArray::number(entry.lane);
             EntryIdentity id;
             if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
                 int error = fs.renameIn(folder, temporary, r.newName);
                 if (error == 0) {
-                    records += CompletedRecord();
+                    records += CompletedRecord(lane);
                 } else {
                     error = fs.renameIn(folder, temporary, r.oldName);
-                    records += FailedRecord(error == 0 ? EEXIST : error);
+                    records += FailedRecord(error == 0 ? EEXIST : error, lane);
                 }
             }
         }

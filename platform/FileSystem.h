@@ -90,10 +90,18 @@ struct Listing {
     int error = 0;
 };
 
+// How renames on a file system pay off when several are in flight at once.
+enum class VolumeKind {
+    Local, // a local disk: renames in different folders overlap
+    OneRenameAtATime, // FAT and exFAT: the volume takes one change at a time
+    Remote, // a network or FUSE file system: each rename waits for a round trip
+};
+
 // Every file-system call the program makes. One real implementation per platform;
 // tests wrap it to produce faults that a root-run test machine cannot. Failures are
 // returned as errno values (0 is success); ErrorText() turns one into the system's
-// own words.
+// own words. Every call may be made from several threads at once, on the same folder
+// handle too; a handle itself is used by one thread at a time.
 class FileSystem {
 public:
     // `serial` is the listing's own number for a file: the inode identify() gives, where
@@ -138,6 +146,13 @@ public:
 
     // What is at `path`, without following a final symbolic link to a folder.
     virtual EntryType entryType(const QString& path) const = 0;
+
+    // What kind of file system holds the folder.
+    virtual VolumeKind volumeKind(const FolderHandle& folder) const
+    {
+        (void)folder;
+        return VolumeKind::Local;
+    }
 
     // ---- built on the calls above
 

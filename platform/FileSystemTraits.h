@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 namespace orvel {
 
 // What the program relies on of the file system that holds the open file `fd`. Known
@@ -12,6 +14,9 @@ struct FileSystemTraits {
     // Room claimed with fallocate stays claimed, so a page of a shared mapping inside it
     // can be written without a fault for want of space.
     bool keepsClaimedRoom = false;
+    // Several renames in flight at once: FAT and exFAT take one change of a volume at a
+    // time; network and FUSE file systems answer each after a round trip.
+    VolumeKind kind = VolumeKind::Local;
 };
 FileSystemTraits TraitsOf(int fd);
 

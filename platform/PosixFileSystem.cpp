@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -295,8 +296,10 @@ public:
             RenameThroughTemporary(from, to, temporary, [dir](const QByteArray& a, const QByteArray& b) {
                 return moveWithoutReplacing(dir, a.constData(), b.constData());
             });
-        if (caseError == 0)
+        if (caseError == 0) {
+            const std::lock_guard lock(m_namesLock);
             m_names.renamed(dir, from, to);
+        }
         return caseError;
     }
 
@@ -349,8 +352,18 @@ private:
     // case-folding ext4) answers the new name with the old entry. Where both names
     // stand in the listing they are two entries, also when both lead to one file
     // (hard links): neither is ever touched.
-    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to) { return m_names.holdsOnly(dir, from, to); }
+    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to)
+    {
+        const std::lock_guard lock(m_namesLock);
+        return m_names.holdsOnly(dir, from, to);
+    }
 
+    VolumeKind volumeKind(const FolderHandle& folder) const override
+    {
+        return folder.isOpen() ? TraitsOf(folder.descriptor()).kind : VolumeKind::Local;
+    }
+
+    std::mutex m_namesLock; // the one listing kept is shared by every thread's renames
     FolderNames m_names;
 };
 
@@ -390,10 +403,22 @@ FileSystemTraits TraitsOf(int fd)
     case 0xEF53: // ext2, ext3, ext4
     case 0x58465342: // XFS
     case 0x01021994: // tmpfs
-        return {true, true};
+        return {true, true, VolumeKind::Local};
     case 0x9123683E: // Btrfs: its copies on write may want room when a page is written
     case 0xF2F52010: // F2FS
-        return {true, false};
+        return {true, false, VolumeKind::Local};
+    case 0x4D44: // FAT
+    case 0x2011BAB0: // exFAT
+        return {false, false, VolumeKind::OneRenameAtATime};
+    case 0x6969: // NFS
+    case 0x517B: // SMB
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x65735546: // FUSE: sshfs, FUSE exFAT and NTFS, ...
+    case 0x00C36400: // Ceph
+    case 0x01021997: // 9P
+    case 0x6B414653: // AFS
+        return {false, false, VolumeKind::Remote};
     default: return {};
     }
 }

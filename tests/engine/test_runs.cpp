@@ -15,6 +15,7 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -39,7 +40,8 @@ namespace {
 struct Observer final : RunObserver {
     QStringList statuses, asked;
     qint64 max = -1, value = -1;
-    bool cancel = false, stop = false, answer = true;
+    std::atomic<bool> cancel = false, stop = false; // set from the file system's threads too
+    bool answer = true;
     void status(const QString& text) override { statuses << text; }
     void progressMax(qint64 m) override { max = m; }
     void progressValue(qint64 v) override { value = v; }
@@ -94,11 +96,18 @@ QDataStream& operator>>(QDataStream& s, Seen& r)
 // question knows that folder as a system folder or a home), answer:no (the question is
 // answered No), limit:n (the run's process may hold n open files), child (the run is
 // made in a child process without root's power over permissions, as limit is).
+//
+// Each row runs with one worker, and again with four, which must give the same outcome;
+// but where a stop request comes mid-run, how far four workers get before the window's
+// thread passes it on is theirs.
 void row(const char* name, const QStringList& before, const QString& options, const QString& faults,
          const QStringList& after, const QString& result, const QStringList& notChanged = {},
          const QStringList& order = {}, const QStringList& asked = {})
 {
-    QTest::newRow(name) << before << options << faults << after << result << notChanged << order << asked;
+    QTest::newRow(name) << before << options << faults << after << result << notChanged << order << asked << 1;
+    if (!faults.contains("stop:") && !faults.contains("close:"))
+        QTest::addRow("%s, 4 workers", name)
+            << before << options << faults << after << result << notChanged << order << asked << 4;
 }
 
 // A chain of `depth` folders "d" below "start" with a file at its bottom, and at `branch`
@@ -134,6 +143,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("notChanged"); // "relative path|reason"
         QTest::addColumn<QStringList>("order"); // the renames asked for, when it matters
         QTest::addColumn<QStringList>("asked"); // the question about a system folder or a home: "relative path|role"
+        QTest::addColumn<int>("workers");
 
         // The folder the user opened is renamed in without a question, even a home.
         row("files of one folder",
@@ -145,7 +155,7 @@ private Q_SLOTS:
         row("whole tree, top down", {"start/t.txt=", "start/a/a.txt=", "start/a/a1/x.txt="}, "file folder sub", "",
             {"Start/", "Start/A/", "Start/A/A.txt=", "Start/A/A1/", "Start/A/A1/X.txt=", "Start/T.txt="},
             "3 3 3|X.txt|Start", {},
-            {"start", "start/t.txt", "start/a", "start/a/a.txt", "start/a/a1", "start/a/a1/x.txt"});
+            {"start", "start/t.txt", "start/a", "start/A/a.txt", "start/A/a1", "start/A/A1/x.txt"});
         // Its own name is asked about when it is a home.
         row("only Rename folder", {"my DOCS/one FILE.txt=", "my DOCS/two FILE.txt="}, "folder", "home:my DOCS",
             {"My Docs/", "My Docs/one FILE.txt=", "My Docs/two FILE.txt="}, "2 2 0|Two File.txt|My Docs", {}, {},
@@ -248,6 +258,7 @@ private Q_SLOTS:
         QFETCH(QStringList, notChanged);
         QFETCH(QStringList, order);
         QFETCH(QStringList, asked);
+        QFETCH(int, workers);
         TempDir dir, state;
         const QString top = dir.path();
         QVERIFY(makeTree(top, before));
@@ -293,14 +304,17 @@ private Q_SLOTS:
         fs.refusedRenames = {fault("refuse")};
         fs.failedListings = {fault("fail")};
         fs.beforeList = [&](const QString& folder) {
-            observer.cancel |= folder == fault("cancel") || folder == fault("close");
-            observer.stop |= folder == fault("close"); // the window closed: cancel and stop at once
+            if (folder == fault("cancel") || folder == fault("close"))
+                observer.cancel = true;
+            if (folder == fault("close")) // the window closed: cancel and stop at once
+                observer.stop = true;
         };
         bool changed = false;
         fs.beforeRename = [&](const QString& oldPath, const QString&) {
             if (!fault("vanish").isEmpty())
                 QFile::remove(fault("vanish"));
-            observer.stop |= oldPath == fault("stop");
+            if (oldPath == fault("stop"))
+                observer.stop = true;
             if (!changed && !fault("replace").isEmpty())
                 changed = QDir().rename(fault("replace"), top + "/old")
                     && makeTree(top, {all("replace").first() + "/NEW.TXT=new"});
@@ -327,6 +341,7 @@ private Q_SLOTS:
         };
         job.systemFolders = SystemFolders(paths("system"), paths("home"));
         job.journal = journals.get();
+        job.workers = workers;
 
         const auto permitAll = [&] { // every folder open again, under whatever name it has now
             std::error_code ignored;
@@ -417,6 +432,88 @@ private Q_SLOTS:
         QCOMPARE(back.undone, latest->renames);
         QCOMPARE(undoing.statuses, QStringList{"Undoing... Please wait."});
         QVERIFY(!NewestUndoableRun(*journals)); // and a second undo finds nothing
+    }
+
+    // The same tree of 200 folders, renamed by one worker and by eight: refused, vanished
+    // and colliding names, files and folders, reported alike, entry for entry, with the
+    // same counts and the same tree afterwards.
+    void workersAgree()
+    {
+        QStringList tree;
+        for (int a = 0; a < 8; ++a)
+            for (int b = 0; b < 24; ++b) {
+                const QString folder = QString("start/top %1/Sub %2/").arg(a).arg(b);
+                tree << folder + "ONE.TXT=1" << folder + "one.txt=2" << folder + "Two FILE.doc=3"
+                     << folder + "gone.TXT=4" << folder + "KEPT.TXT=5";
+                if (b % 5 == 0)
+                    tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
+            }
+        const auto run = [&](int workers, QStringList* reported, QString* counts) {
+            TempDir dir, state;
+            if (!makeTree(dir.path(), tree))
+                return QStringList();
+            const std::unique_ptr<JournalStore> journals = OpenJournalStore(state.path(), nullptr);
+            FaultyFileSystem fs;
+            for (int a = 0; a < 8; ++a)
+                fs.refusedRenames << dir.filePath(QString("start/top %1/sub 3/KEPT.TXT").arg(a));
+            // After the search, before any file is renamed: the start folder's own name.
+            fs.beforeRename = [&](const QString& oldPath, const QString&) {
+                if (oldPath == dir.filePath("start"))
+                    for (int a = 0; a < 8; a += 2)
+                        QFile::remove(dir.filePath(QString("start/top %1/Sub 7/gone.TXT").arg(a)));
+            };
+            Observer observer;
+            const RenameAllOutcome out =
+                RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
+                          fs, observer);
+            for (const NotChanged& item : out.notChanged)
+                *reported << QDir(dir.path()).relativeFilePath(item.path) + '|' + item.reason;
+            *counts = QString("%1 %2 %3 %4 %5")
+                          .arg(out.found)
+                          .arg(out.files)
+                          .arg(out.folders)
+                          .arg(out.workingName, out.openFolder.mid(dir.path().size()));
+            return readTree(dir.path());
+        };
+        QStringList oneReported, poolReported;
+        QString oneCounts, poolCounts;
+        const QStringList one = run(1, &oneReported, &oneCounts);
+        const QStringList pool = run(8, &poolReported, &poolCounts);
+        const auto count = [&](const QString& reason) { return oneReported.filter('|' + reason).size(); };
+        QCOMPARE(count(ErrorText(EEXIST)), 8 * 24 + 8 * 5); // ONE.TXT in each folder, and the folders
+        QCOMPARE(count(ErrorText(EBUSY)), 8);
+        QCOMPARE(count(ErrorText(ENOENT)), 4);
+        QVERIFY(one.contains("start/top 7/Sub 20/two file.doc=3"));
+        QCOMPARE(pool, one);
+        QCOMPARE(poolReported, oneReported);
+        QCOMPARE(poolCounts, oneCounts);
+    }
+
+    // Many runs of a large tree on eight workers, each changing every name, with the
+    // journal: for the sanitizers to watch the threads at work.
+    void manyRunsOnEightWorkers()
+    {
+        TempDir dir, state;
+        QStringList tree;
+        for (int f = 0; f < 100; ++f)
+            for (int n = 0; n < 200; ++n)
+                tree << QString("start/folder %1/file %2.txt=").arg(f).arg(n);
+        QVERIFY(makeTree(dir.path(), tree));
+        const std::unique_ptr<JournalStore> journals = OpenJournalStore(state.path(), nullptr);
+        QString start = dir.filePath("start");
+        for (int round = 0; round < 20; ++round) {
+            const CaseStyle style = round % 2 == 0 ? CaseStyle::Upper : CaseStyle::Lower;
+            Observer observer;
+            const RenameAllOutcome out =
+                RenameAll({start, {true, true, style}, true, journals.get(), {}, 8}, hostFileSystem(), observer);
+            QCOMPARE(out.files, 20000);
+            QCOMPARE(out.notChanged, QList<NotChanged>());
+            QCOMPARE(observer.value, 20000);
+            start = out.openFolder;
+        }
+        const QStringList now = readTree(dir.path());
+        QCOMPARE(now.size(), 20000 + 101); // the files, the folders and the start folder
+        QVERIFY(now.contains("start/folder 99/file 199.txt="));
     }
 };
 

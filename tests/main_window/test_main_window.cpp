@@ -136,6 +136,10 @@ struct MainWindowFixture {
     std::unique_ptr<MainWindow> window;
     int endProcessCalls = 0;
 
+    // The tests' file system code looks at the window while a run renames: the renames
+    // must then be made on the window's thread, as on a volume that takes one at a time.
+    MainWindowFixture() { fs.volume = VolumeKind::OneRenameAtATime; }
+
     // Lays out `entries` (relative, as makeTree reads them), then opens the window at
     // `start` (relative; the temporary folder when empty).
     MainWindow& open(const QStringList& entries = {}, const QString& start = {})

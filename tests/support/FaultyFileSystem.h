@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <tuple>
 
 namespace orvel {
@@ -15,7 +17,8 @@ namespace orvel {
 // way: faults a test running as root cannot produce), runs a test's code just before
 // a rename, a listing or the entering of a folder (so that entries can vanish, appear
 // or be swapped mid-run), and records the calls it saw; listings come sorted by name. With `root` set, absolute
-// paths are served from below that folder, so a run can start at "/" harmlessly.
+// paths are served from below that folder, so a run can start at "/" harmlessly. Safe
+// to call from several threads: one call at a time goes through, with its test code.
 class FaultyFileSystem : public FileSystem {
 public:
     explicit FaultyFileSystem(FileSystem& inner = hostFileSystem())
@@ -26,6 +29,7 @@ public:
     QSet<QString> refusedRenames; // old paths whose rename fails
     QSet<QString> failedListings; // folders whose listing fails after delivering its entries
     QString root;
+    std::optional<VolumeKind> volume; // what it says of the kind of file system, when set
     std::function<void(const QString& oldPath, const QString& newPath)> beforeRename;
     std::function<void(const QString& folder)> beforeList;
     std::function<void(const QString& folder)> beforeEnter;
@@ -36,11 +40,13 @@ public:
 
     FolderHandle openFolder(const QString& path, int* error = nullptr) const override
     {
+        const std::lock_guard lock(m_lock);
         return m_inner.openFolder(real(path), error).withPath(path);
     }
 
     FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override
     {
+        const std::lock_guard lock(m_lock);
         if (beforeEnter)
             beforeEnter(join(parent.path(), name));
         return m_inner.openSubFolder(parent, name, error);
@@ -48,6 +54,7 @@ public:
 
     Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
     {
+        const std::lock_guard lock(m_lock);
         listings.append(folder.path());
         if (beforeList)
             beforeList(folder.path());
@@ -67,6 +74,7 @@ public:
     int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
                  const TemporaryNotice& beforeTemporary = {}) override
     {
+        const std::lock_guard lock(m_lock);
         const QString oldPath = join(folder.path(), oldName);
         renames.append({oldPath, join(folder.path(), newName)});
         if (beforeRename)
@@ -83,6 +91,11 @@ public:
 
     EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }
 
+    VolumeKind volumeKind(const FolderHandle& folder) const override
+    {
+        return volume.value_or(m_inner.volumeKind(folder));
+    }
+
     // `folder` and `name` joined as the runs join them.
     static QString join(const QString& folder, const QString& name)
     {
@@ -98,6 +111,7 @@ private:
     }
 
     FileSystem& m_inner;
+    mutable std::recursive_mutex m_lock;
 };
 
 } // namespace orvel
