@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# A close request while Rename All renames a large tree, as a user would make it: the
-# run ends between two renames and the program exits; every file holds either its old
-# or its new name, none is lost, and nothing answers to a temporary name.
+# A close request while Rename All renames a large tree (100 000 files in 20 folders,
+# renamed by several workers at once), as a user would make it: the run ends between
+# two renames and the program exits; every file holds either its old or its new name,
+# none is lost, and nothing answers to a temporary name. Started again, the program
+# takes the run back: every name is the old one again.
 set -u
 app=$1
 . "$(dirname "$0")/lib.sh"
@@ -38,13 +40,13 @@ x.XFlush(display)
 PY
 }
 
-# 2 000 files in the folder itself, which the run renames first, and 40 000 below.
+# 5 000 files in the folder itself, which the run renames first, and 95 000 below.
 tree="$work/BIG tree"
 mkdir -p "$tree"
-(cd "$tree" && seq -f "FILE NUMBER %g.TXT" 1 2000 | xargs -d '\n' touch)
-for d in $(seq 1 20); do
+(cd "$tree" && seq -f "FILE NUMBER %g.TXT" 1 5000 | xargs -d '\n' touch)
+for d in $(seq 1 19); do
   mkdir "$tree/SUB $d"
-  (cd "$tree/SUB $d" && seq -f "FILE NUMBER %g.TXT" 1 2000 | xargs -d '\n' touch)
+  (cd "$tree/SUB $d" && seq -f "FILE NUMBER %g.TXT" 1 5000 | xargs -d '\n' touch)
 done
 total=$(find "$tree" -type f | wc -l)
 cd "$tree"
@@ -65,4 +67,14 @@ odd=$(find "$tree" -type f ! -name 'FILE NUMBER *.TXT' ! -name 'File Number *.tx
 renamed=$(find "$tree" -type f -name 'File Number *.txt' | wc -l)
 [ "$renamed" -gt 0 ] && [ "$renamed" -lt "$total" ] || fail "$renamed of $total renamed: the close did not end the run mid-way"
 echo "closed after $renamed of $total files; every file under its old or its new name"
+
+cd "$work"
+undo_last_run
+wait_for '[ -z "$(find "$tree" -type f -name "File Number *" -print -quit)" ]' 60 \
+  || fail "the undo did not put every name back: $(find "$tree" -type f -name "File Number *" | wc -l) left"
+after=$(find "$tree" -type f -name 'FILE NUMBER *.TXT' | wc -l)
+[ "$after" = "$total" ] || fail "$after of $total files under their old names after the undo"
+hidden=$(find "$work" -path "$work/home" -prune -o -name '.orvel~*' -print | head -n 3)
+[ -z "$hidden" ] || fail "names under a temporary name: $hidden"
+echo "taken back: every file under its old name"
 echo "PASS"

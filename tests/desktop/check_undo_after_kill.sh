@@ -53,23 +53,7 @@ renamed=$(find "$work" -path "$work/home" -prune -o -type f -name 'File Number *
 [ "$renamed" -gt 0 ] && [ "$renamed" -lt "$total" ] || fail "$renamed of $total renamed when the run was killed"
 echo "killed after $renamed of $total files"
 
-"$app" >"$work/app2.log" 2>&1 &
-pid=$!; pids=$pid
-wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not come back"
-main=$(windows_titled "Orvel File Rename" | head -n1)
-# Keys as a keyboard gives them (XTEST): a modifier sent to a window alone can stay
-# down for the server, and the box's Alt+Y then arrives as Ctrl+Alt+Y.
-xdotool windowfocus --sync "$main" 2>/dev/null
-xdotool key ctrl+z
-wait_for '[ "$(windows_titled "Orvel File Rename" | wc -l)" -ge 2 ]' 20 || fail "Ctrl+Z asked nothing"
-question=$(windows_titled "Orvel File Rename" | grep -v "^$main\$" | head -n1)
-answer_yes() {
-  xdotool windowfocus --sync "$question" 2>/dev/null
-  xdotool key alt+y 2>/dev/null
-  sleep 0.2
-  ! windows_titled "Orvel File Rename" | grep -q "^$question\$"
-}
-wait_for answer_yes 20 || fail "the question did not take Yes"
+undo_last_run
 wait_for '[ -d "$tree" ] && [ -z "$(find "$tree" -name "File Number *" -print -quit)" ]' 60 \
   || fail "the undo did not put the tree back: $(ls "$work")"
 after=$(manifest "$tree")

@@ -99,6 +99,28 @@ main_window_up() {
 window_width() { xwininfo -id "$1" | awk '/Width:/{print $2}'; }
 window_height() { xwininfo -id "$1" | awk '/Height:/{print $2}'; }
 
+# Starts "$app" again without a folder and takes the last run back as a user does:
+# Ctrl+Z (File > Undo Last Rename), then Yes. Sets pid and main.
+undo_last_run() {
+  "$app" >"$work/undo.log" 2>&1 &
+  pid=$!; pids=$pid
+  wait_for '[ -n "$(windows_titled "Orvel File Rename")" ]' 30 || fail "the main window did not come back"
+  main=$(windows_titled "Orvel File Rename" | head -n1)
+  # Keys as a keyboard gives them (XTEST): a modifier sent to a window alone can stay
+  # down for the server, and the box's Alt+Y then arrives as Ctrl+Alt+Y.
+  xdotool windowfocus --sync "$main" 2>/dev/null
+  xdotool key ctrl+z
+  wait_for '[ "$(windows_titled "Orvel File Rename" | wc -l)" -ge 2 ]' 20 || fail "Ctrl+Z asked nothing"
+  question=$(windows_titled "Orvel File Rename" | grep -v "^$main\$" | head -n1)
+  answer_yes() {
+    xdotool windowfocus --sync "$question" 2>/dev/null
+    xdotool key alt+y 2>/dev/null
+    sleep 0.2
+    ! windows_titled "Orvel File Rename" | grep -q "^$question\$"
+  }
+  wait_for answer_yes 20 || fail "the question did not take Yes"
+}
+
 fail() {
   echo "FAIL: $*"
   for log in "${work:-/nonexistent}"/*.log; do [ -s "$log" ] && { echo "--- $log"; tail -n 20 "$log"; }; done
