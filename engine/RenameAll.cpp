@@ -6,6 +6,7 @@
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
 
+#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
@@ -25,6 +26,15 @@ constexpr int HeldParentsLimit = 128;
 // A folder of the tree as the run has come to know it. Its parent's task writes it
 // before the folder is queued, its own task reads it afterwards: the queue's lock
 // orders the two.
+// A rename done or an entry left, kept for an observer that hears of each name.
+struct NameEvent {
+    bool renamed;
+    QString folder; // renamed: the folder's path
+    QString oldName;
+    QString newName; // the name it has now, or was to have
+    NotChanged item; // left: what the outcome lists
+};
+
 struct FolderState {
     QString name; // its name in its parent now: the new one when it was renamed
     QString path; // its whole path now
@@ -33,7 +43,9 @@ struct FolderState {
     QList<NotChanged> itself;
     QList<NotChanged> files;
     QString lastWorking; // the new name of its last file converted
+    std::vector<NameEvent> events; // its own name's and its files', in the order they came
     bool visited = false;
+    bool complete = false; // nothing more comes for it (under the queue's lock)
 };
 
 // A folder ready to be worked on, with its parent held open unless too many are.
@@ -126,6 +138,10 @@ private:
             count = 1;
         m_count = count;
         m_top = &top;
+        m_eachName = m_observer.hearsEachName();
+        for (const NotChanged& item : std::as_const(m_tree.skipped))
+            if (m_eachName)
+                m_observer.left(item, {});
         m_states.resize(count);
         m_subtree.assign(count, 1);
         for (size_t i = count; i-- > 1;)
@@ -158,6 +174,7 @@ private:
             for (std::thread& thread : threads)
                 thread.join();
         }
+        tellNames(true);
         report();
     }
 
@@ -186,6 +203,7 @@ private:
             const QString working = m_working;
             const QString failure = std::exchange(m_journalFailure, QString());
             lock.unlock();
+            tellNames(false);
             m_observer.progressValue(m_files.load(std::memory_order_relaxed));
             if (!working.isNull())
                 m_observer.workingName(working);
@@ -230,6 +248,8 @@ private:
             ++m_busy;
             lock.unlock();
             renameFolder(std::move(next), journal);
+            if (m_inline)
+                tellNames(false);
             lock.lock();
             --m_busy;
             m_wake.notify_all();
@@ -271,16 +291,17 @@ private:
             if (opened.isOpen() && opened.id() != folder.id)
                 opened = FolderHandle(), error = FolderChanged;
             if (!opened.isOpen()) {
-                state.itself.append({state.path, NotEnteredText(error)});
+                leave(state, {state.path, NotEnteredText(error)});
+                complete(i, i + m_subtree[i]);
                 return;
             }
             own = std::make_shared<const FolderHandle>(std::move(opened));
         }
         const FolderHandle& handle = own ? *own : *m_top;
         state.visited = true;
-        if (!renameFiles(folder, handle, state, journal))
-            return;
-        renameSubfolderNames(i, handle, own, journal);
+        if (renameFiles(folder, handle, state, journal))
+            renameSubfolderNames(i, handle, own, journal);
+        complete(i, i + 1);
         if (i > 0)
             state.path.clear(), state.relative.clear(); // not needed any more: a large tree gives its memory back
     }
@@ -344,7 +365,8 @@ private:
             if (entered.isOpen() && entered.id() != child.id)
                 entered = FolderHandle(), error = FolderChanged;
             if (!entered.isOpen()) {
-                state.itself.append({state.path, NotEnteredText(error)});
+                leave(state, {state.path, NotEnteredText(error)});
+                complete(c, c + m_subtree[c]);
                 continue;
             }
             entered = FolderHandle();
@@ -352,7 +374,7 @@ private:
                 const QString newName = ConvertFolderName(child.name, m_job.options.style);
                 if (journal)
                     journal->inFolder(parent.relative);
-                if (RenameFile(m_fs, state.itself, handle, parent.path, child.name, newName, m_syntax, journal)) {
+                if (rename(state, state.itself, handle, parent.path, child.name, newName, journal)) {
                     state.name = newName;
                     state.path = JoinPath(parent.path, newName, m_syntax);
                 }
@@ -388,7 +410,7 @@ private:
                 m_observer.workingName(working);
             }
             if (m_job.options.renameFile)
-                RenameFile(m_fs, state.files, handle, state.path, name, working, m_syntax, journal, listed.serial);
+                rename(state, state.files, handle, state.path, name, working, journal, listed.serial);
             state.lastWorking = std::move(working);
             // The window shows the name at its next pass, every 50 ms: one in many is plenty.
             if (!m_inline && (files % 64 == 0 || files == m_tree.fileCount)) {
@@ -402,6 +424,51 @@ private:
         folder.files = QString();
         folder.serials = {};
         return true;
+    }
+
+    // One rename, told to an observer that hears of each name; false when it failed.
+    bool rename(FolderState& state, QList<NotChanged>& failures, const FolderHandle& folder, const QString& folderPath,
+                const QString& name, const QString& newName, RunJournal* journal, quint64 serial = 0)
+    {
+        const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
+        if (m_eachName) {
+            if (!done)
+                state.events.push_back({false, {}, name, newName, failures.constLast()});
+            else if (newName != name)
+                state.events.push_back({true, folderPath, name, newName, {}});
+        }
+        return done;
+    }
+
+    void leave(FolderState& state, const NotChanged& item)
+    {
+        state.itself.append(item);
+        if (m_eachName)
+            state.events.push_back({false, {}, {}, {}, item});
+    }
+
+    // Marks the folders from `first` to before `end` as having nothing more to come.
+    void complete(size_t first, size_t end)
+    {
+        const std::lock_guard lock(m_lock);
+        for (size_t i = first; i < end; ++i)
+            m_states[i].complete = true;
+    }
+
+    // Tells the observer of each name, folder by folder in the order of the walk, as far
+    // as the folders are complete (all of them at the end); on the calling thread.
+    void tellNames(bool all)
+    {
+        if (!m_eachName)
+            return;
+        std::vector<NameEvent> events;
+        {
+            const std::lock_guard lock(m_lock);
+            for (; m_told < m_count && (all || m_states[m_told].complete); ++m_told)
+                std::move(m_states[m_told].events.begin(), m_states[m_told].events.end(), std::back_inserter(events));
+        }
+        for (const NameEvent& e : events)
+            e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -446,16 +513,23 @@ private:
     // outside the start folder. Returns its path as it stands afterwards.
     QString renameStartFolder(const QString& start, const FolderHandle& parent, int parentError)
     {
-        if (!parent.isOpen()) {
-            m_startFolderNotChanged.append({start, ErrorText(parentError)});
-            return start;
-        }
         const QString parentPath = parentOf(start);
         const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
         const QString newName = ConvertFolderName(name, m_job.options.style);
+        FolderState state;
+        const auto tell = qScopeGuard([&] {
+            for (const NameEvent& e : state.events)
+                e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
+        });
+        if (!parent.isOpen()) {
+            m_startFolderNotChanged.append({start, ErrorText(parentError)});
+            if (m_eachName)
+                state.events.push_back({false, {}, name, newName, m_startFolderNotChanged.constLast()});
+            return start;
+        }
         if (m_journal)
             m_journal->inOutsideFolder(parentPath);
-        if (!RenameFile(m_fs, m_startFolderNotChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
+        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, m_journal.get()))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
         if (m_journal && newName != name)
@@ -479,6 +553,8 @@ private:
     std::vector<size_t> m_subtree; // how many folders each folder's tree holds, itself included
     QList<NotChanged> m_startFolderNotChanged;
     bool m_inline = true; // the renames run on the calling thread
+    bool m_eachName = false; // the observer hears of each name
+    size_t m_told = 0; // the folders whose names the observer has heard of
 
     std::mutex m_lock;
     std::condition_variable m_wake; // for the workers: a folder is ready, or the run ends

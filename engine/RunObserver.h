@@ -7,6 +7,8 @@
 
 namespace orvel {
 
+struct NotChanged;
+
 // What a rename run tells the window that hosts it, and asks of it. The run never
 // touches a widget or the event loop itself.
 class RunObserver {
@@ -20,6 +22,18 @@ public:
     // The new name of the file in hand, once per file, before it is renamed. A host
     // that does not show it can leave this as it is.
     virtual void workingName(const QString& name) { (void)name; }
+    // Whether the host hears of each name (below); a run keeps them for it only then.
+    virtual bool hearsEachName() const { return false; }
+    // After each rename that changed a name, in the order of the walk: the entry
+    // `oldName` of the folder `folder` (its path as it stands now) is called `newName`.
+    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName)
+    {
+        (void)folder, (void)oldName, (void)newName;
+    }
+    // Each item the run leaves as it was, in the same order as the outcome lists it;
+    // `newName` is the name it was to have, empty when no rename was tried (a folder
+    // the walk could not enter).
+    virtual void left(const NotChanged& item, const QString& newName) { (void)item, (void)newName; }
     // Window events may run now (a repaint, a menu, a close request).
     virtual void letEventsThrough() = 0;
     // The cancel link was clicked: the search ends where it is and no further folder is

@@ -42,6 +42,14 @@ struct Observer final : RunObserver {
     qint64 max = -1, value = -1;
     std::atomic<bool> cancel = false, stop = false; // set from the file system's threads too
     bool answer = true;
+    bool hears = false;
+    QStringList names; // each name as the run told it: "old>new", or "!path|reason"
+    bool hearsEachName() const override { return hears; }
+    void renamed(const QString& folder, const QString& oldName, const QString& newName) override
+    {
+        names << folder + '/' + oldName + '>' + newName;
+    }
+    void left(const NotChanged& item, const QString&) override { names << '!' + item.path + '|' + item.reason; }
     void status(const QString& text) override { statuses << text; }
     void progressMax(qint64 m) override { max = m; }
     void progressValue(qint64 v) override { value = v; }
@@ -436,7 +444,8 @@ private Q_SLOTS:
 
     // The same tree of 200 folders, renamed by one worker and by eight: refused, vanished
     // and colliding names, files and folders, reported alike, entry for entry, with the
-    // same counts and the same tree afterwards.
+    // same counts and the same tree afterwards; an observer that hears of each name
+    // hears the same names in the same order.
     void workersAgree()
     {
         QStringList tree;
@@ -448,7 +457,7 @@ private Q_SLOTS:
                 if (b % 5 == 0)
                     tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
             }
-        const auto run = [&](int workers, QStringList* reported, QString* counts) {
+        const auto run = [&](int workers, QStringList* reported, QString* counts, QStringList* names) {
             TempDir dir, state;
             if (!makeTree(dir.path(), tree))
                 return QStringList();
@@ -463,9 +472,11 @@ private Q_SLOTS:
                         QFile::remove(dir.filePath(QString("start/top %1/Sub 7/gone.TXT").arg(a)));
             };
             Observer observer;
+            observer.hears = true;
             const RenameAllOutcome out =
                 RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
                           fs, observer);
+            *names = observer.names.replaceInStrings(dir.path(), "");
             for (const NotChanged& item : out.notChanged)
                 *reported << QDir(dir.path()).relativeFilePath(item.path) + '|' + item.reason;
             *counts = QString("%1 %2 %3 %4 %5")
@@ -475,10 +486,17 @@ private Q_SLOTS:
                           .arg(out.workingName, out.openFolder.mid(dir.path().size()));
             return readTree(dir.path());
         };
-        QStringList oneReported, poolReported;
+        QStringList oneReported, poolReported, oneNames, poolNames;
         QString oneCounts, poolCounts;
-        const QStringList one = run(1, &oneReported, &oneCounts);
-        const QStringList pool = run(8, &poolReported, &poolCounts);
+        const QStringList one = run(1, &oneReported, &oneCounts, &oneNames);
+        const QStringList pool = run(8, &poolReported, &poolCounts, &poolNames);
+        QCOMPARE(poolNames, oneNames);
+        QCOMPARE(oneNames.filter(QRegularExpression("^!")).size(), oneReported.size());
+        // The first folder's own name (it is taken), then its files in file-list order.
+        QCOMPARE(
+            oneNames.mid(0, 4),
+            (QStringList{"!/start/top 0/Sub 0|" + ErrorText(EEXIST), "/start/top 0/Sub 0/gone.TXT>gone.txt",
+                         "/start/top 0/Sub 0/KEPT.TXT>kept.txt", "!/start/top 0/Sub 0/ONE.TXT|" + ErrorText(EEXIST)}));
         const auto count = [&](const QString& reason) { return oneReported.filter('|' + reason).size(); };
         QCOMPARE(count(ErrorText(EEXIST)), 8 * 24 + 8 * 5); // ONE.TXT in each folder, and the folders
         QCOMPARE(count(ErrorText(EBUSY)), 8);
