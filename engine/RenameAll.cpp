@@ -5,6 +5,7 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
 
 #include <memory>
 
@@ -35,18 +36,26 @@ public:
         if (start.size() <= m_syntax.designatorLength)
             start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
         m_out.openFolder = start;
-        if (m_job.journal) {
-            // A run that died left its last rename half done: finish it first, so that
-            // this run finds every name where the journal says it is.
+        // A run that died left its last rename half done: finish it first, so that this
+        // run finds every name where the journal says it is.
+        if (m_job.journal)
             FinishInterruptedRuns(*m_job.journal, m_fs);
+        const FolderHandle top = m_fs.openFolder(start, &m_out.startError);
+        std::unique_ptr<TreeClaim> claim;
+        if (m_job.journal && top.isOpen()) {
+            claim = m_job.journal->claimTree(top, &m_out.busyWith);
+            if (!claim)
+                return m_out;
+        }
+        if (m_job.journal)
             m_journal = std::make_unique<RunJournal>(
                 *m_job.journal, JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
                 [this](const QString& reason) { m_observer.journalFailed(reason); });
-        }
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        const FolderHandle top = m_fs.openFolder(start);
         FolderTree tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
+        if (top.isOpen())
+            m_out.startError = tree.startError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
         const qsizetype startFiles = tree.folders.front().fileCount;
         if (startFiles == 0)
@@ -65,7 +74,8 @@ public:
         }
         m_out.renamed = true;
         m_out.found = tree.fileCount;
-        m_out.notChanged = tree.skipped;
+        for (const NotChanged& item : std::as_const(tree.skipped))
+            leave(item);
         m_observer.progressMax(tree.fileCount);
         m_observer.progressValue(0);
         renameTree(tree, count, top, start, parent, parentError);
@@ -121,7 +131,7 @@ private:
                 const QString parentPath = levels.back().path;
                 const QString parentRelative = levels.back().relative;
                 if (const int error = chain.enter(folder.name, folder.id)) {
-                    m_out.notChanged.append({JoinPath(parentPath, folder.name, m_syntax), NotEnteredText(error)});
+                    leave({JoinPath(parentPath, folder.name, m_syntax), NotEnteredText(error)});
                     skipBelow = folder.depth;
                     continue;
                 }
@@ -133,9 +143,8 @@ private:
                     if (m_journal)
                         m_journal->inFolder(parentRelative);
                     if (!above)
-                        m_out.notChanged.append({JoinPath(parentPath, name, m_syntax), NotEnteredText(error)});
-                    else if (RenameFile(m_fs, m_out.notChanged, *above, parentPath, name, newName, m_syntax,
-                                        m_journal.get()))
+                        leave({JoinPath(parentPath, name, m_syntax), NotEnteredText(error)}, newName);
+                    else if (rename(*above, parentPath, name, newName))
                         name = newName, chain.renamed(newName);
                 }
                 levels.push_back({JoinPath(parentPath, name, m_syntax),
@@ -165,16 +174,16 @@ private:
     {
         if (!renamesStartFolder(start))
             return start; // a root has no name to change
-        if (!parent.isOpen()) {
-            m_out.notChanged.append({start, ErrorText(parentError)});
-            return start;
-        }
         const QString parentPath = parentOf(start);
         const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
         const QString newName = ConvertFolderName(name, m_job.options.style);
+        if (!parent.isOpen()) {
+            leave({start, ErrorText(parentError)}, newName);
+            return start;
+        }
         if (m_journal)
             m_journal->inOutsideFolder(parentPath);
-        if (!RenameFile(m_fs, m_out.notChanged, parent, parentPath, name, newName, m_syntax, m_journal.get()))
+        if (!rename(parent, parentPath, name, newName))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
         if (m_journal && newName != name)
@@ -193,7 +202,7 @@ private:
             m_observer.progressValue(++m_out.files);
             m_observer.workingName(working);
             if (m_job.options.renameFile)
-                RenameFile(m_fs, m_out.notChanged, handle, level.path, name, working, m_syntax, m_journal.get());
+                rename(handle, level.path, name, working);
             m_out.workingName = std::move(working);
             m_pacer.tick();
             if (m_observer.stopRequested()) {
@@ -203,6 +212,24 @@ private:
         }
         folder.files = QString(); // done with: a large tree gives its memory back as it goes
         return true;
+    }
+
+    // One rename of the run, told to the observer as it ends.
+    bool rename(const FolderHandle& folder, const QString& folderPath, const QString& name, const QString& newName)
+    {
+        if (!RenameFile(m_fs, m_out.notChanged, folder, folderPath, name, newName, m_syntax, m_journal.get())) {
+            m_observer.left(m_out.notChanged.back(), newName);
+            return false;
+        }
+        if (newName != name)
+            m_observer.renamed(folderPath, name, newName);
+        return true;
+    }
+
+    void leave(const NotChanged& item, const QString& newName = {})
+    {
+        m_out.notChanged.append(item);
+        m_observer.left(item, newName);
     }
 
     bool renamesFolders() const { return m_job.options.renameFolder && m_job.options.style != CaseStyle::None; }

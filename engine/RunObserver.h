@@ -7,6 +7,8 @@
 
 namespace orvel {
 
+struct NotChanged;
+
 // What a rename run tells the window that hosts it, and asks of it. The run never
 // touches a widget or the event loop itself.
 class RunObserver {
@@ -20,12 +22,24 @@ public:
     // The new name of the file in hand, once per file, before it is renamed. A host
     // that does not show it can leave this as it is.
     virtual void workingName(const QString& name) { (void)name; }
+    // After each rename that changed a name, in the order of the run: the entry `oldName`
+    // of the folder `folder` (its path as it stands now) is called `newName`. A host
+    // that lists nothing can leave this as it is.
+    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName)
+    {
+        (void)folder, (void)oldName, (void)newName;
+    }
+    // Each item the run leaves as it was, as soon as it is left and in the same order as
+    // the outcome lists it; `newName` is the name it was to have, empty when no rename
+    // was tried (a folder the walk could not enter).
+    virtual void left(const NotChanged& item, const QString& newName) { (void)item, (void)newName; }
     // Window events may run now (a repaint, a menu, a close request).
     virtual void letEventsThrough() = 0;
     // The cancel link was clicked: the search ends where it is and no further folder is
     // started; what was begun ends normally.
     virtual bool cancelRequested() = 0;
-    // The window is closing: the run ends after the rename in hand, nothing half done.
+    // The host is ending (the window closes, the process was told to end): the run ends
+    // after the rename in hand, nothing half done; a search ends at its next folder.
     virtual bool stopRequested() = 0;
     // The run's journal could not be written: the run goes on, but cannot be taken
     // back. Told once a run.

@@ -131,10 +131,14 @@ FolderHandle handleOf(int fd, QString path)
 // A second, independent descriptor of the folder, for a directory stream of its own.
 // It is opened through /proc, which asks for read permission on the folder and nothing
 // else, as listing a folder by its path does ("." would ask for search permission too);
-// without /proc, through ".".
+// without /proc, through ".". Reading it leaves the folder's access time alone where
+// the system lets its owner ask for that: a listing changes nothing, not even a time.
 DIR* openStream(int dir)
 {
-    int fd = ::open(("/proc/self/fd/" + std::to_string(dir)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string self = "/proc/self/fd/" + std::to_string(dir);
+    int fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM) // not the folder's owner
+        fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT)
         fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -329,6 +333,25 @@ public:
         if (::stat(bytes.constData(), &st) != 0)
             return EntryType::Other; // dangling
         return S_ISREG(st.st_mode) ? EntryType::File : S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Other;
+    }
+
+    int mayRename(const FolderHandle& folder, const QString& name) const override
+    {
+        if (!folder.isOpen())
+            return EBADF;
+        // The handle is only a place; the folder it holds is judged through /proc, with
+        // the process's effective rights, as the rename itself would be.
+        const std::string self = "/proc/self/fd/" + std::to_string(folder.descriptor());
+        if (::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+            return errno == ENOENT ? 0 : errno;
+        struct stat dir, entry;
+        if (::geteuid() == 0 || ::fstat(folder.descriptor(), &dir) != 0 || (dir.st_mode & S_ISVTX) == 0
+            || dir.st_uid == ::geteuid())
+            return 0;
+        // In a sticky folder (/tmp) only an entry's owner renames it.
+        if (::fstatat(folder.descriptor(), encode(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno;
+        return entry.st_uid == ::geteuid() ? 0 : EPERM;
     }
 
 private:

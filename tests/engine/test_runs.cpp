@@ -5,12 +5,14 @@
 // list's selection.
 
 #include "engine/FolderTree.h"
+#include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/JournalStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -36,7 +38,7 @@ QDataStream& operator>>(QDataStream& s, NotChanged& item)
 
 namespace {
 
-struct Observer final : RunObserver {
+struct Observer final : RecordingObserver {
     QStringList statuses, asked;
     qint64 max = -1, value = -1;
     bool cancel = false, stop = false, answer = true;
@@ -60,6 +62,8 @@ struct Seen {
     QList<QPair<QString, QString>> renames;
     QStringList listings;
     qsizetype peakOpen = 0; // the most files the process held open while it entered folders
+    QStringList entries, planned; // what the run reported, and its plan beforehand
+    bool untouched = true; // the tree was as before after the plan
 };
 
 // Every part of it, for carrying.
@@ -67,7 +71,7 @@ auto parts(auto& r)
 {
     return std::tie(r.out.renamed, r.out.stopped, r.out.found, r.out.files, r.out.folders, r.out.workingName,
                     r.out.openFolder, r.out.notChanged, r.observer.statuses, r.observer.asked, r.observer.max,
-                    r.observer.value, r.renames, r.listings, r.peakOpen);
+                    r.observer.value, r.renames, r.listings, r.peakOpen, r.entries, r.planned, r.untouched);
 }
 
 QDataStream& operator<<(QDataStream& s, const Seen& r)
@@ -223,6 +227,15 @@ private Q_SLOTS:
             deepTree(150, 10, true), "2 2 152|E.txt|Start");
         row("open-file limit below the walk's own", deepTree(60, 10, false), "file folder sub", "limit:20",
             deepTree(60, 10, true), "2 2 62|E.txt|Start");
+        // A name the run itself made is taken for the names after it.
+        row("names the run makes itself", {"start/X.TXT=1", "start/x.TXT=2", "start/Y.TXT=3"}, "file lower", "",
+            {"start/", "start/x.TXT=2", "start/x.txt=1", "start/y.txt=3"}, "3 3 0|y.txt|start",
+            {"start/x.TXT|" + ErrorText(EEXIST)});
+        // Root's power over permissions given up: a folder that cannot be written to keeps
+        // its names, and the plan knows it beforehand.
+        row("read-only folder", {"start/A.TXT=", "start/ro/B.TXT="}, "file folder sub", "child;mode:start/ro=555",
+            {"Start/", "Start/A.txt=", "Start/Ro/", "Start/Ro/B.TXT="}, "2 2 2|B.txt|Start",
+            {"Start/Ro/B.TXT|" + ErrorText(EACCES)});
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
         // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
         row("names as bytes",
@@ -338,10 +351,28 @@ private Q_SLOTS:
         const auto permit = qScopeGuard(permitAll);
         for (const QString& mode : all("mode"))
             QVERIFY(::chmod(path(mode.section('=', 0, 0)).constData(), mode.section('=', 1).toUInt(nullptr, 8)) == 0);
+        // A plan is made first, on the tree as it is, where nothing changes it mid-run.
+        const bool plannable =
+            !faults.contains(QRegularExpression("refuse|vanish|cancel|close|stop|swap|replace|mount"));
+        observer.base = top;
         const auto run = [&] {
+            if (plannable) {
+                Observer planner;
+                planner.base = top;
+                planner.answer = observer.answer;
+                PlanningFileSystem plan(fs);
+                RenameAllJob planned = job;
+                planned.journal = nullptr;
+                const QStringList before = readTree(top);
+                RenameAll(planned, plan, planner);
+                seen.planned = planner.entries;
+                seen.untouched = readTree(top) == before;
+                fs.listings.clear();
+            }
             seen.out = RenameAll(job, fs, observer);
             seen.renames = fs.renames;
             seen.listings = fs.listings;
+            seen.entries = observer.entries;
         };
         if (all("child").isEmpty() && all("limit").isEmpty()) {
             run();
@@ -361,14 +392,25 @@ private Q_SLOTS:
         const RenameAllOutcome& out = seen.out;
         // One walk: no folder is listed twice, unless a listing found no file to spare.
         QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
-        // The walk's folders, the start folder and its parent, a listing, and the count.
-        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 4, qPrintable(QString::number(seen.peakOpen)));
+        // The walk's folders, the start folder and its parent, a listing, the count, and
+        // the claim on the tree.
+        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
         QStringList reported, questions;
         for (const NotChanged& item : out.notChanged)
             reported << QDir(top).relativeFilePath(item.path) + '|' + item.reason;
         QCOMPARE(reported, notChanged);
+        // Each name left was told as it was left; the plan foresaw every entry, in order,
+        // and changed nothing.
+        QStringList told;
+        for (const QString& entry : seen.entries.filter(" | "))
+            told << entry.section(" > ", 0, 0) + '|' + entry.section(" | ", 1);
+        QCOMPARE(told, notChanged);
+        if (plannable) {
+            QVERIFY(seen.untouched);
+            QCOMPARE(seen.planned, seen.entries);
+        }
         for (const QString& question : std::as_const(observer.asked))
             questions << (question.startsWith(top) ? QDir(top).relativeFilePath(question) : question);
         QCOMPARE(questions, asked);
@@ -410,8 +452,14 @@ private Q_SLOTS:
         QVERIFY(latest || seen.renames.isEmpty());
         if (!latest)
             return;
-        Observer undoing;
+        Observer planner, undoing;
+        const QStringList renamed = readTree(top);
+        PlanningFileSystem plan(fs);
+        UndoRun({latest->journal, true}, *journals, plan, planner);
+        QCOMPARE(readTree(top), renamed);
         const UndoOutcome back = UndoRun({latest->journal}, *journals, fs, undoing);
+        QCOMPARE(undoing.entries, planner.entries);
+        QCOMPARE(undoing.entries.size(), back.undone);
         QCOMPARE(readTree(top), unchanged);
         QCOMPARE(back.notChanged, QList<NotChanged>());
         QCOMPARE(back.undone, latest->renames);

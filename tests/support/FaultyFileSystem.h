@@ -82,6 +82,11 @@ public:
 
     EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }
 
+    int mayRename(const FolderHandle& folder, const QString& name) const override
+    {
+        return m_inner.mayRename(folder, name);
+    }
+
     // `folder` and `name` joined as the runs join them.
     static QString join(const QString& folder, const QString& name)
     {
