@@ -29,6 +29,12 @@ void BringForward(QWidget* window)
     window->activateWindow();
 }
 
+// Qt's own options that take the next argument as their value.
+constexpr const char* kQtOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "geometry", "qwindowtitle",
+    "title",    "qwindowicon",        "icon",          "session", "display",         "name",     "visual",
+    "style",    "stylesheet",         "qmljsdebugger"};
+
 void DescribeCommandLine(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral(
@@ -57,9 +63,7 @@ void DescribeCommandLine(QCommandLineParser& parser)
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     };
-    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
-                             "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name", "visual",
-                             "style", "stylesheet", "qmljsdebugger"})
+    for (const char* name : kQtOptionsWithValue)
         qtOption(name, QStringLiteral("value"));
     for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"})
         qtOption(name, QString());
@@ -67,16 +71,22 @@ void DescribeCommandLine(QCommandLineParser& parser)
 
 // The arguments that are not options, as the bytes the shell passed: the parser reads
 // them as text, which cannot hold a name that is not UTF-8.
+// The value of an option ("-platform offscreen") is none of them.
 QList<QByteArray> RawPositionalArguments(int argc, char** argv)
 {
     QList<QByteArray> found;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if (!optionsEnded && arg == "--")
+        if (!optionsEnded && arg == "--") {
             optionsEnded = true;
-        else if (optionsEnded || !arg.startsWith('-') || arg == "-")
+        } else if (optionsEnded || !arg.startsWith('-') || arg == "-") {
             found << arg;
+        } else if (!arg.contains('=')) {
+            const QByteArray name = arg.mid(arg.startsWith("--") ? 2 : 1);
+            for (const char* withValue : kQtOptionsWithValue)
+                i += name == withValue;
+        }
     }
     return found;
 }

@@ -138,6 +138,9 @@ private Q_SLOTS:
         const QStringList photos{"t/IMG 1.JPG=1", "t/img 2.jpg=2"};
         QTest::newRow("all renamed") << photos << QStringList{"--lower", "@/t"} << 0
                                      << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
+        // Qt's own options are taken, their values are no folder.
+        QTest::newRow("after Qt's options") << photos << QStringList{"-platform", "offscreen", "--lower", "@/t"} << 0
+                                            << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
         QTest::newRow("nothing to do") << photos << QStringList{"--folders", "--lower", "@/t"} << 0 << QStringList{}
                                        << "";
         QTest::newRow("a name taken") << (photos + QStringList{"t/img 1.jpg=taken"}) << QStringList{"--lower", "@/t"}
