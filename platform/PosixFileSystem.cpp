@@ -337,16 +337,27 @@ public:
 
     int mayRename(const FolderHandle& folder, const QString& name) const override
     {
-        if (!folder.isOpen())
+        struct stat dir, entry;
+        if (!folder.isOpen() || ::fstat(folder.descriptor(), &dir) != 0)
             return EBADF;
         // The handle is only a place; the folder it holds is judged through /proc, with
-        // the process's effective rights, as the rename itself would be.
-        const std::string self = "/proc/self/fd/" + std::to_string(folder.descriptor());
-        if (::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-            return errno == ENOENT ? 0 : errno;
-        struct stat dir, entry;
-        if (::geteuid() == 0 || ::fstat(folder.descriptor(), &dir) != 0 || (dir.st_mode & S_ISVTX) == 0
-            || dir.st_uid == ::geteuid())
+        // the process's effective rights, as the rename itself would be. A plan asks
+        // once per entry: the answer is kept while the folder stays as it was.
+        thread_local struct {
+            dev_t device = 0;
+            ino_t inode = 0;
+            struct timespec changed {};
+            int error = -1;
+        } last;
+        if (last.error < 0 || last.device != dir.st_dev || last.inode != dir.st_ino
+            || last.changed.tv_sec != dir.st_ctim.tv_sec || last.changed.tv_nsec != dir.st_ctim.tv_nsec) {
+            const std::string self = "/proc/self/fd/" + std::to_string(folder.descriptor());
+            last = {dir.st_dev, dir.st_ino, dir.st_ctim,
+                    ::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT ? errno : 0};
+        }
+        if (last.error != 0)
+            return last.error;
+        if ((dir.st_mode & S_ISVTX) == 0 || ::geteuid() == 0 || dir.st_uid == ::geteuid())
             return 0;
         // In a sticky folder (/tmp) only an entry's owner renames it.
         if (::fstatat(folder.descriptor(), encode(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
