@@ -102,6 +102,7 @@ public:
         : m_json(json)
         , m_yes(yes)
         , m_progress(::isatty(STDERR_FILENO) == 1)
+        , m_sharedTerminal(m_progress && ::isatty(STDOUT_FILENO) == 1)
     {
     }
 
@@ -174,19 +175,21 @@ private:
                 line += ": not changed: " + ShownText(*reason);
             line += '\n';
         }
-        if (m_progressShown)
+        if (m_progressShown && m_sharedTerminal)
             clearProgress();
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }
 
     void showProgress()
     {
-        if (!m_progress || m_status.isEmpty())
+        // The run's status may be empty while it renames (a start folder without files
+        // of its own, as the window shows it); the count still says how far it is.
+        if (!m_progress || (m_status.isEmpty() && m_max == 0))
             return;
         std::fflush(stdout); // the lines written so far come before it on a shared terminal
         QString text = m_status;
         if (m_max > 0)
-            text += QStringLiteral(" %1 of %2").arg(m_value).arg(m_max);
+            text += QStringLiteral("%1%2 of %3 files").arg(text.isEmpty() ? "" : " ").arg(m_value).arg(m_max);
         std::fprintf(stderr, "\r\033[K%s", ShownText(text).constData());
         std::fflush(stderr);
         m_progressShown = true;
@@ -204,6 +207,7 @@ private:
     const bool m_json;
     const bool m_yes;
     const bool m_progress;
+    const bool m_sharedTerminal; // the list and the progress line go to one terminal
     bool m_progressShown = false;
     QString m_status;
     qint64 m_max = 0;
