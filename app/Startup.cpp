@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "app/CommandLine.h"
 #include "app/HostServices.h"
 #include "engine/UndoRun.h"
 #include "main_window/HostMessageBoxes.h"
@@ -28,14 +29,31 @@ void BringForward(QWidget* window)
     window->activateWindow();
 }
 
+// Qt's own options that take the next argument as their value.
+constexpr const char* kQtOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry", "geometry", "qwindowtitle",
+    "title",    "qwindowicon",        "icon",          "session", "display",         "name",     "visual",
+    "style",    "stylesheet",         "qmljsdebugger"};
+
 void DescribeCommandLine(QCommandLineParser& parser)
 {
+    parser.setApplicationDescription(QStringLiteral(
+        "Changes the letter case of file and folder names. Without --lower, --upper, --proper or --undo it opens its "
+        "window at FOLDER; with one of them it makes the run without a window.\n\n"
+        "Output: a line \"OLD -> NEW\" for each name renamed and \"OLD -> NEW: not changed: REASON\" for each "
+        "one that is not, in the order of the run (with --dry-run: that would be). A backslash, a control "
+        "character and a byte that is not UTF-8 are written as \\\\, \\n, \\t, \\r or \\xHH.\n\n"
+        "Exit status: 0 all renamed (or nothing to do), 1 some names not changed, 2 usage error, 3 the folder "
+        "cannot be opened, 4 refused (a system folder or home, or --undo, without --yes), 5 another run is "
+        "renaming the same tree, 128+N ended by signal N (130 Ctrl+C, 143 SIGTERM) after the rename in hand."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("folder"),
-        QStringLiteral("The folder to open: a path or a file: URL (default: the working folder)."),
+        QStringLiteral("The folder to open or rename in: a path or a file: URL (for the window, default: the "
+                       "working folder)."),
         QStringLiteral("[folder]"));
+    DescribeRunOptions(parser);
     // Qt's own options, which QApplication takes out of the command line; they are read
     // here first, before there is a QApplication, and so must be known to be accepted.
     // Qt writes them with one dash ("-platform offscreen") or two.
@@ -45,9 +63,7 @@ void DescribeCommandLine(QCommandLineParser& parser)
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);
     };
-    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
-                             "qwindowtitle", "title", "qwindowicon", "icon", "session", "display", "name", "visual",
-                             "style", "stylesheet", "qmljsdebugger"})
+    for (const char* name : kQtOptionsWithValue)
         qtOption(name, QStringLiteral("value"));
     for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"})
         qtOption(name, QString());
@@ -55,16 +71,22 @@ void DescribeCommandLine(QCommandLineParser& parser)
 
 // The arguments that are not options, as the bytes the shell passed: the parser reads
 // them as text, which cannot hold a name that is not UTF-8.
+// The value of an option ("-platform offscreen") is none of them.
 QList<QByteArray> RawPositionalArguments(int argc, char** argv)
 {
     QList<QByteArray> found;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if (!optionsEnded && arg == "--")
+        if (!optionsEnded && arg == "--") {
             optionsEnded = true;
-        else if (optionsEnded || !arg.startsWith('-') || arg == "-")
+        } else if (optionsEnded || !arg.startsWith('-') || arg == "-") {
             found << arg;
+        } else if (!arg.contains('=')) {
+            const QByteArray name = arg.mid(arg.startsWith("--") ? 2 : 1);
+            for (const char* withValue : kQtOptionsWithValue)
+                i += name == withValue;
+        }
     }
     return found;
 }
@@ -102,29 +124,34 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
     return true;
 }
 
+QString PathOfArgument(const QByteArray& argument)
+{
+    QString path;
+    if (argument.startsWith("file:/") || argument.startsWith("FILE:/")) {
+        // Bytes outside printable ASCII are escaped first: QUrl would read them as
+        // UTF-8, and a blank would end the address.
+        QByteArray escaped;
+        for (const char c : argument)
+            escaped += uchar(c) > 0x20 && uchar(c) < 0x7F ? QByteArray(1, c) : '%' + QByteArray(1, c).toHex().toUpper();
+        path = LocalPathOfUrl(QUrl::fromEncoded(escaped));
+    } else {
+        path = DecodeName(argument);
+    }
+    if (!path.isEmpty() && !path.startsWith(u'/')) {
+        const QString working = CurrentFolder();
+        path = working.isEmpty() ? QString() : working + u'/' + path;
+    }
+    // The window shows the path as it is, so "sub/../x/" becomes "x".
+    return path.isEmpty() ? path : QDir::cleanPath(path);
+}
+
 QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* complaint)
 {
     QString working = CurrentFolder();
     if (!argument)
         return working;
 
-    QString path;
-    if (argument->startsWith("file:/") || argument->startsWith("FILE:/")) {
-        // Bytes outside printable ASCII are escaped first: QUrl would read them as
-        // UTF-8, and a blank would end the address.
-        QByteArray escaped;
-        for (const char c : *argument)
-            escaped += uchar(c) > 0x20 && uchar(c) < 0x7F ? QByteArray(1, c) : '%' + QByteArray(1, c).toHex().toUpper();
-        path = LocalPathOfUrl(QUrl::fromEncoded(escaped));
-    } else {
-        path = DecodeName(*argument);
-    }
-    if (!path.isEmpty() && !path.startsWith(u'/'))
-        path = working.isEmpty() ? QString() : working + u'/' + path;
-    // The window shows the path as it is, so "sub/../x/" becomes "x".
-    if (!path.isEmpty())
-        path = QDir::cleanPath(path);
-
+    const QString path = PathOfArgument(*argument);
     struct stat st;
     if (!path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
         return path;
@@ -151,8 +178,12 @@ int Main(int argc, char** argv)
     QCommandLineParser parser;
     DescribeCommandLine(parser);
     QString usageError;
-    if (!parser.parse(args))
+    const bool parsed = parser.parse(args);
+    const bool withoutWindow = parsed && UsesRunOptions(parser);
+    if (!parsed)
         usageError = parser.errorText();
+    else if (withoutWindow)
+        usageError = RunUsageError(parser, parser.positionalArguments().size());
     else if (parser.positionalArguments().size() > 1)
         usageError = QStringLiteral("only one folder can be given");
     if (!usageError.isEmpty()) {
@@ -165,6 +196,12 @@ int Main(int argc, char** argv)
         QCoreApplication core(argc, argv);
         parser.process(core); // prints the answer and ends the process
         return 0;
+    }
+    if (withoutWindow) {
+        // A run for a script, a server or a cron job: no display is ever reached.
+        QCoreApplication core(argc, argv);
+        const QList<QByteArray> folders = RawPositionalArguments(argc, argv);
+        return RunFromCommandLine(parser, folders.value(0));
     }
 
     // QApplication takes its own options (-platform and the like) out of argv.

@@ -17,6 +17,11 @@ class SingleInstance;
 // process should end at once.
 bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& startFolder, bool folderNamed = false);
 
+// The folder that the FOLDER argument names, given as the bytes the shell passed: a
+// path, relative to the working folder or absolute, or a file: URL; as an absolute path
+// without "." and ".." (as the window shows it). Empty when it names no local path.
+QString PathOfArgument(const QByteArray& argument);
+
 // Where the window opens for the FOLDER argument, given as the bytes the shell passed
 // (nullopt when there was none): a path, relative to the working folder or absolute, or
 // a file: URL. A FOLDER that is not a folder yields the working folder, and

@@ -7,10 +7,14 @@
 // alternates, and each time is the median of three rounds. The run through the real
 // window is timed once at 100 000 files. The same run with its journal is timed on a
 // third copy (alternated with the run without), and at 100 000 files the undo of that
-// run. Last lines: "journal_cost R" (with the journal over without, 100 000 files),
-// "undo_ratio R" (the undo's time over the run's) and "rename_all_ratio R" at 100 000.
+// run. The program itself is timed from the command line as a script starts it (its
+// journal kept, its list written to /dev/null) on a fourth copy, alternated with the plain
+// loop, and its dry run on the same copy just before. Last lines: "journal_cost R" (with
+// the journal over without, 100 000 files), "undo_ratio R" (the undo's time over the
+// run's), "rename_all_ratio R" and "cli_ratio R" (the command line over the plain loop)
+// at 100 000, and "dry_run_ratio R" (the dry run over the run) at the largest size.
 //
-//   bench_rename_all [--sizes 10000,100000] [--rounds 3]
+//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only]
 
 #include "app/HostServices.h"
 #include "engine/RenameAll.h"
@@ -148,6 +152,29 @@ long long plainLoop(int dir)
     return renamed;
 }
 
+// The files below `folder` whose names are in Proper Case, as a run leaves them.
+qint64 countProperFiles(const QString& folder)
+{
+    qint64 count = 0;
+    std::vector<std::string> pending{QFile::encodeName(folder).toStdString()};
+    while (!pending.empty()) {
+        const std::string dir = pending.back();
+        pending.pop_back();
+        DIR* stream = ::opendir(dir.c_str());
+        while (dirent* e = stream ? ::readdir(stream) : nullptr) {
+            if (e->d_name[0] == '.')
+                continue;
+            if (e->d_type == DT_DIR)
+                pending.push_back(dir + "/" + e->d_name);
+            else
+                count += proper(e->d_name, true) == e->d_name;
+        }
+        if (stream)
+            ::closedir(stream);
+    }
+    return count;
+}
+
 // ---------------------------------------------------------------- the engine's run
 
 // Records the longest time between two passes of window events.
@@ -198,6 +225,21 @@ int measureHere(const QString& mode, const QString& folder)
         files = plainLoop(dir);
         ::close(dir);
         gapMs = g_longestRenameNs / 1000000; // no events here: the longest stall of one rename
+    } else if (mode == "--cli" || mode == "--cli-dry") {
+        QProcess program;
+        program.setStandardOutputFile(QProcess::nullDevice());
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QStringList arguments{"--proper", "--files", "--folders", "--subfolders", "--yes", folder};
+        if (mode == "--cli-dry")
+            arguments.prepend("--dry-run");
+        timer.start();
+        program.start(QCoreApplication::applicationDirPath() + "/../orvel-file-rename", arguments);
+        program.waitForFinished(-1);
+        // What it renamed is counted on disk afterwards, outside the time.
+        const qint64 seconds = timer.nsecsElapsed();
+        files = program.exitCode() == 0 ? countProperFiles(folder) : -program.exitCode();
+        std::printf("%.3f %ld %lld %lld\n", seconds / 1e9, peakKiB(), 0LL, static_cast<long long>(files));
+        return 0;
     } else if (mode == "--undo") {
         TimingObserver observer;
         const std::unique_ptr<JournalStore> store = OpenJournalStore(JournalFolder(), nullptr);
@@ -297,8 +339,11 @@ int main(int argc, char** argv)
 
     QList<int> sizes{10000, 100000, 1000000};
     int rounds = 3;
+    const bool cliOnly = args.contains("--cli-only");
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--sizes") {
+        if (args[i] == "--cli-only") {
+            --i;
+        } else if (args[i] == "--sizes") {
             sizes.clear();
             for (const QString& s : args[i + 1].split(','))
                 sizes << s.toInt();
@@ -320,23 +365,43 @@ int main(int argc, char** argv)
         return path;
     };
 
-    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0;
+    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0, cliRatioAt100k = 0, dryRunRatio = 0;
     for (int files : sizes) {
-        std::vector<double> engine, loop, journaled, undo;
-        Measured worst, loopWorst, journalWorst;
+        std::vector<double> engine, loop, journaled, undo, cli, dry;
+        Measured worst, loopWorst, journalWorst, cliWorst;
         for (int round = 0; round < rounds; ++round) {
-            const QString a = fresh("Engine", files), b = fresh("Loop", files), j = fresh("Journal", files);
+            const QString b = fresh("Loop", files), c = fresh("Cli", files);
+            const QString a = cliOnly ? QString() : fresh("Engine", files);
+            const QString j = cliOnly ? QString() : fresh("Journal", files);
             const bool engineFirst = round % 2 == 0;
-            Measured e, l, withJournal;
-            if (engineFirst) {
-                e = measureApart("--engine", a);
-                withJournal = measureApart("--engine-journal", j);
-            }
+            Measured e, l, withJournal, command, planned;
+            const auto others = [&] {
+                if (!cliOnly) {
+                    e = measureApart("--engine", a);
+                    withJournal = measureApart("--engine-journal", j);
+                }
+                planned = measureApart("--cli-dry", c);
+                command = measureApart("--cli", c);
+            };
+            if (engineFirst)
+                others();
             l = measureApart("--loop", b);
-            if (!engineFirst) {
-                withJournal = measureApart("--engine-journal", j);
-                e = measureApart("--engine", a);
-            }
+            if (!engineFirst)
+                others();
+            loop.push_back(l.seconds);
+            loopWorst.gapMs = std::max(loopWorst.gapMs, l.gapMs);
+            cli.push_back(command.seconds);
+            dry.push_back(planned.seconds);
+            cliWorst.peakMiB = std::max(cliWorst.peakMiB, planned.peakMiB);
+            if (planned.files != 0 || command.files != files || l.files != files)
+                std::fprintf(stderr, "renamed: dry run %lld (0 expected), command line %lld, loop %lld of %d\n",
+                             static_cast<long long>(planned.files), static_cast<long long>(command.files),
+                             static_cast<long long>(l.files), files);
+            removeTree(b);
+            removeTree(c);
+            QDir(JournalFolder()).removeRecursively();
+            if (cliOnly)
+                continue;
             journaled.push_back(withJournal.seconds);
             journalWorst.peakMiB = std::max(journalWorst.peakMiB, withJournal.peakMiB);
             journalWorst.gapMs = std::max(journalWorst.gapMs, withJournal.gapMs);
@@ -348,17 +413,23 @@ int main(int argc, char** argv)
             }
             removeTree(j);
             QDir(JournalFolder()).removeRecursively();
-            if (e.files != files || l.files != files)
-                std::fprintf(stderr, "renamed: engine %lld, loop %lld of %d\n", static_cast<long long>(e.files),
-                             static_cast<long long>(l.files), files);
+            if (e.files != files)
+                std::fprintf(stderr, "renamed: engine %lld of %d\n", static_cast<long long>(e.files), files);
             engine.push_back(e.seconds);
-            loop.push_back(l.seconds);
             worst.peakMiB = std::max(worst.peakMiB, e.peakMiB);
             worst.gapMs = std::max(worst.gapMs, e.gapMs);
-            loopWorst.gapMs = std::max(loopWorst.gapMs, l.gapMs);
             removeTree(a);
-            removeTree(b);
         }
+        const double cliRatio = median(cli) / median(loop);
+        dryRunRatio = median(dry) / median(cli);
+        if (files == 100000)
+            cliRatioAt100k = cliRatio;
+        std::printf("files %d  command_line %.3f s  plain_loop %.3f s  ratio %.3f  dry_run %.3f s  "
+                    "dry_run_over_run %.3f\n",
+                    files, median(cli), median(loop), cliRatio, median(dry), dryRunRatio);
+        std::fflush(stdout);
+        if (cliOnly)
+            continue;
         const double ratio = median(engine) / median(loop);
         const double journalCost = median(journaled) / median(engine);
         if (files == 100000) {
@@ -376,18 +447,22 @@ int main(int argc, char** argv)
                     static_cast<long long>(loopWorst.gapMs));
         std::fflush(stdout);
         if (files == 100000) {
-            const QString c = fresh("Window", files);
-            const Measured w = measureApart("--window", c);
-            removeTree(c);
+            const QString w = fresh("Window", files);
+            const Measured m = measureApart("--window", w);
+            removeTree(w);
             std::printf("files %d  through the window %.3f s  peak_memory %.1f MiB  longest_event_gap %lld ms\n", files,
-                        w.seconds, w.peakMiB, static_cast<long long>(w.gapMs));
+                        m.seconds, m.peakMiB, static_cast<long long>(m.gapMs));
             std::fflush(stdout);
         }
     }
     if (sizes.contains(100000)) {
-        std::printf("journal_cost %.3f\n", journalCostAt100k);
-        std::printf("undo_ratio %.3f\n", undoRatio);
-        std::printf("rename_all_ratio %.3f\n", ratioAt100k);
+        if (!cliOnly) {
+            std::printf("journal_cost %.3f\n", journalCostAt100k);
+            std::printf("undo_ratio %.3f\n", undoRatio);
+            std::printf("rename_all_ratio %.3f\n", ratioAt100k);
+        }
+        std::printf("cli_ratio %.3f\n", cliRatioAt100k);
     }
+    std::printf("dry_run_ratio %.3f\n", dryRunRatio);
     return 0;
 }

@@ -153,6 +153,8 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
             });
         } while (IsOutOfOpenFiles(listing.error) && chain.makeRoom());
         if (listing.error != 0) {
+            if (index == 0)
+                tree.startError = listing.error;
             folders.clear();
             return;
         }
@@ -185,7 +187,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
             continue;
         }
         pacer.tick();
-        if (observer.cancelRequested()) {
+        if (observer.cancelRequested() || observer.stopRequested()) {
             tree.cancelled = true;
             break;
         }

@@ -39,7 +39,8 @@ struct FolderTree {
     // the order its listing gave them, each followed by its whole tree.
     std::vector<Folder> folders;
     qint64 fileCount = 0;
-    bool cancelled = false; // the cancel link ended the search early
+    bool cancelled = false; // the cancel link (or a stop request) ended the search early
+    int startError = 0; // why the start folder could not be listed completely; 0 when it was
     // Folders that were listed as folders but were something else when the walk came
     // to enter them (swapped for a link, say): never entered, and reported.
     QList<NotChanged> skipped;
@@ -105,8 +106,8 @@ private:
 // entered through their parent's handle without following links. A folder that cannot
 // be read (completely) is part of the tree but contributes no files and no folders; one
 // that cannot be entered at all is left out and reported in `skipped`. Window events are
-// let through by the clock; once the observer asks to cancel, no further folder is
-// listed.
+// let through by the clock; once the observer asks to cancel or to stop, no further
+// folder is listed.
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
                     EventPacer& pacer);
 

@@ -5,6 +5,7 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
 
 #include <QScopeGuard>
 #include <QThread>
@@ -70,18 +71,26 @@ public:
         if (start.size() <= m_syntax.designatorLength)
             start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
         m_out.openFolder = start;
-        if (m_job.journal) {
-            // A run that died left its last rename half done: finish it first, so that
-            // this run finds every name where the journal says it is.
+        // A run that died left its last rename half done: finish it first, so that this
+        // run finds every name where the journal says it is.
+        if (m_job.journal)
             FinishInterruptedRuns(*m_job.journal, m_fs);
+        const FolderHandle top = m_fs.openFolder(start, &m_out.startError);
+        std::unique_ptr<TreeClaim> claim;
+        if (m_job.journal && top.isOpen()) {
+            claim = m_job.journal->claimTree(top, &m_out.busyWith);
+            if (!claim)
+                return m_out;
+        }
+        if (m_job.journal)
             m_journal = std::make_unique<RunJournal>(
                 *m_job.journal, JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
                 [this](const QString& reason) { journalFailed(reason); });
-        }
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        const FolderHandle top = m_fs.openFolder(start);
         m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pacer);
+        if (top.isOpen())
+            m_out.startError = m_tree.startError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
         const qsizetype startFiles = m_tree.folders.front().fileCount;
         if (startFiles == 0)
@@ -432,6 +441,7 @@ private:
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
         if (m_eachName) {
+            const std::lock_guard lock(m_lock); // the window's thread may be telling them
             if (!done)
                 state.events.push_back({false, {}, name, newName, failures.constLast()});
             else if (newName != name)
@@ -443,8 +453,10 @@ private:
     void leave(FolderState& state, const NotChanged& item)
     {
         state.itself.append(item);
-        if (m_eachName)
+        if (m_eachName) {
+            const std::lock_guard lock(m_lock);
             state.events.push_back({false, {}, {}, {}, item});
+        }
     }
 
     // Marks the folders from `first` to before `end` as having nothing more to come.
@@ -455,8 +467,9 @@ private:
             m_states[i].complete = true;
     }
 
-    // Tells the observer of each name, folder by folder in the order of the walk, as far
-    // as the folders are complete (all of them at the end); on the calling thread.
+    // Tells the observer of each name, folder by folder in the order of the walk: the
+    // folders that are complete, and what the first one that is not has told so far;
+    // on the calling thread.
     void tellNames(bool all)
     {
         if (!m_eachName)
@@ -464,8 +477,14 @@ private:
         std::vector<NameEvent> events;
         {
             const std::lock_guard lock(m_lock);
-            for (; m_told < m_count && (all || m_states[m_told].complete); ++m_told)
-                std::move(m_states[m_told].events.begin(), m_states[m_told].events.end(), std::back_inserter(events));
+            for (; m_told < m_count; ++m_told, m_toldInFolder = 0) {
+                std::vector<NameEvent>& kept = m_states[m_told].events;
+                std::move(kept.begin() + qsizetype(m_toldInFolder), kept.end(), std::back_inserter(events));
+                m_toldInFolder = kept.size();
+                if (!all && !m_states[m_told].complete)
+                    break;
+                kept = {};
+            }
         }
         for (const NameEvent& e : events)
             e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
@@ -555,6 +574,7 @@ private:
     bool m_inline = true; // the renames run on the calling thread
     bool m_eachName = false; // the observer hears of each name
     size_t m_told = 0; // the folders whose names the observer has heard of
+    size_t m_toldInFolder = 0; // ... and of the next one, the names told so far
 
     std::mutex m_lock;
     std::condition_variable m_wake; // for the workers: a folder is ready, or the run ends

@@ -37,6 +37,11 @@ struct RenameAllOutcome {
     QString workingName; // new name of the last file converted; null when there was none
     QList<NotChanged> notChanged;
     QString openFolder; // the start folder's path now: its new name when it was renamed
+    // The start folder could not be opened or read: the system's error; nothing was renamed.
+    int startError = 0;
+    // Another live run works on a tree that holds the start folder or lies inside it:
+    // that run's folder; nothing was renamed.
+    QString busyWith;
 };
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the
@@ -49,7 +54,8 @@ struct RenameAllOutcome {
 // through the folder's handle, and a folder is entered only when it is still the one
 // that was listed, so a folder renamed, swapped or mounted over during the run cannot
 // redirect the renames below it, and nothing outside the start folder is touched but
-// the start folder's own name.
+// the start folder's own name. With a journal, the tree is claimed in its store for the
+// run's length, and a tree another live run has claimed is refused (busyWith).
 //
 // The renames of different folders may run on several threads at once; the observer is
 // called on the calling thread only, and the outcome is the same, entry for entry, as

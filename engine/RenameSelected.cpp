@@ -5,6 +5,7 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
 
 #include <memory>
 
@@ -16,6 +17,12 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
     RenameSelectedOutcome out;
     int openError = 0;
     const FolderHandle handle = fs.openFolder(job.folder, &openError);
+    std::unique_ptr<TreeClaim> claim;
+    if (job.journal && handle.isOpen() && job.selected.contains(true)) {
+        claim = job.journal->claimTree(handle, &out.busyWith);
+        if (!claim)
+            return out;
+    }
     if (job.selected.contains(true)) {
         const bool itself = job.options.renameFolder;
         const FileId parent = itself ? fs.openFolder(ParentPath(job.folder, syntax)).id() : FileId();

@@ -33,6 +33,9 @@ struct RenameSelectedOutcome {
     QString workingName; // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
     QList<NotChanged> notChanged;
+    // Another live run works on a tree that holds the folder: that run's folder; nothing
+    // was renamed.
+    QString busyWith;
 };
 
 // Renames the selected files and, with renameFolder, the folder itself (once before
@@ -40,7 +43,8 @@ struct RenameSelectedOutcome {
 // renamed through the folder held open from the start, so a rename of the folder
 // itself cannot lose them. When that renames in or renames a system folder or a user's
 // home, `observer` is asked first; it also hears of a journal that cannot be
-// written.
+// written. With a journal, the folder's tree is claimed in its store as Rename All
+// claims its tree.
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
                                      const PathSyntax& syntax = PathSyntax::host());
 

@@ -39,7 +39,8 @@ public:
     // The cancel link was clicked: the search ends where it is and no further folder is
     // started; what was begun ends normally.
     virtual bool cancelRequested() = 0;
-    // The window is closing: the run ends after the rename in hand, nothing half done.
+    // The host is ending (the window closes, the process was told to end): the run ends
+    // after the rename in hand, nothing half done; a search ends at its next folder.
     virtual bool stopRequested() = 0;
     // The run's journal could not be written: the run goes on, but cannot be taken
     // back. Told once a run.

@@ -57,7 +57,8 @@ QString runFolderPath(const JournalContent::Folder& folder)
 
 class Undo {
 public:
-    Undo(const JournalContent& journal, JournalFile& file, FileSystem& fs, RunObserver& observer)
+    // Without `file` the undo records nothing: a plan.
+    Undo(const JournalContent& journal, JournalFile* file, FileSystem& fs, RunObserver& observer)
         : m_journal(journal)
         , m_file(file)
         , m_fs(fs)
@@ -86,13 +87,15 @@ public:
                 break;
             }
             const int result = entry.state == JournalContent::State::Failed ? 0 : takeBack(entry, out);
-            m_file.append(UndoneRecord(qint64(i), result));
+            if (m_file)
+                m_file->append(UndoneRecord(qint64(i), result));
             m_observer.progressValue(++done);
             m_pacer.tick();
         }
-        if (!out.stopped)
-            m_file.append(WholeRunUndoneRecord());
-        m_file.sync();
+        if (m_file && !out.stopped)
+            m_file->append(WholeRunUndoneRecord());
+        if (m_file)
+            m_file->sync();
         // What was left is reported where it stands now: under the old names of the
         // folders above it that were put back after it.
         for (qsizetype i = 0; i < out.notChanged.size(); ++i)
@@ -116,6 +119,7 @@ private:
                 : why == LeftTaken                    ? OldNameTakenText()
                                                       : ErrorText(why);
             out.notChanged.append({JoinPath(folderPath, r.newName), reason});
+            m_observer.left(out.notChanged.back(), r.oldName);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
             return why;
@@ -142,6 +146,7 @@ private:
         m_names.remove(r.newName);
         m_names.insert(r.oldName);
         ++out.undone;
+        m_observer.renamed(folderPath, r.newName, r.oldName);
         if (const QString moved = JoinPath(folderPath, r.newName); m_folderPaths.contains(moved))
             m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, r.oldName), {}));
         return 0;
@@ -165,7 +170,7 @@ private:
     }
 
     const JournalContent& m_journal;
-    JournalFile& m_file;
+    JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
     EventPacer m_pacer;
@@ -232,17 +237,24 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
 UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer)
 {
     UndoOutcome out;
-    FinishInterruptedRuns(store, fs);
-    std::unique_ptr<JournalFile> file = store.reopen(job.journal, nullptr);
+    if (!job.plan)
+        FinishInterruptedRuns(store, fs);
+    std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(job.journal, nullptr);
     const std::optional<JournalContent> journal = readJournal(store, job.journal);
-    if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
+    if ((!file && !job.plan) || !journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;
     out.startFolder = journal->head().startFolder;
     if (journal->finalStartFolder() != out.startFolder)
         out.movedFrom = journal->finalStartFolder();
+    std::unique_ptr<TreeClaim> claim;
+    if (const FolderHandle tree = fs.openFolder(journal->finalStartFolder()); tree.isOpen() && !job.plan) {
+        claim = store.claimTree(tree, &out.busyWith);
+        if (!claim)
+            return out;
+    }
     observer.status(QStringLiteral("Undoing... Please wait."));
-    Undo(*journal, *file, fs, observer).go(out);
+    Undo(*journal, file.get(), fs, observer).go(out);
     return out;
 }
 

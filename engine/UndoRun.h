@@ -31,6 +31,9 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs);
 
 struct UndoJob {
     QString journal;
+    // Plan only, on a file system that plans (a dry run): the journal is read but not
+    // written to, no interrupted run is finished and no tree is claimed.
+    bool plan = false;
 };
 
 struct UndoOutcome {
@@ -41,6 +44,8 @@ struct UndoOutcome {
     QString startFolder; // the run's start folder as it stood before the run
     QString movedFrom; // where the run had left the start folder, when the run renamed it
     QList<NotChanged> notChanged;
+    // Another live run works on the run's tree: that run's folder; nothing was undone.
+    QString busyWith;
 };
 
 // Takes a run back, newest rename first. A name goes back only while it is still
@@ -48,7 +53,8 @@ struct UndoOutcome {
 // byte) and its old name is free; otherwise it is left and reported ("changed since
 // the rename", "old name taken", or the system's words). Every rename goes through
 // folder handles, opened from the start folder without following links, and never
-// replaces anything. A stopped undo can be finished by the next one.
+// replaces anything. A stopped undo can be finished by the next one. The run's tree,
+// where the run left its start folder, is claimed in the store for the undo's length.
 UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer);
 
 // What is reported for a name an undo leaves.

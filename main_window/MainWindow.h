@@ -127,6 +127,8 @@ public:
     void renameRecentFolder(const QString& oldText, const QString& newText);
     void loadRecentMenu();
     void reportNotChanged();
+    // Says so when another run works on the tree; true when a run was refused for that.
+    bool refusedAsBusy(const QString& busyWith);
     void enableNavigation();
 
     // True while Rename All runs (it lets window events through).

@@ -42,6 +42,19 @@ void MainWindow::reportNotChanged()
         NotChangedDialog::showList(lstCantRename);
 }
 
+bool MainWindow::refusedAsBusy(const QString& busyWith)
+{
+    if (busyWith.isEmpty())
+        return false;
+    m_services.messages->show(this,
+                              QStringLiteral("The folder ") + QDir::toNativeSeparators(busyWith)
+                                  + QStringLiteral(" is being renamed by another run.   Please try again when it is "
+                                                   "done."),
+                              QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Information, MessageBoxes::Ok,
+                              MessageBoxes::Ok);
+    return true;
+}
+
 bool MainWindow::confirmSystemFolder(const QString& folder, FolderRole role)
 {
     const QString question = QStringLiteral("The folder ") + folder
@@ -86,7 +99,7 @@ void MainWindow::renameSelected()
     if (job.selected.contains(true) && !job.journal && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
-    if (out.declined)
+    if (out.declined || refusedAsBusy(out.busyWith))
         return;
     lstCantRename = out.notChanged;
     if (out.anySelected) {
@@ -122,7 +135,7 @@ void MainWindow::renameAll()
     const RenameAllOutcome out = RenameAll(
         {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals, SystemFolders::host()},
         *m_services.fs, *this);
-    if (endRun())
+    if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showOutcome(out);
     updateUndoState();
@@ -149,7 +162,7 @@ void MainWindow::undoLastRename()
     m_cancelRequested = false;
     beginRun();
     const UndoOutcome out = UndoRun({run->journal}, *m_services.journals, *m_services.fs, *this);
-    if (endRun())
+    if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showProgress();
     setStatusText(out.stopped ? QString() : QStringLiteral("Undo done !!"));

@@ -54,6 +54,11 @@ int FileSystem::rename(const QString& oldPath, const QString& newPath)
     return renameIn(handle, oldName, newName);
 }
 
+int FileSystem::mayRename(const FolderHandle&, const QString&) const
+{
+    return 0;
+}
+
 QString ErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));

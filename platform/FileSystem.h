@@ -154,6 +154,12 @@ public:
         return VolumeKind::Local;
     }
 
+    // Whether the entry `name` inside `folder` may be renamed, as far as the system tells
+    // without renaming it (a folder the process may not write to, a read-only file
+    // system, a sticky folder and an entry of another user's): 0, or the error a rename
+    // would meet. For a plan, which renames nothing; one that cannot tell answers 0.
+    virtual int mayRename(const FolderHandle& folder, const QString& name) const;
+
     // ---- built on the calls above
 
     // The entries of the folder at `path` (folders and folder links only when

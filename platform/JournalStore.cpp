@@ -4,6 +4,9 @@
 #include "platform/FileSystemTraits.h"
 #include "platform/NameCodec.h"
 
+#include <QRandomGenerator>
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -22,6 +25,8 @@ namespace {
 const QByteArray kPrefix = QByteArrayLiteral("run-");
 const QByteArray kSuffix = QByteArrayLiteral(".journal");
 const QByteArray kOpenSuffix = QByteArrayLiteral(".open");
+const QByteArray kClaimPrefix = QByteArrayLiteral("claim-");
+constexpr char kClaimsLock[] = "claims.lock";
 
 QString why(int error)
 {
@@ -40,6 +45,91 @@ int checkOwnFile(int fd)
         return EPERM;
     return 0;
 }
+
+// The whole content of an open file. 0 or the errno value.
+int readWhole(int fd, QByteArray& content)
+{
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return 0;
+        content.append(buffer, got);
+    }
+}
+
+// The names in the folder `dir` that begin with `prefix`.
+QByteArrayList namesIn(int dir, const QByteArray& prefix)
+{
+    QByteArrayList found;
+    const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* stream = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (!stream) {
+        if (fd >= 0)
+            ::close(fd);
+        return found;
+    }
+    while (const dirent* entry = ::readdir(stream))
+        if (const QByteArray name(entry->d_name); name.startsWith(prefix))
+            found << name;
+    ::closedir(stream);
+    return found;
+}
+
+// The folder `fd` and each folder above it up to the root, by identity ("device:inode"),
+// the folder itself first; empty when it cannot be told.
+QByteArrayList folderChain(int fd)
+{
+    QByteArrayList chain;
+    int current = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    // The root is its own parent; a depth limit guards against anything stranger.
+    for (int depth = 0; current >= 0 && depth < 4096; ++depth) {
+        struct stat st;
+        if (::fstat(current, &st) != 0) {
+            chain.clear();
+            break;
+        }
+        const QByteArray id = QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
+        if (!chain.isEmpty() && chain.back() == id)
+            break;
+        chain << id;
+        const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(current);
+        current = parent;
+    }
+    if (current >= 0)
+        ::close(current);
+    return chain;
+}
+
+// A claim file of the store, held locked while its run lives; its first line is the
+// folder chain of its tree, the rest the tree's path. It lives no longer than its store
+// (`dir`), as a run lives no longer than the store it writes its journal to.
+class PosixTreeClaim final : public TreeClaim {
+public:
+    PosixTreeClaim(int dir, int fd, QByteArray name)
+        : m_dir(dir)
+        , m_fd(fd)
+        , m_name(std::move(name))
+    {
+    }
+    ~PosixTreeClaim() override
+    {
+        ::unlinkat(m_dir, m_name.constData(), 0);
+        ::close(m_fd);
+    }
+    PosixTreeClaim(const PosixTreeClaim&) = delete;
+    PosixTreeClaim& operator=(const PosixTreeClaim&) = delete;
+
+private:
+    int m_dir;
+    int m_fd;
+    QByteArray m_name;
+};
 
 // One journal file. A run's new journal is written through a shared mapping of the
 // file, so that a record costs a copy and no system call: once copied it is in the
@@ -238,19 +328,9 @@ public:
     QStringList names() const override
     {
         QStringList found;
-        const int fd = ::openat(m_dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        DIR* stream = fd < 0 ? nullptr : ::fdopendir(fd);
-        if (!stream) {
-            if (fd >= 0)
-                ::close(fd);
-            return found;
-        }
-        while (const dirent* entry = ::readdir(stream)) {
-            const QByteArray name(entry->d_name);
-            if (name.startsWith(kPrefix) && (name.endsWith(kSuffix) || name.endsWith(kOpenSuffix)))
+        for (const QByteArray& name : namesIn(m_dir, kPrefix))
+            if (name.endsWith(kSuffix) || name.endsWith(kOpenSuffix))
                 found << QString::fromLatin1(name);
-        }
-        ::closedir(stream);
         std::sort(found.begin(), found.end());
         return found;
     }
@@ -265,21 +345,10 @@ public:
             return failRead(error, problem);
         }
         QByteArray content;
-        char buffer[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                const int readError = errno;
-                ::close(fd);
-                return failRead(error, readError);
-            }
-            if (got == 0)
-                break;
-            content.append(buffer, got);
-        }
+        const int readError = readWhole(fd, content);
         ::close(fd);
+        if (readError != 0)
+            return failRead(error, readError);
         return content;
     }
 
@@ -296,6 +365,51 @@ public:
     bool remove(const QString& name) override
     {
         return ::unlinkat(m_dir, name.toLatin1().constData(), 0) == 0 || errno == ENOENT;
+    }
+
+    std::unique_ptr<TreeClaim> claimTree(const FolderHandle& start, QString* busyWith) override
+    {
+        const QByteArrayList mine = folderChain(start.descriptor());
+        // One run at a time looks and claims, so two that start together cannot both see
+        // the other's tree free.
+        const int lock = ::openat(m_dir, kClaimsLock, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const auto unlock = qScopeGuard([lock] {
+            if (lock >= 0)
+                ::close(lock);
+        });
+        if (mine.isEmpty() || lock < 0 || ::flock(lock, LOCK_EX) != 0)
+            return std::make_unique<TreeClaim>();
+        for (const QByteArray& name : namesIn(m_dir, kClaimPrefix)) {
+            const int fd = ::openat(m_dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            QByteArray content;
+            // A claim whose lock nobody holds is one whose run is gone.
+            const bool live = checkOwnFile(fd) == 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+            if (!live)
+                ::unlinkat(m_dir, name.constData(), 0);
+            else
+                readWhole(fd, content);
+            ::close(fd);
+            const qsizetype cut = content.indexOf('\n');
+            const QByteArrayList theirs = content.left(cut).split(' ');
+            if (cut > 0 && (mine.contains(theirs.front()) || theirs.contains(mine.front()))) {
+                if (busyWith)
+                    *busyWith = DecodeName(content.mid(cut + 1));
+                return nullptr;
+            }
+        }
+        const QByteArray name = kClaimPrefix + QByteArray::number(qint64(::getpid())) + '-'
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+        const int fd = ::openat(m_dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return std::make_unique<TreeClaim>();
+        auto claim = std::make_unique<PosixTreeClaim>(m_dir, fd, name);
+        const QByteArray content = mine.join(' ') + '\n' + EncodeName(start.path());
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0
+            || ::write(fd, content.constData(), size_t(content.size())) != content.size())
+            return std::make_unique<TreeClaim>(); // the file goes with the claim
+        return claim;
     }
 
 private:

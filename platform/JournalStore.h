@@ -27,6 +27,15 @@ public:
     virtual int cutTo(qint64 length) = 0;
 };
 
+class FolderHandle;
+
+// A tree that a live run works on, claimed in the journal store; the claim lasts while
+// this lives.
+class TreeClaim {
+public:
+    virtual ~TreeClaim() = default;
+};
+
 // The folder where the runs' journals live, one file per run. Everything in it is the
 // user's own: the folder is 0700 and the files 0600, nothing is opened through a link,
 // and a folder or file that another user owns is refused.
@@ -54,6 +63,14 @@ public:
     virtual bool inUse(const QString& name) const = 0;
     // Removes a journal; false when it is still there.
     virtual bool remove(const QString& name) = 0;
+
+    // Claims the tree of the open folder `start` (its own name included) for a run, so
+    // that no two runs of this user, in this process or another, work on one tree at
+    // once. Refused (nullptr, with the folder of the other run in `busyWith`) while a live
+    // run holds a claim on a tree that holds `start` or lies inside it. Folders are
+    // compared by identity, so a link or a bind mount leads to the same tree. A claim the
+    // store cannot record is granted unrecorded: the journal then fails too, and says so.
+    virtual std::unique_ptr<TreeClaim> claimTree(const FolderHandle& start, QString* busyWith) = 0;
 };
 
 // Whether a journal's name says it was never sealed: still being written, or its writer

@@ -134,10 +134,14 @@ FolderHandle handleOf(int fd, QString path)
 // A second, independent descriptor of the folder, for a directory stream of its own.
 // It is opened through /proc, which asks for read permission on the folder and nothing
 // else, as listing a folder by its path does ("." would ask for search permission too);
-// without /proc, through ".".
+// without /proc, through ".". Reading it leaves the folder's access time alone where
+// the system lets its owner ask for that: a listing changes nothing, not even a time.
 DIR* openStream(int dir)
 {
-    int fd = ::open(("/proc/self/fd/" + std::to_string(dir)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string self = "/proc/self/fd/" + std::to_string(dir);
+    int fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM) // not the folder's owner
+        fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT)
         fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -336,6 +340,36 @@ public:
         if (::stat(bytes.constData(), &st) != 0)
             return EntryType::Other; // dangling
         return S_ISREG(st.st_mode) ? EntryType::File : S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Other;
+    }
+
+    int mayRename(const FolderHandle& folder, const QString& name) const override
+    {
+        struct stat dir, entry;
+        if (!folder.isOpen() || ::fstat(folder.descriptor(), &dir) != 0)
+            return EBADF;
+        // The handle is only a place; the folder it holds is judged through /proc, with
+        // the process's effective rights, as the rename itself would be. A plan asks
+        // once per entry: the answer is kept while the folder stays as it was.
+        thread_local struct {
+            dev_t device = 0;
+            ino_t inode = 0;
+            struct timespec changed {};
+            int error = -1;
+        } last;
+        if (last.error < 0 || last.device != dir.st_dev || last.inode != dir.st_ino
+            || last.changed.tv_sec != dir.st_ctim.tv_sec || last.changed.tv_nsec != dir.st_ctim.tv_nsec) {
+            const std::string self = "/proc/self/fd/" + std::to_string(folder.descriptor());
+            last = {dir.st_dev, dir.st_ino, dir.st_ctim,
+                    ::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT ? errno : 0};
+        }
+        if (last.error != 0)
+            return last.error;
+        if ((dir.st_mode & S_ISVTX) == 0 || ::geteuid() == 0 || dir.st_uid == ::geteuid())
+            return 0;
+        // In a sticky folder (/tmp) only an entry's owner renames it.
+        if (::fstatat(folder.descriptor(), encode(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno;
+        return entry.st_uid == ::geteuid() ? 0 : EPERM;
     }
 
 private:

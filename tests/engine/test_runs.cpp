@@ -5,12 +5,14 @@
 // list's selection.
 
 #include "engine/FolderTree.h"
+#include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/JournalStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -37,19 +39,11 @@ QDataStream& operator>>(QDataStream& s, NotChanged& item)
 
 namespace {
 
-struct Observer final : RunObserver {
+struct Observer final : RecordingObserver {
     QStringList statuses, asked;
     qint64 max = -1, value = -1;
     std::atomic<bool> cancel = false, stop = false; // set from the file system's threads too
     bool answer = true;
-    bool hears = false;
-    QStringList names; // each name as the run told it: "old>new", or "!path|reason"
-    bool hearsEachName() const override { return hears; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName) override
-    {
-        names << folder + '/' + oldName + '>' + newName;
-    }
-    void left(const NotChanged& item, const QString&) override { names << '!' + item.path + '|' + item.reason; }
     void status(const QString& text) override { statuses << text; }
     void progressMax(qint64 m) override { max = m; }
     void progressValue(qint64 v) override { value = v; }
@@ -70,6 +64,8 @@ struct Seen {
     QList<QPair<QString, QString>> renames;
     QStringList listings;
     qsizetype peakOpen = 0; // the most files the process held open while it entered folders
+    QStringList entries, planned; // what the run reported, and its plan beforehand
+    bool untouched = true; // the tree was as before after the plan
 };
 
 // Every part of it, for carrying.
@@ -77,7 +73,7 @@ auto parts(auto& r)
 {
     return std::tie(r.out.renamed, r.out.stopped, r.out.found, r.out.files, r.out.folders, r.out.workingName,
                     r.out.openFolder, r.out.notChanged, r.observer.statuses, r.observer.asked, r.observer.max,
-                    r.observer.value, r.renames, r.listings, r.peakOpen);
+                    r.observer.value, r.renames, r.listings, r.peakOpen, r.entries, r.planned, r.untouched);
 }
 
 QDataStream& operator<<(QDataStream& s, const Seen& r)
@@ -241,6 +237,15 @@ private Q_SLOTS:
             deepTree(150, 10, true), "2 2 152|E.txt|Start");
         row("open-file limit below the walk's own", deepTree(60, 10, false), "file folder sub", "limit:20",
             deepTree(60, 10, true), "2 2 62|E.txt|Start");
+        // A name the run itself made is taken for the names after it.
+        row("names the run makes itself", {"start/X.TXT=1", "start/x.TXT=2", "start/Y.TXT=3"}, "file lower", "",
+            {"start/", "start/x.TXT=2", "start/x.txt=1", "start/y.txt=3"}, "3 3 0|y.txt|start",
+            {"start/x.TXT|" + ErrorText(EEXIST)});
+        // Root's power over permissions given up: a folder that cannot be written to keeps
+        // its names, and the plan knows it beforehand.
+        row("read-only folder", {"start/A.TXT=", "start/ro/B.TXT="}, "file folder sub", "child;mode:start/ro=555",
+            {"Start/", "Start/A.txt=", "Start/Ro/", "Start/Ro/B.TXT="}, "2 2 2|B.txt|Start",
+            {"Start/Ro/B.TXT|" + ErrorText(EACCES)});
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
         // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
         row("names as bytes",
@@ -361,10 +366,28 @@ private Q_SLOTS:
         const auto permit = qScopeGuard(permitAll);
         for (const QString& mode : all("mode"))
             QVERIFY(::chmod(path(mode.section('=', 0, 0)).constData(), mode.section('=', 1).toUInt(nullptr, 8)) == 0);
+        // A plan is made first, on the tree as it is, where nothing changes it mid-run.
+        const bool plannable =
+            !faults.contains(QRegularExpression("refuse|vanish|cancel|close|stop|swap|replace|mount"));
+        observer.base = top;
         const auto run = [&] {
+            if (plannable) {
+                Observer planner;
+                planner.base = top;
+                planner.answer = observer.answer;
+                PlanningFileSystem plan(fs);
+                RenameAllJob planned = job;
+                planned.journal = nullptr;
+                const QStringList before = readTree(top);
+                RenameAll(planned, plan, planner);
+                seen.planned = planner.entries;
+                seen.untouched = readTree(top) == before;
+                fs.listings.clear();
+            }
             seen.out = RenameAll(job, fs, observer);
             seen.renames = fs.renames;
             seen.listings = fs.listings;
+            seen.entries = observer.entries;
         };
         if (all("child").isEmpty() && all("limit").isEmpty()) {
             run();
@@ -384,14 +407,25 @@ private Q_SLOTS:
         const RenameAllOutcome& out = seen.out;
         // One walk: no folder is listed twice, unless a listing found no file to spare.
         QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
-        // The walk's folders, the start folder and its parent, a listing, and the count.
-        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 4, qPrintable(QString::number(seen.peakOpen)));
+        // The walk's folders, the start folder and its parent, a listing, the count, and
+        // the claim on the tree.
+        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
         QStringList reported, questions;
         for (const NotChanged& item : out.notChanged)
             reported << QDir(top).relativeFilePath(item.path) + '|' + item.reason;
         QCOMPARE(reported, notChanged);
+        // Each name left was told as it was left; the plan foresaw every entry, in order,
+        // and changed nothing.
+        QStringList told;
+        for (const QString& entry : seen.entries.filter(" | "))
+            told << entry.section(" > ", 0, 0) + '|' + entry.section(" | ", 1);
+        QCOMPARE(told, notChanged);
+        if (plannable) {
+            QVERIFY(seen.untouched);
+            QCOMPARE(seen.planned, seen.entries);
+        }
         for (const QString& question : std::as_const(observer.asked))
             questions << (question.startsWith(top) ? QDir(top).relativeFilePath(question) : question);
         QCOMPARE(questions, asked);
@@ -433,8 +467,14 @@ private Q_SLOTS:
         QVERIFY(latest || seen.renames.isEmpty());
         if (!latest)
             return;
-        Observer undoing;
+        Observer planner, undoing;
+        const QStringList renamed = readTree(top);
+        PlanningFileSystem plan(fs);
+        UndoRun({latest->journal, true}, *journals, plan, planner);
+        QCOMPARE(readTree(top), renamed);
         const UndoOutcome back = UndoRun({latest->journal}, *journals, fs, undoing);
+        QCOMPARE(undoing.entries, planner.entries);
+        QCOMPARE(undoing.entries.size(), back.undone);
         QCOMPARE(readTree(top), unchanged);
         QCOMPARE(back.notChanged, QList<NotChanged>());
         QCOMPARE(back.undone, latest->renames);
@@ -472,11 +512,11 @@ private Q_SLOTS:
                         QFile::remove(dir.filePath(QString("start/top %1/Sub 7/gone.TXT").arg(a)));
             };
             Observer observer;
-            observer.hears = true;
+            observer.base = dir.path();
             const RenameAllOutcome out =
                 RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
                           fs, observer);
-            *names = observer.names.replaceInStrings(dir.path(), "");
+            *names = observer.entries;
             for (const NotChanged& item : out.notChanged)
                 *reported << QDir(dir.path()).relativeFilePath(item.path) + '|' + item.reason;
             *counts = QString("%1 %2 %3 %4 %5")
@@ -491,12 +531,13 @@ private Q_SLOTS:
         const QStringList one = run(1, &oneReported, &oneCounts, &oneNames);
         const QStringList pool = run(8, &poolReported, &poolCounts, &poolNames);
         QCOMPARE(poolNames, oneNames);
-        QCOMPARE(oneNames.filter(QRegularExpression("^!")).size(), oneReported.size());
+        QCOMPARE(oneNames.filter(" | ").size(), oneReported.size());
         // The first folder's own name (it is taken), then its files in file-list order.
-        QCOMPARE(
-            oneNames.mid(0, 4),
-            (QStringList{"!/start/top 0/Sub 0|" + ErrorText(EEXIST), "/start/top 0/Sub 0/gone.TXT>gone.txt",
-                         "/start/top 0/Sub 0/KEPT.TXT>kept.txt", "!/start/top 0/Sub 0/ONE.TXT|" + ErrorText(EEXIST)}));
+        QCOMPARE(oneNames.mid(0, 4),
+                 (QStringList{"start/top 0/Sub 0 > sub 0 | " + ErrorText(EEXIST),
+                              "start/top 0/Sub 0/gone.TXT > start/top 0/Sub 0/gone.txt",
+                              "start/top 0/Sub 0/KEPT.TXT > start/top 0/Sub 0/kept.txt",
+                              "start/top 0/Sub 0/ONE.TXT > one.txt | " + ErrorText(EEXIST)}));
         const auto count = [&](const QString& reason) { return oneReported.filter('|' + reason).size(); };
         QCOMPARE(count(ErrorText(EEXIST)), 8 * 24 + 8 * 5); // ONE.TXT in each folder, and the folders
         QCOMPARE(count(ErrorText(EBUSY)), 8);

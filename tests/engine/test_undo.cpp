@@ -3,14 +3,17 @@
 // run killed between the two steps of a case-only rename. The undo of every kind of
 // Rename All is in the run tests' table.
 
+#include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/JournalStore.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ExfatVolume.h"
 #include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordingObserver.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -23,7 +26,7 @@ using namespace orvel::test;
 
 namespace {
 
-struct Observer final : RunObserver {
+struct Observer final : RecordingObserver {
     QStringList journalFailures;
     std::function<bool()> stop = [] { return false; };
     void status(const QString&) override {}
@@ -73,6 +76,10 @@ public:
     }
     bool inUse(const QString& name) const override { return m_inner.inUse(name); }
     bool remove(const QString& name) override { return m_inner.remove(name); }
+    std::unique_ptr<TreeClaim> claimTree(const FolderHandle& start, QString* busyWith) override
+    {
+        return m_inner.claimTree(start, busyWith);
+    }
 
 private:
     JournalStore& m_inner;
@@ -101,6 +108,17 @@ struct Bench {
     {
         const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
         return run ? UndoRun({run->journal}, *store, fs, observer) : UndoOutcome{};
+    }
+
+    // The entries of the newest run's undo as a plan sees them; nothing may change.
+    QStringList plannedUndo(const QString& tree = {}) const
+    {
+        const QString root = tree.isEmpty() ? path() : tree;
+        const QStringList before = readTree(root);
+        Observer planner;
+        PlanningFileSystem plan(hostFileSystem());
+        UndoRun({NewestUndoableRun(*store)->journal, true}, *store, plan, planner);
+        return readTree(root) == before ? planner.entries : QStringList{"changed by the plan"};
     }
 
     QStringList reported(const QList<NotChanged>& items) const
@@ -176,7 +194,10 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), Tree));
         b.renameAll(CaseStyle::Lower);
         QVERIFY(shell(b.path(), meddle));
+        b.observer.entries.clear();
+        const QStringList planned = b.plannedUndo();
         const UndoOutcome out = b.undo();
+        QCOMPARE(b.observer.entries, planned);
         QCOMPARE(readTree(b.path()), after);
         QCOMPARE(b.reported(out.notChanged), left);
         QCOMPARE(out.undone + out.left, 5);
@@ -296,6 +317,70 @@ private Q_SLOTS:
         QVERIFY(error.endsWith("belongs to another user"));
     }
 
+    // No two runs work on one tree at once: a run whose tree holds, or lies in, the tree
+    // of a live run (of this process or another) is refused and says which; a tree beside
+    // it, or one whose run is gone, is free.
+    void oneRunATree_data()
+    {
+        QTest::addColumn<QString>("claimed"); // the live run's tree; "died:" when its process is gone
+        QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("the same tree") << "start"
+                                       << "all:start" << true;
+        QTest::newRow("inside it") << "start"
+                                   << "all:start/SUB" << true;
+        QTest::newRow("around it") << "start/SUB"
+                                   << "all:start" << true;
+        QTest::newRow("through a link") << "start"
+                                        << "all:link" << true;
+        QTest::newRow("beside it") << "start/SUB"
+                                   << "all:other" << false;
+        QTest::newRow("its run is gone") << "died:start"
+                                         << "all:start" << false;
+        QTest::newRow("Rename Selected inside it") << "start"
+                                                   << "selected:start/SUB" << true;
+        QTest::newRow("an undo around it") << "start/sub"
+                                           << "undo" << true;
+    }
+
+    void oneRunATree()
+    {
+        QFETCH(QString, claimed);
+        QFETCH(QString, run);
+        QFETCH(bool, refused);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree + QStringList{"other/O.TXT=o", "link->start"}));
+        if (run == "undo")
+            b.renameAll(CaseStyle::Lower);
+        const QStringList before = readTree(b.path());
+        const QString tree = b.path(claimed.section(':', -1));
+        std::unique_ptr<TreeClaim> claim;
+        if (claimed.startsWith("died:"))
+            QVERIFY(inChildProcess(
+                [&](QDataStream&) { (void)b.store->claimTree(b.fs.openFolder(tree), nullptr).release(); }));
+        else
+            claim = b.store->claimTree(b.fs.openFolder(tree), nullptr);
+        const auto attempt = [&] {
+            const QString folder = b.path(run.section(':', 1));
+            if (run == "undo")
+                return b.undo().busyWith;
+            if (run.startsWith("all:"))
+                return RenameAll({folder, {true, true, CaseStyle::Lower}, true, b.store.get(), {}}, b.fs, b.observer)
+                    .busyWith;
+            return RenameSelected(
+                       {folder, {"FOUR.TXT"}, {true}, folder, {true, false, CaseStyle::Lower}, b.store.get(), {}}, b.fs,
+                       b.observer)
+                .busyWith;
+        };
+        QCOMPARE(attempt(), refused ? tree : QString());
+        QCOMPARE(readTree(b.path()) == before, refused);
+        if (!refused)
+            return;
+        claim.reset(); // the other run ends: the tree is free
+        QCOMPARE(attempt(), QString());
+        QVERIFY(readTree(b.path()) != before);
+    }
+
     // On a file system that ignores case, a run killed between the two steps of a
     // case-only rename leaves its file under a hidden name: the next start finishes the
     // rename from the journal, and the undo takes it back.
@@ -321,12 +406,24 @@ private Q_SLOTS:
         }
         FinishInterruptedRuns(*b.store, hostFileSystem());
         QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
-        // A whole run of case-only renames, a name of 250 bytes among them, and its undo.
-        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, b.store.get(), {}};
+        // A whole run of case-only renames, a name of 250 bytes among them, and its undo;
+        // the plan of each knows that the names are free where case is ignored.
+        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, nullptr, {}};
+        Observer planner;
+        PlanningFileSystem plan(hostFileSystem());
+        const QStringList killed = readTree(volume.path());
+        RenameAll(job, plan, planner);
+        QCOMPARE(readTree(volume.path()), killed);
+        job.journal = b.store.get();
         RenameAll(job, hostFileSystem(), b.observer);
+        QCOMPARE(b.observer.entries, planner.entries);
+        QCOMPARE(b.observer.entries.size(), 1);
         QCOMPARE(readTree(volume.path()),
                  (QStringList{"start/", "start/keep.txt=k", "start/long " + QString(240, 'n') + ".txt=long"}));
+        b.observer.entries.clear();
+        const QStringList planned = b.plannedUndo(volume.path());
         QCOMPARE(b.undo().undone, 1);
+        QCOMPARE(b.observer.entries, planned);
         QCOMPARE(b.undo().undone, 1);
         QCOMPARE(readTree(volume.path()), before);
     }

@@ -802,6 +802,27 @@ private Q_SLOTS:
                  QList<qsizetype>({1, 0, 0, 0}));
     }
 
+    // A run elsewhere (the command line) renames in the open folder's tree: Rename All
+    // and Rename Selected say so and rename nothing; once it is done they go.
+    void anotherRunOnTheTree()
+    {
+        MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1"}, "MY PICS");
+        std::unique_ptr<TreeClaim> other = fx->journals->claimTree(fx->fs.openFolder(fx->dir.path()), nullptr);
+        const QStringList before = fx->tree();
+        w.renameAll();
+        ui(w).File1->item(0)->setSelected(true);
+        w.renameSelected();
+        const QString busy =
+            box("The folder ~ is being renamed by another run.   Please try again when it is done.",
+                "Orvel File Rename", MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
+        QCOMPARE(fx->shortened(fx->messages.shown.join('|')), busy + '|' + busy);
+        QCOMPARE(fx->tree(), before);
+        QVERIFY(!ui(w).lblFiles->isVisible());
+        other.reset();
+        w.renameAll();
+        QCOMPARE(fx->tree(), (QStringList{"MY PICS/", "MY PICS/A One.txt=1"}));
+    }
+
     // File > Undo Last Rename: off until a run can be taken back, asks first (No by
     // default), puts the tree back and the window with it; a name taken since is left
     // and reported, not replaced; then there is nothing left to undo.

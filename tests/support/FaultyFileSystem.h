@@ -96,6 +96,11 @@ public:
         return volume.value_or(m_inner.volumeKind(folder));
     }
 
+    int mayRename(const FolderHandle& folder, const QString& name) const override
+    {
+        return m_inner.mayRename(folder, name);
+    }
+
     // `folder` and `name` joined as the runs join them.
     static QString join(const QString& folder, const QString& name)
     {

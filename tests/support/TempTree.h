@@ -16,6 +16,7 @@ namespace orvel::test {
 // A temporary folder that goes away even when it holds names that are not UTF-8,
 // which QTemporaryDir cannot see and so would leave behind.
 struct TempDir : QTemporaryDir {
+    using QTemporaryDir::QTemporaryDir;
     ~TempDir()
     {
         std::error_code ignored;

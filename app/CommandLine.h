@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class QCommandLineParser;
+
+namespace orvel {
+
+// The runs started from the command line, without a window: the same runs, with an
+// observer that writes lines instead of painting.
+
+// How a run from the command line ends, as its exit status.
+enum class ExitStatus {
+    Done = 0, // every name renamed, or nothing to do
+    NotAllChanged = 1, // some names were not changed; each one is listed
+    Usage = 2,
+    CannotOpen = 3, // the folder (or the journals, for an undo) cannot be opened
+    Refused = 4, // a question that no one is there to answer: --yes says yes to it
+    Busy = 5, // another run works on the tree
+    // a signal ends the run between two renames: 128 + its number
+};
+
+// Adds the options of the runs without a window to the program's parser.
+void DescribeRunOptions(QCommandLineParser& parser);
+
+// Whether the command line uses any of them.
+bool UsesRunOptions(const QCommandLineParser& parser);
+
+// What is wrong with the run the command line asks for; empty when nothing is.
+// `folders` are the arguments that are not options.
+QString RunUsageError(const QCommandLineParser& parser, qsizetype folders);
+
+// Makes the run the command line asks for and returns the exit status. `folder` is the
+// FOLDER argument as the shell passed it (empty for --undo). Needs a QCoreApplication
+// and nothing of the window system.
+int RunFromCommandLine(const QCommandLineParser& parser, const QByteArray& folder);
+
+// A name or path as a line of text for a person: UTF-8 throughout, with a backslash,
+// a control character and each byte that is not UTF-8 written as an escape
+// ("\\", "\n", "\t", "\r", "\xHH").
+QByteArray ShownText(const QString& text);
+
+// The same as a JSON string, quotes included: valid JSON for any name, and lossless: a
+// byte that is not UTF-8 is written as the escape "\udcHH" (0xDC00 plus the byte), the
+// form Python's surrogateescape reads back into the same byte.
+QByteArray JsonText(const QString& text);
+
+} // namespace orvel

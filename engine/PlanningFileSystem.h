@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QHash>
+#include <QString>
+#include <mutex>
+#include <optional>
+
+namespace orvel {
+
+// A file system that plans instead of renaming, for a dry run: every read goes to the
+// real one, and a rename is answered as the real one would answer it, then only noted.
+// The folders are then listed, entered and looked up as they would stand after the
+// renames so far. So the very runs that rename can plan, and the plan cannot disagree
+// with the run: a name is taken when the folder holds it now (looked up by the real
+// file system, which ignores case where it does) or when an earlier rename of the plan
+// made it, and free when the plan moved its entry away. Nothing on disk is changed.
+// Safe to use from several threads at once.
+class PlanningFileSystem final : public FileSystem {
+public:
+    explicit PlanningFileSystem(const FileSystem& real)
+        : m_real(real)
+    {
+    }
+
+    FolderHandle openFolder(const QString& path, int* error = nullptr) const override;
+    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override;
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override;
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+                 const TemporaryNotice& beforeTemporary = {}) override;
+    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override;
+    EntryType entryType(const QString& path) const override;
+    int mayRename(const FolderHandle& folder, const QString& name) const override;
+
+private:
+    // The renames planned in one folder, by the names on disk and the names planned.
+    struct Moves {
+        QHash<QString, QString> to; // name on disk -> the name it is planned to have
+        QHash<QString, QString> from; // planned name -> its entry's name on disk
+        // The folder's listing, read at the first need: each name by itself and by its
+        // case-folded form.
+        std::optional<QHash<QString, QString>> onDisk;
+
+        // The name on disk of what the folder holds as `name` in the plan; nullopt when the
+        // plan moved that entry away.
+        std::optional<QString> diskName(const QString& name) const
+        {
+            if (const auto it = from.constFind(name); it != from.cend())
+                return *it;
+            if (to.contains(name))
+                return std::nullopt;
+            return name;
+        }
+    };
+
+    // The name on disk of what `folder` holds as `name` in the plan.
+    std::optional<QString> diskName(const FolderHandle& folder, const QString& name) const;
+    // A path as the disk has it, when the plan renamed folders on the way; nullopt when
+    // the plan moved an entry on the way away.
+    std::optional<QString> diskPath(const QString& path) const;
+    // 0 when `newName` is free in the plan for the entry called `diskName` on disk,
+    // otherwise the error the real rename would meet.
+    int takenError(const FolderHandle& folder, Moves& moves, const QString& diskName, const QString& newName) const;
+
+    const FileSystem& m_real;
+    mutable std::mutex m_lock;
+    QHash<FileId, Moves> m_moves;
+};
+
+} // namespace orvel

@@ -1,0 +1,304 @@
+// Runs from the command line, as a script makes them: the real program, without a
+// display, on trees of real files; its journals and runtime files in folders of the
+// test's own.
+
+#include "platform/FileSystem.h"
+#include "platform/JournalStore.h"
+#include "platform/NameCodec.h"
+#include "tests/support/TempTree.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace orvel;
+using namespace orvel::test;
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    QByteArray out, err;
+};
+
+// A temporary folder for the trees ("t" below it), a state folder for the journals and
+// a runtime folder, and the program run with them and with no display at all.
+struct Program {
+    TempDir dir;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+
+    // In the temporary folder, or in memory (tmpfs) where a tree is large: where making
+    // and removing a file costs a disk write, tens of thousands of them take long.
+    explicit Program(bool inMemory = false)
+        : dir(inMemory && QFileInfo("/dev/shm").isWritable() ? QStringLiteral("/dev/shm/orvel-test-XXXXXX")
+                                                             : QDir::tempPath() + "/orvel-test-XXXXXX")
+    {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        environment.insert("XDG_STATE_HOME", path("state"));
+        environment.insert("XDG_RUNTIME_DIR", path("runtime"));
+        environment.insert("HOME", path("home"));
+        QDir().mkpath(path("runtime"));
+        QDir().mkpath(path("home"));
+    }
+
+    QString path(const QString& relative = {}) const
+    {
+        return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+    }
+
+    void start(QProcess& program, QStringList arguments) const
+    {
+        arguments.replaceInStrings("@", path());
+        program.setProcessEnvironment(environment);
+        program.start(ORVEL_PROGRAM, arguments);
+    }
+
+    Ran run(const QStringList& arguments) const
+    {
+        QProcess program;
+        start(program, arguments);
+        if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
+            return {};
+        return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
+    }
+
+    // The output with the temporary folder written as "@".
+    QStringList lines(const QByteArray& out) const
+    {
+        QString text = DecodeName(out);
+        return text.replace(path(), "@").split('\n', Qt::SkipEmptyParts);
+    }
+};
+
+// Every entry below `root`, its name byte for byte, with its time stamps (access,
+// change of content, change of state) to the nanosecond. Folders are read without
+// touching their access time, so that a first read here does not hide one by the run.
+QStringList stamps(const QString& root)
+{
+    QStringList found;
+    const std::function<void(const QByteArray&)> walk = [&](const QByteArray& path) {
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0)
+            return;
+        found << DecodeName(path)
+                + QStringLiteral(" %1.%2 %3.%4 %5.%6")
+                      .arg(st.st_atim.tv_sec)
+                      .arg(st.st_atim.tv_nsec)
+                      .arg(st.st_mtim.tv_sec)
+                      .arg(st.st_mtim.tv_nsec)
+                      .arg(st.st_ctim.tv_sec)
+                      .arg(st.st_ctim.tv_nsec);
+        if (!S_ISDIR(st.st_mode))
+            return;
+        DIR* dir = ::fdopendir(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOATIME | O_CLOEXEC));
+        QByteArrayList names;
+        while (const dirent* entry = dir ? ::readdir(dir) : nullptr)
+            if (const QByteArray name(entry->d_name); name != "." && name != "..")
+                names << name;
+        if (dir)
+            ::closedir(dir);
+        for (const QByteArray& name : std::as_const(names))
+            walk(path + '/' + name);
+    };
+    walk(EncodeName(root));
+    found.sort();
+    return found;
+}
+
+// The paths below `root`, dot-names included; for trees too large to read file by file.
+QStringList names(const QString& root)
+{
+    QStringList found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root.toStdString()))
+        found << QString::fromStdString(entry.path().string()).mid(root.size() + 1);
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The exit status says how the run went, and standard error why it did not go.
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("tree"); // below the temporary folder, as makeTree lays it out
+        QTest::addColumn<QStringList>("arguments"); // "@" is the temporary folder
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QString>("err"); // how standard error begins
+        const QStringList photos{"t/IMG 1.JPG=1", "t/img 2.jpg=2"};
+        QTest::newRow("all renamed") << photos << QStringList{"--lower", "@/t"} << 0
+                                     << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
+        // Qt's own options are taken, their values are no folder.
+        QTest::newRow("after Qt's options") << photos << QStringList{"-platform", "offscreen", "--lower", "@/t"} << 0
+                                            << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
+        QTest::newRow("nothing to do") << photos << QStringList{"--folders", "--lower", "@/t"} << 0 << QStringList{}
+                                       << "";
+        QTest::newRow("a name taken") << (photos + QStringList{"t/img 1.jpg=taken"}) << QStringList{"--lower", "@/t"}
+                                      << 1 << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg: not changed: File exists"}
+                                      << "";
+        QTest::newRow("two case styles")
+            << photos << QStringList{"--lower", "--upper", "@/t"} << 2 << QStringList{}
+            << "orvel-file-rename: only one of --lower, --upper, --proper and --undo can be given\n";
+        QTest::newRow("no folder") << photos << QStringList{"--proper"} << 2 << QStringList{}
+                                   << "orvel-file-rename: a folder is needed\n";
+        QTest::newRow("a run option alone")
+            << photos << QStringList{"--json", "@/t"} << 2 << QStringList{} << "orvel-file-rename: one of --lower";
+        QTest::newRow("not a folder") << photos << QStringList{"--lower", "@/t/IMG 1.JPG"} << 3 << QStringList{}
+                                      << "orvel-file-rename: @/t/IMG 1.JPG: cannot be opened: Not a directory\n";
+        QTest::newRow("no such folder") << photos << QStringList{"--lower", "@/gone"} << 3 << QStringList{}
+                                        << "orvel-file-rename: @/gone: cannot be opened: No such file";
+        // The window would ask about a home; here no one can answer, so --yes does.
+        QTest::newRow("a home without --yes")
+            << QStringList{"home/NOTES.TXT="} << QStringList{"--folders", "--files", "--lower", "@/home"} << 4
+            << QStringList{} << "orvel-file-rename: @/home is the home folder of a user; nothing was renamed";
+        QTest::newRow("a home with --yes")
+            << QStringList{"home/NOTES.TXT="} << QStringList{"--yes", "--lower", "@/home"} << 0
+            << QStringList{"@/home/NOTES.TXT -> @/home/notes.txt"} << "";
+        QTest::newRow("nothing to undo") << photos << QStringList{"--undo", "--yes"} << 0 << QStringList{}
+                                         << "orvel-file-rename: nothing to undo\n";
+        QTest::newRow("an undo without --yes") << photos << QStringList{"--undo"} << 4 << QStringList{}
+                                               << "orvel-file-rename: this would undo the renaming of 2 names in @/t;";
+        // Another run holds the tree ("busy:" names its folder).
+        QTest::newRow("another run inside the tree")
+            << (photos + QStringList{"busy:t/sub/"}) << QStringList{"--upper", "--subfolders", "@/t"} << 5
+            << QStringList{} << "orvel-file-rename: @/t/sub is being renamed by another run";
+    }
+
+    void exitStatus()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, out);
+        QFETCH(QString, err);
+        Program p;
+        const QStringList busy = tree.filter(QRegularExpression("^busy:"));
+        QVERIFY(makeTree(p.path(), tree.replaceInStrings(QRegularExpression("^busy:"), "")));
+        std::unique_ptr<JournalStore> store = OpenJournalStore(p.path("state/orvel-file-rename"), nullptr);
+        std::unique_ptr<TreeClaim> claim;
+        for (const QString& folder : busy)
+            claim = store->claimTree(hostFileSystem().openFolder(p.path(folder.mid(5, folder.size() - 6))), nullptr);
+        if (arguments.first() == "--undo" && status != 0)
+            QCOMPARE(p.run({"--proper", "@/t"}).status, 0); // a run to undo
+        const QString folder = tree.first().section('/', 0, 0);
+        const QStringList before = readTree(p.path(folder));
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, status);
+        QCOMPARE(p.lines(ran.out), out);
+        if (err.isEmpty())
+            QCOMPARE(ran.err, QByteArray());
+        else
+            QVERIFY2(DecodeName(ran.err).replace(p.path(), "@").startsWith(err), ran.err.constData());
+        if (status > 1) // refused: nothing at all was renamed
+            QCOMPARE(readTree(p.path(folder)), before);
+    }
+
+    // A dry run changes nothing, not a time stamp, and lists exactly what the run then
+    // does, in the same order, with the same failures; as JSON Lines that read back
+    // into every name byte for byte, newlines and bytes that are not UTF-8 included.
+    void dryRunThenRun()
+    {
+        Program p;
+        QVERIFY(makeTree(p.path(),
+                         {"t/Holiday PHOTO.JPG=h", "t/A.TXT=A", "t/a.txt=a", DecodeName("t/R\xe9SUM\xe9.DOC=r"),
+                          "t/two\nLINES \"Q\".TXT=n", "t/.HIDDEN=x", "t/SUB/DEEP/X.Y=x", "t/SUB/Z.TXT=z"}));
+        const QStringList arguments{"--lower", "--files", "--folders", "--subfolders", "--json", "@/t"};
+        const QStringList times = stamps(p.path());
+        const Ran planned = p.run(QStringList{"--dry-run"} + arguments);
+        QCOMPARE(planned.status, 1);
+        QCOMPARE(stamps(p.path()), times);
+        const QStringList tree = readTree(p.path("t"));
+        QVERIFY(!QFileInfo::exists(p.path("state")));
+
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(ran.out, planned.out);
+        QStringList entries;
+        for (const QByteArray& line : ran.out.split('\n')) {
+            if (line.isEmpty())
+                continue;
+            QJsonParseError error;
+            const QJsonObject entry = QJsonDocument::fromJson(line, &error).object();
+            QCOMPARE(error.error, QJsonParseError::NoError);
+            // The names as bytes, as a script gets them back.
+            const auto bytes = [&](const char* key) {
+                return entry[key].isNull() ? QByteArray("null") : EncodeName(entry[key].toString());
+            };
+            entries << DecodeName(bytes("old") + " > " + bytes("new") + " " + entry["result"].toString().toUtf8() + " "
+                                  + bytes("reason"))
+                           .replace(p.path(), "@");
+        }
+        QCOMPARE(entries,
+                 (QStringList{"@/t/A.TXT > @/t/a.txt not changed File exists",
+                              "@/t/Holiday PHOTO.JPG > @/t/holiday photo.jpg renamed null",
+                              DecodeName("@/t/R\xe9SUM\xe9.DOC > @/t/r\xe9sum\xe9.doc renamed null"),
+                              "@/t/two\nLINES \"Q\".TXT > @/t/two\nlines \"q\".txt renamed null",
+                              "@/t/SUB > @/t/sub renamed null", "@/t/sub/Z.TXT > @/t/sub/z.txt renamed null",
+                              "@/t/sub/DEEP > @/t/sub/deep renamed null",
+                              "@/t/sub/deep/X.Y > @/t/sub/deep/x.y renamed null"}));
+        QCOMPARE(readTree(p.path("t")).filter("UPPER"), QStringList());
+        QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
+        QCOMPARE(readTree(p.path("t")), tree);
+    }
+
+    // Ctrl+C half way through 40 000 files, or SIGTERM: the run ends after the rename in
+    // hand, with every name it changed listed and no temporary name left; the undo
+    // then puts the whole tree back.
+    void endedBySignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("files"); // in four folders
+        QTest::addColumn<int>("listed"); // the names listed when the signal comes
+        QTest::newRow("Ctrl+C") << SIGINT << 130 << 40000 << 15000;
+        QTest::newRow("SIGTERM") << SIGTERM << 143 << 40000 << 10000;
+    }
+
+    void endedBySignal()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        QFETCH(int, files);
+        QFETCH(int, listed);
+        Program p(true);
+        for (int folder = 0; folder < 4; ++folder) {
+            const QByteArray path = QFile::encodeName(p.path("t/sub " + QString::number(folder)));
+            QVERIFY(QDir().mkpath(QString::fromUtf8(path)));
+            for (int n = 0; n < files / 4; ++n)
+                ::close(::creat(path + "/photo " + QByteArray::number(n) + ".jpg", 0644));
+        }
+        const QStringList before = names(p.path("t"));
+        QProcess program;
+        // In memory the tree lies in a system folder (/dev): --yes.
+        p.start(program, {"--upper", "--subfolders", "--yes", "@/t"});
+        QByteArray out;
+        while (out.count('\n') < listed && program.waitForReadyRead(30000))
+            out += program.readAllStandardOutput();
+        QVERIFY(out.count('\n') >= listed);
+        ::kill(pid_t(program.processId()), signal);
+        QVERIFY(program.waitForFinished(30000));
+        out += program.readAllStandardOutput();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), status);
+        const QStringList after = names(p.path("t"));
+        const qsizetype renamed = after.filter(".JPG").size();
+        QVERIFY2(renamed < files, "the run ended half way");
+        QCOMPARE(out.count('\n'), renamed);
+        QCOMPARE(after.filter("/."), QStringList()); // no temporary name
+        QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
+        QCOMPARE(names(p.path("t")), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "test_command_line.moc"
