@@ -2,13 +2,16 @@
 // and 1 000 000 files (four levels of folders, mixed-case names; Proper Case, files,
 // folders and sub-folders) it times the engine's run and, on an identical copy, a plain
 // C loop: one readdir per folder, the new name by ASCII case mapping of the bytes,
-// renameat2(dirfd, old, dirfd, new, RENAME_NOREPLACE). Each measurement runs in a
-// process of its own, so that its peak memory is its own; which of the two goes first
-// alternates, and each time is the median of three rounds. The run through the real
-// window is timed once at 100 000 files. The same run with its journal is timed on a
-// third copy (alternated with the run without), and at 100 000 files the undo of that
-// run. Last lines: "journal_cost R" (with the journal over without, 100 000 files),
-// "undo_ratio R" (the undo's time over the run's) and "rename_all_ratio R" at 100 000.
+// renameat2(dirfd, old, dirfd, new, RENAME_NOREPLACE). The same loop is also spread over
+// as many threads as the engine's pool would take, one folder per thread at a time: the
+// limit of this machine rather than of one thread. Each measurement runs in a process of
+// its own, so that its peak memory is its own; which goes first alternates, and each
+// time is the median of three rounds. The run through the real window is timed once at
+// 100 000 files. The same run with its journal is timed on a further copy (alternated
+// with the run without), and at 100 000 files the undo of that run. Last lines:
+// "journal_cost R" (with the journal over without, 100 000 files), "undo_ratio R" (the
+// undo's time over the run's), and "rename_all_ratio R" and "parallel_ratio R" (the
+// engine's time over the plain and over the threaded loop's, 100 000 files).
 //
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3]
 
@@ -32,17 +35,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -111,7 +120,7 @@ long long renameNoReplace(int dir, const char* from, const char* to)
 }
 
 // The longest single rename of the plain loop: what the file system itself stalls for.
-qint64 g_longestRenameNs = 0;
+thread_local qint64 g_longestRenameNs = 0;
 
 long long timedRename(int dir, const char* from, const char* to)
 {
@@ -122,7 +131,10 @@ long long timedRename(int dir, const char* from, const char* to)
     return result;
 }
 
-long long plainLoop(int dir)
+// Renames one folder's files, then each sub-folder's name, handing the sub-folder, open,
+// to `enter` right after; `enter` owns the handle and returns what it renamed.
+template <typename Enter>
+long long renameFolder(int dir, Enter&& enter)
 {
     long long renamed = 0;
     std::vector<std::string> folders, files;
@@ -140,11 +152,108 @@ long long plainLoop(int dir)
         const std::string newName = proper(name.c_str(), false);
         const std::string& open = timedRename(dir, name.c_str(), newName.c_str()) == 0 ? newName : name;
         const int sub = ::openat(dir, open.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub >= 0) {
-            renamed += plainLoop(sub);
-            ::close(sub);
-        }
+        if (sub >= 0)
+            renamed += enter(sub);
     }
+    return renamed;
+}
+
+long long plainLoop(int dir)
+{
+    return renameFolder(dir, [](int sub) {
+        const long long renamed = plainLoop(sub);
+        ::close(sub);
+        return renamed;
+    });
+}
+
+// ---------------------------------------------------------------- the loop on threads
+
+// Where every rename waits a round trip, more renames in flight than cores pay off.
+constexpr int kRoundTripWorkers = 16;
+
+bool waitsRoundTrips(int dir)
+{
+    struct statfs fs;
+    if (::fstatfs(dir, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x65735546: // FUSE
+    case 0x6969: // NFS
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B: // SMB
+    case 0x01021997: // 9p
+    case 0x00C36400: // Ceph
+        return true;
+    default: return false;
+    }
+}
+
+// As many workers as the engine's pool takes for this folder: the cores, at least 2, or
+// kRoundTripWorkers on FUSE and network file systems. ORVEL_BENCH_WORKERS overrides.
+int loopWorkers(int dir)
+{
+    if (const int forced = qEnvironmentVariableIntValue("ORVEL_BENCH_WORKERS"); forced > 0)
+        return forced;
+    return waitsRoundTrips(dir) ? kRoundTripWorkers : std::max(2, QThread::idealThreadCount());
+}
+
+int loopWorkersAt(const QString& folder)
+{
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int workers = loopWorkers(dir);
+    ::close(dir);
+    return workers;
+}
+
+// The plain loop's renames spread over `workers` threads, one folder per thread at a
+// time: a folder is ready once its parent's files and its own name are renamed. The
+// newest ready folder goes first, which keeps few folders open at once.
+long long threadedLoop(int root, int workers)
+{
+    std::mutex lock;
+    std::condition_variable wake;
+    std::vector<int> ready{::dup(root)};
+    int unfinished = 1; // ready or being renamed
+    std::atomic<long long> renamed = 0;
+    qint64 longestNs = 0;
+    const auto work = [&] {
+        long long mine = 0;
+        for (;;) {
+            int dir = -1;
+            {
+                std::unique_lock hold(lock);
+                wake.wait(hold, [&] { return !ready.empty() || unfinished == 0; });
+                if (ready.empty())
+                    break;
+                dir = ready.back();
+                ready.pop_back();
+            }
+            mine += renameFolder(dir, [&](int sub) {
+                {
+                    const std::lock_guard hold(lock);
+                    ready.push_back(sub);
+                    ++unfinished;
+                }
+                wake.notify_one();
+                return 0LL;
+            });
+            ::close(dir);
+            const std::lock_guard hold(lock);
+            if (--unfinished == 0)
+                wake.notify_all();
+        }
+        renamed += mine;
+        const std::lock_guard hold(lock);
+        longestNs = std::max(longestNs, g_longestRenameNs);
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (int i = 0; i < workers; ++i)
+            pool.emplace_back(work);
+    }
+    g_longestRenameNs = longestNs;
     return renamed;
 }
 
@@ -192,10 +301,11 @@ int measureHere(const QString& mode, const QString& folder)
 {
     QElapsedTimer timer;
     qint64 files = 0, gapMs = 0;
-    if (mode == "--loop") {
+    if (mode == "--loop" || mode == "--loop-threads") {
         const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int workers = mode == "--loop" ? 1 : loopWorkers(dir);
         timer.start();
-        files = plainLoop(dir);
+        files = workers == 1 ? plainLoop(dir) : threadedLoop(dir, workers);
         ::close(dir);
         gapMs = g_longestRenameNs / 1000000; // no events here: the longest stall of one rename
     } else if (mode == "--undo") {
@@ -311,6 +421,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
+    const int localWorkers = loopWorkersAt(work.path());
     // Start folders named in Proper Case already: their own names stay as they are, so a
     // tree is found again by its name.
     const auto fresh = [&](const QString& name, int files) {
@@ -320,19 +431,24 @@ int main(int argc, char** argv)
         return path;
     };
 
-    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0;
+    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0, parallelAt100k = 0;
     for (int files : sizes) {
-        std::vector<double> engine, loop, journaled, undo;
-        Measured worst, loopWorst, journalWorst;
+        std::vector<double> engine, loop, journaled, undo, threaded;
+        Measured worst, loopWorst, journalWorst, threadedWorst;
         for (int round = 0; round < rounds; ++round) {
             const QString a = fresh("Engine", files), b = fresh("Loop", files), j = fresh("Journal", files);
+            const QString p = fresh("Threads", files);
             const bool engineFirst = round % 2 == 0;
-            Measured e, l, withJournal;
+            Measured e, l, withJournal, t;
             if (engineFirst) {
                 e = measureApart("--engine", a);
                 withJournal = measureApart("--engine-journal", j);
             }
+            if (!engineFirst)
+                t = measureApart("--loop-threads", p);
             l = measureApart("--loop", b);
+            if (engineFirst)
+                t = measureApart("--loop-threads", p);
             if (!engineFirst) {
                 withJournal = measureApart("--engine-journal", j);
                 e = measureApart("--engine", a);
@@ -358,11 +474,18 @@ int main(int argc, char** argv)
             loopWorst.gapMs = std::max(loopWorst.gapMs, l.gapMs);
             removeTree(a);
             removeTree(b);
+            removeTree(p);
+            if (t.files != files)
+                std::fprintf(stderr, "renamed: threaded loop %lld of %d\n", static_cast<long long>(t.files), files);
+            threaded.push_back(t.seconds);
+            threadedWorst.gapMs = std::max(threadedWorst.gapMs, t.gapMs);
         }
         const double ratio = median(engine) / median(loop);
+        const double parallelRatio = median(engine) / median(threaded);
         const double journalCost = median(journaled) / median(engine);
         if (files == 100000) {
             ratioAt100k = ratio;
+            parallelAt100k = parallelRatio;
             journalCostAt100k = journalCost;
             undoRatio = median(undo);
         }
@@ -374,6 +497,10 @@ int main(int argc, char** argv)
                     "longest_event_gap %lld ms  (plain loop's longest single rename %lld ms)\n",
                     files, median(engine), median(loop), ratio, worst.peakMiB, static_cast<long long>(worst.gapMs),
                     static_cast<long long>(loopWorst.gapMs));
+        std::printf("files %d  rename_all %.3f s  threaded_loop %.3f s  parallel_ratio %.3f  (%d workers; the "
+                    "threaded loop's longest single rename %lld ms)\n",
+                    files, median(engine), median(threaded), parallelRatio, localWorkers,
+                    static_cast<long long>(threadedWorst.gapMs));
         std::fflush(stdout);
         if (files == 100000) {
             const QString c = fresh("Window", files);
@@ -388,6 +515,7 @@ int main(int argc, char** argv)
         std::printf("journal_cost %.3f\n", journalCostAt100k);
         std::printf("undo_ratio %.3f\n", undoRatio);
         std::printf("rename_all_ratio %.3f\n", ratioAt100k);
+        std::printf("parallel_ratio %.3f\n", parallelAt100k);
     }
     return 0;
 }
