@@ -8,12 +8,15 @@
 // its own, so that its peak memory is its own; which goes first alternates, and each
 // time is the median of three rounds. The run through the real window is timed once at
 // 100 000 files. The same run with its journal is timed on a further copy (alternated
-// with the run without), and at 100 000 files the undo of that run. Last lines:
-// "journal_cost R" (with the journal over without, 100 000 files), "undo_ratio R" (the
-// undo's time over the run's), and "rename_all_ratio R" and "parallel_ratio R" (the
-// engine's time over the plain and over the threaded loop's, 100 000 files).
+// with the run without), and at 100 000 files the undo of that run. Then the engine and
+// both loops on a FUSE mirror that waits 1 ms in each rename, as a network share would
+// (10 000 files; skipped with a line saying why where nothing can be mounted). Last
+// lines: "journal_cost R" (with the journal over without, 100 000 files), "undo_ratio R"
+// (the undo's time over the run's), "rename_all_ratio R" and "parallel_ratio R" (the
+// engine's time over the plain and over the threaded loop's, 100 000 files) and
+// "slow_fs_speedup R" (the plain loop's time over the engine's on the slow mirror).
 //
-//   bench_rename_all [--sizes 10000,100000] [--rounds 3]
+//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--slow-files 10000 (0: none)]
 
 #include "app/HostServices.h"
 #include "engine/RenameAll.h"
@@ -24,6 +27,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
+#include "slow_mount.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -389,6 +393,57 @@ void removeTree(const QString& path)
     QDir(path).removeRecursively();
 }
 
+// The run where each rename waits a round trip, as on a network share: the engine, the
+// plain loop and the threaded loop on a mirror of `files`-file trees that waits 1 ms in
+// every rename, alternated, median of `rounds`. Returns the plain loop's time over the
+// engine's, or 0 when the mirror cannot be mounted here.
+double timeSlowFileSystem(const QTemporaryDir& work, int files, int rounds)
+{
+    const QString backing = work.filePath("Backing"), mountPoint = work.filePath("Slow");
+    QDir().mkpath(backing);
+    QDir().mkpath(mountPoint);
+    std::vector<double> engine, loop, threaded;
+    int workers = 1;
+    for (int round = 0; round < rounds; ++round) {
+        const QStringList trees{"Engine", "Loop", "Threads"};
+        for (const QString& tree : trees)
+            makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
+        ::sync();
+        bench::SlowMount mirror(backing, mountPoint, 1000);
+        if (!mirror.mounted()) {
+            std::printf("slow_fs skipped: cannot mount the slow file system: %s\n", qPrintable(mirror.whyNot()));
+            removeTree(backing);
+            return 0;
+        }
+        workers = loopWorkersAt(mountPoint);
+        const bool engineFirst = round % 2 == 0;
+        Measured e, l, t;
+        if (engineFirst)
+            e = measureApart("--engine", mountPoint + "/Engine");
+        t = measureApart("--loop-threads", mountPoint + "/Threads");
+        l = measureApart("--loop", mountPoint + "/Loop");
+        if (!engineFirst)
+            e = measureApart("--engine", mountPoint + "/Engine");
+        mirror.unmount();
+        if (e.files != files || l.files != files || t.files != files)
+            std::fprintf(stderr, "slow_fs renamed: engine %lld, loop %lld, threaded loop %lld of %d\n",
+                         static_cast<long long>(e.files), static_cast<long long>(l.files),
+                         static_cast<long long>(t.files), files);
+        engine.push_back(e.seconds);
+        loop.push_back(l.seconds);
+        threaded.push_back(t.seconds);
+        for (const QString& tree : trees)
+            removeTree(backing + '/' + tree);
+    }
+    removeTree(backing);
+    const double speedup = median(loop) / median(engine);
+    std::printf("slow_fs files %d  1 ms per rename  rename_all %.3f s  plain_loop %.3f s  threaded_loop %.3f s "
+                "(%d workers)  threaded_speedup %.3f\n",
+                files, median(engine), median(loop), median(threaded), workers, median(loop) / median(threaded));
+    std::fflush(stdout);
+    return speedup;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -401,12 +456,14 @@ int main(int argc, char** argv)
     const QStringList args = QCoreApplication::arguments();
     // Journals go to a folder of the bench's own, never the user's.
     QTemporaryDir state;
-    if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds")
+    if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds"
+        && args[1] != "--slow-files")
         return measureHere(args[1], args[2]);
     qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
 
     QList<int> sizes{10000, 100000, 1000000};
     int rounds = 3;
+    int slowFiles = 10000;
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--sizes") {
             sizes.clear();
@@ -414,6 +471,8 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == "--rounds") {
             rounds = args[i + 1].toInt();
+        } else if (args[i] == "--slow-files") {
+            slowFiles = args[i + 1].toInt();
         }
     }
     QTemporaryDir work(QDir::tempPath() + "/orvel-bench-XXXXXX");
@@ -511,11 +570,14 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
+    const double slowSpeedup = slowFiles > 0 ? timeSlowFileSystem(work, slowFiles, rounds) : 0;
     if (sizes.contains(100000)) {
         std::printf("journal_cost %.3f\n", journalCostAt100k);
         std::printf("undo_ratio %.3f\n", undoRatio);
         std::printf("rename_all_ratio %.3f\n", ratioAt100k);
         std::printf("parallel_ratio %.3f\n", parallelAt100k);
     }
+    if (slowSpeedup > 0)
+        std::printf("slow_fs_speedup %.3f\n", slowSpeedup);
     return 0;
 }
