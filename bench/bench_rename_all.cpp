@@ -2,19 +2,25 @@
 // and 1 000 000 files (four levels of folders, mixed-case names; Proper Case, files,
 // folders and sub-folders) it times the engine's run and, on an identical copy, a plain
 // C loop: one readdir per folder, the new name by ASCII case mapping of the bytes,
-// renameat2(dirfd, old, dirfd, new, RENAME_NOREPLACE). Each measurement runs in a
-// process of its own, so that its peak memory is its own; which of the two goes first
-// alternates, and each time is the median of three rounds. The run through the real
-// window is timed once at 100 000 files. The same run with its journal is timed on a
-// third copy (alternated with the run without), and at 100 000 files the undo of that
-// run. The program itself is timed from the command line as a script starts it (its
-// journal kept, its list written to /dev/null) on a fourth copy, alternated with the plain
-// loop, and its dry run on the same copy just before. Last lines: "journal_cost R" (with
-// the journal over without, 100 000 files), "undo_ratio R" (the undo's time over the
-// run's), "rename_all_ratio R" and "cli_ratio R" (the command line over the plain loop)
-// at 100 000, and "dry_run_ratio R" (the dry run over the run) at the largest size.
+// renameat2(dirfd, old, dirfd, new, RENAME_NOREPLACE). The same loop is also spread over
+// as many threads as the engine's pool would take, one folder per thread at a time: the
+// limit of this machine rather than of one thread. Each measurement runs in a process of
+// its own, so that its peak memory is its own; which goes first alternates, and each
+// time is the median of three rounds. The run through the real window is timed once at
+// 100 000 files. The same run with its journal is timed on a further copy (alternated
+// with the run without), and at 100 000 files the undo of that run. The program itself is
+// timed from the command line as a script starts it (its journal kept, its list written
+// to /dev/null) on a further copy, alternated with the plain loop, and its dry run on the
+// same copy just before. Then the engine and both loops on a FUSE mirror that waits 1 ms
+// in each rename, as a network share would (10 000 files; skipped with a line saying why
+// where nothing can be mounted). Last lines: "journal_cost R" (with the journal over
+// without, 100 000 files), "undo_ratio R" (the undo's time over the run's),
+// "rename_all_ratio R" and "parallel_ratio R" (the engine's time over the plain and over
+// the threaded loop's, 100 000 files), "cli_ratio R" (the command line over the plain
+// loop, 100 000 files), "dry_run_ratio R" (the dry run over the run, at the largest size)
+// and "slow_fs_speedup R" (the plain loop's time over the engine's on the slow mirror).
 //
-//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only]
+//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only] [--slow-files 10000 (0: none)]
 
 #include "app/HostServices.h"
 #include "engine/RenameAll.h"
@@ -25,6 +31,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
 #include "platform/Volumes.h"
+#include "slow_mount.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,17 +43,23 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -115,7 +128,7 @@ long long renameNoReplace(int dir, const char* from, const char* to)
 }
 
 // The longest single rename of the plain loop: what the file system itself stalls for.
-qint64 g_longestRenameNs = 0;
+thread_local qint64 g_longestRenameNs = 0;
 
 long long timedRename(int dir, const char* from, const char* to)
 {
@@ -126,7 +139,10 @@ long long timedRename(int dir, const char* from, const char* to)
     return result;
 }
 
-long long plainLoop(int dir)
+// Renames one folder's files, then each sub-folder's name, handing the sub-folder, open,
+// to `enter` right after; `enter` owns the handle and returns what it renamed.
+template <typename Enter>
+long long renameFolder(int dir, Enter&& enter)
 {
     long long renamed = 0;
     std::vector<std::string> folders, files;
@@ -144,10 +160,8 @@ long long plainLoop(int dir)
         const std::string newName = proper(name.c_str(), false);
         const std::string& open = timedRename(dir, name.c_str(), newName.c_str()) == 0 ? newName : name;
         const int sub = ::openat(dir, open.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (sub >= 0) {
-            renamed += plainLoop(sub);
-            ::close(sub);
-        }
+        if (sub >= 0)
+            renamed += enter(sub);
     }
     return renamed;
 }
@@ -173,6 +187,105 @@ qint64 countProperFiles(const QString& folder)
             ::closedir(stream);
     }
     return count;
+}
+
+long long plainLoop(int dir)
+{
+    return renameFolder(dir, [](int sub) {
+        const long long renamed = plainLoop(sub);
+        ::close(sub);
+        return renamed;
+    });
+}
+
+// ---------------------------------------------------------------- the loop on threads
+
+// Where every rename waits a round trip, more renames in flight than cores pay off.
+constexpr int kRoundTripWorkers = 16;
+
+bool waitsRoundTrips(int dir)
+{
+    struct statfs fs;
+    if (::fstatfs(dir, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x65735546: // FUSE
+    case 0x6969: // NFS
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B: // SMB
+    case 0x01021997: // 9p
+    case 0x00C36400: // Ceph
+        return true;
+    default: return false;
+    }
+}
+
+// As many workers as the engine's pool takes for this folder: the cores, at least 2, or
+// kRoundTripWorkers on FUSE and network file systems. ORVEL_BENCH_WORKERS overrides.
+int loopWorkers(int dir)
+{
+    if (const int forced = qEnvironmentVariableIntValue("ORVEL_BENCH_WORKERS"); forced > 0)
+        return forced;
+    return waitsRoundTrips(dir) ? kRoundTripWorkers : std::max(2, QThread::idealThreadCount());
+}
+
+int loopWorkersAt(const QString& folder)
+{
+    const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int workers = loopWorkers(dir);
+    ::close(dir);
+    return workers;
+}
+
+// The plain loop's renames spread over `workers` threads, one folder per thread at a
+// time: a folder is ready once its parent's files and its own name are renamed. The
+// newest ready folder goes first, which keeps few folders open at once.
+long long threadedLoop(int root, int workers)
+{
+    std::mutex lock;
+    std::condition_variable wake;
+    std::vector<int> ready{::dup(root)};
+    int unfinished = 1; // ready or being renamed
+    std::atomic<long long> renamed = 0;
+    qint64 longestNs = 0;
+    const auto work = [&] {
+        long long mine = 0;
+        for (;;) {
+            int dir = -1;
+            {
+                std::unique_lock hold(lock);
+                wake.wait(hold, [&] { return !ready.empty() || unfinished == 0; });
+                if (ready.empty())
+                    break;
+                dir = ready.back();
+                ready.pop_back();
+            }
+            mine += renameFolder(dir, [&](int sub) {
+                {
+                    const std::lock_guard hold(lock);
+                    ready.push_back(sub);
+                    ++unfinished;
+                }
+                wake.notify_one();
+                return 0LL;
+            });
+            ::close(dir);
+            const std::lock_guard hold(lock);
+            if (--unfinished == 0)
+                wake.notify_all();
+        }
+        renamed += mine;
+        const std::lock_guard hold(lock);
+        longestNs = std::max(longestNs, g_longestRenameNs);
+    };
+    {
+        std::vector<std::jthread> pool;
+        for (int i = 0; i < workers; ++i)
+            pool.emplace_back(work);
+    }
+    g_longestRenameNs = longestNs;
+    return renamed;
 }
 
 // ---------------------------------------------------------------- the engine's run
@@ -219,10 +332,11 @@ int measureHere(const QString& mode, const QString& folder)
 {
     QElapsedTimer timer;
     qint64 files = 0, gapMs = 0;
-    if (mode == "--loop") {
+    if (mode == "--loop" || mode == "--loop-threads") {
         const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int workers = mode == "--loop" ? 1 : loopWorkers(dir);
         timer.start();
-        files = plainLoop(dir);
+        files = workers == 1 ? plainLoop(dir) : threadedLoop(dir, workers);
         ::close(dir);
         gapMs = g_longestRenameNs / 1000000; // no events here: the longest stall of one rename
     } else if (mode == "--cli" || mode == "--cli-dry") {
@@ -321,6 +435,57 @@ void removeTree(const QString& path)
     QDir(path).removeRecursively();
 }
 
+// The run where each rename waits a round trip, as on a network share: the engine, the
+// plain loop and the threaded loop on a mirror of `files`-file trees that waits 1 ms in
+// every rename, alternated, median of `rounds`. Returns the plain loop's time over the
+// engine's, or 0 when the mirror cannot be mounted here.
+double timeSlowFileSystem(const QTemporaryDir& work, int files, int rounds)
+{
+    const QString backing = work.filePath("Backing"), mountPoint = work.filePath("Slow");
+    QDir().mkpath(backing);
+    QDir().mkpath(mountPoint);
+    std::vector<double> engine, loop, threaded;
+    int workers = 1;
+    for (int round = 0; round < rounds; ++round) {
+        const QStringList trees{"Engine", "Loop", "Threads"};
+        for (const QString& tree : trees)
+            makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
+        ::sync();
+        bench::SlowMount mirror(backing, mountPoint, 1000);
+        if (!mirror.mounted()) {
+            std::printf("slow_fs skipped: cannot mount the slow file system: %s\n", qPrintable(mirror.whyNot()));
+            removeTree(backing);
+            return 0;
+        }
+        workers = loopWorkersAt(mountPoint);
+        const bool engineFirst = round % 2 == 0;
+        Measured e, l, t;
+        if (engineFirst)
+            e = measureApart("--engine", mountPoint + "/Engine");
+        t = measureApart("--loop-threads", mountPoint + "/Threads");
+        l = measureApart("--loop", mountPoint + "/Loop");
+        if (!engineFirst)
+            e = measureApart("--engine", mountPoint + "/Engine");
+        mirror.unmount();
+        if (e.files != files || l.files != files || t.files != files)
+            std::fprintf(stderr, "slow_fs renamed: engine %lld, loop %lld, threaded loop %lld of %d\n",
+                         static_cast<long long>(e.files), static_cast<long long>(l.files),
+                         static_cast<long long>(t.files), files);
+        engine.push_back(e.seconds);
+        loop.push_back(l.seconds);
+        threaded.push_back(t.seconds);
+        for (const QString& tree : trees)
+            removeTree(backing + '/' + tree);
+    }
+    removeTree(backing);
+    const double speedup = median(loop) / median(engine);
+    std::printf("slow_fs files %d  1 ms per rename  rename_all %.3f s  plain_loop %.3f s  threaded_loop %.3f s "
+                "(%d workers)  threaded_speedup %.3f\n",
+                files, median(engine), median(loop), median(threaded), workers, median(loop) / median(threaded));
+    std::fflush(stdout);
+    return speedup;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -333,13 +498,15 @@ int main(int argc, char** argv)
     const QStringList args = QCoreApplication::arguments();
     // Journals go to a folder of the bench's own, never the user's.
     QTemporaryDir state;
-    if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds")
+    if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds"
+        && args[1] != "--slow-files")
         return measureHere(args[1], args[2]);
     qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
 
     QList<int> sizes{10000, 100000, 1000000};
     int rounds = 3;
     const bool cliOnly = args.contains("--cli-only");
+    int slowFiles = 10000;
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--cli-only") {
             --i;
@@ -349,6 +516,8 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == "--rounds") {
             rounds = args[i + 1].toInt();
+        } else if (args[i] == "--slow-files") {
+            slowFiles = args[i + 1].toInt();
         }
     }
     QTemporaryDir work(QDir::tempPath() + "/orvel-bench-XXXXXX");
@@ -356,6 +525,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
+    const int localWorkers = loopWorkersAt(work.path());
     // Start folders named in Proper Case already: their own names stay as they are, so a
     // tree is found again by its name.
     const auto fresh = [&](const QString& name, int files) {
@@ -366,15 +536,17 @@ int main(int argc, char** argv)
     };
 
     double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0, cliRatioAt100k = 0, dryRunRatio = 0;
+    double parallelAt100k = 0;
     for (int files : sizes) {
-        std::vector<double> engine, loop, journaled, undo, cli, dry;
-        Measured worst, loopWorst, journalWorst, cliWorst;
+        std::vector<double> engine, loop, journaled, undo, cli, dry, threaded;
+        Measured worst, loopWorst, journalWorst, cliWorst, threadedWorst;
         for (int round = 0; round < rounds; ++round) {
             const QString b = fresh("Loop", files), c = fresh("Cli", files);
             const QString a = cliOnly ? QString() : fresh("Engine", files);
             const QString j = cliOnly ? QString() : fresh("Journal", files);
+            const QString p = cliOnly ? QString() : fresh("Threads", files);
             const bool engineFirst = round % 2 == 0;
-            Measured e, l, withJournal, command, planned;
+            Measured e, l, withJournal, command, planned, t;
             const auto others = [&] {
                 if (!cliOnly) {
                     e = measureApart("--engine", a);
@@ -385,9 +557,13 @@ int main(int argc, char** argv)
             };
             if (engineFirst)
                 others();
+            else if (!cliOnly)
+                t = measureApart("--loop-threads", p);
             l = measureApart("--loop", b);
             if (!engineFirst)
                 others();
+            else if (!cliOnly)
+                t = measureApart("--loop-threads", p);
             loop.push_back(l.seconds);
             loopWorst.gapMs = std::max(loopWorst.gapMs, l.gapMs);
             cli.push_back(command.seconds);
@@ -419,6 +595,11 @@ int main(int argc, char** argv)
             worst.peakMiB = std::max(worst.peakMiB, e.peakMiB);
             worst.gapMs = std::max(worst.gapMs, e.gapMs);
             removeTree(a);
+            removeTree(p);
+            if (t.files != files)
+                std::fprintf(stderr, "renamed: threaded loop %lld of %d\n", static_cast<long long>(t.files), files);
+            threaded.push_back(t.seconds);
+            threadedWorst.gapMs = std::max(threadedWorst.gapMs, t.gapMs);
         }
         const double cliRatio = median(cli) / median(loop);
         dryRunRatio = median(dry) / median(cli);
@@ -431,9 +612,11 @@ int main(int argc, char** argv)
         if (cliOnly)
             continue;
         const double ratio = median(engine) / median(loop);
+        const double parallelRatio = median(engine) / median(threaded);
         const double journalCost = median(journaled) / median(engine);
         if (files == 100000) {
             ratioAt100k = ratio;
+            parallelAt100k = parallelRatio;
             journalCostAt100k = journalCost;
             undoRatio = median(undo);
         }
@@ -445,6 +628,10 @@ int main(int argc, char** argv)
                     "longest_event_gap %lld ms  (plain loop's longest single rename %lld ms)\n",
                     files, median(engine), median(loop), ratio, worst.peakMiB, static_cast<long long>(worst.gapMs),
                     static_cast<long long>(loopWorst.gapMs));
+        std::printf("files %d  rename_all %.3f s  threaded_loop %.3f s  parallel_ratio %.3f  (%d workers; the "
+                    "threaded loop's longest single rename %lld ms)\n",
+                    files, median(engine), median(threaded), parallelRatio, localWorkers,
+                    static_cast<long long>(threadedWorst.gapMs));
         std::fflush(stdout);
         if (files == 100000) {
             const QString w = fresh("Window", files);
@@ -455,14 +642,18 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
+    const double slowSpeedup = slowFiles > 0 && !cliOnly ? timeSlowFileSystem(work, slowFiles, rounds) : 0;
     if (sizes.contains(100000)) {
         if (!cliOnly) {
             std::printf("journal_cost %.3f\n", journalCostAt100k);
             std::printf("undo_ratio %.3f\n", undoRatio);
             std::printf("rename_all_ratio %.3f\n", ratioAt100k);
+            std::printf("parallel_ratio %.3f\n", parallelAt100k);
         }
         std::printf("cli_ratio %.3f\n", cliRatioAt100k);
     }
     std::printf("dry_run_ratio %.3f\n", dryRunRatio);
+    if (slowSpeedup > 0)
+        std::printf("slow_fs_speedup %.3f\n", slowSpeedup);
     return 0;
 }

@@ -14,6 +14,8 @@ packages=(
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver
   # for renames on a file system that ignores letter case.
   xvfb xauth xdotool x11-utils python3 exfat-fuse exfatprogs fuse3
+  # Benchmarks: the slow FUSE file system that the rename benchmark mounts.
+  libfuse3-dev
   # What a screen reader sees: the accessibility bus on a private session bus, read
   # from Python.
   at-spi2-core dbus-daemon python3-pyatspi
