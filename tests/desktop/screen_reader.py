@@ -5,7 +5,7 @@ screen_reader.py tree: dumps the main window's tree; fails on a window that does
     separators and scroll bars need none), on a combo box named by its value, and
     without one progress bar that has a value.
 screen_reader.py run XID: starts Rename All with sub-folders from the keyboard, reads
-    the progress bar, the status line and the current file together, half way through,
+    the progress bar, the status line and the current file together, part way through,
     and times every question asked meanwhile.
 """
 
@@ -121,7 +121,9 @@ def run(window, xid):
         value, _, maximum = ask(lambda: value_of(bar))
         status.clearCache()  # its name asked afresh, not as the bus last heard it
         said, name = ask(lambda: status.name), ask(lambda: text_of(current))
-        if half is None and maximum > 0 and value >= maximum / 2:
+        # The three are asked one after the other: a run that ended between them is no
+        # reading of half way (the workers may finish the last half between two asks).
+        if (half is None or half[0] < maximum / 2) and 0 < value < maximum and said != "Renamed done !!":
             half = (value, maximum, said, name)
         if said == "Renamed done !!":
             break
