@@ -547,10 +547,15 @@ int main(int argc, char** argv)
             const QString p = cliOnly ? QString() : fresh("Threads", files);
             const bool engineFirst = round % 2 == 0;
             Measured e, l, withJournal, command, planned, t;
+            Measured u;
             const auto others = [&] {
                 if (!cliOnly) {
                     e = measureApart("--engine", a);
                     withJournal = measureApart("--engine-journal", j);
+                    // Its undo, while its journal is the newest.
+                    if (files == 100000)
+                        u = measureApart("--undo", j);
+                    QDir(JournalFolder()).removeRecursively();
                 }
                 planned = measureApart("--cli-dry", c);
                 command = measureApart("--cli", c);
@@ -582,7 +587,6 @@ int main(int argc, char** argv)
             journalWorst.peakMiB = std::max(journalWorst.peakMiB, withJournal.peakMiB);
             journalWorst.gapMs = std::max(journalWorst.gapMs, withJournal.gapMs);
             if (files == 100000) {
-                const Measured u = measureApart("--undo", j);
                 undo.push_back(u.seconds / withJournal.seconds);
                 if (u.files != files + 6 + 36 + 216 + 1296)
                     std::fprintf(stderr, "undone: %lld\n", static_cast<long long>(u.files));

@@ -260,7 +260,7 @@ void RunJournal::finish(bool stopped)
 void RunJournal::write()
 {
     Shared& s = *m_shared;
-    const std::lock_guard guard(s.lock);
+    std::unique_lock guard(s.lock);
     if (isBroken())
         return;
     if (!s.file) {
@@ -287,12 +287,14 @@ void RunJournal::write()
         return;
     }
     m_pending.resize(0); // keeps its room for the next record
-    if (s.sinceSync.hasExpired(SyncIntervalMs)) {
-        if (const int error = s.file->sync()) {
-            fail(ErrorText(error));
-            return;
-        }
-        s.sinceSync.restart();
+    if (!s.sinceSync.hasExpired(SyncIntervalMs))
+        return;
+    s.sinceSync.restart();
+    // Without the lock: the other lanes go on appending while the disk catches up.
+    guard.unlock();
+    if (const int error = s.file->sync()) {
+        guard.lock();
+        fail(ErrorText(error));
     }
 }
 
