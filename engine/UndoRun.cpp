@@ -10,6 +10,8 @@
 #include <QSet>
 
 #include <cerrno>
+#include <map>
+#include <memory>
 
 namespace orvel {
 
@@ -128,23 +130,24 @@ private:
             return left(LeftChanged);
 
         EntryIdentity now;
-        const bool there = m_fs.identify(m_handle, r.newName, &now) == 0 && r.isEntry(now);
+        const bool there = m_fs.identify(m_open->handle, r.newName, &now) == 0 && r.isEntry(now);
         // The very name the run gave it, not one that only matches it where letter case
         // is ignored.
-        if (!there || !m_names.contains(r.newName)) {
+        if (!there || !m_open->names.contains(r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(m_handle, r.oldName, &before) == 0 && r.isEntry(before) && m_names.contains(r.oldName))
+            if (m_fs.identify(m_open->handle, r.oldName, &before) == 0 && r.isEntry(before)
+                && m_open->names.contains(r.oldName))
                 return 0;
             return left(LeftChanged);
         }
-        const int error = m_fs.renameIn(m_handle, r.newName, r.oldName);
+        const int error = m_fs.renameIn(m_open->handle, r.newName, r.oldName);
         if (error == EEXIST)
             return left(LeftTaken);
         if (error != 0)
             return left(error);
-        m_names.remove(r.newName);
-        m_names.insert(r.oldName);
+        m_open->names.remove(r.newName);
+        m_open->names.insert(r.oldName);
         ++out.undone;
         m_observer.renamed(folderPath, r.newName, r.oldName);
         if (const QString moved = JoinPath(folderPath, r.newName); m_folderPaths.contains(moved))
@@ -152,31 +155,48 @@ private:
         return 0;
     }
 
-    // Opens the entry's folder, unless it is the one open, and reads the names it holds.
+    // Opens the entry's folder and reads the names it holds, unless that was done. The
+    // renames of a run on several workers interleave the folders of its journal, so the
+    // last few stay open, known by the path the journal recorded them under.
     bool enter(qint32 folder)
     {
-        if (folder == m_folder)
-            return m_handle.isOpen();
-        m_folder = folder;
-        m_names.clear();
-        m_handle = openRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
-        if (!m_handle.isOpen())
+        const JournalContent::Folder& f = m_journal.folders()[size_t(folder)];
+        const QByteArray key = (f.outside ? "/" : "") + f.startFolder + '\0' + f.path;
+        if (std::unique_ptr<OpenFolder>& known = m_opened[key]) {
+            m_open = known.get();
+            return m_open->handle.isOpen();
+        }
+        if (m_opened.size() > KeptOpen) { // a new start, this one's place kept
+            std::unique_ptr<OpenFolder> place = std::move(m_opened[key]);
+            m_opened.clear();
+            m_opened[key] = std::move(place);
+        }
+        std::unique_ptr<OpenFolder>& made = m_opened[key];
+        made = std::make_unique<OpenFolder>();
+        m_open = made.get();
+        m_open->handle = openRunFolder(m_fs, f, nullptr);
+        if (!m_open->handle.isOpen())
             return false;
-        const Listing listing =
-            m_fs.listFolder(m_handle, [this](const QString& name, EntryType, quint64) { m_names.insert(name); });
+        const Listing listing = m_fs.listFolder(
+            m_open->handle, [this](const QString& name, EntryType, quint64) { m_open->names.insert(name); });
         if (listing.error != 0)
-            m_handle = FolderHandle();
-        return m_handle.isOpen();
+            m_open->handle = FolderHandle();
+        return m_open->handle.isOpen();
     }
+
+    struct OpenFolder {
+        FolderHandle handle;
+        QSet<QString> names;
+    };
+    static constexpr size_t KeptOpen = 32;
 
     const JournalContent& m_journal;
     JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
     EventPacer m_pacer;
-    qint32 m_folder = -1;
-    FolderHandle m_handle;
-    QSet<QString> m_names;
+    std::map<QByteArray, std::unique_ptr<OpenFolder>> m_opened;
+    OpenFolder* m_open = nullptr; // the entry's folder
     QSet<QString> m_folderPaths; // the folders the run renamed in, as it left them
     std::vector<std::pair<QString, QString>> m_moves; // folders put back: "new/" -> "old/"
     std::vector<size_t> m_movesBefore; // per entry left: the folders put back before it
