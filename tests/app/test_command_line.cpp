@@ -251,7 +251,7 @@ private Q_SLOTS:
         QCOMPARE(readTree(p.path("t")), tree);
     }
 
-    // Ctrl+C half way through 40 000 files, or SIGTERM: the run ends after the rename in
+    // Ctrl+C part way through 40 000 files, or SIGTERM: the run ends after the rename in
     // hand, with every name it changed listed and no temporary name left; the undo
     // then puts the whole tree back.
     void endedBySignal_data()
@@ -259,9 +259,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("files"); // in four folders
-        QTest::addColumn<int>("listed"); // the names listed when the signal comes
-        QTest::newRow("Ctrl+C") << SIGINT << 130 << 40000 << 15000;
-        QTest::newRow("SIGTERM") << SIGTERM << 143 << 40000 << 10000;
+        // The names listed when the signal comes: the first ones, as the run's workers
+        // tell them a few thousand at a time and may well be half way by then.
+        QTest::addColumn<int>("listed");
+        QTest::newRow("Ctrl+C") << SIGINT << 130 << 40000 << 1000;
+        QTest::newRow("SIGTERM") << SIGTERM << 143 << 40000 << 1000;
     }
 
     void endedBySignal()
