@@ -43,7 +43,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -57,7 +56,6 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
@@ -200,34 +198,13 @@ long long plainLoop(int dir)
 
 // ---------------------------------------------------------------- the loop on threads
 
-// Where every rename waits a round trip, more renames in flight than cores pay off.
-constexpr int kRoundTripWorkers = 16;
-
-bool waitsRoundTrips(int dir)
-{
-    struct statfs fs;
-    if (::fstatfs(dir, &fs) != 0)
-        return false;
-    switch (static_cast<unsigned long>(fs.f_type)) {
-    case 0x65735546: // FUSE
-    case 0x6969: // NFS
-    case 0xFF534D42: // CIFS
-    case 0xFE534D42: // SMB2
-    case 0x517B: // SMB
-    case 0x01021997: // 9p
-    case 0x00C36400: // Ceph
-        return true;
-    default: return false;
-    }
-}
-
-// As many workers as the engine's pool takes for this folder: the cores, at least 2, or
-// kRoundTripWorkers on FUSE and network file systems. ORVEL_BENCH_WORKERS overrides.
+// As many workers as the engine's pool takes for this folder. ORVEL_BENCH_WORKERS
+// overrides.
 int loopWorkers(int dir)
 {
     if (const int forced = qEnvironmentVariableIntValue("ORVEL_BENCH_WORKERS"); forced > 0)
         return forced;
-    return waitsRoundTrips(dir) ? kRoundTripWorkers : std::max(2, QThread::idealThreadCount());
+    return WorkersFor(hostFileSystem().volumeKind(FolderHandle(::fcntl(dir, F_DUPFD_CLOEXEC, 0), {})));
 }
 
 int loopWorkersAt(const QString& folder)

@@ -193,12 +193,7 @@ private:
             return m_job.workers;
         if (m_count == 1)
             return 1; // one folder: nothing to overlap
-        switch (m_fs.volumeKind(top)) {
-        case VolumeKind::OneRenameAtATime: return 1;
-        case VolumeKind::Remote: return 16; // each rename waits a round trip: keep many in flight
-        case VolumeKind::Local: break;
-        }
-        return qMax(2, QThread::idealThreadCount());
+        return WorkersFor(m_fs.volumeKind(top));
     }
 
     // The window's thread, while workers rename: lets events through, shows progress,
@@ -487,7 +482,12 @@ private:
             }
         }
         for (const NameEvent& e : events)
-            e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
+            tell(e);
+    }
+
+    void tell(const NameEvent& e)
+    {
+        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -536,9 +536,9 @@ private:
         const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
         const QString newName = ConvertFolderName(name, m_job.options.style);
         FolderState state;
-        const auto tell = qScopeGuard([&] {
+        const auto told = qScopeGuard([&] {
             for (const NameEvent& e : state.events)
-                e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.left(e.item, e.newName);
+                tell(e);
         });
         if (!parent.isOpen()) {
             m_startFolderNotChanged.append({start, ErrorText(parentError)});
@@ -593,6 +593,16 @@ private:
 };
 
 } // namespace
+
+int WorkersFor(VolumeKind kind)
+{
+    switch (kind) {
+    case VolumeKind::OneRenameAtATime: return 1;
+    case VolumeKind::Remote: return 16; // each rename waits a round trip: keep many in flight
+    case VolumeKind::Local: break;
+    }
+    return qMax(2, QThread::idealThreadCount());
+}
 
 RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer)
 {

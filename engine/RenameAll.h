@@ -62,4 +62,9 @@ struct RenameAllOutcome {
 // the one a single thread gives.
 RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer);
 
+// How many folders a run of several works on at once on a file system of that kind: one
+// where the volume takes one change at a time, many where each rename waits for a round
+// trip, otherwise one per core (at least two).
+int WorkersFor(VolumeKind kind);
+
 } // namespace orvel
