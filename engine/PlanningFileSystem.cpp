@@ -19,11 +19,25 @@ bool isPlainName(const QString& name)
 
 } // namespace
 
-std::optional<QString> PlanningFileSystem::diskName(const FolderHandle& folder, const QString& name) const
+std::shared_ptr<PlanningFileSystem::Moves> PlanningFileSystem::movesOf(const FolderHandle& folder, bool make) const
 {
     const std::lock_guard guard(m_lock);
-    const auto moves = m_moves.constFind(folder.id());
-    return moves == m_moves.cend() ? std::optional(name) : moves->diskName(name);
+    if (const auto it = m_moves.constFind(folder.id()); it != m_moves.cend())
+        return *it;
+    if (!make)
+        return nullptr;
+    auto made = std::make_shared<Moves>();
+    m_moves.insert(folder.id(), made);
+    return made;
+}
+
+std::optional<QString> PlanningFileSystem::diskName(const FolderHandle& folder, const QString& name) const
+{
+    const std::shared_ptr<Moves> moves = movesOf(folder, false);
+    if (!moves)
+        return name;
+    const std::lock_guard guard(moves->lock);
+    return moves->diskName(name);
 }
 
 std::optional<QString> PlanningFileSystem::diskPath(const QString& path) const
@@ -74,19 +88,29 @@ FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, const
 
 Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySink& each) const
 {
+    const std::shared_ptr<Moves> moves = movesOf(folder, true);
     QHash<QString, QString> to;
+    bool keep = false;
     {
-        const std::lock_guard guard(m_lock);
-        if (const auto moves = m_moves.constFind(folder.id()); moves != m_moves.cend())
-            to = moves->to; // shared, not copied
+        const std::lock_guard guard(moves->lock);
+        to = moves->to; // shared, not copied
+        keep = !moves->listed;
     }
-    if (to.isEmpty())
-        return m_real.listFolder(folder, each);
-    // Each entry in the place the disk gives it, under the name the plan gave it.
-    return m_real.listFolder(folder, [&](const QString& name, auto&&... rest) {
+    // The run lists each folder before it renames in it: what the disk holds is kept.
+    QSet<QString> names;
+    const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&... rest) {
+        if (keep)
+            names.insert(name);
+        // Each entry in the place the disk gives it, under the name the plan gave it.
         const auto planned = to.constFind(name);
         each(planned == to.cend() ? name : *planned, std::forward<decltype(rest)>(rest)...);
     });
+    if (keep && listing.error == 0) {
+        const std::lock_guard guard(moves->lock);
+        if (!moves->listed)
+            moves->listed = std::move(names);
+    }
+    return listing;
 }
 
 int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
@@ -96,24 +120,33 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldN
         return EBADF;
     if (!isPlainName(oldName) || !isPlainName(newName))
         return EINVAL;
-    const std::lock_guard guard(m_lock);
-    Moves& moves = m_moves[folder.id()];
-    const std::optional<QString> disk = moves.diskName(oldName);
-    if (!disk)
-        return ENOENT;
+    const std::shared_ptr<Moves> shared = movesOf(folder, true);
+    Moves& moves = *shared;
+    const std::lock_guard guard(moves.lock);
+    const auto planned = moves.from.find(oldName);
+    if (planned == moves.from.end() && moves.to.contains(oldName))
+        return ENOENT; // the plan moved it away
+    const std::optional<QString> disk = planned == moves.from.end() ? oldName : *planned;
+    // A listed entry is there: a plan is of the tree as it was listed.
     EntryIdentity entry;
-    if (const int error = m_real.identify(folder, *disk, &entry))
-        return error;
+    if (!moves.listed || !moves.listed->contains(*disk))
+        if (const int error = m_real.identify(folder, *disk, &entry))
+            return error;
     if (oldName == newName)
         return 0;
     if (const int error = takenError(folder, moves, *disk, newName))
         return error;
     if (const int error = m_real.mayRename(folder, *disk))
         return error;
-    moves.from.remove(oldName);
+    if (planned != moves.from.end())
+        moves.from.erase(planned);
     if (newName == *disk) {
         moves.to.remove(*disk);
     } else {
+        if (moves.to.isEmpty() && moves.listed) { // most of the folder's names are to come
+            moves.to.reserve(moves.listed->size());
+            moves.from.reserve(moves.listed->size());
+        }
         moves.to.insert(*disk, newName);
         moves.from.insert(newName, *disk);
     }
@@ -125,23 +158,36 @@ int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, con
 {
     if (moves.from.contains(newName))
         return EEXIST; // an earlier rename of the plan made it
+    // Where the folder was seen to tell names that differ in case alone apart, a name
+    // its listing lacks is free: no need to ask the disk for each one.
+    if (moves.caseSensitive && moves.listed && !moves.listed->contains(newName))
+        return 0;
     EntryIdentity there;
-    if (const int error = m_real.identify(folder, newName, &there))
+    if (const int error = m_real.identify(folder, newName, &there)) {
+        // The entry is there under a name that differs in case alone: this folder does
+        // not take the one for the other.
+        if (error == ENOENT && moves.listed && moves.listed->contains(diskName) && diskName != newName
+            && diskName.compare(newName, Qt::CaseInsensitive) == 0)
+            moves.caseSensitive = true;
         return error == ENOENT ? 0 : error;
+    }
     // Something answers to the new name: which entry of the listing is it? The one of
     // that very name, or where case is ignored, the one that differs in case alone.
-    if (!moves.onDisk) {
-        QHash<QString, QString> names;
-        const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&...) {
-            names.insert(name, name);
-            names.insert(name.toCaseFolded(), name);
-        });
+    if (!moves.listed) {
+        QSet<QString> names;
+        const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&...) { names.insert(name); });
         if (listing.error != 0)
             return listing.error;
-        moves.onDisk = std::move(names);
+        moves.listed = std::move(names);
     }
-    const QString exact = moves.onDisk->value(newName);
-    const QString answering = exact.isNull() ? moves.onDisk->value(newName.toCaseFolded()) : exact;
+    const bool exact = moves.listed->contains(newName);
+    if (!exact && !moves.folded) {
+        QHash<QString, QString> folded;
+        for (const QString& name : std::as_const(*moves.listed))
+            folded.insert(name.toCaseFolded(), name);
+        moves.folded = std::move(folded);
+    }
+    const QString answering = exact ? newName : moves.folded->value(newName.toCaseFolded());
     // The entry itself (a change of case where case is ignored), or one the plan moved
     // away, leaves the name free; any other is in the way, as a hard link of the same
     // file is.

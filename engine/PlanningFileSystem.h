@@ -3,7 +3,9 @@
 #include "platform/FileSystem.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -35,12 +37,19 @@ public:
 
 private:
     // The renames planned in one folder, by the names on disk and the names planned.
+    // Each folder has its own lock: the workers of a run each plan in folders of their
+    // own, and only meet on the table of folders.
     struct Moves {
+        std::mutex lock;
         QHash<QString, QString> to; // name on disk -> the name it is planned to have
         QHash<QString, QString> from; // planned name -> its entry's name on disk
-        // The folder's listing, read at the first need: each name by itself and by its
-        // case-folded form.
-        std::optional<QHash<QString, QString>> onDisk;
+        // The names the folder's listing gave, kept from the run's own listing of it: an
+        // entry listed there needs no further look to be known present.
+        std::optional<QSet<QString>> listed;
+        // The folder's listing by case-folded name, made at the first need: which entry
+        // answers a name where letter case is ignored.
+        std::optional<QHash<QString, QString>> folded;
+        bool caseSensitive = false; // seen to hold a name and lack its change of case
 
         // The name on disk of what the folder holds as `name` in the plan; nullopt when the
         // plan moved that entry away.
@@ -54,6 +63,8 @@ private:
         }
     };
 
+    // The plan of `folder`; made when `make` and there is none yet, otherwise null.
+    std::shared_ptr<Moves> movesOf(const FolderHandle& folder, bool make) const;
     // The name on disk of what `folder` holds as `name` in the plan.
     std::optional<QString> diskName(const FolderHandle& folder, const QString& name) const;
     // A path as the disk has it, when the plan renamed folders on the way; nullopt when
@@ -64,8 +75,8 @@ private:
     int takenError(const FolderHandle& folder, Moves& moves, const QString& diskName, const QString& newName) const;
 
     const FileSystem& m_real;
-    mutable std::mutex m_lock;
-    QHash<FileId, Moves> m_moves;
+    mutable std::mutex m_lock; // over the table, not over a folder's plan
+    mutable QHash<FileId, std::shared_ptr<Moves>> m_moves;
 };
 
 } // namespace orvel
