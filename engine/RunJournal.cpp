@@ -9,6 +9,7 @@
 #include <atomic>
 #include <mutex>
 
+#include <array>
 #include <charconv>
 #include <ctime>
 #include <zlib.h>
@@ -26,28 +27,39 @@ bool isUnreserved(char16_t c)
         || c == u'_' || c == u'~';
 }
 
-void putEscaped(QByteArray& line, unsigned char byte)
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// Writes `byte` at `out`, escaped when it is not unreserved; returns the end.
+char* putByte(char* out, unsigned char byte)
 {
-    static constexpr char hex[] = "0123456789ABCDEF";
-    const char escape[3] = {'%', hex[byte >> 4], hex[byte & 15]};
-    line.append(escape, 3);
+    if (isUnreserved(byte)) {
+        *out++ = char(byte);
+    } else {
+        *out++ = '%';
+        *out++ = kHex[byte >> 4];
+        *out++ = kHex[byte & 15];
+    }
+    return out;
 }
 
 // Every field is percent-encoded: names are bytes, and no byte of one (a tab, a line
 // feed, a NUL) can be taken for the record's own punctuation. Written straight into the
-// line: this runs once for each name a run renames.
+// line's room: this runs twice for each name a run renames.
 void putField(QByteArray& line, QStringView text)
 {
+    const qsizetype at = line.size();
     const char16_t* units = text.utf16();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (units[i] >= 0x80) { // beyond ASCII: the name's bytes, as the disk holds them
-            for (const char byte : EncodeName(text))
-                isUnreserved(char16_t(uchar(byte))) ? void(line.append(byte)) : putEscaped(line, uchar(byte));
-            return;
-        }
-    }
-    for (qsizetype i = 0; i < text.size(); ++i)
-        isUnreserved(units[i]) ? void(line.append(char(units[i]))) : putEscaped(line, uchar(units[i]));
+    bool ascii = true;
+    for (qsizetype i = 0; i < text.size() && ascii; ++i)
+        ascii = units[i] < 0x80;
+    // Beyond ASCII: the name's bytes, as the disk holds them.
+    const QByteArray bytes = ascii ? QByteArray() : EncodeName(text.toString());
+    const qsizetype count = ascii ? text.size() : bytes.size();
+    line.resize(at + 3 * count); // the most it can take
+    char* out = line.data() + at;
+    for (qsizetype i = 0; i < count; ++i)
+        out = putByte(out, ascii ? uchar(units[i]) : uchar(bytes[i]));
+    line.resize(out - line.constData());
 }
 
 QByteArray field(const QString& text)
@@ -113,9 +125,32 @@ QByteArray unfield(QByteArrayView bytes)
     return QByteArray::fromPercentEncoding(bytes.toByteArray());
 }
 
+// A record's fields, where they stand in the text; never more than a record has.
+class Fields {
+public:
+    // One more than any record of this version has, for a record of more fields.
+    qsizetype size() const { return m_count; }
+    bool isEmpty() const { return m_count == 0; }
+    QByteArrayView operator[](qsizetype i) const { return value(i); }
+    QByteArrayView value(qsizetype i) const
+    {
+        return i < qsizetype(m_fields.size()) ? m_fields[size_t(i)] : QByteArrayView();
+    }
+    void add(QByteArrayView field)
+    {
+        if (m_count < qsizetype(m_fields.size()))
+            m_fields[size_t(m_count)] = field;
+        m_count = qMin(m_count + 1, qsizetype(m_fields.size()) + 1);
+    }
+
+private:
+    std::array<QByteArrayView, 12> m_fields;
+    qsizetype m_count = 0;
+};
+
 // The fields of the record that starts at `from`, without its checksum; empty when it
-// is no whole record.
-QList<QByteArrayView> fieldsAt(const QByteArray& text, qint64 from, qint64* next)
+// is no whole record. A record read once is not checked again (`checked`).
+Fields fieldsAt(const QByteArray& text, qint64 from, qint64* next, bool checked = false)
 {
     const qint64 end = text.indexOf('\n', from);
     if (end < 0)
@@ -126,23 +161,24 @@ QList<QByteArrayView> fieldsAt(const QByteArray& text, qint64 from, qint64* next
         return {};
     // Eight digits of CRC-32; journals of earlier versions have four of CRC-16.
     const QByteArrayView digits = line.sliced(cut + 1);
-    bool ok = false;
-    const uint sum = digits.toUInt(&ok, 16);
+    bool ok = checked;
+    const uint sum = checked ? 0 : digits.toUInt(&ok, 16);
     if (!ok
-        || (digits.size() == 8 ? sum != checksum(line.first(cut))
-                               : digits.size() != 4 || sum != qChecksum(line.first(cut))))
+        || (!checked
+            && (digits.size() == 8 ? sum != checksum(line.first(cut))
+                                   : digits.size() != 4 || sum != qChecksum(line.first(cut)))))
         return {};
     if (next)
         *next = end + 1;
-    QList<QByteArrayView> fields;
+    Fields fields;
     qsizetype start = 0;
     for (;;) {
         const qsizetype tab = line.first(cut).indexOf('\t', start);
         if (tab < 0) {
-            fields << line.sliced(start, cut - start);
+            fields.add(line.sliced(start, cut - start));
             break;
         }
-        fields << line.sliced(start, tab - start);
+        fields.add(line.sliced(start, tab - start));
         start = tab + 1;
     }
     return fields;
@@ -339,7 +375,7 @@ JournalContent::JournalContent(QByteArray text)
     : m_text(std::move(text))
 {
     qint64 at = 0, next = 0;
-    QList<QByteArrayView> f = fieldsAt(m_text, at, &next);
+    Fields f = fieldsAt(m_text, at, &next);
     if (f.size() < 8 || f[0] != "H" || f[1].toInt() != FormatVersion)
         return;
     m_valid = true;
@@ -414,7 +450,7 @@ JournalContent::JournalContent(QByteArray text)
 
 JournalContent::Rename JournalContent::rename(const Entry& entry) const
 {
-    const QList<QByteArrayView> f = fieldsAt(m_text, entry.record, nullptr);
+    const Fields f = fieldsAt(m_text, entry.record, nullptr, true);
     Rename r;
     r.oldName = DecodeName(unfield(f.value(1)));
     r.newName = DecodeName(unfield(f.value(2)));
@@ -427,7 +463,7 @@ QString JournalContent::temporaryName(const Entry& entry) const
 {
     if (entry.temporary < 0)
         return {};
-    return DecodeName(unfield(fieldsAt(m_text, entry.temporary, nullptr).value(1)));
+    return DecodeName(unfield(fieldsAt(m_text, entry.temporary, nullptr, true).value(1)));
 }
 
 bool JournalContent::Rename::isEntry(const EntryIdentity& now) const

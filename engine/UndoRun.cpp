@@ -1,6 +1,7 @@
 #include "engine/UndoRun.h"
 
 #include "engine/Paths.h"
+#include "engine/RenameAll.h"
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
@@ -9,9 +10,15 @@
 
 #include <QSet>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <mutex>
 
 namespace orvel {
 
@@ -60,40 +67,51 @@ QString runFolderPath(const JournalContent::Folder& folder)
 class Undo {
 public:
     // Without `file` the undo records nothing: a plan.
-    Undo(const JournalContent& journal, JournalFile* file, FileSystem& fs, RunObserver& observer)
+    Undo(const JournalContent& journal, JournalFile* file, FileSystem& fs, RunObserver& observer, int workers)
         : m_journal(journal)
         , m_file(file)
         , m_fs(fs)
         , m_observer(observer)
         , m_pacer(observer)
+        , m_workers(workers)
     {
-        for (const JournalContent::Folder& folder : journal.folders())
-            m_folderPaths.insert(runFolderPath(folder));
+        QSet<QString> holders;
+        for (const JournalContent::Folder& folder : journal.folders()) {
+            const QString path = runFolderPath(folder);
+            m_folderPaths.push_back(path);
+            m_folderKeys.push_back((folder.outside ? "/" : "") + folder.startFolder + '\0' + folder.path);
+            // The folder and every folder above it: renaming one of those moves it.
+            for (QString above = path; !above.isEmpty() && !m_runFolders.contains(above); above = ParentPath(above)) {
+                m_runFolders.insert(above);
+                holders.insert(ParentPath(above));
+            }
+        }
+        for (const QString& path : m_folderPaths)
+            m_holdsRunFolders.push_back(holders.contains(path));
     }
 
     void go(UndoOutcome& out)
     {
         const auto& entries = m_journal.entries();
-        qint64 todo = 0;
-        for (const auto& e : entries)
-            todo += !e.undone;
-        m_observer.progressMax(todo);
+        for (size_t i = entries.size(); i-- > 0;)
+            if (!entries[i].undone)
+                m_order.push_back(qint64(i));
+        m_results = std::make_unique<Result[]>(m_order.size());
+        m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        qint64 done = 0;
-        for (size_t i = entries.size(); i-- > 0;) {
-            const JournalContent::Entry& entry = entries[i];
-            if (entry.undone)
-                continue;
-            if (m_observer.stopRequested()) {
-                out.stopped = true;
-                break;
-            }
-            const int result = entry.state == JournalContent::State::Failed ? 0 : takeBack(entry, out);
-            if (m_file)
-                m_file->append(UndoneRecord(qint64(i), result));
-            m_observer.progressValue(++done);
-            m_pacer.tick();
+        // The names of files go back in any order, several at once; the name of a folder
+        // of the run goes back alone, once everything after it in the run is back, and
+        // before anything that came before it.
+        for (size_t from = 0; from < m_order.size() && !out.stopped;) {
+            size_t to = from;
+            while (to < m_order.size() && !movesRunFolder(m_order[to]))
+                ++to;
+            alongside(from, to, out);
+            if (to < m_order.size() && !out.stopped)
+                alongside(to, to + 1, out);
+            from = to + 1;
         }
+        flushRecords();
         if (m_file && !out.stopped)
             m_file->append(WholeRunUndoneRecord());
         if (m_file)
@@ -110,94 +128,250 @@ public:
     }
 
 private:
-    // 0 when the name went back or had nothing to take back, otherwise why it was left.
-    int takeBack(const JournalContent::Entry& entry, UndoOutcome& out)
-    {
-        const JournalContent::Rename r = m_journal.rename(entry);
-        const JournalContent::Folder& folder = m_journal.folders()[size_t(entry.folder)];
-        const QString folderPath = runFolderPath(folder);
-        const auto left = [&](int why) {
-            const QString reason = why == LeftChanged ? ChangedSinceText()
-                : why == LeftTaken                    ? OldNameTakenText()
-                                                      : ErrorText(why);
-            out.notChanged.append({JoinPath(folderPath, r.newName), reason});
-            m_observer.left(out.notChanged.back(), r.oldName);
-            m_movesBefore.push_back(m_moves.size());
-            ++out.left;
-            return why;
-        };
-        if (!enter(entry.folder))
-            return left(LeftChanged);
+    // What became of one entry of the journal.
+    struct Result {
+        std::atomic<bool> tried = false;
+        int why = 0; // 0, or why it was left
+        bool putBack = false;
+        QString oldName, newName;
+    };
 
+    static constexpr size_t Chunk = 256; // fewer entries than twice this are not worth a thread
+
+    // Whether the entry, once taken back, moves folders that other entries lie in.
+    bool movesRunFolder(qint64 index) const
+    {
+        const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
+        const QString& folder = m_folderPaths[size_t(entry.folder)];
+        return entry.state != JournalContent::State::Failed && m_holdsRunFolders[size_t(entry.folder)]
+            && m_runFolders.contains(JoinPath(folder, m_journal.rename(entry).newName));
+    }
+
+    // Takes back the entries from..to of the order: on this thread, or where they are
+    // many, on workers while this thread tells the observer what they did, in order.
+    // Renames in one folder wait for each other in the system, so each worker takes a
+    // folder's entries of its own.
+    void alongside(size_t from, size_t to, UndoOutcome& out)
+    {
+        if (m_workers <= 1 || to - from < 2 * Chunk) {
+            for (size_t k = from; k < to; ++k) {
+                if (m_observer.stopRequested()) {
+                    out.stopped = true;
+                    return;
+                }
+                attempt(k);
+                tell(k, out);
+                m_pacer.tick();
+            }
+            return;
+        }
+        // The folders' entries, each folder's newest first, the folders by their newest.
+        std::vector<std::vector<size_t>> groups;
+        {
+            QHash<QByteArrayView, size_t> place;
+            for (size_t k = from; k < to; ++k) {
+                const QByteArray& key = m_folderKeys[size_t(m_journal.entries()[size_t(m_order[k])].folder)];
+                auto it = place.constFind(key);
+                if (it == place.cend()) {
+                    it = place.insert(key, groups.size());
+                    groups.emplace_back();
+                }
+                groups[*it].push_back(k);
+            }
+        }
+        std::atomic<size_t> next = 0;
+        std::mutex lock;
+        std::condition_variable ended;
+        int running = qMin(m_workers, int(groups.size()));
+        const auto work = [&] {
+            for (size_t g; !m_stop.load(std::memory_order_relaxed) && (g = next++) < groups.size();)
+                for (const size_t k : groups[g]) {
+                    if (m_stop.load(std::memory_order_relaxed))
+                        break;
+                    attempt(k);
+                }
+            const std::lock_guard guard(lock);
+            if (--running == 0)
+                ended.notify_all();
+        };
+        std::vector<std::thread> threads;
+        for (int w = running; w-- > 0;)
+            threads.emplace_back(work);
+        size_t told = from;
+        for (bool last = false; !last;) {
+            {
+                std::unique_lock guard(lock);
+                last = ended.wait_for(guard, std::chrono::milliseconds(EventPacer::IntervalMs / 2),
+                                      [&] { return running == 0; });
+            }
+            // What is tried in an unbroken line from the last told is told.
+            for (; told < to && m_results[told].tried.load(std::memory_order_acquire); ++told)
+                tell(told, out);
+            flushRecords();
+            m_pacer.tick();
+            if (!m_stop && m_observer.stopRequested())
+                m_stop = true;
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        // After a stop, what some worker had tried beyond a gap.
+        for (; told < to; ++told)
+            if (m_results[told].tried)
+                tell(told, out);
+        out.stopped = m_stop;
+    }
+
+    // Takes the entry back, or finds why not; safe on any number of threads at once.
+    void attempt(size_t k)
+    {
+        Result& result = m_results[k];
+        const JournalContent::Entry& entry = m_journal.entries()[size_t(m_order[k])];
+        if (entry.state != JournalContent::State::Failed) {
+            const JournalContent::Rename r = m_journal.rename(entry);
+            result.why = takeBack(entry, r, &result.putBack);
+            result.oldName = r.oldName;
+            result.newName = r.newName;
+        }
+        result.tried.store(true, std::memory_order_release);
+    }
+
+    // 0 when the name went back (`putBack`) or had nothing to take back, otherwise why it
+    // was left.
+    int takeBack(const JournalContent::Entry& entry, const JournalContent::Rename& r, bool* putBack)
+    {
+        const std::shared_ptr<OpenFolder> open = enter(entry.folder);
+        if (!open)
+            return LeftChanged;
         EntryIdentity now;
-        const bool there = m_fs.identify(m_open->handle, r.newName, &now) == 0 && r.isEntry(now);
+        const bool there = m_fs.identify(open->handle, r.newName, &now) == 0 && r.isEntry(now);
         // The very name the run gave it, not one that only matches it where letter case
         // is ignored.
-        if (!there || !m_open->names.contains(r.newName)) {
+        if (!there || !open->holds(r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(m_open->handle, r.oldName, &before) == 0 && r.isEntry(before)
-                && m_open->names.contains(r.oldName))
+            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && r.isEntry(before) && open->holds(r.oldName))
                 return 0;
-            return left(LeftChanged);
+            return LeftChanged;
         }
-        const int error = m_fs.renameIn(m_open->handle, r.newName, r.oldName);
+        const int error = m_fs.renameIn(open->handle, r.newName, r.oldName);
         if (error == EEXIST)
-            return left(LeftTaken);
+            return LeftTaken;
         if (error != 0)
-            return left(error);
-        m_open->names.remove(r.newName);
-        m_open->names.insert(r.oldName);
-        ++out.undone;
-        m_observer.renamed(folderPath, r.newName, r.oldName);
-        if (const QString moved = JoinPath(folderPath, r.newName); m_folderPaths.contains(moved))
-            m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, r.oldName), {}));
+            return error;
+        open->moved(r.newName, r.oldName);
+        *putBack = true;
         return 0;
     }
 
-    // Opens the entry's folder and reads the names it holds, unless that was done. The
-    // renames of a run on several workers interleave the folders of its journal, so the
-    // last few stay open, known by the path the journal recorded them under.
-    bool enter(qint32 folder)
+    // Tells the observer and the journal what became of the entry `k` of the order.
+    void tell(size_t k, UndoOutcome& out)
     {
-        const JournalContent::Folder& f = m_journal.folders()[size_t(folder)];
-        const QByteArray key = (f.outside ? "/" : "") + f.startFolder + '\0' + f.path;
-        if (std::unique_ptr<OpenFolder>& known = m_opened[key]) {
-            m_open = known.get();
-            return m_open->handle.isOpen();
+        Result& result = m_results[k];
+        const qint64 index = m_order[k];
+        const QString& folderPath = m_folderPaths[size_t(m_journal.entries()[size_t(index)].folder)];
+        if (m_file)
+            m_records += UndoneRecord(index, result.why);
+        if (result.why != 0) {
+            const QString reason = result.why == LeftChanged ? ChangedSinceText()
+                : result.why == LeftTaken                    ? OldNameTakenText()
+                                                             : ErrorText(result.why);
+            out.notChanged.append({JoinPath(folderPath, result.newName), reason});
+            m_observer.left(out.notChanged.back(), result.oldName);
+            m_movesBefore.push_back(m_moves.size());
+            ++out.left;
+        } else if (result.putBack) {
+            ++out.undone;
+            m_observer.renamed(folderPath, result.newName, result.oldName);
+            if (const QString moved = JoinPath(folderPath, result.newName); m_runFolders.contains(moved))
+                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, result.oldName), {}));
         }
-        if (m_opened.size() > KeptOpen) { // a new start, this one's place kept
-            std::unique_ptr<OpenFolder> place = std::move(m_opened[key]);
-            m_opened.clear();
-            m_opened[key] = std::move(place);
-        }
-        std::unique_ptr<OpenFolder>& made = m_opened[key];
-        made = std::make_unique<OpenFolder>();
-        m_open = made.get();
-        m_open->handle = openRunFolder(m_fs, f, nullptr);
-        if (!m_open->handle.isOpen())
-            return false;
-        const Listing listing = m_fs.listFolder(
-            m_open->handle, [this](const QString& name, EntryType, quint64) { m_open->names.insert(name); });
-        if (listing.error != 0)
-            m_open->handle = FolderHandle();
-        return m_open->handle.isOpen();
+        result.oldName = result.newName = QString(); // told: its memory is not kept
+        m_observer.progressValue(++m_told);
+        if (m_records.size() >= 1 << 16)
+            flushRecords();
     }
 
+    // The journal hears what was taken back in batches: an entry put back whose record
+    // was lost to a crash is found at its old name by the next undo, and only recorded.
+    void flushRecords()
+    {
+        if (m_file && !m_records.isEmpty())
+            m_file->append(m_records);
+        m_records.resize(0);
+    }
+
+    // An entry's folder, open, with the names it held when it was first entered.
     struct OpenFolder {
         FolderHandle handle;
+        std::once_flag opened;
+        std::mutex lock;
         QSet<QString> names;
+
+        bool holds(const QString& name)
+        {
+            const std::lock_guard guard(lock);
+            return names.contains(name);
+        }
+        void moved(const QString& from, const QString& to)
+        {
+            const std::lock_guard guard(lock);
+            names.remove(from);
+            names.insert(to);
+        }
     };
     static constexpr size_t KeptOpen = 32;
+
+    // Opens the entry's folder and reads the names it holds, unless that was done; null
+    // when it cannot be. The renames of a run on several workers interleave the folders
+    // of its journal, so the last few stay open, known by the path the journal recorded
+    // them under.
+    std::shared_ptr<OpenFolder> enter(qint32 folder)
+    {
+        const QByteArray& key = m_folderKeys[size_t(folder)];
+        std::shared_ptr<OpenFolder> open;
+        {
+            const std::lock_guard guard(m_openedLock);
+            std::shared_ptr<OpenFolder>& known = m_opened[key];
+            if (!known) {
+                if (m_opened.size() > KeptOpen) { // a new start; those in use stay open while they are
+                    m_opened.clear();
+                    open = m_opened[key] = std::make_shared<OpenFolder>();
+                } else {
+                    open = known = std::make_shared<OpenFolder>();
+                }
+            } else {
+                open = known;
+            }
+        }
+        std::call_once(open->opened, [&] {
+            open->handle = openRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
+            if (open->handle.isOpen()
+                && m_fs.listFolder(open->handle,
+                                   [&](const QString& name, EntryType, quint64) { open->names.insert(name); })
+                        .error
+                    != 0)
+                open->handle = FolderHandle();
+        });
+        return open->handle.isOpen() ? open : nullptr;
+    }
 
     const JournalContent& m_journal;
     JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
     EventPacer m_pacer;
-    std::map<QByteArray, std::unique_ptr<OpenFolder>> m_opened;
-    OpenFolder* m_open = nullptr; // the entry's folder
-    QSet<QString> m_folderPaths; // the folders the run renamed in, as it left them
+    const int m_workers;
+    std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
+    std::vector<QByteArray> m_folderKeys; // ... and as the journal recorded it
+    QSet<QString> m_runFolders; // the folders the run renamed in, and those above them
+    std::vector<bool> m_holdsRunFolders; // by journal folder: whether it holds one of those
+    std::vector<qint64> m_order; // the entries to take back, newest first
+    std::unique_ptr<Result[]> m_results; // by place in the order
+    qint64 m_told = 0;
+    std::atomic<bool> m_stop = false;
+    QByteArray m_records; // the journal records not yet handed to the system
+    std::mutex m_openedLock;
+    std::map<QByteArray, std::shared_ptr<OpenFolder>> m_opened;
     std::vector<std::pair<QString, QString>> m_moves; // folders put back: "new/" -> "old/"
     std::vector<size_t> m_movesBefore; // per entry left: the folders put back before it
 };
@@ -268,13 +442,15 @@ UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, Run
     if (journal->finalStartFolder() != out.startFolder)
         out.movedFrom = journal->finalStartFolder();
     std::unique_ptr<TreeClaim> claim;
-    if (const FolderHandle tree = fs.openFolder(journal->finalStartFolder()); tree.isOpen() && !job.plan) {
+    const FolderHandle tree = fs.openFolder(journal->finalStartFolder());
+    if (tree.isOpen() && !job.plan) {
         claim = store.claimTree(tree, &out.busyWith);
         if (!claim)
             return out;
     }
+    const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;
     observer.status(QStringLiteral("Undoing... Please wait."));
-    Undo(*journal, file.get(), fs, observer).go(out);
+    Undo(*journal, file.get(), fs, observer, workers).go(out);
     return out;
 }
 

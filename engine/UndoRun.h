@@ -34,6 +34,8 @@ struct UndoJob {
     // Plan only, on a file system that plans (a dry run): the journal is read but not
     // written to, no interrupted run is finished and no tree is claimed.
     bool plan = false;
+    // How many names are put back at once; 0: as many as pay off on the file system.
+    int workers = 0;
 };
 
 struct UndoOutcome {
