@@ -17,7 +17,6 @@
 
 #include <QtTest>
 
-#include <atomic>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -39,23 +38,7 @@ QDataStream& operator>>(QDataStream& s, NotChanged& item)
 
 namespace {
 
-struct Observer final : RecordingObserver {
-    QStringList statuses, asked;
-    qint64 max = -1, value = -1;
-    std::atomic<bool> cancel = false, stop = false; // set from the file system's threads too
-    bool answer = true;
-    void status(const QString& text) override { statuses << text; }
-    void progressMax(qint64 m) override { max = m; }
-    void progressValue(qint64 v) override { value = v; }
-    void letEventsThrough() override {}
-    bool cancelRequested() override { return cancel; }
-    bool stopRequested() override { return stop; }
-    bool confirmSystemFolder(const QString& folder, FolderRole role) override
-    {
-        asked << folder + (role == FolderRole::Home ? "|home" : "|system");
-        return answer;
-    }
-};
+using Observer = RecordingObserver;
 
 // What a run leaves for the test to compare, carried whole out of a child process.
 struct Seen {
