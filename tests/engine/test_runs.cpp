@@ -395,10 +395,7 @@ private Q_SLOTS:
         QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
-        QStringList reported, questions;
-        for (const NotChanged& item : out.notChanged)
-            reported << QDir(top).relativeFilePath(item.path) + '|' + item.reason;
-        QCOMPARE(reported, notChanged);
+        QCOMPARE(reported(out.notChanged, top), notChanged);
         // Each name left was told as it was left; the plan foresaw every entry, in order,
         // and changed nothing.
         QStringList told;
@@ -409,6 +406,7 @@ private Q_SLOTS:
             QVERIFY(seen.untouched);
             QCOMPARE(seen.planned, seen.entries);
         }
+        QStringList questions;
         for (const QString& question : std::as_const(observer.asked))
             questions << (question.startsWith(top) ? QDir(top).relativeFilePath(question) : question);
         QCOMPARE(questions, asked);
@@ -480,7 +478,7 @@ private Q_SLOTS:
                 if (b % 5 == 0)
                     tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
             }
-        const auto run = [&](int workers, QStringList* reported, QString* counts, QStringList* names) {
+        const auto run = [&](int workers, QStringList* left, QString* counts, QStringList* names) {
             TempDir dir, state;
             if (!makeTree(dir.path(), tree))
                 return QStringList();
@@ -500,8 +498,7 @@ private Q_SLOTS:
                 RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
                           fs, observer);
             *names = observer.entries;
-            for (const NotChanged& item : out.notChanged)
-                *reported << QDir(dir.path()).relativeFilePath(item.path) + '|' + item.reason;
+            *left = reported(out.notChanged, dir.path());
             *counts = QString("%1 %2 %3 %4 %5")
                           .arg(out.found)
                           .arg(out.files)

@@ -50,4 +50,13 @@ private:
     QString shown(const QString& path) const { return base.isEmpty() ? path : QDir(base).relativeFilePath(path); }
 };
 
+// The items a run left as they were, "path|reason", paths relative to `base`.
+inline QStringList reported(const QList<NotChanged>& items, const QString& base)
+{
+    QStringList out;
+    for (const NotChanged& item : items)
+        out << QDir(base).relativeFilePath(item.path) + '|' + item.reason;
+    return out;
+}
+
 } // namespace orvel::test
