@@ -165,7 +165,6 @@ private Q_SLOTS:
         row("a run option alone", photos, {"--json", "@/t"}, 2, {}, name + "one of --lower");
         row("not a folder", photos, {"--lower", "@/t/IMG 1.JPG"}, 3, {},
             name + "@/t/IMG 1.JPG: cannot be opened: Not a directory\n");
-        row("no such folder", photos, {"--lower", "@/gone"}, 3, {}, name + "@/gone: cannot be opened: No such file");
         // The window would ask about a home; here no one can answer, so --yes does.
         row("a home without --yes", home, {"--folders", "--files", "--lower", "@/home"}, 4, {},
             name + "@/home is the home folder of a user; nothing was renamed");
