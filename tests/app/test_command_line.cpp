@@ -222,6 +222,10 @@ private Q_SLOTS:
         QCOMPARE(stamps(p.path()), times);
         const QStringList tree = readTree(p.path("t"));
         QVERIFY(!QFileInfo::exists(p.path("state")));
+        // Nor does a dry-run undo make the journal folder: there is nothing to undo yet.
+        const Ran nothing = p.run({"--undo", "--dry-run"});
+        QCOMPARE(QString::number(nothing.status) + ' ' + nothing.err, "0 orvel-file-rename: nothing to undo\n");
+        QVERIFY(!QFileInfo::exists(p.path("state")));
 
         const Ran ran = p.run(arguments);
         QCOMPARE(ran.status, 1);
