@@ -135,43 +135,46 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QString>("err"); // how standard error begins
-        const QStringList photos{"t/IMG 1.JPG=1", "t/img 2.jpg=2"};
-        QTest::newRow("all renamed") << photos << QStringList{"--lower", "@/t"} << 0
-                                     << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
+        const auto row = [](const char* name, const QStringList& tree, const QStringList& arguments, int status,
+                            const QStringList& out, const QString& err = {}) {
+            QTest::newRow(name) << tree << arguments << status << out << err;
+        };
+        const QStringList photos{"t/IMG 1.JPG=1", "t/img 2.jpg=2"}, home{"home/NOTES.TXT="};
+        const QString name = "orvel-file-rename: ";
+        row("all renamed", photos, {"--lower", "@/t"}, 0, {"@/t/IMG 1.JPG -> @/t/img 1.jpg"});
+        // The command line is read before a display would be reached: an answer or a
+        // usage error needs none.
+        row("unknown option", photos, {"--bogus"}, 2, {}, name + "Unknown option 'bogus'.\n");
+        row("Qt's options and --version", photos, {"-platform", "offscreen", "-reverse", "--version"}, 0,
+            {QStringLiteral("Orvel File Rename %1.%2.%3")
+                 .arg(ORVEL_VERSION_MAJOR)
+                 .arg(ORVEL_VERSION_MINOR)
+                 .arg(ORVEL_VERSION_PATCH)});
+        // "--" ends the options: what follows are folders however they begin, one at most.
+        row("two folders after the end of options", photos, {"--", "-a", "-b"}, 2, {},
+            name + "only one folder can be given\n");
         // Qt's own options are taken, their values are no folder.
-        QTest::newRow("after Qt's options") << photos << QStringList{"-platform", "offscreen", "--lower", "@/t"} << 0
-                                            << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg"} << "";
-        QTest::newRow("nothing to do") << photos << QStringList{"--folders", "--lower", "@/t"} << 0 << QStringList{}
-                                       << "";
-        QTest::newRow("a name taken") << (photos + QStringList{"t/img 1.jpg=taken"}) << QStringList{"--lower", "@/t"}
-                                      << 1 << QStringList{"@/t/IMG 1.JPG -> @/t/img 1.jpg: not changed: File exists"}
-                                      << "";
-        QTest::newRow("two case styles")
-            << photos << QStringList{"--lower", "--upper", "@/t"} << 2 << QStringList{}
-            << "orvel-file-rename: only one of --lower, --upper, --proper and --undo can be given\n";
-        QTest::newRow("no folder") << photos << QStringList{"--proper"} << 2 << QStringList{}
-                                   << "orvel-file-rename: a folder is needed\n";
-        QTest::newRow("a run option alone")
-            << photos << QStringList{"--json", "@/t"} << 2 << QStringList{} << "orvel-file-rename: one of --lower";
-        QTest::newRow("not a folder") << photos << QStringList{"--lower", "@/t/IMG 1.JPG"} << 3 << QStringList{}
-                                      << "orvel-file-rename: @/t/IMG 1.JPG: cannot be opened: Not a directory\n";
-        QTest::newRow("no such folder") << photos << QStringList{"--lower", "@/gone"} << 3 << QStringList{}
-                                        << "orvel-file-rename: @/gone: cannot be opened: No such file";
+        row("after Qt's options", photos, {"-platform", "offscreen", "--lower", "@/t"}, 0,
+            {"@/t/IMG 1.JPG -> @/t/img 1.jpg"});
+        row("nothing to do", photos, {"--folders", "--lower", "@/t"}, 0, {});
+        row("a name taken", photos + QStringList{"t/img 1.jpg=taken"}, {"--lower", "@/t"}, 1,
+            {"@/t/IMG 1.JPG -> @/t/img 1.jpg: not changed: File exists"});
+        row("two case styles", photos, {"--lower", "--upper", "@/t"}, 2, {},
+            name + "only one of --lower, --upper, --proper and --undo can be given\n");
+        row("no folder", photos, {"--proper"}, 2, {}, name + "a folder is needed\n");
+        row("a run option alone", photos, {"--json", "@/t"}, 2, {}, name + "one of --lower");
+        row("not a folder", photos, {"--lower", "@/t/IMG 1.JPG"}, 3, {},
+            name + "@/t/IMG 1.JPG: cannot be opened: Not a directory\n");
         // The window would ask about a home; here no one can answer, so --yes does.
-        QTest::newRow("a home without --yes")
-            << QStringList{"home/NOTES.TXT="} << QStringList{"--folders", "--files", "--lower", "@/home"} << 4
-            << QStringList{} << "orvel-file-rename: @/home is the home folder of a user; nothing was renamed";
-        QTest::newRow("a home with --yes")
-            << QStringList{"home/NOTES.TXT="} << QStringList{"--yes", "--lower", "@/home"} << 0
-            << QStringList{"@/home/NOTES.TXT -> @/home/notes.txt"} << "";
-        QTest::newRow("nothing to undo") << photos << QStringList{"--undo", "--yes"} << 0 << QStringList{}
-                                         << "orvel-file-rename: nothing to undo\n";
-        QTest::newRow("an undo without --yes") << photos << QStringList{"--undo"} << 4 << QStringList{}
-                                               << "orvel-file-rename: this would undo the renaming of 2 names in @/t;";
+        row("a home without --yes", home, {"--folders", "--files", "--lower", "@/home"}, 4, {},
+            name + "@/home is the home folder of a user; nothing was renamed");
+        row("a home with --yes", home, {"--yes", "--lower", "@/home"}, 0, {"@/home/NOTES.TXT -> @/home/notes.txt"});
+        row("nothing to undo", photos, {"--undo", "--yes"}, 0, {}, name + "nothing to undo\n");
+        row("an undo without --yes", photos, {"--undo"}, 4, {},
+            name + "this would undo the renaming of 2 names in @/t;");
         // Another run holds the tree ("busy:" names its folder).
-        QTest::newRow("another run inside the tree")
-            << (photos + QStringList{"busy:t/sub/"}) << QStringList{"--upper", "--subfolders", "@/t"} << 5
-            << QStringList{} << "orvel-file-rename: @/t/sub is being renamed by another run";
+        row("another run inside the tree", photos + QStringList{"busy:t/sub/"}, {"--upper", "--subfolders", "@/t"}, 5,
+            {}, name + "@/t/sub is being renamed by another run");
     }
 
     void exitStatus()
@@ -219,6 +222,10 @@ private Q_SLOTS:
         QCOMPARE(stamps(p.path()), times);
         const QStringList tree = readTree(p.path("t"));
         QVERIFY(!QFileInfo::exists(p.path("state")));
+        // Nor does a dry-run undo make the journal folder: there is nothing to undo yet.
+        const Ran nothing = p.run({"--undo", "--dry-run"});
+        QCOMPARE(QString::number(nothing.status) + ' ' + nothing.err, "0 orvel-file-rename: nothing to undo\n");
+        QVERIFY(!QFileInfo::exists(p.path("state")));
 
         const Ran ran = p.run(arguments);
         QCOMPARE(ran.status, 1);
@@ -258,20 +265,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("status");
-        QTest::addColumn<int>("files"); // in four folders
-        // The names listed when the signal comes: the first ones, as the run's workers
-        // tell them a few thousand at a time and may well be half way by then.
-        QTest::addColumn<int>("listed");
-        QTest::newRow("Ctrl+C") << SIGINT << 130 << 40000 << 1000;
-        QTest::newRow("SIGTERM") << SIGTERM << 143 << 40000 << 1000;
+        QTest::newRow("Ctrl+C") << SIGINT << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 143;
     }
 
     void endedBySignal()
     {
         QFETCH(int, signal);
         QFETCH(int, status);
-        QFETCH(int, files);
-        QFETCH(int, listed);
+        // 40 000 files in four folders; the signal comes once the first names are listed,
+        // as the run's workers tell them a few thousand at a time and may well be half way
+        // by then.
+        const int files = 40000, listed = 1000;
         Program p(true);
         for (int folder = 0; folder < 4; ++folder) {
             const QByteArray path = QFile::encodeName(p.path("t/sub " + QString::number(folder)));

@@ -1,5 +1,6 @@
 // Start-up: the folder the command line names, one instance at a time, and what a
-// second start shows and does.
+// second start shows and does. The options as the program reads them are the command
+// line test's.
 
 #include "app/Startup.h"
 #include "main_window/MainWindow.h"
@@ -56,38 +57,6 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<FolderListBox*>(QStringLiteral("Dir1"))->Path(), other);
         QTRY_VERIFY(!window->isMinimized());
         window->close();
-    }
-
-    // The command line is read before the display is reached, so none is needed for an
-    // answer or a usage error; Qt's own options are taken alongside the program's. "--"
-    // ends the options: what follows are folders however they begin, one at most.
-    void commandLine_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("ends"); // the first line written, then the exit status
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << "orvel-file-rename: Unknown option 'bogus'.\n2";
-        QTest::newRow("Qt's options and --version") << QStringList{"-platform", "offscreen", "-reverse", "--version"}
-                                                    << QStringLiteral("Orvel File Rename %1.%2.%3\n0")
-                                                           .arg(ORVEL_VERSION_MAJOR)
-                                                           .arg(ORVEL_VERSION_MINOR)
-                                                           .arg(ORVEL_VERSION_PATCH);
-        QTest::newRow("two folders after the end of options")
-            << QStringList{"--", "-a", "-b"} << "orvel-file-rename: only one folder can be given\n2";
-    }
-    void commandLine()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, ends);
-        QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        program.setProcessEnvironment(environment);
-        program.setProcessChannelMode(QProcess::MergedChannels);
-        program.start(ORVEL_PROGRAM, arguments);
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(QString(program.readAll()).section('\n', 0, 0) + '\n' + QString::number(program.exitCode()), ends);
     }
 
     // The working folder is "R\xe9SUM\xe9", which is not UTF-8; "@" in an argument stands

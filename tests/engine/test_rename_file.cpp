@@ -243,23 +243,22 @@ private Q_SLOTS:
         QTest::addColumn<bool>("bracket");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("every separator") << false << QString("ab cD\tef\ngh\vuv\fkl\rmn") + QChar(0) + "op"
-                                         << QString("Ab Cd\tEf\nGh\vUv\fKl\rMn") + QChar(0) + "Op";
-        QTest::newRow("no other separators") << false << "one.two-three_four'five(six)7x"
-                                             << "One.two-three_four'five(six)7x";
-        QTest::newRow("non-break space is no separator") << false << QString("ab\u00A0CD") << QString("Ab\u00A0cd");
-        QTest::newRow("accented") << false << QString("ÉCOLE ÉTÉ") << QString("École Été");
-        QTest::newRow("first letter grows") << false << QString("ßa straße") << QString("SSa Straße");
+        const auto row = [](const char* name, bool bracket, const QString& text, const QString& expected) {
+            QTest::newRow(name) << bracket << text << expected;
+        };
+        row("every separator", false, QString("ab cD\tef\ngh\vuv\fkl\rmn") + QChar(0) + "op",
+            QString("Ab Cd\tEf\nGh\vUv\fKl\rMn") + QChar(0) + "Op");
+        row("no other separators", false, "one.two-three_four'five(six)7x", "One.two-three_four'five(six)7x");
+        row("non-break space is no separator", false, "ab\u00A0CD", "Ab\u00A0cd");
+        row("accented", false, "ÉCOLE ÉTÉ", "École Été");
+        row("first letter grows", false, "ßa straße", "SSa Straße");
         // Deseret letters lie outside the basic plane: one code point, two UTF-16 units.
-        QTest::newRow("surrogate pairs") << false << QString("\U00010428\U00010428 a\U00010400")
-                                         << QString("\U00010400\U00010428 A\U00010428");
-        QTest::newRow("empty") << false << QString() << QString();
-        QTest::newRow("bracket: every letter") << true << "(a(b(c(d(e(f(g(h(i(j(k(l(m(n(o(p(q(r(s(t(u(v(w(x(y(z"
-                                               << "(A(B(C(D(E(F(G(H(I(J(K(L(M(N(O(P(Q(R(S(T(U(V(W(X(Y(Z";
-        QTest::newRow("bracket: right after it only") << true << "(copy) ((old))"
-                                                      << "(Copy) ((Old))";
-        QTest::newRow("bracket: left alone")
-            << true << QString("(élan) [a] {b} <c> (1a) ( a)") << QString("(élan) [a] {b} <c> (1a) ( a)");
+        row("surrogate pairs", false, "\U00010428\U00010428 a\U00010400", "\U00010400\U00010428 A\U00010428");
+        row("empty", false, {}, {});
+        row("bracket: every letter", true, "(a(b(c(d(e(f(g(h(i(j(k(l(m(n(o(p(q(r(s(t(u(v(w(x(y(z",
+            "(A(B(C(D(E(F(G(H(I(J(K(L(M(N(O(P(Q(R(S(T(U(V(W(X(Y(Z");
+        row("bracket: right after it only", true, "(copy) ((old))", "(Copy) ((Old))");
+        row("bracket: left alone", true, "(élan) [a] {b} <c> (1a) ( a)", "(élan) [a] {b} <c> (1a) ( a)");
     }
 
     void properCaseAndBracketFixUp()

@@ -17,7 +17,6 @@
 
 #include <QtTest>
 
-#include <atomic>
 #include <cerrno>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -39,23 +38,7 @@ QDataStream& operator>>(QDataStream& s, NotChanged& item)
 
 namespace {
 
-struct Observer final : RecordingObserver {
-    QStringList statuses, asked;
-    qint64 max = -1, value = -1;
-    std::atomic<bool> cancel = false, stop = false; // set from the file system's threads too
-    bool answer = true;
-    void status(const QString& text) override { statuses << text; }
-    void progressMax(qint64 m) override { max = m; }
-    void progressValue(qint64 v) override { value = v; }
-    void letEventsThrough() override {}
-    bool cancelRequested() override { return cancel; }
-    bool stopRequested() override { return stop; }
-    bool confirmSystemFolder(const QString& folder, FolderRole role) override
-    {
-        asked << folder + (role == FolderRole::Home ? "|home" : "|system");
-        return answer;
-    }
-};
+using Observer = RecordingObserver;
 
 // What a run leaves for the test to compare, carried whole out of a child process.
 struct Seen {
@@ -412,10 +395,7 @@ private Q_SLOTS:
         QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
-        QStringList reported, questions;
-        for (const NotChanged& item : out.notChanged)
-            reported << QDir(top).relativeFilePath(item.path) + '|' + item.reason;
-        QCOMPARE(reported, notChanged);
+        QCOMPARE(reported(out.notChanged, top), notChanged);
         // Each name left was told as it was left; the plan foresaw every entry, in order,
         // and changed nothing.
         QStringList told;
@@ -426,6 +406,7 @@ private Q_SLOTS:
             QVERIFY(seen.untouched);
             QCOMPARE(seen.planned, seen.entries);
         }
+        QStringList questions;
         for (const QString& question : std::as_const(observer.asked))
             questions << (question.startsWith(top) ? QDir(top).relativeFilePath(question) : question);
         QCOMPARE(questions, asked);
@@ -497,7 +478,7 @@ private Q_SLOTS:
                 if (b % 5 == 0)
                     tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
             }
-        const auto run = [&](int workers, QStringList* reported, QString* counts, QStringList* names) {
+        const auto run = [&](int workers, QStringList* left, QString* counts, QStringList* names) {
             TempDir dir, state;
             if (!makeTree(dir.path(), tree))
                 return QStringList();
@@ -517,8 +498,7 @@ private Q_SLOTS:
                 RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
                           fs, observer);
             *names = observer.entries;
-            for (const NotChanged& item : out.notChanged)
-                *reported << QDir(dir.path()).relativeFilePath(item.path) + '|' + item.reason;
+            *left = reported(out.notChanged, dir.path());
             *counts = QString("%1 %2 %3 %4 %5")
                           .arg(out.found)
                           .arg(out.files)

@@ -26,18 +26,7 @@ using namespace orvel::test;
 
 namespace {
 
-struct Observer final : RecordingObserver {
-    QStringList journalFailures;
-    std::function<bool()> stop = [] { return false; };
-    void status(const QString&) override {}
-    void progressMax(qint64) override {}
-    void progressValue(qint64) override {}
-    void letEventsThrough() override {}
-    bool cancelRequested() override { return false; }
-    bool stopRequested() override { return stop(); }
-    void journalFailed(const QString& reason) override { journalFailures << reason; }
-    bool confirmSystemFolder(const QString&, FolderRole) override { return true; }
-};
+using Observer = RecordingObserver;
 
 // A store whose journals stop taking records after `room` appends, as on a full disk.
 class FullStore final : public JournalStore {
@@ -120,14 +109,6 @@ struct Bench {
         UndoRun({NewestUndoableRun(*store)->journal, true}, *store, plan, planner);
         return readTree(root) == before ? planner.entries : QStringList{"changed by the plan"};
     }
-
-    QStringList reported(const QList<NotChanged>& items) const
-    {
-        QStringList out;
-        for (const NotChanged& item : items)
-            out << QDir(path()).relativeFilePath(item.path) + '|' + item.reason;
-        return out;
-    }
 };
 
 const QStringList Tree{"start/ONE.TXT=1", "start/TWO.TXT=2", "start/THREE.TXT=3", "start/SUB/FOUR.TXT=4"};
@@ -153,36 +134,27 @@ private Q_SLOTS:
         QTest::addColumn<QString>("meddle"); // shell words run in the tree after the run
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("renamed again by hand")
-            << "mv start/one.txt start/uno.txt"
-            << QStringList{"start/",          "start/SUB/",     "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
-                           "start/TWO.TXT=2", "start/uno.txt=1"}
-            << QStringList{"start/one.txt|changed since the rename"};
-        QTest::newRow("deleted") << "rm start/two.txt"
-                                 << QStringList{"start/", "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4",
-                                                "start/THREE.TXT=3"}
-                                 << QStringList{"start/two.txt|changed since the rename"};
-        QTest::newRow("another file under its name")
-            << "rm start/two.txt && printf new > start/two.txt" << QStringList{"start/",
-                                                                               "start/ONE.TXT=1",
-                                                                               "start/SUB/",
-                                                                               "start/SUB/FOUR.TXT=4",
-                                                                               "start/THREE.TXT=3",
-                                                                               "start/two.txt=new"}
-            << QStringList{"start/two.txt|changed since the rename"};
-        QTest::newRow("old name taken") << "printf taken > start/THREE.TXT" << QStringList{"start/",
-                                                                                           "start/ONE.TXT=1",
-                                                                                           "start/SUB/",
-                                                                                           "start/SUB/FOUR.TXT=4",
-                                                                                           "start/THREE.TXT=taken",
-                                                                                           "start/TWO.TXT=2",
-                                                                                           "start/three.txt=3"}
-                                        << QStringList{"start/three.txt|old name taken"};
-        QTest::newRow("folder moved away")
-            << "mv start/sub start/elsewhere"
-            << QStringList{"start/",          "start/ONE.TXT=1",  "start/THREE.TXT=3",
-                           "start/TWO.TXT=2", "start/elsewhere/", "start/elsewhere/four.txt=4"}
-            << QStringList{"start/sub/four.txt|changed since the rename", "start/sub|changed since the rename"};
+        // Each row's tree after the undo is Before with its own changes.
+        const auto row = [](const char* name, const char* meddle, const QStringList& gone, const QStringList& added,
+                            const QStringList& left) {
+            QStringList after = Before;
+            for (const QString& entry : gone)
+                after.removeOne(entry);
+            after += added;
+            after.sort();
+            QTest::newRow(name) << QString(meddle) << after << left;
+        };
+        const QString changed = "|changed since the rename";
+        row("renamed again by hand", "mv start/one.txt start/uno.txt", {"start/ONE.TXT=1"}, {"start/uno.txt=1"},
+            {"start/one.txt" + changed});
+        row("deleted", "rm start/two.txt", {"start/TWO.TXT=2"}, {}, {"start/two.txt" + changed});
+        row("another file under its name", "rm start/two.txt && printf new > start/two.txt", {"start/TWO.TXT=2"},
+            {"start/two.txt=new"}, {"start/two.txt" + changed});
+        row("old name taken", "printf taken > start/THREE.TXT", {"start/THREE.TXT=3"},
+            {"start/THREE.TXT=taken", "start/three.txt=3"}, {"start/three.txt|old name taken"});
+        row("folder moved away", "mv start/sub start/elsewhere", {"start/SUB/", "start/SUB/FOUR.TXT=4"},
+            {"start/elsewhere/", "start/elsewhere/four.txt=4"},
+            {"start/sub/four.txt" + changed, "start/sub" + changed});
     }
 
     void changedSinceTheRun()
@@ -199,7 +171,7 @@ private Q_SLOTS:
         const UndoOutcome out = b.undo();
         QCOMPARE(b.observer.entries, planned);
         QCOMPARE(readTree(b.path()), after);
-        QCOMPARE(b.reported(out.notChanged), left);
+        QCOMPARE(reported(out.notChanged, b.path()), left);
         QCOMPARE(out.undone + out.left, 5);
         QVERIFY(!NewestUndoableRun(*b.store)); // what is left is reported, not offered again
     }
@@ -213,13 +185,12 @@ private Q_SLOTS:
         const QStringList lower = readTree(b.path());
         b.renameAll(CaseStyle::Proper);
         int renames = 0;
-        b.observer.stop = [&] { return renames == 2; };
-        b.fs.beforeRename = [&](const QString&, const QString&) { ++renames; };
+        b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = ++renames == 2; };
         UndoOutcome out = b.undo();
         QVERIFY(out.stopped);
         QCOMPARE(out.undone, 2);
         QCOMPARE(NewestUndoableRun(*b.store)->renames, 4); // the same run, what is left of it
-        b.observer.stop = [] { return false; };
+        b.observer.stop = false;
         out = b.undo();
         QCOMPARE(out.undone, 4);
         QCOMPARE(readTree(b.path()), lower);
@@ -244,10 +215,10 @@ private Q_SLOTS:
         QFile file(QDir(b.store->folder()).filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
         file.close();
-        b.observer.stop = [&] { return b.fs.renames.size() == 1; };
         b.fs.renames.clear();
+        b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = b.fs.renames.size() == 1; };
         QCOMPARE(b.undo().undone, 1);
-        b.observer.stop = [] { return false; };
+        b.observer.stop = false;
         QCOMPARE(b.undo().undone, 1);
         QCOMPARE(readTree(b.path()), (QStringList{"start/", "start/A.TXT=a", "start/B.TXT=b", "start/c.txt=c"}));
         QVERIFY(!NewestUndoableRun(*b.store));
@@ -325,22 +296,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("claimed"); // the live run's tree; "died:" when its process is gone
         QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
         QTest::addColumn<bool>("refused");
-        QTest::newRow("the same tree") << "start"
-                                       << "all:start" << true;
-        QTest::newRow("inside it") << "start"
-                                   << "all:start/SUB" << true;
-        QTest::newRow("around it") << "start/SUB"
-                                   << "all:start" << true;
-        QTest::newRow("through a link") << "start"
-                                        << "all:link" << true;
-        QTest::newRow("beside it") << "start/SUB"
-                                   << "all:other" << false;
-        QTest::newRow("its run is gone") << "died:start"
-                                         << "all:start" << false;
-        QTest::newRow("Rename Selected inside it") << "start"
-                                                   << "selected:start/SUB" << true;
-        QTest::newRow("an undo around it") << "start/sub"
-                                           << "undo" << true;
+        const auto row = [](const char* name, const char* claimed, const char* run, bool refused) {
+            QTest::newRow(name) << QString(claimed) << QString(run) << refused;
+        };
+        row("the same tree", "start", "all:start", true);
+        row("inside it", "start", "all:start/SUB", true);
+        row("around it", "start/SUB", "all:start", true);
+        row("through a link", "start", "all:link", true);
+        row("beside it", "start/SUB", "all:other", false);
+        row("its run is gone", "died:start", "all:start", false);
+        row("Rename Selected inside it", "start", "selected:start/SUB", true);
+        row("an undo around it", "start/sub", "undo", true);
     }
 
     void oneRunATree()

@@ -38,12 +38,8 @@ struct orvel::MainWindowTestAccess {
 
 namespace {
 
-MainWindowControls& ui(MainWindow& w)
-{
-    return MainWindowTestAccess::controls(w);
-}
-
-const MainWindowControls& ui(const MainWindow& w)
+template <typename Window>
+auto& ui(Window& w)
 {
     return MainWindowTestAccess::controls(w);
 }

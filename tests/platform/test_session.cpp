@@ -179,12 +179,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("asked"); // "" a plain start, else the folder named
         QTest::addColumn<QString>("answer");
         const QString odd = DecodeName("/tmp/caf\xe9 and more");
-        QTest::newRow("plain start") << "opens"
-                                     << ""
-                                     << "forward";
-        QTest::newRow("folder opened") << "opens" << odd << "Opened: " + odd;
-        QTest::newRow("folder refused") << "refuses" << odd << "Refused: " + odd;
-        QTest::newRow("nobody listening") << "gone" << odd << "Unreachable";
+        const auto row = [](const char* name, const char* handler, const QString& asked, const QString& answer) {
+            QTest::newRow(name) << QString(handler) << asked << answer;
+        };
+        row("plain start", "opens", "", "forward");
+        row("folder opened", "opens", odd, "Opened: " + odd);
+        row("folder refused", "refuses", odd, "Refused: " + odd);
+        row("nobody listening", "gone", odd, "Unreachable");
     }
     void laterStarts()
     {

@@ -7,15 +7,35 @@
 #include <QDir>
 #include <QStringList>
 
+#include <atomic>
+
 namespace orvel::test {
 
-// A run's observer that keeps the entries the run reports, in order: "old > new" for a
-// rename, "old > new name | reason" for a name left; paths relative to `base`.
+// A run's observer that keeps what the run tells it: the status lines, the progress
+// range and value, the questions about system folders and homes (answered with
+// `answer`), the journal's failures, and the entries the run reports, in order: "old >
+// new" for a rename, "old > new name | reason" for a name left; paths relative to `base`.
+// Cancel and stop requests may be set from the file system's threads.
 class RecordingObserver : public RunObserver {
 public:
     QString base;
-    QStringList entries;
+    QStringList entries, statuses, asked, journalFailures;
+    qint64 max = -1, value = -1;
+    std::atomic<bool> cancel = false, stop = false;
+    bool answer = true;
 
+    void status(const QString& text) override { statuses << text; }
+    void progressMax(qint64 m) override { max = m; }
+    void progressValue(qint64 v) override { value = v; }
+    void letEventsThrough() override {}
+    bool cancelRequested() override { return cancel; }
+    bool stopRequested() override { return stop; }
+    void journalFailed(const QString& reason) override { journalFailures << reason; }
+    bool confirmSystemFolder(const QString& folder, FolderRole role) override
+    {
+        asked << folder + (role == FolderRole::Home ? "|home" : "|system");
+        return answer;
+    }
     bool hearsEachName() const override { return true; }
     void renamed(const QString& folder, const QString& oldName, const QString& newName) override
     {
@@ -26,11 +46,17 @@ public:
         entries << shown(item.path) + " > " + newName + " | " + item.reason;
     }
 
-    // The names left, as the entries show them.
-    QStringList leftEntries() const { return entries.filter(QStringLiteral(" | ")); }
-
 private:
     QString shown(const QString& path) const { return base.isEmpty() ? path : QDir(base).relativeFilePath(path); }
 };
+
+// The items a run left as they were, "path|reason", paths relative to `base`.
+inline QStringList reported(const QList<NotChanged>& items, const QString& base)
+{
+    QStringList out;
+    for (const NotChanged& item : items)
+        out << QDir(base).relativeFilePath(item.path) + '|' + item.reason;
+    return out;
+}
 
 } // namespace orvel::test
