@@ -100,13 +100,13 @@ struct Bench {
     }
 
     // The entries of the newest run's undo as a plan sees them; nothing may change.
-    QStringList plannedUndo(const QString& tree = {}) const
+    QStringList plannedUndo(const QString& tree = {}, int workers = 0) const
     {
         const QString root = tree.isEmpty() ? path() : tree;
         const QStringList before = readTree(root);
         Observer planner;
         PlanningFileSystem plan(hostFileSystem());
-        UndoRun({NewestUndoableRun(*store)->journal, true}, *store, plan, planner);
+        UndoRun({NewestUndoableRun(*store)->journal, true, workers}, *store, plan, planner);
         return readTree(root) == before ? planner.entries : QStringList{"changed by the plan"};
     }
 };
@@ -198,6 +198,63 @@ private Q_SLOTS:
         QCOMPARE(out.undone, 5);
         QCOMPARE(readTree(b.path()), Before);
         QVERIFY(!NewestUndoableRun(*b.store));
+    }
+
+    // Many names in several folders go back on several workers at once: told in the
+    // same order as one worker tells them, and as the plan said; what changed since is
+    // left alike. An undo stopped while workers put names back is finished by the next.
+    void workersAgree()
+    {
+        QStringList tree;
+        for (int f = 0; f < 6; ++f)
+            for (int i = 0; i < 300; ++i)
+                tree << QString("start/DIR %1/FILE %2.TXT=%1.%2").arg(f).arg(i);
+        {
+            Bench b;
+            QVERIFY(makeTree(b.path(), tree));
+            const QStringList before = readTree(b.path());
+            RenameAllJob job{b.path("start"), {true, true, CaseStyle::Lower}, true, b.store.get(), {}, 4};
+            RenameAll(job, hostFileSystem(), b.observer);
+            QVERIFY(QFile::remove(b.path("start/dir 1/file 7.txt")));
+            QVERIFY(makeTree(b.path(), {"start/dir 2/FILE 9.TXT=taken"}));
+            b.observer.entries.clear();
+            const QStringList planned = b.plannedUndo({}, 1);
+            QCOMPARE(planned.size(), 6 + 6 * 300);
+            QCOMPARE(b.plannedUndo({}, 4), planned);
+            const UndoOutcome out =
+                UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, *b.store, hostFileSystem(), b.observer);
+            QCOMPARE(b.observer.entries, planned);
+            QStringList left = reported(out.notChanged, b.path());
+            left.sort(); // in the order of the run, which was on workers too
+            QCOMPARE(left,
+                     (QStringList{"start/DIR 1/file 7.txt|changed since the rename",
+                                  "start/DIR 2/file 9.txt|old name taken"}));
+            QStringList expected = before;
+            QCOMPARE(expected.removeAll("start/DIR 1/FILE 7.TXT=1.7"), 1);
+            expected.replace(expected.indexOf("start/DIR 2/FILE 9.TXT=2.9"), "start/DIR 2/FILE 9.TXT=taken");
+            expected << "start/DIR 2/file 9.txt=2.9";
+            expected.sort();
+            QCOMPARE(readTree(b.path()), expected);
+        }
+
+        Bench b;
+        QVERIFY(makeTree(b.path(), tree));
+        const QStringList before = readTree(b.path());
+        b.renameAll(CaseStyle::Lower);
+        int renames = 0;
+        // Once stopped, renames are slow enough for the stop to reach the workers first.
+        b.fs.beforeRename = [&](const QString&, const QString&) {
+            if (b.observer.stop)
+                QThread::msleep(1);
+            b.observer.stop = b.observer.stop || ++renames == 700;
+        };
+        const UndoOutcome stopped =
+            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, *b.store, b.fs, b.observer);
+        QVERIFY(stopped.stopped);
+        QVERIFY(stopped.undone >= 699 && stopped.undone < 6 * 300);
+        b.observer.stop = false;
+        QCOMPARE(b.undo().undone, 6 + 6 * 300 - stopped.undone);
+        QCOMPARE(readTree(b.path()), before);
     }
 
     // A power cut can leave the last record half written, and a crash the zeros of room
