@@ -16,9 +16,11 @@
 #include <thread>
 
 #include <cerrno>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <queue>
 
 namespace orvel {
 
@@ -99,18 +101,10 @@ public:
         m_results = std::make_unique<Result[]>(m_order.size());
         m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        // The names of files go back in any order, several at once; the name of a folder
-        // of the run goes back alone, once everything after it in the run is back, and
-        // before anything that came before it.
-        for (size_t from = 0; from < m_order.size() && !out.stopped;) {
-            size_t to = from;
-            while (to < m_order.size() && !movesRunFolder(m_order[to]))
-                ++to;
-            alongside(from, to, out);
-            if (to < m_order.size() && !out.stopped)
-                alongside(to, to + 1, out);
-            from = to + 1;
-        }
+        if (m_workers > 1 && m_order.size() >= 2 * Chunk && planWork())
+            together(out);
+        else
+            oneByOne(0, out);
         flushRecords();
         if (m_file && !out.stopped)
             m_file->append(WholeRunUndoneRecord());
@@ -136,68 +130,161 @@ private:
         QString oldName, newName;
     };
 
-    static constexpr size_t Chunk = 256; // fewer entries than twice this are not worth a thread
+    static constexpr size_t Chunk = 256; // fewer entries than twice this are not worth threads
 
-    // Whether the entry, once taken back, moves folders that other entries lie in.
-    bool movesRunFolder(qint64 index) const
+    // The paths the entry had and has, where it may be a folder that other entries lie
+    // in (its folder holds one of the run's); empty otherwise.
+    std::pair<QString, QString> folderMoves(qint64 index) const
     {
         const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
+        if (entry.state == JournalContent::State::Failed || !m_holdsRunFolders[size_t(entry.folder)])
+            return {};
+        const JournalContent::Rename r = m_journal.rename(entry);
         const QString& folder = m_folderPaths[size_t(entry.folder)];
-        return entry.state != JournalContent::State::Failed && m_holdsRunFolders[size_t(entry.folder)]
-            && m_runFolders.contains(JoinPath(folder, m_journal.rename(entry).newName));
+        return {JoinPath(folder, r.oldName), JoinPath(folder, r.newName)};
     }
 
-    // Takes back the entries from..to of the order: on this thread, or where they are
-    // many, on workers while this thread tells the observer what they did, in order.
-    // Renames in one folder wait for each other in the system, so each worker takes a
-    // folder's entries of its own.
-    void alongside(size_t from, size_t to, UndoOutcome& out)
+    // The entries of the order from `k` on, newest first, on this thread (those not tried
+    // yet).
+    void oneByOne(size_t k, UndoOutcome& out)
     {
-        if (m_workers <= 1 || to - from < 2 * Chunk) {
-            for (size_t k = from; k < to; ++k) {
+        for (; k < m_order.size(); ++k) {
+            if (!m_results[k].tried) {
                 if (m_observer.stopRequested()) {
                     out.stopped = true;
                     return;
                 }
                 attempt(k);
-                tell(k, out);
-                m_pacer.tick();
             }
-            return;
+            tell(k, out);
+            m_pacer.tick();
         }
-        // The folders' entries, each folder's newest first, the folders by their newest.
-        std::vector<std::vector<size_t>> groups;
-        {
-            QHash<QByteArrayView, size_t> place;
-            for (size_t k = from; k < to; ++k) {
-                const QByteArray& key = m_folderKeys[size_t(m_journal.entries()[size_t(m_order[k])].folder)];
-                auto it = place.constFind(key);
-                if (it == place.cend()) {
-                    it = place.insert(key, groups.size());
-                    groups.emplace_back();
-                }
-                groups[*it].push_back(k);
-            }
+    }
+
+    // A folder of the run, with what must be taken back in it and below it before the
+    // rename of its own name can be.
+    struct Node {
+        int parent = -1;
+        int pending = 0; // its entries not taken back yet, and its sub-folders not done
+        bool done = false;
+        std::vector<size_t> waiting; // the renames of its own name
+        qint64 first = std::numeric_limits<qint64>::max(), last = -1; // its entries' and those below
+    };
+
+    // Lays out the order as work for several workers: every entry may go back at once
+    // with any other, but the rename of a folder, which waits for everything in and
+    // below it. That holds for journals whose folders were entered after their renames
+    // (Rename All's); for any other false, and it goes one by one.
+    bool planWork()
+    {
+        QHash<QString, int> nodeOf;
+        for (const QString& path : std::as_const(m_runFolders)) {
+            nodeOf.insert(path, int(m_nodes.size()));
+            m_nodes.emplace_back();
         }
-        std::atomic<size_t> next = 0;
+        for (auto it = nodeOf.cbegin(); it != nodeOf.cend(); ++it)
+            if (const int parent = nodeOf.value(ParentPath(it.key()), -1); parent != *it)
+                m_nodes[size_t(*it)].parent = parent;
+        struct Rename {
+            size_t k; // its place in the order
+            int from, to; // the folders it renamed, as nodes; -1 where none is
+        };
+        std::vector<Rename> renames;
+        std::vector<std::vector<size_t>> files(m_nodes.size());
+        m_nodeAt.resize(m_order.size());
+        for (size_t k = 0; k < m_order.size(); ++k) {
+            const qint64 index = m_order[k];
+            const int node = nodeOf.value(m_folderPaths[size_t(m_journal.entries()[size_t(index)].folder)]);
+            m_nodeAt[k] = node;
+            ++m_nodes[size_t(node)].pending;
+            for (int n = node; n >= 0 && index < m_nodes[size_t(n)].first; n = m_nodes[size_t(n)].parent)
+                m_nodes[size_t(n)].first = index;
+            for (int n = node; n >= 0 && index > m_nodes[size_t(n)].last; n = m_nodes[size_t(n)].parent)
+                m_nodes[size_t(n)].last = index;
+            const auto [from, to] = folderMoves(index);
+            const int was = from.isEmpty() ? -1 : nodeOf.value(from, -1);
+            const int is = to.isEmpty() ? -1 : nodeOf.value(to, -1);
+            if (was >= 0 || is >= 0)
+                renames.push_back({k, was, is});
+            else
+                files[size_t(node)].push_back(k);
+        }
+        for (const Rename& rename : renames) {
+            // Its folder was entered only after it: nothing is recorded under its old
+            // name, and all below its new one is newer.
+            if (rename.from >= 0 || m_nodes[size_t(rename.to)].first < m_order[rename.k])
+                return false;
+            m_nodes[size_t(rename.to)].waiting.push_back(rename.k);
+        }
+        for (Node& node : m_nodes)
+            if (node.parent >= 0)
+                ++m_nodes[size_t(node.parent)].pending;
+        for (size_t n = 0; n < files.size(); ++n)
+            if (!files[n].empty())
+                m_ready.push(std::move(files[n]));
+        for (size_t n = 0; n < m_nodes.size(); ++n)
+            if (m_nodes[n].pending == 0)
+                finishNode(int(n));
+        return true;
+    }
+
+    // With the scheduling lock held: the folder has nothing left in or below it.
+    void finishNode(int n)
+    {
+        for (; n >= 0 && !m_nodes[size_t(n)].done; n = m_nodes[size_t(n)].parent) {
+            Node& node = m_nodes[size_t(n)];
+            node.done = true;
+            for (const size_t k : node.waiting)
+                m_ready.push({k});
+            if (node.parent < 0 || --m_nodes[size_t(node.parent)].pending > 0)
+                break;
+        }
+    }
+
+    // The order, on workers, while this thread tells the observer what they did in order.
+    // Renames in one folder wait for each other in the system, so a worker takes a
+    // folder's names at a time.
+    void together(UndoOutcome& out)
+    {
         std::mutex lock;
-        std::condition_variable ended;
-        int running = qMin(m_workers, int(groups.size()));
+        std::condition_variable wake, ended;
+        size_t finished = 0;
+        int running = m_workers, idle = 0;
+        bool stuck = false;
         const auto work = [&] {
-            for (size_t g; !m_stop.load(std::memory_order_relaxed) && (g = next++) < groups.size();)
-                for (const size_t k : groups[g]) {
-                    if (m_stop.load(std::memory_order_relaxed))
-                        break;
-                    attempt(k);
+            std::unique_lock guard(lock);
+            for (;;) {
+                const auto over = [&] { return m_stop || stuck || finished == m_order.size(); };
+                if (m_ready.empty() && !over() && ++idle == running) {
+                    stuck = true; // never so for a plan that holds; then the rest go one by one
+                    wake.notify_all();
                 }
-            const std::lock_guard guard(lock);
+                wake.wait(guard, [&] { return over() || !m_ready.empty(); });
+                if (over())
+                    break;
+                --idle;
+                const std::vector<size_t> batch = m_ready.top();
+                m_ready.pop();
+                guard.unlock();
+                size_t tried = 0;
+                for (; tried < batch.size() && !m_stop.load(std::memory_order_relaxed); ++tried)
+                    attempt(batch[tried]);
+                guard.lock();
+                for (size_t i = 0; i < tried; ++i) {
+                    Node& node = m_nodes[size_t(m_nodeAt[batch[i]])];
+                    if (--node.pending == 0)
+                        finishNode(m_nodeAt[batch[i]]);
+                }
+                finished += tried;
+                wake.notify_all();
+            }
             if (--running == 0)
                 ended.notify_all();
         };
         std::vector<std::thread> threads;
-        for (int w = running; w-- > 0;)
+        for (int w = 0; w < m_workers; ++w)
             threads.emplace_back(work);
-        size_t told = from;
+        size_t told = 0;
         for (bool last = false; !last;) {
             {
                 std::unique_lock guard(lock);
@@ -205,20 +292,28 @@ private:
                                       [&] { return running == 0; });
             }
             // What is tried in an unbroken line from the last told is told.
-            for (; told < to && m_results[told].tried.load(std::memory_order_acquire); ++told)
+            for (; told < m_order.size() && m_results[told].tried.load(std::memory_order_acquire); ++told)
                 tell(told, out);
             flushRecords();
             m_pacer.tick();
-            if (!m_stop && m_observer.stopRequested())
+            if (!m_stop && m_observer.stopRequested()) {
+                const std::lock_guard guard(lock);
                 m_stop = true;
+                wake.notify_all();
+            }
         }
         for (std::thread& thread : threads)
             thread.join();
-        // After a stop, what some worker had tried beyond a gap.
-        for (; told < to; ++told)
-            if (m_results[told].tried)
-                tell(told, out);
-        out.stopped = m_stop;
+        if (m_stop) { // what some worker had tried beyond a gap
+            for (; told < m_order.size(); ++told)
+                if (m_results[told].tried)
+                    tell(told, out);
+            out.stopped = true;
+            return;
+        }
+        for (; told < m_order.size() && m_results[told].tried; ++told)
+            tell(told, out);
+        oneByOne(told, out);
     }
 
     // Takes the entry back, or finds why not; safe on any number of threads at once.
@@ -366,6 +461,13 @@ private:
     QSet<QString> m_runFolders; // the folders the run renamed in, and those above them
     std::vector<bool> m_holdsRunFolders; // by journal folder: whether it holds one of those
     std::vector<qint64> m_order; // the entries to take back, newest first
+    std::vector<Node> m_nodes; // with several workers: the folders of the run
+    std::vector<int> m_nodeAt; // ... each entry's, by place in the order
+    // ... and what is ready to go back, a folder's names at a time, newest first
+    struct NewestFirst {
+        bool operator()(const std::vector<size_t>& a, const std::vector<size_t>& b) const { return a[0] > b[0]; }
+    };
+    std::priority_queue<std::vector<size_t>, std::vector<std::vector<size_t>>, NewestFirst> m_ready;
     std::unique_ptr<Result[]> m_results; // by place in the order
     qint64 m_told = 0;
     std::atomic<bool> m_stop = false;
