@@ -287,10 +287,17 @@ void RunJournal::finish(bool stopped)
     const std::lock_guard guard(s.lock);
     if (isBroken())
         return;
-    if (const int error = s.file->finish())
+    if (const int error = s.file->finish()) {
         fail(ErrorText(error));
-    else
-        s.store.seal(s.file->name());
+        return;
+    }
+    s.store.seal(s.file->name());
+    // Only the newest runs are kept: the oldest go once this one is whole, not while
+    // its renames wait for their records.
+    const QStringList names = s.store.names();
+    for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
+        if (!s.store.inUse(names[i]))
+            s.store.remove(names[i]);
 }
 
 void RunJournal::write()
@@ -312,11 +319,6 @@ void RunJournal::write()
             record({"H", number(FormatVersion), s.head.kind.toLatin1(), field(s.head.startFolder), number(int(o.style)),
                     number(o.renameFile), number(o.renameFolder), number(s.head.includeSubfolders),
                     QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
-        // Only the newest runs are kept.
-        const QStringList names = s.store.names();
-        for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
-            if (!s.store.inUse(names[i]))
-                s.store.remove(names[i]);
     }
     if (const int error = s.file->append(m_pending)) {
         fail(ErrorText(error));
