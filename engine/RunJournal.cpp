@@ -188,14 +188,15 @@ Fields fieldsAt(const QByteArray& text, qint64 from, qint64* next, bool checked 
 
 // ---------------------------------------------------------------- writing
 
-// What the lanes of one journal share: its file, written by one lane at a time.
+// What the lanes of one journal share: its file, which they append to at once.
 struct RunJournal::Shared {
     JournalStore& store;
     JournalHead head;
     std::function<void(const QString&)> failed;
-    std::mutex lock;
+    std::mutex making; // over making the file and writing its head
     std::unique_ptr<JournalFile> file; // made at the first rename of any lane
-    QElapsedTimer sinceSync;
+    std::atomic<JournalFile*> ready = nullptr; // the file, once its head is in it
+    std::atomic<qint64> nextSync = 0; // when a lane next waits for the disk
     std::atomic<bool> broken = false;
 };
 
@@ -283,8 +284,7 @@ void RunJournal::finish(bool stopped)
     if (!s.file || isBroken())
         return;
     m_pending += RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done"));
-    write();
-    const std::lock_guard guard(s.lock);
+    write(); // every lane is done: nothing appends any more
     if (isBroken())
         return;
     if (const int error = s.file->finish()) {
@@ -303,40 +303,50 @@ void RunJournal::finish(bool stopped)
 void RunJournal::write()
 {
     Shared& s = *m_shared;
-    std::unique_lock guard(s.lock);
     if (isBroken())
         return;
-    if (!s.file) {
-        QString error;
-        s.file = s.store.create(&error);
-        if (!s.file) {
-            fail(error);
+    JournalFile* file = s.ready.load(std::memory_order_acquire);
+    if (!file) {
+        const std::lock_guard guard(s.making);
+        file = s.ready.load(std::memory_order_relaxed);
+        if (!file && !isBroken()) { // this lane's records follow the head
+            QString error;
+            s.file = s.store.create(&error);
+            if (!s.file) {
+                fail(error);
+                return;
+            }
+            const RunOptions& o = s.head.options;
+            m_pending.prepend(record({"H", number(FormatVersion), s.head.kind.toLatin1(), field(s.head.startFolder),
+                                      number(int(o.style)), number(o.renameFile), number(o.renameFolder),
+                                      number(s.head.includeSubfolders),
+                                      QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
+            if (const int error = s.file->append(m_pending)) {
+                fail(ErrorText(error));
+                return;
+            }
+            m_pending.resize(0);
+            s.nextSync = nowNs() + SyncIntervalMs * 1000000;
+            s.ready.store(s.file.get(), std::memory_order_release);
             return;
         }
-        s.sinceSync.start();
-        const RunOptions& o = s.head.options;
-        m_pending.prepend(
-            record({"H", number(FormatVersion), s.head.kind.toLatin1(), field(s.head.startFolder), number(int(o.style)),
-                    number(o.renameFile), number(o.renameFolder), number(s.head.includeSubfolders),
-                    QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1()}));
+        if (!file)
+            return;
     }
-    if (const int error = s.file->append(m_pending)) {
+    if (const int error = file->append(m_pending)) {
         fail(ErrorText(error));
         return;
     }
     m_pending.resize(0); // keeps its room for the next record
-    if (!s.sinceSync.hasExpired(SyncIntervalMs))
-        return;
-    s.sinceSync.restart();
-    // Without the lock: the other lanes go on appending while the disk catches up.
-    guard.unlock();
-    if (const int error = s.file->sync()) {
-        guard.lock();
-        fail(ErrorText(error));
-    }
+    // Once a second, one lane waits for the disk; the others go on appending.
+    const qint64 now = nowNs();
+    qint64 due = s.nextSync.load(std::memory_order_relaxed);
+    if (now >= due && s.nextSync.compare_exchange_strong(due, now + SyncIntervalMs * 1000000))
+        if (const int error = file->sync())
+            fail(ErrorText(error));
 }
 
-// With the lock held.
+// Once, on whichever lane fails first.
 void RunJournal::fail(const QString& reason)
 {
     m_pending.clear();
@@ -381,7 +391,7 @@ JournalContent::JournalContent(QByteArray text)
     if (f.size() < 8 || f[0] != "H" || f[1].toInt() != FormatVersion)
         return;
     m_valid = true;
-    m_whole = m_text.size();
+    m_whole = next;
     m_head.kind = QString::fromLatin1(f[2]);
     m_head.startFolder = DecodeName(unfield(f[3]));
     m_head.options.style = CaseStyle(f[4].toInt());
@@ -403,14 +413,24 @@ JournalContent::JournalContent(QByteArray text)
     for (at = next; at < m_text.size(); at = next) {
         f = fieldsAt(m_text, at, &next);
         if (f.isEmpty()) {
-            m_whole = at;
-            break; // torn: nothing after it counts
+            // Zeros: room claimed ahead, or a record whose copy a crash cut short while
+            // other lanes' records were placed after it. Those count.
+            const qsizetype zero = m_text.indexOf('\0', at);
+            const qsizetype line = m_text.indexOf('\n', at);
+            if (zero < 0 || (line >= 0 && line < zero))
+                break; // torn: nothing after it counts
+            for (next = zero; next < m_text.size() && m_text[next] == '\0';)
+                ++next;
+            continue;
         }
+        m_whole = next;
         const char letter = f[0].isEmpty() ? '\0' : f[0][0];
         bool plain = f[0].size() == 1;
         const int number = plain ? 0 : f[0].sliced(1).toInt(&plain);
-        if (f[0].size() > 1 && (!plain || number <= 0))
-            break; // a record this version does not know: read no further
+        if (f[0].size() > 1 && (!plain || number <= 0)) {
+            m_whole = m_text.size(); // a record this version does not know: read no further,
+            break; // and keep it
+        }
         Lane& lane = lanes[number];
         const qsizetype n = f.size();
         if (letter == 'R' && n == 6 && lane.folder >= 0) {
@@ -444,7 +464,8 @@ JournalContent::JournalContent(QByteArray text)
         } else if (f[0] == "X" && n == 1) {
             m_undone = true;
         } else {
-            break; // a record this version does not know: read no further
+            m_whole = m_text.size(); // a record this version does not know: read no further,
+            break; // and keep it
         }
     }
     m_finalStart = DecodeName(start);

@@ -8,11 +8,14 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -136,18 +139,27 @@ private:
 // system's page cache, which a crash of the program cannot take back. Room is claimed
 // ahead, a chunk at a time, so a full disk shows here as an error and never as a fault
 // on a page; the file is cut to what was written when it is finished or closed (a
-// crash leaves zeros after the last record, which reading stops at). A journal opened
+// crash leaves zeros after the last record, which reading skips). A journal opened
 // again, or one on a file system that cannot claim room ahead, is written with plain
 // writes.
+//
+// Several threads append at once without waiting for each other: each takes its place
+// in the file first and copies its bytes there. A crash in the middle of a copy leaves
+// a record cut short by zeros, with the records that others placed after it whole.
 class PosixJournalFile final : public JournalFile {
 public:
     PosixJournalFile(int fd, QString name, qint64 length, bool mapped)
         : m_fd(fd)
         , m_name(std::move(name))
         , m_length(length)
-        , m_room(length)
         , m_mapped(mapped)
     {
+        if (m_mapped)
+            m_chunks = std::make_unique<Slot[]>(MostChunks);
+        // The first chunk is claimed at once: where that cannot be, plain writes from the
+        // start, before any thread appends.
+        if (m_mapped && grow(Chunk) != 0)
+            m_mapped = false;
     }
     ~PosixJournalFile() override
     {
@@ -161,27 +173,29 @@ public:
 
     int append(QByteArrayView bytes) override
     {
+        const qint64 at = m_length.fetch_add(bytes.size(), std::memory_order_relaxed);
+        const qint64 end = at + bytes.size();
         const char* data = bytes.data();
-        qsizetype left = bytes.size();
-        while (left > 0) {
-            if (!m_mapped) {
-                const ssize_t written = ::pwrite(m_fd, data, size_t(left), m_length);
-                if (written < 0 && errno == EINTR)
-                    continue;
-                if (written < 0)
+        if (!m_mapped) {
+            for (qint64 done = at; done < end;) {
+                const ssize_t written = ::pwrite(m_fd, data + (done - at), size_t(end - done), done);
+                if (written < 0 && errno != EINTR)
                     return errno;
-                data += written, left -= written, m_length += written;
-                m_room = m_length;
-                continue;
+                done += qMax<ssize_t>(written, 0);
             }
-            if (m_length == m_room) {
-                if (const int error = grow())
-                    return error;
-                continue;
-            }
-            const qsizetype part = qMin<qint64>(left, m_room - m_length);
-            std::memcpy(m_map + (m_length - m_mapStart), data, size_t(part));
-            data += part, left -= part, m_length += part;
+            return 0;
+        }
+        if (end > m_room.load(std::memory_order_acquire))
+            if (const int error = grow(end))
+                return error;
+        for (qint64 done = at; done < end;) {
+            Slot& slot = m_chunks[size_t(done / Chunk)];
+            const qint64 inside = done % Chunk, part = qMin(end - done, Chunk - inside);
+            std::memcpy(slot.map.load(std::memory_order_acquire) + inside, data + (done - at), size_t(part));
+            // A chunk copied whole is let go: the pages stay the file's, not the program's.
+            if (slot.filled.fetch_add(part, std::memory_order_acq_rel) + part == Chunk)
+                ::munmap(slot.map.exchange(nullptr), size_t(Chunk));
+            done += part;
         }
         return 0;
     }
@@ -200,63 +214,63 @@ public:
     {
         if (release() != 0 || ::ftruncate(m_fd, length) != 0)
             return errno;
-        m_length = m_room = length;
+        m_length = length;
         return 0;
     }
 
 private:
     static constexpr qint64 Chunk = qint64(1) << 20;
+    static constexpr size_t MostChunks = size_t(1) << 16; // 64 GiB of journal
 
-    // Claims the next chunk of room and maps it.
-    int grow()
+    // Claims and maps chunks until the file has room up to `end`.
+    int grow(qint64 end)
     {
-        unmap();
-        int error = ::fallocate(m_fd, 0, m_room, Chunk) == 0 ? 0 : errno;
-        void* map = MAP_FAILED;
-        if (error == 0) {
-            map = ::mmap(nullptr, size_t(Chunk), PROT_WRITE, MAP_SHARED, m_fd, m_room);
-            error = map == MAP_FAILED ? errno : 0;
+        const std::lock_guard guard(m_growing);
+        for (qint64 room = m_room.load(std::memory_order_relaxed); room < end; room += Chunk) {
+            const size_t chunk = size_t(room / Chunk);
+            if (chunk >= MostChunks)
+                return EFBIG;
+            int error = ::fallocate(m_fd, 0, room, Chunk) == 0 ? 0 : errno;
+            void* map = MAP_FAILED;
+            if (error == 0) {
+                map = ::mmap(nullptr, size_t(Chunk), PROT_WRITE, MAP_SHARED, m_fd, room);
+                error = map == MAP_FAILED ? errno : 0;
+            }
+            if (error != 0) {
+                (void)!::ftruncate(m_fd, room); // nothing of a failed claim stays
+                return error;
+            }
+            m_chunks[chunk].map.store(static_cast<char*>(map), std::memory_order_release);
+            m_room.store(room + Chunk, std::memory_order_release);
         }
-        if (error == EOPNOTSUPP || error == ENODEV || error == EACCES) { // plain writes, then
-            m_mapped = false;
-            return release();
-        }
-        if (error != 0) {
-            (void)!::ftruncate(m_fd, m_length); // nothing of a failed claim stays
-            return error;
-        }
-        m_map = static_cast<char*>(map);
-        m_mapStart = m_room;
-        m_room += Chunk;
         return 0;
     }
 
-    void unmap()
-    {
-        if (m_map)
-            ::munmap(m_map, size_t(Chunk));
-        m_map = nullptr;
-    }
-
-    // Lets go of the mapping and of the room claimed beyond what was written.
+    // Lets go of the mappings and of the room claimed beyond what was written. Only
+    // when no thread appends.
     int release()
     {
-        unmap();
-        if (m_room == m_length)
+        const qint64 room = m_room.exchange(0);
+        for (size_t chunk = 0; m_chunks && chunk < size_t(room / Chunk); ++chunk)
+            if (char* map = m_chunks[chunk].map.exchange(nullptr))
+                ::munmap(map, size_t(Chunk));
+        m_mapped = false; // what follows, if anything, is plain writes
+        if (room <= m_length)
             return 0;
-        if (::ftruncate(m_fd, m_length) != 0)
-            return errno;
-        m_room = m_length;
-        return 0;
+        return ::ftruncate(m_fd, m_length) == 0 ? 0 : errno;
     }
 
     int m_fd;
     QString m_name;
-    qint64 m_length; // what was appended: the journal's content ends here
-    qint64 m_room; // the file's size, with the room claimed ahead
+    std::atomic<qint64> m_length; // the places taken: the journal's content ends here
+    std::atomic<qint64> m_room = 0; // mapped up to here
     bool m_mapped;
-    char* m_map = nullptr;
-    qint64 m_mapStart = 0;
+    std::mutex m_growing;
+    struct Slot {
+        std::atomic<char*> map = nullptr; // while some of it is still to be copied
+        std::atomic<qint64> filled = 0;
+    };
+    std::unique_ptr<Slot[]> m_chunks; // the chunks, by place in the file
 };
 
 class PosixJournalStore final : public JournalStore {

@@ -17,7 +17,8 @@ public:
     // The name of the file in its store.
     virtual QString name() const = 0;
     // Hands `bytes` to the system: once it returns, a crash of the program loses none of
-    // them. 0 or the errno value.
+    // them. 0 or the errno value. Several threads may append at once: each call's bytes
+    // stay together, and a crash amid them may leave zeros in place of some.
     virtual int append(QByteArrayView bytes) = 0;
     // Waits until what was appended is on the disk (fdatasync). 0 or the errno value.
     virtual int sync() = 0;
