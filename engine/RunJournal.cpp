@@ -356,9 +356,14 @@ void RunJournal::fail(const QString& reason)
         m_shared->failed(reason);
 }
 
-QByteArray UndoneRecord(qint64 entry, int error)
+void AppendUndoneRecord(QByteArray& records, qint64 entry, int error)
 {
-    return record({"U", number(entry), number(error)});
+    const qsizetype from = records.size();
+    records += "U\t";
+    putNumber(records, entry);
+    records += '\t';
+    putNumber(records, error);
+    endRecord(records, from);
 }
 
 QByteArray WholeRunUndoneRecord()
@@ -480,6 +485,12 @@ JournalContent::Rename JournalContent::rename(const Entry& entry) const
     r.identity = {f.value(3).toULongLong(nullptr, 16), f.value(4).toULongLong(nullptr, 16), f.value(5).toLongLong()};
     r.bornBy = m_folders[size_t(entry.folder)].listedBy;
     return r;
+}
+
+std::pair<QByteArray, QByteArray> JournalContent::nameBytes(const Entry& entry) const
+{
+    const Fields f = fieldsAt(m_text, entry.record, nullptr, true);
+    return {unfield(f.value(1)), unfield(f.value(2))};
 }
 
 QString JournalContent::temporaryName(const Entry& entry) const

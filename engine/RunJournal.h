@@ -119,6 +119,8 @@ public:
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
     QString temporaryName(const Entry& entry) const;
+    // The old and the new name of its record as the disk's bytes, without reading more.
+    std::pair<QByteArray, QByteArray> nameBytes(const Entry& entry) const;
     // Where the last whole record ends: what follows is torn (or the zeros of a file
     // that was never cut to its length) and may be cut off before records are added.
     qint64 wholeLength() const { return m_whole; }
@@ -143,7 +145,7 @@ private:
 };
 
 // Record texts that the undo appends to the journal it takes back.
-QByteArray UndoneRecord(qint64 entry, int error);
+void AppendUndoneRecord(QByteArray& records, qint64 entry, int error);
 QByteArray WholeRunUndoneRecord();
 QByteArray RunEndedRecord(const QString& how);
 QByteArray FailedRecord(int error, const QByteArray& lane = {});

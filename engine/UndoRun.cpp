@@ -77,7 +77,7 @@ public:
         , m_pacer(observer)
         , m_workers(workers)
     {
-        QSet<QString> holders;
+        QHash<QString, QSet<QByteArray>> held; // by folder: the names of those it holds
         for (const JournalContent::Folder& folder : journal.folders()) {
             const QString path = runFolderPath(folder);
             m_folderPaths.push_back(path);
@@ -85,11 +85,13 @@ public:
             // The folder and every folder above it: renaming one of those moves it.
             for (QString above = path; !above.isEmpty() && !m_runFolders.contains(above); above = ParentPath(above)) {
                 m_runFolders.insert(above);
-                holders.insert(ParentPath(above));
+                const QString parent = ParentPath(above);
+                if (parent != above)
+                    held[parent].insert(EncodeName(QStringView(above).sliced(JoinPath(parent, {}).size()).toString()));
             }
         }
         for (const QString& path : m_folderPaths)
-            m_holdsRunFolders.push_back(holders.contains(path));
+            m_heldNames.push_back(held.value(path));
     }
 
     void go(UndoOutcome& out)
@@ -137,7 +139,10 @@ private:
     std::pair<QString, QString> folderMoves(qint64 index) const
     {
         const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
-        if (entry.state == JournalContent::State::Failed || !m_holdsRunFolders[size_t(entry.folder)])
+        const QSet<QByteArray>& held = m_heldNames[size_t(entry.folder)];
+        if (entry.state == JournalContent::State::Failed || held.isEmpty())
+            return {};
+        if (const auto [from, to] = m_journal.nameBytes(entry); !held.contains(from) && !held.contains(to))
             return {};
         const JournalContent::Rename r = m_journal.rename(entry);
         const QString& folder = m_folderPaths[size_t(entry.folder)];
@@ -191,10 +196,13 @@ private:
         };
         std::vector<Rename> renames;
         std::vector<std::vector<size_t>> files(m_nodes.size());
+        std::vector<int> nodeOfFolder;
+        for (const QString& path : m_folderPaths)
+            nodeOfFolder.push_back(nodeOf.value(path));
         m_nodeAt.resize(m_order.size());
         for (size_t k = 0; k < m_order.size(); ++k) {
             const qint64 index = m_order[k];
-            const int node = nodeOf.value(m_folderPaths[size_t(m_journal.entries()[size_t(index)].folder)]);
+            const int node = nodeOfFolder[size_t(m_journal.entries()[size_t(index)].folder)];
             m_nodeAt[k] = node;
             ++m_nodes[size_t(node)].pending;
             for (int n = node; n >= 0 && index < m_nodes[size_t(n)].first; n = m_nodes[size_t(n)].parent)
@@ -365,7 +373,7 @@ private:
         const qint64 index = m_order[k];
         const QString& folderPath = m_folderPaths[size_t(m_journal.entries()[size_t(index)].folder)];
         if (m_file)
-            m_records += UndoneRecord(index, result.why);
+            AppendUndoneRecord(m_records, index, result.why);
         if (result.why != 0) {
             const QString reason = result.why == LeftChanged ? ChangedSinceText()
                 : result.why == LeftTaken                    ? OldNameTakenText()
@@ -459,7 +467,7 @@ private:
     std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
     std::vector<QByteArray> m_folderKeys; // ... and as the journal recorded it
     QSet<QString> m_runFolders; // the folders the run renamed in, and those above them
-    std::vector<bool> m_holdsRunFolders; // by journal folder: whether it holds one of those
+    std::vector<QSet<QByteArray>> m_heldNames; // by journal folder: the names of those it holds
     std::vector<qint64> m_order; // the entries to take back, newest first
     std::vector<Node> m_nodes; // with several workers: the folders of the run
     std::vector<int> m_nodeAt; // ... each entry's, by place in the order
