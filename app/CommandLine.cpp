@@ -12,6 +12,7 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -70,6 +71,13 @@ enum class Escapes { Shown, Json };
 QByteArray escaped(const QString& text, Escapes kind)
 {
     const bool json = kind == Escapes::Json;
+    // Most names hold nothing to escape: one look at each character, then UTF-8 at once.
+    const auto plain = [json](QChar ch) {
+        const char16_t c = ch.unicode();
+        return c >= 0x20 && c != u'\\' && c != 0x7F && !(json && c == u'"') && !(c >= 0xDC80 && c <= 0xDCFF);
+    };
+    if (std::all_of(text.cbegin(), text.cend(), plain))
+        return text.toUtf8();
     const auto hex = [json](uint value) {
         return QLatin1String(json ? "\\u" : "\\x") + QString::number(value, 16).rightJustified(json ? 4 : 2, u'0');
     };

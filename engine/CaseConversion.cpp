@@ -131,6 +131,8 @@ QString ProperCaseForm(const QString& text)
 
 void FixBracketCase(QString& workingName)
 {
+    if (!workingName.contains(u'('))
+        return; // most names: nothing to look for, 26 times over
     QString search = QStringLiteral("(a");
     QString replacement = QStringLiteral("(A");
     for (char16_t letter = u'a'; letter <= u'z'; ++letter) {
