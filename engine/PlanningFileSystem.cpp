@@ -97,15 +97,16 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
         keep = !moves->listed;
     }
     // The run lists each folder before it renames in it: what the disk holds is kept.
-    QSet<QString> names;
+    Moves::Listed names;
     const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&... rest) {
         if (keep)
-            names.insert(name);
+            names.hashes.push_back(qHash(name));
         // Each entry in the place the disk gives it, under the name the plan gave it.
         const auto planned = to.constFind(name);
         each(planned == to.cend() ? name : *planned, std::forward<decltype(rest)>(rest)...);
     });
     if (keep && listing.error == 0) {
+        std::sort(names.hashes.begin(), names.hashes.end());
         const std::lock_guard guard(moves->lock);
         if (!moves->listed)
             moves->listed = std::move(names);
@@ -129,7 +130,7 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldN
     const std::optional<QString> disk = planned == moves.from.end() ? oldName : *planned;
     // A listed entry is there: a plan is of the tree as it was listed.
     EntryIdentity entry;
-    if (!moves.listed || !moves.listed->contains(*disk))
+    if (!moves.listed || !moves.listed->mayHold(*disk))
         if (const int error = m_real.identify(folder, *disk, &entry))
             return error;
     if (oldName == newName)
@@ -144,8 +145,8 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldN
         moves.to.remove(*disk);
     } else {
         if (moves.to.isEmpty() && moves.listed) { // most of the folder's names are to come
-            moves.to.reserve(moves.listed->size());
-            moves.from.reserve(moves.listed->size());
+            moves.to.reserve(qsizetype(moves.listed->hashes.size()));
+            moves.from.reserve(qsizetype(moves.listed->hashes.size()));
         }
         moves.to.insert(*disk, newName);
         moves.from.insert(newName, *disk);
@@ -160,30 +161,30 @@ int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, con
         return EEXIST; // an earlier rename of the plan made it
     // Where the folder was seen to tell names that differ in case alone apart, a name
     // its listing lacks is free: no need to ask the disk for each one.
-    if (moves.caseSensitive && moves.listed && !moves.listed->contains(newName))
+    if (moves.caseSensitive && moves.listed && !moves.listed->mayHold(newName))
         return 0;
     EntryIdentity there;
     if (const int error = m_real.identify(folder, newName, &there)) {
         // The entry is there under a name that differs in case alone: this folder does
         // not take the one for the other.
-        if (error == ENOENT && moves.listed && moves.listed->contains(diskName) && diskName != newName
+        if (error == ENOENT && moves.listed && moves.listed->mayHold(diskName) && diskName != newName
             && diskName.compare(newName, Qt::CaseInsensitive) == 0)
             moves.caseSensitive = true;
         return error == ENOENT ? 0 : error;
     }
     // Something answers to the new name: which entry of the listing is it? The one of
     // that very name, or where case is ignored, the one that differs in case alone.
-    if (!moves.listed) {
+    if (!moves.onDisk) {
         QSet<QString> names;
         const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&...) { names.insert(name); });
         if (listing.error != 0)
             return listing.error;
-        moves.listed = std::move(names);
+        moves.onDisk = std::move(names);
     }
-    const bool exact = moves.listed->contains(newName);
+    const bool exact = moves.onDisk->contains(newName);
     if (!exact && !moves.folded) {
         QHash<QString, QString> folded;
-        for (const QString& name : std::as_const(*moves.listed))
+        for (const QString& name : std::as_const(*moves.onDisk))
             folded.insert(name.toCaseFolded(), name);
         moves.folded = std::move(folded);
     }

@@ -5,9 +5,11 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace orvel {
 
@@ -43,11 +45,20 @@ private:
         std::mutex lock;
         QHash<QString, QString> to; // name on disk -> the name it is planned to have
         QHash<QString, QString> from; // planned name -> its entry's name on disk
-        // The names the folder's listing gave, kept from the run's own listing of it: an
-        // entry listed there needs no further look to be known present.
-        std::optional<QSet<QString>> listed;
-        // The folder's listing by case-folded name, made at the first need: which entry
-        // answers a name where letter case is ignored.
+        // The names the folder's listing gave, kept from the run's own listing of it (by
+        // their hashes, a few bytes each for a million names): an entry listed there needs
+        // no further look to be known present.
+        struct Listed {
+            std::vector<size_t> hashes; // sorted
+            bool mayHold(const QString& name) const
+            {
+                return std::binary_search(hashes.cbegin(), hashes.cend(), qHash(name));
+            }
+        };
+        std::optional<Listed> listed;
+        // Where a name is taken: the folder's names, listed again, by themselves and by
+        // their case-folded forms, for which entry answers a name where case is ignored.
+        std::optional<QSet<QString>> onDisk;
         std::optional<QHash<QString, QString>> folded;
         bool caseSensitive = false; // seen to hold a name and lack its change of case
 
