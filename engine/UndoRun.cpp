@@ -103,7 +103,7 @@ public:
         m_results = std::make_unique<Result[]>(m_order.size());
         m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        if (m_workers > 1 && m_order.size() >= 2 * Chunk && planWork())
+        if (m_workers > 1 && m_order.size() >= FewestForWorkers && planWork())
             together(out);
         else
             oneByOne(0, out);
@@ -132,7 +132,7 @@ private:
         QString oldName, newName;
     };
 
-    static constexpr size_t Chunk = 256; // fewer entries than twice this are not worth threads
+    static constexpr size_t FewestForWorkers = 512; // fewer names are not worth starting threads for
 
     // The paths the entry had and has, where it may be a folder that other entries lie
     // in (its folder holds one of the run's); empty otherwise.
