@@ -14,25 +14,32 @@
 #include <ctime>
 #include <zlib.h>
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace orvel {
 
 namespace {
 
 constexpr int FormatVersion = 1;
 constexpr qint64 SyncIntervalMs = 1000;
+constexpr qint64 MostRoom = 4096; // that a lane takes ahead for its records
 
-bool isUnreserved(char16_t c)
-{
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'
-        || c == u'_' || c == u'~';
-}
+// The bytes that stand for themselves in a field; every other byte is escaped.
+constexpr std::array<bool, 256> Unreserved = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0; c < 256; ++c)
+        plain[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
+            || c == '.' || c == '_' || c == '~';
+    return plain;
+}();
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
 // Writes `byte` at `out`, escaped when it is not unreserved; returns the end.
 char* putByte(char* out, unsigned char byte)
 {
-    if (isUnreserved(byte)) {
+    if (Unreserved[byte]) {
         *out++ = char(byte);
     } else {
         *out++ = '%';
@@ -42,24 +49,38 @@ char* putByte(char* out, unsigned char byte)
     return out;
 }
 
+// The most room a field of `text` takes: a unit is at most three bytes on the disk,
+// and an escaped byte three characters.
+qsizetype fieldRoom(QStringView text)
+{
+    return 9 * text.size();
+}
+
 // Every field is percent-encoded: names are bytes, and no byte of one (a tab, a line
-// feed, a NUL) can be taken for the record's own punctuation. Written straight into the
-// line's room: this runs twice for each name a run renames.
+// feed, a NUL) can be taken for the record's own punctuation. Written at `out`, which
+// has `fieldRoom` for it; returns the end. This runs twice for each name a run renames.
+char* putField(char* out, QStringView text)
+{
+    const char16_t* units = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = 0;
+    for (; i < size && units[i] < 0x80; ++i)
+        out = putByte(out, uchar(units[i]));
+    if (i == size)
+        return out;
+    // Beyond ASCII: the rest of the name's bytes, as the disk holds them. What came
+    // before is ASCII, the same bytes in any encoding the names may have.
+    const QByteArray bytes = EncodeName(text.toString());
+    for (qsizetype b = i; b < bytes.size(); ++b)
+        out = putByte(out, uchar(bytes[b]));
+    return out;
+}
+
 void putField(QByteArray& line, QStringView text)
 {
     const qsizetype at = line.size();
-    const char16_t* units = text.utf16();
-    bool ascii = true;
-    for (qsizetype i = 0; i < text.size() && ascii; ++i)
-        ascii = units[i] < 0x80;
-    // Beyond ASCII: the name's bytes, as the disk holds them.
-    const QByteArray bytes = ascii ? QByteArray() : EncodeName(text.toString());
-    const qsizetype count = ascii ? text.size() : bytes.size();
-    line.resize(at + 3 * count); // the most it can take
-    char* out = line.data() + at;
-    for (qsizetype i = 0; i < count; ++i)
-        out = putByte(out, ascii ? uchar(units[i]) : uchar(bytes[i]));
-    line.resize(out - line.constData());
+    line.resize(at + fieldRoom(text));
+    line.resize(putField(line.data() + at, text) - line.constData());
 }
 
 QByteArray field(const QString& text)
@@ -74,31 +95,59 @@ QByteArray number(qint64 value)
     return QByteArray::number(value);
 }
 
-// A number written straight into the line, in base 10 or 16.
+// A number written at `out`, in base 10 or 16; returns the end. Room: 20 characters.
+template <typename Number>
+char* putNumber(char* out, Number value, int base = 10)
+{
+    return std::to_chars(out, out + 20, value, base).ptr;
+}
+
 template <typename Number>
 void putNumber(QByteArray& line, Number value, int base = 10)
 {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value, base).ptr;
-    line.append(digits, end - digits);
+    char digits[20];
+    line.append(digits, putNumber(digits, value, base) - digits);
 }
 
-quint32 checksum(QByteArrayView bytes)
-{
-    return quint32(::crc32(::crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(bytes.data()), uInt(bytes.size())));
-}
+constexpr qsizetype ChecksumRoom = 18; // a tab, sixteen digits and the line's end
 
-// Ends the record that starts at `from` in `line`: a checksum of its fields, so that a
-// record that a power cut left half written (or filled with zeros) is seen as such.
-void endRecord(QByteArray& line, qsizetype from)
+// Ends the record that starts at `from` and ends at `end`: a checksum of its fields, so
+// that a record that a power cut left half written (or filled with zeros) is seen as
+// such. XXH3: a record is checked as it is written, and a run writes one for every name.
+char* endRecord(const char* from, char* end)
 {
     static constexpr char hex[] = "0123456789abcdef";
-    const quint32 sum = checksum(QByteArrayView(line).sliced(from));
-    char end[10] = {'\t'};
-    for (int i = 0; i < 8; ++i)
-        end[8 - i] = hex[(sum >> (4 * i)) & 15];
-    end[9] = '\n';
-    line.append(end, sizeof end);
+    const quint64 sum = XXH3_64bits(from, size_t(end - from));
+    *end = '\t';
+    for (int i = 0; i < 16; ++i)
+        end[16 - i] = hex[(sum >> (4 * i)) & 15];
+    end[17] = '\n';
+    return end + ChecksumRoom;
+}
+
+void endRecord(QByteArray& line, qsizetype from)
+{
+    const qsizetype end = line.size();
+    line.resize(end + ChecksumRoom);
+    endRecord(line.constData() + from, line.data() + end);
+}
+
+// Whether `digits` are the checksum of `fields`: sixteen digits of XXH3; journals of
+// earlier versions have eight of CRC-32 or four of CRC-16.
+bool checksumFits(QByteArrayView fields, QByteArrayView digits)
+{
+    bool ok = false;
+    const quint64 sum = digits.toULongLong(&ok, 16);
+    if (!ok)
+        return false;
+    switch (digits.size()) {
+    case 16: return sum == XXH3_64bits(fields.data(), size_t(fields.size()));
+    case 8:
+        return sum
+            == ::crc32(::crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(fields.data()), uInt(fields.size()));
+    case 4: return sum == qChecksum(fields);
+    default: return false;
+    }
 }
 
 QByteArray record(std::initializer_list<QByteArray> fields)
@@ -111,6 +160,15 @@ QByteArray record(std::initializer_list<QByteArray> fields)
     }
     endRecord(line, 0);
     return line;
+}
+
+// Whether a second has passed is asked at every record: the coarse clock answers that
+// without reading the processor's counter.
+qint64 tickNs()
+{
+    struct timespec now {};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 qint64 nowNs()
@@ -159,14 +217,7 @@ Fields fieldsAt(const QByteArray& text, qint64 from, qint64* next, bool checked 
     const qsizetype cut = line.lastIndexOf('\t');
     if (cut < 0)
         return {};
-    // Eight digits of CRC-32; journals of earlier versions have four of CRC-16.
-    const QByteArrayView digits = line.sliced(cut + 1);
-    bool ok = checked;
-    const uint sum = checked ? 0 : digits.toUInt(&ok, 16);
-    if (!ok
-        || (!checked
-            && (digits.size() == 8 ? sum != checksum(line.first(cut))
-                                   : digits.size() != 4 || sum != qChecksum(line.first(cut)))))
+    if (!checked && !checksumFits(line.first(cut), line.sliced(cut + 1)))
         return {};
     if (next)
         *next = end + 1;
@@ -223,20 +274,31 @@ QByteArray RunJournal::tag(char letter) const
     return letter + m_lane;
 }
 
+void RunJournal::leaveRoom()
+{
+    m_roomEnd = m_roomAt;
+    m_inFolder = 0;
+}
+
 void RunJournal::inFolder(const QString& relative)
 {
+    // A folder's renames come after the rename of the folder's own name, which another
+    // lane may have written: the undo takes them back in the file's order.
+    leaveRoom();
     // With the time: whatever its files' listing found was born before it.
     m_folder = record({tag('D'), field(relative), number(nowNs())});
 }
 
 void RunJournal::inOutsideFolder(const QString& path)
 {
+    leaveRoom();
     m_folder = record({tag('P'), field(path)});
 }
 
 void RunJournal::startFolderMoved(const QString& path)
 {
     // At once: every lane's folders from here on lie below the new path.
+    leaveRoom();
     m_pending += record({tag('B'), field(path)});
     write();
 }
@@ -248,20 +310,24 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
     QByteArray& line = m_pending;
     line += m_folder;
     m_folder.resize(0);
+    // Written into room claimed once: this is the record of every name a run renames.
     const qsizetype from = line.size();
-    line += 'R';
-    line += m_lane;
-    line += '\t';
-    putField(line, oldName);
-    line += '\t';
-    putField(line, newName);
-    line += '\t';
-    putNumber(line, identity.device, 16);
-    line += '\t';
-    putNumber(line, identity.inode, 16);
-    line += '\t';
-    putNumber(line, identity.born);
-    endRecord(line, from);
+    line.resize(from + 1 + m_lane.size() + fieldRoom(oldName) + fieldRoom(newName) + 5 * 21 + ChecksumRoom);
+    char* const start = line.data() + from;
+    char* out = start;
+    *out++ = 'R';
+    out = std::copy(m_lane.cbegin(), m_lane.cend(), out);
+    *out++ = '\t';
+    out = putField(out, oldName);
+    *out++ = '\t';
+    out = putField(out, newName);
+    *out++ = '\t';
+    out = putNumber(out, identity.device, 16);
+    *out++ = '\t';
+    out = putNumber(out, identity.inode, 16);
+    *out++ = '\t';
+    out = putNumber(out, identity.born);
+    line.resize(endRecord(start, out) - line.constData());
     write();
 }
 
@@ -283,6 +349,7 @@ void RunJournal::finish(bool stopped)
     Shared& s = *m_shared;
     if (!s.file || isBroken())
         return;
+    leaveRoom();
     m_pending += RunEndedRecord(stopped ? QStringLiteral("stopped") : QStringLiteral("done"));
     write(); // every lane is done: nothing appends any more
     if (isBroken())
@@ -326,20 +393,32 @@ void RunJournal::write()
                 return;
             }
             m_pending.resize(0);
-            s.nextSync = nowNs() + SyncIntervalMs * 1000000;
+            s.nextSync = tickNs() + SyncIntervalMs * 1000000;
             s.ready.store(s.file.get(), std::memory_order_release);
             return;
         }
         if (!file)
             return;
     }
-    if (const int error = file->append(m_pending)) {
+    // Each lane writes in room of its own, taken ahead: the lanes seldom wait for each
+    // other to take their places, and never write to the same page. Room grows with
+    // the records of the lane's folder, so that a folder of few names leaves little of
+    // it unwritten when the lane moves on.
+    const qint64 size = m_pending.size();
+    if (m_roomEnd - m_roomAt < size) {
+        const qint64 room = std::max(size, std::min(m_inFolder, MostRoom));
+        m_roomAt = file->claim(room);
+        m_roomEnd = m_roomAt + room;
+    }
+    if (const int error = file->write(m_roomAt, m_pending)) {
         fail(ErrorText(error));
         return;
     }
+    m_roomAt += size;
+    m_inFolder += size;
     m_pending.resize(0); // keeps its room for the next record
     // Once a second, one lane waits for the disk; the others go on appending.
-    const qint64 now = nowNs();
+    const qint64 now = tickNs();
     qint64 due = s.nextSync.load(std::memory_order_relaxed);
     if (now >= due && s.nextSync.compare_exchange_strong(due, now + SyncIntervalMs * 1000000))
         if (const int error = file->sync())

@@ -72,12 +72,19 @@ private:
     QByteArray tag(char letter) const;
     // Hands what is pending to the system in one write.
     void write();
+    // What this lane writes from now on follows, in the file, whatever any lane wrote
+    // before: the room it took is left as it is.
+    void leaveRoom();
     void fail(const QString& reason);
 
     std::shared_ptr<Shared> m_shared;
     QByteArray m_lane; // its number in the records' tags; empty for the first lane
     QByteArray m_pending; // records that ride along with the next one written
     QByteArray m_folder; // the folder record for the next rename, when it changed
+    // The room in the file that this lane took for its records and has not filled yet.
+    qint64 m_roomAt = 0;
+    qint64 m_roomEnd = 0;
+    qint64 m_inFolder = 0; // bytes written since the lane came to its folder
 };
 
 // One journal as read back. Reading stops at the first record that is not whole (a

@@ -146,20 +146,32 @@ private:
 // Several threads append at once without waiting for each other: each takes its place
 // in the file first and copies its bytes there. A crash in the middle of a copy leaves
 // a record cut short by zeros, with the records that others placed after it whole.
+// The chunks are mapped one after the other into one span of addresses reserved at the
+// start, so that a place in the file is a place in memory, and an append touches no
+// memory that another thread writes but the place counter.
 class PosixJournalFile final : public JournalFile {
 public:
     PosixJournalFile(int fd, QString name, qint64 length, bool mapped)
         : m_fd(fd)
         , m_name(std::move(name))
         , m_length(length)
-        , m_mapped(mapped)
     {
-        if (m_mapped)
-            m_chunks = std::make_unique<Slot[]>(MostChunks);
+        if (!mapped)
+            return;
+        // Less where a limit on the program's addresses allows less.
+        for (qint64 span = MostSpan; !m_base && span >= 64 * Chunk; span /= 16) {
+            void* at = ::mmap(nullptr, size_t(span), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+            if (at != MAP_FAILED) {
+                m_base = static_cast<char*>(at);
+                m_span = span;
+            }
+        }
+        if (!m_base)
+            return;
         // The first chunk is claimed at once: where that cannot be, plain writes from the
         // start, before any thread appends.
-        if (m_mapped && grow(Chunk) != 0)
-            m_mapped = false;
+        if (grow(Chunk) != 0)
+            release();
     }
     ~PosixJournalFile() override
     {
@@ -171,12 +183,13 @@ public:
 
     QString name() const override { return m_name; }
 
-    int append(QByteArrayView bytes) override
+    qint64 claim(qint64 size) override { return m_length.fetch_add(size, std::memory_order_relaxed); }
+
+    int write(qint64 at, QByteArrayView bytes) override
     {
-        const qint64 at = m_length.fetch_add(bytes.size(), std::memory_order_relaxed);
         const qint64 end = at + bytes.size();
         const char* data = bytes.data();
-        if (!m_mapped) {
+        if (!m_base) {
             for (qint64 done = at; done < end;) {
                 const ssize_t written = ::pwrite(m_fd, data + (done - at), size_t(end - done), done);
                 if (written < 0 && errno != EINTR)
@@ -188,15 +201,13 @@ public:
         if (end > m_room.load(std::memory_order_acquire))
             if (const int error = grow(end))
                 return error;
-        for (qint64 done = at; done < end;) {
-            Slot& slot = m_chunks[size_t(done / Chunk)];
-            const qint64 inside = done % Chunk, part = qMin(end - done, Chunk - inside);
-            std::memcpy(slot.map.load(std::memory_order_acquire) + inside, data + (done - at), size_t(part));
-            // A chunk copied whole is let go: the pages stay the file's, not the program's.
-            if (slot.filled.fetch_add(part, std::memory_order_acq_rel) + part == Chunk)
-                ::munmap(slot.map.exchange(nullptr), size_t(Chunk));
-            done += part;
-        }
+        std::memcpy(m_base + at, data, size_t(bytes.size()));
+        // This thread's next record most likely follows: its lines of memory are fetched
+        // now, while the rename in between runs, not when the thread writes there and
+        // then waits for them at its next atomic or system call.
+        const qint64 room = m_room.load(std::memory_order_relaxed);
+        for (qint64 line = end; line < end + 192 && line < room; line += 64)
+            __builtin_prefetch(m_base + line, 1);
         return 0;
     }
 
@@ -220,41 +231,46 @@ public:
 
 private:
     static constexpr qint64 Chunk = qint64(1) << 20;
-    static constexpr size_t MostChunks = size_t(1) << 16; // 64 GiB of journal
+    static constexpr qint64 MostSpan = qint64(1) << 36; // 64 GiB of journal
 
     // Claims and maps chunks until the file has room up to `end`.
     int grow(qint64 end)
     {
         const std::lock_guard guard(m_growing);
         for (qint64 room = m_room.load(std::memory_order_relaxed); room < end; room += Chunk) {
-            const size_t chunk = size_t(room / Chunk);
-            if (chunk >= MostChunks)
+            if (room + Chunk > m_span)
                 return EFBIG;
             int error = ::fallocate(m_fd, 0, room, Chunk) == 0 ? 0 : errno;
-            void* map = MAP_FAILED;
-            if (error == 0) {
-                map = ::mmap(nullptr, size_t(Chunk), PROT_WRITE, MAP_SHARED, m_fd, room);
-                error = map == MAP_FAILED ? errno : 0;
-            }
+            if (error == 0
+                && ::mmap(m_base + room, size_t(Chunk), PROT_WRITE, MAP_SHARED | MAP_FIXED, m_fd, room) == MAP_FAILED)
+                error = errno;
             if (error != 0) {
                 (void)!::ftruncate(m_fd, room); // nothing of a failed claim stays
+                // A mapping that failed may have taken the reserved addresses with it:
+                // they are reserved again, or else never let go of, since something
+                // else may be placed there now.
+                if (::mmap(m_base + room, size_t(Chunk), PROT_NONE,
+                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED, -1, 0)
+                    == MAP_FAILED)
+                    m_span = room;
                 return error;
             }
-            m_chunks[chunk].map.store(static_cast<char*>(map), std::memory_order_release);
+            // The pages of the chunk two behind are let go: they stay the file's, not the
+            // program's. A copy still under way there only brings its page back.
+            if (room >= 2 * Chunk)
+                ::madvise(m_base + room - 2 * Chunk, size_t(Chunk), MADV_DONTNEED);
             m_room.store(room + Chunk, std::memory_order_release);
         }
         return 0;
     }
 
-    // Lets go of the mappings and of the room claimed beyond what was written. Only
-    // when no thread appends.
+    // Lets go of the mapping and of the room claimed beyond what was written. Only
+    // when no thread appends; what follows, if anything, is plain writes.
     int release()
     {
         const qint64 room = m_room.exchange(0);
-        for (size_t chunk = 0; m_chunks && chunk < size_t(room / Chunk); ++chunk)
-            if (char* map = m_chunks[chunk].map.exchange(nullptr))
-                ::munmap(map, size_t(Chunk));
-        m_mapped = false; // what follows, if anything, is plain writes
+        if (m_base)
+            ::munmap(std::exchange(m_base, nullptr), size_t(m_span));
         if (room <= m_length)
             return 0;
         return ::ftruncate(m_fd, m_length) == 0 ? 0 : errno;
@@ -262,15 +278,12 @@ private:
 
     int m_fd;
     QString m_name;
-    std::atomic<qint64> m_length; // the places taken: the journal's content ends here
-    std::atomic<qint64> m_room = 0; // mapped up to here
-    bool m_mapped;
+    // Alone on its line of the cache: every append of every thread changes it.
+    alignas(64) std::atomic<qint64> m_length; // the places taken: the journal's content ends here
+    alignas(64) std::atomic<qint64> m_room = 0; // mapped up to here
+    char* m_base = nullptr; // the span the chunks are mapped into; none with plain writes
+    qint64 m_span = 0;
     std::mutex m_growing;
-    struct Slot {
-        std::atomic<char*> map = nullptr; // while some of it is still to be copied
-        std::atomic<qint64> filled = 0;
-    };
-    std::unique_ptr<Slot[]> m_chunks; // the chunks, by place in the file
 };
 
 class PosixJournalStore final : public JournalStore {

@@ -16,10 +16,15 @@ public:
     virtual ~JournalFile() = default;
     // The name of the file in its store.
     virtual QString name() const = 0;
-    // Hands `bytes` to the system: once it returns, a crash of the program loses none of
-    // them. 0 or the errno value. Several threads may append at once: each call's bytes
-    // stay together, and a crash amid them may leave zeros in place of some.
-    virtual int append(QByteArrayView bytes) = 0;
+    // Takes `size` bytes of room at the end of the file, for `write`; returns where it
+    // starts. Room that is never written reads as zeros.
+    virtual qint64 claim(qint64 size) = 0;
+    // Hands `bytes` to the system at `at`, in room claimed before: once it returns, a
+    // crash of the program loses none of them. 0 or the errno value. Several threads may
+    // claim and write at once, each in its own room; a crash amid a write may leave
+    // zeros in place of some of its bytes.
+    virtual int write(qint64 at, QByteArrayView bytes) = 0;
+    int append(QByteArrayView bytes) { return write(claim(bytes.size()), bytes); }
     // Waits until what was appended is on the disk (fdatasync). 0 or the errno value.
     virtual int sync() = 0;
     // Nothing more is appended: the file ends with what was, and that is on the disk.

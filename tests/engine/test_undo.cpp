@@ -20,6 +20,7 @@
 
 #include <cerrno>
 #include <unistd.h>
+#include <zlib.h>
 
 using namespace orvel;
 using namespace orvel::test;
@@ -43,7 +44,11 @@ public:
             std::unique_ptr<JournalFile> inner;
             std::atomic<int>* room;
             QString name() const override { return inner->name(); }
-            int append(QByteArrayView bytes) override { return (*room)-- > 0 ? inner->append(bytes) : ENOSPC; }
+            qint64 claim(qint64 size) override { return inner->claim(size); }
+            int write(qint64 at, QByteArrayView bytes) override
+            {
+                return (*room)-- > 0 ? inner->write(at, bytes) : ENOSPC;
+            }
             int sync() override { return inner->sync(); }
             int finish() override { return inner->finish(); }
             int cutTo(qint64 length) override { return inner->cutTo(length); }
@@ -293,6 +298,40 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
+    // Lanes write in room they took ahead. One that moves on to a folder another lane has
+    // just renamed writes after that rename, whatever room it has left: the undo takes
+    // the folder's names back before the folder's own.
+    void laneMovesOnToARenamedFolder()
+    {
+        Bench b;
+        QStringList tree{"start/SUB/LAST.TXT=last"};
+        for (int i = 0; i < 60; ++i)
+            tree << QString("start/A/FILE %1.TXT=%1").arg(i);
+        QVERIFY(makeTree(b.path(), tree));
+        const QStringList before = readTree(b.path());
+        {
+            RunJournal first(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
+            RunJournal second(first, 1);
+            const auto rename = [&](RunJournal& lane, const QString& folder, const QString& name) {
+                const FolderHandle handle = hostFileSystem().openFolder(b.path("start/" + folder));
+                EntryIdentity id;
+                QVERIFY(hostFileSystem().identify(handle, name, &id) == 0);
+                lane.willRename(name, name.toLower(), id);
+                lane.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
+            };
+            second.inFolder("A");
+            for (int i = 0; i < 60; ++i)
+                rename(second, "A", QString("FILE %1.TXT").arg(i));
+            first.inFolder({});
+            rename(first, {}, "SUB");
+            second.inFolder("sub");
+            rename(second, "sub", "LAST.TXT");
+            first.finish(false);
+        }
+        QCOMPARE(b.undo().undone, 62);
+        QCOMPARE(readTree(b.path()), before);
+    }
+
     // A power cut can leave the last record half written, and a crash the zeros of room
     // claimed ahead: what stands before them counts, and what the undo adds after them
     // is read back (a stopped undo is finished, then the run is no longer offered).
@@ -330,6 +369,33 @@ private Q_SLOTS:
         cutFile.close();
         QCOMPARE(lanes.undo().undone, 2);
         QCOMPARE(readTree(lanes.path()), (QStringList{"start/", "start/A.TXT=a", "start/C.TXT=c", "start/b.txt=b"}));
+    }
+
+    // Earlier versions ended each record with a CRC-32 or a CRC-16: their journals are
+    // still taken back.
+    void journalOfAnEarlierVersion()
+    {
+        for (const int digits : {8, 4}) {
+            Bench b;
+            QVERIFY(makeTree(b.path(), Tree));
+            b.renameAll(CaseStyle::Lower);
+            const QString name = b.store->names().constLast();
+            QByteArray text, records = *b.store->read(name);
+            records.removeIf([](char c) { return c == '\0'; }); // room its lanes left unwritten
+            for (const QByteArray& line : records.split('\n')) {
+                const QByteArray fields = line.left(line.lastIndexOf('\t'));
+                const uint sum = digits == 8
+                    ? uint(::crc32(0, reinterpret_cast<const Bytef*>(fields.data()), uInt(fields.size())))
+                    : qChecksum(fields);
+                if (!line.isEmpty())
+                    text += fields + '\t' + QByteArray::number(sum, 16).rightJustified(digits, '0') + '\n';
+            }
+            QFile file(QDir(b.store->folder()).filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
+            file.close();
+            QCOMPARE(b.undo().undone, 5);
+            QCOMPARE(readTree(b.path()), Before);
+        }
     }
 
     // An entry whose number the run took from its folder's listing has no birth time in
