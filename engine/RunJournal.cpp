@@ -178,9 +178,43 @@ qint64 nowNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-QByteArray unfield(QByteArrayView bytes)
+// Undoes the escapes of a field into `out`, which has room for the field; returns the end.
+char* unfield(QByteArrayView field, char* out)
 {
-    return QByteArray::fromPercentEncoding(bytes.toByteArray());
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0'
+            : c >= 'a' && c <= 'f'  ? c - 'a' + 10
+            : c >= 'A' && c <= 'F'  ? c - 'A' + 10
+                                    : -1;
+    };
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const int high = field[i] == '%' && i + 2 < field.size() ? hex(field[i + 1]) : -1;
+        const int low = high >= 0 ? hex(field[i + 2]) : -1;
+        if (low >= 0) {
+            *out++ = char(high * 16 + low);
+            i += 2;
+        } else {
+            *out++ = field[i];
+        }
+    }
+    return out;
+}
+
+QByteArray unfield(QByteArrayView field)
+{
+    QByteArray bytes(field.size(), Qt::Uninitialized);
+    bytes.truncate(unfield(field, bytes.data()) - bytes.constData());
+    return bytes;
+}
+
+// A name field as text: read for every entry an undo takes back, without a copy of its
+// bytes on the heap.
+QString unfieldName(QByteArrayView field)
+{
+    std::array<char, 1024> room;
+    if (field.size() > qsizetype(room.size()))
+        return DecodeName(unfield(field));
+    return DecodeName(QByteArrayView(room.data(), unfield(field, room.data()) - room.data()));
 }
 
 // A record's fields, where they stand in the text; never more than a record has.
@@ -559,8 +593,8 @@ JournalContent::Rename JournalContent::rename(const Entry& entry) const
 {
     const Fields f = fieldsAt(m_text, entry.record, nullptr, true);
     Rename r;
-    r.oldName = DecodeName(unfield(f.value(1)));
-    r.newName = DecodeName(unfield(f.value(2)));
+    r.oldName = unfieldName(f.value(1));
+    r.newName = unfieldName(f.value(2));
     r.identity = {f.value(3).toULongLong(nullptr, 16), f.value(4).toULongLong(nullptr, 16), f.value(5).toLongLong()};
     r.bornBy = m_folders[size_t(entry.folder)].listedBy;
     return r;

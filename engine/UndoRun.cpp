@@ -342,7 +342,7 @@ private:
     // was left.
     int takeBack(const JournalContent::Entry& entry, const JournalContent::Rename& r, bool* putBack)
     {
-        const std::shared_ptr<OpenFolder> open = enter(entry.folder);
+        const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
         if (!open)
             return LeftChanged;
         EntryIdentity now;
@@ -403,32 +403,55 @@ private:
         m_records.resize(0);
     }
 
-    // An entry's folder, open, with the names it held when it was first entered.
+    // An entry's folder, open, with the names it held when it was first entered, where
+    // a name may be found under another case of its letters.
     struct OpenFolder {
         FolderHandle handle;
         std::once_flag opened;
+        bool exact = false; // a name finds only itself: its names need not be read
         std::mutex lock;
         QSet<QString> names;
 
         bool holds(const QString& name)
         {
+            if (exact)
+                return true;
             const std::lock_guard guard(lock);
             return names.contains(name);
         }
         void moved(const QString& from, const QString& to)
         {
+            if (exact)
+                return;
             const std::lock_guard guard(lock);
             names.remove(from);
             names.insert(to);
         }
     };
+
+    // Whether the folder tells names apart by the case of their letters: a name of the
+    // run's is found there, and not with the case of its letters swapped. In doubt, no.
+    bool distinguishesCase(const FolderHandle& folder, const JournalContent::Rename& r)
+    {
+        for (const QString* name : {&r.newName, &r.oldName}) {
+            QString swapped = *name;
+            for (QChar& c : swapped)
+                if (c.unicode() < 0x80 && c.isLetter())
+                    c = c.isUpper() ? c.toLower() : c.toUpper();
+            EntryIdentity found;
+            if (swapped != *name && m_fs.identify(folder, *name, &found) == 0)
+                return m_fs.identify(folder, swapped, &found) == ENOENT;
+        }
+        return false;
+    }
     static constexpr size_t KeptOpen = 32;
 
-    // Opens the entry's folder and reads the names it holds, unless that was done; null
-    // when it cannot be. The renames of a run on several workers interleave the folders
+    // Opens the entry's folder (`r` is the entry's rename) and, where names may be found
+    // under another case of their letters, reads the names it holds, unless that was
+    // done; null when it cannot be. The renames of a run on several workers interleave the folders
     // of its journal, so the last few stay open, known by the path the journal recorded
     // them under.
-    std::shared_ptr<OpenFolder> enter(qint32 folder)
+    std::shared_ptr<OpenFolder> enter(qint32 folder, const JournalContent::Rename& r)
     {
         const QByteArray& key = m_folderKeys[size_t(folder)];
         std::shared_ptr<OpenFolder> open;
@@ -448,7 +471,8 @@ private:
         }
         std::call_once(open->opened, [&] {
             open->handle = openRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
-            if (open->handle.isOpen()
+            open->exact = open->handle.isOpen() && distinguishesCase(open->handle, r);
+            if (open->handle.isOpen() && !open->exact
                 && m_fs.listFolder(open->handle,
                                    [&](const QString& name, EntryType, quint64) { open->names.insert(name); })
                         .error

@@ -298,6 +298,20 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
+    // Where letter case is ignored, the name the run gave still finds an entry whose case
+    // was changed by hand since: that entry is left as it is.
+    void caseChangedByHand()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        QVERIFY(shell(b.path(), "mv start/one.txt start/One.txt"));
+        b.fs.ignoresCase = true;
+        const UndoOutcome out = b.undo();
+        QCOMPARE(reported(out.notChanged, b.path()), QStringList{"start/one.txt|changed since the rename"});
+        QCOMPARE(out.undone, 4);
+    }
+
     // Lanes write in room they took ahead. One that moves on to a folder another lane has
     // just renamed writes after that rename, whatever room it has left: the undo takes
     // the folder's names back before the folder's own.

@@ -30,6 +30,7 @@ public:
     QSet<QString> failedListings; // folders whose listing fails after delivering its entries
     QString root;
     std::optional<VolumeKind> volume; // what it says of the kind of file system, when set
+    bool ignoresCase = false; // entries are found under any case of their names' letters
     std::function<void(const QString& oldPath, const QString& newPath)> beforeRename;
     std::function<void(const QString& folder)> beforeList;
     std::function<void(const QString& folder)> beforeEnter;
@@ -86,7 +87,13 @@ public:
 
     int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override
     {
-        return m_inner.identify(folder, name, identity);
+        int error = m_inner.identify(folder, name, identity);
+        if (error == ENOENT && ignoresCase)
+            m_inner.listFolder(folder, [&](const QString& other, EntryType, quint64) {
+                if (error == ENOENT && other.compare(name, Qt::CaseInsensitive) == 0)
+                    error = m_inner.identify(folder, other, identity);
+            });
+        return error;
     }
 
     EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }
