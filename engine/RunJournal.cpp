@@ -113,7 +113,7 @@ constexpr qsizetype ChecksumRoom = 18; // a tab, sixteen digits and the line's e
 
 // Ends the record that starts at `from` and ends at `end`: a checksum of its fields, so
 // that a record that a power cut left half written (or filled with zeros) is seen as
-// such. XXH3: a record is checked as it is written, and a run writes one for every name.
+// such. XXH3, for its speed: a run writes a record for every name it renames.
 char* endRecord(const char* from, char* end)
 {
     static constexpr char hex[] = "0123456789abcdef";
