@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <thread>
 
 #include <cerrno>
@@ -66,6 +67,19 @@ QString runFolderPath(const JournalContent::Folder& folder)
     return JoinPath(DecodeName(folder.startFolder), DecodeName(folder.path));
 }
 
+// Does `work` on a thread of its own while this one lets the events through: reading
+// the journal of a million renames, and laying it out, take the better part of a
+// second, which the window spends answering.
+template <typename Work>
+auto whileEventsGoThrough(RunObserver& observer, Work work)
+{
+    std::future<decltype(work())> done = std::async(std::launch::async, std::move(work));
+    EventPacer pacer(observer);
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        pacer.tick();
+    return done.get();
+}
+
 class Undo {
 public:
     // Without `file` the undo records nothing: a plan.
@@ -103,7 +117,8 @@ public:
         m_results = std::make_unique<Result[]>(m_order.size());
         m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        if (m_workers > 1 && m_order.size() >= FewestForWorkers && planWork())
+        if (m_workers > 1 && m_order.size() >= FewestForWorkers
+            && whileEventsGoThrough(m_observer, [this] { return planWork(); }))
             together(out);
         else
             oneByOne(0, out);
@@ -129,7 +144,6 @@ private:
         std::atomic<bool> tried = false;
         int why = 0; // 0, or why it was left
         bool putBack = false;
-        QString oldName, newName;
     };
 
     static constexpr size_t FewestForWorkers = 512; // fewer names are not worth starting threads for
@@ -332,8 +346,6 @@ private:
         if (entry.state != JournalContent::State::Failed) {
             const JournalContent::Rename r = m_journal.rename(entry);
             result.why = takeBack(entry, r, &result.putBack);
-            result.oldName = r.oldName;
-            result.newName = r.newName;
         }
         result.tried.store(true, std::memory_order_release);
     }
@@ -371,24 +383,28 @@ private:
     {
         Result& result = m_results[k];
         const qint64 index = m_order[k];
-        const QString& folderPath = m_folderPaths[size_t(m_journal.entries()[size_t(index)].folder)];
+        const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
+        const QString& folderPath = m_folderPaths[size_t(entry.folder)];
         if (m_file)
             AppendUndoneRecord(m_records, index, result.why);
+        // The names are read from the journal again, not kept from the attempt: a million
+        // of them would take tens of megabytes.
+        const JournalContent::Rename names =
+            result.why != 0 || result.putBack ? m_journal.rename(entry) : JournalContent::Rename{};
         if (result.why != 0) {
             const QString reason = result.why == LeftChanged ? ChangedSinceText()
                 : result.why == LeftTaken                    ? OldNameTakenText()
                                                              : ErrorText(result.why);
-            out.notChanged.append({JoinPath(folderPath, result.newName), reason});
-            m_observer.left(out.notChanged.back(), result.oldName);
+            out.notChanged.append({JoinPath(folderPath, names.newName), reason});
+            m_observer.left(out.notChanged.back(), names.oldName);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
         } else if (result.putBack) {
             ++out.undone;
-            m_observer.renamed(folderPath, result.newName, result.oldName);
-            if (const QString moved = JoinPath(folderPath, result.newName); m_runFolders.contains(moved))
-                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, result.oldName), {}));
+            m_observer.renamed(folderPath, names.newName, names.oldName);
+            if (const QString moved = JoinPath(folderPath, names.newName); m_runFolders.contains(moved))
+                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, names.oldName), {}));
         }
-        result.oldName = result.newName = QString(); // told: its memory is not kept
         m_observer.progressValue(++m_told);
         if (m_records.size() >= 1 << 16)
             flushRecords();
@@ -568,7 +584,8 @@ UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, Run
     if (!job.plan)
         FinishInterruptedRuns(store, fs);
     std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(job.journal, nullptr);
-    const std::optional<JournalContent> journal = readJournal(store, job.journal);
+    const std::optional<JournalContent> journal =
+        whileEventsGoThrough(observer, [&] { return readJournal(store, job.journal); });
     if ((!file && !job.plan) || !journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;
