@@ -543,8 +543,9 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store)
     return std::nullopt;
 }
 
-void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
+QHash<QString, QString> FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
 {
+    QHash<QString, QString> closed;
     for (const QString& name : store.names()) {
         if (!IsOpenJournalName(name) || store.inUse(name))
             continue;
@@ -574,18 +575,19 @@ void FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
         }
         records += RunEndedRecord(QStringLiteral("crashed"));
         if (file->append(records) == 0 && file->sync() == 0)
-            store.seal(name);
+            closed.insert(name, store.seal(name));
     }
+    return closed;
 }
 
 UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer)
 {
     UndoOutcome out;
-    if (!job.plan)
-        FinishInterruptedRuns(store, fs);
-    std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(job.journal, nullptr);
+    // The run itself may be one that a crash cut: its journal has another name once closed.
+    const QString name = job.plan ? job.journal : FinishInterruptedRuns(store, fs).value(job.journal, job.journal);
+    std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(name, nullptr);
     const std::optional<JournalContent> journal =
-        whileEventsGoThrough(observer, [&] { return readJournal(store, job.journal); });
+        whileEventsGoThrough(observer, [&] { return readJournal(store, name); });
     if ((!file && !job.plan) || !journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;

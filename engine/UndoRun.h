@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -27,7 +28,8 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store);
 // rename cut between its two steps is finished, to its new name where that is free,
 // otherwise back to its old one, and the journal says which, so that an undo covers
 // it. Never acts on a name found on disk alone, only on what a journal recorded.
-void FinishInterruptedRuns(JournalStore& store, FileSystem& fs);
+// Returns the names the journals it closed had and have.
+QHash<QString, QString> FinishInterruptedRuns(JournalStore& store, FileSystem& fs);
 
 struct UndoJob {
     QString journal;

@@ -312,6 +312,36 @@ private Q_SLOTS:
         QCOMPARE(out.undone, 4);
     }
 
+    // A crash between the two steps of a case-only rename, on each of two lanes: one lane
+    // left its file under the hidden name, the other had done both steps. An undo of that
+    // run, found before anything finished it, first finishes what was cut, then takes
+    // both back.
+    void undoAfterACrashBetweenTwoSteps()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), {"start/ONE.TXT=1", "start/TWO.TXT=2"}));
+        const QStringList before = readTree(b.path());
+        {
+            RunJournal first(*b.store, {"all", b.path("start"), {true, false, CaseStyle::Lower}, false}, {});
+            RunJournal second(first, 1);
+            const FolderHandle folder = hostFileSystem().openFolder(b.path("start"));
+            const auto cut = [&](RunJournal& lane, const QString& name, const QString& temporary, bool both) {
+                EntryIdentity id;
+                QVERIFY(hostFileSystem().identify(folder, name, &id) == 0);
+                lane.inFolder({});
+                lane.willRename(name, name.toLower(), id);
+                lane.willPassThrough(temporary);
+                QCOMPARE(hostFileSystem().renameIn(folder, name, temporary), 0);
+                if (both)
+                    QCOMPARE(hostFileSystem().renameIn(folder, temporary, name.toLower()), 0);
+            };
+            cut(first, "ONE.TXT", ".orvel~cuthere01", false);
+            cut(second, "TWO.TXT", ".orvel~cuthere02", true);
+        }
+        QCOMPARE(b.undo().undone, 2);
+        QCOMPARE(readTree(b.path()), before);
+    }
+
     // Lanes write in room they took ahead. One that moves on to a folder another lane has
     // just renamed writes after that rename, whatever room it has left: the undo takes
     // the folder's names back before the folder's own.
