@@ -162,19 +162,12 @@ QByteArray record(std::initializer_list<QByteArray> fields)
     return line;
 }
 
-// Whether a second has passed is asked at every record: the coarse clock answers that
-// without reading the processor's counter.
-qint64 tickNs()
+// Nanoseconds on `clock`. Whether a second has passed is asked at every record: the
+// coarse clock answers that without reading the processor's counter.
+qint64 clockNs(clockid_t clock = CLOCK_REALTIME)
 {
     struct timespec now {};
-    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-qint64 nowNs()
-{
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::clock_gettime(clock, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
@@ -320,7 +313,7 @@ void RunJournal::inFolder(const QString& relative)
     // lane may have written: the undo takes them back in the file's order.
     leaveRoom();
     // With the time: whatever its files' listing found was born before it.
-    m_folder = record({tag('D'), field(relative), number(nowNs())});
+    m_folder = record({tag('D'), field(relative), number(clockNs())});
 }
 
 void RunJournal::inOutsideFolder(const QString& path)
@@ -427,7 +420,7 @@ void RunJournal::write()
                 return;
             }
             m_pending.resize(0);
-            s.nextSync = tickNs() + SyncIntervalMs * 1000000;
+            s.nextSync = clockNs(CLOCK_MONOTONIC_COARSE) + SyncIntervalMs * 1000000;
             s.ready.store(s.file.get(), std::memory_order_release);
             return;
         }
@@ -452,7 +445,7 @@ void RunJournal::write()
     m_inFolder += size;
     m_pending.resize(0); // keeps its room for the next record
     // Once a second, one lane waits for the disk; the others go on appending.
-    const qint64 now = tickNs();
+    const qint64 now = clockNs(CLOCK_MONOTONIC_COARSE);
     qint64 due = s.nextSync.load(std::memory_order_relaxed);
     if (now >= due && s.nextSync.compare_exchange_strong(due, now + SyncIntervalMs * 1000000))
         if (const int error = file->sync())

@@ -402,7 +402,10 @@ private:
         } else if (result.putBack) {
             ++out.undone;
             m_observer.renamed(folderPath, names.newName, names.oldName);
-            if (const QString moved = JoinPath(folderPath, names.newName); m_runFolders.contains(moved))
+            // Only a folder that holds folders of the run can have had one of them moved.
+            const QString moved =
+                m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, names.newName);
+            if (!moved.isEmpty() && m_runFolders.contains(moved))
                 m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, names.oldName), {}));
         }
         m_observer.progressValue(++m_told);
@@ -464,9 +467,9 @@ private:
 
     // Opens the entry's folder (`r` is the entry's rename) and, where names may be found
     // under another case of their letters, reads the names it holds, unless that was
-    // done; null when it cannot be. The renames of a run on several workers interleave the folders
-    // of its journal, so the last few stay open, known by the path the journal recorded
-    // them under.
+    // done; null when it cannot be. The renames of a run on several workers interleave
+    // the folders of its journal, so the last few stay open, known by the path the
+    // journal recorded them under.
     std::shared_ptr<OpenFolder> enter(qint32 folder, const JournalContent::Rename& r)
     {
         const QByteArray& key = m_folderKeys[size_t(folder)];

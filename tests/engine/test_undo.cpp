@@ -104,6 +104,24 @@ struct Bench {
         return run ? UndoRun({run->journal}, *store, fs, observer) : UndoOutcome{};
     }
 
+    // `name` in `folder` of the tree renamed to lower case by hand, recorded in `lane` as
+    // a run records it.
+    void lower(RunJournal& lane, const QString& folder, const QString& name)
+    {
+        const FolderHandle handle = hostFileSystem().openFolder(path(folder.isEmpty() ? "start" : "start/" + folder));
+        EntryIdentity id;
+        QVERIFY(hostFileSystem().identify(handle, name, &id) == 0);
+        lane.willRename(name, name.toLower(), id);
+        lane.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
+    }
+
+    // The newest journal, written over with `text`.
+    bool rewriteJournal(const QByteArray& text) const
+    {
+        QFile file(QDir(store->folder()).filePath(store->names().constLast()));
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
+    }
+
     // The entries of the newest run's undo as a plan sees them; nothing may change.
     QStringList plannedUndo(const QString& tree = {}, int workers = 0) const
     {
@@ -278,18 +296,11 @@ private Q_SLOTS:
         const QStringList before = readTree(b.path());
         {
             RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            const auto rename = [&](const FolderHandle& folder, const QString& name) {
-                EntryIdentity id;
-                QVERIFY(hostFileSystem().identify(folder, name, &id) == 0);
-                journal.willRename(name, name.toLower(), id);
-                journal.renamed(hostFileSystem().renameIn(folder, name, name.toLower()));
-            };
-            const FolderHandle start = hostFileSystem().openFolder(b.path("start"));
             journal.inFolder("DIR");
             for (int i = 0; i < 600; ++i)
-                rename(hostFileSystem().openSubFolder(start, "DIR"), QString("FILE %1.TXT").arg(i));
+                b.lower(journal, "DIR", QString("FILE %1.TXT").arg(i));
             journal.inFolder({});
-            rename(start, "DIR");
+            b.lower(journal, {}, "DIR");
             journal.finish(false);
         }
         const UndoOutcome out =
@@ -356,20 +367,13 @@ private Q_SLOTS:
         {
             RunJournal first(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
             RunJournal second(first, 1);
-            const auto rename = [&](RunJournal& lane, const QString& folder, const QString& name) {
-                const FolderHandle handle = hostFileSystem().openFolder(b.path("start/" + folder));
-                EntryIdentity id;
-                QVERIFY(hostFileSystem().identify(handle, name, &id) == 0);
-                lane.willRename(name, name.toLower(), id);
-                lane.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
-            };
             second.inFolder("A");
             for (int i = 0; i < 60; ++i)
-                rename(second, "A", QString("FILE %1.TXT").arg(i));
+                b.lower(second, "A", QString("FILE %1.TXT").arg(i));
             first.inFolder({});
-            rename(first, {}, "SUB");
+            b.lower(first, {}, "SUB");
             second.inFolder("sub");
-            rename(second, "sub", "LAST.TXT");
+            b.lower(second, "sub", "LAST.TXT");
             first.finish(false);
         }
         QCOMPARE(b.undo().undone, 62);
@@ -384,13 +388,10 @@ private Q_SLOTS:
         Bench b;
         QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
         b.renameAll(CaseStyle::Lower);
-        const QString name = b.store->names().constLast();
-        QByteArray text = *b.store->read(name);
+        QByteArray text = *b.store->read(b.store->names().constLast());
         text.truncate(text.indexOf("\nR\tC.TXT") + 6);
         text.append(4096, '\0');
-        QFile file(QDir(b.store->folder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
-        file.close();
+        QVERIFY(b.rewriteJournal(text));
         b.fs.renames.clear();
         b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = b.fs.renames.size() == 1; };
         QCOMPARE(b.undo().undone, 1);
@@ -404,13 +405,10 @@ private Q_SLOTS:
         Bench lanes;
         QVERIFY(makeTree(lanes.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
         lanes.renameAll(CaseStyle::Lower);
-        const QString cut = lanes.store->names().constLast();
-        text = *lanes.store->read(cut);
+        text = *lanes.store->read(lanes.store->names().constLast());
         const qsizetype from = text.indexOf("\nR\tB.TXT") + 6;
         text.replace(from, text.indexOf('\n', from) + 1 - from, QByteArray(40, '\0'));
-        QFile cutFile(QDir(lanes.store->folder()).filePath(cut));
-        QVERIFY(cutFile.open(QIODevice::WriteOnly | QIODevice::Truncate) && cutFile.write(text) == text.size());
-        cutFile.close();
+        QVERIFY(lanes.rewriteJournal(text));
         QCOMPARE(lanes.undo().undone, 2);
         QCOMPARE(readTree(lanes.path()), (QStringList{"start/", "start/A.TXT=a", "start/C.TXT=c", "start/b.txt=b"}));
     }
@@ -423,8 +421,7 @@ private Q_SLOTS:
             Bench b;
             QVERIFY(makeTree(b.path(), Tree));
             b.renameAll(CaseStyle::Lower);
-            const QString name = b.store->names().constLast();
-            QByteArray text, records = *b.store->read(name);
+            QByteArray text, records = *b.store->read(b.store->names().constLast());
             records.removeIf([](char c) { return c == '\0'; }); // room its lanes left unwritten
             for (const QByteArray& line : records.split('\n')) {
                 const QByteArray fields = line.left(line.lastIndexOf('\t'));
@@ -434,9 +431,7 @@ private Q_SLOTS:
                 if (!line.isEmpty())
                     text += fields + '\t' + QByteArray::number(sum, 16).rightJustified(digits, '0') + '\n';
             }
-            QFile file(QDir(b.store->folder()).filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size());
-            file.close();
+            QVERIFY(b.rewriteJournal(text));
             QCOMPARE(b.undo().undone, 5);
             QCOMPARE(readTree(b.path()), Before);
         }
