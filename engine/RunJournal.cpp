@@ -25,12 +25,14 @@ constexpr int FormatVersion = 1;
 constexpr qint64 SyncIntervalMs = 1000;
 constexpr qint64 MostRoom = 4096; // that a lane takes ahead for its records
 
-// The bytes that stand for themselves in a field; every other byte is escaped.
+// The bytes that stand for themselves in a field: printable ASCII but the escape's own
+// '%'. The rest is escaped: the record's tab and line feed, NUL (which reading takes for
+// unwritten room), the other controls, and every byte beyond ASCII, so that a journal
+// stays text whatever the names' bytes.
 constexpr std::array<bool, 256> Unreserved = [] {
     std::array<bool, 256> plain{};
-    for (int c = 0; c < 256; ++c)
-        plain[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_' || c == '~';
+    for (int c = 0x20; c < 0x7F; ++c)
+        plain[size_t(c)] = c != '%';
     return plain;
 }();
 

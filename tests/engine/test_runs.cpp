@@ -230,15 +230,18 @@ private Q_SLOTS:
             {"Start/", "Start/A.txt=", "Start/Ro/", "Start/Ro/B.TXT="}, "2 2 2|B.txt|Start",
             {"Start/Ro/B.TXT|" + ErrorText(EACCES)});
         // Names are bytes: those that are not UTF-8 are renamed with their bytes kept and
-        // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder.
+        // entered; a leading U+FEFF is part of the name, so "\uFEFF.." is just a folder;
+        // a tab and what looks like an escape are a name's like any other.
         row("names as bytes",
-            {DecodeName("start/R\xe9SUM\xe9.doc=r"), DecodeName("start/Bad\xff-DIR/f.txt=f"), "start/\uFEFF../x.txt=x",
-             "start/\uFEFF=bom", "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
+            {"start/50%41 off\tnow.txt=p", DecodeName("start/R\xe9SUM\xe9.doc=r"),
+             DecodeName("start/Bad\xff-DIR/f.txt=f"), "start/\uFEFF../x.txt=x", "start/\uFEFF=bom",
+             "start/\uFEFF.git/y.txt=y", "beside.txt=b"},
             "file folder sub upper", "",
-            {"START/", DecodeName("START/BAD\xff-DIR/"), DecodeName("START/BAD\xff-DIR/F.TXT=f"),
-             DecodeName("START/R\xe9SUM\xe9.DOC=r"), "START/\uFEFF../", "START/\uFEFF../X.TXT=x", "START/\uFEFF.GIT/",
-             "START/\uFEFF.GIT/Y.TXT=y", "START/\uFEFF=bom", "beside.txt=b"},
-            "5 5 4|*|START");
+            {"START/", "START/50%41 OFF\tNOW.TXT=p", DecodeName("START/BAD\xff-DIR/"),
+             DecodeName("START/BAD\xff-DIR/F.TXT=f"), DecodeName("START/R\xe9SUM\xe9.DOC=r"), "START/\uFEFF../",
+             "START/\uFEFF../X.TXT=x", "START/\uFEFF.GIT/", "START/\uFEFF.GIT/Y.TXT=y", "START/\uFEFF=bom",
+             "beside.txt=b"},
+            "6 6 4|*|START");
         // A listing cut short is no listing: the folder's files are not renamed.
         row("listing fails part way", {"start/a/A.TXT=", "start/b/B.TXT="}, "file folder sub", "fail:start/b",
             {"Start/", "Start/A/", "Start/A/A.txt=", "Start/B/", "Start/B/B.TXT="}, "1 1 3|A.txt|Start");
