@@ -112,8 +112,10 @@ public:
         m_observer.progressMax(m_tree.fileCount);
         m_observer.progressValue(0);
         renameTree(count, top, start, parent, parentError);
-        if (m_journal)
+        if (m_journal) {
             m_journal->finish(m_out.stopped);
+            m_out.undoable = m_journal->holdsUndoableRename();
+        }
         if (!m_out.stopped)
             m_observer.status(QStringLiteral("Renamed done !!"));
         return m_out;

@@ -42,6 +42,8 @@ struct RenameAllOutcome {
     // Another live run works on a tree that holds the start folder or lies inside it:
     // that run's folder; nothing was renamed.
     QString busyWith;
+    // A rename went through and its journal is whole: the run can be taken back.
+    bool undoable = false;
 };
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the

@@ -69,8 +69,10 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
     }
-    if (journal)
+    if (journal) {
         journal->finish(false);
+        out.undoable = journal->holdsUndoableRename();
+    }
     return out;
 }
 

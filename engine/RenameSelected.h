@@ -36,6 +36,8 @@ struct RenameSelectedOutcome {
     // Another live run works on a tree that holds the folder: that run's folder; nothing
     // was renamed.
     QString busyWith;
+    // A rename went through and its journal is whole: the run can be taken back.
+    bool undoable = false;
 };
 
 // Renames the selected files and, with renameFolder, the folder itself (once before

@@ -278,6 +278,8 @@ struct RunJournal::Shared {
     std::atomic<JournalFile*> ready = nullptr; // the file, once its head is in it
     std::atomic<qint64> nextSync = 0; // when a lane next waits for the disk
     std::atomic<bool> broken = false;
+    std::atomic<bool> anyDone = false; // a rename went through
+    bool sealed = false;
 };
 
 RunJournal::RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString&)> failed)
@@ -296,6 +298,11 @@ RunJournal::~RunJournal() = default;
 bool RunJournal::isBroken() const
 {
     return m_shared->broken.load(std::memory_order_relaxed);
+}
+
+bool RunJournal::holdsUndoableRename() const
+{
+    return m_shared->sealed && m_shared->anyDone && !isBroken();
 }
 
 QByteArray RunJournal::tag(char letter) const
@@ -371,6 +378,8 @@ void RunJournal::renamed(int error)
     // A rename that went through needs no record: the lane's next one, or the end, says so.
     if (error != 0 && !isBroken())
         m_pending += FailedRecord(error, m_lane);
+    else if (error == 0 && !m_shared->anyDone.load(std::memory_order_relaxed))
+        m_shared->anyDone = true; // once: the lanes do not write to one line at every rename
 }
 
 void RunJournal::finish(bool stopped)
@@ -388,6 +397,7 @@ void RunJournal::finish(bool stopped)
         return;
     }
     s.store.seal(s.file->name());
+    s.sealed = true;
     // Only the newest runs are kept: the oldest go once this one is whole, not while
     // its renames wait for their records.
     const QStringList names = s.store.names();

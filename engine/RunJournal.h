@@ -65,6 +65,10 @@ public:
     void finish(bool stopped);
 
     bool isBroken() const;
+    // After `finish`: the journal is whole and holds a rename that went through, so the
+    // run can be taken back. False when it may not (nothing went through, or the
+    // journal failed).
+    bool holdsUndoableRename() const;
 
 private:
     struct Shared;

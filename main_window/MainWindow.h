@@ -205,7 +205,8 @@ private:
     void showProgress();
     // "Undo Last Rename" enabled when some run can be taken back and none is running;
     // `journalsChanged` when a journal was written to without a change of names.
-    void updateUndoState(bool journalsChanged = false);
+    // `runUndoable`: the run that just ended can be taken back, as its outcome says.
+    void updateUndoState(bool journalsChanged = false, bool runUndoable = false);
 
     MainWindowServices m_services;
     QWidget* m_client;

@@ -109,7 +109,7 @@ void MainWindow::renameSelected()
     // Show the new names; where the open folder itself was renamed, at its new name.
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     updateSelectedState();
-    updateUndoState();
+    updateUndoState(false, out.undoable);
     if (!lstCantRename.isEmpty())
         reportNotChanged();
 }
@@ -138,7 +138,7 @@ void MainWindow::renameAll()
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showOutcome(out);
-    updateUndoState();
+    updateUndoState(false, out.undoable);
 }
 
 // ---------------------------------------------------------------- Undo Last Rename
@@ -180,13 +180,18 @@ void MainWindow::undoLastRename()
         reportNotChanged();
 }
 
-void MainWindow::updateUndoState(bool journalsChanged)
+void MainWindow::updateUndoState(bool journalsChanged, bool runUndoable)
 {
-    // Reading the journals can mean reading megabytes: they are read again only when
-    // the store holds other ones than last time, or one of them was written to.
+    // Reading the journals can mean reading megabytes (a hundred after a run of a
+    // million names): they are read again only when the store holds other ones than
+    // last time, or one of them was written to, and the run that just wrote one cannot
+    // say that it is there to be undone.
     if (m_services.journals) {
         const QStringList names = m_services.journals->names();
-        if (journalsChanged || names != m_journalsSeen) {
+        if (runUndoable) {
+            m_journalsSeen = names;
+            m_undoable = true;
+        } else if (journalsChanged || names != m_journalsSeen) {
             m_journalsSeen = names;
             m_undoable = NewestUndoableRun(*m_services.journals).has_value();
         }

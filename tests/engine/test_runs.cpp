@@ -55,8 +55,9 @@ struct Seen {
 auto parts(auto& r)
 {
     return std::tie(r.out.renamed, r.out.stopped, r.out.found, r.out.files, r.out.folders, r.out.workingName,
-                    r.out.openFolder, r.out.notChanged, r.observer.statuses, r.observer.asked, r.observer.max,
-                    r.observer.value, r.renames, r.listings, r.peakOpen, r.entries, r.planned, r.untouched);
+                    r.out.openFolder, r.out.notChanged, r.out.undoable, r.observer.statuses, r.observer.asked,
+                    r.observer.max, r.observer.value, r.renames, r.listings, r.peakOpen, r.entries, r.planned,
+                    r.untouched);
 }
 
 QDataStream& operator<<(QDataStream& s, const Seen& r)
@@ -427,6 +428,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(out.renamed);
+        QCOMPARE(out.undoable, NewestUndoableRun(*journals).has_value()); // what the window trusts
         QCOMPARE(QStringLiteral("%1 %2 %3").arg(out.found).arg(out.files).arg(out.folders), result.section('|', 0, 0));
         QCOMPARE(observer.max, out.found);
         QCOMPARE(observer.value, out.files);

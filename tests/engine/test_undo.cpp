@@ -468,11 +468,13 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), (QStringList{"My Docs/", "My Docs/A One.txt=1", "My Docs/B Two.txt=2"}));
         QCOMPARE(NewestUndoableRun(*b.store)->renames, 3);
         QVERIFY(run.notChanged.isEmpty());
+        QVERIFY(run.undoable);
         b.undo();
         QCOMPARE(readTree(b.path()), (QStringList{"MY DOCS/", "MY DOCS/A ONE.TXT=1", "MY DOCS/B TWO.TXT=2"}));
     }
 
-    // A journal that cannot be written does not stop the run: it is said once.
+    // A journal that cannot be written does not stop the run: it is said once. Neither
+    // that run nor one whose every rename failed says it can be undone.
     void fullDisk()
     {
         Bench b;
@@ -482,6 +484,13 @@ private Q_SLOTS:
         QCOMPARE(out.files, 4);
         QCOMPARE(readTree(b.path()).filter("txt").size(), 4);
         QCOMPARE(b.observer.journalFailures, QStringList{ErrorText(ENOSPC)});
+        QVERIFY(!out.undoable);
+
+        Bench refused;
+        QVERIFY(makeTree(refused.path(), {"start/ONE.TXT=1"}));
+        refused.fs.refusedRenames << refused.path("start/ONE.TXT");
+        QVERIFY(!refused.renameAll(CaseStyle::Lower).undoable);
+        QVERIFY(!refused.store->names().isEmpty() && !NewestUndoableRun(*refused.store));
     }
 
     // The journal folder is the user's own: a link, or a folder of another user, is refused.
