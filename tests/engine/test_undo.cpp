@@ -414,7 +414,8 @@ private Q_SLOTS:
     }
 
     // Earlier versions ended each record with a CRC-32 or a CRC-16: their journals are
-    // still taken back.
+    // still taken back. A later version's record, of more fields than any of this
+    // version's, ends what is read: the renames before it are taken back, no others.
     void journalOfAnEarlierVersion()
     {
         for (const int digits : {8, 4}) {
@@ -435,6 +436,23 @@ private Q_SLOTS:
             QCOMPARE(b.undo().undone, 5);
             QCOMPARE(readTree(b.path()), Before);
         }
+
+        Bench later;
+        QVERIFY(makeTree(later.path(), Tree));
+        later.renameAll(CaseStyle::Lower);
+        QByteArray text = *later.store->read(later.store->names().constLast());
+        const QByteArray unknown = "Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13";
+        const uint sum = uint(::crc32(0, reinterpret_cast<const Bytef*>(unknown.data()), uInt(unknown.size())));
+        text.insert(text.indexOf('\n', text.indexOf("\nR") + 1) + 1, // after the first rename, of any lane
+                    unknown + '\t' + QByteArray::number(sum, 16).rightJustified(8, '0') + '\n');
+        QVERIFY(later.rewriteJournal(text));
+        const QStringList renamed = readTree(later.path());
+        QCOMPARE(later.undo().undone, 1);
+        QCOMPARE(renamed.size(), Before.size());
+        int back = 0;
+        for (const QString& entry : readTree(later.path()))
+            back += Before.contains(entry) && !renamed.contains(entry) ? 1 : 0;
+        QCOMPARE(back, 1);
     }
 
     // An entry whose number the run took from its folder's listing has no birth time in
@@ -508,6 +526,21 @@ private Q_SLOTS:
         QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
         QVERIFY(!OpenJournalStore(d.filePath("real"), &error));
         QVERIFY(error.endsWith("belongs to another user"));
+    }
+
+    // A run's journal that another undo holds (of this process or another) is taken back
+    // by that undo alone: a second one does nothing.
+    void journalHeldByAnotherUndo()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        const QStringList renamed = readTree(b.path());
+        QString error;
+        const std::unique_ptr<JournalFile> held = b.store->reopen(NewestUndoableRun(*b.store)->journal, &error);
+        QVERIFY(held);
+        QVERIFY(!b.undo().found);
+        QCOMPARE(readTree(b.path()), renamed);
     }
 
     // No two runs work on one tree at once: a run whose tree holds, or lies in, the tree
