@@ -151,7 +151,7 @@ QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* compl
     if (!argument)
         return working;
 
-    const QString path = PathOfArgument(*argument);
+    QString path = PathOfArgument(*argument);
     struct stat st;
     if (!path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
         return path;

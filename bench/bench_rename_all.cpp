@@ -258,6 +258,7 @@ long long threadedLoop(int root, int workers)
     };
     {
         std::vector<std::jthread> pool;
+        pool.reserve(size_t(workers));
         for (int i = 0; i < workers; ++i)
             pool.emplace_back(work);
     }

@@ -215,9 +215,15 @@ int opendir(const char* path, fuse_file_info* fi)
 }
 
 // The whole listing in one pass (offset 0): libfuse keeps it and hands it out in pieces.
+// The listing that opendir left in the handle, which libfuse keeps as a number.
+DIR* listingOf(const fuse_file_info* fi)
+{
+    return reinterpret_cast<DIR*>(fi->fh); // NOLINT(performance-no-int-to-ptr)
+}
+
 int readdir(const char*, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_info* fi, fuse_readdir_flags)
 {
-    DIR* dir = reinterpret_cast<DIR*>(fi->fh);
+    DIR* dir = listingOf(fi);
     ::rewinddir(dir);
     errno = 0;
     while (const dirent* e = ::readdir(dir)) {
@@ -232,13 +238,13 @@ int readdir(const char*, void* buf, fuse_fill_dir_t fill, off_t, fuse_file_info*
 
 int releasedir(const char*, fuse_file_info* fi)
 {
-    ::closedir(reinterpret_cast<DIR*>(fi->fh));
+    ::closedir(listingOf(fi));
     return 0;
 }
 
 int fsyncdir(const char*, int dataOnly, fuse_file_info* fi)
 {
-    const int fd = ::dirfd(reinterpret_cast<DIR*>(fi->fh));
+    const int fd = ::dirfd(listingOf(fi));
     return result(dataOnly ? ::fdatasync(fd) : ::fsync(fd));
 }
 

@@ -270,6 +270,13 @@ Fields fieldsAt(const QByteArray& text, qint64 from, qint64* next, bool checked 
 
 // What the lanes of one journal share: its file, which they append to at once.
 struct RunJournal::Shared {
+    Shared(JournalStore& store, JournalHead head, std::function<void(const QString&)> failed)
+        : store(store)
+        , head(std::move(head))
+        , failed(std::move(failed))
+    {
+    }
+
     JournalStore& store;
     JournalHead head;
     std::function<void(const QString&)> failed;

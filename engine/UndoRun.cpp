@@ -304,6 +304,7 @@ private:
                 ended.notify_all();
         };
         std::vector<std::thread> threads;
+        threads.reserve(size_t(m_workers));
         for (int w = 0; w < m_workers; ++w)
             threads.emplace_back(work);
         size_t told = 0;
