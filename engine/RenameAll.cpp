@@ -45,7 +45,6 @@ struct FolderState {
     QList<NotChanged> files;
     QString lastWorking; // the new name of its last file converted
     std::vector<NameEvent> events; // its own name's and its files', in the order they came
-    bool visited = false;
     bool complete = false; // nothing more comes for it (under the queue's lock)
 };
 
@@ -304,7 +303,6 @@ private:
             own = std::make_shared<const FolderHandle>(std::move(opened));
         }
         const FolderHandle& handle = own ? *own : *m_top;
-        state.visited = true;
         if (renameFiles(folder, handle, state, journal))
             renameSubfolderNames(i, handle, own, journal);
         complete(i, i + 1);
@@ -503,7 +501,7 @@ private:
             FolderState& state = m_states[i];
             m_out.notChanged += state.itself;
             m_out.notChanged += state.files;
-            if (state.visited && !state.lastWorking.isNull())
+            if (!state.lastWorking.isNull())
                 m_out.workingName = state.lastWorking;
         }
     }
