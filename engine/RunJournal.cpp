@@ -22,7 +22,7 @@ namespace orvel {
 namespace {
 
 constexpr int FormatVersion = 1;
-constexpr qint64 SyncIntervalMs = 1000;
+constexpr qint64 SyncIntervalNs = 1000000000;
 constexpr qint64 MostRoom = 4096; // that a lane takes ahead for its records
 
 // The bytes that stand for themselves in a field: printable ASCII but the escape's own
@@ -78,17 +78,10 @@ char* putField(char* out, QStringView text)
     return out;
 }
 
-void putField(QByteArray& line, QStringView text)
+QByteArray field(QStringView text)
 {
-    const qsizetype at = line.size();
-    line.resize(at + fieldRoom(text));
-    line.resize(putField(line.data() + at, text) - line.constData());
-}
-
-QByteArray field(const QString& text)
-{
-    QByteArray out;
-    putField(out, text);
+    QByteArray out(fieldRoom(text), Qt::Uninitialized);
+    out.truncate(putField(out.data(), text) - out.constData());
     return out;
 }
 
@@ -354,8 +347,9 @@ void RunJournal::willRename(const QString& oldName, const QString& newName, cons
     line += m_folder;
     m_folder.resize(0);
     // Written into room claimed once: this is the record of every name a run renames.
+    // Its tag, its two names, five tabs, three numbers and the checksum.
     const qsizetype from = line.size();
-    line.resize(from + 1 + m_lane.size() + fieldRoom(oldName) + fieldRoom(newName) + 5 * 21 + ChecksumRoom);
+    line.resize(from + 1 + m_lane.size() + fieldRoom(oldName) + fieldRoom(newName) + 5 + 3 * 20 + ChecksumRoom);
     char* const start = line.data() + from;
     char* out = start;
     *out++ = 'R';
@@ -439,7 +433,7 @@ void RunJournal::write()
                 return;
             }
             m_pending.resize(0);
-            s.nextSync = clockNs(CLOCK_MONOTONIC_COARSE) + SyncIntervalMs * 1000000;
+            s.nextSync = clockNs(CLOCK_MONOTONIC_COARSE) + SyncIntervalNs;
             s.ready.store(s.file.get(), std::memory_order_release);
             return;
         }
@@ -466,7 +460,7 @@ void RunJournal::write()
     // Once a second, one lane waits for the disk; the others go on appending.
     const qint64 now = clockNs(CLOCK_MONOTONIC_COARSE);
     qint64 due = s.nextSync.load(std::memory_order_relaxed);
-    if (now >= due && s.nextSync.compare_exchange_strong(due, now + SyncIntervalMs * 1000000))
+    if (now >= due && s.nextSync.compare_exchange_strong(due, now + SyncIntervalNs))
         if (const int error = file->sync())
             fail(ErrorText(error));
 }
@@ -523,12 +517,12 @@ JournalContent::JournalContent(QByteArray text)
     m_valid = true;
     m_whole = next;
     m_head.kind = QString::fromLatin1(f[2]);
-    m_head.startFolder = DecodeName(unfield(f[3]));
+    QByteArray start = unfield(f[3]);
+    m_head.startFolder = DecodeName(start);
     m_head.options.style = CaseStyle(f[4].toInt());
     m_head.options.renameFile = f[5] == "1";
     m_head.options.renameFolder = f[6] == "1";
     m_head.includeSubfolders = f[7] == "1";
-    QByteArray start = unfield(f[3]);
     // Each lane's folder and its last rename, whose fate is known once any later record
     // of the lane follows it.
     struct Lane {

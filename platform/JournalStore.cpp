@@ -190,15 +190,8 @@ public:
     {
         const qint64 end = at + bytes.size();
         const char* data = bytes.data();
-        if (!m_base) {
-            for (qint64 done = at; done < end;) {
-                const ssize_t written = ::pwrite(m_fd, data + (done - at), size_t(end - done), done);
-                if (written < 0 && errno != EINTR)
-                    return errno;
-                done += qMax<ssize_t>(written, 0);
-            }
-            return 0;
-        }
+        if (!m_base)
+            return writeAt(at, data, bytes.size());
         if (end > m_room.load(std::memory_order_acquire))
             if (const int error = grow(end))
                 return error;
@@ -275,9 +268,18 @@ private:
     int writeZeros(qint64 at)
     {
         static const std::array<char, 1 << 16> zeros{};
-        for (qint64 done = 0; done < Chunk;) {
-            const size_t size = size_t(std::min<qint64>(qint64(zeros.size()), Chunk - done));
-            const ssize_t written = ::pwrite(m_fd, zeros.data(), size, at + done);
+        static_assert(Chunk % zeros.size() == 0);
+        for (qint64 done = 0; done < Chunk; done += qint64(zeros.size()))
+            if (const int error = writeAt(at + done, zeros.data(), qint64(zeros.size())))
+                return error;
+        return 0;
+    }
+
+    // The `size` bytes at `data`, written whole at `at`. 0 or the errno value.
+    int writeAt(qint64 at, const char* data, qint64 size)
+    {
+        for (qint64 done = 0; done < size;) {
+            const ssize_t written = ::pwrite(m_fd, data + done, size_t(size - done), at + done);
             if (written < 0 && errno != EINTR)
                 return errno;
             done += qMax<ssize_t>(written, 0);
