@@ -6,9 +6,10 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 #include "platform/SystemFolders.h"
+#include "platform/TreeLock.h"
 
 #include <QCommandLineParser>
 
@@ -271,17 +272,20 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
     job.systemFolders = SystemFolders::host();
 
     CommandLineObserver observer(parser.isSet(kJson), parser.isSet(kYes));
-    std::unique_ptr<JournalStore> journals;
+    std::unique_ptr<JournalFiles> journals;
+    std::unique_ptr<TreeLocks> locks;
     RenameAllOutcome out;
     if (dryRun) {
         PlanningFileSystem plan(hostFileSystem());
         out = RenameAll(job, plan, observer);
     } else {
         QString problem;
-        journals = OpenJournalStore(JournalFolder(), &problem);
+        journals = OpenJournalFiles(JournalFolder(), &problem);
         if (!journals)
             observer.journalFailed(problem);
-        job.journal = journals.get();
+        else
+            locks = TreeLocks::open(JournalFolder(), nullptr);
+        job.records = {journals.get(), locks.get()};
         out = RenameAll(job, hostFileSystem(), observer);
     }
     observer.finish(out.renamed ? summary(dryRun, observer) : QString());
@@ -309,8 +313,9 @@ int undo(const QCommandLineParser& parser)
     QString problem;
     // A dry run makes no journal folder where there is none: there is nothing to undo.
     const QString folder = JournalFolder();
-    const std::unique_ptr<JournalStore> store =
-        dryRun && ::access(EncodeName(folder).constData(), F_OK) != 0 ? nullptr : OpenJournalStore(folder, &problem);
+    const std::unique_ptr<JournalFiles> store =
+        dryRun && ::access(EncodeName(folder).constData(), F_OK) != 0 ? nullptr : OpenJournalFiles(folder, &problem);
+    const std::unique_ptr<TreeLocks> locks = store && !dryRun ? TreeLocks::open(folder, nullptr) : nullptr;
     if (!store && !problem.isEmpty()) {
         complain(QStringLiteral("the journals in %1 cannot be read: %2").arg(folder, problem));
         return statusOf(ExitStatus::CannotOpen);
@@ -330,9 +335,9 @@ int undo(const QCommandLineParser& parser)
     UndoOutcome out;
     if (dryRun) {
         PlanningFileSystem plan(hostFileSystem());
-        out = UndoRun({run->journal, true}, *store, plan, observer);
+        out = UndoRun({run->journal, true}, {store.get(), nullptr}, plan, observer);
     } else {
-        out = UndoRun({run->journal}, *store, hostFileSystem(), observer);
+        out = UndoRun({run->journal}, {store.get(), locks.get()}, hostFileSystem(), observer);
     }
     observer.finish(out.found && out.busyWith.isEmpty() ? summary(dryRun, observer) : QString());
     if (!out.busyWith.isEmpty())

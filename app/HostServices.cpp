@@ -3,9 +3,10 @@
 #include "about/AboutWindows.h"
 #include "main_window/HostMessageBoxes.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 #include "platform/SettingsStore.h"
+#include "platform/TreeLock.h"
 #include "platform/Volumes.h"
 
 #include <QCoreApplication>
@@ -26,8 +27,9 @@ MainWindowServices HostServices()
     s.showAbout = ShowAbout;
     // One store for the process, opened at the first need.
     static QString problem;
-    static const std::unique_ptr<JournalStore> journals = OpenJournalStore(JournalFolder(), &problem);
-    s.journals = journals.get();
+    static const std::unique_ptr<JournalFiles> journals = OpenJournalFiles(JournalFolder(), &problem);
+    static const std::unique_ptr<TreeLocks> locks = journals ? TreeLocks::open(JournalFolder(), nullptr) : nullptr;
+    s.records = {journals.get(), locks.get()};
     s.journalProblem = problem;
     return s;
 }

@@ -112,8 +112,8 @@ bool StartUp(SingleInstance& instance, MessageBoxes& messages, const QString& st
     services.startFolder = startFolder;
     // A run that died with a case-only rename half done is finished before anything
     // else looks at its folder.
-    if (services.journals)
-        FinishInterruptedRuns(*services.journals, *services.fs);
+    if (services.records.journals)
+        FinishInterruptedRuns(*services.records.journals, *services.fs);
     auto* window = new MainWindow(services);
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(&instance, &SingleInstance::activationRequested, window, [window] { BringForward(window); });

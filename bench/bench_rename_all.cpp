@@ -27,9 +27,10 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SettingsStore.h"
+#include "platform/TreeLock.h"
 #include "platform/Volumes.h"
 #include "slow_mount.h"
 
@@ -333,24 +334,27 @@ int measureHere(const QString& mode, const QString& folder)
         std::printf("%.3f %ld %lld %lld\n", seconds / 1e9, peakKiB(), 0LL, static_cast<long long>(files));
         return 0;
     } else if (mode == "--undo") {
-        const std::unique_ptr<JournalStore> store = OpenJournalStore(JournalFolder(), nullptr);
+        const std::unique_ptr<JournalFiles> store = OpenJournalFiles(JournalFolder(), nullptr);
+        const std::unique_ptr<TreeLocks> locks = TreeLocks::open(JournalFolder(), nullptr);
         const std::optional<UndoCandidate> run = store ? NewestUndoableRun(*store) : std::nullopt;
         if (!run)
             return 1;
         // The undo's own time and gaps: the window finds the run before it asks its question.
         TimingObserver observer;
         timer.start();
-        const UndoOutcome out = UndoRun({run->journal}, *store, hostFileSystem(), observer);
+        const UndoOutcome out = UndoRun({run->journal}, {store.get(), locks.get()}, hostFileSystem(), observer);
         files = out.undone;
         gapMs = observer.longestGapMs();
     } else if (mode == "--engine" || mode == "--engine-journal") {
         TimingObserver observer;
         // The journal folder is the bench's own (XDG_STATE_HOME), so it starts empty.
-        const std::unique_ptr<JournalStore> store =
-            mode == "--engine-journal" ? OpenJournalStore(JournalFolder(), nullptr) : nullptr;
+        const bool journaled = mode == "--engine-journal";
+        const std::unique_ptr<JournalFiles> store = journaled ? OpenJournalFiles(JournalFolder(), nullptr) : nullptr;
+        const std::unique_ptr<TreeLocks> locks = journaled ? TreeLocks::open(JournalFolder(), nullptr) : nullptr;
         timer.start();
         const RenameAllOutcome out =
-            RenameAll({folder, {true, true, CaseStyle::Proper}, true, store.get(), {}}, hostFileSystem(), observer);
+            RenameAll({folder, {true, true, CaseStyle::Proper}, true, {store.get(), locks.get()}, {}}, hostFileSystem(),
+                      observer);
         files = out.files - out.notChanged.size();
         gapMs = observer.longestGapMs();
         for (const NotChanged& item : out.notChanged)

@@ -1,6 +1,8 @@
+// The file system of a dry run: every read goes to the real one, every rename is only noted.
 #include "engine/PlanningFileSystem.h"
 
 #include "engine/Paths.h"
+#include "platform/FolderNames.h"
 
 #include <QStringList>
 
@@ -159,39 +161,22 @@ int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, con
 {
     if (moves.from.contains(newName))
         return EEXIST; // an earlier rename of the plan made it
-    // Where the folder was seen to tell names that differ in case alone apart, a name
-    // its listing lacks is free: no need to ask the disk for each one.
-    if (moves.caseSensitive && moves.listed && !moves.listed->mayHold(newName))
+    if (!moves.caseApart)
+        moves.caseApart = TellsCaseApart(m_real, folder, diskName);
+    // Where the folder tells names that differ in case alone apart, a name its listing
+    // lacks is free: no need to ask the disk for each one.
+    if (moves.caseApart.value_or(false) && moves.listed && !moves.listed->mayHold(newName))
         return 0;
     EntryIdentity there;
-    if (const int error = m_real.identify(folder, newName, &there)) {
-        // The entry is there under a name that differs in case alone: this folder does
-        // not take the one for the other.
-        if (error == ENOENT && moves.listed && moves.listed->mayHold(diskName) && diskName != newName
-            && diskName.compare(newName, Qt::CaseInsensitive) == 0)
-            moves.caseSensitive = true;
+    if (const int error = m_real.identify(folder, newName, &there))
         return error == ENOENT ? 0 : error;
-    }
     // Something answers to the new name: which entry of the listing is it? The one of
-    // that very name, or where case is ignored, the one that differs in case alone.
-    if (!moves.onDisk) {
-        QSet<QString> names;
-        const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&...) { names.insert(name); });
-        if (listing.error != 0)
-            return listing.error;
-        moves.onDisk = std::move(names);
-    }
-    const bool exact = moves.onDisk->contains(newName);
-    if (!exact && !moves.folded) {
-        QHash<QString, QString> folded;
-        for (const QString& name : std::as_const(*moves.onDisk))
-            folded.insert(name.toCaseFolded(), name);
-        moves.folded = std::move(folded);
-    }
-    const QString answering = exact ? newName : moves.folded->value(newName.toCaseFolded());
-    // The entry itself (a change of case where case is ignored), or one the plan moved
-    // away, leaves the name free; any other is in the way, as a hard link of the same
-    // file is.
+    // that very name, or where case is ignored, the one that differs in case alone. The
+    // entry itself (a change of case where case is ignored), or one the plan moved away,
+    // leaves the name free; any other is in the way, as a hard link of the same file is.
+    QString answering;
+    if (const int error = m_real.listedAs(folder, newName, &answering))
+        return error;
     return !answering.isNull() && (answering == diskName || moves.to.contains(answering)) ? 0 : EEXIST;
 }
 
@@ -199,6 +184,29 @@ int PlanningFileSystem::identify(const FolderHandle& folder, const QString& name
 {
     const std::optional<QString> disk = diskName(folder, name);
     return disk ? m_real.identify(folder, *disk, identity) : ENOENT;
+}
+
+int PlanningFileSystem::listedAs(const FolderHandle& folder, const QString& name, QString* listed) const
+{
+    const std::shared_ptr<Moves> moves = movesOf(folder, false);
+    if (moves) {
+        const std::lock_guard guard(moves->lock);
+        if (moves->from.contains(name)) { // the plan made it
+            *listed = name;
+            return 0;
+        }
+    }
+    QString onDisk;
+    if (const int error = m_real.listedAs(folder, name, &onDisk))
+        return error;
+    if (moves && !onDisk.isNull()) {
+        // What answers on disk may stand under another name in the plan.
+        const std::lock_guard guard(moves->lock);
+        if (const auto it = moves->to.constFind(onDisk); it != moves->to.cend())
+            onDisk = it->toCaseFolded() == name.toCaseFolded() ? *it : QString();
+    }
+    *listed = onDisk;
+    return 0;
 }
 
 int PlanningFileSystem::mayRename(const FolderHandle& folder, const QString& name) const

@@ -1,9 +1,9 @@
+// The file system of a dry run: every read goes to the real one, every rename is only noted.
 #pragma once
 
 #include "platform/FileSystem.h"
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <algorithm>
 #include <memory>
@@ -34,6 +34,7 @@ public:
     int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
                  const TemporaryNotice& beforeTemporary = {}) override;
     int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override;
+    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override;
     EntryType entryType(const QString& path) const override;
     int mayRename(const FolderHandle& folder, const QString& name) const override;
 
@@ -56,11 +57,9 @@ private:
             }
         };
         std::optional<Listed> listed;
-        // Where a name is taken: the folder's names, listed again, by themselves and by
-        // their case-folded forms, for which entry answers a name where case is ignored.
-        std::optional<QSet<QString>> onDisk;
-        std::optional<QHash<QString, QString>> folded;
-        bool caseSensitive = false; // seen to hold a name and lack its change of case
+        // Whether the folder tells names apart by letter case; unknown until a name
+        // renamed in it could tell.
+        std::optional<bool> caseApart;
 
         // The name on disk of what the folder holds as `name` in the plan; nullopt when the
         // plan moved that entry away.

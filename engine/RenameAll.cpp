@@ -5,7 +5,8 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
+#include "platform/TreeLock.h"
 
 #include <QScopeGuard>
 #include <QThread>
@@ -72,18 +73,19 @@ public:
         m_out.openFolder = start;
         // A run that died left its last rename half done: finish it first, so that this
         // run finds every name where the journal says it is.
-        if (m_job.journal)
-            FinishInterruptedRuns(*m_job.journal, m_fs);
+        if (m_job.records.journals)
+            FinishInterruptedRuns(*m_job.records.journals, m_fs);
         const FolderHandle top = m_fs.openFolder(start, &m_out.startError);
-        std::unique_ptr<TreeClaim> claim;
-        if (m_job.journal && top.isOpen()) {
-            claim = m_job.journal->claimTree(top, &m_out.busyWith);
-            if (!claim)
+        std::unique_ptr<TreeLock> lock;
+        if (m_job.records.locks && top.isOpen()) {
+            lock = m_job.records.locks->lock(top, &m_out.busyWith);
+            if (!lock)
                 return m_out;
         }
-        if (m_job.journal)
+        if (m_job.records.journals)
             m_journal = std::make_unique<RunJournal>(
-                *m_job.journal, JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
+                *m_job.records.journals,
+                JournalHead{QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders},
                 [this](const QString& reason) { journalFailed(reason); });
 
         m_observer.status(QStringLiteral("Searching... Please wait."));

@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "engine/RunSession.h"
 #include "platform/SystemFolders.h"
 
 #include <QList>
@@ -10,7 +11,6 @@
 namespace orvel {
 
 class FileSystem;
-class JournalStore;
 class RunObserver;
 
 // What "Rename All" works on, as the window shows it when the command starts.
@@ -18,8 +18,7 @@ struct RenameAllJob {
     QString startFolder; // the open folder, with or without its trailing separator
     RunOptions options;
     bool includeSubfolders = false;
-    // Where the run's journal goes, so that it can be taken back; none without.
-    JournalStore* journal = nullptr;
+    RunRecords records; // none for a dry run
     SystemFolders systemFolders; // what is asked about before anything is renamed
     // How many folders are worked on at once; 0: as many as pay off on the file system
     // (one where it cannot help).
@@ -56,7 +55,7 @@ struct RenameAllOutcome {
 // through the folder's handle, and a folder is entered only when it is still the one
 // that was listed, so a folder renamed, swapped or mounted over during the run cannot
 // redirect the renames below it, and nothing outside the start folder is touched but
-// the start folder's own name. With a journal, the tree is claimed in its store for the
+// the start folder's own name. With records, the tree is locked for the
 // run's length, and a tree another live run has claimed is refused (busyWith).
 //
 // The renames of different folders may run on several threads at once; the observer is

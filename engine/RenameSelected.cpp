@@ -5,7 +5,8 @@
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
+#include "platform/TreeLock.h"
 
 #include <memory>
 
@@ -17,10 +18,10 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
     RenameSelectedOutcome out;
     int openError = 0;
     const FolderHandle handle = fs.openFolder(job.folder, &openError);
-    std::unique_ptr<TreeClaim> claim;
-    if (job.journal && handle.isOpen() && job.selected.contains(true)) {
-        claim = job.journal->claimTree(handle, &out.busyWith);
-        if (!claim)
+    std::unique_ptr<TreeLock> lock;
+    if (job.records.locks && handle.isOpen() && job.selected.contains(true)) {
+        lock = job.records.locks->lock(handle, &out.busyWith);
+        if (!lock)
             return out;
     }
     if (job.selected.contains(true)) {
@@ -33,9 +34,9 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         }
     }
     std::unique_ptr<RunJournal> journal;
-    if (job.journal) {
-        FinishInterruptedRuns(*job.journal, fs);
-        journal = std::make_unique<RunJournal>(*job.journal,
+    if (job.records.journals) {
+        FinishInterruptedRuns(*job.records.journals, fs);
+        journal = std::make_unique<RunJournal>(*job.records.journals,
                                                JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
                                                [&observer](const QString& reason) { observer.journalFailed(reason); });
     }

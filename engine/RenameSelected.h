@@ -2,6 +2,7 @@
 
 #include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "engine/RunSession.h"
 #include "platform/SystemFolders.h"
 
 #include <QList>
@@ -12,7 +13,6 @@
 namespace orvel {
 
 class FileSystem;
-class JournalStore;
 class RunObserver;
 
 // What "Rename Selected" works on, as the window shows it when the command starts.
@@ -22,8 +22,7 @@ struct RenameSelectedJob {
     QList<bool> selected; // one flag per entry
     QString subDirectory; // the folder that a folder rename applies to
     RunOptions options;
-    // Where the run's journal goes, so that it can be taken back; none without.
-    JournalStore* journal = nullptr;
+    RunRecords records; // none for a dry run
     SystemFolders systemFolders; // what is asked about before anything is renamed
 };
 
@@ -45,7 +44,7 @@ struct RenameSelectedOutcome {
 // renamed through the folder held open from the start, so a rename of the folder
 // itself cannot lose them. When that renames in or renames a system folder or a user's
 // home, `observer` is asked first; it also hears of a journal that cannot be
-// written. With a journal, the folder's tree is claimed in its store as Rename All
+// written. With records, the folder's tree is locked as Rename All
 // claims its tree.
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
                                      const PathSyntax& syntax = PathSyntax::host());

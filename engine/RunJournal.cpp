@@ -1,6 +1,6 @@
 #include "engine/RunJournal.h"
 
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 
 #include <QDateTime>
@@ -263,14 +263,14 @@ Fields fieldsAt(const QByteArray& text, qint64 from, qint64* next, bool checked 
 
 // What the lanes of one journal share: its file, which they append to at once.
 struct RunJournal::Shared {
-    Shared(JournalStore& store, JournalHead head, std::function<void(const QString&)> failed)
+    Shared(JournalFiles& store, JournalHead head, std::function<void(const QString&)> failed)
         : store(store)
         , head(std::move(head))
         , failed(std::move(failed))
     {
     }
 
-    JournalStore& store;
+    JournalFiles& store;
     JournalHead head;
     std::function<void(const QString&)> failed;
     std::mutex making; // over making the file and writing its head
@@ -282,7 +282,7 @@ struct RunJournal::Shared {
     bool sealed = false;
 };
 
-RunJournal::RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString&)> failed)
+RunJournal::RunJournal(JournalFiles& store, JournalHead head, std::function<void(const QString&)> failed)
     : m_shared(std::make_shared<Shared>(store, std::move(head), std::move(failed)))
 {
 }
@@ -447,7 +447,7 @@ void RunJournal::write()
     const qint64 size = m_pending.size();
     if (m_roomEnd - m_roomAt < size) {
         const qint64 room = std::max(size, std::min(m_inFolder, MostRoom));
-        m_roomAt = file->claim(room);
+        m_roomAt = file->reserve(room);
         m_roomEnd = m_roomAt + room;
     }
     if (const int error = file->write(m_roomAt, m_pending)) {

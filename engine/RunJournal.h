@@ -14,7 +14,7 @@
 namespace orvel {
 
 class JournalFile;
-class JournalStore;
+class JournalFiles;
 
 // What a journal says about its run, before its first rename.
 struct JournalHead {
@@ -38,7 +38,7 @@ struct JournalHead {
 // `failed` is called on whichever lane's thread found the failure.
 class RunJournal {
 public:
-    RunJournal(JournalStore& store, JournalHead head, std::function<void(const QString& reason)> failed);
+    RunJournal(JournalFiles& store, JournalHead head, std::function<void(const QString& reason)> failed);
     // Another lane (1, 2, ...) of the journal that `first` writes.
     RunJournal(const RunJournal& first, int lane);
     ~RunJournal();

@@ -5,8 +5,9 @@
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
+#include "platform/TreeLock.h"
 
 #include <QSet>
 
@@ -31,7 +32,7 @@ namespace {
 constexpr int LeftChanged = -1;
 constexpr int LeftTaken = -2;
 
-std::optional<JournalContent> readJournal(const JournalStore& store, const QString& name)
+std::optional<JournalContent> readJournal(const JournalFiles& store, const QString& name)
 {
     std::optional<QByteArray> text = store.read(name);
     if (!text)
@@ -532,7 +533,7 @@ private:
 
 } // namespace
 
-std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store)
+std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& store)
 {
     const QStringList names = store.names();
     for (qsizetype i = names.size(); i-- > 0;) {
@@ -547,7 +548,7 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store)
     return std::nullopt;
 }
 
-QHash<QString, QString> FinishInterruptedRuns(JournalStore& store, FileSystem& fs)
+QHash<QString, QString> FinishInterruptedRuns(JournalFiles& store, FileSystem& fs)
 {
     QHash<QString, QString> closed;
     for (const QString& name : store.names()) {
@@ -584,9 +585,12 @@ QHash<QString, QString> FinishInterruptedRuns(JournalStore& store, FileSystem& f
     return closed;
 }
 
-UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer)
+UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& fs, RunObserver& observer)
 {
     UndoOutcome out;
+    if (!records.journals)
+        return out;
+    JournalFiles& store = *records.journals;
     // The run itself may be one that a crash cut: its journal has another name once closed.
     const QString name = job.plan ? job.journal : FinishInterruptedRuns(store, fs).value(job.journal, job.journal);
     std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(name, nullptr);
@@ -598,11 +602,11 @@ UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, Run
     out.startFolder = journal->head().startFolder;
     if (journal->finalStartFolder() != out.startFolder)
         out.movedFrom = journal->finalStartFolder();
-    std::unique_ptr<TreeClaim> claim;
+    std::unique_ptr<TreeLock> lock;
     const FolderHandle tree = fs.openFolder(journal->finalStartFolder());
-    if (tree.isOpen() && !job.plan) {
-        claim = store.claimTree(tree, &out.busyWith);
-        if (!claim)
+    if (tree.isOpen() && !job.plan && records.locks) {
+        lock = records.locks->lock(tree, &out.busyWith);
+        if (!lock)
             return out;
     }
     const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/RenameFile.h"
+#include "engine/RunSession.h"
 
 #include <QHash>
 #include <QList>
@@ -10,7 +11,7 @@
 namespace orvel {
 
 class FileSystem;
-class JournalStore;
+class JournalFiles;
 class RunObserver;
 
 // The newest run that can still be taken back.
@@ -22,14 +23,14 @@ struct UndoCandidate {
 
 // The newest of the kept runs with something left to take back; nullopt when there is
 // none. A run whose journal some live process is still writing is not offered.
-std::optional<UndoCandidate> NewestUndoableRun(const JournalStore& store);
+std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals);
 
 // Closes the journals of runs that died (a crash, a kill, a power cut): a case-only
 // rename cut between its two steps is finished, to its new name where that is free,
 // otherwise back to its old one, and the journal says which, so that an undo covers
 // it. Never acts on a name found on disk alone, only on what a journal recorded.
 // Returns the names the journals it closed had and have.
-QHash<QString, QString> FinishInterruptedRuns(JournalStore& store, FileSystem& fs);
+QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs);
 
 struct UndoJob {
     QString journal;
@@ -59,7 +60,7 @@ struct UndoOutcome {
 // folder handles, opened from the start folder without following links, and never
 // replaces anything. A stopped undo can be finished by the next one. The run's tree,
 // where the run left its start folder, is claimed in the store for the undo's length.
-UndoOutcome UndoRun(const UndoJob& job, JournalStore& store, FileSystem& fs, RunObserver& observer);
+UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& fs, RunObserver& observer);
 
 // What is reported for a name an undo leaves.
 inline QString ChangedSinceText()

@@ -30,7 +30,6 @@ namespace orvel {
 
 struct MainWindowTestAccess;
 class FileSystem;
-class JournalStore;
 class MessageBoxes;
 class SettingsStore;
 class Volumes;
@@ -47,9 +46,9 @@ struct MainWindowServices {
     // The quick help and the about box, which the application provides.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
-    // Where the runs' journals go, so that they can be taken back; null when the
-    // journal folder cannot be used, `journalProblem` then says why.
-    JournalStore* journals = nullptr;
+    // Where the runs' journals go, so that they can be undone, and the locks of their
+    // trees; none when the journal folder cannot be used, `journalProblem` then says why.
+    RunRecords records;
     QString journalProblem;
 };
 

@@ -7,7 +7,7 @@
 #include "engine/RenameSelected.h"
 #include "engine/UndoRun.h"
 #include "main_window/NotChangedDialog.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SystemFolders.h"
 
@@ -94,9 +94,9 @@ void MainWindow::renameSelected()
     job.options = currentOptions();
     job.systemFolders = SystemFolders::host();
 
-    job.journal = m_services.journals;
+    job.records = m_services.records;
     m_journalFailureShown = false;
-    if (job.selected.contains(true) && !job.journal && !m_services.journalProblem.isEmpty())
+    if (job.selected.contains(true) && !job.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
     if (out.declined || refusedAsBusy(out.busyWith))
@@ -130,10 +130,10 @@ void MainWindow::renameAll()
 
     beginRun();
     m_journalFailureShown = false;
-    if (!m_services.journals && !m_services.journalProblem.isEmpty())
+    if (!m_services.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameAllOutcome out = RenameAll(
-        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.journals, SystemFolders::host()},
+        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.records, SystemFolders::host()},
         *m_services.fs, *this);
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
@@ -145,9 +145,9 @@ void MainWindow::renameAll()
 
 void MainWindow::undoLastRename()
 {
-    if (m_running || !m_services.journals)
+    if (m_running || !m_services.records.journals)
         return;
-    const std::optional<UndoCandidate> run = NewestUndoableRun(*m_services.journals);
+    const std::optional<UndoCandidate> run = NewestUndoableRun(*m_services.records.journals);
     if (!run) {
         updateUndoState(true);
         return;
@@ -161,7 +161,7 @@ void MainWindow::undoLastRename()
 
     m_cancelRequested = false;
     beginRun();
-    const UndoOutcome out = UndoRun({run->journal}, *m_services.journals, *m_services.fs, *this);
+    const UndoOutcome out = UndoRun({run->journal}, m_services.records, *m_services.fs, *this);
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showProgress();
@@ -186,14 +186,14 @@ void MainWindow::updateUndoState(bool journalsChanged, bool runUndoable)
     // million names): they are read again only when the store holds other ones than
     // last time, or one of them was written to, and the run that just wrote one cannot
     // say that it is there to be undone.
-    if (m_services.journals) {
-        const QStringList names = m_services.journals->names();
+    if (m_services.records.journals) {
+        const QStringList names = m_services.records.journals->names();
         if (runUndoable) {
             m_journalsSeen = names;
             m_undoable = true;
         } else if (journalsChanged || names != m_journalsSeen) {
             m_journalsSeen = names;
-            m_undoable = NewestUndoableRun(*m_services.journals).has_value();
+            m_undoable = NewestUndoableRun(*m_services.records.journals).has_value();
         }
     }
     mnuUndo->setEnabled(!m_running && m_undoable);

@@ -144,6 +144,12 @@ public:
     // The identity of the entry `name` inside `folder`, without following a link.
     virtual int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const = 0;
 
+    // `name` as the folder's own listing holds it, hidden names included: itself when it
+    // stands there byte for byte, otherwise the listed name that equals it case-folded,
+    // under which a file system that ignores case holds the entry that answers to `name`;
+    // a null string when none does. 0, or the error that kept the folder from being listed.
+    virtual int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const = 0;
+
     // What is at `path`, without following a final symbolic link to a folder.
     virtual EntryType entryType(const QString& path) const = 0;
 

@@ -11,9 +11,9 @@ struct FileSystemTraits {
     // exFAT make one up for the listing, FUSE may too, and a mount point shows what lies
     // under it).
     bool listsTrueNumbers = false;
-    // Room claimed with fallocate stays claimed, so a page of a shared mapping inside it
+    // Space reserved with fallocate stays reserved, so a page of a shared mapping inside it
     // can be written without a fault for want of space.
-    bool keepsClaimedRoom = false;
+    bool keepsReservedSpace = false;
     // Several renames in flight at once: FAT and exFAT take one change of a volume at a
     // time; network and FUSE file systems answer each after a round trip.
     VolumeKind kind = VolumeKind::Local;

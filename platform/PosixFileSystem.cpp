@@ -1,15 +1,14 @@
 #include "platform/FileSystem.h"
 
 #include "platform/FileSystemTraits.h"
+#include "platform/FolderNames.h"
+#include "platform/FolderStream.h"
 #include "platform/NameCodec.h"
-
-#include <QSet>
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -131,95 +130,6 @@ FolderHandle handleOf(int fd, QString path)
     return FolderHandle(fd, std::move(path), FileId{quint64(st.st_dev), quint64(st.st_ino)});
 }
 
-// A second, independent descriptor of the folder, for a directory stream of its own.
-// It is opened through /proc, which asks for read permission on the folder and nothing
-// else, as listing a folder by its path does ("." would ask for search permission too);
-// without /proc, through ".". Reading it leaves the folder's access time alone where
-// the system lets its owner ask for that: a listing changes nothing, not even a time.
-DIR* openStream(int dir)
-{
-    const std::string self = "/proc/self/fd/" + std::to_string(dir);
-    int fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
-    if (fd < 0 && errno == EPERM) // not the folder's owner
-        fd = ::open(self.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT)
-        fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
-    DIR* stream = ::fdopendir(fd);
-    if (!stream)
-        ::close(fd);
-    return stream;
-}
-
-// The names a folder's own listing holds, byte for byte, for the last folder asked
-// about. On a file system that ignores case a lookup by name cannot tell whether a
-// second name is the same entry; the listing can. Keyed by the folder's identity and
-// change time, so an outside change makes it read again; it is updated for the renames
-// made through it, so that renaming a whole folder costs one listing, not one a file.
-class FolderNames {
-public:
-    bool holdsOnly(int dir, const QByteArray& present, const QByteArray& absent)
-    {
-        struct stat st;
-        if (::fstat(dir, &st) != 0)
-            return false;
-        if (!matches(st) && !read(dir, st))
-            return false;
-        return m_names.contains(present) && !m_names.contains(absent);
-    }
-
-    void renamed(int dir, const QByteArray& from, const QByteArray& to)
-    {
-        struct stat st;
-        if (::fstat(dir, &st) != 0 || st.st_dev != m_dev || st.st_ino != m_ino)
-            return;
-        m_names.remove(from);
-        m_names.insert(to);
-        m_changed = st.st_mtim;
-    }
-
-private:
-    bool matches(const struct stat& st) const
-    {
-        return m_valid && st.st_dev == m_dev && st.st_ino == m_ino && st.st_mtim.tv_sec == m_changed.tv_sec
-            && st.st_mtim.tv_nsec == m_changed.tv_nsec;
-    }
-
-    bool read(int dir, const struct stat& st)
-    {
-        m_valid = false;
-        m_names.clear();
-        DIR* stream = openStream(dir);
-        if (!stream)
-            return false;
-        int readError = 0;
-        for (;;) {
-            errno = 0; // readdir reports its errors only this way
-            const dirent* entry = ::readdir(stream);
-            if (!entry) {
-                readError = errno;
-                break;
-            }
-            m_names.insert(QByteArray(entry->d_name));
-        }
-        ::closedir(stream);
-        if (readError != 0)
-            return false;
-        m_valid = true;
-        m_dev = st.st_dev;
-        m_ino = st.st_ino;
-        m_changed = st.st_mtim;
-        return true;
-    }
-
-    bool m_valid = false;
-    dev_t m_dev = 0;
-    ino_t m_ino = 0;
-    struct timespec m_changed {};
-    QSet<QByteArray> m_names;
-};
-
 class PosixFileSystem final : public FileSystem {
 public:
     FolderHandle openFolder(const QString& path, int* error) const override
@@ -249,7 +159,7 @@ public:
     Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
     {
         Listing listing;
-        DIR* stream = folder.isOpen() ? openStream(folder.descriptor()) : nullptr;
+        DIR* stream = folder.isOpen() ? OpenFolderStream(folder.descriptor()) : nullptr;
         if (!stream) {
             listing.error = folder.isOpen() ? errno : EBADF;
             return listing;
@@ -300,10 +210,8 @@ public:
             RenameThroughTemporary(from, to, temporary, [dir](const QByteArray& a, const QByteArray& b) {
                 return moveWithoutReplacing(dir, a.constData(), b.constData());
             });
-        if (caseError == 0) {
-            const std::lock_guard lock(m_namesLock);
+        if (caseError == 0)
             m_names.renamed(dir, from, to);
-        }
         return caseError;
     }
 
@@ -321,6 +229,16 @@ public:
             (st.stx_mask & STATX_BTIME) != 0 ? qint64(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec : 0;
         *identity = {quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino), born};
         return 0;
+    }
+
+    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override
+    {
+        if (!folder.isOpen())
+            return EBADF;
+        QByteArray bytes;
+        const int error = m_names.listedAs(folder.descriptor(), encode(name), &bytes);
+        *listed = bytes.isNull() ? QString() : DecodeName(bytes);
+        return error;
     }
 
     EntryType entryType(const QString& path) const override
@@ -388,8 +306,9 @@ private:
     // (hard links): neither is ever touched.
     bool sameEntry(int dir, const QByteArray& from, const QByteArray& to)
     {
-        const std::lock_guard lock(m_namesLock);
-        return m_names.holdsOnly(dir, from, to);
+        QByteArray listed;
+        return m_names.listedAs(dir, from, &listed) == 0 && listed == from && m_names.listedAs(dir, to, &listed) == 0
+            && listed != to;
     }
 
     VolumeKind volumeKind(const FolderHandle& folder) const override
@@ -397,8 +316,7 @@ private:
         return folder.isOpen() ? TraitsOf(folder.descriptor()).kind : VolumeKind::Local;
     }
 
-    std::mutex m_namesLock; // the one listing kept is shared by every thread's renames
-    FolderNames m_names;
+    mutable FolderNames m_names;
 };
 
 } // namespace

@@ -3,8 +3,8 @@
 // test's own.
 
 #include "platform/FileSystem.h"
-#include "platform/JournalStore.h"
 #include "platform/NameCodec.h"
+#include "platform/TreeLock.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -187,10 +187,10 @@ private Q_SLOTS:
         Program p;
         const QStringList busy = tree.filter(QRegularExpression("^busy:"));
         QVERIFY(makeTree(p.path(), tree.replaceInStrings(QRegularExpression("^busy:"), "")));
-        std::unique_ptr<JournalStore> store = OpenJournalStore(p.path("state/orvel-file-rename"), nullptr);
-        std::unique_ptr<TreeClaim> claim;
+        std::unique_ptr<TreeLocks> locks = TreeLocks::open(p.path("state/orvel-file-rename"), nullptr);
+        std::unique_ptr<TreeLock> claim;
         for (const QString& folder : busy)
-            claim = store->claimTree(hostFileSystem().openFolder(p.path(folder.mid(5, folder.size() - 6))), nullptr);
+            claim = locks->lock(hostFileSystem().openFolder(p.path(folder.mid(5, folder.size() - 6))), nullptr);
         if (arguments.first() == "--undo" && status != 0)
             QCOMPARE(p.run({"--proper", "@/t"}).status, 0); // a run to undo
         const QString folder = tree.first().section('/', 0, 0);

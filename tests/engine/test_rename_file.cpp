@@ -27,6 +27,7 @@ public:
     Listing listFolder(const FolderHandle&, const EntrySink&) const override { return {EBADF}; }
     int renameIn(const FolderHandle&, const QString&, const QString&, const TemporaryNotice&) override { return EBADF; }
     int identify(const FolderHandle&, const QString&, EntryIdentity*) const override { return EBADF; }
+    int listedAs(const FolderHandle&, const QString&, QString*) const override { return EBADF; }
     EntryType entryType(const QString&) const override { return EntryType::Missing; }
     int rename(const QString& oldPath, const QString& newPath) override
     {

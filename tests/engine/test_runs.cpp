@@ -9,10 +9,10 @@
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
-#include "platform/JournalStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RecordingObserver.h"
+#include "tests/support/StateFolder.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -259,11 +259,12 @@ private Q_SLOTS:
         QFETCH(QStringList, order);
         QFETCH(QStringList, asked);
         QFETCH(int, workers);
-        TempDir dir, state;
+        TempDir dir;
+        StateFolder state;
         const QString top = dir.path();
         QVERIFY(makeTree(top, before));
         const QStringList unchanged = readTree(top);
-        const std::unique_ptr<JournalStore> journals = OpenJournalStore(state.path(), nullptr);
+        JournalFiles* journals = state.journals.get();
         const auto all = [&](const QString& kind) { // what follows "kind:" in each fault of that kind
             QStringList found;
             for (const QString& f : faults.split(';', Qt::SkipEmptyParts))
@@ -340,7 +341,7 @@ private Q_SLOTS:
             return all(kind).replaceInStrings(QRegularExpression("^"), top + '/');
         };
         job.systemFolders = SystemFolders(paths("system"), paths("home"));
-        job.journal = journals.get();
+        job.records = state.records();
         job.workers = workers;
 
         const auto permitAll = [&] { // every folder open again, under whatever name it has now
@@ -364,7 +365,7 @@ private Q_SLOTS:
                 planner.answer = observer.answer;
                 PlanningFileSystem plan(fs);
                 RenameAllJob planned = job;
-                planned.journal = nullptr;
+                planned.records = {};
                 const QStringList before = readTree(top);
                 RenameAll(planned, plan, planner);
                 seen.planned = planner.entries;
@@ -456,9 +457,9 @@ private Q_SLOTS:
         Observer planner, undoing;
         const QStringList renamed = readTree(top);
         PlanningFileSystem plan(fs);
-        UndoRun({latest->journal, true}, *journals, plan, planner);
+        UndoRun({latest->journal, true}, {journals, nullptr}, plan, planner);
         QCOMPARE(readTree(top), renamed);
-        const UndoOutcome back = UndoRun({latest->journal}, *journals, fs, undoing);
+        const UndoOutcome back = UndoRun({latest->journal}, state.records(), fs, undoing);
         QCOMPARE(undoing.entries, planner.entries);
         QCOMPARE(undoing.entries.size(), back.undone);
         QCOMPARE(readTree(top), unchanged);
@@ -484,10 +485,10 @@ private Q_SLOTS:
                     tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
             }
         const auto run = [&](int workers, QStringList* left, QString* counts, QStringList* names) {
-            TempDir dir, state;
+            TempDir dir;
+            StateFolder state;
             if (!makeTree(dir.path(), tree))
                 return QStringList();
-            const std::unique_ptr<JournalStore> journals = OpenJournalStore(state.path(), nullptr);
             FaultyFileSystem fs;
             for (int a = 0; a < 8; ++a)
                 fs.refusedRenames << dir.filePath(QString("start/top %1/sub 3/KEPT.TXT").arg(a));
@@ -500,7 +501,7 @@ private Q_SLOTS:
             Observer observer;
             observer.base = dir.path();
             const RenameAllOutcome out =
-                RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, journals.get(), {}, workers},
+                RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, state.records(), {}, workers},
                           fs, observer);
             *names = observer.entries;
             *left = reported(out.notChanged, dir.path());

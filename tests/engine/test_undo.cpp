@@ -9,11 +9,11 @@
 #include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
-#include "platform/JournalStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ExfatVolume.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/RecordingObserver.h"
+#include "tests/support/StateFolder.h"
 #include "tests/support/TempTree.h"
 
 #include <QtTest>
@@ -29,10 +29,10 @@ namespace {
 
 using Observer = RecordingObserver;
 
-// A store whose journals stop taking records after `room` appends, as on a full disk.
-class FullStore final : public JournalStore {
+// Journals that stop taking records after `room` appends, as on a full disk.
+class FullStore final : public JournalFiles {
 public:
-    FullStore(JournalStore& inner, int room)
+    FullStore(JournalFiles& inner, int room)
         : m_inner(inner)
         , m_room(room)
     {
@@ -44,7 +44,7 @@ public:
             std::unique_ptr<JournalFile> inner;
             std::atomic<int>* room;
             QString name() const override { return inner->name(); }
-            qint64 claim(qint64 size) override { return inner->claim(size); }
+            qint64 reserve(qint64 size) override { return inner->reserve(size); }
             int write(qint64 at, QByteArrayView bytes) override
             {
                 return (*room)-- > 0 ? inner->write(at, bytes) : ENOSPC;
@@ -70,20 +70,17 @@ public:
     }
     bool inUse(const QString& name) const override { return m_inner.inUse(name); }
     bool remove(const QString& name) override { return m_inner.remove(name); }
-    std::unique_ptr<TreeClaim> claimTree(const FolderHandle& start, QString* busyWith) override
-    {
-        return m_inner.claimTree(start, busyWith);
-    }
 
 private:
-    JournalStore& m_inner;
+    JournalFiles& m_inner;
     std::atomic<int> m_room;
 };
 
 // A tree, a journal folder beside it, and the runs on them.
 struct Bench {
-    TempDir dir, state;
-    std::unique_ptr<JournalStore> store = OpenJournalStore(state.path(), nullptr);
+    TempDir dir;
+    StateFolder state;
+    JournalFiles* store = state.journals.get();
     FaultyFileSystem fs;
     Observer observer;
 
@@ -92,16 +89,17 @@ struct Bench {
         return relative.isEmpty() ? dir.path() : dir.filePath(relative);
     }
 
-    RenameAllOutcome renameAll(CaseStyle style, JournalStore* journal = nullptr)
+    RenameAllOutcome renameAll(CaseStyle style, JournalFiles* journals = nullptr)
     {
-        RenameAllJob job{path("start"), {true, true, style}, true, journal ? journal : store.get(), {}};
+        RenameAllJob job{
+            path("start"), {true, true, style}, true, {journals ? journals : store, state.locks.get()}, {}};
         return RenameAll(job, fs, observer);
     }
 
     UndoOutcome undo()
     {
         const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
-        return run ? UndoRun({run->journal}, *store, fs, observer) : UndoOutcome{};
+        return run ? UndoRun({run->journal}, state.records(), fs, observer) : UndoOutcome{};
     }
 
     // `name` in `folder` of the tree renamed to lower case by hand, recorded in `lane` as
@@ -129,7 +127,7 @@ struct Bench {
         const QStringList before = readTree(root);
         Observer planner;
         PlanningFileSystem plan(hostFileSystem());
-        UndoRun({NewestUndoableRun(*store)->journal, true, workers}, *store, plan, planner);
+        UndoRun({NewestUndoableRun(*store)->journal, true, workers}, {store, nullptr}, plan, planner);
         return readTree(root) == before ? planner.entries : QStringList{"changed by the plan"};
     }
 };
@@ -240,7 +238,7 @@ private Q_SLOTS:
             Bench b;
             QVERIFY(makeTree(b.path(), tree));
             const QStringList before = readTree(b.path());
-            RenameAllJob job{b.path("start"), {true, true, CaseStyle::Lower}, true, b.store.get(), {}, 4};
+            RenameAllJob job{b.path("start"), {true, true, CaseStyle::Lower}, true, b.state.records(), {}, 4};
             RenameAll(job, hostFileSystem(), b.observer);
             QVERIFY(QFile::remove(b.path("start/dir 1/file 7.txt")));
             QVERIFY(makeTree(b.path(), {"start/dir 2/FILE 9.TXT=taken"}));
@@ -248,8 +246,8 @@ private Q_SLOTS:
             const QStringList planned = b.plannedUndo({}, 1);
             QCOMPARE(planned.size(), renames);
             QCOMPARE(b.plannedUndo({}, 4), planned);
-            const UndoOutcome out =
-                UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, *b.store, hostFileSystem(), b.observer);
+            const UndoOutcome out = UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(),
+                                            hostFileSystem(), b.observer);
             QCOMPARE(b.observer.entries, planned);
             QStringList left = reported(out.notChanged, b.path());
             left.sort(); // in the order of the run, which was on workers too
@@ -276,7 +274,7 @@ private Q_SLOTS:
             b.observer.stop = b.observer.stop || ++seen == 700;
         };
         const UndoOutcome stopped =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, *b.store, b.fs, b.observer);
+            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), b.fs, b.observer);
         QVERIFY(stopped.stopped);
         QVERIFY(stopped.undone >= 699 && stopped.undone < renames);
         b.observer.stop = false;
@@ -304,7 +302,7 @@ private Q_SLOTS:
             journal.finish(false);
         }
         const UndoOutcome out =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, *b.store, hostFileSystem(), b.observer);
+            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), hostFileSystem(), b.observer);
         QCOMPARE(out.undone, 601);
         QCOMPARE(readTree(b.path()), before);
     }
@@ -480,7 +478,7 @@ private Q_SLOTS:
                               {true, true},
                               b.path("MY DOCS"),
                               {true, true, CaseStyle::Proper},
-                              b.store.get(),
+                              b.state.records(),
                               {}};
         const RenameSelectedOutcome run = RenameSelected(job, b.fs, b.observer);
         QCOMPARE(readTree(b.path()), (QStringList{"My Docs/", "My Docs/A One.txt=1", "My Docs/B Two.txt=2"}));
@@ -517,14 +515,14 @@ private Q_SLOTS:
         TempDir d;
         QString error;
         QVERIFY(QDir().mkdir(d.filePath("real")) && QFile::link(d.filePath("real"), d.filePath("link")));
-        QVERIFY(!OpenJournalStore(d.filePath("link"), &error));
+        QVERIFY(!OpenJournalFiles(d.filePath("link"), &error));
         QVERIFY(error.endsWith("is not a folder"));
-        QVERIFY(OpenJournalStore(d.filePath("new/made"), &error));
+        QVERIFY(OpenJournalFiles(d.filePath("new/made"), &error));
         QCOMPARE(QFileInfo(d.filePath("new/made")).permissions() & 0x0077, QFileDevice::Permissions());
         if (::geteuid() != 0)
             QSKIP("giving a folder to another user needs root");
         QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
-        QVERIFY(!OpenJournalStore(d.filePath("real"), &error));
+        QVERIFY(!OpenJournalFiles(d.filePath("real"), &error));
         QVERIFY(error.endsWith("belongs to another user"));
     }
 
@@ -575,22 +573,23 @@ private Q_SLOTS:
             b.renameAll(CaseStyle::Lower);
         const QStringList before = readTree(b.path());
         const QString tree = b.path(claimed.section(':', -1));
-        std::unique_ptr<TreeClaim> claim;
+        std::unique_ptr<TreeLock> claim;
         if (claimed.startsWith("died:"))
             QVERIFY(inChildProcess(
-                [&](QDataStream&) { (void)b.store->claimTree(b.fs.openFolder(tree), nullptr).release(); }));
+                [&](QDataStream&) { (void)b.state.locks->lock(b.fs.openFolder(tree), nullptr).release(); }));
         else
-            claim = b.store->claimTree(b.fs.openFolder(tree), nullptr);
+            claim = b.state.locks->lock(b.fs.openFolder(tree), nullptr);
         const auto attempt = [&] {
             const QString folder = b.path(run.section(':', 1));
             if (run == "undo")
                 return b.undo().busyWith;
             if (run.startsWith("all:"))
-                return RenameAll({folder, {true, true, CaseStyle::Lower}, true, b.store.get(), {}}, b.fs, b.observer)
+                return RenameAll({folder, {true, true, CaseStyle::Lower}, true, b.state.records(), {}}, b.fs,
+                                 b.observer)
                     .busyWith;
             return RenameSelected(
-                       {folder, {"FOUR.TXT"}, {true}, folder, {true, false, CaseStyle::Lower}, b.store.get(), {}}, b.fs,
-                       b.observer)
+                       {folder, {"FOUR.TXT"}, {true}, folder, {true, false, CaseStyle::Lower}, b.state.records(), {}},
+                       b.fs, b.observer)
                 .busyWith;
         };
         QCOMPARE(attempt(), refused ? tree : QString());
@@ -629,13 +628,13 @@ private Q_SLOTS:
         QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
         // A whole run of case-only renames, a name of 250 bytes among them, and its undo;
         // the plan of each knows that the names are free where case is ignored.
-        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, nullptr, {}};
+        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, {}, {}};
         Observer planner;
         PlanningFileSystem plan(hostFileSystem());
         const QStringList killed = readTree(volume.path());
         RenameAll(job, plan, planner);
         QCOMPARE(readTree(volume.path()), killed);
-        job.journal = b.store.get();
+        job.records = b.state.records();
         RenameAll(job, hostFileSystem(), b.observer);
         QCOMPARE(b.observer.entries, planner.entries);
         QCOMPARE(b.observer.entries.size(), 1);

@@ -10,10 +10,11 @@
 #include "main_window/MainWindow.h"
 #include "main_window/NotChangedDialog.h"
 #include "platform/Contrast.h"
-#include "platform/JournalStore.h"
+#include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 #include "platform/SettingsStore.h"
+#include "platform/TreeLock.h"
 #include "platform/Volumes.h"
 #include "tests/support/AccessibleTree.h"
 #include "tests/support/FaultyFileSystem.h"
@@ -126,9 +127,10 @@ struct MainWindowFixture {
     RecordingMessageBoxes messages;
     FakeVolumes volumes;
     IniSettingsStore settings{config.path()};
-    std::unique_ptr<JournalStore> journals = OpenJournalStore(config.filePath("journals"), nullptr);
-    MainWindowServices services{&fs, &volumes, &messages, &settings,      dir.path(), dir.path(),
-                                {},  {},       {},        journals.get(), {}};
+    std::unique_ptr<JournalFiles> journals = OpenJournalFiles(config.filePath("journals"), nullptr);
+    std::unique_ptr<TreeLocks> locks = TreeLocks::open(config.filePath("journals"), nullptr);
+    MainWindowServices services{
+        &fs, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}, {journals.get(), locks.get()}, {}};
     std::unique_ptr<MainWindow> window;
     int endProcessCalls = 0;
 
@@ -785,7 +787,7 @@ private Q_SLOTS:
     void anotherRunOnTheTree()
     {
         MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1"}, "MY PICS");
-        std::unique_ptr<TreeClaim> other = fx->journals->claimTree(fx->fs.openFolder(fx->dir.path()), nullptr);
+        std::unique_ptr<TreeLock> other = fx->locks->lock(fx->fs.openFolder(fx->dir.path()), nullptr);
         w.renameAll();
         ui(w).File1->item(0)->setSelected(true);
         w.renameSelected();

@@ -96,6 +96,11 @@ public:
         return error;
     }
 
+    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override
+    {
+        return m_inner.listedAs(folder, name, listed);
+    }
+
     EntryType entryType(const QString& path) const override { return m_inner.entryType(real(path)); }
 
     VolumeKind volumeKind(const FolderHandle& folder) const override

@@ -1,3 +1,4 @@
+// The journal files of the runs, one per run, in the user's private journal folder.
 #pragma once
 
 #include <QByteArray>
@@ -14,17 +15,17 @@ namespace orvel {
 class JournalFile {
 public:
     virtual ~JournalFile() = default;
-    // The name of the file in its store.
+    // The name of the file in its folder.
     virtual QString name() const = 0;
-    // Takes `size` bytes of room at the end of the file, for `write`; returns where it
-    // starts. Room that is never written reads as zeros.
-    virtual qint64 claim(qint64 size) = 0;
-    // Hands `bytes` to the system at `at`, in room claimed before: once it returns, a
+    // Reserves `size` bytes at the end of the file, for `write`; returns where they start.
+    // Space that is never written reads as zeros.
+    virtual qint64 reserve(qint64 size) = 0;
+    // Hands `bytes` to the system at `at`, in space reserved before: once it returns, a
     // crash of the program loses none of them. 0 or the errno value. Several threads may
-    // claim and write at once, each in its own room; a crash amid a write may leave
+    // reserve and write at once, each in its own space; a crash amid a write may leave
     // zeros in place of some of its bytes.
     virtual int write(qint64 at, QByteArrayView bytes) = 0;
-    int append(QByteArrayView bytes) { return write(claim(bytes.size()), bytes); }
+    int append(QByteArrayView bytes) { return write(reserve(bytes.size()), bytes); }
     // Waits until what was appended is on the disk (fdatasync). 0 or the errno value.
     virtual int sync() = 0;
     // Nothing more is appended: the file ends with what was, and that is on the disk.
@@ -33,28 +34,19 @@ public:
     virtual int cutTo(qint64 length) = 0;
 };
 
-class FolderHandle;
-
-// A tree that a live run works on, claimed in the journal store; the claim lasts while
-// this lives.
-class TreeClaim {
-public:
-    virtual ~TreeClaim() = default;
-};
-
 // The folder where the runs' journals live, one file per run. Everything in it is the
 // user's own: the folder is 0700 and the files 0600, nothing is opened through a link,
 // and a folder or file that another user owns is refused.
-class JournalStore {
+class JournalFiles {
 public:
-    virtual ~JournalStore() = default;
+    virtual ~JournalFiles() = default;
 
     // Where the journals are kept (for messages).
     virtual QString folder() const = 0;
     // A new, empty journal whose name sorts after every journal made before it. It is
-    // open (see isOpenName) until sealed. Until it is finished its file may hold zeros
-    // after what was appended: a crash leaves them there. nullptr with the system's words in `error`
-    // when it cannot be made.
+    // open (see IsOpenJournalName) until sealed. Until it is finished its file may hold
+    // zeros after what was appended: a crash leaves them there. nullptr with the system's
+    // words in `error` when it cannot be made.
     virtual std::unique_ptr<JournalFile> create(QString* error) = 0;
     // Marks a journal as written to its end; returns its new name (empty on failure).
     virtual QString seal(const QString& name) = 0;
@@ -69,14 +61,6 @@ public:
     virtual bool inUse(const QString& name) const = 0;
     // Removes a journal; false when it is still there.
     virtual bool remove(const QString& name) = 0;
-
-    // Claims the tree of the open folder `start` (its own name included) for a run, so
-    // that no two runs of this user, in this process or another, work on one tree at
-    // once. Refused (nullptr, with the folder of the other run in `busyWith`) while a live
-    // run holds a claim on a tree that holds `start` or lies inside it. Folders are
-    // compared by identity, so a link or a bind mount leads to the same tree. A claim the
-    // store cannot record is granted unrecorded: the journal then fails too, and says so.
-    virtual std::unique_ptr<TreeClaim> claimTree(const FolderHandle& start, QString* busyWith) = 0;
 };
 
 // Whether a journal's name says it was never sealed: still being written, or its writer
@@ -87,8 +71,8 @@ bool IsOpenJournalName(const QString& name);
 // ~/.local/state/orvel-file-rename.
 QString JournalFolder();
 
-// A store over `folder`, made (0700) when it is missing. nullptr with the reason in
+// The journals in `folder`, made (0700) when it is missing. nullptr with the reason in
 // `error` when it is a link, is no folder, or belongs to another user.
-std::unique_ptr<JournalStore> OpenJournalStore(const QString& folder, QString* error);
+std::unique_ptr<JournalFiles> OpenJournalFiles(const QString& folder, QString* error);
 
 } // namespace orvel

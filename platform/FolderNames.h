@@ -1,0 +1,55 @@
+// The names a folder holds byte for byte, and whether it tells names apart by letter case.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <sys/types.h>
+#include <time.h>
+
+namespace orvel {
+
+// The names of the folders asked about last, as their own listings hold them, hidden
+// names included. Where letter case is ignored a lookup by name finds an entry under any
+// case of its letters: only the listing says which name it stands under. A folder's names
+// are kept while it stays as it was (the same folder, the same change time), and kept up
+// to date for the renames made through it, so that renaming a whole folder costs one
+// listing, not one a name. Safe to use from several threads at once.
+class FolderNames {
+public:
+    // `name` as the listing of the open folder `dir` holds it: itself when it stands
+    // there byte for byte, otherwise the listed name that equals it case-folded; null when
+    // none does. 0, or the error that kept the folder from being listed.
+    int listedAs(int dir, const QByteArray& name, QByteArray* listed);
+    // A rename made through `dir`.
+    void renamed(int dir, const QByteArray& from, const QByteArray& to);
+
+private:
+    struct Folder {
+        dev_t device = 0;
+        ino_t inode = 0;
+        struct timespec changed {};
+        QSet<QByteArray> names;
+        std::optional<QHash<QString, QByteArray>> folded; // made at the first need
+    };
+    static constexpr size_t Kept = 4; // folders: the workers of a run each work in one
+
+    // The kept folder `dir` is, read anew when it is not kept or has changed; null when it
+    // cannot be listed (`error`). Needs m_lock held.
+    Folder* find(int dir, int* error);
+
+    std::mutex m_lock; // over m_folders: every worker's renames ask and update them
+    std::list<Folder> m_folders; // the one asked about last first
+};
+
+// Whether `folder` tells names apart by letter case: `present`, a name it holds, is
+// found, and the same name with the case of its ASCII letters swapped is not. nullopt
+// when this name cannot tell (it holds no such letter, or is not there).
+std::optional<bool> TellsCaseApart(const FileSystem& fs, const FolderHandle& folder, const QString& present);
+
+} // namespace orvel

@@ -1,0 +1,130 @@
+// The lock that keeps two runs of one user off one folder tree at once, across processes.
+#include "platform/TreeLock.h"
+
+#include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
+#include "platform/PrivateFolder.h"
+
+#include <QByteArrayList>
+#include <QRandomGenerator>
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orvel {
+
+namespace {
+
+// The files' names are those of every earlier version, so that runs of two versions
+// side by side still see each other.
+const QByteArray kLockPrefix = QByteArrayLiteral("claim-");
+constexpr char kLookLock[] = "claims.lock";
+
+// The folder `fd` and each folder above it up to the root, by identity ("device:inode"),
+// the folder itself first; empty when it cannot be told.
+QByteArrayList folderChain(int fd)
+{
+    QByteArrayList chain;
+    int current = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    // The root is its own parent; a depth limit guards against anything stranger.
+    for (int depth = 0; current >= 0 && depth < 4096; ++depth) {
+        struct stat st;
+        if (::fstat(current, &st) != 0) {
+            chain.clear();
+            break;
+        }
+        const QByteArray id = QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
+        if (!chain.isEmpty() && chain.back() == id)
+            break;
+        chain << id;
+        const int parent = ::openat(current, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        ::close(current);
+        current = parent;
+    }
+    if (current >= 0)
+        ::close(current);
+    return chain;
+}
+
+} // namespace
+
+TreeLock::TreeLock(int dir, int fd, QByteArray name)
+    : m_dir(dir)
+    , m_fd(fd)
+    , m_name(std::move(name))
+{
+}
+
+TreeLock::~TreeLock()
+{
+    if (m_fd < 0)
+        return;
+    ::unlinkat(m_dir, m_name.constData(), 0);
+    ::close(m_fd);
+}
+
+std::unique_ptr<TreeLocks> TreeLocks::open(const QString& folder, QString* error)
+{
+    const int dir = OpenPrivateFolder(folder, error);
+    return dir < 0 ? nullptr : std::make_unique<TreeLocks>(dir);
+}
+
+TreeLocks::TreeLocks(int dir)
+    : m_dir(dir)
+{
+}
+
+TreeLocks::~TreeLocks()
+{
+    ::close(m_dir);
+}
+
+std::unique_ptr<TreeLock> TreeLocks::lock(const FolderHandle& start, QString* busyWith)
+{
+    const QByteArrayList mine = folderChain(start.descriptor());
+    // One run at a time looks and locks, so two that start together cannot both see the
+    // other's tree free.
+    const int look = ::openat(m_dir, kLookLock, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const auto unlock = qScopeGuard([look] {
+        if (look >= 0)
+            ::close(look);
+    });
+    if (mine.isEmpty() || look < 0 || ::flock(look, LOCK_EX) != 0)
+        return std::make_unique<TreeLock>();
+    for (const QByteArray& name : NamesIn(m_dir, kLockPrefix)) {
+        const int fd = ::openat(m_dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        QByteArray content;
+        // A lock file that nobody holds is one whose run is gone.
+        const bool live = CheckOwnFile(fd) == 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (!live)
+            ::unlinkat(m_dir, name.constData(), 0);
+        else
+            ReadWhole(fd, content);
+        ::close(fd);
+        const qsizetype cut = content.indexOf('\n');
+        const QByteArrayList theirs = content.left(cut).split(' ');
+        if (cut > 0 && (mine.contains(theirs.front()) || theirs.contains(mine.front()))) {
+            if (busyWith)
+                *busyWith = DecodeName(content.mid(cut + 1));
+            return nullptr;
+        }
+    }
+    const QByteArray name = kLockPrefix + QByteArray::number(qint64(::getpid())) + '-'
+        + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+    const int fd = ::openat(m_dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return std::make_unique<TreeLock>();
+    auto lock = std::make_unique<TreeLock>(m_dir, fd, name);
+    const QByteArray content = mine.join(' ') + '\n' + EncodeName(start.path());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0
+        || ::write(fd, content.constData(), size_t(content.size())) != content.size())
+        return std::make_unique<TreeLock>(); // the file goes with `lock`
+    return lock;
+}
+
+} // namespace orvel
