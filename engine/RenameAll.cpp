@@ -1,9 +1,9 @@
 #include "engine/RenameAll.h"
 
 #include "engine/FolderTree.h"
-#include "engine/RunJournal.h"
+#include "engine/JournalRecovery.h"
+#include "engine/JournalWriter.h"
 #include "engine/RunObserver.h"
-#include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
 #include "platform/TreeLock.h"
@@ -114,6 +114,7 @@ public:
         m_observer.progressValue(0);
         renameTree(count, top, start, parent, parentError);
         if (m_journal) {
+            m_writers.clear();
             m_journal->finish(m_out.stopped);
             m_out.undoable = m_journal->holdsUndoableRename();
         }
@@ -172,16 +173,11 @@ private:
         m_inline = workers == 1;
         m_ready.push_back({0, nullptr});
         if (m_inline) {
-            work(m_journal.get());
+            work(writer(0));
         } else {
-            std::vector<std::unique_ptr<RunJournal>> lanes;
             std::vector<std::thread> threads;
-            for (int w = 0; w < workers; ++w) {
-                RunJournal* lane = m_journal.get();
-                if (m_journal && w > 0)
-                    lane = lanes.emplace_back(std::make_unique<RunJournal>(*m_journal, w)).get();
-                threads.emplace_back([this, lane] { work(lane); });
-            }
+            for (int w = 0; w < workers; ++w)
+                threads.emplace_back([this, w, writer = this->writer(w)] { work(writer); });
             watch();
             for (std::thread& thread : threads)
                 thread.join();
@@ -231,7 +227,7 @@ private:
 
     // A worker: takes ready folders, newest first (so the queue stays short and few
     // parents are held open), until none is left and none is being worked on.
-    void work(RunJournal* journal)
+    void work(JournalWriter* journal)
     {
         std::unique_lock lock(m_lock);
         for (;;) {
@@ -282,7 +278,7 @@ private:
         return m_cancel.load(std::memory_order_relaxed);
     }
 
-    void renameFolder(Ready ready, RunJournal* journal)
+    void renameFolder(Ready ready, JournalWriter* journal)
     {
         const size_t i = ready.index;
         FolderState& state = m_states[i];
@@ -352,7 +348,7 @@ private:
     // then each is queued, with this folder held open for it (`own`; none for the start
     // folder, which stays open throughout) while not too many are.
     void renameSubfolderNames(size_t index, const FolderHandle& handle, const std::shared_ptr<const FolderHandle>& own,
-                              RunJournal* journal)
+                              JournalWriter* journal)
     {
         const FolderState& parent = m_states[index];
         std::vector<size_t> children;
@@ -401,7 +397,7 @@ private:
     }
 
     // False when a stop request ended the run.
-    bool renameFiles(FolderTree::Folder& folder, const FolderHandle& handle, FolderState& state, RunJournal* journal)
+    bool renameFiles(FolderTree::Folder& folder, const FolderHandle& handle, FolderState& state, JournalWriter* journal)
     {
         if (m_job.includeSubfolders)
             m_folders.fetch_add(1, std::memory_order_relaxed);
@@ -434,7 +430,7 @@ private:
 
     // One rename, told to an observer that hears of each name; false when it failed.
     bool rename(FolderState& state, QList<NotChanged>& failures, const FolderHandle& folder, const QString& folderPath,
-                const QString& name, const QString& newName, RunJournal* journal, quint64 serial = 0)
+                const QString& name, const QString& newName, JournalWriter* journal, quint64 serial = 0)
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
         if (m_eachName) {
@@ -548,13 +544,14 @@ private:
                 state.events.push_back({false, {}, name, newName, m_startFolderNotChanged.constLast()});
             return start;
         }
-        if (m_journal)
-            m_journal->inOutsideFolder(parentPath);
-        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, m_journal.get()))
+        JournalWriter* journal = writer(0);
+        if (journal)
+            journal->inOutsideFolder(parentPath);
+        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, journal))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
-        if (m_journal && newName != name)
-            m_journal->startFolderMoved(m_out.openFolder);
+        if (journal && newName != name)
+            journal->startFolderMoved(m_out.openFolder);
         return m_out.openFolder;
     }
 
@@ -567,6 +564,16 @@ private:
     const PathSyntax m_syntax = PathSyntax::host();
     RenameAllOutcome m_out;
     std::unique_ptr<RunJournal> m_journal;
+    std::vector<std::unique_ptr<JournalWriter>> m_writers; // one a worker, made as needed
+
+    JournalWriter* writer(int number)
+    {
+        if (!m_journal)
+            return nullptr;
+        while (int(m_writers.size()) <= number)
+            m_writers.push_back(std::make_unique<JournalWriter>(*m_journal, int(m_writers.size())));
+        return m_writers[size_t(number)].get();
+    }
     FolderTree m_tree;
     size_t m_count = 0;
     const FolderHandle* m_top = nullptr;

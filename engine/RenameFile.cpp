@@ -1,6 +1,6 @@
 #include "engine/RenameFile.h"
 
-#include "engine/RunJournal.h"
+#include "engine/JournalWriter.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
@@ -15,7 +15,7 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 }
 
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax, RunJournal* journal,
+                const QString& oldName, const QString& newName, const PathSyntax& syntax, JournalWriter* journal,
                 quint64 serial)
 {
     bool journaled = false;
@@ -41,7 +41,8 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
 }
 
 std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
-                                           QList<NotChanged>& notChanged, const PathSyntax& syntax, RunJournal* journal)
+                                           QList<NotChanged>& notChanged, const PathSyntax& syntax,
+                                           JournalWriter* journal)
 {
     const qsizetype last = folderPath.lastIndexOf(syntax.separator);
     if (last < 0 || style == CaseStyle::None)

@@ -11,7 +11,7 @@ namespace orvel {
 
 class FileSystem;
 class FolderHandle;
-class RunJournal;
+class JournalWriter;
 
 // One item a run could not rename: its full old path, exactly as it was renamed from,
 // and the system's reason.
@@ -32,7 +32,7 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 // listing gave it: the journal takes it instead of asking the system once more.
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
                 const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host(),
-                RunJournal* journal = nullptr, quint64 serial = 0);
+                JournalWriter* journal = nullptr, quint64 serial = 0);
 
 // Renames the last component of `folderPath` to `style` (no bracket fix-up), the
 // part before it passed on character for character. A path without any separator
@@ -45,6 +45,6 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
 // journal, the rename is recorded in it, in the folder that holds `folderPath`.
 std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
                                            QList<NotChanged>& notChanged, const PathSyntax& syntax = PathSyntax::host(),
-                                           RunJournal* journal = nullptr);
+                                           JournalWriter* journal = nullptr);
 
 } // namespace orvel

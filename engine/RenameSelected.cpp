@@ -1,9 +1,9 @@
 #include "engine/RenameSelected.h"
 
+#include "engine/JournalRecovery.h"
+#include "engine/JournalWriter.h"
 #include "engine/RenameFile.h"
-#include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
-#include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
 #include "platform/TreeLock.h"
@@ -33,12 +33,14 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
             return out;
         }
     }
-    std::unique_ptr<RunJournal> journal;
+    std::unique_ptr<RunJournal> run;
+    std::unique_ptr<JournalWriter> journal;
     if (job.records.journals) {
         FinishInterruptedRuns(*job.records.journals, fs);
-        journal = std::make_unique<RunJournal>(*job.records.journals,
-                                               JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
-                                               [&observer](const QString& reason) { observer.journalFailed(reason); });
+        run = std::make_unique<RunJournal>(*job.records.journals,
+                                           JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
+                                           [&observer](const QString& reason) { observer.journalFailed(reason); });
+        journal = std::make_unique<JournalWriter>(*run, 0);
     }
     QString folder = job.folder;
     QString subDirectory = job.subDirectory;
@@ -70,9 +72,10 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
     }
-    if (journal) {
-        journal->finish(false);
-        out.undoable = journal->holdsUndoableRename();
+    if (run) {
+        journal.reset();
+        run->finish(false);
+        out.undoable = run->holdsUndoableRename();
     }
     return out;
 }

@@ -1,8 +1,9 @@
 #include "engine/UndoRun.h"
 
+#include "engine/JournalFormat.h"
+#include "engine/JournalRecovery.h"
 #include "engine/Paths.h"
 #include "engine/RenameAll.h"
-#include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
@@ -32,36 +33,7 @@ namespace {
 constexpr int LeftChanged = -1;
 constexpr int LeftTaken = -2;
 
-std::optional<JournalContent> readJournal(const JournalFiles& store, const QString& name)
-{
-    std::optional<QByteArray> text = store.read(name);
-    if (!text)
-        return std::nullopt;
-    JournalContent content(std::move(*text));
-    if (!content.isValid())
-        return std::nullopt;
-    return content;
-}
-
-// A folder of a run, opened as the run reached it: a folder outside the start folder by
-// its path, any other from the start folder down, one name at a time and never
-// through a link.
-FolderHandle openRunFolder(const FileSystem& fs, const JournalContent::Folder& folder, int* error)
-{
-    if (folder.outside)
-        return fs.openFolder(DecodeName(folder.path), error);
-    FolderHandle handle = fs.openFolder(DecodeName(folder.startFolder), error);
-    if (folder.path.isEmpty() || !handle.isOpen())
-        return handle;
-    for (const QByteArray& part : folder.path.split('/')) {
-        handle = fs.openSubFolder(handle, DecodeName(part), error);
-        if (!handle.isOpen())
-            break;
-    }
-    return handle;
-}
-
-QString runFolderPath(const JournalContent::Folder& folder)
+QString runFolderPath(const JournalReader::Folder& folder)
 {
     if (folder.outside || folder.path.isEmpty())
         return DecodeName(folder.outside ? folder.path : folder.startFolder);
@@ -84,7 +56,7 @@ auto whileEventsGoThrough(RunObserver& observer, Work work)
 class Undo {
 public:
     // Without `file` the undo records nothing: a plan.
-    Undo(const JournalContent& journal, JournalFile* file, FileSystem& fs, RunObserver& observer, int workers)
+    Undo(const JournalReader& journal, JournalFile* file, FileSystem& fs, RunObserver& observer, int workers)
         : m_journal(journal)
         , m_file(file)
         , m_fs(fs)
@@ -93,7 +65,7 @@ public:
         , m_workers(workers)
     {
         QHash<QString, QSet<QByteArray>> held; // by folder: the names of those it holds
-        for (const JournalContent::Folder& folder : journal.folders()) {
+        for (const JournalReader::Folder& folder : journal.folders()) {
             const QString path = runFolderPath(folder);
             m_folderPaths.push_back(path);
             m_folderKeys.push_back((folder.outside ? "/" : "") + folder.startFolder + '\0' + folder.path);
@@ -123,9 +95,9 @@ public:
             together(out);
         else
             oneByOne(0, out);
-        flushRecords();
         if (m_file && !out.stopped)
-            m_file->append(WholeRunUndoneRecord());
+            RecordBuilder(m_records, RecordKind::WholeRunUndone).end();
+        flushRecords();
         if (m_file)
             m_file->sync();
         // What was left is reported where it stands now: under the old names of the
@@ -153,13 +125,13 @@ private:
     // in (its folder holds one of the run's); empty otherwise.
     std::pair<QString, QString> folderMoves(qint64 index) const
     {
-        const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
+        const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         const QSet<QByteArray>& held = m_heldNames[size_t(entry.folder)];
-        if (entry.state == JournalContent::State::Failed || held.isEmpty())
+        if (entry.state == JournalReader::State::Failed || held.isEmpty())
             return {};
         if (const auto [from, to] = m_journal.nameBytes(entry); !held.contains(from) && !held.contains(to))
             return {};
-        const JournalContent::Rename r = m_journal.rename(entry);
+        const JournalReader::Rename r = m_journal.rename(entry);
         const QString& folder = m_folderPaths[size_t(entry.folder)];
         return {JoinPath(folder, r.oldName), JoinPath(folder, r.newName)};
     }
@@ -344,9 +316,9 @@ private:
     void attempt(size_t k)
     {
         Result& result = m_results[k];
-        const JournalContent::Entry& entry = m_journal.entries()[size_t(m_order[k])];
-        if (entry.state != JournalContent::State::Failed) {
-            const JournalContent::Rename r = m_journal.rename(entry);
+        const JournalReader::Entry& entry = m_journal.entries()[size_t(m_order[k])];
+        if (entry.state != JournalReader::State::Failed) {
+            const JournalReader::Rename r = m_journal.rename(entry);
             result.why = takeBack(entry, r, &result.putBack);
         }
         result.tried.store(true, std::memory_order_release);
@@ -354,7 +326,7 @@ private:
 
     // 0 when the name went back (`putBack`) or had nothing to take back, otherwise why it
     // was left.
-    int takeBack(const JournalContent::Entry& entry, const JournalContent::Rename& r, bool* putBack)
+    int takeBack(const JournalReader::Entry& entry, const JournalReader::Rename& r, bool* putBack)
     {
         const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
         if (!open)
@@ -385,14 +357,14 @@ private:
     {
         Result& result = m_results[k];
         const qint64 index = m_order[k];
-        const JournalContent::Entry& entry = m_journal.entries()[size_t(index)];
+        const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         const QString& folderPath = m_folderPaths[size_t(entry.folder)];
         if (m_file)
-            AppendUndoneRecord(m_records, index, result.why);
+            RecordBuilder(m_records, RecordKind::Undone).number(index).number(result.why).end();
         // The names are read from the journal again, not kept from the attempt: a million
         // of them would take tens of megabytes.
-        const JournalContent::Rename names =
-            result.why != 0 || result.putBack ? m_journal.rename(entry) : JournalContent::Rename{};
+        const JournalReader::Rename names =
+            result.why != 0 || result.putBack ? m_journal.rename(entry) : JournalReader::Rename{};
         if (result.why != 0) {
             const QString reason = result.why == LeftChanged ? ChangedSinceText()
                 : result.why == LeftTaken                    ? OldNameTakenText()
@@ -452,7 +424,7 @@ private:
 
     // Whether the folder tells names apart by the case of their letters: a name of the
     // run's is found there, and not with the case of its letters swapped. In doubt, no.
-    bool distinguishesCase(const FolderHandle& folder, const JournalContent::Rename& r)
+    bool distinguishesCase(const FolderHandle& folder, const JournalReader::Rename& r)
     {
         for (const QString* name : {&r.newName, &r.oldName}) {
             QString swapped = *name;
@@ -472,7 +444,7 @@ private:
     // done; null when it cannot be. The renames of a run on several workers interleave
     // the folders of its journal, so the last few stay open, known by the path the
     // journal recorded them under.
-    std::shared_ptr<OpenFolder> enter(qint32 folder, const JournalContent::Rename& r)
+    std::shared_ptr<OpenFolder> enter(qint32 folder, const JournalReader::Rename& r)
     {
         const QByteArray& key = m_folderKeys[size_t(folder)];
         std::shared_ptr<OpenFolder> open;
@@ -491,7 +463,7 @@ private:
             }
         }
         std::call_once(open->opened, [&] {
-            open->handle = openRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
+            open->handle = OpenRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
             open->exact = open->handle.isOpen() && distinguishesCase(open->handle, r);
             if (open->handle.isOpen() && !open->exact
                 && m_fs.listFolder(open->handle,
@@ -503,7 +475,7 @@ private:
         return open->handle.isOpen() ? open : nullptr;
     }
 
-    const JournalContent& m_journal;
+    const JournalReader& m_journal;
     JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
@@ -533,58 +505,6 @@ private:
 
 } // namespace
 
-std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& store)
-{
-    const QStringList names = store.names();
-    for (qsizetype i = names.size(); i-- > 0;) {
-        if (IsOpenJournalName(names[i]) && store.inUse(names[i]))
-            continue;
-        const std::optional<JournalContent> journal = readJournal(store, names[i]);
-        if (!journal)
-            continue;
-        if (const qint64 count = journal->undoableCount())
-            return UndoCandidate{names[i], journal->head().startFolder, count};
-    }
-    return std::nullopt;
-}
-
-QHash<QString, QString> FinishInterruptedRuns(JournalFiles& store, FileSystem& fs)
-{
-    QHash<QString, QString> closed;
-    for (const QString& name : store.names()) {
-        if (!IsOpenJournalName(name) || store.inUse(name))
-            continue;
-        std::unique_ptr<JournalFile> file = store.reopen(name, nullptr);
-        const std::optional<JournalContent> journal = readJournal(store, name);
-        if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
-            continue;
-        QByteArray records;
-        // Only a lane's last rename can have been cut between its two steps.
-        for (const JournalContent::Entry& entry : journal->entries()) {
-            if (entry.temporary < 0 || entry.state != JournalContent::State::Unknown)
-                continue;
-            const JournalContent::Rename r = journal->rename(entry);
-            const QString temporary = journal->temporaryName(entry);
-            const FolderHandle folder = openRunFolder(fs, journal->folders()[size_t(entry.folder)], nullptr);
-            const QByteArray lane = entry.lane == 0 ? QByteArray() : QByteArray::number(entry.lane);
-            EntryIdentity id;
-            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
-                int error = fs.renameIn(folder, temporary, r.newName);
-                if (error == 0) {
-                    records += CompletedRecord(lane);
-                } else {
-                    error = fs.renameIn(folder, temporary, r.oldName);
-                    records += FailedRecord(error == 0 ? EEXIST : error, lane);
-                }
-            }
-        }
-        records += RunEndedRecord(QStringLiteral("crashed"));
-        if (file->append(records) == 0 && file->sync() == 0)
-            closed.insert(name, store.seal(name));
-    }
-    return closed;
-}
-
 UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& fs, RunObserver& observer)
 {
     UndoOutcome out;
@@ -594,8 +514,8 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     // The run itself may be one that a crash cut: its journal has another name once closed.
     const QString name = job.plan ? job.journal : FinishInterruptedRuns(store, fs).value(job.journal, job.journal);
     std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(name, nullptr);
-    const std::optional<JournalContent> journal =
-        whileEventsGoThrough(observer, [&] { return readJournal(store, name); });
+    const std::optional<JournalReader> journal =
+        whileEventsGoThrough(observer, [&] { return ReadJournal(store, name); });
     if ((!file && !job.plan) || !journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;

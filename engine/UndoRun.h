@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/JournalRecovery.h"
 #include "engine/RenameFile.h"
 #include "engine/RunSession.h"
 
@@ -13,24 +14,6 @@ namespace orvel {
 class FileSystem;
 class JournalFiles;
 class RunObserver;
-
-// The newest run that can still be taken back.
-struct UndoCandidate {
-    QString journal; // its journal's name in the store
-    QString startFolder; // the run's start folder as it stood when the run began
-    qint64 renames = 0; // the renames that were done and are not taken back yet
-};
-
-// The newest of the kept runs with something left to take back; nullopt when there is
-// none. A run whose journal some live process is still writing is not offered.
-std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals);
-
-// Closes the journals of runs that died (a crash, a kill, a power cut): a case-only
-// rename cut between its two steps is finished, to its new name where that is free,
-// otherwise back to its old one, and the journal says which, so that an undo covers
-// it. Never acts on a name found on disk alone, only on what a journal recorded.
-// Returns the names the journals it closed had and have.
-QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs);
 
 struct UndoJob {
     QString journal;

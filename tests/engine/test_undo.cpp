@@ -3,10 +3,10 @@
 // run killed between the two steps of a case-only rename. The undo of every kind of
 // Rename All is in the run tests' table.
 
+#include "engine/JournalWriter.h"
 #include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
-#include "engine/RunJournal.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
 #include "tests/support/ChildProcess.h"
@@ -102,15 +102,15 @@ struct Bench {
         return run ? UndoRun({run->journal}, state.records(), fs, observer) : UndoOutcome{};
     }
 
-    // `name` in `folder` of the tree renamed to lower case by hand, recorded in `lane` as
+    // `name` in `folder` of the tree renamed to lower case by hand, recorded by `writer` as
     // a run records it.
-    void lower(RunJournal& lane, const QString& folder, const QString& name)
+    void lower(JournalWriter& writer, const QString& folder, const QString& name)
     {
         const FolderHandle handle = hostFileSystem().openFolder(path(folder.isEmpty() ? "start" : "start/" + folder));
         EntryIdentity id;
         QVERIFY(hostFileSystem().identify(handle, name, &id) == 0);
-        lane.willRename(name, name.toLower(), id);
-        lane.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
+        writer.willRename(name, name.toLower(), id);
+        writer.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
     }
 
     // The newest journal, written over with `text`.
@@ -294,11 +294,12 @@ private Q_SLOTS:
         const QStringList before = readTree(b.path());
         {
             RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            journal.inFolder("DIR");
+            JournalWriter writer(journal, 0);
+            writer.inFolder("DIR");
             for (int i = 0; i < 600; ++i)
-                b.lower(journal, "DIR", QString("FILE %1.TXT").arg(i));
-            journal.inFolder({});
-            b.lower(journal, {}, "DIR");
+                b.lower(writer, "DIR", QString("FILE %1.TXT").arg(i));
+            writer.inFolder({});
+            b.lower(writer, {}, "DIR");
             journal.finish(false);
         }
         const UndoOutcome out =
@@ -321,7 +322,7 @@ private Q_SLOTS:
         QCOMPARE(out.undone, 4);
     }
 
-    // A crash between the two steps of a case-only rename, on each of two lanes: one lane
+    // A crash between the two steps of a case-only rename, on each of two writers: one
     // left its file under the hidden name, the other had done both steps. An undo of that
     // run, found before anything finished it, first finishes what was cut, then takes
     // both back.
@@ -331,15 +332,15 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), {"start/ONE.TXT=1", "start/TWO.TXT=2"}));
         const QStringList before = readTree(b.path());
         {
-            RunJournal first(*b.store, {"all", b.path("start"), {true, false, CaseStyle::Lower}, false}, {});
-            RunJournal second(first, 1);
+            RunJournal journal(*b.store, {"all", b.path("start"), {true, false, CaseStyle::Lower}, false}, {});
+            JournalWriter first(journal, 0), second(journal, 1);
             const FolderHandle folder = hostFileSystem().openFolder(b.path("start"));
-            const auto cut = [&](RunJournal& lane, const QString& name, const QString& temporary, bool both) {
+            const auto cut = [&](JournalWriter& writer, const QString& name, const QString& temporary, bool both) {
                 EntryIdentity id;
                 QVERIFY(hostFileSystem().identify(folder, name, &id) == 0);
-                lane.inFolder({});
-                lane.willRename(name, name.toLower(), id);
-                lane.willPassThrough(temporary);
+                writer.inFolder({});
+                writer.willRename(name, name.toLower(), id);
+                writer.willPassThrough(temporary);
                 QCOMPARE(hostFileSystem().renameIn(folder, name, temporary), 0);
                 if (both)
                     QCOMPARE(hostFileSystem().renameIn(folder, temporary, name.toLower()), 0);
@@ -351,10 +352,10 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
-    // Lanes write in room they took ahead. One that moves on to a folder another lane has
-    // just renamed writes after that rename, whatever room it has left: the undo takes
-    // the folder's names back before the folder's own.
-    void laneMovesOnToARenamedFolder()
+    // Writers write in space they reserved ahead. One that moves on to a folder another
+    // writer has just renamed writes after that rename, whatever space it has left: the
+    // undo puts the folder's names back before the folder's own.
+    void writerMovesOnToARenamedFolder()
     {
         Bench b;
         QStringList tree{"start/SUB/LAST.TXT=last"};
@@ -363,8 +364,8 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), tree));
         const QStringList before = readTree(b.path());
         {
-            RunJournal first(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            RunJournal second(first, 1);
+            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
+            JournalWriter first(journal, 0), second(journal, 1);
             second.inFolder("A");
             for (int i = 0; i < 60; ++i)
                 b.lower(second, "A", QString("FILE %1.TXT").arg(i));
@@ -372,7 +373,7 @@ private Q_SLOTS:
             b.lower(first, {}, "SUB");
             second.inFolder("sub");
             b.lower(second, "sub", "LAST.TXT");
-            first.finish(false);
+            journal.finish(false);
         }
         QCOMPARE(b.undo().undone, 62);
         QCOMPARE(readTree(b.path()), before);
@@ -399,16 +400,16 @@ private Q_SLOTS:
         QVERIFY(!NewestUndoableRun(*b.store));
 
         // Lanes append at once: a crash in the middle of one's copy leaves zeros where the
-        // rest of its record would be, and other lanes' records after them, which count.
-        Bench lanes;
-        QVERIFY(makeTree(lanes.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
-        lanes.renameAll(CaseStyle::Lower);
-        text = *lanes.store->read(lanes.store->names().constLast());
+        // rest of its record would be, and other writers' records after them, which count.
+        Bench writers;
+        QVERIFY(makeTree(writers.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
+        writers.renameAll(CaseStyle::Lower);
+        text = *writers.store->read(writers.store->names().constLast());
         const qsizetype from = text.indexOf("\nR\tB.TXT") + 6;
         text.replace(from, text.indexOf('\n', from) + 1 - from, QByteArray(40, '\0'));
-        QVERIFY(lanes.rewriteJournal(text));
-        QCOMPARE(lanes.undo().undone, 2);
-        QCOMPARE(readTree(lanes.path()), (QStringList{"start/", "start/A.TXT=a", "start/C.TXT=c", "start/b.txt=b"}));
+        QVERIFY(writers.rewriteJournal(text));
+        QCOMPARE(writers.undo().undone, 2);
+        QCOMPARE(readTree(writers.path()), (QStringList{"start/", "start/A.TXT=a", "start/C.TXT=c", "start/b.txt=b"}));
     }
 
     // Earlier versions ended each record with a CRC-32 or a CRC-16: their journals are
@@ -421,7 +422,7 @@ private Q_SLOTS:
             QVERIFY(makeTree(b.path(), Tree));
             b.renameAll(CaseStyle::Lower);
             QByteArray text, records = *b.store->read(b.store->names().constLast());
-            records.removeIf([](char c) { return c == '\0'; }); // room its lanes left unwritten
+            records.removeIf([](char c) { return c == '\0'; }); // space its writers reserved and left unwritten
             for (const QByteArray& line : records.split('\n')) {
                 const QByteArray fields = line.left(line.lastIndexOf('\t'));
                 const uint sum = digits == 8
@@ -441,7 +442,7 @@ private Q_SLOTS:
         QByteArray text = *later.store->read(later.store->names().constLast());
         const QByteArray unknown = "Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13";
         const uint sum = uint(::crc32(0, reinterpret_cast<const Bytef*>(unknown.data()), uInt(unknown.size())));
-        text.insert(text.indexOf('\n', text.indexOf("\nR") + 1) + 1, // after the first rename, of any lane
+        text.insert(text.indexOf('\n', text.indexOf("\nR") + 1) + 1, // after the first rename, of any writer
                     unknown + '\t' + QByteArray::number(sum, 16).rightJustified(8, '0') + '\n');
         QVERIFY(later.rewriteJournal(text));
         const QStringList renamed = readTree(later.path());
@@ -451,20 +452,6 @@ private Q_SLOTS:
         for (const QString& entry : readTree(later.path()))
             back += Before.contains(entry) && !renamed.contains(entry) ? 1 : 0;
         QCOMPARE(back, 1);
-    }
-
-    // An entry whose number the run took from its folder's listing has no birth time in
-    // the journal: one born after the folder was listed took the number over.
-    void numberTakenOver()
-    {
-        JournalContent::Rename r{"A", "a", {7, 42, 0}, 1000};
-        QVERIFY(r.isEntry({7, 42, 999}));
-        QVERIFY(r.isEntry({7, 42, 0})); // no birth times on this file system
-        QVERIFY(!r.isEntry({7, 42, 1001}));
-        QVERIFY(!r.isEntry({8, 42, 999}));
-        r.identity.born = 500; // taken from the entry itself: it must be that very birth
-        QVERIFY(r.isEntry({7, 42, 500}));
-        QVERIFY(!r.isEntry({7, 42, 499}));
     }
 
     // Rename Selected, the folder too: the folder's new name is where its files were
@@ -614,7 +601,8 @@ private Q_SLOTS:
         QVERIFY(makeTree(volume.path(), {"start/LONG " + QString(240, 'N') + ".TXT=long", "start/KEEP.TXT=k"}));
         const QStringList before = readTree(volume.path());
         {
-            RunJournal journal(*b.store, {"all", start, {true, false, CaseStyle::Lower}, false}, {});
+            RunJournal run(*b.store, {"all", start, {true, false, CaseStyle::Lower}, false}, {});
+            JournalWriter journal(run, 0);
             const FolderHandle folder = hostFileSystem().openFolder(start);
             EntryIdentity id;
             QVERIFY(hostFileSystem().identify(folder, "KEEP.TXT", &id) == 0);

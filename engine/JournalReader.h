@@ -1,0 +1,80 @@
+// A run's journal as read back: its head, the folders it renamed in, and each rename with
+// what became of it.
+#pragma once
+
+#include "engine/JournalWriter.h"
+
+#include <QByteArray>
+#include <QString>
+#include <utility>
+#include <vector>
+
+namespace orvel {
+
+// One journal as read back. Space reserved but never written (zeros) is skipped, and so is
+// a record that a crash cut short amid them; a record that is not whole otherwise (a write
+// torn by a power cut) ends what counts. A record this version does not know ends what is
+// read, and what follows it is kept.
+class JournalReader {
+public:
+    enum class State { Unknown, Done, Failed };
+    struct Entry {
+        qint64 record; // where its rename record starts in the text
+        qint32 folder; // index into folders
+        quint16 writer = 0; // the number of the writer that wrote it
+        qint32 error = 0; // with Failed: the errno value
+        State state = State::Unknown; // Unknown: the run died before it could say
+        qint64 temporary = -1; // where its temporary-name record starts, if it had one
+        bool undone = false; // an undo dealt with it: put back, or left for good
+    };
+    struct Folder {
+        QByteArray path; // relative to the start folder, or absolute when outside
+        bool outside = false;
+        QByteArray startFolder; // the start folder's path at that moment
+        qint64 listedBy = 0; // the run had listed it by then (nanoseconds); 0 when unknown
+    };
+    struct Rename {
+        QString oldName;
+        QString newName;
+        EntryIdentity identity; // its birth time 0 when the number came from a listing
+        qint64 bornBy = 0; // ... which the entry was born before (0: unknown)
+        // Whether `now` is the entry the run renamed.
+        bool isEntry(const EntryIdentity& now) const;
+    };
+
+    explicit JournalReader(QByteArray text);
+
+    bool isValid() const { return m_valid; }
+    const JournalHead& head() const { return m_head; }
+    // Where the run left its start folder (its path when the run renamed it).
+    const QString& finalStartFolder() const { return m_finalStart; }
+    const std::vector<Entry>& entries() const { return m_entries; }
+    const std::vector<Folder>& folders() const { return m_folders; }
+    Rename rename(const Entry& entry) const;
+    QString temporaryName(const Entry& entry) const;
+    // The old and the new name of its record as the disk's bytes, without reading more.
+    std::pair<QByteArray, QByteArray> nameBytes(const Entry& entry) const;
+    // Where the last whole record ends: what follows is torn (or the zeros of a file that
+    // was never cut to its length) and may be cut off before records are added.
+    qint64 wholeLength() const { return m_whole; }
+    // The run wrote its end, or a recovery closed it.
+    bool isEnded() const { return m_ended; }
+    // An undo went through all of it.
+    bool isUndone() const { return m_undone; }
+    // The renames that were done (or may have been: the last of a run that died) and are
+    // not undone yet.
+    qint64 undoableCount() const;
+
+private:
+    QByteArray m_text;
+    qint64 m_whole = 0;
+    bool m_valid = false;
+    JournalHead m_head;
+    QString m_finalStart;
+    std::vector<Entry> m_entries;
+    std::vector<Folder> m_folders;
+    bool m_ended = false;
+    bool m_undone = false;
+};
+
+} // namespace orvel

@@ -1,0 +1,93 @@
+// Finishing the journals of runs that died, and finding the newest run that can be undone.
+#include "engine/JournalRecovery.h"
+
+#include "engine/JournalFormat.h"
+#include "platform/FileSystem.h"
+#include "platform/JournalFiles.h"
+#include "platform/NameCodec.h"
+
+#include <QStringList>
+
+#include <cerrno>
+#include <memory>
+
+namespace orvel {
+
+std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name)
+{
+    std::optional<QByteArray> text = journals.read(name);
+    if (!text)
+        return std::nullopt;
+    JournalReader journal(std::move(*text));
+    if (!journal.isValid())
+        return std::nullopt;
+    return journal;
+}
+
+FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder, int* error)
+{
+    if (folder.outside)
+        return fs.openFolder(DecodeName(folder.path), error);
+    FolderHandle handle = fs.openFolder(DecodeName(folder.startFolder), error);
+    if (folder.path.isEmpty() || !handle.isOpen())
+        return handle;
+    for (const QByteArray& part : folder.path.split('/')) {
+        handle = fs.openSubFolder(handle, DecodeName(part), error);
+        if (!handle.isOpen())
+            break;
+    }
+    return handle;
+}
+
+std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
+{
+    const QStringList names = journals.names();
+    for (qsizetype i = names.size(); i-- > 0;) {
+        if (IsOpenJournalName(names[i]) && journals.inUse(names[i]))
+            continue;
+        const std::optional<JournalReader> journal = ReadJournal(journals, names[i]);
+        if (!journal)
+            continue;
+        if (const qint64 count = journal->undoableCount())
+            return UndoCandidate{names[i], journal->head().startFolder, count};
+    }
+    return std::nullopt;
+}
+
+QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs)
+{
+    QHash<QString, QString> closed;
+    for (const QString& name : journals.names()) {
+        if (!IsOpenJournalName(name) || journals.inUse(name))
+            continue;
+        std::unique_ptr<JournalFile> file = journals.reopen(name, nullptr);
+        const std::optional<JournalReader> journal = ReadJournal(journals, name);
+        if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
+            continue;
+        QByteArray records;
+        // Only a writer's last rename can have been cut between its two steps.
+        for (const JournalReader::Entry& entry : journal->entries()) {
+            if (entry.temporary < 0 || entry.state != JournalReader::State::Unknown)
+                continue;
+            const JournalReader::Rename r = journal->rename(entry);
+            const QString temporary = journal->temporaryName(entry);
+            const FolderHandle folder = OpenRunFolder(fs, journal->folders()[size_t(entry.folder)]);
+            EntryIdentity id;
+            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
+                int error = fs.renameIn(folder, temporary, r.newName);
+                if (error == 0) {
+                    RecordBuilder(records, RecordKind::Completed, entry.writer).end();
+                } else {
+                    error = fs.renameIn(folder, temporary, r.oldName);
+                    RecordBuilder(records, RecordKind::Failed, entry.writer).number(error == 0 ? EEXIST : error).end();
+                }
+            }
+        }
+        RecordBuilder(records, RecordKind::Ended).bytes("crashed").end();
+        if (file->append(records) == 0 && file->sync() == 0)
+            closed.insert(name, journals.seal(name));
+    }
+    return closed;
+}
+
+} // namespace orvel

@@ -1,0 +1,41 @@
+// Finishing the journals of runs that died, and finding the newest run that can be undone.
+#pragma once
+
+#include "engine/JournalReader.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+namespace orvel {
+
+class FileSystem;
+class JournalFiles;
+
+// A journal of `journals`, read back; nullopt when it cannot be read or is of another
+// version.
+std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name);
+
+// The newest run that can still be undone.
+struct UndoCandidate {
+    QString journal; // its journal's name
+    QString startFolder; // the run's start folder as it stood when the run began
+    qint64 renames = 0; // the renames that were done and are not undone yet
+};
+
+// The newest of the kept runs with something left to undo; nullopt when there is none. A
+// run whose journal some live process is still writing is not offered.
+std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals);
+
+// Closes the journals of runs that died (a crash, a kill, a power cut): a case-only rename
+// cut between its two steps is finished, to its new name where that is free, otherwise
+// back to its old one, and the journal says which, so that an undo covers it. Never acts
+// on a name found on disk alone, only on what a journal recorded. Returns the names the
+// journals it closed had and have.
+QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs);
+
+// A folder of a run, opened as the run reached it: a folder outside the start folder by its
+// path, any other from the start folder down, one name at a time and never through a link.
+FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder, int* error = nullptr);
+
+} // namespace orvel

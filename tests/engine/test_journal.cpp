@@ -1,0 +1,152 @@
+// The journal's records as written and read back: the example of docs/journal-format.md,
+// records of earlier and later versions, and the rule that tells the entry a run renamed.
+
+#include "engine/JournalFormat.h"
+#include "engine/JournalReader.h"
+
+#include <QtTest>
+
+#include <zlib.h>
+
+using namespace orvel;
+
+namespace {
+
+// The example journal of the format's document, byte for byte.
+QByteArray documentedExample()
+{
+    QFile doc(QStringLiteral(ORVEL_SOURCE_DIR "/docs/journal-format.md"));
+    if (!doc.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = doc.readAll();
+    const qsizetype start = text.indexOf("```journal\n");
+    const qsizetype end = text.indexOf("\n```", start);
+    return start < 0 || end < 0 ? QByteArray() : text.mid(start + 11, end + 1 - start - 11);
+}
+
+} // namespace
+
+class TestJournal : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The document's example is what this program reads: every entry in its folder, with
+    // its names as the disk's bytes and its fate; and the undo records it shows close it.
+    void documentedExample()
+    {
+        const QByteArray text = ::documentedExample();
+        QVERIFY(!text.isEmpty());
+        JournalReader journal(text);
+        QVERIFY(journal.isValid());
+        QCOMPARE(journal.wholeLength(), text.size());
+        QVERIFY(journal.isEnded());
+        QCOMPARE(journal.head().startFolder, "/home/ann/Photos");
+        QCOMPARE(journal.head().options.style, CaseStyle::Proper);
+        QStringList entries;
+        for (const JournalReader::Entry& entry : journal.entries()) {
+            const JournalReader::Rename r = journal.rename(entry);
+            const JournalReader::Folder& folder = journal.folders()[size_t(entry.folder)];
+            entries << QString::fromUtf8(folder.path) + '|' + r.oldName + '>' + r.newName
+                    + (entry.state == JournalReader::State::Failed ? QString("|%1").arg(entry.error) : QString());
+        }
+        QCOMPARE(entries,
+                 (QStringList{"|BEACH DAY.JPG>Beach Day.jpg", "|NOTES.TXT>Notes.txt|17", "|SUMMER 2023>Summer 2023",
+                              "|WINTER>Winter", "Summer 2023|CAF\u00c9.JPG>Caf\u00e9.jpg", "Winter|SNOW.JPG>Snow.jpg",
+                              "Summer 2023|VIEW FROM THE HOTEL BALCONY AT NIGHT.JPG>View From The Hotel "
+                              "Balcony At Night.jpg"}));
+        QCOMPARE(journal.rename(journal.entries()[2]).identity, (EntryIdentity{0x802, 0x1c4083, 1693825314512866409}));
+        QCOMPARE(journal.undoableCount(), 6);
+
+        QByteArray undone = text;
+        QFile doc(QStringLiteral(ORVEL_SOURCE_DIR "/docs/journal-format.md"));
+        QVERIFY(doc.open(QIODevice::ReadOnly));
+        static const QRegularExpression record("`([UX]\\\\t[^`]*)`");
+        for (auto it = record.globalMatch(QString::fromUtf8(doc.readAll())); it.hasNext();)
+            undone += it.next().captured(1).replace("\\t", "\t").toUtf8() + '\n';
+        const JournalReader closed(undone);
+        QCOMPARE(closed.wholeLength(), undone.size());
+        QVERIFY(closed.isUndone());
+        QCOMPARE(closed.undoableCount(), 0);
+    }
+
+    // Names are bytes: whatever a name holds comes back from its record as it went in,
+    // and a record never holds a byte that would end it early.
+    void namesAsBytes()
+    {
+        const QString name = QString::fromUtf8("50%41 off\tnow\n\x01\xc3\xa9") + QChar(0xDC00 + 0xff) + QChar(0);
+        QByteArray text;
+        RecordBuilder(text, RecordKind::Rename, 3)
+            .name(name)
+            .name(QString())
+            .number(-1)
+            .unsignedNumber(~0ULL, 16)
+            .end();
+        QCOMPARE(text.count('\n'), 1);
+        QVERIFY(!text.contains('\0'));
+        qint64 next = 0;
+        const std::optional<Record> record = ReadRecord(text, 0, &next);
+        QVERIFY(record);
+        QCOMPARE(next, text.size());
+        QCOMPARE(record->writer, 3);
+        QCOMPARE(FieldName(record->fields[0]), name);
+        QCOMPARE(record->fields[2], "-1");
+        QCOMPARE(record->fields[3], "ffffffffffffffff");
+        QVERIFY(!record->isKnown()); // a rename has five fields after its tag
+        text[text.indexOf("off")] = 'O';
+        QVERIFY(!ReadRecord(text, 0, &next)); // the checksum no longer fits
+    }
+
+    // A whole record this version does not know ends what is read, and what follows it is
+    // kept: the entries before it count, none after it.
+    void recordsOfLaterVersions_data()
+    {
+        QTest::addColumn<QByteArray>("fields"); // the unknown record's, its tag first
+        QTest::newRow("a letter") << QByteArray("Q\t1");
+        QTest::newRow("more fields") << QByteArray("Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13");
+        QTest::newRow("an empty tag") << QByteArray("\tx");
+        QTest::newRow("writer 0 by number") << QByteArray("R0\ta\tb\t1\t2\t0");
+        QTest::newRow("an end by a writer") << QByteArray("E1\tdone");
+        QTest::newRow("a rename with a field more") << QByteArray("R\ta\tb\t1\t2\t0\t7");
+    }
+    void recordsOfLaterVersions()
+    {
+        QFETCH(QByteArray, fields);
+        QByteArray text;
+        RecordBuilder(text, RecordKind::Head)
+            .number(1)
+            .bytes("all")
+            .name(u"/t")
+            .number(0)
+            .number(1)
+            .number(0)
+            .number(0)
+            .end();
+        RecordBuilder(text, RecordKind::Folder).name(u"").number(5).end();
+        RecordBuilder(text, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
+        // Its checksum as earlier versions wrote it: it is read all the same.
+        const uint sum = uint(::crc32(0, reinterpret_cast<const Bytef*>(fields.data()), uInt(fields.size())));
+        text += fields + '\t' + QByteArray::number(sum, 16).rightJustified(8, '0') + '\n';
+        RecordBuilder(text, RecordKind::Rename).name(u"B").name(u"b").number(1).number(3).number(0).end();
+        const JournalReader journal(text);
+        QVERIFY(journal.isValid());
+        QCOMPARE(journal.entries().size(), size_t(1));
+        QCOMPARE(journal.wholeLength(), text.size());
+    }
+
+    // An entry whose number the run took from its folder's listing has no birth time in
+    // the journal: one born after the folder was listed took the number over.
+    void numberTakenOver()
+    {
+        JournalReader::Rename r{"A", "a", {7, 42, 0}, 1000};
+        QVERIFY(r.isEntry({7, 42, 999}));
+        QVERIFY(r.isEntry({7, 42, 0})); // no birth times on this file system
+        QVERIFY(!r.isEntry({7, 42, 1001}));
+        QVERIFY(!r.isEntry({8, 42, 999}));
+        r.identity.born = 500; // taken from the entry itself: it must be that very birth
+        QVERIFY(r.isEntry({7, 42, 500}));
+        QVERIFY(!r.isEntry({7, 42, 499}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJournal)
+#include "test_journal.moc"
