@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/Startup.h"
+#include "engine/Paths.h"
 #include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
@@ -138,7 +139,7 @@ public:
         entry(JoinPath(folder, oldName), JoinPath(folder, newName), nullptr);
     }
 
-    void left(const NotChanged& item, const QString& newName) override
+    void notChanged(const NotChanged& item, const QString& newName) override
     {
         ++leftCount;
         entry(item.path, newName.isEmpty() ? QString() : JoinPath(ParentPath(item.path), newName), &item.reason);

@@ -26,6 +26,7 @@
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
+#include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
 #include "platform/MessageBoxes.h"

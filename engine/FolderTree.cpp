@@ -1,8 +1,11 @@
+// A folder tree as one walk lists it, and the one way a walk enters a folder.
 #include "engine/FolderTree.h"
 
 #include "engine/CaseConversion.h"
+#include "engine/Paths.h"
 #include "engine/RunObserver.h"
 #include "engine/RunOptions.h"
+#include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
@@ -32,6 +35,22 @@ QString FolderTree::pathOf(size_t index, const QString& start) const
     return path;
 }
 
+int EnterFolder(const FileSystem& fs, const FolderHandle& parent, const QString& name, const FileId& expected,
+                FolderHandle* entered, const std::function<bool()>& closeSome)
+{
+    int error = 0;
+    do {
+        *entered = fs.openSubFolder(parent, name, &error);
+    } while (!entered->isOpen() && IsOutOfOpenFiles(error) && closeSome && closeSome());
+    if (!entered->isOpen())
+        return error;
+    if (!expected.isNull() && entered->id() != expected) {
+        *entered = FolderHandle();
+        return FolderChanged;
+    }
+    return 0;
+}
+
 FolderChain::FolderChain(const FileSystem& fs, const FolderHandle& start, int limit)
     : m_fs(fs)
     , m_start(start)
@@ -58,11 +77,6 @@ void FolderChain::leave()
     m_links.pop_back();
 }
 
-void FolderChain::renamed(const QString& name)
-{
-    m_links.back().name = name;
-}
-
 const FolderHandle* FolderChain::at(qsizetype level, int* error)
 {
     if (level == 0)
@@ -85,35 +99,27 @@ int FolderChain::open(qsizetype level)
 {
     Link& link = m_links[size_t(level - 1)];
     const FolderHandle& parent = level == 1 ? m_start : m_links[size_t(level - 2)].handle;
-    int error = 0;
-    for (;;) {
-        link.handle = m_fs.openSubFolder(parent, link.name, &error);
-        if (link.handle.isOpen() || !IsOutOfOpenFiles(error) || !letGo(level - 2, m_open / 2))
-            break;
-    }
-    if (!link.handle.isOpen())
+    // Out of open files, the parent of the one to open stays open.
+    if (const int error = EnterFolder(m_fs, parent, link.name, link.id, &link.handle,
+                                      [&] { return closeDownTo(level - 2, m_open / 2); }))
         return error;
-    if (!link.id.isNull() && link.handle.id() != link.id) {
-        link.handle = FolderHandle();
-        return FolderChanged;
-    }
     link.id = link.handle.id();
     ++m_open;
     // The walk goes on below this one and comes back up to the others one by one: the
-    // shallowest are let go of first.
-    letGo(level - 1, m_limit);
+    // shallowest are closed first.
+    closeDownTo(level - 1, m_limit);
     return 0;
 }
 
-bool FolderChain::makeRoom()
+bool FolderChain::closeSome()
 {
-    return letGo(-1, m_open / 2);
+    return closeDownTo(-1, m_open / 2);
 }
 
 // Closes the shallowest open folders but the one at `keep` (an index into the links)
 // and the deepest until no more than `limit` are open, which stays the limit from then
 // on when it is lower. False when nothing could be closed.
-bool FolderChain::letGo(qsizetype keep, int limit)
+bool FolderChain::closeDownTo(qsizetype keep, int limit)
 {
     const int before = m_open;
     m_limit = qMin(m_limit, qMax(limit, 1));
@@ -127,7 +133,7 @@ bool FolderChain::letGo(qsizetype keep, int limit)
 }
 
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
-                    EventPacer& pacer)
+                    RunPace& pace)
 {
     FolderTree tree;
     FolderChain chain(fs, start);
@@ -149,9 +155,10 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
                 } else if (type == EntryType::Folder && subfolders) {
                     folders.append(name);
                 }
-                pacer.tick();
+                if (pace.due())
+                    observer.letEventsThrough();
             });
-        } while (IsOutOfOpenFiles(listing.error) && chain.makeRoom());
+        } while (IsOutOfOpenFiles(listing.error) && chain.closeSome());
         if (listing.error != 0) {
             if (index == 0)
                 tree.startError = listing.error;
@@ -186,7 +193,8 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
                 chain.leave();
             continue;
         }
-        pacer.tick();
+        if (pace.due())
+            observer.letEventsThrough();
         if (observer.cancelRequested() || observer.stopRequested()) {
             tree.cancelled = true;
             break;
@@ -194,7 +202,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
         const QString name = level.subfolders[level.next++];
         const size_t parent = level.index;
         if (const int error = chain.enter(name)) {
-            tree.skipped.append({JoinPath(tree.pathOf(parent, start.path()), name), NotEnteredText(error)});
+            tree.notEntered.append({JoinPath(tree.pathOf(parent, start.path()), name), NotEnteredText(error)});
             continue;
         }
         const size_t index = tree.folders.size();

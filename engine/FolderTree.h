@@ -1,18 +1,20 @@
+// A folder tree as one walk lists it, and the one way a walk enters a folder.
 #pragma once
 
-#include "engine/RenameFile.h"
+#include "engine/RunOutcome.h"
 #include "platform/FileSystem.h"
 
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace orvel {
 
-class EventPacer;
 class RunObserver;
+class RunPace;
 
 // A folder tree as one walk found it. Every folder is listed once, and that one
 // listing gives both its files and its sub-folders; the names are kept per folder in
@@ -43,17 +45,25 @@ struct FolderTree {
     int startError = 0; // why the start folder could not be listed completely; 0 when it was
     // Folders that were listed as folders but were something else when the walk came
     // to enter them (swapped for a link, say): never entered, and reported.
-    QList<NotChanged> skipped;
+    QList<NotChanged> notEntered;
 
     // The path of folder `index` below `start`, by the names it was listed under.
     QString pathOf(size_t index, const QString& start) const;
 };
 
+// Opens the folder `name` inside `parent` into `entered`; it must be the folder `expected`
+// (unless that is null): the folder a walk listed, not a link, nor another folder put in
+// its place or mounted over it since. When the process has no open file to spare,
+// `closeSome` is asked to close half of the folders the caller holds open (false when it
+// holds none), and the folder is opened again while that closes any: the one way a walk
+// meets a low limit on open files. 0, or why not (FolderChanged, or the system's error).
+int EnterFolder(const FileSystem& fs, const FolderHandle& parent, const QString& name, const FileId& expected,
+                FolderHandle* entered, const std::function<bool()>& closeSome = {});
+
 // The folders from a walk's start folder down to the one it stands in, each held by a
 // handle. Only the deepest few are held open, so a tree of any depth needs no more open
-// files than that: a folder let go of is opened again by name from the nearest one
-// still open, and must be the very folder it was. When the system runs out of open
-// files all the same (a low limit), it lets go of more and tries again.
+// files than that: a folder closed is opened again by name from the nearest one still
+// open, and must be the very folder it was.
 class FolderChain {
 public:
     static constexpr int OpenLimit = 64;
@@ -68,20 +78,18 @@ public:
     int enter(const QString& name, const FileId& expected = {});
     // Steps back up to the folder above.
     void leave();
-    // The deepest folder was renamed in its parent to `name`.
-    void renamed(const QString& name);
 
     // The folder `level` steps below the start (0: the start folder), opened again if it
-    // was let go of; nullptr when that fails, with the reason in `error`. Valid until
-    // the next call.
+    // was closed; nullptr when that fails, with the reason in `error`. Valid until the
+    // next call.
     const FolderHandle* at(qsizetype level, int* error = nullptr);
     // The folder entered last (the start folder before any). The deepest folder is never
-    // let go of, so right after enter() it is open.
+    // closed, so right after enter() it is open.
     const FolderHandle& entered() const { return m_links.empty() ? m_start : m_links.back().handle; }
 
-    // Lets go of the shallower half of the folders held open, for a call that failed for
-    // want of an open file; false when there is nothing to let go of.
-    bool makeRoom();
+    // Closes the shallower half of the folders held open, for a call that failed for want
+    // of an open file; false when there is nothing to close.
+    bool closeSome();
 
 private:
     struct Link {
@@ -91,7 +99,7 @@ private:
     };
 
     int open(qsizetype level);
-    bool letGo(qsizetype keep, int limit);
+    bool closeDownTo(qsizetype keep, int limit);
 
     const FileSystem& m_fs;
     const FolderHandle& m_start;
@@ -105,10 +113,10 @@ private:
 // the walk, and a run never renames through a link into another tree. Sub-folders are
 // entered through their parent's handle without following links. A folder that cannot
 // be read (completely) is part of the tree but contributes no files and no folders; one
-// that cannot be entered at all is left out and reported in `skipped`. Window events are
-// let through by the clock; once the observer asks to cancel or to stop, no further
-// folder is listed.
+// that cannot be entered at all is left out and reported in `notEntered`. Window events
+// are let through at the run's pace; once the observer asks to cancel or to stop, no
+// further folder is listed.
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
-                    EventPacer& pacer);
+                    RunPace& pace);
 
 } // namespace orvel

@@ -1,7 +1,9 @@
 // Finishing the journals of runs that died, and finding the newest run that can be undone.
 #include "engine/JournalRecovery.h"
 
+#include "engine/FolderTree.h"
 #include "engine/JournalFormat.h"
+#include "engine/RenameStep.h"
 #include "platform/FileSystem.h"
 #include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
@@ -24,17 +26,19 @@ std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QSt
     return journal;
 }
 
-FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder, int* error)
+FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder,
+                           const std::function<bool()>& closeSome)
 {
     if (folder.outside)
-        return fs.openFolder(DecodeName(folder.path), error);
-    FolderHandle handle = fs.openFolder(DecodeName(folder.startFolder), error);
+        return fs.openFolder(DecodeName(folder.path));
+    FolderHandle handle = fs.openFolder(DecodeName(folder.startFolder));
     if (folder.path.isEmpty() || !handle.isOpen())
         return handle;
     for (const QByteArray& part : folder.path.split('/')) {
-        handle = fs.openSubFolder(handle, DecodeName(part), error);
-        if (!handle.isOpen())
-            break;
+        FolderHandle next;
+        if (EnterFolder(fs, handle, DecodeName(part), {}, &next, closeSome) != 0)
+            return {};
+        handle = std::move(next);
     }
     return handle;
 }
@@ -74,11 +78,11 @@ QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem
             const FolderHandle folder = OpenRunFolder(fs, journal->folders()[size_t(entry.folder)]);
             EntryIdentity id;
             if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
-                int error = fs.renameIn(folder, temporary, r.newName);
+                int error = RenameStep(fs, folder, temporary, r.newName);
                 if (error == 0) {
                     RecordBuilder(records, RecordKind::Completed, entry.writer).end();
                 } else {
-                    error = fs.renameIn(folder, temporary, r.oldName);
+                    error = RenameStep(fs, folder, temporary, r.oldName);
                     RecordBuilder(records, RecordKind::Failed, entry.writer).number(error == 0 ? EEXIST : error).end();
                 }
             }

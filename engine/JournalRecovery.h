@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace orvel {
@@ -36,6 +37,8 @@ QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem
 
 // A folder of a run, opened as the run reached it: a folder outside the start folder by its
 // path, any other from the start folder down, one name at a time and never through a link.
-FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder, int* error = nullptr);
+// Out of open files, `closeSome` is asked as EnterFolder asks it.
+FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder,
+                           const std::function<bool()>& closeSome = {});
 
 } // namespace orvel

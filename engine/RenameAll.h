@@ -1,11 +1,11 @@
+// The Rename All run: every file of a folder or a whole tree, and the folders too if asked.
 #pragma once
 
-#include "engine/RenameFile.h"
 #include "engine/RunOptions.h"
+#include "engine/RunOutcome.h"
 #include "engine/RunSession.h"
 #include "platform/SystemFolders.h"
 
-#include <QList>
 #include <QString>
 
 namespace orvel {
@@ -25,47 +25,35 @@ struct RenameAllJob {
     int workers = 0;
 };
 
-struct RenameAllOutcome {
-    // The run found something to rename and went through (the result labels show);
-    // false for the early exits: nothing found, nothing renamed, not even the folder.
+struct RenameAllOutcome : RunOutcome {
+    // The run found something to rename and went through (the result labels show); false
+    // for the early exits: nothing found, nothing renamed, not even the folder.
     bool renamed = false;
-    bool stopped = false; // a stop request ended it between two renames
     qint64 found = 0; // files the search found (the progress bar's maximum)
     qint64 files = 0; // files visited, renamed or not
     qint64 folders = 0; // folders visited, the start folder included (0 without sub-folders)
     QString workingName; // new name of the last file converted; null when there was none
-    QList<NotChanged> notChanged;
     QString openFolder; // the start folder's path now: its new name when it was renamed
     // The start folder could not be opened or read: the system's error; nothing was renamed.
     int startError = 0;
-    // Another live run works on a tree that holds the start folder or lies inside it:
-    // that run's folder; nothing was renamed.
-    QString busyWith;
-    // A rename went through and its journal is whole: the run can be taken back.
-    bool undoable = false;
 };
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the
-// whole tree, each folder listed once. Nothing found (or, without sub-folders, no file
-// in the start folder): nothing is renamed, not even the folder. When the run would
-// rename in or rename a system folder or a user's home, the observer is asked once;
-// No renames nothing either. Otherwise each folder, top down (a parent before
-// everything below it), is renamed (with renameFolder) and then its files, in
-// file-list order, each counted whether or not it is renamed. Every rename goes
-// through the folder's handle, and a folder is entered only when it is still the one
-// that was listed, so a folder renamed, swapped or mounted over during the run cannot
-// redirect the renames below it, and nothing outside the start folder is touched but
-// the start folder's own name. With records, the tree is locked for the
-// run's length, and a tree another live run has claimed is refused (busyWith).
+// whole tree, each folder listed once. Nothing found (or, without sub-folders, no file in
+// the start folder): nothing is renamed, not even the folder. When the run would rename in
+// or rename a system folder or a user's home, the observer is asked once; No renames
+// nothing either. Otherwise each folder, top down (a parent before everything below it),
+// is renamed (with renameFolder) and then its files, in file-list order, each counted
+// whether or not it is renamed. Every rename goes through the folder's handle, and a
+// folder is entered only when it is still the one that was listed, so a folder renamed,
+// swapped or mounted over during the run cannot redirect the renames below it, and nothing
+// outside the start folder is touched but the start folder's own name. With records, the
+// tree is locked for the run's length, and a tree another live run has locked is refused
+// (busyWith).
 //
-// The renames of different folders may run on several threads at once; the observer is
-// called on the calling thread only, and the outcome is the same, entry for entry, as
-// the one a single thread gives.
+// The renames of different folders may run on several workers at once; the observer is
+// called on the calling thread only, and the outcome is the same, entry for entry, as the
+// one a single worker gives.
 RenameAllOutcome RenameAll(const RenameAllJob& job, FileSystem& fs, RunObserver& observer);
-
-// How many folders a run of several works on at once on a file system of that kind: one
-// where the volume takes one change at a time, many where each rename waits for a round
-// trip, otherwise one per core (at least two).
-int WorkersFor(VolumeKind kind);
 
 } // namespace orvel

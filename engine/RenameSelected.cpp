@@ -1,14 +1,10 @@
+// The Rename Selected run: the files selected in the file list, and the open folder too if
+// asked.
 #include "engine/RenameSelected.h"
 
-#include "engine/JournalRecovery.h"
-#include "engine/JournalWriter.h"
-#include "engine/RenameFile.h"
+#include "engine/RenameStep.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
-#include "platform/JournalFiles.h"
-#include "platform/TreeLock.h"
-
-#include <memory>
 
 namespace orvel {
 
@@ -16,34 +12,25 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
                                      const PathSyntax& syntax)
 {
     RenameSelectedOutcome out;
-    int openError = 0;
-    const FolderHandle handle = fs.openFolder(job.folder, &openError);
-    std::unique_ptr<TreeLock> lock;
-    if (job.records.locks && handle.isOpen() && job.selected.contains(true)) {
-        lock = job.records.locks->lock(handle, &out.busyWith);
-        if (!lock)
-            return out;
-    }
-    if (job.selected.contains(true)) {
+    const bool any = job.selected.contains(true);
+    RunSession session(any ? job.records : RunRecords{}, fs, observer);
+    session.finishInterruptedRuns();
+    const int openError = session.open(job.folder);
+    const FolderHandle& handle = session.folder();
+    if (!session.lock(&out.busyWith))
+        return out;
+    if (any) {
         const bool itself = job.options.renameFolder;
         const FileId parent = itself ? fs.openFolder(ParentPath(job.folder, syntax)).id() : FileId();
-        const FolderRole role = StartFolderRole(job.systemFolders, job.folder, handle.id(), itself, parent);
-        if (role != FolderRole::Ordinary && !observer.confirmSystemFolder(job.folder, role)) {
+        if (!session.confirm(job.folder, StartFolderRole(job.systemFolders, job.folder, handle.id(), itself, parent))) {
             out.declined = true;
             return out;
         }
     }
-    std::unique_ptr<RunJournal> run;
-    std::unique_ptr<JournalWriter> journal;
-    if (job.records.journals) {
-        FinishInterruptedRuns(*job.records.journals, fs);
-        run = std::make_unique<RunJournal>(*job.records.journals,
-                                           JournalHead{QStringLiteral("selected"), job.folder, job.options, false},
-                                           [&observer](const QString& reason) { observer.journalFailed(reason); });
-        journal = std::make_unique<JournalWriter>(*run, 0);
-    }
+    session.openJournal({QStringLiteral("selected"), job.folder, job.options, false}, 1);
+    JournalWriter* journal = session.writer(0);
     QString folder = job.folder;
-    QString subDirectory = job.subDirectory;
+    QString folderToRename = job.folderToRename;
     const qsizetype count = qMin(job.names.size(), job.selected.size());
     for (qsizetype i = 0; i < count; ++i) {
         if (!job.selected[i])
@@ -52,14 +39,14 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         out.workingName = ConvertFileName(job.names[i], job.options.style);
         if (job.options.renameFolder) {
             if (const auto renamed =
-                    RenameLastComponent(subDirectory, job.options.style, fs, out.notChanged, syntax, journal.get())) {
+                    RenameLastComponent(folderToRename, job.options.style, fs, out.notChanged, syntax, journal)) {
                 // The open folder, or a folder above it, has a new path now.
-                if (folder == subDirectory || folder.startsWith(JoinPath(subDirectory, {}, syntax))) {
-                    folder = *renamed + folder.mid(subDirectory.size());
+                if (folder == folderToRename || folder.startsWith(JoinPath(folderToRename, {}, syntax))) {
+                    folder = *renamed + folder.mid(folderToRename.size());
                     if (journal)
                         journal->startFolderMoved(folder);
                 }
-                subDirectory = *renamed;
+                folderToRename = *renamed;
                 out.renamedFolder = *renamed;
             }
         }
@@ -68,15 +55,11 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         if (journal)
             journal->inFolder(QString());
         if (handle.isOpen())
-            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal.get());
+            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal);
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
     }
-    if (run) {
-        journal.reset();
-        run->finish(false);
-        out.undoable = run->holdsUndoableRename();
-    }
+    out.undoable = session.end(false);
     return out;
 }
 

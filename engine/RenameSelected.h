@@ -1,7 +1,10 @@
+// The Rename Selected run: the files selected in the file list, and the open folder too if
+// asked.
 #pragma once
 
-#include "engine/RenameFile.h"
+#include "engine/Paths.h"
 #include "engine/RunOptions.h"
+#include "engine/RunOutcome.h"
 #include "engine/RunSession.h"
 #include "platform/SystemFolders.h"
 
@@ -20,32 +23,25 @@ struct RenameSelectedJob {
     QString folder; // the folder the file list shows
     QStringList names; // the file list's entries, in list order
     QList<bool> selected; // one flag per entry
-    QString subDirectory; // the folder that a folder rename applies to
+    QString folderToRename; // the folder that a folder rename applies to
     RunOptions options;
     RunRecords records; // none for a dry run
     SystemFolders systemFolders; // what is asked about before anything is renamed
 };
 
-struct RenameSelectedOutcome {
+struct RenameSelectedOutcome : RunOutcome {
     bool anySelected = false;
     bool declined = false; // the question about a system folder was answered No
     QString workingName; // new name of the last selected file converted
     std::optional<QString> renamedFolder; // the folder's path after its rename, when it was renamed
-    QList<NotChanged> notChanged;
-    // Another live run works on a tree that holds the folder: that run's folder; nothing
-    // was renamed.
-    QString busyWith;
-    // A rename went through and its journal is whole: the run can be taken back.
-    bool undoable = false;
 };
 
-// Renames the selected files and, with renameFolder, the folder itself (once before
-// each selected file, the later attempts finding nothing to change). The files are
-// renamed through the folder held open from the start, so a rename of the folder
-// itself cannot lose them. When that renames in or renames a system folder or a user's
-// home, `observer` is asked first; it also hears of a journal that cannot be
-// written. With records, the folder's tree is locked as Rename All
-// claims its tree.
+// Renames the selected files and, with renameFolder, the folder itself (once before each
+// selected file, the later attempts finding nothing to change). The files are renamed
+// through the folder held open from the start, so a rename of the folder itself cannot
+// lose them. When that renames in or renames a system folder or a user's home, `observer`
+// is asked first; it also hears of a journal that cannot be written. With records, the
+// folder's tree is locked as Rename All locks its tree.
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
                                      const PathSyntax& syntax = PathSyntax::host());
 

@@ -1,3 +1,4 @@
+// What a run tells the window (or the command line) that hosts it, and asks of it.
 #include "engine/RunObserver.h"
 
 namespace orvel {

@@ -1,37 +1,29 @@
+// Undoing a run: every name it changed put back, newest first, where it is still what the
+// run made of it.
 #include "engine/UndoRun.h"
 
 #include "engine/JournalFormat.h"
-#include "engine/JournalRecovery.h"
 #include "engine/Paths.h"
-#include "engine/RenameAll.h"
+#include "engine/RenameStep.h"
 #include "engine/RunObserver.h"
+#include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderNames.h"
 #include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
-#include "platform/TreeLock.h"
 
 #include <QSet>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <future>
-#include <thread>
-
 #include <cerrno>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <queue>
 
 namespace orvel {
 
 namespace {
-
-// Why a name was left, as the undo records it: an errno value, or one of these.
-constexpr int LeftChanged = -1;
-constexpr int LeftTaken = -2;
 
 QString runFolderPath(const JournalReader::Folder& folder)
 {
@@ -40,17 +32,42 @@ QString runFolderPath(const JournalReader::Folder& folder)
     return JoinPath(DecodeName(folder.startFolder), DecodeName(folder.path));
 }
 
-// Does `work` on a thread of its own while this one lets the events through: reading
-// the journal of a million renames, and laying it out, take the better part of a
-// second, which the window spends answering.
-template <typename Work>
-auto whileEventsGoThrough(RunObserver& observer, Work work)
+// What an undo made of one entry of the journal.
+enum class Verdict {
+    NothingToUndo, // its rename failed, never happened, or was already undone
+    PutBack,
+    Changed, // left: not what the run made of it any more
+    OldNameTaken, // left: something else has its old name
+    Failed, // left: the system refused (`error`)
+};
+struct Decision {
+    Verdict verdict = Verdict::NothingToUndo;
+    int error = 0;
+};
+
+// The code of a decision in the journal's undo record: 0, or why the name was left.
+int journalCode(const Decision& d)
 {
-    std::future<decltype(work())> done = std::async(std::launch::async, std::move(work));
-    EventPacer pacer(observer);
-    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        pacer.tick();
-    return done.get();
+    switch (d.verdict) {
+    case Verdict::NothingToUndo:
+    case Verdict::PutBack: return 0;
+    case Verdict::Changed: return -1;
+    case Verdict::OldNameTaken: return -2;
+    case Verdict::Failed: return d.error;
+    }
+    return 0;
+}
+
+QString reasonOf(const Decision& d)
+{
+    switch (d.verdict) {
+    case Verdict::Changed: return ChangedSinceText();
+    case Verdict::OldNameTaken: return OldNameTakenText();
+    case Verdict::Failed: return ErrorText(d.error);
+    case Verdict::NothingToUndo:
+    case Verdict::PutBack: break;
+    }
+    return {};
 }
 
 class Undo {
@@ -61,7 +78,6 @@ public:
         , m_file(file)
         , m_fs(fs)
         , m_observer(observer)
-        , m_pacer(observer)
         , m_workers(workers)
     {
         QHash<QString, QSet<QByteArray>> held; // by folder: the names of those it holds
@@ -90,11 +106,25 @@ public:
         m_results = std::make_unique<Result[]>(m_order.size());
         m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        if (m_workers > 1 && m_order.size() >= FewestForWorkers
-            && whileEventsGoThrough(m_observer, [this] { return planWork(); }))
-            together(out);
+        std::vector<std::vector<size_t>> ready;
+        bool together = false;
+        if (m_workers > 1 && m_order.size() >= FewestForWorkers)
+            WorkerPool::aside(m_observer, [&] { together = planWork(ready); });
+        m_pool = WorkerPool::make(together ? m_workers : 1, m_observer);
+        if (together)
+            post(std::move(ready));
         else
-            oneByOne(0, out);
+            m_pool->post(0, [this](int) { oneByOne(); });
+        m_pool->run([&] { pass(out); });
+        out.stopped = m_pool->stopped();
+        if (!out.stopped && m_next < m_order.size()) {
+            // Never so for a layout that holds: the rest go one by one.
+            m_pool = WorkerPool::make(1, m_observer);
+            m_pool->post(0, [this](int) { oneByOne(); });
+            m_pool->run([&] { pass(out); });
+            out.stopped = m_pool->stopped();
+        }
+        tellTried(out, true); // what some worker had tried beyond a gap
         if (m_file && !out.stopped)
             RecordBuilder(m_records, RecordKind::WholeRunUndone).end();
         flushRecords();
@@ -112,17 +142,46 @@ public:
     }
 
 private:
-    // What became of one entry of the journal.
+    // What became of one entry, by its place in the order.
     struct Result {
         std::atomic<bool> tried = false;
-        int why = 0; // 0, or why it was left
-        bool putBack = false;
+        Decision decision;
     };
 
-    static constexpr size_t FewestForWorkers = 512; // fewer names are not worth starting threads for
+    static constexpr size_t FewestForWorkers = 512; // fewer names are not worth the workers
 
-    // The paths the entry had and has, where it may be a folder that other entries lie
-    // in (its folder holds one of the run's); empty otherwise.
+    // On the calling thread, at the pool's pace: what is tried in an unbroken line is told.
+    void pass(UndoOutcome& out)
+    {
+        tellTried(out, false);
+        flushRecords();
+    }
+
+    // Tells the observer and the journal what became of the entries tried since the last
+    // call, in the order; past an entry not tried only when `pastGaps`.
+    void tellTried(UndoOutcome& out, bool pastGaps)
+    {
+        for (; m_next < m_order.size(); ++m_next) {
+            if (m_results[m_next].tried.load(std::memory_order_acquire))
+                tell(m_next, out);
+            else if (!pastGaps)
+                return;
+        }
+    }
+
+    // The entries of the order not tried yet, newest first, by one worker.
+    void oneByOne()
+    {
+        for (size_t k = 0; k < m_order.size(); ++k)
+            if (!m_results[k].tried.load(std::memory_order_relaxed)) {
+                if (m_pool->stopRequested())
+                    return;
+                attempt(k);
+            }
+    }
+
+    // The paths the entry had and has, where it may be a folder that other entries lie in
+    // (its folder holds one of the run's); empty otherwise.
     std::pair<QString, QString> folderMoves(qint64 index) const
     {
         const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
@@ -136,38 +195,22 @@ private:
         return {JoinPath(folder, r.oldName), JoinPath(folder, r.newName)};
     }
 
-    // The entries of the order from `k` on, newest first, on this thread (those not tried
-    // yet).
-    void oneByOne(size_t k, UndoOutcome& out)
-    {
-        for (; k < m_order.size(); ++k) {
-            if (!m_results[k].tried) {
-                if (m_observer.stopRequested()) {
-                    out.stopped = true;
-                    return;
-                }
-                attempt(k);
-            }
-            tell(k, out);
-            m_pacer.tick();
-        }
-    }
-
-    // A folder of the run, with what must be taken back in it and below it before the
-    // rename of its own name can be.
+    // A folder of the run, with what must be undone in it and below it before the rename of
+    // its own name can be.
     struct Node {
         int parent = -1;
-        int pending = 0; // its entries not taken back yet, and its sub-folders not done
+        int pending = 0; // its entries not undone yet, and its sub-folders not done
         bool done = false;
         std::vector<size_t> waiting; // the renames of its own name
         qint64 first = std::numeric_limits<qint64>::max(), last = -1; // its entries' and those below
     };
 
-    // Lays out the order as work for several workers: every entry may go back at once
-    // with any other, but the rename of a folder, which waits for everything in and
-    // below it. That holds for journals whose folders were entered after their renames
-    // (Rename All's); for any other false, and it goes one by one.
-    bool planWork()
+    // Lays out the order as work for several workers: every entry may go back at once with
+    // any other, but the rename of a folder, which waits for everything in and below it;
+    // what can start at once goes to `ready`, a folder's names at a time. That holds for
+    // journals whose folders were entered after their renames (Rename All's); for any
+    // other false, and it goes one by one.
+    bool planWork(std::vector<std::vector<size_t>>& ready)
     {
         QHash<QString, int> nodeOf;
         for (const QString& path : std::as_const(m_runFolders)) {
@@ -214,166 +257,106 @@ private:
         for (Node& node : m_nodes)
             if (node.parent >= 0)
                 ++m_nodes[size_t(node.parent)].pending;
-        for (size_t n = 0; n < files.size(); ++n)
-            if (!files[n].empty())
-                m_ready.push(std::move(files[n]));
+        for (std::vector<size_t>& batch : files)
+            if (!batch.empty())
+                ready.push_back(std::move(batch));
+        const std::unique_lock held(m_scheduling);
         for (size_t n = 0; n < m_nodes.size(); ++n)
             if (m_nodes[n].pending == 0)
-                finishNode(int(n));
+                finishNode(held, int(n), ready);
         return true;
     }
 
-    // With the scheduling lock held: the folder has nothing left in or below it.
-    void finishNode(int n)
+    // The folder `n` has nothing left in or below it: the renames of its own name are
+    // ready, and so perhaps is the folder above it.
+    void finishNode(const std::unique_lock<std::mutex>& held, int n, std::vector<std::vector<size_t>>& ready)
     {
+        Q_ASSERT(held.owns_lock() && held.mutex() == &m_scheduling);
         for (; n >= 0 && !m_nodes[size_t(n)].done; n = m_nodes[size_t(n)].parent) {
             Node& node = m_nodes[size_t(n)];
             node.done = true;
             for (const size_t k : node.waiting)
-                m_ready.push({k});
+                ready.push_back({k});
             if (node.parent < 0 || --m_nodes[size_t(node.parent)].pending > 0)
                 break;
         }
     }
 
-    // The order, on workers, while this thread tells the observer what they did in order.
-    // Renames in one folder wait for each other in the system, so a worker takes a
-    // folder's names at a time.
-    void together(UndoOutcome& out)
+    // Queues each batch, the newest entries first. Renames in one folder wait for each
+    // other in the system, so a worker takes a folder's names at a time.
+    void post(std::vector<std::vector<size_t>> batches)
     {
-        std::mutex lock;
-        std::condition_variable wake, ended;
-        size_t finished = 0;
-        int running = m_workers, idle = 0;
-        bool stuck = false;
-        const auto work = [&] {
-            std::unique_lock guard(lock);
-            for (;;) {
-                const auto over = [&] { return m_stop || stuck || finished == m_order.size(); };
-                if (m_ready.empty() && !over() && ++idle == running) {
-                    stuck = true; // never so for a plan that holds; then the rest go one by one
-                    wake.notify_all();
-                }
-                wake.wait(guard, [&] { return over() || !m_ready.empty(); });
-                if (over())
-                    break;
-                --idle;
-                const std::vector<size_t> batch = m_ready.top();
-                m_ready.pop();
-                guard.unlock();
-                size_t tried = 0;
-                for (; tried < batch.size() && !m_stop.load(std::memory_order_relaxed); ++tried)
-                    attempt(batch[tried]);
-                guard.lock();
-                for (size_t i = 0; i < tried; ++i) {
-                    Node& node = m_nodes[size_t(m_nodeAt[batch[i]])];
-                    if (--node.pending == 0)
-                        finishNode(m_nodeAt[batch[i]]);
-                }
-                finished += tried;
-                wake.notify_all();
-            }
-            if (--running == 0)
-                ended.notify_all();
-        };
-        std::vector<std::thread> threads;
-        threads.reserve(size_t(m_workers));
-        for (int w = 0; w < m_workers; ++w)
-            threads.emplace_back(work);
-        size_t told = 0;
-        for (bool last = false; !last;) {
-            {
-                std::unique_lock guard(lock);
-                last = ended.wait_for(guard, std::chrono::milliseconds(EventPacer::IntervalMs / 2),
-                                      [&] { return running == 0; });
-            }
-            // What is tried in an unbroken line from the last told is told.
-            for (; told < m_order.size() && m_results[told].tried.load(std::memory_order_acquire); ++told)
-                tell(told, out);
-            flushRecords();
-            m_pacer.tick();
-            if (!m_stop && m_observer.stopRequested()) {
-                const std::lock_guard guard(lock);
-                m_stop = true;
-                wake.notify_all();
-            }
+        for (std::vector<size_t>& batch : batches) {
+            const qint64 order = qint64(batch.front());
+            m_pool->post(order, [this, batch = std::move(batch)](int) { undoBatch(batch); });
         }
-        for (std::thread& thread : threads)
-            thread.join();
-        if (m_stop) { // what some worker had tried beyond a gap
-            for (; told < m_order.size(); ++told)
-                if (m_results[told].tried)
-                    tell(told, out);
-            out.stopped = true;
-            return;
-        }
-        for (; told < m_order.size() && m_results[told].tried; ++told)
-            tell(told, out);
-        oneByOne(told, out);
     }
 
-    // Takes the entry back, or finds why not; safe on any number of threads at once.
+    void undoBatch(const std::vector<size_t>& batch)
+    {
+        size_t tried = 0;
+        for (; tried < batch.size() && !m_pool->stopRequested(); ++tried)
+            attempt(batch[tried]);
+        std::vector<std::vector<size_t>> ready;
+        {
+            const std::unique_lock held(m_scheduling);
+            for (size_t i = 0; i < tried; ++i)
+                if (--m_nodes[size_t(m_nodeAt[batch[i]])].pending == 0)
+                    finishNode(held, m_nodeAt[batch[i]], ready);
+        }
+        post(std::move(ready));
+    }
+
+    // Decides on the entry `k` of the order; safe on any number of workers at once.
     void attempt(size_t k)
     {
         Result& result = m_results[k];
-        const JournalReader::Entry& entry = m_journal.entries()[size_t(m_order[k])];
-        if (entry.state != JournalReader::State::Failed) {
-            const JournalReader::Rename r = m_journal.rename(entry);
-            result.why = takeBack(entry, r, &result.putBack);
-        }
+        result.decision = decide(m_journal.entries()[size_t(m_order[k])]);
         result.tried.store(true, std::memory_order_release);
     }
 
-    // 0 when the name went back (`putBack`) or had nothing to take back, otherwise why it
-    // was left.
-    int takeBack(const JournalReader::Entry& entry, const JournalReader::Rename& r, bool* putBack)
+    // The one place an undo decides on an entry: its name goes back only while it is still
+    // exactly what the run made of it (the same entry, under the same name byte for byte)
+    // and its old name is free.
+    Decision decide(const JournalReader::Entry& entry)
     {
+        if (entry.state == JournalReader::State::Failed)
+            return {};
+        const JournalReader::Rename r = m_journal.rename(entry);
         const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
         if (!open)
-            return LeftChanged;
+            return {Verdict::Changed};
         EntryIdentity now;
-        const bool there = m_fs.identify(open->handle, r.newName, &now) == 0 && r.isEntry(now);
-        // The very name the run gave it, not one that only matches it where letter case
-        // is ignored.
-        if (!there || !open->holds(r.newName)) {
+        // The very name the run gave it, not one that only matches it where letter case is
+        // ignored.
+        if (m_fs.identify(open->handle, r.newName, &now) != 0 || !r.isEntry(now) || !holds(*open, r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && r.isEntry(before) && open->holds(r.oldName))
-                return 0;
-            return LeftChanged;
+            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && r.isEntry(before) && holds(*open, r.oldName))
+                return {};
+            return {Verdict::Changed};
         }
-        const int error = m_fs.renameIn(open->handle, r.newName, r.oldName);
+        const int error = RenameStep(m_fs, open->handle, r.newName, r.oldName);
         if (error == EEXIST)
-            return LeftTaken;
+            return {Verdict::OldNameTaken};
         if (error != 0)
-            return error;
-        open->moved(r.newName, r.oldName);
-        *putBack = true;
-        return 0;
+            return {Verdict::Failed, error};
+        return {Verdict::PutBack};
     }
 
     // Tells the observer and the journal what became of the entry `k` of the order.
     void tell(size_t k, UndoOutcome& out)
     {
-        Result& result = m_results[k];
+        const Decision& decision = m_results[k].decision;
         const qint64 index = m_order[k];
         const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         const QString& folderPath = m_folderPaths[size_t(entry.folder)];
         if (m_file)
-            RecordBuilder(m_records, RecordKind::Undone).number(index).number(result.why).end();
-        // The names are read from the journal again, not kept from the attempt: a million
-        // of them would take tens of megabytes.
-        const JournalReader::Rename names =
-            result.why != 0 || result.putBack ? m_journal.rename(entry) : JournalReader::Rename{};
-        if (result.why != 0) {
-            const QString reason = result.why == LeftChanged ? ChangedSinceText()
-                : result.why == LeftTaken                    ? OldNameTakenText()
-                                                             : ErrorText(result.why);
-            out.notChanged.append({JoinPath(folderPath, names.newName), reason});
-            m_observer.left(out.notChanged.back(), names.oldName);
-            m_movesBefore.push_back(m_moves.size());
-            ++out.left;
-        } else if (result.putBack) {
+            RecordBuilder(m_records, RecordKind::Undone).number(index).number(journalCode(decision)).end();
+        // The names are read from the journal again, not kept from the attempt: a million of
+        // them would take tens of megabytes.
+        if (decision.verdict == Verdict::PutBack) {
+            const JournalReader::Rename names = m_journal.rename(entry);
             ++out.undone;
             m_observer.renamed(folderPath, names.newName, names.oldName);
             // Only a folder that holds folders of the run can have had one of them moved.
@@ -381,14 +364,20 @@ private:
                 m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, names.newName);
             if (!moved.isEmpty() && m_runFolders.contains(moved))
                 m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, names.oldName), {}));
+        } else if (decision.verdict != Verdict::NothingToUndo) {
+            const JournalReader::Rename names = m_journal.rename(entry);
+            out.notChanged.append({JoinPath(folderPath, names.newName), reasonOf(decision)});
+            m_observer.notChanged(out.notChanged.back(), names.oldName);
+            m_movesBefore.push_back(m_moves.size());
+            ++out.left;
         }
         m_observer.progressValue(++m_told);
         if (m_records.size() >= 1 << 16)
             flushRecords();
     }
 
-    // The journal hears what was taken back in batches: an entry put back whose record
-    // was lost to a crash is found at its old name by the next undo, and only recorded.
+    // The journal hears what was undone in batches: an entry put back whose record was
+    // lost to a crash is found at its old name by the next undo, and only recorded.
     void flushRecords()
     {
         if (m_file && !m_records.isEmpty())
@@ -396,54 +385,28 @@ private:
         m_records.resize(0);
     }
 
-    // An entry's folder, open, with the names it held when it was first entered, where
-    // a name may be found under another case of its letters.
+    // An entry's folder, open, and whether it tells names apart by the case of their
+    // letters; opened once, whichever worker comes first.
     struct OpenFolder {
-        FolderHandle handle;
         std::once_flag opened;
-        bool exact = false; // a name finds only itself: its names need not be read
-        std::mutex lock;
-        QSet<QString> names;
-
-        bool holds(const QString& name)
-        {
-            if (exact)
-                return true;
-            const std::lock_guard guard(lock);
-            return names.contains(name);
-        }
-        void moved(const QString& from, const QString& to)
-        {
-            if (exact)
-                return;
-            const std::lock_guard guard(lock);
-            names.remove(from);
-            names.insert(to);
-        }
+        FolderHandle handle;
+        bool caseApart = false; // a name finds only itself: its listing need not be read
     };
 
-    // Whether the folder tells names apart by the case of their letters: a name of the
-    // run's is found there, and not with the case of its letters swapped. In doubt, no.
-    bool distinguishesCase(const FolderHandle& folder, const JournalReader::Rename& r)
+    // Whether `name` stands byte for byte in the folder's own listing, where a name may be
+    // found under another case of its letters.
+    bool holds(const OpenFolder& open, const QString& name) const
     {
-        for (const QString* name : {&r.newName, &r.oldName}) {
-            QString swapped = *name;
-            for (QChar& c : swapped)
-                if (c.unicode() < 0x80 && c.isLetter())
-                    c = c.isUpper() ? c.toLower() : c.toUpper();
-            EntryIdentity found;
-            if (swapped != *name && m_fs.identify(folder, *name, &found) == 0)
-                return m_fs.identify(folder, swapped, &found) == ENOENT;
-        }
-        return false;
+        QString listed;
+        return open.caseApart || (m_fs.listedAs(open.handle, name, &listed) == 0 && listed == name);
     }
+
     static constexpr size_t KeptOpen = 32;
 
-    // Opens the entry's folder (`r` is the entry's rename) and, where names may be found
-    // under another case of their letters, reads the names it holds, unless that was
-    // done; null when it cannot be. The renames of a run on several workers interleave
-    // the folders of its journal, so the last few stay open, known by the path the
-    // journal recorded them under.
+    // Opens the entry's folder (`r` is the entry's rename), unless that was done; null
+    // when it cannot be. The renames of a run on several workers interleave the folders of
+    // its journal, so the last few stay open, known by the path the journal recorded them
+    // under.
     std::shared_ptr<OpenFolder> enter(qint32 folder, const JournalReader::Rename& r)
     {
         const QByteArray& key = m_folderKeys[size_t(folder)];
@@ -451,53 +414,56 @@ private:
         {
             const std::lock_guard guard(m_openedLock);
             std::shared_ptr<OpenFolder>& known = m_opened[key];
-            if (!known) {
-                if (m_opened.size() > KeptOpen) { // a new start; those in use stay open while they are
-                    m_opened.clear();
-                    open = m_opened[key] = std::make_shared<OpenFolder>();
-                } else {
-                    open = known = std::make_shared<OpenFolder>();
-                }
-            } else {
-                open = known;
+            if (!known && m_opened.size() > KeptOpen) { // a new start; those in use stay open while they are
+                m_opened.clear();
+                known = m_opened[key];
             }
+            if (!known)
+                known = std::make_shared<OpenFolder>();
+            open = known;
         }
         std::call_once(open->opened, [&] {
-            open->handle = OpenRunFolder(m_fs, m_journal.folders()[size_t(folder)], nullptr);
-            open->exact = open->handle.isOpen() && distinguishesCase(open->handle, r);
-            if (open->handle.isOpen() && !open->exact
-                && m_fs.listFolder(open->handle,
-                                   [&](const QString& name, EntryType, quint64) { open->names.insert(name); })
-                        .error
-                    != 0)
-                open->handle = FolderHandle();
+            open->handle = OpenRunFolder(m_fs, m_journal.folders()[size_t(folder)], [this] { return closeSome(); });
+            if (!open->handle.isOpen())
+                return;
+            std::optional<bool> apart = TellsCaseApart(m_fs, open->handle, r.newName);
+            if (!apart)
+                apart = TellsCaseApart(m_fs, open->handle, r.oldName);
+            open->caseApart = apart.value_or(false); // in doubt, the listing is read
         });
         return open->handle.isOpen() ? open : nullptr;
+    }
+
+    // Out of open files: half of the folders kept open are closed (those in use stay open
+    // while they are).
+    bool closeSome()
+    {
+        const std::lock_guard guard(m_openedLock);
+        const size_t before = m_opened.size();
+        for (auto it = m_opened.begin(); it != m_opened.end() && m_opened.size() > before / 2;)
+            it = m_opened.erase(it);
+        return m_opened.size() < before;
     }
 
     const JournalReader& m_journal;
     JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
-    EventPacer m_pacer;
     const int m_workers;
+    std::unique_ptr<WorkerPool> m_pool;
     std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
     std::vector<QByteArray> m_folderKeys; // ... and as the journal recorded it
     QSet<QString> m_runFolders; // the folders the run renamed in, and those above them
     std::vector<QSet<QByteArray>> m_heldNames; // by journal folder: the names of those it holds
-    std::vector<qint64> m_order; // the entries to take back, newest first
-    std::vector<Node> m_nodes; // with several workers: the folders of the run
-    std::vector<int> m_nodeAt; // ... each entry's, by place in the order
-    // ... and what is ready to go back, a folder's names at a time, newest first
-    struct NewestFirst {
-        bool operator()(const std::vector<size_t>& a, const std::vector<size_t>& b) const { return a[0] > b[0]; }
-    };
-    std::priority_queue<std::vector<size_t>, std::vector<std::vector<size_t>>, NewestFirst> m_ready;
+    std::vector<qint64> m_order; // the entries to undo, newest first
     std::unique_ptr<Result[]> m_results; // by place in the order
-    qint64 m_told = 0;
-    std::atomic<bool> m_stop = false;
+    std::vector<int> m_nodeAt; // with several workers: each entry's folder, by place in the order
+    std::mutex m_scheduling; // over m_nodes, which the workers update as they finish batches
+    std::vector<Node> m_nodes; // with several workers: the folders of the run
+    size_t m_next = 0; // the place in the order of the next entry to tell
+    qint64 m_told = 0; // the entries told
     QByteArray m_records; // the journal records not yet handed to the system
-    std::mutex m_openedLock;
+    std::mutex m_openedLock; // over m_opened: each worker opens the folders of its entries
     std::map<QByteArray, std::shared_ptr<OpenFolder>> m_opened;
     std::vector<std::pair<QString, QString>> m_moves; // folders put back: "new/" -> "old/"
     std::vector<size_t> m_movesBefore; // per entry left: the folders put back before it
@@ -510,25 +476,27 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     UndoOutcome out;
     if (!records.journals)
         return out;
-    JournalFiles& store = *records.journals;
+    // A plan reads; it finishes no run, locks nothing and writes nothing.
+    RunSession session(job.plan ? RunRecords{} : records, fs, observer);
     // The run itself may be one that a crash cut: its journal has another name once closed.
-    const QString name = job.plan ? job.journal : FinishInterruptedRuns(store, fs).value(job.journal, job.journal);
-    std::unique_ptr<JournalFile> file = job.plan ? nullptr : store.reopen(name, nullptr);
-    const std::optional<JournalReader> journal =
-        whileEventsGoThrough(observer, [&] { return ReadJournal(store, name); });
-    if ((!file && !job.plan) || !journal || (file && file->cutTo(journal->wholeLength()) != 0))
+    const QString name = session.finishInterruptedRuns().value(job.journal, job.journal);
+    std::unique_ptr<JournalFile> file = job.plan ? nullptr : session.reopenJournal(name);
+    if (!file && !job.plan)
+        return out;
+    // Reading the journal of a million renames takes the better part of a second, which
+    // the window spends answering.
+    std::optional<JournalReader> journal;
+    WorkerPool::aside(observer, [&] { journal = ReadJournal(*records.journals, name); });
+    if (!journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;
     out.startFolder = journal->head().startFolder;
     if (journal->finalStartFolder() != out.startFolder)
         out.movedFrom = journal->finalStartFolder();
-    std::unique_ptr<TreeLock> lock;
-    const FolderHandle tree = fs.openFolder(journal->finalStartFolder());
-    if (tree.isOpen() && !job.plan && records.locks) {
-        lock = records.locks->lock(tree, &out.busyWith);
-        if (!lock)
-            return out;
-    }
+    session.open(journal->finalStartFolder());
+    if (!session.lock(&out.busyWith))
+        return out;
+    const FolderHandle& tree = session.folder();
     const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;
     observer.status(QStringLiteral("Undoing... Please wait."));
     Undo(*journal, file.get(), fs, observer, workers).go(out);

@@ -1,5 +1,7 @@
 #include "main_window/MainWindow.h"
 
+#include "engine/Paths.h"
+
 #include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindowStyle.h"
 #include "main_window/WindowRoles.h"

@@ -90,7 +90,7 @@ void MainWindow::renameSelected()
         job.names.append(File1->List(i));
         job.selected.append(File1->Selected(i));
     }
-    job.subDirectory = txtSubDirectory;
+    job.folderToRename = txtSubDirectory;
     job.options = currentOptions();
     job.systemFolders = SystemFolders::host();
 

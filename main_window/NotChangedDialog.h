@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RenameFile.h"
+#include "engine/RunOutcome.h"
 
 #include <QList>
 #include <QWidget>

@@ -76,15 +76,6 @@ bool IsOutOfOpenFiles(int error)
 
 const int FolderChanged = ESTALE;
 
-QString NotEnteredText(int error)
-{
-    if (IsNoLongerAFolder(error) || error == ENOENT)
-        return QStringLiteral("skipped: not a folder any more");
-    if (error == FolderChanged)
-        return QStringLiteral("skipped: changed since it was listed");
-    return ErrorText(error);
-}
-
 QByteArray NewTemporaryName()
 {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";

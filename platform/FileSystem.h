@@ -191,9 +191,6 @@ bool IsOutOfOpenFiles(int error);
 // or swapped for another folder. It is the system's own word for a handle that no
 // longer leads where it did.
 extern const int FolderChanged;
-// Why a folder was not entered: for one that is no longer a folder, is gone or has
-// changed, a plain statement, otherwise the system's words.
-QString NotEnteredText(int error);
 
 // A new hidden name for a case-only rename to pass through on a file system that
 // ignores case: a fixed prefix and a random tag, far below any limit on the length of

@@ -42,8 +42,9 @@ std::optional<QSet<QByteArray>> readNames(int dir, int* error)
 
 } // namespace
 
-FolderNames::Folder* FolderNames::find(int dir, int* error)
+FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held, int dir, int* error)
 {
+    Q_ASSERT(held.owns_lock() && held.mutex() == &m_lock);
     struct stat st;
     if (::fstat(dir, &st) != 0) {
         *error = errno;
@@ -65,14 +66,15 @@ FolderNames::Folder* FolderNames::find(int dir, int* error)
     if (m_folders.size() == Kept)
         m_folders.pop_back();
     m_folders.push_front({st.st_dev, st.st_ino, st.st_mtim, std::move(*names), std::nullopt});
+    m_keepsAny.store(true, std::memory_order_relaxed);
     return &m_folders.front();
 }
 
 int FolderNames::listedAs(int dir, const QByteArray& name, QByteArray* listed)
 {
-    const std::lock_guard guard(m_lock);
+    const std::unique_lock held(m_lock);
     int error = 0;
-    Folder* folder = find(dir, &error);
+    Folder* folder = find(held, dir, &error);
     if (!folder)
         return error;
     if (folder->names.contains(name)) {
@@ -91,6 +93,8 @@ int FolderNames::listedAs(int dir, const QByteArray& name, QByteArray* listed)
 
 void FolderNames::renamed(int dir, const QByteArray& from, const QByteArray& to)
 {
+    if (!m_keepsAny.load(std::memory_order_relaxed))
+        return;
     struct stat st;
     const std::lock_guard guard(m_lock);
     if (::fstat(dir, &st) != 0)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
+#include <atomic>
 #include <list>
 #include <mutex>
 #include <optional>
@@ -26,7 +27,7 @@ public:
     // there byte for byte, otherwise the listed name that equals it case-folded; null when
     // none does. 0, or the error that kept the folder from being listed.
     int listedAs(int dir, const QByteArray& name, QByteArray* listed);
-    // A rename made through `dir`.
+    // A rename made through `dir`; nothing to do while no folder is kept.
     void renamed(int dir, const QByteArray& from, const QByteArray& to);
 
 private:
@@ -40,11 +41,12 @@ private:
     static constexpr size_t Kept = 4; // folders: the workers of a run each work in one
 
     // The kept folder `dir` is, read anew when it is not kept or has changed; null when it
-    // cannot be listed (`error`). Needs m_lock held.
-    Folder* find(int dir, int* error);
+    // cannot be listed (`error`).
+    Folder* find(const std::unique_lock<std::mutex>& held, int dir, int* error);
 
     std::mutex m_lock; // over m_folders: every worker's renames ask and update them
     std::list<Folder> m_folders; // the one asked about last first
+    std::atomic<bool> m_keepsAny = false; // so that a run that never asks pays nothing
 };
 
 // Whether `folder` tells names apart by letter case: `present`, a name it holds, is

@@ -201,6 +201,8 @@ public:
             return ::fstatat(dir, from.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
         }
         const int error = moveWithoutReplacing(dir, from.constData(), to.constData());
+        if (error == 0)
+            m_names.renamed(dir, from, to);
         if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(dir, from, to))
             return error;
         const QByteArray temporary = NewTemporaryName();

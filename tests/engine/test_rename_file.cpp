@@ -2,7 +2,7 @@
 
 #include "engine/CaseConversion.h"
 #include "engine/FolderTree.h"
-#include "engine/RenameFile.h"
+#include "engine/RenameStep.h"
 #include "engine/SearchReplace.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"

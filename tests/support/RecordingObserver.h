@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/Paths.h"
-#include "engine/RenameFile.h"
 #include "engine/RunObserver.h"
+#include "engine/RunOutcome.h"
 
 #include <QDir>
 #include <QStringList>
@@ -41,7 +41,7 @@ public:
     {
         entries << shown(JoinPath(folder, oldName)) + " > " + shown(JoinPath(folder, newName));
     }
-    void left(const NotChanged& item, const QString& newName) override
+    void notChanged(const NotChanged& item, const QString& newName) override
     {
         entries << shown(item.path) + " > " + newName + " | " + item.reason;
     }

@@ -1,29 +1,21 @@
-#include "engine/RenameFile.h"
+// The one way an entry is renamed: the journal told first, two steps where letter case is
+// ignored, and the reason when the name is not changed.
+#include "engine/RenameStep.h"
 
 #include "engine/JournalWriter.h"
 #include "platform/FileSystem.h"
 
 namespace orvel {
 
-bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& oldPath, const QString& newPath)
-{
-    const int error = fs.rename(oldPath, newPath);
-    if (error == 0)
-        return true;
-    notChanged.append({oldPath, ErrorText(error)});
-    return false;
-}
-
-bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax, JournalWriter* journal,
-                quint64 serial)
+int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
+               JournalWriter* journal, quint64 serial)
 {
     bool journaled = false;
     FileSystem::TemporaryNotice notice;
     if (journal && oldName != newName && !journal->isBroken()) {
-        // What cannot be identified cannot be renamed either: that rename fails below.
-        // A number from the listing comes without a birth time: the journal's folder
-        // record stands in for it (the entry was born before its folder was listed).
+        // What cannot be identified cannot be renamed either: that rename fails below. A
+        // number from the listing comes without a birth time: the journal's folder record
+        // stands in for it (the entry was born before its folder was listed).
         EntryIdentity identity{folder.id().device, serial, 0};
         if ((serial != 0 && !folder.id().isNull()) || fs.identify(folder, oldName, &identity) == 0) {
             journal->willRename(oldName, newName, identity);
@@ -34,10 +26,25 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
     const int error = fs.renameIn(folder, oldName, newName, notice);
     if (journaled)
         journal->renamed(error);
-    if (error == 0)
-        return true;
-    notChanged.append({JoinPath(folderPath, oldName, syntax), ErrorText(error)});
-    return false;
+    return error;
+}
+
+bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
+                const QString& oldName, const QString& newName, const PathSyntax& syntax, JournalWriter* journal,
+                quint64 serial)
+{
+    const int error = RenameStep(fs, folder, oldName, newName, journal, serial);
+    if (error != 0)
+        notChanged.append({JoinPath(folderPath, oldName, syntax), ErrorText(error)});
+    return error == 0;
+}
+
+bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& oldPath, const QString& newPath)
+{
+    const int error = fs.rename(oldPath, newPath);
+    if (error != 0)
+        notChanged.append({oldPath, ErrorText(error)});
+    return error == 0;
 }
 
 std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,

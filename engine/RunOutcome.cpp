@@ -1,0 +1,19 @@
+// What every run gives back: the names it did not change and why, and how it ended.
+#include "engine/RunOutcome.h"
+
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+
+namespace orvel {
+
+QString NotEnteredText(int error)
+{
+    if (IsNoLongerAFolder(error) || error == ENOENT)
+        return QStringLiteral("skipped: not a folder any more");
+    if (error == FolderChanged)
+        return QStringLiteral("skipped: changed since it was listed");
+    return ErrorText(error);
+}
+
+} // namespace orvel
