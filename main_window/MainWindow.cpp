@@ -317,7 +317,7 @@ void MainWindow::tabToSelectedCase()
 void MainWindow::showOpenFolder()
 {
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    txtSubDirectory = Dir1->Path();
+    m_folderToRename = Dir1->Path();
     m_cancelRequested = false;
 }
 
@@ -398,9 +398,9 @@ void MainWindow::resetRunDisplay()
     // Pointing the list at the folder re-reads it: no second read is needed.
     File1->setPath(Dir1->Path());
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    lstCantRename.clear();
-    txtFiles = QStringLiteral("0");
-    txtFolders = QStringLiteral("0");
+    m_notChanged.clear();
+    m_filesCounted = 0;
+    m_foldersCounted = 0;
     lblFolder->setText(QStringLiteral("Folders  : 0"));
     lblFiles->setText(QStringLiteral("Files  : 0"));
     setStatusText(QString());

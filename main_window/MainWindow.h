@@ -81,10 +81,10 @@ struct MainWindowControls {
     ClickLabel* lblCancel; // lies below the visible client area
 
     // ---- working values that the window never shows
-    QString txtSubDirectory;
-    QList<NotChanged> lstCantRename;
-    QString txtFolders = QStringLiteral("0");
-    QString txtFiles = QStringLiteral("0");
+    QString m_folderToRename; // the folder that "Rename folder" renames under Rename Selected
+    QList<NotChanged> m_notChanged;
+    qint64 m_foldersCounted = 0; // the folders and files the last Rename All visited
+    qint64 m_filesCounted = 0;
 
     // ---- menus
     QMenuBar* menuBar;
@@ -145,8 +145,8 @@ public:
     const MainWindowServices& services() const { return m_services; }
 
     // What the last run left: the entries it could not rename and the files it counted.
-    const QList<NotChanged>& notChanged() const { return lstCantRename; }
-    qint64 filesCounted() const { return txtFiles.toLongLong(); }
+    const QList<NotChanged>& notChanged() const { return m_notChanged; }
+    qint64 filesCounted() const { return m_filesCounted; }
 
 public Q_SLOTS:
     void showOpenFolder();

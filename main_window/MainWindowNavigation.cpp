@@ -38,7 +38,7 @@ void MainWindow::syncFolder()
     // each sync costs nothing extra.
     File1->setPath(Dir1->Path());
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    txtSubDirectory = Dir1->Path();
+    m_folderToRename = Dir1->Path();
 }
 
 void MainWindow::folderChanged()
