@@ -1,8 +1,5 @@
 #include "main_window/FileListBox.h"
 
-#include <QKeyEvent>
-#include <QSignalBlocker>
-
 namespace orvel {
 
 FileListBox::FileListBox(const FileSystem& fs, QWidget* parent)

@@ -5,7 +5,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Volumes.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QStyle>

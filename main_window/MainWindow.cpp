@@ -1,15 +1,10 @@
 #include "main_window/MainWindow.h"
 
-#include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindowStyle.h"
 #include "main_window/WindowRoles.h"
 #include "platform/AppIcon.h"
-#include "platform/Contrast.h"
 #include "platform/FileSystem.h"
-#include "platform/NameCodec.h"
-#include "platform/SettingsStore.h"
 #include "platform/Twips.h"
-#include "platform/Volumes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,27 +12,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontInfo>
-#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStyle>
-#include <QStyleFactory>
-#include <QStyleOptionButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <qdrawutil.h>
 
 // Resources compiled into a static library are registered on request only; the macro
 // has to stand outside any namespace.

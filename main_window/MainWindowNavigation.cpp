@@ -4,13 +4,11 @@
 #include "main_window/MainWindow.h"
 
 #include "engine/Paths.h"
-#include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>

@@ -5,7 +5,6 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QSignalBlocker>
 
 namespace orvel {
 

@@ -2,7 +2,6 @@
 
 #include "platform/PlatformError.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QStorageInfo>

@@ -2,7 +2,6 @@
 // directions, the border style and moving the control to another window.
 #include "progress_bar/MProgress.h"
 
-#include "platform/PlatformError.h"
 #include "progress_bar/PictureSurface.h"
 
 #include <QApplication>

@@ -3,7 +3,6 @@
 
 #include "platform/PlatformError.h"
 #include "platform/Twips.h"
-#include "progress_bar/PictureSurface.h"
 #include "progress_bar/PropertyBag.h"
 
 #include <cmath>
