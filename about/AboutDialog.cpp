@@ -1,3 +1,5 @@
+// The about box's layout, its blinking version line, and its links opened by click or key.
+
 #include "about/AboutDialog.h"
 
 #include "about/AboutTexts.h"

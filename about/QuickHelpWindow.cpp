@@ -1,3 +1,5 @@
+// The quick-help window's layout and its two-colour title banner.
+
 #include "about/QuickHelpWindow.h"
 
 #include "about/AboutTexts.h"

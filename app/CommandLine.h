@@ -1,3 +1,4 @@
+// Runs from the command line, without a window: the window's runs, reported as lines of text.
 #pragma once
 
 #include <QByteArray>
@@ -6,9 +7,6 @@
 class QCommandLineParser;
 
 namespace orvel {
-
-// The runs started from the command line, without a window: the same runs, with an
-// observer that writes lines instead of painting.
 
 // How a run from the command line ends, as its exit status.
 enum class ExitStatus {

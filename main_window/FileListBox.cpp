@@ -1,3 +1,5 @@
+// The file list control's reading of its folder and its selection.
+
 #include "main_window/FileListBox.h"
 
 namespace orvel {

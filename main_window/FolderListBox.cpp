@@ -1,3 +1,5 @@
+// Opening folders in the folder list, and building its entries.
+
 #include "main_window/FolderListBox.h"
 
 #include "engine/CaseConversion.h"

@@ -1,3 +1,5 @@
+// The main window's controls and menus, its keyboard use, and opening and closing it.
+
 #include "main_window/MainWindow.h"
 
 #include "main_window/MainWindowStyle.h"

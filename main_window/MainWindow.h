@@ -1,3 +1,4 @@
+// The main window: its controls, its menus, and its side of the rename runs.
 #pragma once
 
 #include "engine/RenameAll.h"
@@ -171,7 +172,7 @@ public Q_SLOTS:
     void folderDropped(const QMimeData* data);
 
 protected:
-    void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The window's test drives the controls and reads the working values directly.

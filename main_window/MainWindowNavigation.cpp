@@ -1,5 +1,4 @@
-// Moving between volumes and folders: the drive, folder and file lists kept in step,
-// "Up One Level" and the drop target.
+// Moving between volumes and folders: the three lists kept in step, Up One Level, the drop target.
 
 #include "main_window/MainWindow.h"
 

@@ -1,5 +1,5 @@
-// The two rename commands and the undo as the window starts them, the report that ends
-// them, and the window's side of a run: its observer and the controls it locks meanwhile.
+// The window's side of a run: the two rename commands and the undo, and what they report.
+// Here too the window observes a run, and keeps controls disabled while the run works.
 
 #include "main_window/MainWindow.h"
 

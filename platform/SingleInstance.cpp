@@ -1,3 +1,5 @@
+// The instance's lock file, and the local socket through which later starts reach its holder.
+
 #include "platform/SingleInstance.h"
 
 #include "platform/NameCodec.h"

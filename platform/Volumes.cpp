@@ -1,3 +1,5 @@
+// The host's mounted volumes, without pseudo and system file systems.
+
 #include "platform/Volumes.h"
 
 #include "platform/PlatformError.h"

@@ -1,3 +1,5 @@
+// Reading XDG key files, mimeapps.list files and desktop entries, and expanding Exec lines.
+
 #include "platform/XdgLookup.h"
 
 #include <QDir>

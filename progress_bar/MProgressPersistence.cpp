@@ -1,4 +1,5 @@
 // Saving and loading the control's settings with the window that holds it.
+
 #include "progress_bar/MProgress.h"
 
 #include "platform/PlatformError.h"
