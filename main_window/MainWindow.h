@@ -48,7 +48,7 @@ struct MainWindowServices {
     // The quick help and the about box, which the application provides.
     std::function<void()> showHelp;
     std::function<void()> showAbout;
-    // Where the runs' journals go, so that they can be taken back; null when the
+    // Where the runs' journals go, so that the runs can be undone; null when the
     // journal folder cannot be used, `journalProblem` then says why.
     JournalStore* journals = nullptr;
     QString journalProblem;
@@ -128,7 +128,7 @@ public:
     void renameRecentFolder(const QString& oldText, const QString& newText);
     void loadRecentMenu();
     void reportNotChanged();
-    // Says so when another run works on the tree; true when a run was refused for that.
+    // Says so when another run holds the tree's lock; true when a run was refused for that.
     bool refusedAsBusy(const QString& busyWith);
     void enableNavigation();
 
@@ -185,7 +185,7 @@ private:
     void syncFolder();
     void setStatusText(const QString& text);
 
-    // A run's start and end as the window sees them: the controls locked, the display
+    // A run's start and end as the window sees them: the controls disabled, the display
     // reset; at the end, true when a close arrived meanwhile and the window is closed now.
     void beginRun();
     bool endRun();
@@ -204,9 +204,9 @@ private:
     void journalFailed(const QString& reason) override;
     bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
-    // "Undo Last Rename" enabled when some run can be taken back and none is running;
+    // "Undo Last Rename" enabled when some run can be undone and none is running;
     // `journalsChanged` when a journal was written to without a change of names.
-    // `runUndoable`: the run that just ended can be taken back, as its outcome says.
+    // `runUndoable`: the run that just ended can be undone, as its outcome says.
     void updateUndoState(bool journalsChanged = false, bool runUndoable = false);
 
     MainWindowServices m_services;
@@ -216,7 +216,7 @@ private:
     bool m_cancelRequested = false; // the cancel link was clicked
     bool m_journalFailureShown = false; // this run already said that it cannot be undone
     QStringList m_journalsSeen; // the journals updateUndoState last read
-    bool m_undoable = false; // and whether one of them could be taken back
+    bool m_undoable = false; // and whether one of them could be undone
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;

@@ -50,7 +50,7 @@ IniGroups readKeyFile(const QString& path)
     return groups;
 }
 
-// Undoes the escapes of a desktop-entry string value.
+// Resolves the escapes of a desktop-entry string value.
 QString unescapeValue(const QString& value)
 {
     QString out;

@@ -21,7 +21,7 @@ struct DesktopEntry {
     QString filePath; // where it was found
     QString name;
     QString icon;
-    QString exec; // the Exec value, string escapes already undone
+    QString exec; // the Exec value, its string escapes already resolved
     QString tryExec;
 };
 

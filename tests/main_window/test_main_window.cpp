@@ -2,7 +2,7 @@
 // Selected", moving through volumes and folders, the drop target, the recent folders,
 // always on top, closing and Exit; how it looks on a Linux desktop (CTest runs this at
 // 1x and at 2x); and the two rename commands as it runs them: what the controls put into
-// a run, what its outcome puts on the labels and lists, the controls locked while Rename
+// a run, what its outcome puts on the labels and lists, the controls disabled while Rename
 // All works, the system-folder question, a close mid-run, and the report of what was not
 // changed.
 
@@ -215,7 +215,7 @@ QStringList unreadable(const MainWindow& w)
 const QString NothingTicked = box("Please checked Rename folder, Rename file or both.", "Checkbox must select",
                                   MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
 
-// The controls a run locks.
+// The controls a run disables.
 QString lockable(const MainWindow& w)
 {
     return enabledStates({ui(w).cmdUpLevel, ui(w).Drive1, ui(w).Dir1, ui(w).File1, ui(w).cmdALL, ui(w).cmdSELECTED,
@@ -681,11 +681,10 @@ private Q_SLOTS:
         QVERIFY(!ui(w).Dir1->findItems("new", Qt::MatchEndsWith | Qt::MatchCaseSensitive).isEmpty());
     }
 
-    // Navigation, both commands, the options and the recent folders stay locked while
+    // Navigation, both commands, the options and the recent folders stay disabled while
     // the run works and come back as they were however it ends (cancelled by the link or
-    // by Escape). The labels show the
-    // result; an early exit clears and hides them; a run that does not start leaves
-    // what an earlier one showed.
+    // by Escape). The labels show the result; an early exit clears and hides them; a run
+    // that does not start leaves what an earlier one showed.
     void lockedForTheWholeRun()
     {
         const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
@@ -786,7 +785,7 @@ private Q_SLOTS:
                  QList<qsizetype>({1, 0, 0, 0}));
     }
 
-    // A run elsewhere (the command line) renames in the open folder's tree: Rename All
+    // A run elsewhere (the command line) holds the lock of the open folder's tree: Rename All
     // and Rename Selected say so, and show no result of their own.
     void anotherRunOnTheTree()
     {
@@ -802,7 +801,7 @@ private Q_SLOTS:
         QVERIFY(!ui(w).lblFiles->isVisible());
     }
 
-    // File > Undo Last Rename: off until a run can be taken back, asks first (No by
+    // File > Undo Last Rename: off until a run can be undone, asks first (No by
     // default), puts the tree back and the window with it; a name taken since is left
     // and reported, not replaced; then there is nothing left to undo.
     void undoLastRename()
