@@ -1,3 +1,5 @@
+// The about box's layout, its blinking version line, and its links opened by click or key.
+
 #include "about/AboutDialog.h"
 
 #include "about/AboutTexts.h"
@@ -169,7 +171,7 @@ bool AboutDialog::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove:
         setTextColour(link, kNavy);
-        return true; // not on to the background, which would undo the colour
+        return true; // not on to the background, which would reset the colour
     case QEvent::MouseButtonPress: return static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
     case QEvent::MouseButtonRelease: {
         auto* me = static_cast<QMouseEvent*>(event);

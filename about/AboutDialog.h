@@ -1,3 +1,4 @@
+// The about box: the program's name, its blinking version, a picture and the maker's links.
 #pragma once
 
 #include <QDialog>

@@ -1,3 +1,5 @@
+// The about box's and the quick help's texts, kept in one place.
+
 #include "about/AboutTexts.h"
 
 namespace orvel {

@@ -1,3 +1,4 @@
+// The texts the about box and the quick help show: name, version, date, help and addresses.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,5 @@
+// The quick help and the about box as single windows, centred on the screen as they open.
+
 #include "about/AboutWindows.h"
 
 #include "about/AboutDialog.h"

@@ -1,3 +1,4 @@
+// Opening the quick help and the about box: one window of each at a time.
 #pragma once
 
 class QWidget;

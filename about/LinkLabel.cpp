@@ -1,3 +1,5 @@
+// The link label's keys, its focus frame and what a screen reader is told of it.
+
 #include "about/LinkLabel.h"
 
 #include <QAccessible>

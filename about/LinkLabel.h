@@ -1,3 +1,4 @@
+// A label that works as a link for the mouse, the keyboard and a screen reader.
 #pragma once
 
 #include <QLabel>

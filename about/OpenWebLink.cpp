@@ -1,3 +1,5 @@
+// Finding the desktop's web browser through a probe page, and starting it on an address.
+
 #include "about/OpenWebLink.h"
 
 #include "platform/Launch.h"

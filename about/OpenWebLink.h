@@ -1,3 +1,4 @@
+// Opening a web address with the program the desktop has registered for web pages.
 #pragma once
 
 #include "platform/XdgLookup.h"

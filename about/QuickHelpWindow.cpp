@@ -1,3 +1,5 @@
+// The quick-help window's layout and its two-colour title banner.
+
 #include "about/QuickHelpWindow.h"
 
 #include "about/AboutTexts.h"
@@ -10,7 +12,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 
 namespace orvel {
 

@@ -1,3 +1,4 @@
+// The quick-help window, and the banner that draws the program's name in it.
 #pragma once
 
 #include <QDialog>

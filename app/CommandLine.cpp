@@ -1,3 +1,5 @@
+// The runs from the command line: their options, their output lines and their exit status.
+
 #include "app/CommandLine.h"
 
 #include "app/Startup.h"

@@ -1,15 +1,12 @@
+// Runs from the command line, without a window: the window's runs, reported as lines of text.
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
 
 class QCommandLineParser;
 
 namespace orvel {
-
-// The runs started from the command line, without a window: the same runs, with an
-// observer that writes lines instead of painting.
 
 // How a run from the command line ends, as its exit status.
 enum class ExitStatus {

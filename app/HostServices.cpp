@@ -1,3 +1,5 @@
+// The real system behind the main window: file system, volumes, boxes, stores and folders.
+
 #include "app/HostServices.h"
 
 #include "about/AboutWindows.h"

@@ -1,3 +1,4 @@
+// The composition root: the main window's services as the real system provides them.
 #pragma once
 
 #include "main_window/MainWindow.h"

@@ -1,3 +1,5 @@
+// Reading the command line, then a run without a window or the main window of the session.
+
 #include "app/Startup.h"
 
 #include "app/CommandLine.h"

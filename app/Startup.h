@@ -1,3 +1,4 @@
+// The program's start: the command line, the single instance and the main window.
 #pragma once
 
 #include <QByteArray>

@@ -1,3 +1,5 @@
+// The program's entry point.
+
 #include "app/Startup.h"
 
 int main(int argc, char** argv)

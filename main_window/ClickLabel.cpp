@@ -1,3 +1,5 @@
+// A click on the label: the left button released over it.
+
 #include "main_window/ClickLabel.h"
 
 #include <QMouseEvent>

@@ -1,3 +1,4 @@
+// A label that reports clicks: the main window's cancel link.
 #pragma once
 
 #include <QLabel>

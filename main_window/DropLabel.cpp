@@ -1,3 +1,5 @@
+// Dragging onto the drop target: every proposed drop is taken and handed on.
+
 #include "main_window/DropLabel.h"
 
 #include <QDragEnterEvent>

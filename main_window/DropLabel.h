@@ -1,3 +1,4 @@
+// The drop target's label, which hands on what is dropped on it.
 #pragma once
 
 #include <QLabel>

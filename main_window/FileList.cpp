@@ -1,3 +1,5 @@
+// Reading a folder's plain files for the file list, in an order blind to letter case.
+
 #include "main_window/FileList.h"
 
 #include "engine/CaseConversion.h"

@@ -1,3 +1,4 @@
+// The names a file list shows of one folder, read and sorted apart from any widget.
 #pragma once
 
 #include <QString>

@@ -1,7 +1,6 @@
-#include "main_window/FileListBox.h"
+// The file list control's reading of its folder and its selection.
 
-#include <QKeyEvent>
-#include <QSignalBlocker>
+#include "main_window/FileListBox.h"
 
 namespace orvel {
 

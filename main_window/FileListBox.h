@@ -1,3 +1,4 @@
+// The file list control: the open folder's files, several of them selectable.
 #pragma once
 
 #include "main_window/FileList.h"

@@ -1,3 +1,5 @@
+// Opening folders in the folder list, and building its entries.
+
 #include "main_window/FolderListBox.h"
 
 #include "engine/CaseConversion.h"
@@ -5,7 +7,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Volumes.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QStyle>

@@ -1,3 +1,4 @@
+// The folder list control: the open folder's ancestors and its sub-folders.
 #pragma once
 
 #include <QHash>

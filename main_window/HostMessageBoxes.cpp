@@ -1,3 +1,5 @@
+// Message boxes through QMessageBox, with their icon named for a screen reader.
+
 #include "main_window/HostMessageBoxes.h"
 
 #include <QLabel>

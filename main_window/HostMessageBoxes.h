@@ -1,3 +1,4 @@
+// The message boxes the program really shows, made with QMessageBox.
 #pragma once
 
 #include "platform/MessageBoxes.h"

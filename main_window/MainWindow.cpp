@@ -1,17 +1,13 @@
+// The main window's controls and menus, its keyboard use, and opening and closing it.
+
 #include "main_window/MainWindow.h"
 
 #include "engine/Paths.h"
-
-#include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindowStyle.h"
 #include "main_window/WindowRoles.h"
 #include "platform/AppIcon.h"
-#include "platform/Contrast.h"
 #include "platform/FileSystem.h"
-#include "platform/NameCodec.h"
-#include "platform/SettingsStore.h"
 #include "platform/Twips.h"
-#include "platform/Volumes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,27 +15,17 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFontInfo>
-#include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPainter>
-#include <QPointer>
-#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStyle>
-#include <QStyleFactory>
-#include <QStyleOptionButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <qdrawutil.h>
 
 // Resources compiled into a static library are registered on request only; the macro
 // has to stand outside any namespace.
@@ -319,7 +305,7 @@ void MainWindow::tabToSelectedCase()
 void MainWindow::showOpenFolder()
 {
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    txtSubDirectory = Dir1->Path();
+    m_folderToRename = Dir1->Path();
     m_cancelRequested = false;
 }
 
@@ -400,9 +386,9 @@ void MainWindow::resetRunDisplay()
     // Pointing the list at the folder re-reads it: no second read is needed.
     File1->setPath(Dir1->Path());
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    lstCantRename.clear();
-    txtFiles = QStringLiteral("0");
-    txtFolders = QStringLiteral("0");
+    m_notChanged.clear();
+    m_filesCounted = 0;
+    m_foldersCounted = 0;
     lblFolder->setText(QStringLiteral("Folders  : 0"));
     lblFiles->setText(QStringLiteral("Files  : 0"));
     setStatusText(QString());

@@ -1,3 +1,4 @@
+// The main window: its controls, its menus, and its side of the rename runs.
 #pragma once
 
 #include "engine/RenameAll.h"
@@ -80,10 +81,10 @@ struct MainWindowControls {
     ClickLabel* lblCancel; // lies below the visible client area
 
     // ---- working values that the window never shows
-    QString txtSubDirectory;
-    QList<NotChanged> lstCantRename;
-    QString txtFolders = QStringLiteral("0");
-    QString txtFiles = QStringLiteral("0");
+    QString m_folderToRename; // the folder that "Rename folder" renames under Rename Selected
+    QList<NotChanged> m_notChanged;
+    qint64 m_foldersCounted = 0; // the folders and files the last Rename All visited
+    qint64 m_filesCounted = 0;
 
     // ---- menus
     QMenuBar* menuBar;
@@ -126,7 +127,7 @@ public:
     void renameRecentFolder(const QString& oldText, const QString& newText);
     void loadRecentMenu();
     void reportNotChanged();
-    // Says so when another run works on the tree; true when a run was refused for that.
+    // Says so when another run holds the tree's lock; true when a run was refused for that.
     bool refusedAsBusy(const QString& busyWith);
     void enableNavigation();
 
@@ -144,8 +145,8 @@ public:
     const MainWindowServices& services() const { return m_services; }
 
     // What the last run left: the entries it could not rename and the files it counted.
-    const QList<NotChanged>& notChanged() const { return lstCantRename; }
-    qint64 filesCounted() const { return txtFiles.toLongLong(); }
+    const QList<NotChanged>& notChanged() const { return m_notChanged; }
+    qint64 filesCounted() const { return m_filesCounted; }
 
 public Q_SLOTS:
     void showOpenFolder();
@@ -170,7 +171,7 @@ public Q_SLOTS:
     void folderDropped(const QMimeData* data);
 
 protected:
-    void closeEvent(QCloseEvent* event) override; // Form_QueryUnload
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The window's test drives the controls and reads the working values directly.
@@ -183,7 +184,7 @@ private:
     void syncFolder();
     void setStatusText(const QString& text);
 
-    // A run's start and end as the window sees them: the controls locked, the display
+    // A run's start and end as the window sees them: the controls disabled, the display
     // reset; at the end, true when a close arrived meanwhile and the window is closed now.
     void beginRun();
     bool endRun();
@@ -202,9 +203,9 @@ private:
     void journalFailed(const QString& reason) override;
     bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
-    // "Undo Last Rename" enabled when some run can be taken back and none is running;
+    // "Undo Last Rename" enabled when some run can be undone and none is running;
     // `journalsChanged` when a journal was written to without a change of names.
-    // `runUndoable`: the run that just ended can be taken back, as its outcome says.
+    // `runUndoable`: the run that just ended can be undone, as its outcome says.
     void updateUndoState(bool journalsChanged = false, bool runUndoable = false);
 
     MainWindowServices m_services;
@@ -214,7 +215,7 @@ private:
     bool m_cancelRequested = false; // the cancel link was clicked
     bool m_journalFailureShown = false; // this run already said that it cannot be undone
     QStringList m_journalsSeen; // the journals updateUndoState last read
-    bool m_undoable = false; // and whether one of them could be taken back
+    bool m_undoable = false; // and whether one of them could be undone
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;

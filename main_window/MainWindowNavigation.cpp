@@ -1,16 +1,13 @@
-// Moving between volumes and folders: the drive, folder and file lists kept in step,
-// "Up One Level" and the drop target.
+// Moving between volumes and folders: the three lists kept in step, Up One Level, the drop target.
 
 #include "main_window/MainWindow.h"
 
 #include "engine/Paths.h"
-#include "platform/FileSystem.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NameCodec.h"
 #include "platform/PlatformError.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
@@ -38,7 +35,7 @@ void MainWindow::syncFolder()
     // each sync costs nothing extra.
     File1->setPath(Dir1->Path());
     txtDirectory->setText(DirectoryText(Dir1->Path()));
-    txtSubDirectory = Dir1->Path();
+    m_folderToRename = Dir1->Path();
 }
 
 void MainWindow::folderChanged()

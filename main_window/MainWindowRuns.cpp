@@ -1,5 +1,5 @@
-// The two rename commands and the undo as the window starts them, the report that ends
-// them, and the window's side of a run: its observer and the controls it locks meanwhile.
+// The window's side of a run: the two rename commands and the undo, and what they report.
+// Here too the window observes a run, and keeps controls disabled while the run works.
 
 #include "main_window/MainWindow.h"
 
@@ -31,7 +31,7 @@ const QString kCheckboxTitle = QStringLiteral("Checkbox must select");
 
 void MainWindow::reportNotChanged()
 {
-    const QString question = QString::number(lstCantRename.size())
+    const QString question = QString::number(m_notChanged.size())
         + QStringLiteral("  file(s) was not changed. The reasons for this are either that the file(s) is open or "
                          "being written to.   ")
         + QStringLiteral("Do you want to view these files ?");
@@ -39,7 +39,7 @@ void MainWindow::reportNotChanged()
         m_services.messages->show(this, question, QStringLiteral("File not renamed"), MessageBoxes::Icon::None,
                                   MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::Yes);
     if (answer == MessageBoxes::Yes)
-        NotChangedDialog::showList(lstCantRename);
+        NotChangedDialog::showList(m_notChanged);
 }
 
 bool MainWindow::refusedAsBusy(const QString& busyWith)
@@ -74,7 +74,7 @@ void MainWindow::renameSelected()
     // window's lists and the not-changed list.
     if (m_running)
         return;
-    lstCantRename.clear();
+    m_notChanged.clear();
     if (!chkRenameFile->isChecked() && !chkRenameFolder->isChecked()) {
         m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
                                   MessageBoxes::Ok, MessageBoxes::Ok);
@@ -90,7 +90,7 @@ void MainWindow::renameSelected()
         job.names.append(File1->List(i));
         job.selected.append(File1->Selected(i));
     }
-    job.folderToRename = txtSubDirectory;
+    job.folderToRename = m_folderToRename;
     job.options = currentOptions();
     job.systemFolders = SystemFolders::host();
 
@@ -101,7 +101,7 @@ void MainWindow::renameSelected()
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
     if (out.declined || refusedAsBusy(out.busyWith))
         return;
-    lstCantRename = out.notChanged;
+    m_notChanged = out.notChanged;
     if (out.anySelected) {
         txtNAME->setText(out.workingName);
         addRecentFolder(DirectoryText(out.renamedFolder.value_or(job.folder)));
@@ -110,7 +110,7 @@ void MainWindow::renameSelected()
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     updateSelectedState();
     updateUndoState(false, out.undoable);
-    if (!lstCantRename.isEmpty())
+    if (!m_notChanged.isEmpty())
         reportNotChanged();
 }
 
@@ -172,11 +172,11 @@ void MainWindow::undoLastRename()
         followRenamedFolder(out.startFolder + open.mid(out.movedFrom.size()));
     else
         followRenamedFolder(open);
-    txtSubDirectory = Dir1->Path();
+    m_folderToRename = Dir1->Path();
     updateSelectedState();
     updateUndoState(true); // the journal says what was undone; its name stays the same
-    lstCantRename = out.notChanged;
-    if (!lstCantRename.isEmpty())
+    m_notChanged = out.notChanged;
+    if (!m_notChanged.isEmpty())
         reportNotChanged();
 }
 
@@ -217,17 +217,17 @@ void MainWindow::showOutcome(const RenameAllOutcome& out)
     showProgress();
     if (!out.workingName.isNull())
         txtNAME->setText(out.workingName);
-    txtFiles = QString::number(out.files);
-    txtFolders = QString::number(out.folders);
-    lblFolder->setText(QStringLiteral("Sub Folders  : ") + txtFolders);
-    lblFiles->setText(QStringLiteral("Files : ") + txtFiles);
+    m_filesCounted = out.files;
+    m_foldersCounted = out.folders;
+    lblFolder->setText(QStringLiteral("Sub Folders  : ") + QString::number(m_foldersCounted));
+    lblFiles->setText(QStringLiteral("Files : ") + QString::number(m_filesCounted));
     lblFolder->show();
     lblFiles->show();
-    lstCantRename = out.notChanged;
+    m_notChanged = out.notChanged;
     addRecentFolder(DirectoryText(out.openFolder));
     followRenamedFolder(out.openFolder);
-    txtSubDirectory = Dir1->Path();
-    if (!lstCantRename.isEmpty())
+    m_folderToRename = Dir1->Path();
+    if (!m_notChanged.isEmpty())
         reportNotChanged();
 }
 

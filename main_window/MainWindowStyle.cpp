@@ -1,3 +1,5 @@
+// The main window's font, its frame and menu-bar styles, and colours that follow the palette.
+
 #include "main_window/MainWindowStyle.h"
 
 #include "platform/Contrast.h"

@@ -1,3 +1,4 @@
+// The look the main window was laid out for, on whatever desktop it runs.
 #pragma once
 
 #include <QFont>
@@ -8,9 +9,6 @@ class QStyle;
 class QWidget;
 
 namespace orvel {
-
-// The look the main window was laid out for, on whatever desktop it runs: its font,
-// the frames of its groups, and the few colours it fixes for itself.
 
 // An 8.25 point face of Arial's widths when one is installed, else the desktop's face.
 QFont WindowFont();

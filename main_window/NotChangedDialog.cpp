@@ -1,3 +1,5 @@
+// The "Changes Not Made" window's list, its keys, and copying entries to the clipboard.
+
 #include "main_window/NotChangedDialog.h"
 
 #include "main_window/WindowRoles.h"

@@ -1,3 +1,4 @@
+// The "Changes Not Made" window: what a run could not rename, and why.
 #pragma once
 
 #include "engine/RunOutcome.h"

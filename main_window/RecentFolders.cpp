@@ -1,5 +1,5 @@
-// The recent-folders list under File > Recents. The settings store is the only copy:
-// every routine reads it afresh.
+// The recent-folders list under File > Recents.
+// The settings store is the only copy: every routine reads it afresh.
 
 #include "main_window/MainWindow.h"
 

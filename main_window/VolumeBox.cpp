@@ -1,3 +1,5 @@
+// The drive list's entries, and what a screen reader is told of it.
+
 #include "main_window/VolumeBox.h"
 
 #include "platform/Volumes.h"
@@ -5,7 +7,6 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QSignalBlocker>
 
 namespace orvel {
 

@@ -1,3 +1,4 @@
+// The drive list control: one entry per mounted volume.
 #pragma once
 
 #include <QComboBox>

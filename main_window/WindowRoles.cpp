@@ -1,3 +1,5 @@
+// Telling screen readers which of the program's widgets are a window and a dialog.
+
 #include "main_window/WindowRoles.h"
 
 #include "main_window/MainWindow.h"

@@ -1,3 +1,4 @@
+// The roles that screen readers announce for the program's own windows.
 #pragma once
 
 namespace orvel {

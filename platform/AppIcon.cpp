@@ -1,3 +1,5 @@
+// The icon pictures, read from the resources compiled into this library.
+
 #include "platform/AppIcon.h"
 
 #include <QIcon>

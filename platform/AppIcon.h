@@ -1,3 +1,4 @@
+// The application icon and the pictures compiled into the program.
 #pragma once
 
 // Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever

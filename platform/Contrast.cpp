@@ -1,3 +1,5 @@
+// Luminance, contrast ratio, and the nearest readable colour of the same hue.
+
 #include "platform/Contrast.h"
 
 #include <QColor>

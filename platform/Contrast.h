@@ -1,3 +1,4 @@
+// Text readability as the accessibility guidelines measure it.
 #pragma once
 
 // Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever
@@ -6,8 +7,7 @@ class QColor;
 
 namespace orvel {
 
-// Text readability as the accessibility guidelines measure it: relative luminance of
-// sRGB colours and the contrast ratio of two of them. Alpha is ignored.
+// Colours are taken as sRGB; alpha is ignored.
 
 // What ordinary text needs against its background.
 constexpr double MinTextContrast = 4.5;

@@ -1,3 +1,5 @@
+// Starting processes through QProcess and the desktop, and the probe file through POSIX calls.
+
 #include "platform/Launch.h"
 
 #include <QDesktopServices>

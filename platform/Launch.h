@@ -1,3 +1,4 @@
+// Starting other programs without waiting for them.
 #pragma once
 
 #include <QString>
@@ -6,10 +7,6 @@
 class QUrl;
 
 namespace orvel {
-
-// Starting other programs without waiting for them: a program of our choosing with
-// its arguments, or whatever the desktop opens an address with. The probe file is
-// here too: it stands for a web page while the program for web pages is looked up.
 
 // A program with its arguments, ready for QProcess.
 struct LaunchCommand {
@@ -28,9 +25,10 @@ bool OpenWithDesktop(const QUrl& url);
 // The user's temporary folder ($TMPDIR, else /tmp), always with a trailing "/".
 QString TemporaryFolder();
 
-// A short-lived empty marker file: created, or emptied when it exists, without
-// following a symbolic link of that name (a link planted in a shared temporary
-// folder must not make us truncate its target). False when it cannot be written.
+// A short-lived empty marker file, which stands for a web page while the program for
+// web pages is looked up: created, or emptied when it exists, without following a
+// symbolic link of that name (a link planted in a shared temporary folder must not make
+// us truncate its target). False when it cannot be written.
 bool CreateProbeFile(const QString& path);
 
 // Removes the marker file again; false when it is still there afterwards.

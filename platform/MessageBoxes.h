@@ -1,3 +1,4 @@
+// The message boxes the program asks and tells with, behind an interface that tests fill in.
 #pragma once
 
 #include <QString>

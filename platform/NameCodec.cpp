@@ -1,3 +1,5 @@
+// Names decoded from bytes and encoded back byte for byte, and the working and home folders.
+
 #include "platform/NameCodec.h"
 
 #include <QSysInfo>

@@ -1,3 +1,4 @@
+// Names on disk are bytes, shown and edited as text: the one place where the two meet.
 #pragma once
 
 #include <QByteArray>
@@ -8,9 +9,6 @@
 class QUrl;
 
 namespace orvel {
-
-// Names on disk are bytes; the program shows and edits them as text. This is the one
-// place where the two meet, and it never loses a byte.
 
 // bytes -> text: valid UTF-8 as itself (a leading U+FEFF and a literal U+FFFD included:
 // nothing is ever dropped); each byte that is not part of valid UTF-8 becomes the lone low

@@ -1,3 +1,4 @@
+// The numbered errors of the platform layer, thrown as an exception.
 #pragma once
 
 #include <stdexcept>

@@ -1,3 +1,5 @@
+// The settings store in INI files, where only a regular file of up to 1 MB counts as a store.
+
 #include "platform/SettingsStore.h"
 
 #include "platform/NameCodec.h"

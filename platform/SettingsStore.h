@@ -1,3 +1,4 @@
+// The per-user settings store, and the INI files that hold it.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,5 @@
+// The instance's lock file, and the local socket through which later starts reach its holder.
+
 #include "platform/SingleInstance.h"
 
 #include "platform/NameCodec.h"
@@ -99,7 +101,7 @@ SingleInstance::SingleInstance(const QString& lockPath, QObject* parent)
 
 SingleInstance::~SingleInstance()
 {
-    // The socket goes before the lock: once the lock is free, a new instance may put
+    // The socket goes before the lock: once the lock is released, a new instance may put
     // its own socket at the same path, and closing ours then would remove it.
     delete m_server;
 }

@@ -1,3 +1,4 @@
+// One instance of the program per user and display session, and folders handed over to it.
 #pragma once
 
 #include <QObject>

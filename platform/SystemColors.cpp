@@ -1,3 +1,5 @@
+// System colour indexes mapped onto the application palette.
+
 #include "platform/SystemColors.h"
 
 #include <QColor>

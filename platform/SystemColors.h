@@ -1,3 +1,4 @@
+// Colour values as the controls hold them: direct colours and the desktop's system colours.
 #pragma once
 
 // Gui types are only named here: platform/ keeps Qt Gui to itself, and whoever
@@ -8,10 +9,9 @@ class QColor;
 
 namespace orvel {
 
-// Colour values as the controls hold them: 0 to 0xFFFFFF is a direct colour laid out
-// 0x00BBGGRR; a value with the top bit set names a system colour by the index in its
-// low byte. Desktop colours come from the application palette, so the controls follow
-// the user's theme.
+// 0 to 0xFFFFFF is a direct colour laid out 0x00BBGGRR; a value with the top bit set
+// names a system colour by the index in its low byte. Desktop colours come from the
+// application palette, so the controls follow the user's theme.
 
 // The palette colour that a system colour index stands for (13 selection highlight,
 // 14 highlighted text, 16 button shadow, 18 button text, 20 3-D highlight, ...).

@@ -1,3 +1,5 @@
+// Finding the system's folders and the users' homes, by path and by identity.
+
 #include "platform/SystemFolders.h"
 
 #include "platform/NameCodec.h"

@@ -1,3 +1,4 @@
+// The folders a run asks about first: the system's own folders and the users' homes.
 #pragma once
 
 #include "platform/FileSystem.h"

@@ -1,3 +1,4 @@
+// Layout measures in twips, converted to pixels.
 #pragma once
 
 #include <QRect>

@@ -1,8 +1,9 @@
+// The host's mounted volumes, without pseudo and system file systems.
+
 #include "platform/Volumes.h"
 
 #include "platform/PlatformError.h"
 
-#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QStorageInfo>

@@ -1,3 +1,4 @@
+// Mounted volumes, which the drive list shows as drives.
 #pragma once
 
 #include <QString>

@@ -1,3 +1,5 @@
+// Reading XDG key files, mimeapps.list files and desktop entries, and expanding Exec lines.
+
 #include "platform/XdgLookup.h"
 
 #include <QDir>
@@ -48,7 +50,7 @@ IniGroups readKeyFile(const QString& path)
     return groups;
 }
 
-// Undoes the escapes of a desktop-entry string value.
+// Resolves the escapes of a desktop-entry string value.
 QString unescapeValue(const QString& value)
 {
     QString out;

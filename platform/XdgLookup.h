@@ -1,6 +1,7 @@
+// The desktop's registry of programs: which one opens a file type, and how to start it.
 #pragma once
 
-#include "platform/Launch.h" // LaunchCommand
+#include "platform/Launch.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,11 +10,10 @@
 
 namespace orvel {
 
-// The desktop's registry of programs: which application opens a file type, and how
-// to start it. Everything is read from the XDG places (mimeapps.list files and
-// desktop entries) at the time of the call, so the environment variables
-// XDG_CONFIG_HOME, XDG_CONFIG_DIRS, XDG_DATA_HOME, XDG_DATA_DIRS and
-// XDG_CURRENT_DESKTOP are honoured exactly as `xdg-mime` honours them.
+// Everything is read from the XDG places (mimeapps.list files and desktop entries) at
+// the time of the call, so the environment variables XDG_CONFIG_HOME, XDG_CONFIG_DIRS,
+// XDG_DATA_HOME, XDG_DATA_DIRS and XDG_CURRENT_DESKTOP are honoured exactly as
+// `xdg-mime` honours them.
 
 // The fields of a desktop entry's [Desktop Entry] group that starting it needs.
 struct DesktopEntry {
@@ -21,7 +21,7 @@ struct DesktopEntry {
     QString filePath; // where it was found
     QString name;
     QString icon;
-    QString exec; // the Exec value, string escapes already undone
+    QString exec; // the Exec value, its string escapes already resolved
     QString tryExec;
 };
 

@@ -1,3 +1,4 @@
+// A fixed-point number with four decimal places: the progress bar's values.
 #pragma once
 
 #include "platform/PlatformError.h"

@@ -1,3 +1,5 @@
+// The progress bar's construction, its property setters, its caption text and its input events.
+
 #include "progress_bar/MProgress.h"
 
 #include "platform/PlatformError.h"

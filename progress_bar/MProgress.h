@@ -1,3 +1,4 @@
+// The progress bar control: its properties, its events and its drawing surfaces.
 #pragma once
 
 #include "progress_bar/Currency.h"

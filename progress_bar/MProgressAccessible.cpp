@@ -1,6 +1,4 @@
-// What a screen reader is told of the progress bar: one progress bar with a value in
-// a range and its caption as the text. Its drawing surfaces are the way it paints, not
-// parts a user could visit, so they stay out of the accessibility tree.
+// What a screen reader is told of the progress bar: a value in a range, and its caption.
 
 #include "progress_bar/MProgress.h"
 
@@ -28,6 +26,8 @@ public:
         return QAccessibleWidget::interface_cast(type);
     }
 
+    // The drawing surfaces are the way the bar paints, not parts a user could visit: they
+    // stay out of the accessibility tree.
     int childCount() const override { return 0; }
     QAccessibleInterface* child(int) const override { return nullptr; }
     int indexOfChild(const QAccessibleInterface*) const override { return -1; }

@@ -1,8 +1,7 @@
-// Placing the surfaces: the control's resize handling, the bar's layout for the four
-// directions, the border style and moving the control to another window.
+// Placing the progress bar's surfaces: resizing, the four directions, the border, a new parent.
+
 #include "progress_bar/MProgress.h"
 
-#include "platform/PlatformError.h"
 #include "progress_bar/PictureSurface.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
-// Painting: the fade images are rendered once per change of look into DBG and DFG;
-// every repaint then copies the right pieces onto BG and FG and draws the caption.
+// Painting the progress bar: its colour fades, the bar and the caption.
+// Fades are rendered into DBG and DFG once per change of look; repaints copy pieces onto BG and FG.
+
 #include "progress_bar/MProgress.h"
 
 #include "platform/SystemColors.h"

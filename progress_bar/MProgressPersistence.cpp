@@ -1,9 +1,9 @@
 // Saving and loading the control's settings with the window that holds it.
+
 #include "progress_bar/MProgress.h"
 
 #include "platform/PlatformError.h"
 #include "platform/Twips.h"
-#include "progress_bar/PictureSurface.h"
 #include "progress_bar/PropertyBag.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// A drawing surface's picture: placing it, its pixels, its text, and copies between surfaces.
+
 #include "progress_bar/PictureSurface.h"
 
 #include "platform/SystemColors.h"

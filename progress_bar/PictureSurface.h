@@ -1,3 +1,4 @@
+// The progress bar's drawing surfaces, and the block copies between them.
 #pragma once
 
 #include <QFont>

@@ -1,11 +1,11 @@
+// The property bags in memory and in INI files; a font is kept as readable sub-keys.
+
 #include "progress_bar/PropertyBag.h"
 
 #include <QFont>
 #include <QSettings>
 
 namespace orvel {
-
-// ---- MemoryPropertyBag
 
 QVariant MemoryPropertyBag::ReadProperty(const QString& name, const QVariant& defaultValue)
 {
@@ -54,8 +54,6 @@ QStringList MemoryPropertyBag::names() const
         result.append(entry.first);
     return result;
 }
-
-// ---- SettingsPropertyBag
 
 namespace {
 

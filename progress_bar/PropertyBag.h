@@ -1,3 +1,4 @@
+// Where a control keeps its saved settings: in memory or in an INI file.
 #pragma once
 
 #include <QList>

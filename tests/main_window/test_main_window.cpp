@@ -2,7 +2,7 @@
 // Selected", moving through volumes and folders, the drop target, the recent folders,
 // always on top, closing and Exit; how it looks on a Linux desktop (CTest runs this at
 // 1x and at 2x); and the two rename commands as it runs them: what the controls put into
-// a run, what its outcome puts on the labels and lists, the controls locked while Rename
+// a run, what its outcome puts on the labels and lists, the controls disabled while Rename
 // All works, the system-folder question, a close mid-run, and the report of what was not
 // changed.
 
@@ -160,14 +160,14 @@ struct MainWindowFixture {
     // The temporary folder written as "~".
     QString shortened(QString text) const { return text.replace(dir.path(), QStringLiteral("~")); }
 
-    // Where the window stands: "open folder | txtDirectory | txtSubDirectory | files listed".
+    // Where the window stands: "open folder | txtDirectory | the folder to rename | files listed".
     QString where() const
     {
         QStringList files;
         for (int i = 0; i < ui(*window).File1->count(); ++i)
             files << ui(*window).File1->item(i)->text();
         return shortened(QStringList{ui(*window).Dir1->Path(), ui(*window).txtDirectory->text(),
-                                     ui(*window).txtSubDirectory, files.join(", ")}
+                                     ui(*window).m_folderToRename, files.join(", ")}
                              .join(" | "));
     }
 
@@ -217,7 +217,7 @@ QStringList unreadable(const MainWindow& w)
 const QString NothingTicked = box("Please checked Rename folder, Rename file or both.", "Checkbox must select",
                                   MessageBoxes::Icon::Information, MessageBoxes::Ok, MessageBoxes::Ok);
 
-// The controls a run locks.
+// The controls a run disables.
 QString lockable(const MainWindow& w)
 {
     return enabledStates({ui(w).cmdUpLevel, ui(w).Drive1, ui(w).Dir1, ui(w).File1, ui(w).cmdALL, ui(w).cmdSELECTED,
@@ -225,13 +225,18 @@ QString lockable(const MainWindow& w)
                           ui(w).mnuMRUClear});
 }
 
-// The result labels (their texts, then '1' for each one shown), the status line and the
-// number of entries not changed.
+// The result labels (their texts, then '1' for each one shown), the status line, then
+// what the window reports of the last run: the number of entries not changed and the
+// files counted.
 QString runDisplay(const MainWindow& w)
 {
     const auto shown = [&](const QWidget* label) { return QString::number(label->isVisibleTo(&w)); };
-    return QStringList{ui(w).lblFolder->text(), ui(w).lblFiles->text(), shown(ui(w).lblFolder) + shown(ui(w).lblFiles),
-                       ui(w).lblStatus->text(), QString::number(ui(w).lstCantRename.size())}
+    return QStringList{ui(w).lblFolder->text(),
+                       ui(w).lblFiles->text(),
+                       shown(ui(w).lblFolder) + shown(ui(w).lblFiles),
+                       ui(w).lblStatus->text(),
+                       QString::number(w.notChanged().size()),
+                       QString::number(w.filesCounted())}
         .join('|');
 }
 
@@ -660,7 +665,7 @@ private Q_SLOTS:
         QCOMPARE(fx->tree(),
                  (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
                               "my pics/sub/c two.txt="}));
-        QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1"));
+        QCOMPARE(runDisplay(w), QStringLiteral("Sub Folders  : 2|Files : 3|11|Renamed done !!|1|3"));
         QCOMPARE(first, "0 Searching... Please wait., Renaming... Please wait.");
         QCOMPARE(inHand + ", " + ui(w).ProgressBar1->Max().toString() + ' ' + ui(w).ProgressBar1->Value().toString()
                      + ' ' + ui(w).txtNAME->text(),
@@ -669,7 +674,7 @@ private Q_SLOTS:
         QCOMPARE(fx->where() + ", recent " + fx->recents().first(),
                  QStringLiteral("~/my pics | ~/my pics/ | ~/my pics | a KEEP.txt, b one.txt, recent ~/my pics/"));
         // The failure, with its reason, and the question after "Renamed done !!".
-        QCOMPARE(ui(w).lstCantRename, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
+        QCOMPARE(ui(w).m_notChanged, (QList<NotChanged>{{fx->path("my pics/a KEEP.txt"), ErrorText(EBUSY)}}));
         QCOMPARE(question, QStringLiteral("Renamed done !!: 1  file(s) was not changed."));
         // Where the open folder keeps its name, its lists are read again all the same.
         fx->fs.refusedRenames.clear();
@@ -678,11 +683,10 @@ private Q_SLOTS:
         QVERIFY(!ui(w).Dir1->findItems("new", Qt::MatchEndsWith | Qt::MatchCaseSensitive).isEmpty());
     }
 
-    // Navigation, both commands, the options and the recent folders stay locked while
+    // Navigation, both commands, the options and the recent folders stay disabled while
     // the run works and come back as they were however it ends (cancelled by the link or
-    // by Escape). The labels show the
-    // result; an early exit clears and hides them; a run that does not start leaves
-    // what an earlier one showed.
+    // by Escape). The labels show the result; an early exit clears and hides them; a run
+    // that does not start leaves what an earlier one showed.
     void lockedForTheWholeRun()
     {
         const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
@@ -699,7 +703,8 @@ private Q_SLOTS:
             ui(w).lblStatus->setText("earlier");
             ui(w).lblFolder->show();
             ui(w).lblFiles->show();
-            ui(w).lstCantRename << NotChanged{"earlier", {}};
+            ui(w).m_notChanged << NotChanged{"earlier", {}};
+            ui(w).m_filesCounted = 9;
             const QString idle = lockable(w);
             if (end == "Escape") {
                 w.show();
@@ -722,11 +727,11 @@ private Q_SLOTS:
             QCOMPARE(end + ": " + runDisplay(w), end + ": " + display);
             QCOMPARE(fx->messages.shown, end == "untick" ? QStringList{NothingTicked} : QStringList());
         };
-        run("done", two, "Sub Folders  : 2|Files : 2|11|Renamed done !!|0");
-        run("early exit", {"start/sub/"}, "Folders  : 0|Files  : 0|00||0");
-        run("cancel", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0"); // the start folder alone
-        run("Escape", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0"); // as the cancel link
-        run("untick", {"start/A.TXT"}, "Sub Folders  : 9|Files : 9|11|earlier|1");
+        run("done", two, "Sub Folders  : 2|Files : 2|11|Renamed done !!|0|2");
+        run("early exit", {"start/sub/"}, "Folders  : 0|Files  : 0|00||0|0");
+        run("cancel", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0|1"); // the start folder alone
+        run("Escape", two, "Sub Folders  : 1|Files : 1|11|Renamed done !!|0|1"); // as the cancel link
+        run("untick", {"start/A.TXT"}, "Sub Folders  : 9|Files : 9|11|earlier|1|9");
     }
 
     void theSystemsFoldersAskFirst()
@@ -782,7 +787,7 @@ private Q_SLOTS:
                  QList<qsizetype>({1, 0, 0, 0}));
     }
 
-    // A run elsewhere (the command line) renames in the open folder's tree: Rename All
+    // A run elsewhere (the command line) holds the lock of the open folder's tree: Rename All
     // and Rename Selected say so, and show no result of their own.
     void anotherRunOnTheTree()
     {
@@ -798,7 +803,7 @@ private Q_SLOTS:
         QVERIFY(!ui(w).lblFiles->isVisible());
     }
 
-    // File > Undo Last Rename: off until a run can be taken back, asks first (No by
+    // File > Undo Last Rename: off until a run can be undone, asks first (No by
     // default), puts the tree back and the window with it; a name taken since is left
     // and reported, not replaced; then there is nothing left to undo.
     void undoLastRename()
@@ -821,7 +826,7 @@ private Q_SLOTS:
         fx->messages.shown.clear();
         fx->messages.answers = {MessageBoxes::Yes, MessageBoxes::No};
         ui(w).mnuUndo->trigger();
-        QCOMPARE(fx->shortened(ui(w).lstCantRename.value(0).path + '|' + ui(w).lstCantRename.value(0).reason),
+        QCOMPARE(fx->shortened(ui(w).m_notChanged.value(0).path + '|' + ui(w).m_notChanged.value(0).reason),
                  QStringLiteral("~/MY PICS/sub/B Two.txt|old name taken"));
         QCOMPARE(fx->where(), QStringLiteral("~/MY PICS | ~/MY PICS/ | ~/MY PICS | A ONE.TXT"));
         QCOMPARE(ui(w).lblStatus->text(), QStringLiteral("Undo done !!"));
@@ -864,12 +869,12 @@ private Q_SLOTS:
         QCOMPARE(fx->where() + ' ' + fx->recents().first(),
                  QStringLiteral("~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA "
                                 "THREE.TXT, new.txt /third/"));
-        ui(w).lstCantRename << NotChanged{"from an earlier run", {}};
+        ui(w).m_notChanged << NotChanged{"from an earlier run", {}};
         ui(w).chkRenameFile->setChecked(false);
         ui(w).chkRenameFolder->setChecked(false);
         ui(w).File1->setSelected(1, true);
         ui(w).cmdSELECTED->click();
-        QVERIFY(ui(w).lstCantRename.isEmpty());
+        QVERIFY(ui(w).m_notChanged.isEmpty());
         QCOMPARE(fx->messages.shown, QStringList{NothingTicked});
         ui(w).chkRenameFile->setChecked(true);
         fx->settings.deleteApplication("Orvel Rename");
@@ -935,7 +940,7 @@ private Q_SLOTS:
         QCOMPARE(offered, QStringList{"&Copy Ctrl+C 1"});
         // While it is open, another report only brings it forward with its earlier list;
         // Ok unloads it, and the next report loads the new list.
-        ui(w).lstCantRename = {{"/elsewhere", "why"}};
+        ui(w).m_notChanged = {{"/elsewhere", "why"}};
         w.reportNotChanged();
         QCOMPARE(listed(), both);
         dialog->findChild<QPushButton*>("cmdOK")->click();
