@@ -1,3 +1,4 @@
+// The case styles of a name (lower, UPPER, Proper), the bracket fix-up, and the file list's order.
 #include "engine/CaseConversion.h"
 
 #include "engine/SearchReplace.h"

@@ -1,3 +1,4 @@
+// The case styles of a name (lower, UPPER, Proper), the bracket fix-up, and the file list's order.
 #pragma once
 
 #include <QList>

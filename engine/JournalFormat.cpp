@@ -82,7 +82,7 @@ bool checksumFits(QByteArrayView fields, QByteArrayView digits)
     }
 }
 
-// Undoes the escapes of a field into `out`, which has room for the field; returns the end.
+// Undoes the escapes of a field into `out`, which has space for the field; returns the end.
 // A '%' without two hex digits after it stands for itself.
 char* unescape(QByteArrayView field, char* out)
 {

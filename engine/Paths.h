@@ -1,3 +1,4 @@
+// Every rule the program has about path texts, for Windows and POSIX syntax alike.
 #pragma once
 
 #include <QChar>

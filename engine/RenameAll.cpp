@@ -175,8 +175,9 @@ private:
         m_observer.progressValue(m_files.load(std::memory_order_relaxed));
         QString working;
         {
+            // Taken, not shared: a worker's next name never frees what this thread holds.
             const std::lock_guard guard(m_lock);
-            working = m_working;
+            working = std::exchange(m_working, QString());
         }
         if (!working.isNull())
             m_observer.workingName(working);

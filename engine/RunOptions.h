@@ -1,3 +1,4 @@
+// What a rename run renames, and in which case style.
 #pragma once
 
 #include "engine/CaseConversion.h"

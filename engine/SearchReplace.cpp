@@ -1,3 +1,4 @@
+// Text search-replace that goes on until nothing more is found.
 #include "engine/SearchReplace.h"
 
 namespace orvel {

@@ -1,3 +1,4 @@
+// File-system calls built on those each platform provides, and the names a two-step rename passes through.
 #include "platform/FileSystem.h"
 
 #include <QRandomGenerator>

@@ -1,3 +1,4 @@
+// Every file-system call the program makes, behind one interface with one real implementation per platform.
 #pragma once
 
 #include <QByteArray>
@@ -109,7 +110,7 @@ public:
     // file systems that make numbers up for a listing, as FAT does).
     using EntrySink = std::function<void(const QString& name, EntryType type, quint64 serial)>;
     // Told the hidden name a case-only rename is about to pass through, before its
-    // first step, so that the step can be finished or taken back should the program
+    // first step, so that the step can be finished or undone should the program
     // die between the two.
     using TemporaryNotice = std::function<void(const QString& temporaryName)>;
 

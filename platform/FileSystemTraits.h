@@ -1,3 +1,4 @@
+// What the program relies on of a file system, by its kind.
 #pragma once
 
 #include "platform/FileSystem.h"

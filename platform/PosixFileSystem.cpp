@@ -1,3 +1,4 @@
+// The file system on Linux: folders held by handle, names as bytes, renames that never replace anything.
 #include "platform/FileSystem.h"
 
 #include "platform/FileSystemTraits.h"
@@ -358,7 +359,7 @@ FileSystemTraits TraitsOf(int fd)
     case 0x58465342: // XFS
     case 0x01021994: // tmpfs
         return {true, true, VolumeKind::Local};
-    case 0x9123683E: // Btrfs: its copies on write may want room when a page is written
+    case 0x9123683E: // Btrfs: its copies on write may want space when a page is written
     case 0xF2F52010: // F2FS
         return {true, false, VolumeKind::Local};
     case 0x4D44: // FAT
