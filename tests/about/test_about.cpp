@@ -10,8 +10,12 @@
 #include "tests/support/AccessibleTree.h"
 #include "tests/support/XdgSandbox.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include <QDesktopServices>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QWidget>
 
 using namespace orvel;
 using orvel::test::screenReaderFaults;

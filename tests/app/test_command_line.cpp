@@ -7,7 +7,12 @@
 #include "platform/TreeLock.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
 
 #include <csignal>
 #include <dirent.h>

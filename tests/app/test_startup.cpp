@@ -10,7 +10,7 @@
 #include "tests/support/TempTree.h"
 
 #include <QApplication>
-#include <QtTest>
+#include <QTest>
 
 using namespace orvel;
 

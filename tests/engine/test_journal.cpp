@@ -4,7 +4,7 @@
 #include "engine/JournalFormat.h"
 #include "engine/JournalReader.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <zlib.h>
 

@@ -7,7 +7,7 @@
 #include "platform/FileSystem.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cerrno>
 

@@ -15,7 +15,7 @@
 #include "tests/support/StateFolder.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <cerrno>
 #include <sys/mount.h>

@@ -16,7 +16,8 @@
 #include "tests/support/StateFolder.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QProcess>
+#include <QTest>
 
 #include <cerrno>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include "engine/WorkerPool.h"
 #include "tests/support/RecordingObserver.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <atomic>
 #include <thread>

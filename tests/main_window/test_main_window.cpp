@@ -21,8 +21,20 @@
 #include "tests/support/RecordingMessageBoxes.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 
 #include <cerrno>
 #include <memory>

@@ -2,7 +2,7 @@
 #include "tests/support/ExfatVolume.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QTest>
 
 using namespace orvel;
 using namespace orvel::test;

@@ -1,7 +1,7 @@
 #include "platform/Contrast.h"
 
 #include <QColor>
-#include <QtTest>
+#include <QTest>
 
 using namespace orvel;
 

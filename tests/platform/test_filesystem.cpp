@@ -4,7 +4,8 @@
 #include "platform/Volumes.h"
 #include "tests/support/TempTree.h"
 
-#include <QtTest>
+#include <QRandomGenerator>
+#include <QTest>
 
 #include <cerrno>
 #include <sys/mount.h>

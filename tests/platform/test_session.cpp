@@ -9,7 +9,11 @@
 #include "tests/support/XdgSandbox.h"
 
 #include <QLocalServer>
-#include <QtTest>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <fcntl.h>
 #include <future>

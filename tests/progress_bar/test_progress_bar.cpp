@@ -9,8 +9,11 @@
 #include "progress_bar/PictureSurface.h"
 #include "progress_bar/PropertyBag.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include <QAccessible>
+#include <QAccessibleInterface>
+#include <QAccessibleValueInterface>
+#include <QSettings>
+#include <QTest>
 
 #include <cmath>
 

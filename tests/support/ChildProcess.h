@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QtCore>
+#include <QTemporaryFile>
+#include <QTest>
 
 #include <cstdio>
 #include <functional>

@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QtCore>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QTest>
 
 #include <unistd.h>
 

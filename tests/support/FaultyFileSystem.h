@@ -2,7 +2,7 @@
 
 #include "platform/FileSystem.h"
 
-#include <QtCore>
+#include <QTest>
 
 #include <cerrno>
 #include <functional>

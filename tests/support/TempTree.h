@@ -2,7 +2,7 @@
 
 #include "platform/NameCodec.h"
 
-#include <QtTest>
+#include <QTest>
 
 #include <dirent.h>
 #include <filesystem>
