@@ -73,7 +73,7 @@ private Q_SLOTS:
     // and a record never holds a byte that would end it early.
     void namesAsBytes()
     {
-        const QString name = QString::fromUtf8("50%41 off\tnow\n\x01\xc3\xa9") + QChar(0xDC00 + 0xff) + QChar(0);
+        const QString name = QString::fromUtf8("50%41 off\tnow\n\x01\xc3\xa9\xc3\xa0") + QChar(0xDC00 + 0xff) + QChar(0);
         QByteArray text;
         RecordBuilder(text, RecordKind::Rename, 3)
             .name(name)
