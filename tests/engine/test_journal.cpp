@@ -73,7 +73,8 @@ private Q_SLOTS:
     // and a record never holds a byte that would end it early.
     void namesAsBytes()
     {
-        const QString name = QString::fromUtf8("50%41 off\tnow\n\x01\xc3\xa9\xc3\xa0") + QChar(0xDC00 + 0xff) + QChar(0);
+        const QString name =
+            QString::fromUtf8("50%41 off\tnow\n\x01\xc3\xa9\xc3\xa0") + QChar(0xDC00 + 0xff) + QChar(0);
         QByteArray text;
         RecordBuilder(text, RecordKind::Rename, 3)
             .name(name)
@@ -96,23 +97,44 @@ private Q_SLOTS:
         QVERIFY(!ReadRecord(text, 0, &next)); // the checksum no longer fits
     }
 
-    // A whole record this version does not know ends what is read, and what follows it is
-    // kept: the entries before it count, none after it.
-    void recordsOfLaterVersions_data()
+    // What of a journal counts, between its first rename and its second, or after it.
+    // Space reserved and never written reads as zeros, and a crash amid a copy leaves a
+    // record cut short by them: both are skipped. A record torn at the end (a power cut)
+    // ends what counts. A whole record this version does not know ends what is read, and
+    // the rest is kept. Records of earlier versions end with a CRC-32 or a CRC-16.
+    void whatCounts_data()
     {
-        QTest::addColumn<QByteArray>("fields"); // the unknown record's, its tag first
-        QTest::newRow("a letter") << QByteArray("Q\t1");
-        QTest::newRow("more fields") << QByteArray("Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13");
-        QTest::newRow("an empty tag") << QByteArray("\tx");
-        QTest::newRow("writer 0 by number") << QByteArray("R0\ta\tb\t1\t2\t0");
-        QTest::newRow("an end by a writer") << QByteArray("E1\tdone");
-        QTest::newRow("a rename with a field more") << QByteArray("R\ta\tb\t1\t2\t0\t7");
+        QTest::addColumn<QByteArray>("middle"); // bytes as they are, or "!" and a record's fields
+        QTest::addColumn<QByteArray>("end");
+        QTest::addColumn<int>("digits"); // of each record's checksum
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QString>("counts"); // up to the "first" rename, the "second", or "all"
+        const auto row = [](const char* name, const QByteArray& middle, const QByteArray& end, int digits, int entries,
+                            const char* counts) {
+            QTest::newRow(name) << middle << end << digits << entries << QString(counts);
+        };
+        row("zeros reserved ahead", QByteArray(40, '\0'), QByteArray(4096, '\0'), 16, 2, "second");
+        row("a copy cut short", "R\tC.T" + QByteArray(40, '\0'), {}, 16, 2, "all");
+        row("torn at the end", {}, "R\tC.TXT\tc", 16, 2, "second");
+        row("a torn record ends it", "R\tC.TXT\tc.txt\t1\t3\t0\t1\n", {}, 16, 1, "first");
+        row("CRC-32", {}, {}, 8, 2, "all");
+        row("CRC-16", {}, {}, 4, 2, "all");
+        row("a later letter", "!Q\t1", {}, 16, 1, "all");
+        row("more fields than any", "!Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13", {}, 16, 1, "all");
+        row("an empty tag", "!\tx", {}, 16, 1, "all");
+        row("writer 0 by number", "!R0\ta\tb\t1\t2\t0", {}, 16, 1, "all");
+        row("an end by a writer", "!E1\tdone", {}, 16, 1, "all");
+        row("a rename with a field more", "!R\ta\tb\t1\t2\t0\t7", {}, 16, 1, "all");
     }
-    void recordsOfLaterVersions()
+    void whatCounts()
     {
-        QFETCH(QByteArray, fields);
-        QByteArray text;
-        RecordBuilder(text, RecordKind::Head)
+        QFETCH(QByteArray, middle);
+        QFETCH(QByteArray, end);
+        QFETCH(int, digits);
+        QFETCH(int, entries);
+        QFETCH(QString, counts);
+        QByteArray records;
+        RecordBuilder(records, RecordKind::Head)
             .number(1)
             .bytes("all")
             .name(u"/t")
@@ -121,16 +143,30 @@ private Q_SLOTS:
             .number(0)
             .number(0)
             .end();
-        RecordBuilder(text, RecordKind::Folder).name(u"").number(5).end();
-        RecordBuilder(text, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
-        // Its checksum as earlier versions wrote it: it is read all the same.
-        const uint sum = uint(::crc32(0, reinterpret_cast<const Bytef*>(fields.data()), uInt(fields.size())));
-        text += fields + '\t' + QByteArray::number(sum, 16).rightJustified(8, '0') + '\n';
-        RecordBuilder(text, RecordKind::Rename).name(u"B").name(u"b").number(1).number(3).number(0).end();
+        RecordBuilder(records, RecordKind::Folder).name(u"").number(5).end();
+        RecordBuilder(records, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
+        const qsizetype first = records.size();
+        RecordBuilder(records, RecordKind::Rename).name(u"B").name(u"b").number(1).number(3).number(0).end();
+        // Each record ends with its checksum as a version of `digits` wrote it.
+        const auto sum = [](const QByteArray& fields, int digits) {
+            const auto bytes = reinterpret_cast<const Bytef*>(fields.data());
+            const quint64 value = digits == 8 ? ::crc32(0, bytes, uInt(fields.size())) : qChecksum(fields);
+            return fields + '\t' + QByteArray::number(value, 16).rightJustified(digits, '0') + '\n';
+        };
+        if (middle.startsWith('!'))
+            middle = sum(middle.sliced(1), 8); // a checksum of an earlier version fits any version
+        QByteArray text;
+        for (const QByteArray& line : records.split('\n')) {
+            if (!line.isEmpty())
+                text += digits == 16 ? line + '\n' : sum(line.left(line.lastIndexOf('\t')), digits);
+            if (text.size() == first)
+                text += middle;
+        }
+        const qsizetype second = text.size();
+        text += end;
         const JournalReader journal(text);
-        QVERIFY(journal.isValid());
-        QCOMPARE(journal.entries().size(), size_t(1));
-        QCOMPARE(journal.wholeLength(), text.size());
+        QCOMPARE(int(journal.entries().size()), entries);
+        QCOMPARE(journal.wholeLength(), counts == "all" ? text.size() : counts == "second" ? second : first);
     }
 
     // An entry whose number the run took from its folder's listing has no birth time in

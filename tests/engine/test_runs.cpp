@@ -72,19 +72,138 @@ QDataStream& operator>>(QDataStream& s, Seen& r)
     return s;
 }
 
-// Faults, each "kind:relative path", separated by ';': refuse (that rename fails), vanish
-// (the file is removed at the run's first rename), cancel (the cancel link is clicked
-// while that folder is listed), close (the window is closed then), stop (a stop request
-// comes during that rename), swap (the folder becomes a link to ../outside just before it
-// is entered), replace (at the first rename the folder is moved to "old" and a new one
-// holding NEW.TXT takes its place), mount (a file system holding NEW.TXT is mounted on
-// it then), fail (that folder's listing fails part way), root (the run starts at "/",
-// served from that folder), mode:path=octal (its permission bits during the run),
-// bind:path=source (a bind mount of the source, the whole run long), system and home (the
-// question knows that folder as a system folder or a home), answer:no (the question is
-// answered No), limit:n (the run's process may hold n open files), child (the run is
-// made in a child process without root's power over permissions, as limit is).
-//
+// The faults of a row of the Rename All table, each "kind:path" (relative to the test's
+// folder), separated by ';': refuse (that rename fails), vanish (the file is removed at the
+// run's first rename), cancel (the cancel link is clicked while that folder is listed),
+// close (the window is closed then), stop (a stop request comes during that rename), swap
+// (the folder becomes a link to ../outside just before it is entered), replace (at the
+// first rename the folder is moved to "old" and a new one holding NEW.TXT takes its
+// place), mount (a file system holding NEW.TXT is mounted on it then), fail (that folder's
+// listing fails part way), root (the run starts at "/", served from that folder),
+// mode:path=octal (its permission bits during the run), bind:path=source (a bind mount of
+// the source, the whole run long), system and home (the question knows that folder as a
+// system folder or a home), answer:no (the question is answered No), limit:n (the run's
+// process may hold n open files), child (the run is made in a child process without
+// root's power over permissions, as limit is).
+class Faults {
+public:
+    Faults(const QString& text, const QString& top)
+        : m_items(text.split(';', Qt::SkipEmptyParts))
+        , m_top(top)
+    {
+    }
+
+    // What follows "kind:" in each fault of that kind.
+    QStringList all(const QString& kind) const
+    {
+        QStringList found;
+        for (const QString& item : m_items)
+            if (item.startsWith(kind + ':') || item == kind)
+                found << item.mid(kind.size() + 1);
+        return found;
+    }
+    // The path of the first fault of that kind; empty without one.
+    QString at(const QString& kind) const
+    {
+        return all(kind).isEmpty() ? QString() : m_top + '/' + all(kind).first().section('=', 0, 0);
+    }
+    bool has(const QString& kinds) const
+    {
+        return std::any_of(m_items.cbegin(), m_items.cend(),
+                           [&](const QString& item) { return kinds.split('|').contains(item.section(':', 0, 0)); });
+    }
+    // Nothing changes the tree beside the run: a plan made first must foresee it.
+    bool plannable() const { return !has("refuse|vanish|cancel|close|stop|swap|replace|mount"); }
+    // The run is made in a child process.
+    bool inChild() const { return has("child|limit"); }
+    QByteArray path(const QString& relative) const { return QFile::encodeName(m_top + '/' + relative); }
+
+    // Mounts what stays mounted the whole run, and makes sure that what is mounted mid-run
+    // can be; false where mounting needs root.
+    bool mountAhead() const
+    {
+        for (const QString& bind : all("bind"))
+            if (!mount(bind.section('=', 0, 0), bind.section('=', 1)))
+                return false;
+        for (const QString& point : all("mount"))
+            if (!mount(point, {}) || ::umount(path(point).constData()) != 0)
+                return false;
+        return true;
+    }
+    // A tmpfs at `point`, or `source` bound there.
+    bool mount(const QString& point, const QString& source) const
+    {
+        return source.isEmpty()
+            ? ::mount("none", path(point).constData(), "tmpfs", 0, nullptr) == 0
+            : ::mount(path(source).constData(), path(point).constData(), nullptr, MS_BIND, nullptr) == 0;
+    }
+    // Whatever is mounted below the test's folder, under the names it has now.
+    void unmountAll() const
+    {
+        QFile table("/proc/self/mountinfo");
+        QByteArrayList points;
+        for (const QByteArray& line : table.open(QIODevice::ReadOnly) ? table.readAll().split('\n') : points)
+            if (line.split(' ').value(4).startsWith(path("")))
+                points.prepend(line.split(' ').value(4));
+        for (const QByteArray& point : std::as_const(points))
+            ::umount2(point.constData(), MNT_DETACH);
+    }
+    bool setModes() const
+    {
+        for (const QString& mode : all("mode"))
+            if (::chmod(path(mode.section('=', 0, 0)).constData(), mode.section('=', 1).toUInt(nullptr, 8)) != 0)
+                return false;
+        return true;
+    }
+    // Every folder open again, under whatever name it has now.
+    void permitAll() const
+    {
+        std::error_code ignored;
+        std::filesystem::permissions(path(".").constData(), std::filesystem::perms::owner_all, ignored);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path(".").constData(), ignored))
+            if (entry.is_directory() && !entry.is_symlink())
+                std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, ignored);
+    }
+
+    // Has the file system and the observer bring about the faults as the run goes.
+    void arm(FaultyFileSystem& fs, Observer& observer, qsizetype* peakOpen) const
+    {
+        observer.answer = !all("answer").contains("no");
+        fs.refusedRenames = {at("refuse")};
+        fs.failedListings = {at("fail")};
+        fs.root = at("root");
+        fs.beforeList = [this, &observer](const QString& folder) {
+            if (folder == at("cancel") || folder == at("close"))
+                observer.cancel = true;
+            if (folder == at("close")) // the window closed: cancel and stop at once
+                observer.stop = true;
+        };
+        fs.beforeRename = [this, &observer, changed = false](const QString& oldPath, const QString&) mutable {
+            if (has("vanish"))
+                QFile::remove(at("vanish"));
+            if (oldPath == at("stop"))
+                observer.stop = true;
+            const QString replace = all("replace").value(0), mounted = all("mount").value(0);
+            if (!changed && !replace.isEmpty())
+                changed = QDir().rename(at("replace"), m_top + "/old") && makeTree(m_top, {replace + "/NEW.TXT=new"});
+            if (!changed && !mounted.isEmpty())
+                changed = mount(mounted, {}) && makeTree(m_top, {mounted + "/NEW.TXT=new"});
+        };
+        const auto open = [] { return qsizetype(QDir("/proc/self/fd").count()); };
+        fs.beforeEnter = [this, peakOpen, open, openAtFirst = open()](const QString& folder) {
+            *peakOpen = qMax(*peakOpen, open() - openAtFirst);
+            if (folder == at("swap")) {
+                QDir(folder).removeRecursively();
+                QVERIFY(::symlink("../outside", QFile::encodeName(folder).constData()) == 0);
+            }
+        };
+    }
+
+private:
+    QStringList m_items;
+    QString m_top;
+};
+
 // Each row runs with one worker, and again with four, which must give the same outcome;
 // but where a stop request comes mid-run, how far four workers get before the window's
 // thread passes it on is theirs.
@@ -264,102 +383,29 @@ private Q_SLOTS:
         const QString top = dir.path();
         QVERIFY(makeTree(top, before));
         const QStringList unchanged = readTree(top);
-        JournalFiles* journals = state.journals.get();
-        const auto all = [&](const QString& kind) { // what follows "kind:" in each fault of that kind
-            QStringList found;
-            for (const QString& f : faults.split(';', Qt::SkipEmptyParts))
-                if (f.startsWith(kind + ':') || f == kind)
-                    found << f.mid(kind.size() + 1);
-            return found;
-        };
-        const auto fault = [&](const QString& kind) {
-            return all(kind).isEmpty() ? QString() : top + '/' + all(kind).first().section('=', 0, 0);
-        };
-        const auto path = [&](const QString& relative) { return QFile::encodeName(top + '/' + relative); };
-
-        const auto unmount = qScopeGuard([&] { // whatever is mounted below, under the names it has now
-            QFile table("/proc/self/mountinfo");
-            QByteArrayList points;
-            for (const QByteArray& line : table.open(QIODevice::ReadOnly) ? table.readAll().split('\n') : points)
-                if (line.split(' ').value(4).startsWith(path("")))
-                    points.prepend(line.split(' ').value(4));
-            for (const QByteArray& point : std::as_const(points))
-                ::umount2(point.constData(), MNT_DETACH);
-        });
-        const auto mount = [&](const QString& point, const QString& source) {
-            return source.isEmpty()
-                ? ::mount("none", path(point).constData(), "tmpfs", 0, nullptr) == 0
-                : ::mount(path(source).constData(), path(point).constData(), nullptr, MS_BIND, nullptr) == 0;
-        };
-        for (const QString& bind : all("bind"))
-            if (!mount(bind.section('=', 0, 0), bind.section('=', 1)))
-                QSKIP("mounting needs root");
-        for (const QString& point : all("mount")) // made mid-run: first make sure that it can be made
-            if (!mount(point, "") || ::umount(path(point).constData()) != 0)
-                QSKIP("mounting needs root");
-
+        const Faults fault(faults, top);
+        const auto unmount = qScopeGuard([&] { fault.unmountAll(); });
+        if (!fault.mountAhead())
+            QSKIP("mounting needs root");
         FaultyFileSystem fs;
         Seen seen;
         Observer& observer = seen.observer;
-        observer.answer = !all("answer").contains("no");
-        fs.refusedRenames = {fault("refuse")};
-        fs.failedListings = {fault("fail")};
-        fs.beforeList = [&](const QString& folder) {
-            if (folder == fault("cancel") || folder == fault("close"))
-                observer.cancel = true;
-            if (folder == fault("close")) // the window closed: cancel and stop at once
-                observer.stop = true;
-        };
-        bool changed = false;
-        fs.beforeRename = [&](const QString& oldPath, const QString&) {
-            if (!fault("vanish").isEmpty())
-                QFile::remove(fault("vanish"));
-            if (oldPath == fault("stop"))
-                observer.stop = true;
-            if (!changed && !fault("replace").isEmpty())
-                changed = QDir().rename(fault("replace"), top + "/old")
-                    && makeTree(top, {all("replace").first() + "/NEW.TXT=new"});
-            if (!changed && !fault("mount").isEmpty())
-                changed = mount(all("mount").first(), "") && makeTree(top, {all("mount").first() + "/NEW.TXT=new"});
-        };
-        const qsizetype openAtFirst = QDir("/proc/self/fd").count();
-        fs.beforeEnter = [&](const QString& folder) {
-            seen.peakOpen = qMax(seen.peakOpen, QDir("/proc/self/fd").count() - openAtFirst);
-            if (folder == fault("swap")) {
-                QDir(folder).removeRecursively();
-                QVERIFY(::symlink("../outside", QFile::encodeName(folder).constData()) == 0);
-            }
-        };
-        fs.root = fault("root");
-        RenameAllJob job{
-            fs.root.isEmpty() ? top + '/' + before[0].section('/', 0, 0) : "/", {}, options.contains("sub"), {}, {}};
-        job.options = {options.contains("file"), options.contains("folder"),
-                       options.contains("lower")       ? CaseStyle::Lower
-                           : options.contains("upper") ? CaseStyle::Upper
-                                                       : CaseStyle::Proper};
-        const auto paths = [&](const QString& kind) {
-            return all(kind).replaceInStrings(QRegularExpression("^"), top + '/');
-        };
-        job.systemFolders = SystemFolders(paths("system"), paths("home"));
-        job.records = state.records();
-        job.workers = workers;
-
-        const auto permitAll = [&] { // every folder open again, under whatever name it has now
-            std::error_code ignored;
-            std::filesystem::permissions(path(".").constData(), std::filesystem::perms::owner_all, ignored);
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(path(".").constData(), ignored))
-                if (entry.is_directory() && !entry.is_symlink())
-                    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, ignored);
-        };
-        const auto permit = qScopeGuard(permitAll);
-        for (const QString& mode : all("mode"))
-            QVERIFY(::chmod(path(mode.section('=', 0, 0)).constData(), mode.section('=', 1).toUInt(nullptr, 8)) == 0);
-        // A plan is made first, on the tree as it is, where nothing changes it mid-run.
-        const bool plannable =
-            !faults.contains(QRegularExpression("refuse|vanish|cancel|close|stop|swap|replace|mount"));
         observer.base = top;
+        fault.arm(fs, observer, &seen.peakOpen);
+        RenameAllJob job{fs.root.isEmpty() ? top + '/' + before[0].section('/', 0, 0) : "/",
+                         {options.contains("file"), options.contains("folder"),
+                          options.contains("lower")       ? CaseStyle::Lower
+                              : options.contains("upper") ? CaseStyle::Upper
+                                                          : CaseStyle::Proper},
+                         options.contains("sub"),
+                         state.records(),
+                         SystemFolders(fault.all("system").replaceInStrings(QRegularExpression("^"), top + '/'),
+                                       fault.all("home").replaceInStrings(QRegularExpression("^"), top + '/')),
+                         workers};
+        const auto permit = qScopeGuard([&] { fault.permitAll(); });
+        QVERIFY(fault.setModes());
         const auto run = [&] {
-            if (plannable) {
+            if (fault.plannable()) { // a plan first, on the tree as it is
                 Observer planner;
                 planner.base = top;
                 planner.answer = observer.answer;
@@ -377,7 +423,7 @@ private Q_SLOTS:
             seen.listings = fs.listings;
             seen.entries = observer.entries;
         };
-        if (all("child").isEmpty() && all("limit").isEmpty()) {
+        if (!fault.inChild()) {
             run();
         } else {
 #ifdef __SANITIZE_THREAD__
@@ -385,7 +431,7 @@ private Q_SLOTS:
                 QSKIP("workers in a child process are not watched by the thread sanitizer");
 #endif
             const auto carried = inChildProcess([&](QDataStream& out) {
-                const rlim_t most = all("limit").value(0, "0").toULong();
+                const rlim_t most = fault.all("limit").value(0, "0").toULong();
                 const rlimit limit{most, most};
                 if (dropFileOverrides() && (most == 0 || ::setrlimit(RLIMIT_NOFILE, &limit) == 0))
                     run(), out << seen;
@@ -395,7 +441,7 @@ private Q_SLOTS:
             in >> seen;
             QCOMPARE(in.status(), QDataStream::Ok);
         }
-        permitAll();
+        fault.permitAll();
         const RenameAllOutcome& out = seen.out;
         // One walk: no folder is listed twice, unless a listing found no file to spare.
         QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
@@ -411,7 +457,7 @@ private Q_SLOTS:
         for (const QString& entry : seen.entries.filter(" | "))
             told << entry.section(" > ", 0, 0) + '|' + entry.section(" | ", 1);
         QCOMPARE(told, notChanged);
-        if (plannable) {
+        if (fault.plannable()) {
             QVERIFY(seen.untouched);
             QCOMPARE(seen.planned, seen.entries);
         }
@@ -433,7 +479,7 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(out.renamed);
-        QCOMPARE(out.undoable, NewestUndoableRun(*journals).has_value()); // what the window trusts
+        QCOMPARE(out.undoable, NewestUndoableRun(*state.journals).has_value()); // what the window trusts
         QCOMPARE(QStringLiteral("%1 %2 %3").arg(out.found).arg(out.files).arg(out.folders), result.section('|', 0, 0));
         QCOMPARE(observer.max, out.found);
         QCOMPARE(observer.value, out.files);
@@ -441,27 +487,26 @@ private Q_SLOTS:
             QCOMPARE(out.workingName, result.section('|', 1, 1));
         const QString open = result.section('|', 2);
         QCOMPARE(out.openFolder, open == "/" ? open : top + '/' + open);
-        QCOMPARE(out.stopped, !fault("stop").isEmpty() || !fault("close").isEmpty());
+        QCOMPARE(out.stopped, fault.has("stop|close"));
         QCOMPARE(observer.statuses.last(),
                  out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
 
         // Taken back, it leaves the tree as it found it and has nothing to report; where a
         // fault changed the tree beside the run, the tree before is no measure.
-        for (const char* beside : {"vanish:", "swap:", "replace:", "mount:", "bind:", "child", "limit:"})
-            if (faults.contains(QLatin1String(beside)))
-                return;
+        if (fault.has("vanish|swap|replace|mount|bind|child|limit"))
+            return;
         fs.refusedRenames.clear();
         fs.beforeRename = {};
         fs.beforeEnter = {};
         fs.beforeList = {};
-        const std::optional<UndoCandidate> latest = NewestUndoableRun(*journals);
+        const std::optional<UndoCandidate> latest = NewestUndoableRun(*state.journals);
         QVERIFY(latest || seen.renames.isEmpty());
         if (!latest)
             return;
         Observer planner, undoing;
         const QStringList renamed = readTree(top);
         PlanningFileSystem plan(fs);
-        UndoRun({latest->journal, true}, {journals, nullptr}, plan, planner);
+        UndoRun({latest->journal, true}, {state.journals.get(), nullptr}, plan, planner);
         QCOMPARE(readTree(top), renamed);
         const UndoOutcome back = UndoRun({latest->journal}, state.records(), fs, undoing);
         QCOMPARE(undoing.entries, planner.entries);
@@ -470,7 +515,7 @@ private Q_SLOTS:
         QCOMPARE(back.notChanged, QList<NotChanged>());
         QCOMPARE(back.undone, latest->renames);
         QCOMPARE(undoing.statuses, QStringList{"Undoing... Please wait."});
-        QVERIFY(!NewestUndoableRun(*journals)); // and a second undo finds nothing
+        QVERIFY(!NewestUndoableRun(*state.journals)); // and a second undo finds nothing
     }
 
     // The same tree of 200 folders, renamed by one worker and by eight: refused, vanished

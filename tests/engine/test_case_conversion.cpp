@@ -1,0 +1,124 @@
+// The case styles of a name, the word rule of Proper Case, the fix-up after "(" and the
+// search-replace it is made with.
+
+#include "engine/CaseConversion.h"
+#include "engine/SearchReplace.h"
+#include "platform/NameCodec.h"
+
+#include <QLocale>
+#include <QTest>
+
+using namespace orvel;
+
+class TestCaseConversion : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void workedExamples_data()
+    {
+        QTest::addColumn<QString>("names");
+        QTest::newRow("holiday") << "Holiday PHOTO (copy).JPG|holiday photo (copy).jpg|HOLIDAY PHOTO (COPY).JPG|"
+                                    "Holiday Photo (Copy).jpg|Holiday Photo (copy).jpg";
+        QTest::newRow("report") << "report(final)B.DOC|report(final)b.doc|REPORT(FINAL)B.DOC|Report(Final)b.doc|"
+                                   "Report(final)b.doc";
+        QTest::newRow("my_file") << "my_file-name.TXT|my_file-name.txt|MY_FILE-NAME.TXT|My_file-name.txt|"
+                                    "My_file-name.txt";
+        QTest::newRow("2ND") << "2ND TRY.txt|2nd try.txt|2ND TRY.TXT|2nd Try.txt|2nd Try.txt";
+        QTest::newRow("(a)(b)") << "(a)(b) c.txt|(a)(b) c.txt|(A)(B) C.TXT|(A)(B) C.txt|(a)(b) C.txt";
+        QTest::newRow("[abc]") << "[abc] x.txt|[abc] x.txt|[ABC] X.TXT|[abc] X.txt|[abc] X.txt";
+        // A mapping may change the length.
+        QTest::newRow("ß") << "Straße.txt|straße.txt|STRASSE.TXT|Straße.txt|Straße.txt";
+        // Bytes that are not UTF-8 (U+DC80..U+DCFF) are no letters and never change;
+        // neither does a U+FEFF.
+        QTest::newRow("not UTF-8") << orvel::DecodeName(
+            "R\xe9SUM\xe9 (a).DOC|r\xe9sum\xe9 (a).doc|R\xe9SUM\xe9 (A).DOC|"
+            "R\xe9sum\xe9 (A).doc|R\xe9sum\xe9 (a).doc");
+        QTest::newRow("not UTF-8 first") << orvel::DecodeName("\xe9T\xc9 \xffx|\xe9t\xc9 \xffx|\xe9T\xc9 \xffX|"
+                                                              "\xe9t\xc9 \xffx|\xe9t\xc9 \xffx");
+        QTest::newRow("U+FEFF") << QStringLiteral("\uFEFFab CD|\uFEFFab cd|\uFEFFAB CD|\uFEFFab Cd|\uFEFFab Cd");
+    }
+
+    void workedExamples()
+    {
+        // Turkish and Azeri map the dotted and dotless i differently.
+        const QLocale::Language language = QLocale::system().language();
+        if (language == QLocale::Turkish || language == QLocale::Azerbaijani)
+            QSKIP("the examples assume the i/I mapping of non-Turkic locales");
+        QFETCH(QString, names);
+        const QStringList n = names.split('|');
+        QStringList got; // file and folder for each style, the style None last
+        for (CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper, CaseStyle::Proper, CaseStyle::None})
+            got << ConvertFileName(n[0], style) << ConvertFolderName(n[0], style);
+        QCOMPARE(got, (QStringList{n[1], n[1], n[2], n[2], n[3], n[4], n[0], n[0]}));
+    }
+
+    // Turkish pairs "i" with a dotted capital and "I" with a dotless small letter: plain
+    // ASCII names too must take the locale's mapping there. CTest runs this once more
+    // under a Turkish locale.
+    void dottedAndDotlessI()
+    {
+        const bool turkish = QLocale::system().language() == QLocale::Turkish;
+        QCOMPARE(ConvertFileName("file IN.txt", CaseStyle::Upper), turkish ? "FİLE IN.TXT" : "FILE IN.TXT");
+        QCOMPARE(ConvertFolderName("FILE IN", CaseStyle::Lower), turkish ? "fıle ın" : "file in");
+    }
+
+    // The word rule of Proper Case, and the fix-up after "(" that files get on top.
+    void properCaseAndBracketFixUp_data()
+    {
+        QTest::addColumn<bool>("bracket");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, bool bracket, const QString& text, const QString& expected) {
+            QTest::newRow(name) << bracket << text << expected;
+        };
+        row("every separator", false, QString("ab cD\tef\ngh\vuv\fkl\rmn") + QChar(0) + "op",
+            QString("Ab Cd\tEf\nGh\vUv\fKl\rMn") + QChar(0) + "Op");
+        row("no other separators", false, "one.two-three_four'five(six)7x", "One.two-three_four'five(six)7x");
+        row("non-break space is no separator", false, "ab\u00A0CD", "Ab\u00A0cd");
+        row("accented", false, "ÉCOLE ÉTÉ", "École Été");
+        row("first letter grows", false, "ßa straße", "SSa Straße");
+        // Deseret letters lie outside the basic plane: one code point, two UTF-16 units.
+        row("surrogate pairs", false, "\U00010428\U00010428 a\U00010400", "\U00010400\U00010428 A\U00010428");
+        row("empty", false, {}, {});
+        row("bracket: every letter", true, "(a(b(c(d(e(f(g(h(i(j(k(l(m(n(o(p(q(r(s(t(u(v(w(x(y(z",
+            "(A(B(C(D(E(F(G(H(I(J(K(L(M(N(O(P(Q(R(S(T(U(V(W(X(Y(Z");
+        row("bracket: right after it only", true, "(copy) ((old))", "(Copy) ((Old))");
+        row("bracket: left alone", true, "(élan) [a] {b} <c> (1a) ( a)", "(élan) [a] {b} <c> (1a) ( a)");
+    }
+
+    void properCaseAndBracketFixUp()
+    {
+        QFETCH(bool, bracket);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        if (bracket)
+            FixBracketCase(text);
+        QCOMPARE(bracket ? text : ProperCaseForm(text), expected);
+    }
+
+    // Field | search | replacement | result.
+    void searchReplace_data()
+    {
+        QTest::addColumn<QString>("cells");
+        QTest::newRow("empty search") << "abc||x|abc";
+        QTest::newRow("bracket pair twice") << "(a(a|(a|(A|(A(A";
+        QTest::newRow("exact case only") << "(A|(a|(A|(A";
+        // Starting again from the beginning finds what a replacement completes.
+        QTest::newRow("shrinks repeatedly") << "aaaa|aa|a|a";
+        QTest::newRow("completed on the left") << "aabb|ab|a|aa";
+        // A replacement holding the search text: one pass, and it ends.
+        QTest::newRow("replacement holds search") << "aXa|a|aa|aaXaa";
+    }
+
+    void searchReplace()
+    {
+        QFETCH(QString, cells);
+        const QStringList c = cells.split('|');
+        QString field = c[0];
+        SearchReplace(field, c[1], c[2]);
+        QCOMPARE(field, c[3]);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCaseConversion)
+#include "test_case_conversion.moc"
