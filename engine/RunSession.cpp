@@ -80,6 +80,8 @@ JournalWriter* RunSession::writer(int number) const
 
 void RunSession::tellJournalFailure()
 {
+    if (!m_journal || !m_journal->isBroken())
+        return; // the common case, asked at every pass: no lock taken
     QString failure;
     {
         const std::lock_guard guard(m_failureLock);

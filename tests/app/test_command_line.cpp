@@ -193,9 +193,9 @@ private Q_SLOTS:
         const QStringList busy = tree.filter(QRegularExpression("^busy:"));
         QVERIFY(makeTree(p.path(), tree.replaceInStrings(QRegularExpression("^busy:"), "")));
         std::unique_ptr<TreeLocks> locks = TreeLocks::open(p.path("state/orvel-file-rename"), nullptr);
-        std::unique_ptr<TreeLock> claim;
+        std::unique_ptr<TreeLock> lock;
         for (const QString& folder : busy)
-            claim = locks->lock(hostFileSystem().openFolder(p.path(folder.mid(5, folder.size() - 6))), nullptr);
+            lock = locks->lock(hostFileSystem().openFolder(p.path(folder.mid(5, folder.size() - 6))), nullptr);
         if (arguments.first() == "--undo" && status != 0)
             QCOMPARE(p.run({"--proper", "@/t"}).status, 0); // a run to undo
         const QString folder = tree.first().section('/', 0, 0);

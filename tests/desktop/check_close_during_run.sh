@@ -76,5 +76,5 @@ after=$(find "$tree" -type f -name 'FILE NUMBER *.TXT' | wc -l)
 [ "$after" = "$total" ] || fail "$after of $total files under their old names after the undo"
 hidden=$(find "$work" -path "$work/home" -prune -o -name '.orvel~*' -print | head -n 3)
 [ -z "$hidden" ] || fail "names under a temporary name: $hidden"
-echo "taken back: every file under its old name"
+echo "undone: every file under its old name"
 echo "PASS"

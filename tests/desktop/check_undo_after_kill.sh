@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A run killed half way is taken back after the next start, as a user would do it: a
+# A run killed half way is undone after the next start, as a user would do it: a
 # Rename All of 40 000 files with sub-folders and "Rename folder" is killed with
 # SIGKILL, the program is started again, Ctrl+Z (File > Undo Last Rename) is answered
 # Yes, and the tree is then exactly what it was: every path and every file's content,

@@ -1,7 +1,7 @@
 // Rename All as the engine runs it, on real trees: what it renames and in which order,
 // what it counts and reports, early exits, faults mid-run, cancel, stop, the question
 // about system folders and homes, and trees the process cannot read or hold open in
-// full; and every run taken back by its journal. Rename Selected is tested where the window fills its job from the
+// full; and every run undone by its journal. Rename Selected is tested where the window fills its job from the
 // list's selection.
 
 #include "engine/FolderTree.h"
@@ -446,7 +446,7 @@ private Q_SLOTS:
         // One walk: no folder is listed twice, unless a listing found no file to spare.
         QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
         // The walk's folders, the start folder and its parent, a listing, the count, and
-        // the claim on the tree.
+        // the lock of the tree.
         QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
@@ -491,7 +491,7 @@ private Q_SLOTS:
         QCOMPARE(observer.statuses.last(),
                  out.stopped ? QStringLiteral("Renaming... Please wait.") : QStringLiteral("Renamed done !!"));
 
-        // Taken back, it leaves the tree as it found it and has nothing to report; where a
+        // Undone, it leaves the tree as it found it and has nothing to report; where a
         // fault changed the tree beside the run, the tree before is no measure.
         if (fault.has("vanish|swap|replace|mount|bind|child|limit"))
             return;

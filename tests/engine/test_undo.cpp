@@ -424,8 +424,8 @@ private Q_SLOTS:
         QVERIFY(error.endsWith("belongs to another user"));
     }
 
-    // A run's journal that another undo holds (of this process or another) is taken back
-    // by that undo alone: a second one does nothing.
+    // A run's journal that another undo holds (of this process or another) is undone by
+    // that undo alone: a second one does nothing.
     void journalHeldByAnotherUndo()
     {
         Bench b;
@@ -444,11 +444,11 @@ private Q_SLOTS:
     // it, or one whose run is gone, is free.
     void oneRunATree_data()
     {
-        QTest::addColumn<QString>("claimed"); // the live run's tree; "died:" when its process is gone
+        QTest::addColumn<QString>("locked"); // the live run's tree; "died:" when its process is gone
         QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
         QTest::addColumn<bool>("refused");
-        const auto row = [](const char* name, const char* claimed, const char* run, bool refused) {
-            QTest::newRow(name) << QString(claimed) << QString(run) << refused;
+        const auto row = [](const char* name, const char* locked, const char* run, bool refused) {
+            QTest::newRow(name) << QString(locked) << QString(run) << refused;
         };
         row("the same tree", "start", "all:start", true);
         row("inside it", "start", "all:start/SUB", true);
@@ -462,7 +462,7 @@ private Q_SLOTS:
 
     void oneRunATree()
     {
-        QFETCH(QString, claimed);
+        QFETCH(QString, locked);
         QFETCH(QString, run);
         QFETCH(bool, refused);
         Bench b;
@@ -470,13 +470,13 @@ private Q_SLOTS:
         if (run == "undo")
             b.renameAll(CaseStyle::Lower);
         const QStringList before = readTree(b.path());
-        const QString tree = b.path(claimed.section(':', -1));
-        std::unique_ptr<TreeLock> claim;
-        if (claimed.startsWith("died:"))
+        const QString tree = b.path(locked.section(':', -1));
+        std::unique_ptr<TreeLock> lock;
+        if (locked.startsWith("died:"))
             QVERIFY(inChildProcess(
                 [&](QDataStream&) { (void)b.state.locks->lock(b.fs.openFolder(tree), nullptr).release(); }));
         else
-            claim = b.state.locks->lock(b.fs.openFolder(tree), nullptr);
+            lock = b.state.locks->lock(b.fs.openFolder(tree), nullptr);
         const auto attempt = [&] {
             const QString folder = b.path(run.section(':', 1));
             if (run == "undo")
@@ -494,7 +494,7 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()) == before, refused);
         if (!refused)
             return;
-        claim.reset(); // the other run ends: the tree is free
+        lock.reset(); // the other run ends: the tree is free
         QCOMPARE(attempt(), QString());
         QVERIFY(readTree(b.path()) != before);
     }
