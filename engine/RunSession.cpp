@@ -31,6 +31,12 @@ QHash<QString, QString> RunSession::finishInterruptedRuns()
     return m_records.journals ? FinishInterruptedRuns(*m_records.journals, m_fs) : QHash<QString, QString>();
 }
 
+std::unique_ptr<JournalFile> RunSession::reopenJournal(const QString& name)
+{
+    take(Step::Reopened);
+    return m_records.journals ? m_records.journals->reopen(name, nullptr) : nullptr;
+}
+
 int RunSession::open(const QString& folder)
 {
     take(Step::Opened);
@@ -65,12 +71,6 @@ void RunSession::openJournal(const JournalHead& head, int writers)
     });
     for (int number = 0; number < writers; ++number)
         m_writers.push_back(std::make_unique<JournalWriter>(*m_journal, number));
-}
-
-std::unique_ptr<JournalFile> RunSession::reopenJournal(const QString& name)
-{
-    take(Step::Reopened);
-    return m_records.journals ? m_records.journals->reopen(name, nullptr) : nullptr;
 }
 
 JournalWriter* RunSession::writer(int number) const
