@@ -1,10 +1,11 @@
+// Real entries listed, typed, entered and renamed in two steps; the system folders and volumes a run asks about.
+
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/SystemFolders.h"
 #include "platform/Volumes.h"
 #include "tests/support/TempTree.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <cerrno>
@@ -29,9 +30,6 @@ struct dirent* __wrap_readdir(DIR* dir) // NOLINT(bugprone-reserved-identifier)
 }
 }
 
-// Names as bytes, and the listing and typing of real entries. Renames of real entries
-// are exercised through RenameFile in the engine tests, and on a case-ignoring volume
-// next door.
 class TestFileSystem : public QObject {
     Q_OBJECT
 
@@ -43,46 +41,58 @@ class TestFileSystem : public QObject {
     static QChar letter(EntryType t) { return QStringLiteral("MFDLO")[int(t)]; }
 
 private Q_SLOTS:
-    // Every system entry is named *.txt, so that only its type keeps it out.
+    // Every system entry is named *.txt, so that only its type keeps it out. The hidden
+    // entries look like an interrupted rename: files, a folder, a link, also in the old
+    // form that carried the name.
     void initTestCase()
     {
         QVERIFY(orvel::test::makeTree(d,
                                       {"a.txt=", "B.TXT=", "c.doc=", ".hidden.txt=", ".hiddenFolder/", "sub.txt/",
                                        "fileLink->a.txt", "folderLink->sub.txt", "dangling.txt->nowhere",
-                                       orvel::DecodeName("LATIN1 \xc9T\xc9.TXT=")}));
+                                       DecodeName("LATIN1 \xc9T\xc9.TXT="), ".orvel-rename~.bashrc=rc",
+                                       ".orvel-rename~Secret DIR/f=", ".orvel-rename~shadow link->a.txt",
+                                       QString::fromLatin1(NewTemporaryName()) + "=x"}));
         QCOMPARE(::mknod(QFile::encodeName(d + "/fifo.txt").constData(), S_IFIFO | 0600, 0), 0);
         QCOMPARE(::mknod(QFile::encodeName(d + "/sock.txt").constData(), S_IFSOCK | 0600, 0), 0);
     }
 
-    void list_data()
-    {
-        QTest::addColumn<bool>("withFolders");
-        QTest::addColumn<QStringList>("expected"); // name:type, sorted
-        // A name that is not UTF-8 keeps its bytes.
-        const QStringList files{"B.TXT:F", orvel::DecodeName("LATIN1 \xc9T\xc9.TXT:F"), "a.txt:F", "c.doc:F",
-                                "fileLink:F"};
-        QTest::newRow("files") << false << files;
-        QTest::newRow("with folders") << true << files + QStringList{"folderLink:L", "sub.txt:D"};
-    }
-
+    // A listing with folders or of files only; a name that is not UTF-8 keeps its bytes. A
+    // folder that cannot be opened, or read to its end, gives no listing at all.
     void list()
     {
-        QFETCH(bool, withFolders);
-        QFETCH(QStringList, expected);
-        const auto listed = fs.list(d, withFolders);
-        QVERIFY(listed);
-        QStringList names;
-        for (const DirEntry& e : *listed)
-            names << e.name + ':' + letter(e.type);
-        names.sort();
-        QCOMPARE(names, expected);
-        QVERIFY(!fs.list(d + "/nothing", withFolders));
-        QVERIFY(!fs.list(d + "/a.txt", withFolders));
-        // A listing cut short by a read error is no listing at all.
+        const QString files = "B.TXT:F|" + DecodeName("LATIN1 \xc9T\xc9.TXT:F") + "|a.txt:F|c.doc:F|fileLink:F";
+        for (const bool withFolders : {false, true}) {
+            const auto listed = fs.list(d, withFolders);
+            QVERIFY(listed);
+            QStringList names;
+            for (const DirEntry& e : *listed)
+                names << e.name + ':' + letter(e.type);
+            names.sort();
+            QCOMPARE(names.join('|'), files + (withFolders ? "|folderLink:L|sub.txt:D" : ""));
+        }
+        QVERIFY(!fs.list(d + "/nothing", true) && !fs.list(d + "/a.txt", true));
         g_readsBeforeFailure = 4;
-        const auto cut = fs.list(d, withFolders);
+        const auto cut = fs.list(d, true);
         g_readsBeforeFailure = -1;
         QVERIFY(!cut);
+    }
+
+    // Listing only reads: nothing on disk changes. The number it gives a file, where it
+    // gives one, is the one identify() gives.
+    void listingOnlyReads()
+    {
+        const QStringList before = orvel::test::readTree(d);
+        const FolderHandle folder = fs.openFolder(d);
+        quint64 serial = 0;
+        const auto each = [&](const QString& name, EntryType, quint64 number) {
+            if (name == "a.txt")
+                serial = number;
+        };
+        QCOMPARE(fs.listFolder(folder, each).error, 0);
+        EntryIdentity id;
+        QCOMPARE(fs.identify(folder, "a.txt", &id), 0);
+        QVERIFY2(serial == 0 || serial == id.inode, qPrintable(QString::number(serial)));
+        QCOMPARE(orvel::test::readTree(d), before);
     }
 
     void entryType()
@@ -123,52 +133,20 @@ private Q_SLOTS:
     // names it stands for is in it.
     void twoStepRename()
     {
-        QStringList steps;
-        const auto move = [&](int failAt) {
-            return [&steps, failAt](const QByteArray& from, const QByteArray& to) {
-                steps << QString::fromUtf8(from + '>' + to);
-                return steps.size() == failAt ? EACCES : 0;
+        // The step that fails (0: none), what the rename returns, the steps taken.
+        for (const auto& [failAt, error, taken] :
+             {std::tuple{0, 0, " A>t t>a"}, {1, EACCES, " A>t"}, {2, EACCES, " A>t t>a t>A"}}) {
+            QString steps;
+            const auto move = [&steps, fail = failAt](const QByteArray& from, const QByteArray& to) {
+                steps += ' ' + from + '>' + to;
+                return steps.count('>') == fail ? EACCES : 0;
             };
-        };
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(0)), 0);
-        QCOMPARE(steps, (QStringList{"A.TXT>.orvel~t", ".orvel~t>a.txt"}));
-        steps.clear();
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(2)), EACCES);
-        QCOMPARE(steps.last(), QStringLiteral(".orvel~t>A.TXT")); // put back
-        steps.clear();
-        QCOMPARE(RenameThroughTemporary("A.TXT", "a.txt", ".orvel~t", move(1)), EACCES);
-        QCOMPARE(steps.size(), 1); // nothing moved, nothing to put back
-
+            const int result = RenameThroughTemporary("A", "a", "t", move);
+            QCOMPARE(QString::number(result) + ':' + steps, QString::number(error) + ':' + taken);
+        }
         const QByteArray made = NewTemporaryName();
         QVERIFY(IsTemporaryName(made) && made.size() < 32 && made != NewTemporaryName());
         QVERIFY(!IsTemporaryName(".orvel~notes.txt"));
-    }
-
-    // Listing only reads: hidden entries that look like an interrupted rename (files, a
-    // folder, a link, also in the old form that carried the name) stay as they are. The
-    // number it gives a file, where it gives one, is the one identify() gives.
-    void listingChangesNothing()
-    {
-        orvel::test::TempDir dir;
-        const QString tag = QString::fromLatin1(NewTemporaryName());
-        QVERIFY(orvel::test::makeTree(dir.path(),
-                                      {".orvel-rename~.bashrc=rc", ".orvel-rename~notes.txt=n",
-                                       ".orvel-rename~Secret DIR/f=", tag + "=x", "plain.txt="}));
-        QVERIFY(QFile::link("plain.txt", dir.filePath(".orvel-rename~shadow link")));
-        const QStringList before = orvel::test::readTree(dir.path());
-        QStringList listed;
-        quint64 serial = 0;
-        const FolderHandle folder = fs.openFolder(dir.path());
-        const Listing listing = fs.listFolder(folder, [&](const QString& name, EntryType t, quint64 number) {
-            listed << name + ':' + letter(t);
-            serial = number;
-        });
-        QCOMPARE(listing.error, 0);
-        QCOMPARE(listed, QStringList{"plain.txt:F"});
-        EntryIdentity id;
-        QCOMPARE(fs.identify(folder, "plain.txt", &id), 0);
-        QVERIFY2(serial == 0 || serial == id.inode, qPrintable(QString::number(serial)));
-        QCOMPARE(orvel::test::readTree(dir.path()), before);
     }
 
     // Two names of one file (hard links) differ only in case where case counts: they are
@@ -178,28 +156,11 @@ private Q_SLOTS:
         orvel::test::TempDir dir;
         QVERIFY(orvel::test::makeTree(dir.path(), {"README=text"}));
         QVERIFY(::link(QFile::encodeName(dir.filePath("README")), QFile::encodeName(dir.filePath("readme"))) == 0);
-        int notices = 0;
-        const FolderHandle folder = fs.openFolder(dir.path());
-        QCOMPARE(fs.renameIn(folder, "README", "readme", [&](const QString&) { ++notices; }), EEXIST);
-        QCOMPARE(notices, 0);
+        bool noticed = false;
+        const auto notice = [&](const QString&) { noticed = true; };
+        QCOMPARE(fs.renameIn(fs.openFolder(dir.path()), "README", "readme", notice), EEXIST);
+        QVERIFY(!noticed);
         QCOMPARE(orvel::test::readTree(dir.path()), (QStringList{"README=text", "readme=text"}));
-    }
-
-    // A working folder longer than the first buffer the system is asked to fill.
-    void deepWorkingFolder()
-    {
-        const QByteArray start = QFile::encodeName(QDir::currentPath()), name(200, 'x');
-        QVERIFY(::chdir(QFile::encodeName(d).constData()) == 0);
-        QString deep = d;
-        int levels = 0;
-        while (levels < 25 && ::mkdir(name, 0700) == 0 && ::chdir(name) == 0)
-            deep += '/' + QString(name), ++levels;
-        const QString found = CurrentFolder();
-        for (; levels > 0 && ::chdir("..") == 0; --levels)
-            ::rmdir(name);
-        QVERIFY(::chdir(start.constData()) == 0);
-        QCOMPARE(deep.size(), d.size() + 25 * 201);
-        QCOMPARE(found, deep);
     }
 
     // Where a run is asked about by its path: in the root or a system folder, or its own
@@ -220,87 +181,24 @@ private Q_SLOTS:
         QCOMPARE(asked + (RenamesSystemEntries(dir.filePath("shared"), false) ? "+" : "-"), QStringLiteral("1111000+"));
     }
 
-    // Volumes mounted while the program runs are offered, in order; runtime state under
-    // /run is not, and does not hide the volumes mounted after it.
+    // Volumes mounted while the program runs are offered, sorted; runtime state under /run
+    // is not, and does not hide the volumes mounted after it.
     void hostVolumes()
     {
-        const QString runtime = "/run/orvel-test-" + QString::number(::getpid()), real = d + "/vol b",
-                      other = d + "/vol a";
-        QVERIFY(QDir().mkpath(real) && QDir().mkpath(other));
-        if (!QDir().mkpath(runtime) || ::mount("none", QFile::encodeName(runtime).constData(), "tmpfs", 0, nullptr)) {
-            QDir().rmdir(runtime);
-            QSKIP("mounting needs root");
-        }
-        const int mounted = ::mount("none", QFile::encodeName(real).constData(), "tmpfs", 0, nullptr)
-            | ::mount("none", QFile::encodeName(other).constData(), "tmpfs", 0, nullptr);
+        const QStringList points{"/run/orvel-test-" + QString::number(::getpid()), d + "/vol b", d + "/vol a"};
+        int mounted = 0;
+        for (const QString& point : points)
+            mounted +=
+                QDir().mkpath(point) && ::mount("none", QFile::encodeName(point).constData(), "tmpfs", 0, nullptr) == 0;
         const QStringList listed = orvel::hostVolumes().mountPoints();
-        ::umount(QFile::encodeName(real).constData());
-        ::umount(QFile::encodeName(other).constData());
-        ::umount(QFile::encodeName(runtime).constData());
-        QDir().rmdir(runtime);
-        QCOMPARE(mounted, 0);
-        QVERIFY(listed.contains(real));
-        QVERIFY(!listed.contains(runtime));
-        QVERIFY(listed.indexOf(other) == listed.indexOf(real) - 1); // sorted, not in the order mounted
-    }
-
-    void decodeAndEncode_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("text");
-        auto row = [](const char* name, const QByteArray& b, QStringView t) {
-            QTest::newRow(name) << b << t.toString();
-        };
-        row("ascii", "Holiday PICTURE.JPG", u"Holiday PICTURE.JPG");
-        row("byte-order mark alone", "\xEF\xBB\xBF", u"\xFEFF");
-        row("literal replacement mark", "a\xEF\xBF\xBD", u"a\xFFFD");
-        row("latin-1", "R\xe9SUM\xe9.DOC", u"R\xDCE9SUM\xDCE9.DOC");
-        row("lone ff", "\xff", u"\xDCFF");
-        row("truncated", "\xE2\x82\x41", u"\xDCE2\xDC82\x41");
-        row("truncated at the end", "x\xF0\x9F\x98", u"x\xDCF0\xDC9F\xDC98");
-        row("overlong nul", "\xC0\x80", u"\xDCC0\xDC80");
-        row("overlong three-byte", "\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF");
-        row("encoded surrogate", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80");
-        row("encoded escape look-alike", "\xED\xB3\xA9", u"\xDCED\xDCB3\xDCA9");
-        row("past U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80");
-        row("last code point", "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF");
-        row("two- and three-byte", "caf\xC3\xA9 \xE2\x82\xAC", u"caf\x00E9 \x20AC");
-        row("emoji", "\xF0\x9F\x98\x80.txt", u"\xD83D\xDE00.txt");
-    }
-    void decodeAndEncode()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, text);
-        QCOMPARE(DecodeName(bytes), text);
-        QCOMPARE(EncodeName(text), bytes);
-    }
-
-    // Random byte strings, weighted towards the bytes that start and continue UTF-8
-    // sequences so that valid and broken sequences both turn up often.
-    void roundTripOfRandomBytes()
-    {
-        QRandomGenerator random(20240611);
-        const QByteArray pieces[] = {"a",        "/",    "\x80",         "\xBF", "\xC3", "\xE2\x82",
-                                     "\xF0\x9F", "\xED", "\xEF\xBB\xBF", "\xF4", "\x90", "\xC0",
-                                     "\xFF",     "\xE0", "\xA0",         "\xF0"};
-        int valid = 0;
-        for (int n = 0; n < 4000; ++n) {
-            QByteArray b;
-            for (int k = random.bounded(12); k > 0; --k)
-                b += random.bounded(3) ? pieces[random.bounded(16)] : QByteArray(1, char(random.bounded(256)));
-            const QString text = DecodeName(b);
-            QCOMPARE(EncodeName(text), b);
-            // Where Qt's own decoder accepts the bytes, both read them alike (Qt drops
-            // a leading byte-order mark, which is why it is not used for names).
-            if (QByteArrayView(b).isValidUtf8() && !b.startsWith("\xEF\xBB\xBF")) {
-                ++valid;
-                QCOMPARE(text, QString::fromUtf8(b));
-            }
-        }
-        QVERIFY2(valid > 400, qPrintable(QString::number(valid)));
-        // Surrogates that decoding never makes are written as a replacement mark.
-        QCOMPARE(EncodeName(u"\xD800\x61\xDC7F\xDCE9\xD83D"),
-                 QByteArray("\xEF\xBF\xBD\x61\xEF\xBF\xBD\xE9\xEF\xBF\xBD"));
+        for (const QString& point : points)
+            ::umount(QFile::encodeName(point).constData());
+        QDir().rmdir(points[0]);
+        if (mounted == 0)
+            QSKIP("mounting needs root");
+        QCOMPARE(mounted, 3);
+        QVERIFY(!listed.contains(points[0]) && listed.contains(points[2]));
+        QCOMPARE(listed.indexOf(points[1]), listed.indexOf(points[2]) + 1); // not in the order mounted
     }
 };
 
