@@ -11,6 +11,8 @@ using namespace orvel;
 class TestNameCodec : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Bytes that are not UTF-8, each kept as its own code, and the valid forms nearest to
+    // them; valid text in general is the random test's.
     void decodeAndEncode_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -18,7 +20,6 @@ private Q_SLOTS:
         auto row = [](const char* name, const QByteArray& b, QStringView t) {
             QTest::newRow(name) << b << t.toString();
         };
-        row("ascii", "Holiday PICTURE.JPG", u"Holiday PICTURE.JPG");
         row("byte-order mark alone", "\xEF\xBB\xBF", u"\xFEFF");
         row("literal replacement mark", "a\xEF\xBF\xBD", u"a\xFFFD");
         row("latin-1", "R\xe9SUM\xe9.DOC", u"R\xDCE9SUM\xDCE9.DOC");
@@ -31,8 +32,6 @@ private Q_SLOTS:
         row("encoded escape look-alike", "\xED\xB3\xA9", u"\xDCED\xDCB3\xDCA9");
         row("past U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80");
         row("last code point", "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF");
-        row("two- and three-byte", "caf\xC3\xA9 \xE2\x82\xAC", u"caf\x00E9 \x20AC");
-        row("emoji", "\xF0\x9F\x98\x80.txt", u"\xD83D\xDE00.txt");
     }
     void decodeAndEncode()
     {

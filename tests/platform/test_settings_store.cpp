@@ -13,12 +13,9 @@
 
 using namespace orvel;
 
-namespace {
-const QString kApp = QStringLiteral("Orvel Rename");
-
 // Runs `work`; false unless it ends within a few seconds. Work that waits on a FIFO at
 // `file` or at its lock for a writer is released by opening the FIFO's other end.
-bool endsPromptly(const QByteArray& file, const std::function<void()>& work)
+static bool endsPromptly(const QByteArray& file, const std::function<void()>& work)
 {
     auto done = std::async(std::launch::async, work);
     if (done.wait_for(std::chrono::seconds(5)) == std::future_status::ready)
@@ -29,7 +26,6 @@ bool endsPromptly(const QByteArray& file, const std::function<void()>& work)
                 ::close(fd);
     return false;
 }
-} // namespace
 
 class TestSettingsStore : public QObject {
     Q_OBJECT
@@ -60,22 +56,20 @@ private Q_SLOTS:
         QFETCH(bool, writes);
         QTemporaryDir config;
         IniSettingsStore store(config.path()), elsewhere(config.filePath("elsewhere"));
-        const QByteArray file = QFile::encodeName(store.fileOf(kApp)),
+        const QByteArray file = QFile::encodeName(store.fileOf("app")),
                          fifo = QFile::encodeName(config.filePath("fifo")),
-                         small = QFile::encodeName(elsewhere.fileOf(kApp));
+                         small = QFile::encodeName(elsewhere.fileOf("app"));
         QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
-        QVERIFY(elsewhere.write(kApp, "recent", "file1", "/kept/"));
+        QVERIFY(elsewhere.write("app", "recent", "file1", "/kept/"));
         if (found == "huge")
             QVERIFY(::truncate(small.constData(), 300 << 20) == 0);
-        if (found == "fifo")
-            QVERIFY(::rename(fifo.constData(), file.constData()) == 0);
-        else if (found.startsWith("link to "))
-            QVERIFY(::symlink(found == "link to fifo" ? fifo.constData() : small.constData(), file.constData()) == 0);
-        else if (found == "device") // a node of its own where allowed: a faulty store must not harm /dev
+        if (found == "device") // a node of its own where allowed: a faulty store must not harm /dev
             QVERIFY(::mknod(file.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0
                     || ::symlink("/dev/null", file.constData()) == 0);
+        else if (found.startsWith("link to "))
+            QVERIFY(::symlink(found.endsWith("fifo") ? fifo.constData() : small.constData(), file.constData()) == 0);
         else
-            QVERIFY(::rename(small.constData(), file.constData()) == 0);
+            QVERIFY(::rename(found == "fifo" ? fifo.constData() : small.constData(), file.constData()) == 0);
         if (found == "fifo lock")
             QVERIFY(::rename(fifo.constData(), file + ".lock") == 0);
 
@@ -83,22 +77,21 @@ private Q_SLOTS:
         QString read;
         bool written = true, removed = false;
         QVERIFY(endsPromptly(file, [&] {
-            read = store.read(kApp, "recent", "file1");
-            written = store.write(kApp, "recent", "file2", plain);
-            removed = reads.isEmpty() && store.deleteApplication(kApp);
+            read = store.read("app", "recent", "file1");
+            written = store.write("app", "recent", "file2", plain);
+            removed = reads.isEmpty() && store.deleteApplication("app");
         }));
         QCOMPARE(read, reads);
         QCOMPARE(written, writes);
-        QVERIFY(!removed);
         struct stat st;
-        QVERIFY(::lstat(file.constData(), &st) == 0);
+        QVERIFY(!removed && ::lstat(file.constData(), &st) == 0);
         if (found == "huge")
             QCOMPARE(st.st_size, 300 << 20);
-        if (writes) {
-            QCOMPARE(IniSettingsStore(config.path()).read(kApp, "recent", "file2"), plain);
-            const QVariant stored = QSettings(store.fileOf(kApp), QSettings::IniFormat).value("recent/file2");
-            QCOMPARE(stored.typeId(), QMetaType::QString);
-        }
+        if (!writes)
+            return;
+        QCOMPARE(IniSettingsStore(config.path()).read("app", "recent", "file2"), plain);
+        QCOMPARE(QSettings(store.fileOf("app"), QSettings::IniFormat).value("recent/file2").typeId(),
+                 QMetaType::QString);
     }
 };
 

@@ -5,11 +5,11 @@
 #include "tests/support/XdgSandbox.h"
 
 #include <QLocalServer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace orvel;
@@ -25,7 +25,7 @@ private Q_SLOTS:
     void lockStates_data()
     {
         QTest::addColumn<Result>("result");
-        QTest::newRow("left by an ended process") << Result::Acquired;
+        QTest::newRow("left by a process that has ended") << Result::Acquired;
         QTest::newRow("left empty long ago") << Result::Unavailable;
         QTest::newRow("parent is a regular file") << Result::Unavailable;
         QTest::newRow("a FIFO") << Result::Unavailable;
@@ -41,18 +41,13 @@ private Q_SLOTS:
         QLocalServer foreign;
         QVERIFY(found == "a FIFO" ? ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0
                                   : f.open(QIODevice::WriteOnly));
-        if (found == "left by an ended process") {
-            // Its id is free now, or taken by an unrelated program.
-            const pid_t pid = ::fork();
-            if (pid == 0)
-                ::_exit(0);
-            QVERIFY(pid > 0 && ::waitpid(pid, nullptr, 0) == pid);
-            f.write(QByteArray::number(pid) + "\norvel-file-rename\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        } else if (found == "left empty long ago") {
+        if (found.startsWith("left by")) // no process has that id
+            f.write("2147483647\norvel-file-rename\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        else if (found == "left empty long ago")
             QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
-        } else if (found == "parent is a regular file") {
+        else if (found == "parent is a regular file")
             lock += "/instance.lock";
-        } else if (found.startsWith("another user's")) {
+        else if (found.startsWith("another user's")) {
             QVERIFY(foreign.listen(dir.filePath("instance.socket")));
             if (::fchown(f.handle(), 65534, 65534) != 0
                 || ::chown(QFile::encodeName(foreign.fullServerName()).constData(), 65534, 65534) != 0)
@@ -65,23 +60,35 @@ private Q_SLOTS:
         QVERIFY(!foreign.waitForNewConnection(0));
     }
 
-    // The lock and the socket live in the session's runtime folder while it is the user's
-    // and closed to others, else (su, sudo -i, ssh) in a folder of the user's own in the
-    // temporary folder; never in a folder another user made under that name.
-    void lockFolder_data()
+    // Where the lock and its socket live: in the session's runtime folder while that is the
+    // user's and closed to others, else (su, sudo -i, ssh) in a folder of the user's own in
+    // the temporary folder, never in one another user made under its name. The lock is the
+    // display session's: a start on another display runs an instance of its own.
+    void lockPerSession_data()
     {
-        QTest::addColumn<QString>("runtime"); // XDG_RUNTIME_DIR in the sandbox: run/ is private
+        QTest::addColumn<QStringList>("displays"); // WAYLAND_DISPLAY and DISPLAY of one start, then the other's
+        QTest::addColumn<bool>("blocks");
+        QTest::addColumn<QString>("runtime"); // XDG_RUNTIME_DIR in the sandbox: run/ is private, tmp/ is not
         QTest::addColumn<QString>("folder"); // where the lock is; empty: nowhere
+        const auto row = [](const char* name, const QStringList& displays, bool blocks, const char* runtime = "run",
+                            const QString& folder = "run") {
+            QTest::newRow(name) << displays << blocks << QString(runtime) << folder;
+        };
         const QString own = QStringLiteral("tmp/orvel-file-rename-%1").arg(::getuid());
-        QTest::newRow("runtime folder") << "run"
-                                        << "run";
-        QTest::newRow("runtime folder open to others") << "tmp" << own;
-        QTest::newRow("no runtime folder") << "" << own;
-        QTest::newRow("another user's folder in place of the own") << ""
-                                                                   << "";
+        const QStringList same{"", ":1", "", ":1"};
+        row("runtime folder", same, true);
+        row("runtime folder open to others", same, true, "tmp", own);
+        row("no runtime folder", same, true, "", own);
+        row("another user's folder in place of the own", same, true, "", "");
+        row("another X display", {"", ":1", "", ":2"}, false);
+        row("another screen of the same X server", {"", "host:1", "", "host:1.1"}, true);
+        row("Wayland decides over X", {"wayland-0", ":0", "wayland-0", ":5"}, true);
+        row("another Wayland display", {"wayland-0", ":0", "/run/w/wayland-1", ":0"}, false);
     }
-    void lockFolder()
+    void lockPerSession()
     {
+        QFETCH(QStringList, displays);
+        QFETCH(bool, blocks);
         QFETCH(QString, runtime);
         QFETCH(QString, folder);
         XdgSandbox box;
@@ -92,15 +99,18 @@ private Q_SLOTS:
         const QByteArray own = QFile::encodeName(box.path(QStringLiteral("tmp/orvel-file-rename-%1").arg(::getuid())));
         if (folder.isEmpty() && (::mkdir(own.constData(), 0700) != 0 || ::chown(own.constData(), 65534, 65534) != 0))
             QSKIP("only root can give a folder to another user");
-        const mode_t mask = ::umask(0); // whatever the user's mask lets others do
-        SingleInstance one, two;
-        const Result first = one.tryAcquire(), second = two.tryAcquire();
-        ::umask(mask);
-        QCOMPARE(first, folder.isEmpty() ? Result::Unavailable : Result::Acquired);
+        const auto restore = qScopeGuard([mask = ::umask(0)] { ::umask(mask); }); // whatever it lets others do
+        box.setEnv("WAYLAND_DISPLAY", displays[0]);
+        box.setEnv("DISPLAY", displays[1]);
+        SingleInstance one;
+        QCOMPARE(one.tryAcquire(), folder.isEmpty() ? Result::Unavailable : Result::Acquired);
         if (folder.isEmpty())
             return;
-        QCOMPARE(second, Result::HeldByOther);
         const QString lock = SingleInstance::defaultLockPath();
+        box.setEnv("WAYLAND_DISPLAY", displays[2]);
+        box.setEnv("DISPLAY", displays[3]);
+        SingleInstance two;
+        QCOMPARE(two.tryAcquire(), blocks ? Result::HeldByOther : Result::Acquired);
         QCOMPARE(QFileInfo(lock).absolutePath(), box.path(folder));
         QCOMPARE(QFileInfo(box.path(folder)).permissions(), ownerOnly);
         // Only this user may ask the running window to come forward.
@@ -108,61 +118,27 @@ private Q_SLOTS:
         QCOMPARE(socket.permissions() & (QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther), QFile::WriteUser);
     }
 
-    // The lock belongs to one display session: another display starts its own instance.
-    void oneInstancePerDisplay_data()
-    {
-        QTest::addColumn<QStringList>("displays"); // WAYLAND_DISPLAY and DISPLAY of each start
-        QTest::addColumn<bool>("blocks");
-        QTest::newRow("same X display") << QStringList{"", ":1", "", ":1"} << true;
-        QTest::newRow("another X display") << QStringList{"", ":1", "", ":2"} << false;
-        QTest::newRow("another screen of the same X server") << QStringList{"", "host:1", "", "host:1.1"} << true;
-        QTest::newRow("Wayland decides over X") << QStringList{"wayland-0", ":0", "wayland-0", ":5"} << true;
-        QTest::newRow("another Wayland display") << QStringList{"wayland-0", ":0", "/run/w/wayland-1", ":0"} << false;
-    }
-    void oneInstancePerDisplay()
-    {
-        QFETCH(QStringList, displays);
-        QFETCH(bool, blocks);
-        XdgSandbox box;
-        box.setEnv("XDG_RUNTIME_DIR", std::nullopt);
-        box.setEnv("WAYLAND_DISPLAY", displays[0]);
-        box.setEnv("DISPLAY", displays[1]);
-        SingleInstance one;
-        QCOMPARE(one.tryAcquire(), Result::Acquired);
-        box.setEnv("WAYLAND_DISPLAY", displays[2]);
-        box.setEnv("DISPLAY", displays[3]);
-        SingleInstance two;
-        QCOMPARE(two.tryAcquire(), blocks ? Result::HeldByOther : Result::Acquired);
-    }
-
-    // What a later start that names a folder (its bytes as they are, whatever they mean)
-    // is answered: the folder opened or refused, and the window comes forward either way;
-    // with no instance listening, nobody answers. A plain start that only brings the
-    // window forward is the start-up test's.
-    void laterStarts_data()
-    {
-        QTest::addColumn<HandOver>("answer");
-        QTest::newRow("opened") << HandOver::Opened;
-        QTest::newRow("refused") << HandOver::Refused;
-        QTest::newRow("no instance") << HandOver::Unreachable;
-    }
+    // A later start that names a folder (its bytes as they are, whatever they mean) is told
+    // whether the running instance opened it, and brings the window forward either way;
+    // with no instance listening, nobody answers. A plain start that only brings the window
+    // forward is the start-up test's.
     void laterStarts()
     {
-        QFETCH(HandOver, answer);
         QTemporaryDir dir;
         SingleInstance running(dir.filePath("instance.lock")), later(dir.filePath("instance.lock"));
-        if (answer != HandOver::Unreachable)
-            QCOMPARE(running.tryAcquire(), Result::Acquired);
-        QString handed;
+        QCOMPARE(later.handOverFolder("/tmp"), HandOver::Unreachable);
+        QCOMPARE(running.tryAcquire(), Result::Acquired);
+        QStringList handed;
         running.setFolderHandler([&](const QString& folder) {
-            handed = folder;
-            return answer == HandOver::Opened;
+            handed << folder;
+            return handed.size() == 1;
         });
         QSignalSpy forward(&running, &SingleInstance::activationRequested);
         const QString odd = DecodeName("/tmp/caf\xe9 and more");
-        QCOMPARE(later.handOverFolder(odd), answer);
-        QCOMPARE(forward.count(), answer == HandOver::Unreachable ? 0 : 1);
-        QCOMPARE(handed, answer == HandOver::Unreachable ? QString() : odd);
+        QCOMPARE(later.handOverFolder(odd), HandOver::Opened);
+        QCOMPARE(later.handOverFolder("/tmp"), HandOver::Refused);
+        QCOMPARE(handed, (QStringList{odd, "/tmp"}));
+        QCOMPARE(forward.count(), 2);
     }
 };
 

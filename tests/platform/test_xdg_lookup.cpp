@@ -13,6 +13,8 @@ using Files = QList<QPair<QString, QString>>; // sandbox path, text appended to 
 Q_DECLARE_METATYPE(Files)
 
 namespace {
+const QString kAddress = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
+
 QString entry(const QString& extra = {})
 {
     return "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=sh %u\n" + extra;
@@ -26,23 +28,23 @@ QString defaults(const QString& ids)
 class TestXdgLookup : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // How an Exec line becomes a program and its arguments: quoting, then field codes,
-    // each file or URL code where it stands (the address would go last without one).
+    // How a desktop entry becomes a program and its arguments: the escapes of the value
+    // first, then the Exec line's quoting, then its field codes, each file or URL code where
+    // it stands (the address would go last without one). Only the [Desktop Entry] group counts.
     void commandForUrl_data()
     {
-        QTest::addColumn<QString>("exec");
-        QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started
-        const QString u = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
-        QTest::newRow("single url code") << "sh %u" << QStringList{u};
+        QTest::addColumn<QString>("exec"); // as the file holds it
+        QTest::addColumn<QStringList>("arguments"); // empty: nothing can be started; "@": the entry's path
+        const QString u = kAddress;
         QTest::newRow("blanks and tabs between words") << "sh\t%U   --new-window" << QStringList{u, "--new-window"};
-        QTest::newRow("quoted words and their escapes")
-            << "\"sh\" %f \"a \\\"b\\\" \\$c \\`d\\` \\\\e\"" << QStringList{u, "a \"b\" $c `d` \\e"};
+        QTest::newRow("quoted words and their escapes") << "\"sh\" %f \"a \\\"b\\\" \\$c \\`d\\` \\\\\\\\e\" \\\\\\\\x"
+                                                        << QStringList{u, "a \"b\" $c `d` \\e", "\\\\x"};
         QTest::newRow("quotes join a word") << "sh %F --o=\"a b\"c" << QStringList{u, "--o=a bc"};
         QTest::newRow("no code: address goes last") << "sh --private" << QStringList{"--private", u};
         QTest::newRow("code inside a word") << "sh --url=%u" << QStringList{"--url=" + u};
         QTest::newRow("an empty quoted argument stays") << "sh %u --profile \"\"" << QStringList{u, "--profile", ""};
         QTest::newRow("icon, name and entry path")
-            << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Stand-in", "/x/stand-in.desktop", u};
+            << "sh %i %c %k %u" << QStringList{"--icon", "web-browser", "Two Words", "@", u};
         QTest::newRow("deprecated codes vanish, %% stays") << "sh %d %D %n %N %v %m 100%% %u" << QStringList{"100%", u};
         QTest::newRow("unterminated quote, backslash last") << "sh \"abc %u\\" << QStringList();
         QTest::newRow("program missing") << "/nonexistent/browser %u" << QStringList();
@@ -51,9 +53,15 @@ private Q_SLOTS:
     {
         QFETCH(QString, exec);
         QFETCH(QStringList, arguments);
-        DesktopEntry e{"stand-in.desktop", "/x/stand-in.desktop", "Stand-in", "web-browser", exec, {}};
-        const auto command = CommandForUrl(e, QStringLiteral("https://www.example.com/a b?x=1&y=%41"));
-        QCOMPARE(command ? command->arguments : QStringList(), arguments);
+        XdgSandbox box;
+        const QString file = box.write("e.desktop",
+                                       "# note\n[Other]\nExec=wrong\n[Desktop Entry]\nType=Application\n"
+                                       "Name=Two\\sWords\nName[de]=Zwei\nIcon=web-browser\nExec="
+                                           + exec + "\n");
+        const auto entry = ReadDesktopEntry(file);
+        QVERIFY(entry);
+        const auto command = CommandForUrl(*entry, kAddress);
+        QCOMPARE(command ? command->arguments : QStringList(), arguments.replaceInStrings("@", file));
         if (command)
             QCOMPARE(command->program, QStandardPaths::findExecutable("sh"));
     }
@@ -70,7 +78,6 @@ private Q_SLOTS:
         };
         const QString sys = "share/applications/mimeapps.list", usr = "data/applications/mimeapps.list",
                       etc = "etc-xdg/mimeapps.list", home = "config/mimeapps.list", apps = "share/applications/";
-        row("nothing registered", {}, "");
         row("user data beats system data", {{sys, defaults("a.desktop;")}, {usr, defaults("b.desktop")}}, "b.desktop");
         row("configuration beats data", {{usr, defaults("b.desktop")}, {etc, defaults("c.desktop")}}, "c.desktop");
         row("user configuration first", {{etc, defaults("c.desktop")}, {home, defaults("d.desktop")}}, "d.desktop");
@@ -106,19 +113,6 @@ private Q_SLOTS:
         box.setEnv("XDG_CURRENT_DESKTOP", desktop);
         const auto found = DefaultApplicationForMimeType(QStringLiteral("text/html"));
         QCOMPARE(found ? found->id : QString(), id);
-    }
-
-    void desktopEntryValuesAreUnescaped()
-    {
-        XdgSandbox box;
-        const auto e = ReadDesktopEntry(
-            box.write("e.desktop",
-                      "# note\n[Other]\nExec=wrong\n[Desktop Entry]\n"
-                      "Type=Application\nName=Two\\sWords\nName[de]=Zwei\nExec=\"/opt/a b/run\" \\\\\\\\x \"\" %u\n"));
-        QVERIFY(e);
-        QCOMPARE(e->name, QString("Two Words"));
-        // The value escape goes first, the Exec quoting second.
-        QCOMPARE(SplitExecLine(e->exec).value_or(QStringList()), QStringList({"/opt/a b/run", "\\\\x", "", "%u"}));
     }
 };
 
