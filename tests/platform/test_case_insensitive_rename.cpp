@@ -24,15 +24,12 @@ private Q_SLOTS:
     void rename_data()
     {
         renameColumns();
-        const QStringList twoFiles{"A.TXT=first", "B.TXT=second"};
-        renameRow("file, case only", {"HOLIDAY PHOTO.JPG=jpeg"}, "HOLIDAY PHOTO.JPG", "Holiday Photo.jpg",
-                  {"Holiday Photo.jpg=jpeg"});
-        renameRow("folder, case only", {"OLD STUFF/inner/f.txt=deep"}, "OLD STUFF", "Old Stuff",
-                  {"Old Stuff/", "Old Stuff/inner/", "Old Stuff/inner/f.txt=deep"});
+        renameRow("file, case only", {"PHOTO.JPG=jpeg"}, "PHOTO.JPG", "Photo.jpg", {"Photo.jpg=jpeg"});
+        renameRow("folder, case only", {"OLD STUFF/f=x"}, "OLD STUFF", "Old Stuff", {"Old Stuff/", "Old Stuff/f=x"});
         renameRow("file, new name", {"one.txt=1"}, "one.txt", "two.txt", {"two.txt=1"});
         renameRow("folder, new name", {"folder/"}, "folder", "other", {"other/"});
-        renameRow("onto another file", twoFiles, "A.TXT", "B.TXT", {});
-        renameRow("onto another file in other case", twoFiles, "A.TXT", "b.txt", {});
+        renameRow("onto another file", {"A.TXT=1", "B.TXT=2"}, "A.TXT", "B.TXT", {});
+        renameRow("onto another file in other case", {"A.TXT=1", "B.TXT=2"}, "A.TXT", "b.txt", {});
         renameRow("onto another folder in other case", {"A/", "B/"}, "A", "b", {});
     }
 
@@ -44,10 +41,9 @@ private Q_SLOTS:
         QFETCH(QStringList, after);
         const QString d = m_volume.path() + '/' + QTest::currentDataTag();
         QVERIFY(makeTree(d, before));
-        const QStringList unchanged = readTree(d);
         QCOMPARE(hostFileSystem().rename(d + '/' + from, d + '/' + to) == 0, !after.isEmpty());
         // The whole folder, dot-names included: no temporary name is left behind.
-        QCOMPARE(readTree(d), after.isEmpty() ? unchanged : after);
+        QCOMPARE(readTree(d), after.isEmpty() ? before : after);
     }
 };
 

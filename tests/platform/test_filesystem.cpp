@@ -15,18 +15,16 @@ using namespace orvel;
 using namespace orvel::test;
 
 // The system's readdir, wrapped at link time so that a test can make a listing fail part
-// way, as a failing disk or network would.
+// way, as a failing disk or network would: once, after the given number of reads.
 extern "C" {
 struct dirent* __real_readdir(DIR* dir); // NOLINT(bugprone-reserved-identifier): the linker's name
 static int g_readsBeforeFailure = -1; // -1: never fail
 struct dirent* __wrap_readdir(DIR* dir) // NOLINT(bugprone-reserved-identifier)
 {
-    if (g_readsBeforeFailure == 0) {
+    if (g_readsBeforeFailure >= 0 && g_readsBeforeFailure-- == 0) {
         errno = EIO;
         return nullptr;
     }
-    if (g_readsBeforeFailure > 0)
-        --g_readsBeforeFailure;
     return __real_readdir(dir);
 }
 }
@@ -49,21 +47,20 @@ private Q_SLOTS:
     {
         QVERIFY(makeTree(d,
                          {"a.txt=", "B.TXT=", "c.doc=", ".hidden.txt=", ".hiddenFolder/", "sub.txt/", "fileLink->a.txt",
-                          "folderLink->sub.txt", "dangling.txt->nowhere", DecodeName("LATIN1 \xc9T\xc9.TXT="),
+                          "folderLink->sub.txt", "dangling.txt->nowhere", DecodeName("L\xc9T\xc9="),
                           ".orvel-rename~.bashrc=rc", ".orvel-rename~Secret DIR/f=", ".orvel-rename~shadow link->a.txt",
-                          QString::fromLatin1(NewTemporaryName()) + "=x"}));
+                          QString::fromLatin1(NewTemporaryName()) + "=x", "DOC=text"}));
+        QCOMPARE(::link(QFile::encodeName(d + "/DOC"), QFile::encodeName(d + "/doc")), 0);
         QCOMPARE(::mknod(QFile::encodeName(d + "/fifo.txt").constData(), S_IFIFO | 0600, 0), 0);
-        QCOMPARE(::mknod(QFile::encodeName(d + "/sock.txt").constData(), S_IFSOCK | 0600, 0), 0);
     }
 
     // A listing with folders or of files only; a name that is not UTF-8 keeps its bytes. A
     // folder that cannot be opened, or read to its end, gives no listing at all. Listing
-    // only reads: nothing on disk changes. The number it gives a file, where it gives one,
-    // is the one identify() gives.
+    // only reads: nothing on disk changes.
     void list()
     {
         const QStringList before = readTree(d);
-        const QString files = "B.TXT:F|" + DecodeName("LATIN1 \xc9T\xc9.TXT:F") + "|a.txt:F|c.doc:F|fileLink:F";
+        const QString files = "B.TXT:F|DOC:F|" + DecodeName("L\xc9T\xc9:F") + "|a.txt:F|c.doc:F|doc:F|fileLink:F";
         for (const bool withFolders : {false, true}) {
             const auto listed = fs.list(d, withFolders);
             QVERIFY(listed);
@@ -75,54 +72,35 @@ private Q_SLOTS:
         }
         QVERIFY(!fs.list(d + "/nothing", true) && !fs.list(d + "/a.txt", true));
         g_readsBeforeFailure = 4;
-        const auto cut = fs.list(d, true);
-        g_readsBeforeFailure = -1;
-        QVERIFY(!cut);
-        const FolderHandle folder = fs.openFolder(d);
-        quint64 number = 0;
-        EntryIdentity id;
-        fs.listFolder(folder,
-                      [&](const QString& name, EntryType, quint64 n) { number = name == "a.txt" ? n : number; });
-        QVERIFY(fs.identify(folder, "a.txt", &id) == 0 && (number == 0 || number == id.inode));
+        QVERIFY(!fs.list(d, true));
         QCOMPARE(readTree(d), before);
     }
 
-    void entryType()
+    // What entryType() says of each entry; sub-folders are entered without following a link
+    // (refused as not being a folder: ENOTDIR, ELOOP on some systems), and names never step
+    // outside.
+    void entryTypeAndSubFolders()
     {
-        QString types;
-        for (const char* name : {"a.txt", "sub.txt", ".hiddenFolder", "fileLink", "folderLink", "fifo.txt", "sock.txt",
-                                 "dangling.txt", "none"})
+        QString types, opened;
+        for (const char* name :
+             {"a.txt", "sub.txt", ".hiddenFolder", "fileLink", "folderLink", "fifo.txt", "dangling.txt", "none"})
             types += letter(fs.entryType(d + '/' + name));
-        QCOMPARE(types, QString("FDDFLOOOM"));
-        QCOMPARE(fs.entryType(QString()), EntryType::Missing);
+        QCOMPARE(types, QString("FDDFLOOM"));
         QCOMPARE(fs.entryType(d + "/a.txt" + QChar(0) + "x"), EntryType::Missing); // never cut short at a NUL
-    }
-
-    // Sub-folders are entered without following a link, and names never step outside.
-    void openSubFolder()
-    {
         const FolderHandle top = fs.openFolder(d);
-        QVERIFY(top.isOpen());
-        QString opened;
         for (const char* name : {"sub.txt", "folderLink", "a.txt", "..", ".", "sub.txt/..", "none"}) {
             int error = 0;
-            const FolderHandle h = fs.openSubFolder(top, name, &error);
-            opened += h.isOpen() ? QStringLiteral("+") : QString::number(error) + ' ';
+            opened += fs.openSubFolder(top, name, &error).isOpen() ? QStringLiteral("+") : QString::number(error) + ' ';
         }
-        // A link is refused as not being a folder (ENOTDIR, ELOOP on some systems).
         QCOMPARE(opened, QStringLiteral("+%1 %1 %2 %2 %2 %3 ").arg(ENOTDIR).arg(EINVAL).arg(ENOENT));
-        // A handle given another folder lets go of the one it held.
-        const qsizetype before = QDir("/proc/self/fd").count();
-        FolderHandle moved = fs.openFolder(d);
-        moved = fs.openSubFolder(top, "sub.txt");
-        QCOMPARE(QDir("/proc/self/fd").count(), before + 1);
-        QCOMPARE(moved.path(), d + "/sub.txt");
     }
 
     // A case-only rename through a temporary name: the old name comes back when the
     // second step fails. The hidden name is short and the program's own: nothing of the
-    // names it stands for is in it.
-    void twoStepRename()
+    // names it stands for is in it. Two names of one file (hard links) that differ only in
+    // case where case counts are two entries: that rename fails at once, with no temporary
+    // name ever made.
+    void caseOnlyRenames()
     {
         // The step that fails (0: none), what the rename returns, the steps taken.
         for (const auto& [failAt, error, taken] :
@@ -138,31 +116,19 @@ private Q_SLOTS:
         const QByteArray made = NewTemporaryName();
         QVERIFY(IsTemporaryName(made) && made.size() < 32 && made != NewTemporaryName());
         QVERIFY(!IsTemporaryName(".orvel~notes.txt"));
-    }
-
-    // Two names of one file (hard links) differ only in case where case counts: they are
-    // two entries, and the rename fails at once, with no temporary name ever made.
-    void hardLinksAreTwoEntries()
-    {
-        TempDir dir;
-        QVERIFY(makeTree(dir.path(), {"README=text"}));
-        QVERIFY(::link(QFile::encodeName(dir.filePath("README")), QFile::encodeName(dir.filePath("readme"))) == 0);
         bool noticed = false;
-        const auto notice = [&](const QString&) { noticed = true; };
-        QCOMPARE(fs.renameIn(fs.openFolder(dir.path()), "README", "readme", notice), EEXIST);
-        QVERIFY(!noticed);
-        QCOMPARE(readTree(dir.path()), (QStringList{"README=text", "readme=text"}));
+        QCOMPARE(fs.renameIn(fs.openFolder(d), "DOC", "doc", [&](const QString&) { noticed = true; }), EEXIST);
+        QVERIFY(!noticed && fs.entryType(d + "/DOC") == EntryType::File);
     }
 
     // Where a run is asked about by its path: in the root or a system folder, or its own
     // name in the root; as written (a separator at its end or not) and with links resolved.
     void systemFoldersByPath()
     {
-        const TempDir dir;
-        QVERIFY(::symlink("/usr/share", QFile::encodeName(dir.filePath("shared")).constData()) == 0);
+        QVERIFY(::symlink("/usr/share", QFile::encodeName(d + "/shared").constData()) == 0);
         // The folder, "+" where its own name is asked about too, and the answer.
         for (const QString& row : QStringList{"/ - 1", "/usr/share/ - 1", "/lib64x - 1", "/home + 1", "/home - 0",
-                                              "/home/u + 0", "/optical - 0", dir.filePath("shared") + " - 1"}) {
+                                              "/home/u + 0", "/optical - 0", d + "/shared - 1"}) {
             const QStringList words = row.split(' ');
             QVERIFY2(RenamesSystemEntries(words[0], words[1] == "+") == (words[2] == "1"), qPrintable(row));
         }
@@ -176,14 +142,13 @@ private Q_SLOTS:
         int mounted = 0;
         for (const QString& point : points)
             mounted +=
-                QDir().mkpath(point) && ::mount("none", QFile::encodeName(point).constData(), "tmpfs", 0, nullptr) == 0;
+                QDir().mkpath(point) && !::mount("none", QFile::encodeName(point).constData(), "tmpfs", 0, nullptr);
         const QStringList listed = orvel::hostVolumes().mountPoints();
         for (const QString& point : points)
             ::umount(QFile::encodeName(point).constData());
         QDir().rmdir(points[0]);
-        if (mounted == 0)
+        if (mounted < 3)
             QSKIP("mounting needs root");
-        QCOMPARE(mounted, 3);
         QVERIFY(!listed.contains(points[0]) && listed.contains(points[2]));
         QCOMPARE(listed.indexOf(points[1]), listed.indexOf(points[2]) + 1); // not in the order mounted
     }
