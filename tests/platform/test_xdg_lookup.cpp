@@ -16,9 +16,8 @@ const QString kUrl = QStringLiteral("https://www.example.com/a b?x=1&y=%41");
 // Only the [Desktop Entry] group of an entry counts.
 QString entry(const QString& extra = {}, const QString& exec = "sh %u")
 {
-    return "# note\n[Other]\nExec=wrong\n[Desktop Entry]\nType=Application\nName=Two\\sWords\nName[de]=Zwei\n"
-           "Icon=web-browser\nExec="
-        + exec + "\n" + extra;
+    return "[Other]\nExec=wrong\n[Desktop Entry]\nType=Application\nName=Two\\sWords\nIcon=web-browser\nExec=" + exec
+        + "\n" + extra;
 }
 QString defaults(const QString& ids)
 {
