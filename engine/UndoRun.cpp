@@ -413,11 +413,9 @@ private:
         std::shared_ptr<OpenFolder> open;
         {
             const std::lock_guard guard(m_openedLock);
+            if (m_opened.size() >= KeptOpen && !m_opened.contains(key))
+                m_opened.clear(); // a new start; those in use stay open while they are
             std::shared_ptr<OpenFolder>& known = m_opened[key];
-            if (!known && m_opened.size() > KeptOpen) { // a new start; those in use stay open while they are
-                m_opened.clear();
-                known = m_opened[key];
-            }
             if (!known)
                 known = std::make_shared<OpenFolder>();
             open = known;

@@ -533,11 +533,16 @@ private Q_SLOTS:
                 if (b % 5 == 0)
                     tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
             }
-        const auto run = [&](int workers, QStringList* left, QString* counts, QStringList* names) {
+        struct Seen {
+            QStringList tree, left, names;
+            QString counts;
+        };
+        const auto run = [&](int workers) {
             TempDir dir;
             StateFolder state;
+            Seen seen;
             if (!makeTree(dir.path(), tree))
-                return QStringList();
+                return seen;
             FaultyFileSystem fs;
             for (int a = 0; a < 8; ++a)
                 fs.refusedRenames << dir.filePath(QString("start/top %1/sub 3/KEPT.TXT").arg(a));
@@ -552,34 +557,29 @@ private Q_SLOTS:
             const RenameAllOutcome out =
                 RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, state.records(), {}, workers},
                           fs, observer);
-            *names = observer.entries;
-            *left = reported(out.notChanged, dir.path());
-            *counts = QString("%1 %2 %3 %4 %5")
-                          .arg(out.found)
-                          .arg(out.files)
-                          .arg(out.folders)
-                          .arg(out.workingName, out.openFolder.mid(dir.path().size()));
-            return readTree(dir.path());
+            return Seen{readTree(dir.path()), reported(out.notChanged, dir.path()), observer.entries,
+                        QString("%1 %2 %3 %4 %5")
+                            .arg(out.found)
+                            .arg(out.files)
+                            .arg(out.folders)
+                            .arg(out.workingName, out.openFolder.mid(dir.path().size()))};
         };
-        QStringList oneReported, poolReported, oneNames, poolNames;
-        QString oneCounts, poolCounts;
-        const QStringList one = run(1, &oneReported, &oneCounts, &oneNames);
-        const QStringList pool = run(8, &poolReported, &poolCounts, &poolNames);
-        QCOMPARE(poolNames, oneNames);
+        const Seen one = run(1), pool = run(8);
         // The first folder's own name (it is taken), then its files in file-list order.
-        QCOMPARE(oneNames.mid(0, 4),
+        QCOMPARE(one.names.mid(0, 4),
                  (QStringList{"start/top 0/Sub 0 > sub 0 | " + ErrorText(EEXIST),
                               "start/top 0/Sub 0/gone.TXT > start/top 0/Sub 0/gone.txt",
                               "start/top 0/Sub 0/KEPT.TXT > start/top 0/Sub 0/kept.txt",
                               "start/top 0/Sub 0/ONE.TXT > one.txt | " + ErrorText(EEXIST)}));
-        const auto count = [&](const QString& reason) { return oneReported.filter('|' + reason).size(); };
+        const auto count = [&](const QString& reason) { return one.left.filter('|' + reason).size(); };
         QCOMPARE(count(ErrorText(EEXIST)), 8 * 24 + 8 * 5); // ONE.TXT in each folder, and the folders
         QCOMPARE(count(ErrorText(EBUSY)), 8);
         QCOMPARE(count(ErrorText(ENOENT)), 4);
-        QVERIFY(one.contains("start/top 7/Sub 20/two file.doc=3"));
-        QCOMPARE(pool, one);
-        QCOMPARE(poolReported, oneReported);
-        QCOMPARE(poolCounts, oneCounts);
+        QVERIFY(one.tree.contains("start/top 7/Sub 20/two file.doc=3"));
+        QCOMPARE(pool.names, one.names);
+        QCOMPARE(pool.tree, one.tree);
+        QCOMPARE(pool.left, one.left);
+        QCOMPARE(pool.counts, one.counts);
     }
 };
 

@@ -185,12 +185,13 @@ private Q_SLOTS:
     void workersAgree()
     {
         QStringList tree;
-        for (int f = 0; f < 6; ++f)
-            for (int i = 0; i < 300; ++i)
-                tree << QString(i < 250 ? "start/DIR %1/FILE %2.TXT=%1.%2" : "start/DIR %1/IN/FILE %2.TXT=%1.%2")
+        // More folders than an undo keeps open at once.
+        for (int f = 0; f < 20; ++f)
+            for (int i = 0; i < 45; ++i)
+                tree << QString(i < 30 ? "start/DIR %1/FILE %2.TXT=%1.%2" : "start/DIR %1/IN/FILE %2.TXT=%1.%2")
                             .arg(f)
                             .arg(i);
-        const int renames = 12 + 6 * 300;
+        const int renames = 40 + 20 * 45;
         {
             Bench b;
             QVERIFY(makeTree(b.path(), tree));
