@@ -654,29 +654,20 @@ private Q_SLOTS:
     void lockedForTheWholeRun_data()
     {
         QTest::addColumn<QStringList>("entries");
-        QTest::addColumn<QString>("folders"); // the result labels as shown
-        QTest::addColumn<QString>("files");
-        QTest::addColumn<QString>("status");
+        // The folders and files counted (a cancelled run counts the start folder alone), the
+        // status line.
+        QTest::addColumn<QStringList>("result");
         const QStringList two{"start/A.TXT", "start/sub/B.TXT"};
-        QTest::newRow("early exit") << QStringList{"start/sub/"} << ""
-                                    << ""
-                                    << "";
-        QTest::newRow("cancel") << two << "Sub Folders  : 1"
-                                << "Files : 1"
-                                << "Renamed done !!"; // the start folder
-        QTest::newRow("Escape") << two << "Sub Folders  : 1"
-                                << "Files : 1"
-                                << "Renamed done !!";
-        QTest::newRow("untick") << QStringList{"start/A.TXT"} << "Sub Folders  : 9"
-                                << "Files : 9"
-                                << "earlier";
+        QTest::newRow("early exit") << QStringList{"start/sub/"} << QStringList{"", "", ""};
+        QTest::newRow("cancel") << two << QStringList{"Sub Folders  : 1", "Files : 1", "Renamed done !!"};
+        QTest::newRow("Escape") << two << QStringList{"Sub Folders  : 1", "Files : 1", "Renamed done !!"};
+        QTest::newRow("untick") << QStringList{"start/A.TXT"}
+                                << QStringList{"Sub Folders  : 9", "Files : 9", "earlier"};
     }
     void lockedForTheWholeRun()
     {
         QFETCH(QStringList, entries);
-        QFETCH(QString, folders);
-        QFETCH(QString, files);
-        QFETCH(QString, status);
+        QFETCH(QStringList, result);
         const QString end = QTest::currentDataTag();
         MainWindow& w = fx->open(entries, "start");
         ui(w).Check1->setChecked(true);
@@ -706,9 +697,9 @@ private Q_SLOTS:
         during.removeDuplicates();
         QCOMPARE(during, end == "untick" ? QStringList() : QStringList{QString(idle.size(), '0')});
         QCOMPARE(lockable(w), idle);
-        QCOMPARE(shown(ui(w).lblFolder), folders);
-        QCOMPARE(shown(ui(w).lblFiles), files);
-        QCOMPARE(ui(w).lblStatus->text(), status);
+        QCOMPARE(shown(ui(w).lblFolder), result[0]);
+        QCOMPARE(shown(ui(w).lblFiles), result[1]);
+        QCOMPARE(ui(w).lblStatus->text(), result[2]);
         QCOMPARE(w.notChanged().size(), end == "untick");
         QCOMPARE(fx->messages.shown, end == "untick" ? QStringList{NothingTicked} : QStringList());
     }
