@@ -245,11 +245,14 @@ private Q_SLOTS:
         QCOMPARE(copy.names(), SavedNames);
         for (const QString& name : SavedNames)
             QVERIFY2(copy.value(name) == original.value(name), qPrintable(name));
-        // Saved over them, either default control leaves nothing behind, a font's parts
-        // included.
-        loaded.WriteProperties(saved), MProgress(&window).WriteProperties(saved);
-        QVERIFY(saved.sync());
-        QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList());
+        // Saved over them, either default control, each on its own, leaves nothing behind, a
+        // font's parts included.
+        MProgress placed(&window);
+        for (const MProgress* fresh : {&loaded, &placed}) {
+            MProgress(original, &window).WriteProperties(saved), fresh->WriteProperties(saved);
+            QVERIFY(saved.sync());
+            QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList());
+        }
         // As other writers leave them, as the control writes them back: a Currency as a
         // plain number or as text, halves to even; a Boolean as text or as a number, and
         // as a number when a Boolean is saved for one; text with a fraction rounds. Not a
