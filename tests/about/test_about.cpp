@@ -14,67 +14,50 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QTextBlock>
+#include <QTextDocument>
 #include <QWidget>
 
 using namespace orvel;
-using orvel::test::screenReaderFaults;
-using orvel::test::XdgSandbox;
+using namespace orvel::test;
 
 class TestAbout : public QObject {
     Q_OBJECT
+    QList<QUrl> m_mailed;
+
 public Q_SLOTS:
     // Stands in for the desktop's handler of mailto: addresses.
     void mailto(const QUrl& url) { m_mailed << url; }
 
-private:
-    QList<QUrl> m_mailed;
-
-    static QStringList blink(AboutDialog* box, int ticks)
-    {
-        QStringList seen{box->lbAppVersionorg->text()};
-        for (int i = 0; i < ticks; ++i) {
-            box->blinkVersion();
-            seen << box->lbAppVersionorg->text();
-        }
-        return seen;
-    }
-    static AboutDialog* showAbout()
-    {
-        ShowAbout();
-        AboutDialog* box = CurrentAboutDialog();
-        return box && QTest::qWaitForWindowExposed(box) ? box : nullptr;
-    }
-
 private Q_SLOTS:
     void cleanup() { QApplication::closeAllWindows(); }
 
-    // The about box: its texts and pictures, the version line that blinks, one box at a
-    // time; then the quick help.
+    // The about box: its title and pictures, one box at a time, the version line that
+    // blinks; then the quick help; and both as a screen reader finds them.
     void theAboutBoxAndQuickHelp()
     {
-        AboutDialog* box = showAbout();
+        ShowAbout();
+        AboutDialog* box = CurrentAboutDialog();
         QVERIFY(box);
-        QCOMPARE(
-            QStringList({box->lbAppTitle->text(), box->lbAppVersion[0]->text(), box->isModal() ? "modal" : "modeless"}),
-            QStringList({"Orvel File Rename", "Version 1.1.0", "modeless"}));
+        QVERIFY(!box->isModal());
         // Both pictures come from resources in static libraries.
-        QCOMPARE(QList<QSize>({box->imgIcon->pixmap().size(), box->lpAppImage->pixmap().size()}),
-                 QList<QSize>({{32, 32}, {77, 201}}));
-        QCOMPARE(blink(box, 3), QStringList({"", "Version 1.1.0", "", "Version 1.1.0"}));
-        // Shown again while open: the same box, not loaded again, so the blink goes on.
-        QCOMPARE(showAbout(), box);
-        QCOMPARE(blink(box, 1), QStringList({"Version 1.1.0", ""}));
-        QTRY_COMPARE_WITH_TIMEOUT(box->lbAppVersionorg->text(), QString("Version 1.1.0"), 5000); // the timer ticks
-        // Shown again after "Ok" but before the closed box is destroyed: a new box,
-        // which starts with the empty phase.
+        QCOMPARE(box->imgIcon->pixmap().size(), QSize(32, 32));
+        QCOMPARE(box->lpAppImage->pixmap().size(), QSize(77, 201));
+        // Shown again while open: the same box, not loaded again; its timer ticks.
+        ShowAbout();
+        QCOMPARE(CurrentAboutDialog(), box);
+        QTRY_COMPARE_WITH_TIMEOUT(box->lbAppVersionorg->text(), QString("Version 1.1.0"), 5000);
+        // Shown again after "Ok" but before the closed box is destroyed: a new box, whose
+        // line starts empty and then blinks.
         QPointer<AboutDialog> closed(box);
         QTest::mouseClick(box->cmdExit, Qt::LeftButton);
-        QVERIFY(!CurrentAboutDialog());
-        box = showAbout();
+        ShowAbout();
         QTRY_VERIFY(closed.isNull());
+        box = CurrentAboutDialog();
         QVERIFY(box);
-        QCOMPARE(blink(box, 2), QStringList({"", "Version 1.1.0", ""}));
+        for (const QString shown : {"", "Version 1.1.0", ""}) {
+            QCOMPARE(box->lbAppVersionorg->text(), shown);
+            box->blinkVersion();
+        }
         // The quick help, likewise one at a time, not modal, its text read-only and shown
         // line for line, block by block, a no-break space included.
         ShowQuickHelp();
@@ -82,62 +65,48 @@ private Q_SLOTS:
         QVERIFY(help);
         ShowQuickHelp();
         QCOMPARE(CurrentQuickHelpWindow(), help);
-        QCOMPARE(QString::number(help->isModal()) + QString::number(help->Text1->isReadOnly()), QStringLiteral("01"));
-        QCOMPARE(help->Image1->pixmap().size(), QSize(32, 32));
-        QStringList shown;
-        for (QTextBlock b = help->Text1->document()->begin(); b.isValid(); b = b.next())
-            shown << b.text();
-        QCOMPARE(shown, HelpTextLines() << QString()); // after the last line end
-    }
-
-    // Both windows as a screen reader finds them: dialogs whose every part has a name;
-    // the quick help's title one text, the about box's links links that are named by
-    // their addresses and can be opened.
-    void whatAScreenReaderFinds()
-    {
-        ShowQuickHelp();
-        QuickHelpWindow* help = CurrentQuickHelpWindow();
-        AboutDialog* box = showAbout();
-        QVERIFY(help && box && QTest::qWaitForWindowExposed(help));
+        QVERIFY(!help->isModal());
+        QVERIFY(help->Text1->isReadOnly());
+        QCOMPARE(help->Text1->document()->toRawText().split(QChar::ParagraphSeparator),
+                 HelpTextLines() << QString()); // after the last line end
+        // To a screen reader: dialogs whose every part has a name; the quick help's title
+        // one text, the about box's links links named by their addresses that can be opened.
         QCOMPARE(screenReaderFaults(help).join(';') + screenReaderFaults(box).join(';'), QString());
-        const auto face = [](QObject* object) {
-            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(object);
-            QStringList actions;
-            if (QAccessibleActionInterface* act = a->actionInterface())
-                actions = act->actionNames();
-            return QStringLiteral("%1 %2 %3 [%4]")
-                .arg(int(a->role()), 0, 16)
-                .arg(a->text(QAccessible::Name))
-                .arg(a->childCount())
-                .arg(actions.contains(QAccessibleActionInterface::pressAction()) ? "press" : "");
-        };
-        QCOMPARE(face(help->findChild<QWidget*>("lblTitle")), "29 Orvel File Rename 0 []");
-        QCOMPARE(face(box->lblMyweb), "1e " + MakerWebAddress() + " 0 [press]");
-        QCOMPARE(face(box->lblEmailme), "1e " + MakerMailAddress() + " 0 [press]");
+        const QAccessibleInterface* title =
+            QAccessible::queryAccessibleInterface(help->findChild<QWidget*>("lblTitle"));
+        QCOMPARE(title->role(), QAccessible::StaticText);
+        QCOMPARE(title->childCount(), 0);
+        for (const auto& [link, address] :
+             {std::pair{box->lblMyweb, MakerWebAddress()}, {box->lblEmailme, MakerMailAddress()}}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(link);
+            QCOMPARE(a->role(), QAccessible::Link);
+            QCOMPARE(a->text(QAccessible::Name), address);
+            QVERIFY(a->actionInterface()
+                    && a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        }
     }
 
     // The mail link (clicked) goes to the desktop's mail handler; the web link (reached
-    // and opened from the keyboard) to the program registered for web pages, found through a probe file in the
-    // temporary folder that is made (over one left behind) and removed again.
+    // and opened from the keyboard) to the program registered for web pages, found
+    // through a probe file in the temporary folder that is made (over one left behind)
+    // and removed again.
     void linksOpen()
     {
         XdgSandbox sandbox;
-        AboutDialog* box = showAbout();
-        QVERIFY(box);
+        ShowAbout();
+        AboutDialog* box = CurrentAboutDialog();
+        QVERIFY(box && QTest::qWaitForWindowActive(box));
         QDesktopServices::setUrlHandler("mailto", this, "mailto");
         QTest::mouseClick(box->lblEmailme, Qt::LeftButton);
         QDesktopServices::unsetUrlHandler("mailto");
         QCOMPARE(m_mailed, QList<QUrl>{QUrl("mailto:" + MakerMailAddress())});
-        const QString exec = '"' + sandbox.standIn("browser") + "\" --new-window %U";
-        sandbox.registerBrowser(exec);
+        sandbox.registerBrowser('"' + sandbox.standIn("browser") + "\" --new-window %U");
         sandbox.write("tmp/dummy.html", "left over");
         const qsizetype open = QDir("/proc/self/fd").count();
-        const auto found = FindWebBrowser();
+        QVERIFY(FindWebBrowser());
         QCOMPARE(QDir("/proc/self/fd").count(), open); // nothing left open by the probe
-        QCOMPARE(found ? found->exec : QString(), exec);
         QVERIFY(!QFile::exists(sandbox.path("tmp/dummy.html")));
         // From the keyboard: Tab reaches the link, Enter opens it.
-        QVERIFY(QTest::qWaitForWindowActive(box));
         for (int i = 0; i < 4 && QApplication::focusWidget() != box->lblMyweb; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), box->lblMyweb);
@@ -159,7 +128,6 @@ private Q_SLOTS:
             if (row.endsWith("link"))
                 QVERIFY(QFile::link(victim, box.path("tmp/dummy.html")));
             box.setEnv("TMPDIR", box.path(row.section(':', 0, 0)));
-            QVERIFY2(!FindWebBrowser(), qPrintable(row));
             QVERIFY2(!OpenWebLink(QStringLiteral("https://www.example.com/")), qPrintable(row));
             QCOMPARE(QDir(box.path("tmp")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
                      row.endsWith("link") ? QStringList{"dummy.html"} : QStringList());

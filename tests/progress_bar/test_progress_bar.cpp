@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace orvel;
@@ -66,28 +67,16 @@ QImage screenOf(MProgress& bar)
     return bar.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+// Whether any pixel of `image` has the colour.
 bool shows(const QImage& image, QRgb colour)
 {
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) == colour)
-                return true;
-    return false;
-}
-
-QString n(double value)
-{
-    return QString::number(value);
-}
-
-QString n(const QString& text)
-{
-    return text;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const auto* pixels = reinterpret_cast<const QRgb*>(rgb.constBits());
+    return std::any_of(pixels, pixels + rgb.width() * rgb.height(), [=](QRgb p) { return (p & White) == colour; });
 }
 
 // Notifications by name, events with their arguments and repaints of the bar ("Paint").
-class HostLog : public QObject {
-public:
+struct HostLog : QObject {
     QStringList lines;
     explicit HostLog(MProgress& bar)
     {
@@ -96,24 +85,21 @@ public:
         listen(bar, &MProgress::Click, "Click"), listen(bar, &MProgress::KeyDown, "KeyDown");
         listen(bar, &MProgress::KeyPress, "KeyPress"), listen(bar, &MProgress::KeyUp, "KeyUp");
         listen(bar, &MProgress::MouseDown, "MouseDown"), listen(bar, &MProgress::MouseMove, "MouseMove");
-        listen(bar, &MProgress::MouseUp, "MouseUp"), bar.BG()->installEventFilter(this),
-            bar.FG()->installEventFilter(this);
+        listen(bar, &MProgress::MouseUp, "MouseUp");
+        bar.BG()->installEventFilter(this), bar.FG()->installEventFilter(this);
     }
-
-protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && (lines.isEmpty() || lines.last() != "Paint"))
             lines << QStringLiteral("Paint"); // one repaint reaches both surfaces
         return false;
     }
-
-private:
     template <typename... A>
     void listen(MProgress& bar, void (MProgress::*signal)(A...), const char* name)
     {
-        connect(&bar, signal, this,
-                [this, name](A... args) { lines << (QStringList{name} << ... << n(args)).join(u' ').trimmed(); });
+        connect(&bar, signal, this, [this, name](A... args) {
+            lines << (QStringList{name} << ... << QStringLiteral("%1").arg(args)).join(u' ').trimmed();
+        });
     }
 };
 
@@ -130,6 +116,13 @@ Action from(qint64 start, qint64 value)
     return [=](MProgress& b, QStringList& log) { b.setValue(start), log.clear(), b.setValue(value); };
 }
 
+// The saved names, in the order they are read and written.
+const QStringList SavedNames =
+    QStringLiteral("BackColor Blend BorderStyle Custom CustomText Direction Fade FadeBG1 FadeBG2 FadeFG1 FadeFG2 "
+                   "FadeStyle Font ForeColor Interval ManualRefresh Max Min NoPercent Percent PercentAfter "
+                   "PercentAlign PercentBefore Reverse ScaleMode Value Vertical")
+        .split(u' ');
+
 } // namespace
 
 struct FadeCase {
@@ -145,21 +138,143 @@ struct Placement {
 Q_DECLARE_METATYPE(FadeCase)
 Q_DECLARE_METATYPE(Placement)
 
-// The saved names, in the order they are read and written.
-static const QStringList kSavedNames =
-    QStringLiteral("BackColor Blend BorderStyle Custom CustomText Direction Fade FadeBG1 FadeBG2 FadeFG1 FadeFG2 "
-                   "FadeStyle Font ForeColor Interval ManualRefresh Max Min NoPercent Percent PercentAfter "
-                   "PercentAlign PercentBefore Reverse ScaleMode Value Vertical")
-        .split(u' ');
-
 class TestProgressBar : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void whatTheHostSees_data();
-    void whatTheHostSees();
-    void notificationsAndRepaints();
-    void whatAScreenReaderIsTold();
-    void savedSettings();
+    void whatTheHostSees()
+    {
+        QFETCH(Action, action);
+        QFETCH(QStringList, log);
+        BarHost host;
+        QPointer<MProgress> bar = host.bar;
+        HostLog heard(*bar);
+        action(*bar, heard.lines);
+        if (bar) {
+            const QString range = bar->Min().toString() + ".." + bar->Max().toString() + ": ";
+            const QString turned = QString(bar->Reverse() ? "R" : "") + (bar->Vertical() ? "V" : "");
+            const QString state = (turned.isEmpty() ? turned : turned + " ")
+                + (range == "0..10000: " ? QString() : range) + bar->Value().toString()
+                + QStringLiteral(" %1% [%2] ").arg(bar->Percent()).arg(bar->CaptionText()) + geometryOf(bar->FG());
+            if (state != "0 0% [ 0 %] -1,0 0x20")
+                heard.lines << state;
+        }
+        QCOMPARE(heard.lines, log);
+    }
+
+    // Each property written with the value it holds: the host hears the name the value
+    // is saved under, and the bar repaints, unless it is refreshed by hand.
+    void notificationsAndRepaints()
+    {
+        QHash<QString, QString> heard; // those not heard as themselves with a repaint
+        for (const QString entry :
+             {"Alignment:PercentAlign|Paint", "Caption:PercentBefore|Paint", "Caption2:PercentAfter|Paint",
+              "CustomCaption:CustomText|Paint", "DisablePercent:NoPercent|Paint", "ShowCustomCaption:Custom|Paint",
+              "Direction:Direction|Reverse|Vertical|Paint", "BorderStyle:BorderStyle|Paint|Resize",
+              "ManualRefresh:ManualRefresh", "ScaleMode:ScaleMode", "Value:Value"})
+            heard[entry.section(':', 0, 0)] = entry.section(':', 1);
+        const QMetaObject& meta = MProgress::staticMetaObject;
+        for (bool byHand : {false, true}) {
+            BarHost host;
+            host.bar->setManualRefresh(byHand);
+            HostLog log(*host.bar);
+            for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+                const QMetaProperty p = meta.property(i);
+                log.lines.clear();
+                QCOMPARE(p.write(host.bar, p.read(host.bar)), p.isWritable());
+                QStringList expected = heard.value(p.name(), p.name() + QStringLiteral("|Paint")).split(u'|');
+                if (byHand)
+                    expected.removeAll("Paint");
+                QCOMPARE(log.lines, p.isWritable() ? expected : QStringList());
+            }
+        }
+    }
+
+    // One progress bar with its range, value and caption, none of its surfaces. A screen
+    // reader is told of a new value when the bar is painted for it, and only then: by
+    // hand, when the bar is refreshed.
+    void whatAScreenReaderIsTold()
+    {
+        BarHost host;
+        MProgress& bar = *host.bar;
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&bar);
+        QVERIFY(face && face->valueInterface());
+        QCOMPARE(face->role(), QAccessible::ProgressBar);
+        QStringList told;
+        for (int value : {100, 101, 150, 10000})
+            bar.setValue(value), told << bar.ShownValue().toString();
+        bar.setManualRefresh(true);
+        bar.setValue(6000);
+        told << bar.ShownValue().toString();
+        bar.Refresh();
+        QCOMPARE(told << bar.ShownValue().toString(), QStringList({"100", "100", "150", "10000", "10000", "6000"}));
+        QCOMPARE(face->childCount(), 0);
+        QCOMPARE(face->valueInterface()->currentValue().toDouble(), 6000);
+        QCOMPARE(face->valueInterface()->minimumValue().toDouble(), 0);
+        QCOMPARE(face->valueInterface()->maximumValue().toDouble(), 10000);
+        QCOMPARE(face->text(QAccessible::Value), "60 %");
+    }
+
+    void savedSettings()
+    {
+        // With nothing saved, the settings are read in the saved order and are the
+        // defaults, the host's font among them, as a newly placed control has them.
+        QWidget window;
+        window.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 15));
+        MemoryPropertyBag empty, original, copy;
+        MProgress loaded(empty, &window);
+        QCOMPARE(empty.readNames(), SavedNames);
+        // Every setting away from its default, in the saved order and typed as the control
+        // writes it, is written, read back and written again unchanged.
+        QFont font(QStringLiteral("DejaVu Serif"));
+        font.setPointSizeF(8.25);
+        font.setUnderline(true);
+        const QVariantList changed{0x102030u, 3,  2,    true, "Fertig",    1,    1,    0x010203u, 0x80000005u,
+                                   0xABCDEFu, 0u, 0,    font, 0x80000008u, 3,    true, "250.5",   "-7",
+                                   true,      41, "pc", 6,    "Files",     true, 3,    "100.25",  true};
+        for (int i = 0; i < SavedNames.size(); ++i)
+            original.set(SavedNames[i], changed[i]);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("window.ini");
+        SettingsPropertyBag saved(ini, QStringLiteral("ProgressBar1"));
+        MProgress(original, &window).WriteProperties(saved);
+        QVERIFY(saved.sync());
+        QCOMPARE(QSettings(ini, QSettings::IniFormat).childGroups(), QStringList{"ProgressBar1"});
+        SettingsPropertyBag file(ini, QStringLiteral("ProgressBar1"));
+        MProgress(file, &window).WriteProperties(copy);
+        QCOMPARE(copy.names(), SavedNames);
+        for (const QString& name : SavedNames)
+            QVERIFY2(copy.value(name) == original.value(name), qPrintable(name));
+        // Saved over them, either default control, each on its own, leaves nothing behind, a
+        // font's parts included.
+        MProgress placed(&window);
+        for (const MProgress* fresh : {&loaded, &placed}) {
+            MProgress(original, &window).WriteProperties(saved), fresh->WriteProperties(saved);
+            QVERIFY(saved.sync());
+            QCOMPARE(QSettings(ini, QSettings::IniFormat).allKeys(), QStringList());
+        }
+        // As other writers leave them, as the control writes them back: a Currency as a
+        // plain number or as text, halves to even; a Boolean as text or as a number, and
+        // as a number when a Boolean is saved for one; text with a fraction rounds. Not a
+        // number: error 13, too large: 6. No font at all is the host's.
+        const struct {
+            const char* name;
+            QVariant saved, loaded;
+            int error = 0;
+        } foreign[] = {{"Max", 50, "50"},           {"Min", "-0.00015", "-0.0002"}, {"Value", "0.00005", "0"},
+                       {"Custom", "-1", true},      {"NoPercent", "0", false},      {"Reverse", "False", false},
+                       {"Vertical", "", false},     {"Vertical", " TRUE ", true},   {"Interval", true, -1},
+                       {"BorderStyle", false, 0},   {"Interval", "12.6", 13},       {"Blend", "&H10", 16},
+                       {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},         {"Interval", 40000, {}, 6},
+                       {"Font", "", window.font()}};
+        for (const auto& row : foreign) {
+            MemoryPropertyBag one, back;
+            one.set(row.name, row.saved);
+            const QByteArray label = row.name + (" = " + row.saved.toString()).toUtf8();
+            QVERIFY2(errorOf([&] { MProgress(one, &window).WriteProperties(back); }) == row.error, label.constData());
+            QVERIFY2(back.value(row.name) == row.loaded, label.constData());
+        }
+    }
 
     void fades_data()
     {
@@ -187,22 +302,18 @@ private Q_SLOTS:
             bar.setDirection(c.direction), bar.setBlend(c.blend);
         });
         host.bar->setValue(5000);
-        const QImage screen = screenOf(*host.bar);
-        const QImage& dbg = host.bar->DBG()->picture();
-        const QImage& dfg = host.bar->DFG()->picture();
-        auto at = [&](const QImage& i, int p, int q = 5) {
-            return (vertical ? i.pixel(q, p) : i.pixel(p, q)) & 0xFFFFFF;
-        };
+        const QImage screen = screenOf(*host.bar), &dbg = host.bar->DBG()->picture(), &dfg = host.bar->DFG()->picture();
+        auto at = [&](const QImage& i, int p, int q = 5) { return (vertical ? i.pixel(q, p) : i.pixel(p, q)) & White; };
         const bool filledFirst = c.direction == 0 || c.direction == 3;
         for (int p = 0; p < 100; ++p) {
             // Black to white: pixel p shows the colour after p steps, the last one short of white.
             const QRgb grey = at(dbg, p, 0);
             QVERIFY2(std::fabs(qRed(grey) - 2.55 * c.share * p) <= 0.51,
                      qPrintable(QString("%1: %2").arg(p).arg(qRed(grey))));
-            QCOMPARE(grey, qRgb(qRed(grey), qRed(grey), qRed(grey)) & 0xFFFFFF);
+            QCOMPARE(grey, qRgb(qRed(grey), qRed(grey), qRed(grey)) & White);
             QCOMPARE(at(dbg, p, 19), grey); // stretched across
             // Red to blue behind the filled part: blue rises as the grey does.
-            QCOMPARE(at(dfg, p, 0), qRgb(qRed(at(dfg, p, 0)), 0, qRed(grey)) & 0xFFFFFF);
+            QCOMPARE(at(dfg, p, 0), qRgb(qRed(at(dfg, p, 0)), 0, qRed(grey)) & White);
             const bool filled = (p < (filledFirst ? 49 : 50)) == filledFirst;
             QCOMPARE(at(screen, p), at(filled ? dfg : dbg, p + (filled ? c.filledShift : c.emptyShift)));
         }
@@ -216,19 +327,16 @@ private Q_SLOTS:
         // palette changes after the bar was built.
         const QPalette light = QGuiApplication::palette();
         const auto restore = qScopeGuard([light] { QGuiApplication::setPalette(light); });
-        QPalette dark = light;
+        QPalette dark = light, grey = light; // grey: a text that only black lets read at 4.5:1
         for (auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
             dark.setColor(role, QColor(53, 53, 53));
         for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-            dark.setColor(role, Qt::white);
-        QPalette grey = light; // a text that only black lets read at 4.5:1
-        for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
-            grey.setColor(role, QColor(118, 118, 118));
+            dark.setColor(role, Qt::white), grey.setColor(role, QColor(118, 118, 118));
+        const QString ini = QFINDTESTDATA("../../main_window/progress_bar_settings.ini");
         for (const auto& [built, shown] : {std::pair{light, light}, {dark, dark}, {light, dark}, {grey, grey}}) {
             QGuiApplication::setPalette(built);
             QWidget window;
-            MProgress* bar =
-                CreateFromSavedProperties(QFINDTESTDATA("../../main_window/progress_bar_settings.ini"), &window);
+            MProgress* bar = CreateFromSavedProperties(ini, &window);
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
             QGuiApplication::setPalette(shown);
@@ -238,7 +346,7 @@ private Q_SLOTS:
             const auto unreadable = [bar]() -> QString {
                 const QRgb text = QGuiApplication::palette().color(QPalette::ButtonText).rgb();
                 const QImage screen = screenOf(*bar);
-                if (!shows(screen, text & 0xFFFFFF))
+                if (!shows(screen, text & White))
                     return QStringLiteral("no caption in the button text colour");
                 for (int y = 0; y < screen.height(); ++y)
                     if (ContrastRatio(text, screen.pixel(0, y)) < 4.5
@@ -327,13 +435,11 @@ private Q_SLOTS:
         int textPixels[2] = {0, 0}; // over the empty part, over the bar
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < width; ++x) {
-                const bool text = (bg.pixel(x, y) & 0xFFFFFF) == Black;
-                const bool overBar = x < edge;
-                QCOMPARE(screen.pixel(x, y) & 0xFFFFFF, text == overBar ? White : Black);
-                textPixels[overBar] += text;
+                const bool text = (bg.pixel(x, y) & White) == Black;
+                QCOMPARE(screen.pixel(x, y) & White, text == (x < edge) ? White : Black);
+                textPixels[x < edge] += text;
             }
-        QVERIFY(textPixels[0] > 0);
-        QVERIFY(textPixels[1] > 0);
+        QVERIFY(textPixels[0] > 0 && textPixels[1] > 0); // the edge crosses the caption
         // Nothing else repaints the surfaces: an unchanged caption is left as it stands, a
         // new one replaces the old without a trace, and so does a Caption set on its own.
         host.bar->setValue(5050); // same caption; the bar grows by one pixel
@@ -414,11 +520,12 @@ void TestProgressBar::whatTheHostSees_data()
     // Numbered errors store nothing and notify no one; ScaleMode keeps a code it refuses.
     row("numbered errors",
         [](auto& b, auto& log) {
-            const auto tried = [&](const std::function<void()>& assign) { log << n(errorOf(assign)); };
+            const auto tried = [&](const std::function<void()>& assign) { log << QString::number(errorOf(assign)); };
             tried([&] { b.setPercent(80); }), tried([&] { b.setFade(300); }), tried([&] { b.setFadeStyle(-1); });
             tried([&] { b.setScaleMode(40000); }), tried([&] { b.setAmbientUserMode(false), b.setPercent(80); });
-            log << n(b.Percent()) << n(b.Fade()) << n(b.FadeStyle()) << n(b.ScaleMode());
-            tried([&] { b.setScaleMode(9); }), log << n(b.ScaleMode());
+            for (int kept : {b.Percent(), b.Fade(), b.FadeStyle(), b.ScaleMode()})
+                log << QString::number(kept);
+            tried([&] { b.setScaleMode(9); }), log << QString::number(b.ScaleMode());
         },
         {"393", "6", "6", "6", "382", "0", "2", "1", "1", "380", "9"});
 
@@ -445,7 +552,6 @@ void TestProgressBar::whatTheHostSees_data()
         },
         {"Paint", "BarResize", "Paint", "Resize", "0,0 200x30", "0,0 200x30", "0,0 200x30",
          "5000 50% [ 50 %] -1,0 100x30"});
-    row("move", [](auto& b, auto&) { b.move(30, 5); }, {});
     row("refreshed by hand",
         [](auto& b, auto& log) {
             b.setValue(5000), b.setManualRefresh(true), log.clear(), b.resize(200, 30), log << geometryOf(b.BG());
@@ -454,12 +560,13 @@ void TestProgressBar::whatTheHostSees_data()
         },
         {"Resize", "0,0 200x30", "Value", "Change", "-1,0 50x20", " 50 %", "PercentBefore", "Files 0 %", "BarResize",
          "Paint", "60 0% [Files 0 %] -1,0 1x30"});
+    row("move", [](auto& b, auto&) { b.move(30, 5); }, {});
 
     // Border style: at most 6, the caption inset for 0 to 2.
     row("BorderStyle",
         [](auto& b, auto& log) {
             for (int style : {9, 2, 1, 0, -3})
-                b.setBorderStyle(style), log << n(b.BorderStyle()) + " / " + n(b.CaptionInset());
+                b.setBorderStyle(style), log << QStringLiteral("%1 / %2").arg(b.BorderStyle()).arg(b.CaptionInset());
             log = log.filter(QStringLiteral(" / "));
         },
         {"6 / 0", "2 / 1", "1 / 1", "0 / 1", "-3 / 0"});
@@ -473,7 +580,7 @@ void TestProgressBar::whatTheHostSees_data()
         [](auto& b, auto& log) {
             QWidget other;
             other.show(), b.SetParent(MProgress::WindowHandleOf(&other)), b.SetParent(0xDEAD0000);
-            log << n(b.parentWidget() == &other) << n(b.isVisible());
+            log << QString::number(b.parentWidget() == &other) << QString::number(b.isVisible());
         },
         {"Resize", "1", "1"});
 
@@ -504,157 +611,6 @@ void TestProgressBar::whatTheHostSees_data()
         {"KeyDown 112 0", "KeyUp 112 0"});
     row("Alt+Left", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_Left, Qt::AltModifier); },
         {"KeyDown 18 4", "KeyDown 37 4", "KeyUp 37 4", "KeyUp 18 0"});
-}
-
-void TestProgressBar::whatTheHostSees()
-{
-    QFETCH(Action, action);
-    QFETCH(QStringList, log);
-    BarHost host;
-    QPointer<MProgress> bar = host.bar;
-    HostLog heard(*bar);
-    action(*bar, heard.lines);
-    if (bar) {
-        const QString range = bar->Min().toString() + ".." + bar->Max().toString() + ": ";
-        const QString turned = QString(bar->Reverse() ? "R" : "") + (bar->Vertical() ? "V" : "");
-        const QString state = (turned.isEmpty() ? turned : turned + " ") + (range == "0..10000: " ? QString() : range)
-            + bar->Value().toString() + QStringLiteral(" %1% [%2] ").arg(bar->Percent()).arg(bar->CaptionText())
-            + geometryOf(bar->FG());
-        if (state != "0 0% [ 0 %] -1,0 0x20")
-            heard.lines << state;
-    }
-    QCOMPARE(heard.lines, log);
-}
-
-void TestProgressBar::notificationsAndRepaints()
-{
-    // Each property written with the value it holds: the host hears the name the value is
-    // saved under, and the bar repaints, unless it is refreshed by hand.
-    // Those not heard as themselves with a repaint.
-    QHash<QString, QString> heard;
-    for (const QString entry :
-         {"Alignment:PercentAlign|Paint", "Caption:PercentBefore|Paint", "Caption2:PercentAfter|Paint",
-          "CustomCaption:CustomText|Paint", "DisablePercent:NoPercent|Paint", "ShowCustomCaption:Custom|Paint",
-          "Direction:Direction|Reverse|Vertical|Paint", "BorderStyle:BorderStyle|Paint|Resize",
-          "ManualRefresh:ManualRefresh", "ScaleMode:ScaleMode", "Value:Value"})
-        heard[entry.section(':', 0, 0)] = entry.section(':', 1);
-    const QMetaObject& meta = MProgress::staticMetaObject;
-    for (bool byHand : {false, true}) {
-        BarHost host;
-        host.bar->setManualRefresh(byHand);
-        HostLog log(*host.bar);
-        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
-            const QMetaProperty p = meta.property(i);
-            log.lines.clear();
-            QCOMPARE(p.write(host.bar, p.read(host.bar)), p.isWritable());
-            QStringList expected = heard.value(p.name(), p.name() + QStringLiteral("|Paint")).split(u'|');
-            if (byHand)
-                expected.removeAll("Paint");
-            QCOMPARE(log.lines, p.isWritable() ? expected : QStringList());
-        }
-    }
-}
-
-// One progress bar with its range, value and caption, none of its surfaces. A screen
-// reader is told of a new value when the bar is painted for it, and only then.
-void TestProgressBar::whatAScreenReaderIsTold()
-{
-    BarHost host;
-    MProgress& bar = *host.bar;
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&bar);
-    QVERIFY(face && face->valueInterface());
-    const auto state = [&] {
-        const QAccessibleValueInterface* v = face->valueInterface();
-        return QStringLiteral("%1 %2 %3..%4 [%5]")
-            .arg(face->childCount())
-            .arg(v->currentValue().toDouble())
-            .arg(v->minimumValue().toDouble())
-            .arg(v->maximumValue().toDouble())
-            .arg(face->text(QAccessible::Value));
-    };
-    QCOMPARE(face->role(), QAccessible::ProgressBar);
-    QCOMPARE(state(), QStringLiteral("0 0 0..10000 [0 %]"));
-
-    // Each value set, then "painted" when the bar was, and the value told. By hand, the
-    // bar is painted (and the value told) when it is refreshed.
-    QStringList told;
-    HostLog paints(bar);
-    const auto set = [&](int value) {
-        paints.lines.clear();
-        bar.setValue(value);
-        told << QStringLiteral("%1%2 %3")
-                    .arg(value)
-                    .arg(paints.lines.contains("Paint") ? " painted" : "")
-                    .arg(bar.ShownValue().toString());
-    };
-    for (int value : {100, 101, 150, 4999, 4999, 10000})
-        set(value);
-    bar.setManualRefresh(true);
-    set(6000);
-    bar.Refresh();
-    told << "refreshed " + bar.ShownValue().toString();
-    QCOMPARE(told,
-             QStringList({"100 painted 100", "101 100", "150 painted 150", "4999 painted 4999", "4999 4999",
-                          "10000 painted 10000", "6000 10000", "refreshed 6000"}));
-    QCOMPARE(state(), QStringLiteral("0 6000 0..10000 [60 %]"));
-}
-
-void TestProgressBar::savedSettings()
-{
-    // With nothing saved, the settings are read in the saved order and are the defaults,
-    // the host's font among them, as a newly placed control has them.
-    QWidget window;
-    window.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 15));
-    MemoryPropertyBag empty;
-    MProgress loaded(empty, &window);
-    QCOMPARE(empty.readNames(), kSavedNames);
-    QTemporaryDir dir;
-    // Every setting away from its default, in the saved order and typed as the control
-    // writes it, is written, read back and written again unchanged.
-    QFont font(QStringLiteral("DejaVu Serif"));
-    font.setPointSizeF(8.25);
-    font.setUnderline(true);
-    const QVariantList changed{0x102030u, 3,  2,    true, "Fertig",    1,    1,    0x010203u, 0x80000005u,
-                               0xABCDEFu, 0u, 0,    font, 0x80000008u, 3,    true, "250.5",   "-7",
-                               true,      41, "pc", 6,    "Files",     true, 3,    "100.25",  true};
-    MemoryPropertyBag original;
-    for (int i = 0; i < kSavedNames.size(); ++i)
-        original.set(kSavedNames[i], changed[i]);
-    SettingsPropertyBag saved(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
-    MProgress(original, &window).WriteProperties(saved);
-    QVERIFY(saved.sync());
-    QCOMPARE(QSettings(dir.filePath("window.ini"), QSettings::IniFormat).childGroups(), QStringList{"ProgressBar1"});
-    SettingsPropertyBag file(dir.filePath("window.ini"), QStringLiteral("ProgressBar1"));
-    MemoryPropertyBag copy;
-    MProgress(file, &window).WriteProperties(copy);
-    QCOMPARE(copy.names(), kSavedNames);
-    for (const QString& name : kSavedNames)
-        QVERIFY2(copy.value(name) == original.value(name), qPrintable(name));
-    // Saved over them, either default control leaves nothing behind, a font's parts included.
-    loaded.WriteProperties(saved), MProgress(&window).WriteProperties(saved);
-    QVERIFY(saved.sync());
-    QCOMPARE(QSettings(dir.filePath("window.ini"), QSettings::IniFormat).allKeys(), QStringList());
-    // As other writers leave them, as the control writes them back: a Currency as a plain
-    // number or as text, halves to even; a Boolean as text or as a number, and as a number
-    // when a Boolean is saved for one; text with a fraction rounds. Not a number: error 13,
-    // too large: 6. No font at all is the host's.
-    const struct {
-        const char* name;
-        QVariant saved, loaded;
-        int error = 0;
-    } foreign[] = {{"Max", 50, "50"},           {"Min", "-0.00015", "-0.0002"}, {"Value", "0.00005", "0"},
-                   {"Custom", "-1", true},      {"NoPercent", "0", false},      {"Reverse", "False", false},
-                   {"Vertical", "", false},     {"Vertical", " TRUE ", true},   {"Interval", true, -1},
-                   {"BorderStyle", false, 0},   {"Interval", "12.6", 13},       {"Blend", "&H10", 16},
-                   {"Interval", "abc", {}, 13}, {"Max", "12a", {}, 13},         {"Interval", 40000, {}, 6},
-                   {"Font", "", window.font()}};
-    for (const auto& row : foreign) {
-        MemoryPropertyBag one, back;
-        one.set(row.name, row.saved);
-        const QByteArray label = row.name + (" = " + row.saved.toString()).toUtf8();
-        QVERIFY2(errorOf([&] { MProgress(one, &window).WriteProperties(back); }) == row.error, label.constData());
-        QVERIFY2(back.value(row.name) == row.loaded, label.constData());
-    }
 }
 
 QTEST_MAIN(TestProgressBar)
