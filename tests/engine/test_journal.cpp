@@ -3,9 +3,13 @@
 
 #include "engine/JournalFormat.h"
 #include "engine/JournalReader.h"
+#include "engine/JournalRecovery.h"
+#include "engine/JournalWriter.h"
+#include "tests/support/StateFolder.h"
 
 #include <QTest>
 
+#include <cerrno>
 #include <zlib.h>
 
 using namespace orvel;
@@ -167,6 +171,33 @@ private Q_SLOTS:
         const JournalReader journal(text);
         QCOMPARE(int(journal.entries().size()), entries);
         QCOMPARE(journal.wholeLength(), counts == "all" ? text.size() : counts == "second" ? second : first);
+    }
+
+    // Each writer's renames keep their folder and their fate, however the writers' records
+    // interleave; the failure of a writer's last rename is in the journal too.
+    void writersRecords()
+    {
+        test::StateFolder state;
+        {
+            RunJournal journal(*state.journals, {"all", "/t", {true, true, CaseStyle::Lower}, true}, {});
+            JournalWriter first(journal, 0), second(journal, 1);
+            first.inFolder("a");
+            second.inFolder("b");
+            first.willRename("A", "a", {1, 2, 0});
+            second.willRename("B", "b", {1, 3, 0});
+            first.renamed(0);
+            second.renamed(EBUSY);
+            journal.finish(false);
+            QVERIFY(journal.holdsUndoableRename());
+        }
+        const std::optional<JournalReader> journal = ReadJournal(*state.journals, state.journals->names().value(0));
+        QVERIFY(journal);
+        QStringList entries;
+        for (const JournalReader::Entry& entry : journal->entries())
+            entries << QString::fromUtf8(journal->folders()[size_t(entry.folder)].path) + '/'
+                    + journal->rename(entry).oldName + (entry.state == JournalReader::State::Failed ? " failed" : "");
+        QCOMPARE(entries, (QStringList{"a/A", "b/B failed"}));
+        QCOMPARE(journal->undoableCount(), 1);
     }
 
     // An entry whose number the run took from its folder's listing has no birth time in
