@@ -97,6 +97,7 @@ private Q_SLOTS:
         QCOMPARE(record->fields[2], "-1");
         QCOMPARE(record->fields[3], "ffffffffffffffff");
         QVERIFY(!record->isKnown()); // a rename has five fields after its tag
+        QCOMPARE(FieldName("%c3%a9%E0%4"), QString::fromUtf8("\xc3\xa9") + QChar(0xDCE0) + "%4"); // either case
         text[text.indexOf("off")] = 'O';
         QVERIFY(!ReadRecord(text, 0, &next)); // the checksum no longer fits
     }

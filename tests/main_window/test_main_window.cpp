@@ -305,6 +305,10 @@ private Q_SLOTS:
         ui(w).Dir1->setCurrentItem(sub());
         QTest::keyClick(ui(w).Dir1, Qt::Key_Return);
         QCOMPARE(ui(w).Dir1->Path(), fx->path("Sub"));
+        // A folder on the way from the root opens as well.
+        const QString parent = QFileInfo(fx->dir.path()).fileName();
+        clickItem(ui(w).Dir1, ui(w).Dir1->findItems(' ' + parent, Qt::MatchEndsWith).value(0), true);
+        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
     }
 
     // Dropped folders open the first, and a folder that a later start names opens as
