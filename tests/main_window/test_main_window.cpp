@@ -803,6 +803,19 @@ private Q_SLOTS:
         QVERIFY(!ui(w).mnuUndo->isEnabled());
     }
 
+    // Where the journal folder cannot be used, a run says so once and renames all the same.
+    void withoutJournalFolder()
+    {
+        fx->services.records = {};
+        fx->services.journalProblem = "Read-only file system";
+        MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1"}, "MY PICS");
+        w.renameAll();
+        QCOMPARE(fx->messages.shown,
+                 QStringList{box("This rename cannot be undone: Read-only file system", "Orvel File Rename",
+                                 MessageBoxes::Icon::Warning, MessageBoxes::Ok, MessageBoxes::Ok)});
+        QCOMPARE(fx->tree(), (QStringList{"MY PICS/", "MY PICS/A One.txt=1"}));
+    }
+
     // The files selected (the first and the last: both ends of the list count) and the
     // open folder, in the case chosen: the list shows the new names with nothing selected,
     // the working name is the last one converted, and the window and the folder's recent
