@@ -380,15 +380,22 @@ private Q_SLOTS:
     }
 
     // A journal that cannot be written (here past the process's limit on a file's size, as
-    // on a full disk) does not stop the run: it is said once. Neither that run nor one whose
-    // every rename failed says it can be undone.
+    // on a full disk), from its first record or later, does not stop the run: it is said once. Neither that run nor one
+    // whose every rename failed says it can be undone.
+    void fullDisk_data()
+    {
+        QTest::addColumn<int>("room"); // the most bytes a file may hold
+        QTest::newRow("at the first rename") << 50;
+        QTest::newRow("further on") << 300;
+    }
     void fullDisk()
     {
+        QFETCH(int, room);
         Bench b;
         QVERIFY(makeTree(b.path(), Tree));
         const auto carried = inChildProcess([&](QDataStream& out) {
             std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{300, 300}; // the head and the first records
+            const rlimit limit{rlim_t(room), rlim_t(room)};
             if (::setrlimit(RLIMIT_FSIZE, &limit) == 0)
                 out << b.renameAll(CaseStyle::Lower).undoable << b.observer.journalFailures;
         });
@@ -400,6 +407,7 @@ private Q_SLOTS:
         QCOMPARE(failures, QStringList{ErrorText(EFBIG)});
         QVERIFY(!undoable);
         QCOMPARE(readTree(b.path()).filter("txt").size(), 4); // the run went on
+        QCOMPARE(b.store->names().size(), 1); // and did not make one journal after another
 
         Bench refused;
         QVERIFY(makeTree(refused.path(), {"start/ONE.TXT=1"}));

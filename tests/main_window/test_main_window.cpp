@@ -941,6 +941,14 @@ private Q_SLOTS:
             QTest::keyClick(dialog->findChild<QWidget*>(from), key);
             QTRY_VERIFY2(dialog.isNull(), from);
         }
+        // Another key, or Enter with Ctrl, leaves it open.
+        w.reportNotChanged();
+        dialog = NotChangedDialog::loaded();
+        QTest::keyClick(dialog->findChild<QWidget*>("lstCantRename"), Qt::Key_A);
+        QTest::keyClick(dialog->findChild<QWidget*>("lstCantRename"), Qt::Key_Return, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        QVERIFY(!dialog.isNull());
+        dialog->close();
     }
 };
 
