@@ -73,8 +73,7 @@ public:
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        RunPace pace;
-        m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, pace);
+        m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pace);
         if (top.isOpen())
             m_out.startError = m_tree.startError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
@@ -160,7 +159,7 @@ private:
         }
         if (renamesStartFolder(start))
             m_states[0].path = renameStartFolder(start, parent, parentError);
-        m_pool = WorkerPool::make(workers, m_observer);
+        m_pool = WorkerPool::make(workers, m_observer, m_pace);
         m_pool->post(0, [this](int worker) { renameFolder(0, worker); });
         m_pool->run([this] { pass(); });
         m_out.stopped = m_pool->stopped();
@@ -460,6 +459,7 @@ private:
     FileSystem& m_fs;
     RunObserver& m_observer;
     RunSession m_session;
+    RunPace m_pace; // the window's events go through at it, from the search to the last rename
     const PathSyntax m_syntax = PathSyntax::host();
     RenameAllOutcome m_out;
     FolderTree m_tree;

@@ -73,11 +73,13 @@ QString reasonOf(const Decision& d)
 class Undo {
 public:
     // Without `file` the undo records nothing: a plan.
-    Undo(const JournalReader& journal, JournalFile* file, FileSystem& fs, RunObserver& observer, int workers)
+    Undo(const JournalReader& journal, JournalFile* file, FileSystem& fs, RunObserver& observer, RunPace& pace,
+         int workers)
         : m_journal(journal)
         , m_file(file)
         , m_fs(fs)
         , m_observer(observer)
+        , m_pace(pace)
         , m_workers(workers)
     {
         QHash<QString, QSet<QByteArray>> held; // by folder: the names of those it holds
@@ -109,8 +111,8 @@ public:
         std::vector<std::vector<size_t>> ready;
         bool together = false;
         if (m_workers > 1 && m_order.size() >= FewestForWorkers)
-            WorkerPool::aside(m_observer, [&] { together = planWork(ready); });
-        m_pool = WorkerPool::make(together ? m_workers : 1, m_observer);
+            WorkerPool::aside(m_observer, m_pace, [&] { together = planWork(ready); });
+        m_pool = WorkerPool::make(together ? m_workers : 1, m_observer, m_pace);
         if (together)
             post(std::move(ready));
         else
@@ -119,7 +121,7 @@ public:
         out.stopped = m_pool->stopped();
         if (!out.stopped && m_next < m_order.size()) {
             // Never so for a layout that holds: the rest go one by one.
-            m_pool = WorkerPool::make(1, m_observer);
+            m_pool = WorkerPool::make(1, m_observer, m_pace);
             m_pool->post(0, [this](int) { oneByOne(); });
             m_pool->run([&] { pass(out); });
             out.stopped = m_pool->stopped();
@@ -447,6 +449,7 @@ private:
     JournalFile* m_file;
     FileSystem& m_fs;
     RunObserver& m_observer;
+    RunPace& m_pace;
     const int m_workers;
     std::unique_ptr<WorkerPool> m_pool;
     std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
@@ -483,8 +486,9 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
         return out;
     // Reading the journal of a million renames takes the better part of a second, which
     // the window spends answering.
+    RunPace pace; // the undo's one pace, from reading its journal to its last rename
     std::optional<JournalReader> journal;
-    WorkerPool::aside(observer, [&] { journal = ReadJournal(*records.journals, name); });
+    WorkerPool::aside(observer, pace, [&] { journal = ReadJournal(*records.journals, name); });
     if (!journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
     out.found = true;
@@ -497,7 +501,7 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     const FolderHandle& tree = session.folder();
     const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;
     observer.status(QStringLiteral("Undoing... Please wait."));
-    Undo(*journal, file.get(), fs, observer, workers).go(out);
+    Undo(*journal, file.get(), fs, observer, pace, workers).go(out);
     return out;
 }
 

@@ -32,9 +32,10 @@ using TaskQueue = std::priority_queue<Queued, std::vector<Queued>, LowestFirst>;
 // the pace.
 class InlinePool final : public WorkerPool {
 public:
-    explicit InlinePool(RunObserver& observer)
+    InlinePool(RunObserver& observer, RunPace& pace)
         : WorkerPool(1)
         , m_observer(observer)
+        , m_pace(pace)
     {
     }
 
@@ -75,7 +76,7 @@ public:
 
 private:
     RunObserver& m_observer;
-    RunPace m_pace;
+    RunPace& m_pace;
     TaskQueue m_queue;
     const std::function<void()>* m_pass = nullptr; // while it runs
     bool m_stop = false;
@@ -85,9 +86,10 @@ private:
 // Workers on threads of their own, while the calling thread makes the passes.
 class ThreadPool final : public WorkerPool {
 public:
-    ThreadPool(int workers, RunObserver& observer, bool finishQueue)
+    ThreadPool(int workers, RunObserver& observer, RunPace& pace, bool finishQueue)
         : WorkerPool(workers)
         , m_observer(observer)
+        , m_pace(pace)
         , m_finishQueue(finishQueue)
     {
     }
@@ -105,7 +107,6 @@ public:
         threads.reserve(size_t(workers()));
         for (int w = 0; w < workers(); ++w)
             threads.emplace_back([this, w] { work(w); });
-        RunPace pace;
         for (bool last = false; !last;) {
             {
                 std::unique_lock guard(m_lock);
@@ -114,7 +115,7 @@ public:
                 last = m_idle == workers(); // one pass more after the end, for what it ended with
             }
             pass();
-            if (pace.due())
+            if (m_pace.due())
                 m_observer.letEventsThrough();
             const bool stop = !m_stop && m_observer.stopRequested();
             const bool cancel = !m_cancel && m_observer.cancelRequested();
@@ -171,6 +172,7 @@ private:
     }
 
     RunObserver& m_observer;
+    RunPace& m_pace;
     const bool m_finishQueue; // a stop request does not end the queue
     // Over the queue and the counts of running and finished workers, which the workers and
     // the calling thread share.
@@ -197,16 +199,16 @@ int WorkersFor(VolumeKind kind)
     return qMax(2, QThread::idealThreadCount());
 }
 
-std::unique_ptr<WorkerPool> WorkerPool::make(int workers, RunObserver& observer, bool onThreads)
+std::unique_ptr<WorkerPool> WorkerPool::make(int workers, RunObserver& observer, RunPace& pace)
 {
-    if (workers <= 1 && !onThreads)
-        return std::make_unique<InlinePool>(observer);
-    return std::make_unique<ThreadPool>(qMax(workers, 1), observer, false);
+    if (workers <= 1)
+        return std::make_unique<InlinePool>(observer, pace);
+    return std::make_unique<ThreadPool>(workers, observer, pace, false);
 }
 
-void WorkerPool::aside(RunObserver& observer, const std::function<void()>& work)
+void WorkerPool::aside(RunObserver& observer, RunPace& pace, const std::function<void()>& work)
 {
-    ThreadPool pool(1, observer, true);
+    ThreadPool pool(1, observer, pace, true);
     pool.post(0, [&](int) { work(); });
     pool.run([] {});
 }

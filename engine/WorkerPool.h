@@ -49,9 +49,9 @@ public:
     // A task gets the number of the worker that runs it (0 to workers() - 1).
     using Task = std::function<void(int worker)>;
 
-    // A pool of `workers` (at least one). `onThreads`: on threads even for one worker, for
-    // work that must not hold up the window's thread.
-    static std::unique_ptr<WorkerPool> make(int workers, RunObserver& observer, bool onThreads = false);
+    // A pool of `workers` (at least one), whose calling thread lets window events through at
+    // `pace`: the run's one pace, from its first step to its last.
+    static std::unique_ptr<WorkerPool> make(int workers, RunObserver& observer, RunPace& pace);
     virtual ~WorkerPool() = default;
 
     int workers() const { return m_workers; }
@@ -75,8 +75,8 @@ public:
     virtual bool stopped() const = 0;
 
     // Runs `work` on a thread of its own while the calling thread lets window events
-    // through, to its end whatever is requested meanwhile.
-    static void aside(RunObserver& observer, const std::function<void()>& work);
+    // through at `pace`, to its end whatever is requested meanwhile.
+    static void aside(RunObserver& observer, RunPace& pace, const std::function<void()>& work);
 
 protected:
     explicit WorkerPool(int workers)

@@ -55,7 +55,8 @@ private Q_SLOTS:
     {
         QFETCH(int, workers);
         EventsObserver observer;
-        const std::unique_ptr<WorkerPool> pool = WorkerPool::make(workers, observer);
+        RunPace pace;
+        const std::unique_ptr<WorkerPool> pool = WorkerPool::make(workers, observer, pace);
         QCOMPARE(pool->workers(), workers);
         constexpr int Tasks = 2000;
         std::vector<std::atomic<int>> runs(Tasks);
@@ -96,7 +97,8 @@ private Q_SLOTS:
     {
         QFETCH(int, workers);
         EventsObserver observer;
-        const std::unique_ptr<WorkerPool> pool = WorkerPool::make(workers, observer);
+        RunPace pace;
+        const std::unique_ptr<WorkerPool> pool = WorkerPool::make(workers, observer, pace);
         std::atomic<int> started = 0, ended = 0, unseen = 0;
         for (int i = 0; i < 100; ++i)
             pool->post(i, [&](int) {
@@ -122,7 +124,8 @@ private Q_SLOTS:
         observer.stop = true;
         bool done = false;
         std::thread::id where;
-        WorkerPool::aside(observer, [&] {
+        RunPace pace;
+        WorkerPool::aside(observer, pace, [&] {
             where = std::this_thread::get_id();
             done = waitFor([&] { return observer.events > 0; });
         });
