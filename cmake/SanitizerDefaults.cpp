@@ -14,9 +14,12 @@ extern "C" const char* __ubsan_default_options()
     return "print_stacktrace=1";
 }
 
-// Qt's own: the QtTest watchdog thread wakes a QWaitCondition through Qt's mutex, which
-// this sanitizer cannot see, so the condition's destruction at exit looks like a race.
+// Qt's own: the QtTest watchdog thread waits on a QWaitCondition through Qt's futex
+// mutex, which this sanitizer cannot see, so the condition's destruction at the end of
+// the test (inlined into QTest::qRun, so not always named) looks like a race. Only calls
+// made by QtTest itself are left out; our code that a test function runs is still seen.
 extern "C" const char* __tsan_default_suppressions()
 {
-    return "race:QWaitCondition::~QWaitCondition\n";
+    return "race:QWaitCondition::~QWaitCondition\n"
+           "called_from_lib:libQt6Test.so\n";
 }
