@@ -32,6 +32,7 @@ constexpr KindRule Kinds[] = {
     {RecordKind::Completed, 0, 0, true},
     {RecordKind::Ended, 1, 1, false},
     {RecordKind::Undone, 2, 2, false},
+    {RecordKind::UndoTemporary, 2, 2, false},
     {RecordKind::WholeRunUndone, 0, 0, false},
 };
 

@@ -29,6 +29,7 @@ enum class RecordKind : char {
     Completed = 'C', // the writer's last rename, cut between its two steps, was finished
     Ended = 'E', // "done", "stopped", or "crashed" (closed by the recovery)
     Undone = 'U', // an undo dealt with the entry: its number, 0 or why it was left
+    UndoTemporary = 'V', // an undo's case-only rename of the entry passes through a hidden name
     WholeRunUndone = 'X', // an undo went through the whole run
 };
 

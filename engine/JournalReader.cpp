@@ -96,8 +96,16 @@ JournalReader::JournalReader(QByteArray text)
             m_ended = true;
             break;
         case RecordKind::Undone:
-            if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size()))
+            if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size())) {
                 m_entries[size_t(index)].undone = true;
+                m_entries[size_t(index)].undoTemporary = -1;
+            }
+            break;
+        case RecordKind::UndoTemporary:
+            if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size())) {
+                m_entries[size_t(index)].undoTemporary = at;
+                m_undoCut.emplace_back(index, at);
+            }
             break;
         case RecordKind::WholeRunUndone: m_undone = true; break;
         case RecordKind::Head: known = false; break; // only the first record is a head
@@ -132,6 +140,22 @@ QString JournalReader::temporaryName(const Entry& entry) const
     if (entry.temporary < 0)
         return {};
     return FieldName(ReadRecord(m_text, entry.temporary, nullptr, true)->fields[0]);
+}
+
+std::vector<qint64> JournalReader::undoStepsCut() const
+{
+    std::vector<qint64> cut;
+    for (const auto& [index, at] : m_undoCut)
+        if (m_entries[size_t(index)].undoTemporary == at) // its last, and no undo record after it
+            cut.push_back(index);
+    return cut;
+}
+
+QString JournalReader::undoTemporaryName(const Entry& entry) const
+{
+    if (entry.undoTemporary < 0)
+        return {};
+    return FieldName(ReadRecord(m_text, entry.undoTemporary, nullptr, true)->fields[1]);
 }
 
 bool JournalReader::Rename::isEntry(const EntryIdentity& now) const

@@ -26,6 +26,9 @@ public:
         State state = State::Unknown; // Unknown: the run died before it could say
         qint64 temporary = -1; // where its temporary-name record starts, if it had one
         bool undone = false; // an undo dealt with it: put back, or left for good
+        // Where an undo's record of the hidden name its rename back passes through starts,
+        // while no later record says the undo dealt with it; -1 otherwise.
+        qint64 undoTemporary = -1;
     };
     struct Folder {
         QByteArray path; // relative to the start folder, or absolute when outside
@@ -52,6 +55,10 @@ public:
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
     QString temporaryName(const Entry& entry) const;
+    // The entries whose rename back an undo began through a hidden name and never said it
+    // finished: a crash may have cut it between its two steps.
+    std::vector<qint64> undoStepsCut() const;
+    QString undoTemporaryName(const Entry& entry) const;
     // The old and the new name of its record as the disk's bytes, without reading more.
     std::pair<QByteArray, QByteArray> nameBytes(const Entry& entry) const;
     // Where the last whole record ends: what follows is torn (or the zeros of a file that
@@ -75,6 +82,7 @@ private:
     std::vector<Folder> m_folders;
     bool m_ended = false;
     bool m_undone = false;
+    std::vector<std::pair<qint64, qint64>> m_undoCut; // each undo's hidden-name record: entry, where
 };
 
 } // namespace orvel

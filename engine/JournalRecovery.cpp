@@ -58,6 +58,61 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
     return std::nullopt;
 }
 
+namespace {
+
+// The records that close a run's journal: a case-only rename cut between its two steps
+// goes on to its new name where that is free, otherwise back to its old one. Only the
+// program makes its hidden names, and each at random: the name alone tells that the entry
+// is the one, where a file system gives out other numbers after it is mounted again.
+QByteArray finishCutRenames(const JournalReader& journal, FileSystem& fs)
+{
+    QByteArray records;
+    // Only a writer's last rename can have been cut between its two steps.
+    for (const JournalReader::Entry& entry : journal.entries()) {
+        if (entry.temporary < 0 || entry.state != JournalReader::State::Unknown)
+            continue;
+        const JournalReader::Rename r = journal.rename(entry);
+        const QString temporary = journal.temporaryName(entry);
+        const FolderHandle folder = OpenRunFolder(fs, journal.folders()[size_t(entry.folder)]);
+        EntryIdentity id;
+        if (!folder.isOpen() || fs.identify(folder, temporary, &id) != 0)
+            continue;
+        int error = RenameStep(fs, folder, temporary, r.newName);
+        if (error == 0) {
+            RecordBuilder(records, RecordKind::Completed, entry.writer).end();
+        } else {
+            error = RenameStep(fs, folder, temporary, r.oldName);
+            RecordBuilder(records, RecordKind::Failed, entry.writer).number(error == 0 ? EEXIST : error).end();
+        }
+    }
+    RecordBuilder(records, RecordKind::Ended).bytes("crashed").end();
+    return records;
+}
+
+// The records that close an undo that died: a rename back cut between its two steps goes
+// on to the old name where that is free, and is recorded as undone; otherwise back to
+// what the run made of it, for a later undo.
+QByteArray finishCutUndoSteps(const JournalReader& journal, FileSystem& fs)
+{
+    QByteArray records;
+    for (const qint64 index : journal.undoStepsCut()) {
+        const JournalReader::Entry& entry = journal.entries()[size_t(index)];
+        const JournalReader::Rename r = journal.rename(entry);
+        const QString temporary = journal.undoTemporaryName(entry);
+        const FolderHandle folder = OpenRunFolder(fs, journal.folders()[size_t(entry.folder)]);
+        EntryIdentity id;
+        if (!folder.isOpen() || fs.identify(folder, temporary, &id) != 0)
+            continue;
+        if (RenameStep(fs, folder, temporary, r.oldName) == 0)
+            RecordBuilder(records, RecordKind::Undone).number(index).number(0).end();
+        else
+            RenameStep(fs, folder, temporary, r.newName);
+    }
+    return records;
+}
+
+} // namespace
+
 QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs)
 {
     QHash<QString, QString> closed;
@@ -68,26 +123,9 @@ QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem
         const std::optional<JournalReader> journal = ReadJournal(journals, name);
         if (!file || !journal || file->cutTo(journal->wholeLength()) != 0)
             continue;
-        QByteArray records;
-        // Only a writer's last rename can have been cut between its two steps.
-        for (const JournalReader::Entry& entry : journal->entries()) {
-            if (entry.temporary < 0 || entry.state != JournalReader::State::Unknown)
-                continue;
-            const JournalReader::Rename r = journal->rename(entry);
-            const QString temporary = journal->temporaryName(entry);
-            const FolderHandle folder = OpenRunFolder(fs, journal->folders()[size_t(entry.folder)]);
-            EntryIdentity id;
-            if (folder.isOpen() && fs.identify(folder, temporary, &id) == 0 && r.isEntry(id)) {
-                int error = RenameStep(fs, folder, temporary, r.newName);
-                if (error == 0) {
-                    RecordBuilder(records, RecordKind::Completed, entry.writer).end();
-                } else {
-                    error = RenameStep(fs, folder, temporary, r.oldName);
-                    RecordBuilder(records, RecordKind::Failed, entry.writer).number(error == 0 ? EEXIST : error).end();
-                }
-            }
-        }
-        RecordBuilder(records, RecordKind::Ended).bytes("crashed").end();
+        // A journal that ended and is open again was being undone.
+        const QByteArray records =
+            journal->isEnded() ? finishCutUndoSteps(*journal, fs) : finishCutRenames(*journal, fs);
         if (file->append(records) == 0 && file->sync() == 0)
             closed.insert(name, journals.seal(name));
     }

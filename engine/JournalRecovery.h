@@ -28,11 +28,11 @@ struct UndoCandidate {
 // run whose journal some live process is still writing is not offered.
 std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals);
 
-// Closes the journals of runs that died (a crash, a kill, a power cut): a case-only rename
-// cut between its two steps is finished, to its new name where that is free, otherwise
-// back to its old one, and the journal says which, so that an undo covers it. Never acts
-// on a name found on disk alone, only on what a journal recorded. Returns the names the
-// journals it closed had and have.
+// Closes the journals of runs and undos that died (a crash, a kill, a power cut): a
+// case-only rename cut between its two steps is finished, to its new name (for an undo,
+// the old one) where that is free, otherwise back to where it came from, and the journal
+// says which, so that an undo covers it. Never acts on a name found on disk alone, only on
+// what a journal recorded. Returns the names the journals it closed had and have.
 QHash<QString, QString> FinishInterruptedRuns(JournalFiles& journals, FileSystem& fs);
 
 // A folder of a run, opened as the run reached it: a folder outside the start folder by its

@@ -23,10 +23,16 @@ int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldNam
             notice = [journal](const QString& temporary) { journal->willPassThrough(temporary); };
         }
     }
-    const int error = fs.renameIn(folder, oldName, newName, notice);
+    const int error = RenameStep(fs, folder, oldName, newName, notice);
     if (journaled)
         journal->renamed(error);
     return error;
+}
+
+int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
+               const std::function<void(const QString& temporary)>& beforeTemporary)
+{
+    return fs.renameIn(folder, oldName, newName, beforeTemporary);
 }
 
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace orvel {
@@ -24,6 +25,11 @@ class JournalWriter;
 // or the errno value.
 int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
                JournalWriter* journal = nullptr, quint64 serial = 0);
+
+// The step for a journal of its own (an undo's): `beforeTemporary` hears the hidden name a
+// case-only rename passes through before the first of its two steps.
+int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
+               const std::function<void(const QString& temporary)>& beforeTemporary);
 
 // The step as a run takes it: on failure, whatever the cause, the entry's full path
 // (`folderPath` is the folder's path as it stands now) and the system's reason are added

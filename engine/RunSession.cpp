@@ -17,7 +17,11 @@ RunSession::RunSession(const RunRecords& records, FileSystem& fs, RunObserver& o
 {
 }
 
-RunSession::~RunSession() = default;
+RunSession::~RunSession()
+{
+    if (m_reopened && !m_reopenedName.isEmpty())
+        m_records.journals->seal(m_reopenedName); // before the file, and its lock, is let go
+}
 
 void RunSession::take(Step next)
 {
@@ -31,10 +35,17 @@ QHash<QString, QString> RunSession::finishInterruptedRuns()
     return m_records.journals ? FinishInterruptedRuns(*m_records.journals, m_fs) : QHash<QString, QString>();
 }
 
-std::unique_ptr<JournalFile> RunSession::reopenJournal(const QString& name)
+JournalFile* RunSession::reopenJournal(QString* name)
 {
     take(Step::Reopened);
-    return m_records.journals ? m_records.journals->reopen(name, nullptr) : nullptr;
+    if (!m_records.journals)
+        return nullptr;
+    m_reopened = m_records.journals->reopen(*name, nullptr);
+    if (m_reopened)
+        m_reopenedName = m_records.journals->unseal(*name);
+    if (!m_reopenedName.isEmpty())
+        *name = m_reopenedName;
+    return m_reopened.get();
 }
 
 int RunSession::open(const QString& folder)

@@ -41,10 +41,12 @@ public:
     // 1. Closes the journals of runs that died, so that this run finds every name where
     // their journals say it is. The names the closed journals had and have.
     QHash<QString, QString> finishInterruptedRuns();
-    // 2. For an undo: reopens the journal `name` that it undoes, to append to, held
-    // against any other undo of it; nullptr when it cannot be (it is gone, or held by a
-    // live process), or without records.
-    std::unique_ptr<JournalFile> reopenJournal(const QString& name);
+    // 2. For an undo: reopens the journal `*name` that it undoes, to append to, held
+    // against any other undo of it until the session ends; nullptr when it cannot be (it
+    // is gone, or held by a live process), or without records. It stays open (unsealed,
+    // under the name `*name` then holds) while the session lasts, so that an undo cut
+    // short is finished as a run is.
+    JournalFile* reopenJournal(QString* name);
     // 3. Opens the run's folder; 0, or why it cannot be opened.
     int open(const QString& folder);
     const FolderHandle& folder() const { return m_folder; }
@@ -77,6 +79,8 @@ private:
     Step m_step = Step::Made;
     FolderHandle m_folder;
     std::unique_ptr<TreeLock> m_lock;
+    std::unique_ptr<JournalFile> m_reopened; // the undo's
+    QString m_reopenedName; // ... and its name while the undo lasts
     std::unique_ptr<RunJournal> m_journal;
     std::vector<std::unique_ptr<JournalWriter>> m_writers;
     std::mutex m_failureLock; // over m_failure, which a worker finds and the calling thread tells

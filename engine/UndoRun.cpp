@@ -127,9 +127,10 @@ public:
             out.stopped = m_pool->stopped();
         }
         tellTried(out, true); // what some worker had tried beyond a gap
-        if (m_file && !out.stopped)
-            RecordBuilder(m_records, RecordKind::WholeRunUndone).end();
-        flushRecords();
+        QByteArray end;
+        if (!out.stopped)
+            RecordBuilder(end, RecordKind::WholeRunUndone).end();
+        write(end);
         if (m_file)
             m_file->sync();
         // What was left is reported where it stands now: under the old names of the
@@ -153,11 +154,7 @@ private:
     static constexpr size_t FewestForWorkers = 512; // fewer names are not worth the workers
 
     // On the calling thread, at the pool's pace: what is tried in an unbroken line is told.
-    void pass(UndoOutcome& out)
-    {
-        tellTried(out, false);
-        flushRecords();
-    }
+    void pass(UndoOutcome& out) { tellTried(out, false); }
 
     // Tells the observer and the journal what became of the entries tried since the last
     // call, in the order; past an entry not tried only when `pastGaps`.
@@ -174,12 +171,16 @@ private:
     // The entries of the order not tried yet, newest first, by one worker.
     void oneByOne()
     {
-        for (size_t k = 0; k < m_order.size(); ++k)
+        QByteArray records;
+        for (size_t k = 0; k < m_order.size() && !m_pool->stopRequested(); ++k)
             if (!m_results[k].tried.load(std::memory_order_relaxed)) {
-                if (m_pool->stopRequested())
-                    return;
-                attempt(k);
+                // A folder goes back only once the journal holds what became of the names
+                // in it: a crash cannot leave them recorded at a path that is gone.
+                if (records.size() >= 1 << 16 || !folderMoves(m_order[k]).first.isEmpty())
+                    write(records);
+                attempt(k, records);
             }
+        write(records);
     }
 
     // The paths the entry had and has, where it may be a folder that other entries lie in
@@ -296,9 +297,11 @@ private:
 
     void undoBatch(const std::vector<size_t>& batch)
     {
+        QByteArray records;
         size_t tried = 0;
         for (; tried < batch.size() && !m_pool->stopRequested(); ++tried)
-            attempt(batch[tried]);
+            attempt(batch[tried], records);
+        write(records); // before the folder above may go back
         std::vector<std::vector<size_t>> ready;
         {
             const std::unique_lock held(m_scheduling);
@@ -309,36 +312,59 @@ private:
         post(std::move(ready));
     }
 
-    // Decides on the entry `k` of the order; safe on any number of workers at once.
-    void attempt(size_t k)
+    // Decides on the entry `k` of the order, and adds the journal's record of it to
+    // `records`; safe on any number of workers at once.
+    void attempt(size_t k, QByteArray& records)
     {
         Result& result = m_results[k];
-        result.decision = decide(m_journal.entries()[size_t(m_order[k])]);
+        result.decision = decide(m_order[k]);
+        if (m_file)
+            RecordBuilder(records, RecordKind::Undone).number(m_order[k]).number(journalCode(result.decision)).end();
         result.tried.store(true, std::memory_order_release);
+    }
+
+    // Hands a worker's records to the journal, and empties them. A record lost to a crash
+    // costs little: the next undo finds that entry at its old name and only records it.
+    void write(QByteArray& records)
+    {
+        if (m_file && !records.isEmpty())
+            m_file->append(records);
+        records.resize(0);
     }
 
     // The one place an undo decides on an entry: its name goes back only while it is still
     // exactly what the run made of it (the same entry, under the same name byte for byte)
     // and its old name is free.
-    Decision decide(const JournalReader::Entry& entry)
+    Decision decide(qint64 index)
     {
+        const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         if (entry.state == JournalReader::State::Failed)
             return {};
         const JournalReader::Rename r = m_journal.rename(entry);
         const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
         if (!open)
             return {Verdict::Changed};
+        // Where numbers do not last, the exact name the run gave it is all that tells.
+        const auto isEntry = [&](const EntryIdentity& id) { return !open->numbersIdentify || r.isEntry(id); };
         EntryIdentity now;
         // The very name the run gave it, not one that only matches it where letter case is
         // ignored.
-        if (m_fs.identify(open->handle, r.newName, &now) != 0 || !r.isEntry(now) || !holds(*open, r.newName)) {
+        if (m_fs.identify(open->handle, r.newName, &now) != 0 || !isEntry(now) || !holds(*open, r.newName)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && r.isEntry(before) && holds(*open, r.oldName))
+            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && isEntry(before) && holds(*open, r.oldName))
                 return {};
             return {Verdict::Changed};
         }
-        const int error = RenameStep(m_fs, open->handle, r.newName, r.oldName);
+        // A crash between the two steps of a case-only rename leaves the entry under a
+        // hidden name: the journal hears it first, so that the recovery can finish it.
+        const int error = RenameStep(m_fs, open->handle, r.newName, r.oldName, [&](const QString& temporary) {
+            if (!m_file)
+                return;
+            QByteArray record;
+            RecordBuilder(record, RecordKind::UndoTemporary).number(index).name(temporary).end();
+            m_file->append(record);
+        });
         if (error == EEXIST)
             return {Verdict::OldNameTaken};
         if (error != 0)
@@ -353,8 +379,6 @@ private:
         const qint64 index = m_order[k];
         const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         const QString& folderPath = m_folderPaths[size_t(entry.folder)];
-        if (m_file)
-            RecordBuilder(m_records, RecordKind::Undone).number(index).number(journalCode(decision)).end();
         // The names are read from the journal again, not kept from the attempt: a million of
         // them would take tens of megabytes.
         if (decision.verdict == Verdict::PutBack) {
@@ -374,17 +398,6 @@ private:
             ++out.left;
         }
         m_observer.progressValue(++m_told);
-        if (m_records.size() >= 1 << 16)
-            flushRecords();
-    }
-
-    // The journal hears what was undone in batches: an entry put back whose record was
-    // lost to a crash is found at its old name by the next undo, and only recorded.
-    void flushRecords()
-    {
-        if (m_file && !m_records.isEmpty())
-            m_file->append(m_records);
-        m_records.resize(0);
     }
 
     // An entry's folder, open, and whether it tells names apart by the case of their
@@ -393,6 +406,7 @@ private:
         std::once_flag opened;
         FolderHandle handle;
         bool caseApart = false; // a name finds only itself: its listing need not be read
+        bool numbersIdentify = true; // an entry's numbers are still what the run recorded
     };
 
     // Whether `name` stands byte for byte in the folder's own listing, where a name may be
@@ -430,6 +444,7 @@ private:
             if (!apart)
                 apart = TellsCaseApart(m_fs, open->handle, r.oldName);
             open->caseApart = apart.value_or(false); // in doubt, the listing is read
+            open->numbersIdentify = NumbersIdentify(m_fs.volumeKind(open->handle));
         });
         return open->handle.isOpen() ? open : nullptr;
     }
@@ -463,7 +478,6 @@ private:
     std::vector<Node> m_nodes; // with several workers: the folders of the run
     size_t m_next = 0; // the place in the order of the next entry to tell
     qint64 m_told = 0; // the entries told
-    QByteArray m_records; // the journal records not yet handed to the system
     std::mutex m_openedLock; // over m_opened: each worker opens the folders of its entries
     std::map<QByteArray, std::shared_ptr<OpenFolder>> m_opened;
     std::vector<std::pair<QString, QString>> m_moves; // folders put back: "new/" -> "old/"
@@ -480,8 +494,8 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     // A plan reads; it finishes no run, locks nothing and writes nothing.
     RunSession session(job.plan ? RunRecords{} : records, fs, observer);
     // The run itself may be one that a crash cut: its journal has another name once closed.
-    const QString name = session.finishInterruptedRuns().value(job.journal, job.journal);
-    std::unique_ptr<JournalFile> file = job.plan ? nullptr : session.reopenJournal(name);
+    QString name = session.finishInterruptedRuns().value(job.journal, job.journal);
+    JournalFile* const file = job.plan ? nullptr : session.reopenJournal(&name);
     if (!file && !job.plan)
         return out;
     // Reading the journal of a million renames takes the better part of a second, which
@@ -501,7 +515,7 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     const FolderHandle& tree = session.folder();
     const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;
     observer.status(QStringLiteral("Undoing... Please wait."));
-    Undo(*journal, file.get(), fs, observer, pace, workers).go(out);
+    Undo(*journal, file, fs, observer, pace, workers).go(out);
     return out;
 }
 

@@ -60,6 +60,7 @@ public:
         : m_fd(descriptor)
         , m_path(std::move(path))
         , m_id(id)
+        , m_opening(descriptor >= 0 ? NextOpening() : 0)
     {
     }
     ~FolderHandle();
@@ -70,7 +71,12 @@ public:
 
     // The same open folder, known by another path text (a test that serves "/" from a
     // folder of its own).
-    FolderHandle withPath(QString path) && { return FolderHandle(std::exchange(m_fd, -1), std::move(path), m_id); }
+    FolderHandle withPath(QString path) &&
+    {
+        FolderHandle same(std::exchange(m_fd, -1), std::move(path), m_id);
+        same.m_opening = m_opening;
+        return same;
+    }
 
     bool isOpen() const { return m_fd >= 0; }
     int descriptor() const { return m_fd; }
@@ -78,11 +84,17 @@ public:
     const QString& path() const { return m_path; }
     // The folder it holds, as it was when it was opened.
     const FileId& id() const { return m_id; }
+    // Which opening of a folder it is: no two handles the process opened share one, though
+    // a volume mounted again may give another folder the same device and inode numbers.
+    quint64 opening() const { return m_opening; }
 
 private:
+    static quint64 NextOpening();
+
     int m_fd = -1;
     QString m_path;
     FileId m_id;
+    quint64 m_opening = 0;
 };
 
 // How a listing went: 0 when every entry was delivered, otherwise the error that cut
@@ -97,6 +109,15 @@ enum class VolumeKind {
     OneRenameAtATime, // FAT and exFAT: the volume takes one change at a time
     Remote, // a network or FUSE file system: each rename waits for a round trip
 };
+
+// Whether an entry's device and inode number (and birth time) still name it later on such
+// a volume. FAT and exFAT make numbers up as entries are looked up, FUSE drivers may, and
+// a network file system's may change when it is mounted again: there a card taken out and
+// put back has new numbers for the same files.
+inline bool NumbersIdentify(VolumeKind kind)
+{
+    return kind == VolumeKind::Local;
+}
 
 // Every file-system call the program makes. One real implementation per platform;
 // tests wrap it to produce faults that a root-run test machine cannot. Failures are

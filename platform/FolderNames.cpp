@@ -42,7 +42,8 @@ std::optional<QSet<QByteArray>> readNames(int dir, int* error)
 
 } // namespace
 
-FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held, int dir, int* error)
+FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held, int dir, quint64 opening,
+                                       int* error)
 {
     Q_ASSERT(held.owns_lock() && held.mutex() == &m_lock);
     struct stat st;
@@ -51,7 +52,7 @@ FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held,
         return nullptr;
     }
     for (auto it = m_folders.begin(); it != m_folders.end(); ++it) {
-        if (it->device != st.st_dev || it->inode != st.st_ino)
+        if (it->device != st.st_dev || it->inode != st.st_ino || it->opening != opening)
             continue;
         if (!sameTime(it->changed, st.st_mtim)) { // changed by someone else: read anew
             m_folders.erase(it);
@@ -65,16 +66,16 @@ FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held,
         return nullptr;
     if (m_folders.size() == Kept)
         m_folders.pop_back();
-    m_folders.push_front({st.st_dev, st.st_ino, st.st_mtim, std::move(*names), std::nullopt});
+    m_folders.push_front({st.st_dev, st.st_ino, opening, st.st_mtim, std::move(*names), std::nullopt});
     m_keepsAny.store(true, std::memory_order_relaxed);
     return &m_folders.front();
 }
 
-int FolderNames::listedAs(int dir, const QByteArray& name, QByteArray* listed)
+int FolderNames::listedAs(int dir, quint64 opening, const QByteArray& name, QByteArray* listed)
 {
     const std::unique_lock held(m_lock);
     int error = 0;
-    Folder* folder = find(held, dir, &error);
+    Folder* folder = find(held, dir, opening, &error);
     if (!folder)
         return error;
     if (folder->names.contains(name)) {
@@ -108,8 +109,7 @@ void FolderNames::renamed(int dir, const QByteArray& from, const QByteArray& to)
             folder.folded->remove(DecodeName(from).toCaseFolded());
             folder.folded->insert(DecodeName(to).toCaseFolded(), to);
         }
-        folder.changed = st.st_mtim;
-        return;
+        folder.changed = st.st_mtim; // every opening of it that is kept
     }
 }
 

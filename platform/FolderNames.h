@@ -20,13 +20,15 @@ namespace orvel {
 // case of its letters: only the listing says which name it stands under. A folder's names
 // are kept while it stays as it was (the same folder, the same change time), and kept up
 // to date for the renames made through it, so that renaming a whole folder costs one
-// listing, not one a name. Safe to use from several threads at once.
+// listing, not one a name. A listing serves the one opening of the folder that read it:
+// where a volume goes and comes back (a card taken out and put back), another folder may
+// have the same numbers and time. Safe to use from several threads at once.
 class FolderNames {
 public:
     // `name` as the listing of the open folder `dir` holds it: itself when it stands
     // there byte for byte, otherwise the listed name that equals it case-folded; null when
     // none does. 0, or the error that kept the folder from being listed.
-    int listedAs(int dir, const QByteArray& name, QByteArray* listed);
+    int listedAs(int dir, quint64 opening, const QByteArray& name, QByteArray* listed);
     // A rename made through `dir`; nothing to do while no folder is kept.
     void renamed(int dir, const QByteArray& from, const QByteArray& to);
 
@@ -34,6 +36,7 @@ private:
     struct Folder {
         dev_t device = 0;
         ino_t inode = 0;
+        quint64 opening = 0; // the folder handle's
         struct timespec changed {};
         QSet<QByteArray> names;
         std::optional<QHash<QString, QByteArray>> folded; // made at the first need
@@ -42,7 +45,7 @@ private:
 
     // The kept folder `dir` is, read anew when it is not kept or has changed; null when it
     // cannot be listed (`error`).
-    Folder* find(const std::unique_lock<std::mutex>& held, int dir, int* error);
+    Folder* find(const std::unique_lock<std::mutex>& held, int dir, quint64 opening, int* error);
 
     std::mutex m_lock; // over m_folders: every worker's renames ask and update them
     std::list<Folder> m_folders; // the one asked about last first

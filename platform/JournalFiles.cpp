@@ -247,12 +247,14 @@ public:
     {
         if (!IsOpenJournalName(name))
             return name;
-        const QByteArray from = name.toLatin1();
-        const QByteArray to = from.chopped(kOpenSuffix.size()) + kSuffix;
-        if (::renameat(m_dir, from.constData(), m_dir, to.constData()) != 0)
-            return {};
-        ::fsync(m_dir);
-        return QString::fromLatin1(to);
+        return renameTo(name.toLatin1(), kOpenSuffix, kSuffix);
+    }
+
+    QString unseal(const QString& name) override
+    {
+        if (IsOpenJournalName(name))
+            return name;
+        return renameTo(name.toLatin1(), kSuffix, kOpenSuffix);
     }
 
     std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) override
@@ -272,6 +274,16 @@ public:
             return fail(error, problem);
         }
         return std::make_unique<PosixJournalFile>(fd, name, qint64(st.st_size), false);
+    }
+
+    // The journal `from`, its suffix `suffix` changed to `to`, for good once it returns.
+    QString renameTo(const QByteArray& from, const QByteArray& suffix, const QByteArray& to)
+    {
+        const QByteArray renamed = from.chopped(suffix.size()) + to;
+        if (!from.endsWith(suffix) || ::renameat(m_dir, from.constData(), m_dir, renamed.constData()) != 0)
+            return {};
+        ::fsync(m_dir);
+        return QString::fromLatin1(renamed);
     }
 
     QStringList names() const override

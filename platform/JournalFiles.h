@@ -50,6 +50,10 @@ public:
     virtual std::unique_ptr<JournalFile> create(QString* error) = 0;
     // Marks a journal as written to its end; returns its new name (empty on failure).
     virtual QString seal(const QString& name) = 0;
+    // Marks a sealed journal as being written again, as an undo appends to it: a crash on
+    // the way leaves it open, for the recovery, as it leaves a run's. `seal` ends that.
+    // Returns its new name (empty on failure).
+    virtual QString unseal(const QString& name) = 0;
     // An existing journal opened for appending; nullptr when it is gone, is no plain
     // file of the user's own, or is still open in a live process (`error` says which).
     virtual std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) = 0;

@@ -6,6 +6,7 @@
 #include "platform/FolderStream.h"
 #include "platform/NameCodec.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -204,7 +205,7 @@ public:
         const int error = moveWithoutReplacing(dir, from.constData(), to.constData());
         if (error == 0)
             m_names.renamed(dir, from, to);
-        if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(dir, from, to))
+        if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(folder, from, to))
             return error;
         const QByteArray temporary = NewTemporaryName();
         if (beforeTemporary)
@@ -239,7 +240,7 @@ public:
         if (!folder.isOpen())
             return EBADF;
         QByteArray bytes;
-        const int error = m_names.listedAs(folder.descriptor(), encode(name), &bytes);
+        const int error = m_names.listedAs(folder.descriptor(), folder.opening(), encode(name), &bytes);
         *listed = bytes.isNull() ? QString() : DecodeName(bytes);
         return error;
     }
@@ -307,11 +308,12 @@ private:
     // case-folding ext4) answers the new name with the old entry. Where both names
     // stand in the listing they are two entries, also when both lead to one file
     // (hard links): neither is ever touched.
-    bool sameEntry(int dir, const QByteArray& from, const QByteArray& to)
+    bool sameEntry(const FolderHandle& folder, const QByteArray& from, const QByteArray& to)
     {
+        const int dir = folder.descriptor();
         QByteArray listed;
-        return m_names.listedAs(dir, from, &listed) == 0 && listed == from && m_names.listedAs(dir, to, &listed) == 0
-            && listed != to;
+        return m_names.listedAs(dir, folder.opening(), from, &listed) == 0 && listed == from
+            && m_names.listedAs(dir, folder.opening(), to, &listed) == 0 && listed != to;
     }
 
     VolumeKind volumeKind(const FolderHandle& folder) const override
@@ -334,7 +336,14 @@ FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_path(std::move(other.m_path))
     , m_id(std::exchange(other.m_id, {}))
+    , m_opening(std::exchange(other.m_opening, 0))
 {
+}
+
+quint64 FolderHandle::NextOpening()
+{
+    static std::atomic<quint64> last = 0;
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
@@ -345,6 +354,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
         m_fd = std::exchange(other.m_fd, -1);
         m_path = std::move(other.m_path);
         m_id = std::exchange(other.m_id, {});
+        m_opening = std::exchange(other.m_opening, 0);
     }
     return *this;
 }

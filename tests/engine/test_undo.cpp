@@ -90,6 +90,30 @@ const QStringList Tree{"start/ONE.TXT=1", "start/TWO.TXT=2", "start/THREE.TXT=3"
 const QStringList Before{"start/",         "start/ONE.TXT=1", "start/SUB/", "start/SUB/FOUR.TXT=4", "start/THREE.TXT=3",
                          "start/TWO.TXT=2"};
 
+// Dies as a kill between the two steps of its `nth` case-only rename leaves things: the
+// journal has heard of the hidden name, the entry has it, and nothing more happens.
+class DiesBetweenTwoSteps : public FaultyFileSystem {
+public:
+    explicit DiesBetweenTwoSteps(int nth)
+        : m_left(nth)
+    {
+    }
+
+    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+                 const TemporaryNotice& notice) override
+    {
+        return FaultyFileSystem::renameIn(folder, oldName, newName, [&](const QString& temporary) {
+            if (notice)
+                notice(temporary);
+            if (--m_left == 0 && hostFileSystem().renameIn(folder, oldName, temporary) == 0)
+                ::_exit(0);
+        });
+    }
+
+private:
+    int m_left;
+};
+
 bool shell(const QString& folder, const QString& words)
 {
     return QProcess::execute("sh", {"-c", "cd \"$0\" && " + words, folder}) == 0;
@@ -511,6 +535,86 @@ private Q_SLOTS:
     // On a file system that ignores case, a run killed between the two steps of a
     // case-only rename leaves its file under a hidden name: the next start finishes the
     // rename from the journal, and the undo takes it back.
+    // A kill between the two steps of a case-only rename, of a run or of its undo, and the
+    // card taken out and put back (new inode numbers for every file) before the program
+    // starts again: every name comes back, and nothing stays under a hidden name.
+    void killedOnACard_data()
+    {
+        QTest::addColumn<bool>("undoKilled");
+        QTest::newRow("the run killed") << false;
+        QTest::newRow("its undo killed") << true;
+    }
+    void killedOnACard()
+    {
+        QFETCH(bool, undoKilled);
+        ExfatVolume volume;
+        if (volume.skipReason())
+            QSKIP(volume.skipReason());
+        Bench b;
+        QVERIFY(makeTree(volume.path(), {"start/alpha.txt=a", "start/beta.txt=b", "start/gamma.txt=c"}));
+        const QStringList before = readTree(volume.path());
+        const RenameAllJob run{volume.path() + "/start", {true, false, CaseStyle::Upper}, false, b.state.records(), {}};
+        if (undoKilled)
+            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0);
+        QVERIFY(inChildProcess([&](QDataStream&) {
+            DiesBetweenTwoSteps dying(2);
+            if (undoKilled)
+                UndoRun({NewestUndoableRun(*b.store)->journal}, b.state.records(), dying, b.observer);
+            else
+                RenameAll(run, dying, b.observer);
+        }));
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 1); // killed where meant
+        QVERIFY(volume.remount());
+        FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
+        const UndoOutcome out = b.undo();
+        QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
+        QCOMPARE(readTree(volume.path()), before);
+        QVERIFY(!NewestUndoableRun(*b.store));
+    }
+
+    // An undo killed right after a rename: the next one finishes it and has nothing to
+    // report, also where a folder went back after the names in it, one by one or on
+    // workers.
+    void undoKilledPartWay_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::addColumn<QString>("killedAfter"); // the rename back to this, or any
+        QTest::newRow("one by one, after any rename") << 1 << QString();
+        QTest::newRow("on workers, after a folder") << 4 << "/a/B";
+    }
+    void undoKilledPartWay()
+    {
+        QFETCH(int, workers);
+        QFETCH(QString, killedAfter);
+        Bench b;
+        QStringList tree{"start/ONE.TXT=1", "start/A/TWO.TXT=2", "start/C/FIVE.TXT=5"};
+        for (int i = 0; i < (workers > 1 ? 600 : 2); ++i)
+            tree << QString("start/A/B/FILE %1.TXT=%1").arg(i);
+        QVERIFY(makeTree(b.path(), tree));
+        const QStringList before = readTree(b.path());
+        b.renameAll(CaseStyle::Lower);
+        const QStringList renamed = readTree(b.path());
+        for (int kill = 1; kill <= (killedAfter.isEmpty() ? 8 : 1); ++kill) {
+            QVERIFY(inChildProcess([&](QDataStream&) {
+                std::atomic<int> left = kill;
+                b.fs.beforeRename = [&](const QString& from, const QString& to) {
+                    if ((killedAfter.isEmpty() || to.endsWith(killedAfter)) && --left == 0
+                        && ::rename(qPrintable(from), qPrintable(to)) == 0)
+                        ::_exit(0);
+                };
+                UndoRun({NewestUndoableRun(*b.store)->journal, false, workers}, b.state.records(), b.fs, b.observer);
+            }));
+            if (!killedAfter.isEmpty())
+                QVERIFY(readTree(b.path()).contains("start/a/B/")); // killed where meant
+            const UndoOutcome out = b.undo();
+            QCOMPARE(reported(out.notChanged, b.path()), QStringList{});
+            QCOMPARE(readTree(b.path()), before);
+            b.renameAll(CaseStyle::Lower);
+            QCOMPARE(readTree(b.path()), renamed);
+        }
+    }
+
     void killedBetweenTwoSteps()
     {
         ExfatVolume volume;

@@ -24,27 +24,19 @@ public:
             m_skip = "needs root, /dev/fuse, mkfs.exfat (exfatprogs) and a free loop device";
             return;
         }
-        if (!run("mount.exfat-fuse", {m_loop, m_mount})) {
+        if (!mount())
             m_skip = "the exFAT volume could not be mounted (exfat-fuse)";
-            return;
-        }
-        QDeadlineTimer deadline(10000);
-        while (!isMounted() && !deadline.hasExpired())
-            QThread::msleep(10);
-        if (!isMounted())
-            m_skip = "the exFAT volume did not appear";
     }
 
     ~ExfatVolume()
     {
-        if (isMounted() && !run("umount", {m_mount}))
-            run("fusermount3", {"-u", m_mount});
-        QDeadlineTimer deadline(10000);
-        while (isMounted() && !deadline.hasExpired())
-            QThread::msleep(10);
+        unmount();
         if (!m_loop.isEmpty())
             run("losetup", {"-d", m_loop});
     }
+
+    // The card taken out and put back: the driver hands out new inode numbers.
+    bool remount() { return unmount() && mount(); }
 
     ExfatVolume(const ExfatVolume&) = delete;
     ExfatVolume& operator=(const ExfatVolume&) = delete;
@@ -65,6 +57,26 @@ private:
     }
 
     bool isMounted() const { return QStorageInfo(m_mount).rootPath() == m_mount; }
+
+    bool mount()
+    {
+        return run("mount.exfat-fuse", {m_loop, m_mount}) && waitFor(true);
+    }
+
+    bool unmount()
+    {
+        if (isMounted() && !run("umount", {m_mount}))
+            run("fusermount3", {"-u", m_mount});
+        return waitFor(false);
+    }
+
+    bool waitFor(bool mounted) const
+    {
+        QDeadlineTimer deadline(10000);
+        while (isMounted() != mounted && !deadline.hasExpired())
+            QThread::msleep(10);
+        return isMounted() == mounted;
+    }
 
     QTemporaryDir m_work;
     QString m_loop, m_mount;
