@@ -291,6 +291,10 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
         job.records = {journals.get(), locks.get()};
         out = RenameAll(job, hostFileSystem(), observer);
     }
+    // The window's list leaves out a folder it could not read; a script is told, as it
+    // cannot see that the names in it were never looked at.
+    for (const NotChanged& item : std::as_const(out.notListed))
+        observer.notChanged(item, {});
     observer.finish(out.renamed ? summary(dryRun, observer) : QString());
     if (!out.busyWith.isEmpty())
         return busy(out.busyWith);

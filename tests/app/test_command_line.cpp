@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/TreeLock.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempTree.h"
 
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <QJsonParseError>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
@@ -36,6 +38,7 @@ struct Ran {
 struct Program {
     TempDir dir;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::function<void()> inChild; // in the program's process, before the program starts
 
     // In the temporary folder, or in memory (tmpfs) where a tree is large: where making
     // and removing a file costs a disk write, tens of thousands of them take long.
@@ -61,6 +64,8 @@ struct Program {
     {
         arguments.replaceInStrings("@", path());
         program.setProcessEnvironment(environment);
+        if (inChild)
+            program.setChildProcessModifier(inChild);
         program.start(ORVEL_PROGRAM, arguments);
     }
 
@@ -261,6 +266,64 @@ private Q_SLOTS:
         QCOMPARE(readTree(p.path("t")).filter("UPPER"), QStringList());
         QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
         QCOMPARE(readTree(p.path("t")), tree);
+    }
+
+    // A folder in the tree whose names cannot be read, with search permission or without:
+    // it is listed with the reason, where it stands after the run, and the status says
+    // that not everything was renamed; the files in it are left as they are.
+    void unreadableFolder_data()
+    {
+        QTest::addColumn<QStringList>("tree"); // "LOCKED" gets the mode
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("out");
+        const QString reason = "its names cannot be read: " + ErrorText(EACCES);
+        QTest::newRow("000, renamed itself")
+            << QStringList{"t/A.TXT=", "t/LOCKED/L.TXT="} << 0000
+            << QStringList{"--lower", "--files", "--folders", "--subfolders", "@/t"}
+            << QStringList{"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked", "@/t/locked: not changed: " + reason};
+        // No file found anywhere else: nothing is renamed, and still it is said.
+        QTest::newRow("100, nothing else to rename")
+            << QStringList{"t/LOCKED/L.TXT="} << 0100 << QStringList{"--lower", "--subfolders", "@/t"}
+            << QStringList{"@/t/LOCKED: not changed: " + reason};
+        QTest::newRow("300, as JSON") << QStringList{"t/a.txt=", "t/LOCKED/l.txt="} << 0300
+                                      << QStringList{"--upper", "--subfolders", "--json", "@/t"}
+                                      << QStringList{"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"result\":"
+                                                     "\"renamed\",\"reason\":null}",
+                                                     "{\"old\":\"@/t/LOCKED\",\"new\":null,\"result\":\"not "
+                                                     "changed\",\"reason\":\""
+                                                         + reason + "\"}"};
+    }
+
+    void unreadableFolder()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(int, mode);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, out);
+        // As root, the program gives up its power over permissions before it starts.
+        const auto able = inChildProcess([](QDataStream& told) {
+            if (startWithoutFileOverrides())
+                told << true;
+        });
+        if (!able || able->isEmpty())
+            QSKIP("root here may not give up its power over file permissions");
+        Program p;
+        p.inChild = [] { startWithoutFileOverrides(); };
+        QVERIFY(makeTree(p.path(), tree));
+        QCOMPARE(::chmod(EncodeName(p.path("t/LOCKED")).constData(), mode_t(mode)), 0);
+        const auto permit = [&] {
+            for (const char* name : {"t/LOCKED", "t/locked"}) // under either name after the run
+                ::chmod(EncodeName(p.path(name)).constData(), 0700);
+        };
+        const auto permitted = qScopeGuard(permit);
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(p.lines(ran.out), out);
+        QCOMPARE(ran.err, QByteArray());
+        permit();
+        const QString inside = tree.last().section('/', 2).section('=', 0, 0);
+        QCOMPARE(readTree(p.path("t")).filter(QRegularExpression("^[^/]+/" + inside + "=$")).size(), 1);
     }
 
     // Ctrl+C part way through 40 000 files, or SIGTERM: the run ends after the rename in
