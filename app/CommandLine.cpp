@@ -68,29 +68,43 @@ bool isLoneByte(const QString& text, qsizetype i)
     return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !text.at(i - 1).isHighSurrogate());
 }
 
+// What a terminal acts on besides the C0 controls and DEL, rather than showing it: the C1
+// controls (CSI, OSC, ST and NEL among them), the line and paragraph separators, and the
+// bidirectional marks, embeddings, overrides and isolates, which reorder the rest of the
+// line so that a name can pose as another.
+bool isTerminalControl(char16_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069);
+}
+
 enum class Escapes { Shown, Json };
 
-// `text` as UTF-8, a backslash, a control character and a byte that is not UTF-8 written
-// as escapes: for a person "\xHH", in JSON "\u00HH" and "\udcHH" (and a quote escaped).
+// `text` as UTF-8 with escapes. For a person: a backslash, "\n", "\t", "\r", the other
+// C0 controls and DEL as "\xHH", a byte that is not UTF-8 as "\xHH" too (never below
+// 0x80, so never one of those), and the other characters a terminal acts on as "\uHHHH".
+// In JSON what JSON needs: a quote, a backslash and the C0 controls, and a byte that is
+// not UTF-8 as "\udcHH".
 QByteArray escaped(const QString& text, Escapes kind)
 {
     const bool json = kind == Escapes::Json;
     // Most names hold nothing to escape: one look at each character, then UTF-8 at once.
     const auto plain = [json](QChar ch) {
         const char16_t c = ch.unicode();
-        return c >= 0x20 && c != u'\\' && c != 0x7F && !(json && c == u'"') && !(c >= 0xDC80 && c <= 0xDCFF);
+        return c >= 0x20 && c != u'\\' && c != 0x7F && !(json && c == u'"') && !(c >= 0xDC80 && c <= 0xDCFF)
+            && (json || !isTerminalControl(c));
     };
     if (std::all_of(text.cbegin(), text.cend(), plain))
         return text.toUtf8();
-    const auto hex = [json](uint value) {
-        return QLatin1String(json ? "\\u" : "\\x") + QString::number(value, 16).rightJustified(json ? 4 : 2, u'0');
+    const auto hex = [](const char* escape, uint value, int digits) {
+        return QLatin1String(escape) + QString::number(value, 16).rightJustified(digits, u'0');
     };
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         if (isLoneByte(text, i))
-            out += hex(json ? c : c - 0xDC00);
+            out += json ? hex("\\u", c, 4) : hex("\\x", c - 0xDC00, 2);
         else if (c == u'\\' || (json && c == u'"'))
             out += u'\\', out += text.at(i);
         else if (c == u'\n')
@@ -100,7 +114,9 @@ QByteArray escaped(const QString& text, Escapes kind)
         else if (c == u'\r')
             out += QLatin1String("\\r");
         else if (c < 0x20 || (!json && c == 0x7F))
-            out += hex(c);
+            out += json ? hex("\\u", c, 4) : hex("\\x", c, 2);
+        else if (!json && isTerminalControl(c))
+            out += hex("\\u", c, 4);
         else
             out += text.at(i);
     }

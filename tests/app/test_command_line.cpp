@@ -268,6 +268,55 @@ private Q_SLOTS:
         QCOMPARE(readTree(p.path("t")), tree);
     }
 
+    // Nothing in a name reaches a terminal as anything but text: each kind of character a
+    // terminal acts on is escaped in the list and in a message on standard error, while
+    // JSON keeps the name exact. A byte that is not UTF-8 stays apart from the C1 control
+    // of the same number.
+    void terminalControls_data()
+    {
+        QTest::addColumn<QString>("text"); // within a name
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("C0: escape sequence") << "\x1b[2j\x07" << QByteArray("\\x1b[2j\\x07");
+        QTest::newRow("DEL") << "\x7f" << QByteArray("\\x7f");
+        QTest::newRow("C1: CSI, OSC, ST, NEL")
+            << "\u009b2j\u009d0;x\u009c\u0085" << QByteArray("\\u009b2j\\u009d0;x\\u009c\\u0085");
+        QTest::newRow("line and paragraph separators") << "\u2028\u2029" << QByteArray("\\u2028\\u2029");
+        QTest::newRow("bidirectional embedding, override and mark")
+            << "\u202a\u202etxt.exe\u202c\u200f" << QByteArray("\\u202a\\u202etxt.exe\\u202c\\u200f");
+        QTest::newRow("bidirectional isolates")
+            << "\u2066\u2067\u2068\u2069" << QByteArray("\\u2066\\u2067\\u2068\\u2069");
+        QTest::newRow("byte that is not UTF-8, beside a C1 control")
+            << DecodeName("\x9b") + "\u009b" << QByteArray("\\x9b\\u009b");
+    }
+
+    void terminalControls()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, shown);
+        Program p;
+        const QString name = "A" + text + "B.TXT", folder = "t/D" + text;
+        QVERIFY(makeTree(p.path(), {"t/" + name + "=", folder + "/"}));
+        const QByteArray t = EncodeName(p.path("t/"));
+
+        const Ran json = p.run({"--lower", "--json", "--dry-run", "@/t"});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(EncodeName(QJsonDocument::fromJson(json.out).object()["old"].toString()), t + EncodeName(name));
+
+        const Ran ran = p.run({"--lower", "@/t"});
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(ran.out, t + "A" + shown + "B.TXT -> " + t + "a" + shown + "b.txt\n");
+        QCOMPARE(ran.err, QByteArray());
+
+        // A message that names a folder: the one another run is renaming.
+        const std::unique_ptr<TreeLocks> locks = TreeLocks::open(p.path("state/orvel-file-rename"), nullptr);
+        const std::unique_ptr<TreeLock> lock = locks->lock(hostFileSystem().openFolder(p.path(folder)), nullptr);
+        const Ran busy = p.run({"--lower", "--subfolders", "@/t"});
+        QCOMPARE(busy.status, 5);
+        QCOMPARE(busy.err,
+                 "orvel-file-rename: " + t + "D" + shown
+                     + " is being renamed by another run; try again when it is done\n");
+    }
+
     // A folder in the tree whose names cannot be read, with search permission or without:
     // it is listed with the reason, where it stands after the run, and the status says
     // that not everything was renamed; the files in it are left as they are.
