@@ -45,7 +45,8 @@ void noteEndSignal(int signal)
 }
 
 // A signal to end is taken as a request to stop after the rename in hand. A reader of
-// the output that went away (a closed pipe) ends no run half way either.
+// the output that went away (a closed pipe) kills no run half way either: the write that
+// fails stops the run the same way.
 void catchEndSignals()
 {
     struct sigaction action {};
@@ -136,6 +137,7 @@ public:
 
     qint64 renamedCount = 0;
     qint64 leftCount = 0;
+    int writeError = 0; // why the list could not be written to standard output; 0 while it could
     QString refusedFolder; // the system folder or home that --yes would have allowed
     FolderRole refusedRole = FolderRole::Ordinary;
 
@@ -148,7 +150,9 @@ public:
     void progressValue(qint64 value) override { m_value = value; }
     void letEventsThrough() override { showProgress(); }
     bool cancelRequested() override { return false; }
-    bool stopRequested() override { return g_endSignal != 0; }
+    // A list that cannot be written stops the run: its reader is gone, or whatever it
+    // renames from here on would go unsaid.
+    bool stopRequested() override { return g_endSignal != 0 || writeError != 0; }
 
     bool hearsEachName() const override { return true; }
     void renamed(const QString& folder, const QString& oldName, const QString& newName) override
@@ -182,6 +186,7 @@ public:
     void finish(const QString& summary)
     {
         std::fflush(stdout);
+        noteWriteError();
         clearProgress();
         if (m_progress && !summary.isEmpty())
             std::fprintf(stderr, "%s\n", ShownText(summary).constData());
@@ -204,9 +209,19 @@ private:
                 line += ": not changed: " + ShownText(*reason);
             line += '\n';
         }
+        if (writeError != 0)
+            return;
         if (m_progressShown && m_sharedTerminal)
             clearProgress();
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        noteWriteError();
+    }
+
+    // Standard output keeps its error once it has one: the first one is why.
+    void noteWriteError()
+    {
+        if (writeError == 0 && std::ferror(stdout))
+            writeError = errno != 0 ? errno : EIO;
     }
 
     void showProgress()
@@ -216,6 +231,7 @@ private:
         if (!m_progress || (m_status.isEmpty() && m_max == 0))
             return;
         std::fflush(stdout); // the lines written so far come before it on a shared terminal
+        noteWriteError();
         QString text = m_status;
         if (m_max > 0)
             text += QStringLiteral("%1%2 of %3 files").arg(text.isEmpty() ? "" : " ").arg(m_value).arg(m_max);
@@ -248,9 +264,15 @@ int statusOf(ExitStatus status)
     return int(status);
 }
 
-// The exit status of a run that ended without a refusal of its own.
-int endStatus(const CommandLineObserver& observer)
+// The exit status of a run that ended without a refusal of its own; `stopped` when it
+// ended before its last rename.
+int endStatus(const CommandLineObserver& observer, bool stopped)
 {
+    if (observer.writeError != 0) {
+        complain(QStringLiteral("the list could not be written: %1%2")
+                     .arg(ErrorText(observer.writeError), stopped ? "; the run stopped after the rename in hand" : ""));
+        return statusOf(ExitStatus::CannotWrite);
+    }
     if (g_endSignal != 0)
         return 128 + g_endSignal;
     return statusOf(observer.leftCount > 0 ? ExitStatus::NotAllChanged : ExitStatus::Done);
@@ -327,7 +349,7 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
                            .arg(observer.refusedFolder));
         return statusOf(ExitStatus::Refused);
     }
-    return endStatus(observer);
+    return endStatus(observer, out.stopped);
 }
 
 int undo(const QCommandLineParser& parser)
@@ -369,7 +391,7 @@ int undo(const QCommandLineParser& parser)
         complain(QStringLiteral("the journal %1 cannot be read").arg(run->journal));
         return statusOf(ExitStatus::CannotOpen);
     }
-    return endStatus(observer);
+    return endStatus(observer, out.stopped);
 }
 
 } // namespace
@@ -434,10 +456,7 @@ int RunFromCommandLine(const QCommandLineParser& parser, const QByteArray& folde
     static char buffer[1 << 16];
     if (::isatty(STDOUT_FILENO) != 1)
         std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const int status = parser.isSet(kUndo) ? undo(parser) : renameAll(parser, folder);
-    if (std::fflush(stdout) != 0 && errno != EPIPE)
-        complain(QStringLiteral("the list could not be written: ") + ErrorText(errno));
-    return status;
+    return parser.isSet(kUndo) ? undo(parser) : renameAll(parser, folder);
 }
 
 QByteArray ShownText(const QString& text)

@@ -16,6 +16,7 @@ enum class ExitStatus {
     CannotOpen = 3, // the folder (or the journals, for an undo) cannot be opened
     Refused = 4, // a question that no one is there to answer: --yes says yes to it
     Busy = 5, // another run works on the tree
+    CannotWrite = 6, // the list could not be written: the run stopped there, nothing half done
     // a signal ends the run between two renames: 128 + its number
 };
 

@@ -20,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -373,6 +374,76 @@ private Q_SLOTS:
         permit();
         const QString inside = tree.last().section('/', 2).section('=', 0, 0);
         QCOMPARE(readTree(p.path("t")).filter(QRegularExpression("^[^/]+/" + inside + "=$")).size(), 1);
+    }
+
+    // A list that cannot be written (the device is full, the reader of the pipe went away
+    // before the first line or part way) fails the run with status 6 and says why. The
+    // program is not killed by the closed pipe: the first write that fails stops the run
+    // after the rename in hand, and a failure seen only as it ends leaves the run whole;
+    // either way the undo then puts every name back.
+    void listCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("output"); // "full": /dev/full; "gone": a pipe without reader
+        QTest::addColumn<int>("read"); // the bytes read from the pipe before its reader goes
+        QTest::addColumn<int>("files"); // many: far more lines than the program keeps back
+        QTest::addColumn<int>("error");
+        QTest::newRow("/dev/full") << "full" << 0 << 3000 << ENOSPC;
+        QTest::newRow("reader gone before the first line, a few names") << "gone" << 0 << 3 << EPIPE;
+        QTest::newRow("reader gone part way") << "gone" << 4096 << 3000 << EPIPE;
+    }
+
+    void listCannotBeWritten()
+    {
+        QFETCH(QString, output);
+        QFETCH(int, read);
+        QFETCH(int, files);
+        QFETCH(int, error);
+        Program p(true);
+        const QByteArray folder = EncodeName(p.path("t"));
+        QVERIFY(QDir().mkpath(p.path("t")));
+        for (int n = 0; n < files; ++n)
+            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        const QStringList before = names(p.path("t"));
+        int ends[2] = {-1, -1};
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        const auto closed = qScopeGuard([&] {
+            for (const int end : ends)
+                if (end >= 0)
+                    ::close(end);
+        });
+        const auto closeEnd = [&](int& end) { ::close(end), end = -1; };
+        QProcess program;
+        if (output == "full")
+            program.setStandardOutputFile("/dev/full");
+        else
+            p.inChild = [end = ends[1]] { ::dup2(end, STDOUT_FILENO); };
+        if (read == 0)
+            closeEnd(ends[0]);
+        // In memory the tree lies in a system folder (/dev): --yes.
+        p.start(program, {"--lower", "--yes", "@/t"});
+        closeEnd(ends[1]);
+        if (read > 0) {
+            QByteArray head(read, '\0');
+            pollfd readable{ends[0], POLLIN, 0};
+            QVERIFY(::poll(&readable, 1, 60000) == 1 && ::read(ends[0], head.data(), size_t(read)) > 0);
+            closeEnd(ends[0]);
+        }
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 6);
+        const QByteArray err = program.readAllStandardError();
+        QVERIFY2(err.startsWith("orvel-file-rename: the list could not be written: " + ErrorText(error).toUtf8()),
+                 err.constData());
+        const QStringList after = names(p.path("t"));
+        QCOMPARE(after.filter(QRegularExpression("^\\.")), QStringList()); // no temporary name
+        const qsizetype renamed = after.filter(".jpg").size();
+        if (files > 100)
+            QVERIFY2(renamed > 0 && renamed < files, "the run did not stop at the failed write");
+        else
+            QCOMPARE(renamed, files);
+        p.inChild = {};
+        QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
+        QCOMPARE(names(p.path("t")), before);
     }
 
     // Ctrl+C part way through 40 000 files, or SIGTERM: the run ends after the rename in
