@@ -45,7 +45,8 @@ void noteEndSignal(int signal)
 }
 
 // A signal to end is taken as a request to stop after the rename in hand. A reader of
-// the output that went away (a closed pipe) ends no run half way either.
+// the output that went away (a closed pipe) kills no run half way either: the write that
+// fails stops the run the same way.
 void catchEndSignals()
 {
     struct sigaction action {};
@@ -68,29 +69,43 @@ bool isLoneByte(const QString& text, qsizetype i)
     return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !text.at(i - 1).isHighSurrogate());
 }
 
+// What a terminal acts on besides the C0 controls and DEL, rather than showing it: the C1
+// controls (CSI, OSC, ST and NEL among them), the line and paragraph separators, and the
+// bidirectional marks, embeddings, overrides and isolates, which reorder the rest of the
+// line so that a name can pose as another.
+bool isTerminalControl(char16_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069);
+}
+
 enum class Escapes { Shown, Json };
 
-// `text` as UTF-8, a backslash, a control character and a byte that is not UTF-8 written
-// as escapes: for a person "\xHH", in JSON "\u00HH" and "\udcHH" (and a quote escaped).
+// `text` as UTF-8 with escapes. For a person: a backslash, "\n", "\t", "\r", the other
+// C0 controls and DEL as "\xHH", a byte that is not UTF-8 as "\xHH" too (never below
+// 0x80, so never one of those), and the other characters a terminal acts on as "\uHHHH".
+// In JSON what JSON needs: a quote, a backslash and the C0 controls, and a byte that is
+// not UTF-8 as "\udcHH".
 QByteArray escaped(const QString& text, Escapes kind)
 {
     const bool json = kind == Escapes::Json;
     // Most names hold nothing to escape: one look at each character, then UTF-8 at once.
     const auto plain = [json](QChar ch) {
         const char16_t c = ch.unicode();
-        return c >= 0x20 && c != u'\\' && c != 0x7F && !(json && c == u'"') && !(c >= 0xDC80 && c <= 0xDCFF);
+        return c >= 0x20 && c != u'\\' && c != 0x7F && !(json && c == u'"') && !(c >= 0xDC80 && c <= 0xDCFF)
+            && (json || !isTerminalControl(c));
     };
     if (std::all_of(text.cbegin(), text.cend(), plain))
         return text.toUtf8();
-    const auto hex = [json](uint value) {
-        return QLatin1String(json ? "\\u" : "\\x") + QString::number(value, 16).rightJustified(json ? 4 : 2, u'0');
+    const auto hex = [](const char* escape, uint value, int digits) {
+        return QLatin1String(escape) + QString::number(value, 16).rightJustified(digits, u'0');
     };
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text.at(i).unicode();
         if (isLoneByte(text, i))
-            out += hex(json ? c : c - 0xDC00);
+            out += json ? hex("\\u", c, 4) : hex("\\x", c - 0xDC00, 2);
         else if (c == u'\\' || (json && c == u'"'))
             out += u'\\', out += text.at(i);
         else if (c == u'\n')
@@ -100,7 +115,9 @@ QByteArray escaped(const QString& text, Escapes kind)
         else if (c == u'\r')
             out += QLatin1String("\\r");
         else if (c < 0x20 || (!json && c == 0x7F))
-            out += hex(c);
+            out += json ? hex("\\u", c, 4) : hex("\\x", c, 2);
+        else if (!json && isTerminalControl(c))
+            out += hex("\\u", c, 4);
         else
             out += text.at(i);
     }
@@ -120,6 +137,7 @@ public:
 
     qint64 renamedCount = 0;
     qint64 leftCount = 0;
+    int writeError = 0; // why the list could not be written to standard output; 0 while it could
     QString refusedFolder; // the system folder or home that --yes would have allowed
     FolderRole refusedRole = FolderRole::Ordinary;
 
@@ -132,7 +150,9 @@ public:
     void progressValue(qint64 value) override { m_value = value; }
     void letEventsThrough() override { showProgress(); }
     bool cancelRequested() override { return false; }
-    bool stopRequested() override { return g_endSignal != 0; }
+    // A list that cannot be written stops the run: its reader is gone, or whatever it
+    // renames from here on would go unsaid.
+    bool stopRequested() override { return g_endSignal != 0 || writeError != 0; }
 
     bool hearsEachName() const override { return true; }
     void renamed(const QString& folder, const QString& oldName, const QString& newName) override
@@ -166,6 +186,7 @@ public:
     void finish(const QString& summary)
     {
         std::fflush(stdout);
+        noteWriteError();
         clearProgress();
         if (m_progress && !summary.isEmpty())
             std::fprintf(stderr, "%s\n", ShownText(summary).constData());
@@ -188,9 +209,19 @@ private:
                 line += ": not changed: " + ShownText(*reason);
             line += '\n';
         }
+        if (writeError != 0)
+            return;
         if (m_progressShown && m_sharedTerminal)
             clearProgress();
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        noteWriteError();
+    }
+
+    // Standard output keeps its error once it has one: the first one is why.
+    void noteWriteError()
+    {
+        if (writeError == 0 && std::ferror(stdout))
+            writeError = errno != 0 ? errno : EIO;
     }
 
     void showProgress()
@@ -200,6 +231,7 @@ private:
         if (!m_progress || (m_status.isEmpty() && m_max == 0))
             return;
         std::fflush(stdout); // the lines written so far come before it on a shared terminal
+        noteWriteError();
         QString text = m_status;
         if (m_max > 0)
             text += QStringLiteral("%1%2 of %3 files").arg(text.isEmpty() ? "" : " ").arg(m_value).arg(m_max);
@@ -232,9 +264,15 @@ int statusOf(ExitStatus status)
     return int(status);
 }
 
-// The exit status of a run that ended without a refusal of its own.
-int endStatus(const CommandLineObserver& observer)
+// The exit status of a run that ended without a refusal of its own; `stopped` when it
+// ended before its last rename.
+int endStatus(const CommandLineObserver& observer, bool stopped)
 {
+    if (observer.writeError != 0) {
+        complain(QStringLiteral("the list could not be written: %1%2")
+                     .arg(ErrorText(observer.writeError), stopped ? "; the run stopped after the rename in hand" : ""));
+        return statusOf(ExitStatus::CannotWrite);
+    }
     if (g_endSignal != 0)
         return 128 + g_endSignal;
     return statusOf(observer.leftCount > 0 ? ExitStatus::NotAllChanged : ExitStatus::Done);
@@ -291,6 +329,10 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
         job.records = {journals.get(), locks.get()};
         out = RenameAll(job, hostFileSystem(), observer);
     }
+    // The window's list leaves out a folder it could not read; a script is told, as it
+    // cannot see that the names in it were never looked at.
+    for (const NotChanged& item : std::as_const(out.notListed))
+        observer.notChanged(item, {});
     observer.finish(out.renamed ? summary(dryRun, observer) : QString());
     if (!out.busyWith.isEmpty())
         return busy(out.busyWith);
@@ -307,7 +349,7 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
                            .arg(observer.refusedFolder));
         return statusOf(ExitStatus::Refused);
     }
-    return endStatus(observer);
+    return endStatus(observer, out.stopped);
 }
 
 int undo(const QCommandLineParser& parser)
@@ -349,7 +391,7 @@ int undo(const QCommandLineParser& parser)
         complain(QStringLiteral("the journal %1 cannot be read").arg(run->journal));
         return statusOf(ExitStatus::CannotOpen);
     }
-    return endStatus(observer);
+    return endStatus(observer, out.stopped);
 }
 
 } // namespace
@@ -414,10 +456,7 @@ int RunFromCommandLine(const QCommandLineParser& parser, const QByteArray& folde
     static char buffer[1 << 16];
     if (::isatty(STDOUT_FILENO) != 1)
         std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    const int status = parser.isSet(kUndo) ? undo(parser) : renameAll(parser, folder);
-    if (std::fflush(stdout) != 0 && errno != EPIPE)
-        complain(QStringLiteral("the list could not be written: ") + ErrorText(errno));
-    return status;
+    return parser.isSet(kUndo) ? undo(parser) : renameAll(parser, folder);
 }
 
 QByteArray ShownText(const QString& text)

@@ -16,6 +16,7 @@ enum class ExitStatus {
     CannotOpen = 3, // the folder (or the journals, for an undo) cannot be opened
     Refused = 4, // a question that no one is there to answer: --yes says yes to it
     Busy = 5, // another run works on the tree
+    CannotWrite = 6, // the list could not be written: the run stopped there, nothing half done
     // a signal ends the run between two renames: 128 + its number
 };
 
@@ -34,9 +35,10 @@ QString RunUsageError(const QCommandLineParser& parser, qsizetype folders);
 // and nothing of the window system.
 int RunFromCommandLine(const QCommandLineParser& parser, const QByteArray& folder);
 
-// A name or path as a line of text for a person: UTF-8 throughout, with a backslash,
-// a control character and each byte that is not UTF-8 written as an escape
-// ("\\", "\n", "\t", "\r", "\xHH").
+// A name or path as a line of text for a person, safe to show on a terminal: UTF-8
+// throughout, with a backslash, a C0 control or DEL and each byte that is not UTF-8
+// written as an escape ("\\", "\n", "\t", "\r", "\xHH"), and a C1 control, a line or
+// paragraph separator and a bidirectional control as "\uHHHH".
 QByteArray ShownText(const QString& text);
 
 // The same as a JSON string, quotes included: valid JSON for any name, and lossless: a

@@ -157,13 +157,9 @@ QString StartFolder(const std::optional<QByteArray>& argument, QByteArray* compl
     struct stat st;
     if (!path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode))
         return path;
-    if (complaint) {
-        QByteArray shown = *argument;
-        for (char& c : shown)
-            if (uchar(c) < 0x20)
-                c = '?';
-        *complaint = "orvel-file-rename: " + shown + ": not a folder; opening the working folder\n";
-    }
+    if (complaint)
+        *complaint =
+            "orvel-file-rename: " + ShownText(DecodeName(*argument)) + ": not a folder; opening the working folder\n";
     return working;
 }
 
@@ -190,7 +186,7 @@ int Main(int argc, char** argv)
         usageError = QStringLiteral("only one folder can be given");
     if (!usageError.isEmpty()) {
         std::fprintf(stderr, "orvel-file-rename: %s\nTry 'orvel-file-rename --help' for more information.\n",
-                     qPrintable(usageError));
+                     ShownText(usageError).constData());
         return 2;
     }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))

@@ -160,8 +160,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
             });
         } while (IsOutOfOpenFiles(listing.error) && chain.closeSome());
         if (listing.error != 0) {
-            if (index == 0)
-                tree.startError = listing.error;
+            tree.folders[index].listError = listing.error;
             folders.clear();
             return;
         }

@@ -29,6 +29,7 @@ struct FolderTree {
         qsizetype fileCount = 0;
         FileId id; // which folder was listed
         std::vector<quint64> serials; // the listing's number of each file, in the order of `files`
+        int listError = 0; // why its names could not be read (completely); 0 when they were
 
         struct File {
             QStringView name;
@@ -42,7 +43,6 @@ struct FolderTree {
     std::vector<Folder> folders;
     qint64 fileCount = 0;
     bool cancelled = false; // the cancel link (or a stop request) ended the search early
-    int startError = 0; // why the start folder could not be listed completely; 0 when it was
     // Folders that were listed as folders but were something else when the walk came
     // to enter them (swapped for a link, say): never entered, and reported.
     QList<NotChanged> notEntered;
@@ -112,10 +112,10 @@ private:
 // entries, system entries and links to folders are left out: a link loop cannot trap
 // the walk, and a run never renames through a link into another tree. Sub-folders are
 // entered through their parent's handle without following links. A folder that cannot
-// be read (completely) is part of the tree but contributes no files and no folders; one
-// that cannot be entered at all is left out and reported in `notEntered`. Window events
-// are let through at the run's pace; once the observer asks to cancel or to stop, no
-// further folder is listed.
+// be read (completely) is part of the tree but contributes no files and no folders, and
+// keeps why in its `listError`; one that cannot be entered at all is left out and
+// reported in `notEntered`. Window events are let through at the run's pace; once the
+// observer asks to cancel or to stop, no further folder is listed.
 FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
                     RunPace& pace);
 

@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -75,13 +76,19 @@ public:
         m_observer.status(QStringLiteral("Searching... Please wait."));
         m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pace);
         if (top.isOpen())
-            m_out.startError = m_tree.startError;
+            m_out.startError = m_tree.folders.front().listError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
         const qsizetype startFiles = m_tree.folders.front().fileCount;
         if (startFiles == 0)
             m_observer.status(QString());
-        if (m_job.includeSubfolders ? m_tree.fileCount == 0 : startFiles == 0)
-            return m_out; // nothing at all is renamed, not even the folder
+        if (m_job.includeSubfolders ? m_tree.fileCount == 0 : startFiles == 0) {
+            // Nothing at all is renamed, not even the folder; the paths are still those the
+            // walk found.
+            for (size_t i = 1; i < m_tree.folders.size(); ++i)
+                if (const int error = m_tree.folders[i].listError)
+                    m_out.notListed.append({m_tree.pathOf(i, start), NotListedText(error)});
+            return m_out;
+        }
 
         // A cancelled search leaves the renaming to the start folder alone.
         size_t count = m_tree.cancelled ? 1 : m_tree.folders.size();
@@ -210,6 +217,10 @@ private:
                 return;
             }
             own = std::make_shared<const FolderHandle>(std::move(opened));
+            if (folder.listError != 0) {
+                const std::lock_guard guard(m_lock);
+                m_notListed.emplace(i, NotChanged{state.path, NotListedText(folder.listError)});
+            }
         }
         const FolderHandle& handle = own ? *own : *m_top;
         JournalWriter* journal = m_session.writer(worker);
@@ -412,6 +423,8 @@ private:
             if (!state.lastWorking.isNull())
                 m_out.workingName = state.lastWorking;
         }
+        for (const auto& folder : m_notListed)
+            m_out.notListed.append(folder.second);
     }
 
     bool renamesStartFolder(const QString& start) const
@@ -477,12 +490,13 @@ private:
 
     // Over what the workers hand to the calling thread and share among themselves: each
     // folder's events, whether it is complete and the parent held open for it; the count
-    // and limit of those held, and the working name.
+    // and limit of those held, the working name, and the folders not read.
     std::mutex m_lock;
     std::vector<size_t> m_holding; // the folders given a parent to hold (some have taken it)
     int m_heldParents = 0;
     int m_heldLimit = HeldParentsLimit;
     QString m_working;
+    std::map<size_t, NotChanged> m_notListed; // by folder: entered, but its names could not be read
 };
 
 } // namespace

@@ -36,6 +36,11 @@ struct RenameAllOutcome : RunOutcome {
     QString openFolder; // the start folder's path now: its new name when it was renamed
     // The start folder could not be opened or read: the system's error; nothing was renamed.
     int startError = 0;
+    // The folders below it whose names could not be read (no read permission, a listing cut
+    // short), in the order of the walk, by their paths as they stand after the run, with
+    // why: nothing in them was renamed or walked into. The window leaves them unsaid (such
+    // a folder contributes nothing to its list); the command line tells a script of them.
+    QList<NotChanged> notListed;
 };
 
 // The whole Rename All run. Search: the start folder's files, or with sub-folders the

@@ -16,4 +16,9 @@ QString NotEnteredText(int error)
     return ErrorText(error);
 }
 
+QString NotListedText(int error)
+{
+    return QStringLiteral("its names cannot be read: ") + ErrorText(error);
+}
+
 } // namespace orvel

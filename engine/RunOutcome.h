@@ -37,5 +37,7 @@ inline QString OldNameTakenText()
 // Why a folder of a walk was not entered: for one that is no longer a folder, is gone or
 // has changed since it was listed, a plain statement, otherwise the system's words.
 QString NotEnteredText(int error);
+// Why the names in a folder were not changed when the folder itself could not be read.
+QString NotListedText(int error);
 
 } // namespace orvel

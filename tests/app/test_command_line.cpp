@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 #include "platform/TreeLock.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempTree.h"
 
 #include <QJsonDocument>
@@ -12,12 +13,14 @@
 #include <QJsonParseError>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +39,7 @@ struct Ran {
 struct Program {
     TempDir dir;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    std::function<void()> inChild; // in the program's process, before the program starts
 
     // In the temporary folder, or in memory (tmpfs) where a tree is large: where making
     // and removing a file costs a disk write, tens of thousands of them take long.
@@ -61,6 +65,8 @@ struct Program {
     {
         arguments.replaceInStrings("@", path());
         program.setProcessEnvironment(environment);
+        if (inChild)
+            program.setChildProcessModifier(inChild);
         program.start(ORVEL_PROGRAM, arguments);
     }
 
@@ -261,6 +267,183 @@ private Q_SLOTS:
         QCOMPARE(readTree(p.path("t")).filter("UPPER"), QStringList());
         QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
         QCOMPARE(readTree(p.path("t")), tree);
+    }
+
+    // Nothing in a name reaches a terminal as anything but text: each kind of character a
+    // terminal acts on is escaped in the list and in a message on standard error, while
+    // JSON keeps the name exact. A byte that is not UTF-8 stays apart from the C1 control
+    // of the same number.
+    void terminalControls_data()
+    {
+        QTest::addColumn<QString>("text"); // within a name
+        QTest::addColumn<QByteArray>("shown");
+        QTest::newRow("C0: escape sequence") << "\x1b[2j\x07" << QByteArray("\\x1b[2j\\x07");
+        QTest::newRow("DEL") << "\x7f" << QByteArray("\\x7f");
+        QTest::newRow("C1: CSI, OSC, ST, NEL")
+            << "\u009b2j\u009d0;x\u009c\u0085" << QByteArray("\\u009b2j\\u009d0;x\\u009c\\u0085");
+        QTest::newRow("line and paragraph separators") << "\u2028\u2029" << QByteArray("\\u2028\\u2029");
+        QTest::newRow("bidirectional embedding, override and mark")
+            << "\u202a\u202etxt.exe\u202c\u200f" << QByteArray("\\u202a\\u202etxt.exe\\u202c\\u200f");
+        QTest::newRow("bidirectional isolates")
+            << "\u2066\u2067\u2068\u2069" << QByteArray("\\u2066\\u2067\\u2068\\u2069");
+        QTest::newRow("byte that is not UTF-8, beside a C1 control")
+            << DecodeName("\x9b") + "\u009b" << QByteArray("\\x9b\\u009b");
+    }
+
+    void terminalControls()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, shown);
+        Program p;
+        const QString name = "A" + text + "B.TXT", folder = "t/D" + text;
+        QVERIFY(makeTree(p.path(), {"t/" + name + "=", folder + "/"}));
+        const QByteArray t = EncodeName(p.path("t/"));
+
+        const Ran json = p.run({"--lower", "--json", "--dry-run", "@/t"});
+        QCOMPARE(json.status, 0);
+        QCOMPARE(EncodeName(QJsonDocument::fromJson(json.out).object()["old"].toString()), t + EncodeName(name));
+
+        const Ran ran = p.run({"--lower", "@/t"});
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(ran.out, t + "A" + shown + "B.TXT -> " + t + "a" + shown + "b.txt\n");
+        QCOMPARE(ran.err, QByteArray());
+
+        // A message that names a folder: the one another run is renaming.
+        const std::unique_ptr<TreeLocks> locks = TreeLocks::open(p.path("state/orvel-file-rename"), nullptr);
+        const std::unique_ptr<TreeLock> lock = locks->lock(hostFileSystem().openFolder(p.path(folder)), nullptr);
+        const Ran busy = p.run({"--lower", "--subfolders", "@/t"});
+        QCOMPARE(busy.status, 5);
+        QCOMPARE(busy.err,
+                 "orvel-file-rename: " + t + "D" + shown
+                     + " is being renamed by another run; try again when it is done\n");
+    }
+
+    // A folder in the tree whose names cannot be read, with search permission or without:
+    // it is listed with the reason, where it stands after the run, and the status says
+    // that not everything was renamed; the files in it are left as they are.
+    void unreadableFolder_data()
+    {
+        QTest::addColumn<QStringList>("tree"); // "LOCKED" gets the mode
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("out");
+        const QString reason = "its names cannot be read: " + ErrorText(EACCES);
+        QTest::newRow("000, renamed itself")
+            << QStringList{"t/A.TXT=", "t/LOCKED/L.TXT="} << 0000
+            << QStringList{"--lower", "--files", "--folders", "--subfolders", "@/t"}
+            << QStringList{"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked", "@/t/locked: not changed: " + reason};
+        // No file found anywhere else: nothing is renamed, and still it is said.
+        QTest::newRow("100, nothing else to rename")
+            << QStringList{"t/LOCKED/L.TXT="} << 0100 << QStringList{"--lower", "--subfolders", "@/t"}
+            << QStringList{"@/t/LOCKED: not changed: " + reason};
+        QTest::newRow("300, as JSON") << QStringList{"t/a.txt=", "t/LOCKED/l.txt="} << 0300
+                                      << QStringList{"--upper", "--subfolders", "--json", "@/t"}
+                                      << QStringList{"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"result\":"
+                                                     "\"renamed\",\"reason\":null}",
+                                                     "{\"old\":\"@/t/LOCKED\",\"new\":null,\"result\":\"not "
+                                                     "changed\",\"reason\":\""
+                                                         + reason + "\"}"};
+    }
+
+    void unreadableFolder()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(int, mode);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, out);
+        // As root, the program gives up its power over permissions before it starts.
+        const auto able = inChildProcess([](QDataStream& told) {
+            if (startWithoutFileOverrides())
+                told << true;
+        });
+        if (!able || able->isEmpty())
+            QSKIP("root here may not give up its power over file permissions");
+        Program p;
+        p.inChild = [] { startWithoutFileOverrides(); };
+        QVERIFY(makeTree(p.path(), tree));
+        QCOMPARE(::chmod(EncodeName(p.path("t/LOCKED")).constData(), mode_t(mode)), 0);
+        const auto permit = [&] {
+            for (const char* name : {"t/LOCKED", "t/locked"}) // under either name after the run
+                ::chmod(EncodeName(p.path(name)).constData(), 0700);
+        };
+        const auto permitted = qScopeGuard(permit);
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, 1);
+        QCOMPARE(p.lines(ran.out), out);
+        QCOMPARE(ran.err, QByteArray());
+        permit();
+        const QString inside = tree.last().section('/', 2).section('=', 0, 0);
+        QCOMPARE(readTree(p.path("t")).filter(QRegularExpression("^[^/]+/" + inside + "=$")).size(), 1);
+    }
+
+    // A list that cannot be written (the device is full, the reader of the pipe went away
+    // before the first line or part way) fails the run with status 6 and says why. The
+    // program is not killed by the closed pipe: the first write that fails stops the run
+    // after the rename in hand, and a failure seen only as it ends leaves the run whole;
+    // either way the undo then puts every name back.
+    void listCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("output"); // "full": /dev/full; "gone": a pipe without reader
+        QTest::addColumn<int>("read"); // the bytes read from the pipe before its reader goes
+        QTest::addColumn<int>("files"); // many: far more lines than the program keeps back
+        QTest::addColumn<int>("error");
+        QTest::newRow("/dev/full") << "full" << 0 << 3000 << ENOSPC;
+        QTest::newRow("reader gone before the first line, a few names") << "gone" << 0 << 3 << EPIPE;
+        QTest::newRow("reader gone part way") << "gone" << 4096 << 3000 << EPIPE;
+    }
+
+    void listCannotBeWritten()
+    {
+        QFETCH(QString, output);
+        QFETCH(int, read);
+        QFETCH(int, files);
+        QFETCH(int, error);
+        Program p(true);
+        const QByteArray folder = EncodeName(p.path("t"));
+        QVERIFY(QDir().mkpath(p.path("t")));
+        for (int n = 0; n < files; ++n)
+            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        const QStringList before = names(p.path("t"));
+        int ends[2] = {-1, -1};
+        QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);
+        const auto closed = qScopeGuard([&] {
+            for (const int end : ends)
+                if (end >= 0)
+                    ::close(end);
+        });
+        const auto closeEnd = [&](int& end) { ::close(end), end = -1; };
+        QProcess program;
+        if (output == "full")
+            program.setStandardOutputFile("/dev/full");
+        else
+            p.inChild = [end = ends[1]] { ::dup2(end, STDOUT_FILENO); };
+        if (read == 0)
+            closeEnd(ends[0]);
+        // In memory the tree lies in a system folder (/dev): --yes.
+        p.start(program, {"--lower", "--yes", "@/t"});
+        closeEnd(ends[1]);
+        if (read > 0) {
+            QByteArray head(read, '\0');
+            pollfd readable{ends[0], POLLIN, 0};
+            QVERIFY(::poll(&readable, 1, 60000) == 1 && ::read(ends[0], head.data(), size_t(read)) > 0);
+            closeEnd(ends[0]);
+        }
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 6);
+        const QByteArray err = program.readAllStandardError();
+        QVERIFY2(err.startsWith("orvel-file-rename: the list could not be written: " + ErrorText(error).toUtf8()),
+                 err.constData());
+        const QStringList after = names(p.path("t"));
+        QCOMPARE(after.filter(QRegularExpression("^\\.")), QStringList()); // no temporary name
+        const qsizetype renamed = after.filter(".jpg").size();
+        if (files > 100)
+            QVERIFY2(renamed > 0 && renamed < files, "the run did not stop at the failed write");
+        else
+            QCOMPARE(renamed, files);
+        p.inChild = {};
+        QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
+        QCOMPARE(names(p.path("t")), before);
     }
 
     // Ctrl+C part way through 40 000 files, or SIGTERM: the run ends after the rename in

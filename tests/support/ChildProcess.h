@@ -7,6 +7,7 @@
 #include <functional>
 #include <linux/capability.h>
 #include <optional>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,6 +48,17 @@ inline bool dropFileOverrides()
         return false;
     data[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH));
     return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+// The same for the programs this process starts from now on, whose powers as root are
+// those left in its bounding set; called in the child of a QProcess before the program
+// starts. A plain user's programs have no such power to give up. False when root may not
+// change the set.
+inline bool startWithoutFileOverrides()
+{
+    return ::geteuid() != 0
+        || (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0
+            && ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0);
 }
 
 } // namespace orvel::test
