@@ -42,8 +42,7 @@ std::optional<QSet<QByteArray>> readNames(int dir, int* error)
 
 } // namespace
 
-FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held, int dir, quint64 opening,
-                                       int* error)
+FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held, int dir, quint64 opening, int* error)
 {
     Q_ASSERT(held.owns_lock() && held.mutex() == &m_lock);
     struct stat st;

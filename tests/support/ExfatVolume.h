@@ -58,10 +58,7 @@ private:
 
     bool isMounted() const { return QStorageInfo(m_mount).rootPath() == m_mount; }
 
-    bool mount()
-    {
-        return run("mount.exfat-fuse", {m_loop, m_mount}) && waitFor(true);
-    }
+    bool mount() { return run("mount.exfat-fuse", {m_loop, m_mount}) && waitFor(true); }
 
     bool unmount()
     {
