@@ -213,7 +213,6 @@ private:
     bool m_running = false; // a Rename All is in progress
     bool m_closePending = false; // the window was closed while it ran
     bool m_cancelRequested = false; // the cancel link was clicked
-    bool m_journalFailureShown = false; // this run already said that it cannot be undone
     QStringList m_journalsSeen; // the journals updateUndoState last read
     bool m_undoable = false; // and whether one of them could be undone
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled

@@ -95,7 +95,6 @@ void MainWindow::renameSelected()
     job.systemFolders = SystemFolders::host();
 
     job.records = m_services.records;
-    m_journalFailureShown = false;
     if (job.selected.contains(true) && !job.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
@@ -129,7 +128,6 @@ void MainWindow::renameAll()
     }
 
     beginRun();
-    m_journalFailureShown = false;
     if (!m_services.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameAllOutcome out = RenameAll(
@@ -201,9 +199,6 @@ void MainWindow::updateUndoState(bool journalsChanged, bool runUndoable)
 
 void MainWindow::journalFailed(const QString& reason)
 {
-    if (m_journalFailureShown)
-        return;
-    m_journalFailureShown = true;
     m_services.messages->show(this, QStringLiteral("This rename cannot be undone: ") + reason,
                               QStringLiteral("Orvel File Rename"), MessageBoxes::Icon::Warning, MessageBoxes::Ok,
                               MessageBoxes::Ok);

@@ -172,6 +172,8 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), after);
         QCOMPARE(reported(out.notChanged, b.path()), left);
         QCOMPARE(out.undone + out.left, 5);
+        QCOMPARE(b.observer.max, 5); // the progress goes to the end of what there was
+        QCOMPARE(b.observer.value, 5);
         QVERIFY(!NewestUndoableRun(*b.store)); // what is left is reported, not offered again
     }
 
