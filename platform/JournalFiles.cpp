@@ -230,7 +230,7 @@ public:
         const QByteArray name = kPrefix + QByteArray::number(stamp).rightJustified(20, '0') + '-'
             + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
         // Read and write: a shared mapping that is written to asks for both.
-        const int fd = ::openat(m_dir, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd = OpenOwnFile(m_dir, name, O_RDWR | O_CREAT | O_EXCL);
         if (fd < 0)
             return fail(error, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -257,19 +257,16 @@ public:
 
     std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) override
     {
-        const QByteArray bytes = name.toLatin1();
-        const int fd = ::openat(m_dir, bytes.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_WRONLY);
         if (fd < 0)
-            return fail(error, errno);
-        int problem = CheckOwnFile(fd);
-        if (problem == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
-            problem = errno == EWOULDBLOCK ? EBUSY : errno;
+            return fail(error, errno, name);
+        int problem = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? (errno == EWOULDBLOCK ? EBUSY : errno) : 0;
         struct stat st;
         if (problem == 0 && ::fstat(fd, &st) != 0)
             problem = errno;
         if (problem != 0) {
             ::close(fd);
-            return fail(error, problem);
+            return fail(error, problem, name);
         }
         return std::make_unique<PosixJournalFile>(fd, name, qint64(st.st_size), false);
     }
@@ -286,24 +283,20 @@ public:
 
     std::optional<QByteArray> read(const QString& name, QString* error) const override
     {
-        const int fd = ::openat(m_dir, name.toLatin1().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_RDONLY);
         if (fd < 0)
-            return failRead(error, errno);
-        if (const int problem = CheckOwnFile(fd)) {
-            ::close(fd);
-            return failRead(error, problem);
-        }
+            return failRead(error, errno, name);
         QByteArray content;
         const int readError = ReadWhole(fd, content);
         ::close(fd);
         if (readError != 0)
-            return failRead(error, readError);
+            return failRead(error, readError, name);
         return content;
     }
 
     bool inUse(const QString& name) const override
     {
-        const int fd = ::openat(m_dir, name.toLatin1().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_RDONLY);
         if (fd < 0)
             return false;
         const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -313,20 +306,28 @@ public:
 
     bool remove(const QString& name) override
     {
-        return ::unlinkat(m_dir, name.toLatin1().constData(), 0) == 0 || errno == ENOENT;
+        // Only a journal goes: what else stands under a journal's name is not the
+        // program's to delete.
+        const QByteArray bytes = name.toLatin1();
+        struct stat st;
+        if (::fstatat(m_dir, bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            return false;
+        return ::unlinkat(m_dir, bytes.constData(), 0) == 0 || errno == ENOENT;
     }
 
 private:
-    static std::unique_ptr<JournalFile> fail(QString* error, int value)
+    // `name`, when given, is named in the words: the file there is the problem.
+    static std::unique_ptr<JournalFile> fail(QString* error, int value, const QString& name = {})
     {
         if (error)
-            *error = why(value);
+            *error = name.isEmpty() ? why(value) : OwnFileProblem(name, value);
         return nullptr;
     }
-    static std::optional<QByteArray> failRead(QString* error, int value)
+    static std::optional<QByteArray> failRead(QString* error, int value, const QString& name)
     {
-        if (error)
-            *error = why(value);
+        fail(error, value, name);
         return std::nullopt;
     }
 

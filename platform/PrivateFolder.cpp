@@ -40,16 +40,35 @@ int OpenPrivateFolder(const QString& folder, QString* error)
     return dir;
 }
 
-int CheckOwnFile(int fd)
+int OpenOwnFile(int dir, const QByteArray& name, int flags, mode_t mode)
 {
+    // Without O_NONBLOCK, opening a FIFO waits for its other end, for ever when nobody
+    // comes; the type is only known once it is open.
+    const int fd = ::openat(dir, name.constData(), flags | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0) {
+        if (errno == ENXIO) // a FIFO with no reader, opened for writing, or a socket
+            errno = EINVAL;
+        return -1;
+    }
     struct stat st;
-    if (::fstat(fd, &st) != 0)
-        return errno;
-    if (!S_ISREG(st.st_mode))
-        return EINVAL;
-    if (st.st_uid != ::geteuid())
-        return EPERM;
-    return 0;
+    int problem = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : st.st_uid != ::geteuid() ? EPERM : 0;
+    if (problem == 0 && (flags & O_NONBLOCK) == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        problem = errno;
+    if (problem != 0) {
+        ::close(fd);
+        errno = problem;
+        return -1;
+    }
+    return fd;
+}
+
+QString OwnFileProblem(const QString& name, int error)
+{
+    switch (error) {
+    case EINVAL: return QStringLiteral("%1 is not a regular file").arg(name);
+    case ELOOP: return QStringLiteral("%1 is a symbolic link").arg(name);
+    default: return QStringLiteral("%1: %2").arg(name, ErrorText(error));
+    }
 }
 
 int ReadWhole(int fd, QByteArray& content)

@@ -6,6 +6,8 @@
 #include <QByteArrayList>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace orvel {
 
 // Opens `folder` (made 0700, with the folders on the way, when it is missing) for the
@@ -13,9 +15,15 @@ namespace orvel {
 // is no folder, or belongs to another user. Its permissions are narrowed to 0700.
 int OpenPrivateFolder(const QString& folder, QString* error);
 
-// 0 when the open file `fd` is a regular file of this user's own; otherwise EINVAL (not a
-// regular file), EPERM (another user's) or the error of fstat.
-int CheckOwnFile(int fd);
+// Opens the file `name` of the open folder `dir` with `flags` (with O_CREAT, made with
+// `mode`): a descriptor of a regular file of this user's own, which reads and writes as
+// usual; otherwise -1 with errno set: EINVAL when something else stands there (a FIFO, a
+// socket, a device, a folder), ELOOP for a link, EPERM when it is another user's. Whatever
+// stands at the name, the call returns at once: a FIFO is never waited on.
+int OpenOwnFile(int dir, const QByteArray& name, int flags, mode_t mode = 0600);
+
+// What OpenOwnFile's `error` means for the file `name`, in words that name it.
+QString OwnFileProblem(const QString& name, int error);
 
 // Everything that is left to read of the open file `fd`, appended to `content`. 0 or the
 // errno value.

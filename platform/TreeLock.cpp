@@ -21,7 +21,7 @@ namespace {
 // The files' names are those of every earlier version, so that runs of two versions
 // side by side still see each other.
 const QByteArray kLockPrefix = QByteArrayLiteral("claim-");
-constexpr char kLookLock[] = "claims.lock";
+const QByteArray kLookLock = QByteArrayLiteral("claims.lock");
 
 // The folder `fd` and each folder above it up to the root, by identity ("device:inode"),
 // the folder itself first; empty when it cannot be told.
@@ -87,7 +87,7 @@ std::unique_ptr<TreeLock> TreeLocks::lock(const FolderHandle& start, QString* bu
     const QByteArrayList mine = folderChain(start.descriptor());
     // One run at a time looks and locks, so two that start together cannot both see the
     // other's tree free.
-    const int look = ::openat(m_dir, kLookLock, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int look = OpenOwnFile(m_dir, kLookLock, O_RDWR | O_CREAT);
     const auto unlock = qScopeGuard([look] {
         if (look >= 0)
             ::close(look);
@@ -95,12 +95,13 @@ std::unique_ptr<TreeLock> TreeLocks::lock(const FolderHandle& start, QString* bu
     if (mine.isEmpty() || look < 0 || ::flock(look, LOCK_EX) != 0)
         return std::make_unique<TreeLock>();
     for (const QByteArray& name : NamesIn(m_dir, kLockPrefix)) {
-        const int fd = ::openat(m_dir, name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // What is not a lock file of the user's own is no lock: passed over, and left.
+        const int fd = OpenOwnFile(m_dir, name, O_RDONLY);
         if (fd < 0)
             continue;
         QByteArray content;
         // A lock file that nobody holds is one whose run is gone.
-        const bool live = CheckOwnFile(fd) == 0 && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        const bool live = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
         if (!live)
             ::unlinkat(m_dir, name.constData(), 0);
         else
@@ -116,7 +117,7 @@ std::unique_ptr<TreeLock> TreeLocks::lock(const FolderHandle& start, QString* bu
     }
     const QByteArray name = kLockPrefix + QByteArray::number(qint64(::getpid())) + '-'
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16);
-    const int fd = ::openat(m_dir, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = OpenOwnFile(m_dir, name, O_WRONLY | O_CREAT | O_EXCL);
     if (fd < 0)
         return std::make_unique<TreeLock>();
     auto lock = std::make_unique<TreeLock>(m_dir, fd, name);

@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -431,6 +432,45 @@ private Q_SLOTS:
         QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
         QVERIFY(!OpenJournalFiles(d.filePath("real"), &error));
         QVERIFY(error.endsWith("belongs to another user"));
+    }
+
+    // Something that is no file stands at a name of the journal folder (a FIFO, which
+    // nobody writes to): runs and undos pass it over, in a child process that a hang
+    // would make miss its deadline, and leave it where it is.
+    void fifoInTheJournalFolder_data()
+    {
+        QTest::addColumn<QString>("name"); // "~" stands for the newest journal's name, without its ending
+        QTest::newRow("a tree lock") << "claim-1-f1f0";
+        QTest::newRow("a sealed journal, the newest") << "~x.journal";
+        QTest::newRow("an open journal, the newest") << "~x.open";
+    }
+    void fifoInTheJournalFolder()
+    {
+        QFETCH(QString, name);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        const QString newest = b.store->names().constLast();
+        name.replace("~", newest.left(newest.lastIndexOf('.')));
+        const QByteArray fifo = QFile::encodeName(QDir(b.store->folder()).filePath(name));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            b.renameAll(CaseStyle::Upper);
+            out << b.undo().undone << b.undo().undone;
+            QString error;
+            out << (b.store->read(name, &error) ? QString() : error);
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        qint64 first = 0, second = 0;
+        QString error;
+        in >> first >> second >> error;
+        QCOMPARE(error, name + " is not a regular file");
+        QCOMPARE(first, 6); // the start folder's own name too
+        QCOMPARE(second, 5);
+        QCOMPARE(readTree(b.path()), Before);
+        struct stat st;
+        QVERIFY(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
     }
 
     // A run's journal that another undo holds (of this process or another) is undone by
