@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -32,6 +31,23 @@ const QByteArray kOpenSuffix = QByteArrayLiteral(".open");
 QString why(int error)
 {
     return ErrorText(error);
+}
+
+// Runs are numbered, one more than the newest journal's, in their journals' names:
+// "run-n", the number (20 digits), "-", the process id. Earlier versions named a journal
+// by the clock ("run-", its time in nanoseconds), which goes back when it is set back.
+const QByteArray kNumbered = kPrefix + 'n';
+constexpr qint64 kMostNumber = 999999999999999999; // 18 nines: one more still fits
+
+// A journal's number; -1 for a name of an earlier version (or none the program makes).
+qint64 numberOf(const QByteArray& name)
+{
+    if (!name.startsWith(kNumbered))
+        return -1;
+    const qsizetype end = name.indexOf('-', kNumbered.size());
+    bool ok = false;
+    const qint64 number = name.mid(kNumbered.size(), end - kNumbered.size()).toLongLong(&ok);
+    return ok && number >= 0 && number <= kMostNumber && end > kNumbered.size() ? number : -1;
 }
 
 // One journal file. A run's new journal is written through a shared mapping of the
@@ -223,14 +239,25 @@ public:
 
     std::unique_ptr<JournalFile> create(QString* error) override
     {
-        struct timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 stamp = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-        // Zero-padded, so that names sort as the runs were made.
-        const QByteArray name = kPrefix + QByteArray::number(stamp).rightJustified(20, '0') + '-'
-            + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
-        // Read and write: a shared mapping that is written to asks for both.
-        const int fd = OpenOwnFile(m_dir, name, O_RDWR | O_CREAT | O_EXCL);
+        // One more than the newest, whatever the clock says. Two processes that make
+        // their journals at the same moment may take one number: their names still
+        // differ, and so do two of this process by the retry.
+        const std::lock_guard making(m_making);
+        qint64 number = 0;
+        for (const QString& each : names())
+            number = qMax(number, numberOf(each.toLatin1()));
+        QByteArray name;
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+            number = qMin(number + 1, kMostNumber);
+            // Zero-padded, so that names sort as the runs were made.
+            name = kNumbered + QByteArray::number(number).rightJustified(20, '0') + '-'
+                + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
+            // Read and write: a shared mapping that is written to asks for both.
+            fd = OpenOwnFile(m_dir, name, O_RDWR | O_CREAT | O_EXCL);
+            if (fd < 0 && errno != EEXIST)
+                break;
+        }
         if (fd < 0)
             return fail(error, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -277,7 +304,12 @@ public:
         for (const QByteArray& name : NamesIn(m_dir, kPrefix))
             if (name.endsWith(kSuffix) || name.endsWith(kOpenSuffix))
                 found << QString::fromLatin1(name);
-        std::sort(found.begin(), found.end());
+        // By number, and those of earlier versions, which have none, first, by the time
+        // in their names.
+        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
+            const qint64 x = numberOf(a.toLatin1()), y = numberOf(b.toLatin1());
+            return x != y ? x < y : a < b;
+        });
         return found;
     }
 
@@ -333,6 +365,7 @@ private:
 
     int m_dir;
     QString m_folder;
+    std::mutex m_making; // one journal of this process is numbered at a time
 };
 
 } // namespace

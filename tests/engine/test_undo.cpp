@@ -3,6 +3,7 @@
 // run killed between the two steps of a case-only rename. The undo of every kind of
 // Rename All is in the run tests' table.
 
+#include "engine/JournalFormat.h"
 #include "engine/JournalWriter.h"
 #include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
@@ -471,6 +472,50 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), Before);
         struct stat st;
         QVERIFY(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+
+    // Runs are told apart by their numbers, never by the clock: journals made while it
+    // was ahead (an earlier version's, named by that time, and numbered ones whose times
+    // go back) are older than every run after them. The highest number is undone first,
+    // and the highest 10 are kept.
+    void clockSetBack()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        const auto journal = [&](const QString& name, const QByteArray& time) {
+            QByteArray text;
+            RecordBuilder(text, RecordKind::Head)
+                .number(1)
+                .bytes("all")
+                .name(b.path("elsewhere"))
+                .number(0)
+                .number(1)
+                .number(0)
+                .number(0)
+                .bytes(time)
+                .end();
+            RecordBuilder(text, RecordKind::Folder).name(u"").number(1).end();
+            RecordBuilder(text, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
+            RecordBuilder(text, RecordKind::Ended).bytes("done").end();
+            QFile file(QDir(b.store->folder()).filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        QVERIFY(journal("run-04102444800000000000-7.journal", "2100-01-01T00:00:00Z"));
+        QVERIFY(journal("run-n00000000000000000007-7.journal", "2100-01-01T00:00:00Z"));
+        QVERIFY(journal("run-n00000000000000000008-7.journal", "1999-01-01T00:00:00Z"));
+        QCOMPARE(NewestUndoableRun(*b.store)->journal, "run-n00000000000000000008-7.journal");
+        QStringList runs;
+        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
+            for (int i = 0; i < 5; ++i) {
+                RenameAll({b.path("start"), {true, false, i % 2 ? CaseStyle::Proper : style}, true,
+                           b.state.records(), {}},
+                          b.fs, b.observer);
+                runs << NewestUndoableRun(*b.store)->journal;
+            }
+        }
+        QCOMPARE(runs.first(), QString("run-n00000000000000000009-%1.journal").arg(::getpid()));
+        QCOMPARE(b.store->names(), runs);
+        QCOMPARE(b.undo().startFolder, b.path("start"));
     }
 
     // A run's journal that another undo holds (of this process or another) is undone by
