@@ -5,6 +5,8 @@
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 
+#include <QDir>
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,7 +15,7 @@
 
 namespace orvel {
 
-int OpenPrivateFolder(const QString& folder, QString* error)
+int OpenPrivateFolder(const QString& folder, QString* error, bool make)
 {
     const auto fail = [error](const QString& text) {
         if (error)
@@ -22,9 +24,9 @@ int OpenPrivateFolder(const QString& folder, QString* error)
     };
     const QByteArray path = EncodeName(folder);
     // The folders on the way are made private too, as the XDG rules want them.
-    for (qsizetype cut = path.indexOf('/', 1); cut > 0; cut = path.indexOf('/', cut + 1))
+    for (qsizetype cut = path.indexOf('/', 1); make && cut > 0; cut = path.indexOf('/', cut + 1))
         ::mkdir(path.left(cut).constData(), 0700);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+    if (make && ::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return fail(ErrorText(errno));
     const int dir = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0)
@@ -38,6 +40,17 @@ int OpenPrivateFolder(const QString& folder, QString* error)
     if ((st.st_mode & 077) != 0)
         ::fchmod(dir, 0700);
     return dir;
+}
+
+QString RuntimeFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    struct stat st;
+    // A relative runtime folder is invalid and ignored, as the base-directory rules say.
+    if (runtime.startsWith(u'/') && ::lstat(EncodeName(runtime).constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0)
+        return runtime;
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("orvel-file-rename-%1").arg(::geteuid()));
 }
 
 int OpenOwnFile(int dir, const QByteArray& name, int flags, mode_t mode)

@@ -10,10 +10,15 @@
 
 namespace orvel {
 
-// Opens `folder` (made 0700, with the folders on the way, when it is missing) for the
-// files of one user: a descriptor, or -1 with the reason in `error` when it is a link,
-// is no folder, or belongs to another user. Its permissions are narrowed to 0700.
-int OpenPrivateFolder(const QString& folder, QString* error);
+// Opens `folder` (with `make`, made 0700 with the folders on the way when it is missing)
+// for the files of one user: a descriptor, or -1 with the reason in `error` when it is
+// missing, a link, no folder, or another user's. Its permissions are narrowed to 0700.
+int OpenPrivateFolder(const QString& folder, QString* error, bool make = true);
+
+// This user's folder for what lasts as long as the session: $XDG_RUNTIME_DIR, when it is
+// an absolute path to a folder of the user's own closed to others; otherwise (su, sudo,
+// ssh, cron) orvel-file-rename-<uid> in the temporary folder, which may be missing.
+QString RuntimeFolder();
 
 // Opens the file `name` of the open folder `dir` with `flags` (with O_CREAT, made with
 // `mode`): a descriptor of a regular file of this user's own, which reads and writes as

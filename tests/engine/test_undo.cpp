@@ -507,9 +507,9 @@ private Q_SLOTS:
         QStringList runs;
         for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
             for (int i = 0; i < 5; ++i) {
-                RenameAll({b.path("start"), {true, false, i % 2 ? CaseStyle::Proper : style}, true,
-                           b.state.records(), {}},
-                          b.fs, b.observer);
+                RenameAll(
+                    {b.path("start"), {true, false, i % 2 ? CaseStyle::Proper : style}, true, b.state.records(), {}},
+                    b.fs, b.observer);
                 runs << NewestUndoableRun(*b.store)->journal;
             }
         }
@@ -591,6 +591,47 @@ private Q_SLOTS:
         lock.reset(); // the other run ends: the tree is free
         QCOMPARE(attempt(), QString());
         QVERIFY(readTree(b.path()) != before);
+    }
+
+    // A journal folder where no lock can be kept (read-only for its user, or not there and
+    // not to be made) keeps no two runs apart any less: their locks go to the runtime
+    // folder, where every run looks. Each run has its own locks, as two processes would.
+    void lockWithoutJournalFolder_data()
+    {
+        QTest::addColumn<QString>("journals"); // the journal folder, in the test's folder
+        QTest::addColumn<QString>("make"); // shell words that make it so
+        QTest::newRow("read-only") << "state"
+                                   << "mkdir -m 500 state";
+        QTest::newRow("cannot be made") << "file/state"
+                                        << "touch file";
+    }
+    void lockWithoutJournalFolder()
+    {
+        QFETCH(QString, journals);
+        QFETCH(QString, make);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        QVERIFY(shell(b.path(), make));
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            if (!dropFileOverrides())
+                return;
+            const auto locks = [&] { return TreeLocks::open(b.path(journals), nullptr, b.path("runtime/locks")); };
+            const auto first = locks(), second = locks();
+            std::unique_ptr<TreeLock> held = first->lock(b.fs.openFolder(b.path("start")), nullptr);
+            QString busyWith;
+            const bool refused = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
+            held.reset();
+            out << refused << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        bool refused = false, freed = false;
+        QString busyWith;
+        in >> refused >> busyWith >> freed;
+        QVERIFY(refused);
+        QCOMPARE(busyWith, b.path("start"));
+        QVERIFY(freed);
+        QVERIFY(!QFileInfo::exists(b.path(journals) + "/claims.lock"));
     }
 
     // On a file system that ignores case, a run killed between the two steps of a
