@@ -324,8 +324,8 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
         journals = OpenJournalFiles(JournalFolder(), &problem);
         if (!journals)
             observer.journalFailed(problem);
-        else
-            locks = TreeLocks::open(JournalFolder(), nullptr);
+        // A run that cannot be undone is still kept off another run's tree.
+        locks = TreeLocks::open(JournalFolder(), nullptr);
         job.records = {journals.get(), locks.get()};
         out = RenameAll(job, hostFileSystem(), observer);
     }

@@ -30,7 +30,8 @@ MainWindowServices HostServices()
     // One store for the process, opened at the first need.
     static QString problem;
     static const std::unique_ptr<JournalFiles> journals = OpenJournalFiles(JournalFolder(), &problem);
-    static const std::unique_ptr<TreeLocks> locks = journals ? TreeLocks::open(JournalFolder(), nullptr) : nullptr;
+    // Without journals too: a run that cannot be undone is still kept off another's tree.
+    static const std::unique_ptr<TreeLocks> locks = TreeLocks::open(JournalFolder(), nullptr);
     s.records = {journals.get(), locks.get()};
     s.journalProblem = problem;
     return s;

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -32,6 +31,23 @@ const QByteArray kOpenSuffix = QByteArrayLiteral(".open");
 QString why(int error)
 {
     return ErrorText(error);
+}
+
+// Runs are numbered, one more than the newest journal's, in their journals' names:
+// "run-n", the number (20 digits), "-", the process id. Earlier versions named a journal
+// by the clock ("run-", its time in nanoseconds), which goes back when it is set back.
+const QByteArray kNumbered = kPrefix + 'n';
+constexpr qint64 kMostNumber = 999999999999999999; // 18 nines: one more still fits
+
+// A journal's number; -1 for a name of an earlier version (or none the program makes).
+qint64 numberOf(const QByteArray& name)
+{
+    if (!name.startsWith(kNumbered))
+        return -1;
+    const qsizetype end = name.indexOf('-', kNumbered.size());
+    bool ok = false;
+    const qint64 number = name.mid(kNumbered.size(), end - kNumbered.size()).toLongLong(&ok);
+    return ok && number >= 0 && number <= kMostNumber && end > kNumbered.size() ? number : -1;
 }
 
 // One journal file. A run's new journal is written through a shared mapping of the
@@ -223,14 +239,25 @@ public:
 
     std::unique_ptr<JournalFile> create(QString* error) override
     {
-        struct timespec now {};
-        ::clock_gettime(CLOCK_REALTIME, &now);
-        const qint64 stamp = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-        // Zero-padded, so that names sort as the runs were made.
-        const QByteArray name = kPrefix + QByteArray::number(stamp).rightJustified(20, '0') + '-'
-            + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
-        // Read and write: a shared mapping that is written to asks for both.
-        const int fd = ::openat(m_dir, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // One more than the newest, whatever the clock says. Two processes that make
+        // their journals at the same moment may take one number: their names still
+        // differ, and so do two of this process by the retry.
+        const std::lock_guard making(m_making);
+        qint64 number = 0;
+        for (const QString& each : names())
+            number = qMax(number, numberOf(each.toLatin1()));
+        QByteArray name;
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+            number = qMin(number + 1, kMostNumber);
+            // Zero-padded, so that names sort as the runs were made.
+            name = kNumbered + QByteArray::number(number).rightJustified(20, '0') + '-'
+                + QByteArray::number(qint64(::getpid())) + kOpenSuffix;
+            // Read and write: a shared mapping that is written to asks for both.
+            fd = OpenOwnFile(m_dir, name, O_RDWR | O_CREAT | O_EXCL);
+            if (fd < 0 && errno != EEXIST)
+                break;
+        }
         if (fd < 0)
             return fail(error, errno);
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -259,19 +286,16 @@ public:
 
     std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) override
     {
-        const QByteArray bytes = name.toLatin1();
-        const int fd = ::openat(m_dir, bytes.constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_WRONLY);
         if (fd < 0)
-            return fail(error, errno);
-        int problem = CheckOwnFile(fd);
-        if (problem == 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
-            problem = errno == EWOULDBLOCK ? EBUSY : errno;
+            return fail(error, errno, name);
+        int problem = ::flock(fd, LOCK_EX | LOCK_NB) != 0 ? (errno == EWOULDBLOCK ? EBUSY : errno) : 0;
         struct stat st;
         if (problem == 0 && ::fstat(fd, &st) != 0)
             problem = errno;
         if (problem != 0) {
             ::close(fd);
-            return fail(error, problem);
+            return fail(error, problem, name);
         }
         return std::make_unique<PosixJournalFile>(fd, name, qint64(st.st_size), false);
     }
@@ -292,30 +316,31 @@ public:
         for (const QByteArray& name : NamesIn(m_dir, kPrefix))
             if (name.endsWith(kSuffix) || name.endsWith(kOpenSuffix))
                 found << QString::fromLatin1(name);
-        std::sort(found.begin(), found.end());
+        // By number, and those of earlier versions, which have none, first, by the time
+        // in their names.
+        std::sort(found.begin(), found.end(), [](const QString& a, const QString& b) {
+            const qint64 x = numberOf(a.toLatin1()), y = numberOf(b.toLatin1());
+            return x != y ? x < y : a < b;
+        });
         return found;
     }
 
     std::optional<QByteArray> read(const QString& name, QString* error) const override
     {
-        const int fd = ::openat(m_dir, name.toLatin1().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_RDONLY);
         if (fd < 0)
-            return failRead(error, errno);
-        if (const int problem = CheckOwnFile(fd)) {
-            ::close(fd);
-            return failRead(error, problem);
-        }
+            return failRead(error, errno, name);
         QByteArray content;
         const int readError = ReadWhole(fd, content);
         ::close(fd);
         if (readError != 0)
-            return failRead(error, readError);
+            return failRead(error, readError, name);
         return content;
     }
 
     bool inUse(const QString& name) const override
     {
-        const int fd = ::openat(m_dir, name.toLatin1().constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_RDONLY);
         if (fd < 0)
             return false;
         const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
@@ -325,25 +350,34 @@ public:
 
     bool remove(const QString& name) override
     {
-        return ::unlinkat(m_dir, name.toLatin1().constData(), 0) == 0 || errno == ENOENT;
+        // Only a journal goes: what else stands under a journal's name is not the
+        // program's to delete.
+        const QByteArray bytes = name.toLatin1();
+        struct stat st;
+        if (::fstatat(m_dir, bytes.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
+            return false;
+        return ::unlinkat(m_dir, bytes.constData(), 0) == 0 || errno == ENOENT;
     }
 
 private:
-    static std::unique_ptr<JournalFile> fail(QString* error, int value)
+    // `name`, when given, is named in the words: the file there is the problem.
+    static std::unique_ptr<JournalFile> fail(QString* error, int value, const QString& name = {})
     {
         if (error)
-            *error = why(value);
+            *error = name.isEmpty() ? why(value) : OwnFileProblem(name, value);
         return nullptr;
     }
-    static std::optional<QByteArray> failRead(QString* error, int value)
+    static std::optional<QByteArray> failRead(QString* error, int value, const QString& name)
     {
-        if (error)
-            *error = why(value);
+        fail(error, value, name);
         return std::nullopt;
     }
 
     int m_dir;
     QString m_folder;
+    std::mutex m_making; // one journal of this process is numbered at a time
 };
 
 } // namespace

@@ -43,7 +43,7 @@ public:
 
     // Where the journals are kept (for messages).
     virtual QString folder() const = 0;
-    // A new, empty journal whose name sorts after every journal made before it. It is
+    // A new, empty journal, numbered after every journal in the folder. It is
     // open (see IsOpenJournalName) until sealed. Until it is finished its file may hold
     // zeros after what was appended: a crash leaves them there. nullptr with the system's
     // words in `error` when it cannot be made.
@@ -57,7 +57,8 @@ public:
     // An existing journal opened for appending; nullptr when it is gone, is no plain
     // file of the user's own, or is still open in a live process (`error` says which).
     virtual std::unique_ptr<JournalFile> reopen(const QString& name, QString* error) = 0;
-    // The journals' names, oldest first.
+    // The journals' names, oldest first: by their numbers, never by the clock; those of
+    // earlier versions, which have none, before the others.
     virtual QStringList names() const = 0;
     // A journal's whole content; nullopt when it cannot be read as the user's own file.
     virtual std::optional<QByteArray> read(const QString& name, QString* error = nullptr) const = 0;

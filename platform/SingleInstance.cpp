@@ -2,6 +2,8 @@
 
 #include "platform/SingleInstance.h"
 
+#include "platform/PrivateFolder.h"
+
 #include "platform/NameCodec.h"
 
 #include <QDateTime>
@@ -73,12 +75,8 @@ bool isOwnFolder(const QString& path, bool makeOwn)
 // when there is none: in a shared folder another user could take the socket's path.
 QString privateFolder()
 {
-    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    // A relative runtime folder is invalid and ignored, as the base-directory rules say.
-    if (QDir::isAbsolutePath(runtime) && isOwnFolder(runtime, false))
-        return runtime;
-    const QString own = QDir(QDir::tempPath()).filePath(QStringLiteral("orvel-file-rename-%1").arg(::getuid()));
-    return isOwnFolder(own, true) ? own : QString();
+    const QString folder = RuntimeFolder();
+    return isOwnFolder(folder, true) ? folder : QString();
 }
 
 } // namespace

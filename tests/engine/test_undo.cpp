@@ -3,6 +3,7 @@
 // run killed between the two steps of a case-only rename. The undo of every kind of
 // Rename All is in the run tests' table.
 
+#include "engine/JournalFormat.h"
 #include "engine/JournalWriter.h"
 #include "engine/PlanningFileSystem.h"
 #include "engine/RenameAll.h"
@@ -22,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -459,6 +461,89 @@ private Q_SLOTS:
         QVERIFY(error.endsWith("belongs to another user"));
     }
 
+    // Something that is no file stands at a name of the journal folder (a FIFO, which
+    // nobody writes to): runs and undos pass it over, in a child process that a hang
+    // would make miss its deadline, and leave it where it is.
+    void fifoInTheJournalFolder_data()
+    {
+        QTest::addColumn<QString>("name"); // "~" stands for the newest journal's name, without its ending
+        QTest::newRow("a tree lock") << "claim-1-f1f0";
+        QTest::newRow("a sealed journal, the newest") << "~x.journal";
+        QTest::newRow("an open journal, the newest") << "~x.open";
+    }
+    void fifoInTheJournalFolder()
+    {
+        QFETCH(QString, name);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        const QString newest = b.store->names().constLast();
+        name.replace("~", newest.left(newest.lastIndexOf('.')));
+        const QByteArray fifo = QFile::encodeName(QDir(b.store->folder()).filePath(name));
+        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            b.renameAll(CaseStyle::Upper);
+            out << b.undo().undone << b.undo().undone;
+            QString error;
+            out << (b.store->read(name, &error) ? QString() : error);
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        qint64 first = 0, second = 0;
+        QString error;
+        in >> first >> second >> error;
+        QCOMPARE(error, name + " is not a regular file");
+        QCOMPARE(first, 6); // the start folder's own name too
+        QCOMPARE(second, 5);
+        QCOMPARE(readTree(b.path()), Before);
+        struct stat st;
+        QVERIFY(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+
+    // Runs are told apart by their numbers, never by the clock: journals made while it
+    // was ahead (an earlier version's, named by that time, and numbered ones whose times
+    // go back) are older than every run after them. The highest number is undone first,
+    // and the highest 10 are kept.
+    void clockSetBack()
+    {
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        const auto journal = [&](const QString& name, const QByteArray& time) {
+            QByteArray text;
+            RecordBuilder(text, RecordKind::Head)
+                .number(1)
+                .bytes("all")
+                .name(b.path("elsewhere"))
+                .number(0)
+                .number(1)
+                .number(0)
+                .number(0)
+                .bytes(time)
+                .end();
+            RecordBuilder(text, RecordKind::Folder).name(u"").number(1).end();
+            RecordBuilder(text, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
+            RecordBuilder(text, RecordKind::Ended).bytes("done").end();
+            QFile file(QDir(b.store->folder()).filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+        };
+        QVERIFY(journal("run-04102444800000000000-7.journal", "2100-01-01T00:00:00Z"));
+        QVERIFY(journal("run-n00000000000000000007-7.journal", "2100-01-01T00:00:00Z"));
+        QVERIFY(journal("run-n00000000000000000008-7.journal", "1999-01-01T00:00:00Z"));
+        QCOMPARE(NewestUndoableRun(*b.store)->journal, "run-n00000000000000000008-7.journal");
+        QStringList runs;
+        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
+            for (int i = 0; i < 5; ++i) {
+                RenameAll(
+                    {b.path("start"), {true, false, i % 2 ? CaseStyle::Proper : style}, true, b.state.records(), {}},
+                    b.fs, b.observer);
+                runs << NewestUndoableRun(*b.store)->journal;
+            }
+        }
+        QCOMPARE(runs.first(), QString("run-n00000000000000000009-%1.journal").arg(::getpid()));
+        QCOMPARE(b.store->names(), runs);
+        QCOMPARE(b.undo().startFolder, b.path("start"));
+    }
+
     // A run's journal that another undo holds (of this process or another) is undone by
     // that undo alone: a second one does nothing.
     void journalHeldByAnotherUndo()
@@ -532,6 +617,47 @@ private Q_SLOTS:
         lock.reset(); // the other run ends: the tree is free
         QCOMPARE(attempt(), QString());
         QVERIFY(readTree(b.path()) != before);
+    }
+
+    // A journal folder where no lock can be kept (read-only for its user, or not there and
+    // not to be made) keeps no two runs apart any less: their locks go to the runtime
+    // folder, where every run looks. Each run has its own locks, as two processes would.
+    void lockWithoutJournalFolder_data()
+    {
+        QTest::addColumn<QString>("journals"); // the journal folder, in the test's folder
+        QTest::addColumn<QString>("make"); // shell words that make it so
+        QTest::newRow("read-only") << "state"
+                                   << "mkdir -m 500 state";
+        QTest::newRow("cannot be made") << "file/state"
+                                        << "touch file";
+    }
+    void lockWithoutJournalFolder()
+    {
+        QFETCH(QString, journals);
+        QFETCH(QString, make);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        QVERIFY(shell(b.path(), make));
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            if (!dropFileOverrides())
+                return;
+            const auto locks = [&] { return TreeLocks::open(b.path(journals), nullptr, b.path("runtime/locks")); };
+            const auto first = locks(), second = locks();
+            std::unique_ptr<TreeLock> held = first->lock(b.fs.openFolder(b.path("start")), nullptr);
+            QString busyWith;
+            const bool refused = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
+            held.reset();
+            out << refused << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        bool refused = false, freed = false;
+        QString busyWith;
+        in >> refused >> busyWith >> freed;
+        QVERIFY(refused);
+        QCOMPARE(busyWith, b.path("start"));
+        QVERIFY(freed);
+        QVERIFY(!QFileInfo::exists(b.path(journals) + "/claims.lock"));
     }
 
     // On a file system that ignores case, a run killed between the two steps of a
