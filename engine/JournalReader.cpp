@@ -7,14 +7,137 @@
 
 #include <QHash>
 
+#include <algorithm>
+#include <cstring>
+
 namespace orvel {
 
-JournalReader::JournalReader(QByteArray text)
+namespace {
+
+// The longest line read as a record. A record holds at most three paths or names, each
+// byte of them escaped to three at most: a path of more than 300 000 bytes is far beyond
+// any a run reaches (4096 is the longest the system takes whole).
+constexpr qint64 LongestRecord = qint64(1) << 20;
+constexpr qint64 PieceSize = 4 * LongestRecord; // read from the file at a time
+
+// A journal's bytes in memory.
+class BytesText final : public JournalText {
+public:
+    explicit BytesText(QByteArray bytes)
+        : m_bytes(std::move(bytes))
+    {
+    }
+    qint64 size() const override { return m_bytes.size(); }
+    qint64 readAt(qint64 at, char* into, qint64 size) const override
+    {
+        const qint64 count = qBound<qint64>(0, m_bytes.size() - at, size);
+        if (count > 0)
+            std::memcpy(into, m_bytes.constData() + at, size_t(count));
+        return count;
+    }
+
+private:
+    QByteArray m_bytes;
+};
+
+// The part of a journal that a reader has in hand, moved along the file as it reads.
+class Piece {
+public:
+    explicit Piece(const JournalText& text)
+        : m_text(text)
+    {
+    }
+    // Holds the bytes from `at` on, `want` of them where the text has them; false on a read
+    // error. What is held from `at` on already is kept, the rest read.
+    bool hold(qint64 at, qint64 want)
+    {
+        const qint64 end = m_start + m_bytes.size();
+        if (at >= m_start && (at + want <= end || end >= m_text.size()))
+            return true;
+        const qint64 kept = at >= m_start && at < end ? end - at : 0;
+        if (kept > 0)
+            std::memmove(m_bytes.data(), m_bytes.constData() + (at - m_start), size_t(kept));
+        m_bytes.resize(qMax(want, PieceSize));
+        const qint64 got = m_text.readAt(at + kept, m_bytes.data() + kept, m_bytes.size() - kept);
+        m_bytes.resize(kept + qMax<qint64>(got, 0));
+        m_start = at;
+        return got >= 0;
+    }
+    const QByteArray& bytes() const { return m_bytes; }
+    qint64 start() const { return m_start; }
+    qint64 end() const { return m_start + m_bytes.size(); }
+    bool atEnd() const { return end() >= m_text.size(); }
+
+private:
+    const JournalText& m_text;
+    QByteArray m_bytes;
+    qint64 m_start = 0;
+};
+
+// How a line of the journal reads at `at`.
+enum class Line { Whole, Zeros, Torn, TooLong };
+
+// Reads the record at `at` (its fields view the piece, until it moves), with where the
+// next line starts in `next`; or says why there is none: zeros (`next` then after them),
+// a torn record, or a line too long for a record.
+Line readLine(Piece& piece, qint64 at, std::optional<Record>& record, qint64& next)
+{
+    record.reset();
+    if (!piece.hold(at, LongestRecord + 1))
+        return Line::Torn;
+    // Whether the piece holds more than a record's length: the same whatever it held before.
+    const qsizetype line = piece.bytes().indexOf('\n', at - piece.start());
+    const bool tooLong = line < 0 ? !piece.atEnd() : piece.start() + line - at > LongestRecord;
+    if (line >= 0 && !tooLong && (record = ReadRecord(piece.bytes(), at - piece.start(), &next))) {
+        next += piece.start();
+        return Line::Whole;
+    }
+    // Not whole: zeros when a NUL comes before the line's end, or the file's.
+    for (qint64 from = at;; from = piece.end()) {
+        if (!piece.hold(from, 1) || piece.end() <= from)
+            return Line::Torn;
+        const char* begin = piece.bytes().constData() + (from - piece.start());
+        const char* end = piece.bytes().constData() + piece.bytes().size();
+        const char* stop = std::find_if(begin, end, [](char c) { return c == '\0' || c == '\n'; });
+        if (stop == end)
+            continue;
+        if (*stop == '\n')
+            return tooLong ? Line::TooLong : Line::Torn;
+        next = piece.start() + (stop - piece.bytes().constData());
+        break;
+    }
+    for (;;) {
+        if (!piece.hold(next, 1) || piece.end() <= next)
+            return Line::Zeros;
+        const char* begin = piece.bytes().constData() + (next - piece.start());
+        const char* end = piece.bytes().constData() + piece.bytes().size();
+        const char* other = std::find_if(begin, end, [](char c) { return c != '\0'; });
+        next += other - begin;
+        if (other != end)
+            return Line::Zeros;
+    }
+}
+
+} // namespace
+
+JournalReader::JournalReader(std::unique_ptr<const JournalText> text)
     : m_text(std::move(text))
 {
+    read();
+}
+
+JournalReader::JournalReader(QByteArray text)
+    : m_text(std::make_unique<BytesText>(std::move(text)))
+{
+    read();
+}
+
+void JournalReader::read()
+{
+    Piece piece(*m_text);
+    std::optional<Record> head;
     qint64 at = 0, next = 0;
-    const std::optional<Record> head = ReadRecord(m_text, at, &next);
-    if (!head || !head->isKnown() || head->kind() != RecordKind::Head
+    if (readLine(piece, at, head, next) != Line::Whole || !head->isKnown() || head->kind() != RecordKind::Head
         || head->fields[0].toInt() != JournalFormatVersion)
         return;
     const RecordFields& h = head->fields;
@@ -38,18 +161,18 @@ JournalReader::JournalReader(QByteArray text)
         if (writer.last >= 0 && m_entries[size_t(writer.last)].state == State::Unknown)
             m_entries[size_t(writer.last)].state = State::Done;
     };
-    for (at = next; at < m_text.size(); at = next) {
-        const std::optional<Record> record = ReadRecord(m_text, at, &next);
-        if (!record) {
-            // Zeros: space reserved ahead, or a record whose copy a crash cut short while
-            // other writers' records were placed after it. Those count.
-            const qsizetype zero = m_text.indexOf('\0', at);
-            const qsizetype line = m_text.indexOf('\n', at);
-            if (zero < 0 || (line >= 0 && line < zero))
-                break; // torn: nothing after it counts
-            for (next = zero; next < m_text.size() && m_text[next] == '\0';)
-                ++next;
+    std::optional<Record> record;
+    for (at = next; at < m_text->size(); at = next) {
+        const Line line = readLine(piece, at, record, next);
+        // Zeros: space reserved ahead, or a record whose copy a crash cut short while
+        // other writers' records were placed after it. Those count.
+        if (line == Line::Zeros)
             continue;
+        if (line == Line::Torn)
+            break; // nothing after it counts
+        if (line == Line::TooLong) {
+            m_whole = m_text->size(); // none of this version's: read no further, and keep it
+            break;
         }
         m_whole = next;
         const RecordFields& f = record->fields;
@@ -111,16 +234,31 @@ JournalReader::JournalReader(QByteArray text)
         case RecordKind::Head: known = false; break; // only the first record is a head
         }
         if (!known) {
-            m_whole = m_text.size(); // a record this version does not know: read no further,
+            m_whole = m_text->size(); // a record this version does not know: read no further,
             break; // and keep it
         }
     }
     m_finalStart = DecodeName(start);
 }
 
+Record JournalReader::recordAt(qint64 at, QByteArray& buffer) const
+{
+    // Most records are shorter than a first try.
+    for (qint64 want = 512;; want = LongestRecord + 1) {
+        buffer.resize(want);
+        const qint64 got = m_text->readAt(at, buffer.data(), want);
+        buffer.resize(qMax<qint64>(got, 0));
+        if (std::optional<Record> record = ReadRecord(buffer, 0, nullptr, true))
+            return *record;
+        if (got < want || want > LongestRecord)
+            return {};
+    }
+}
+
 JournalReader::Rename JournalReader::rename(const Entry& entry) const
 {
-    const RecordFields f = ReadRecord(m_text, entry.record, nullptr, true)->fields;
+    QByteArray buffer;
+    const RecordFields f = recordAt(entry.record, buffer).fields;
     Rename r;
     r.oldName = FieldName(f[0]);
     r.newName = FieldName(f[1]);
@@ -131,7 +269,8 @@ JournalReader::Rename JournalReader::rename(const Entry& entry) const
 
 std::pair<QByteArray, QByteArray> JournalReader::nameBytes(const Entry& entry) const
 {
-    const RecordFields f = ReadRecord(m_text, entry.record, nullptr, true)->fields;
+    QByteArray buffer;
+    const RecordFields f = recordAt(entry.record, buffer).fields;
     return {FieldBytes(f[0]), FieldBytes(f[1])};
 }
 
@@ -139,7 +278,8 @@ QString JournalReader::temporaryName(const Entry& entry) const
 {
     if (entry.temporary < 0)
         return {};
-    return FieldName(ReadRecord(m_text, entry.temporary, nullptr, true)->fields[0]);
+    QByteArray buffer;
+    return FieldName(recordAt(entry.temporary, buffer).fields[0]);
 }
 
 std::vector<qint64> JournalReader::undoStepsCut() const
@@ -155,7 +295,8 @@ QString JournalReader::undoTemporaryName(const Entry& entry) const
 {
     if (entry.undoTemporary < 0)
         return {};
-    return FieldName(ReadRecord(m_text, entry.undoTemporary, nullptr, true)->fields[1]);
+    QByteArray buffer;
+    return FieldName(recordAt(entry.undoTemporary, buffer).fields[1]);
 }
 
 bool JournalReader::Rename::isEntry(const EntryIdentity& now) const

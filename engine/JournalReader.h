@@ -2,19 +2,24 @@
 // what became of it.
 #pragma once
 
+#include "engine/JournalFormat.h"
 #include "engine/JournalWriter.h"
+#include "platform/JournalFiles.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <utility>
 #include <vector>
 
 namespace orvel {
 
-// One journal as read back. Space reserved but never written (zeros) is skipped, and so is
-// a record that a crash cut short amid them; a record that is not whole otherwise (a write
-// torn by a power cut) ends what counts. A record this version does not know ends what is
-// read, and what follows it is kept.
+// One journal as read back, a piece at a time: what is kept of it is an entry per rename
+// and a record per folder, and a rename's names are read again from the text when asked.
+// Space reserved but never written (zeros) is skipped, and so is a record that a crash cut
+// short amid them; a record that is not whole otherwise (a write torn by a power cut) ends
+// what counts. A record this version does not know ends what is read, and what follows it
+// is kept; so does a line longer than any record of this version's.
 class JournalReader {
 public:
     enum class State { Unknown, Done, Failed };
@@ -45,6 +50,9 @@ public:
         bool isEntry(const EntryIdentity& now) const;
     };
 
+    // Reads `text` through, and keeps it to read the renames' records again.
+    explicit JournalReader(std::unique_ptr<const JournalText> text);
+    // A journal's bytes held in memory.
     explicit JournalReader(QByteArray text);
 
     bool isValid() const { return m_valid; }
@@ -73,7 +81,12 @@ public:
     qint64 undoableCount() const;
 
 private:
-    QByteArray m_text;
+    void read();
+    // The record at `at`, known to be whole, read again into `buffer`, which its fields
+    // view; no fields when it cannot be read.
+    Record recordAt(qint64 at, QByteArray& buffer) const;
+
+    std::unique_ptr<const JournalText> m_text;
     qint64 m_whole = 0;
     bool m_valid = false;
     JournalHead m_head;

@@ -12,18 +12,29 @@
 
 #include <cerrno>
 #include <memory>
+#include <new>
 
 namespace orvel {
 
-std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name)
+std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name, QString* error)
 {
-    std::optional<QByteArray> text = journals.read(name);
+    std::unique_ptr<JournalText> text = journals.openToRead(name, error);
     if (!text)
         return std::nullopt;
-    JournalReader journal(std::move(*text));
-    if (!journal.isValid())
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = why.arg(name);
         return std::nullopt;
-    return journal;
+    };
+    try {
+        JournalReader journal(std::move(text));
+        if (!journal.isValid())
+            return fail(QStringLiteral("%1 is no journal of this version"));
+        return journal;
+    } catch (const std::bad_alloc&) {
+        // Tens of millions of renames, under a limit on the process's memory.
+        return fail(QStringLiteral("%1 holds more renames than there is memory to read"));
+    }
 }
 
 FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& folder,

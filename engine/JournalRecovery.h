@@ -13,9 +13,9 @@ namespace orvel {
 class FileSystem;
 class JournalFiles;
 
-// A journal of `journals`, read back; nullopt when it cannot be read or is of another
-// version.
-std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name);
+// A journal of `journals`, read back; nullopt, with why in `error`, when it cannot be read
+// (too large to be one of the program's among the reasons) or is of another version.
+std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name, QString* error = nullptr);
 
 // The newest run that can still be undone.
 struct UndoCandidate {

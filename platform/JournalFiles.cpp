@@ -140,7 +140,7 @@ public:
 
 private:
     static constexpr qint64 Chunk = qint64(1) << 20;
-    static constexpr qint64 MostSpan = qint64(1) << 36; // 64 GiB of journal
+    static constexpr qint64 MostSpan = LargestJournal;
 
     // Reserves and maps chunks until the file has space up to `end`.
     int grow(qint64 end)
@@ -193,6 +193,8 @@ private:
     // The `size` bytes at `data`, written whole at `at`. 0 or the errno value.
     int writeAt(qint64 at, const char* data, qint64 size)
     {
+        if (at + size > LargestJournal)
+            return EFBIG;
         for (qint64 done = 0; done < size;) {
             const ssize_t written = ::pwrite(m_fd, data + done, size_t(size - done), at + done);
             if (written < 0 && errno != EINTR)
@@ -222,6 +224,40 @@ private:
     char* m_base = nullptr; // the span the chunks are mapped into; none with plain writes
     qint64 m_span = 0;
     std::mutex m_growing;
+};
+
+class PosixJournalText final : public JournalText {
+public:
+    PosixJournalText(int fd, qint64 size)
+        : m_fd(fd)
+        , m_size(size)
+    {
+    }
+    ~PosixJournalText() override { ::close(m_fd); }
+    PosixJournalText(const PosixJournalText&) = delete;
+    PosixJournalText& operator=(const PosixJournalText&) = delete;
+
+    qint64 size() const override { return m_size; }
+
+    qint64 readAt(qint64 at, char* into, qint64 size) const override
+    {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t got = ::pread(m_fd, into + done, size_t(size - done), at + done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return -1;
+            if (got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+    qint64 m_size;
 };
 
 class PosixJournalFiles final : public JournalFiles {
@@ -325,17 +361,21 @@ public:
         return found;
     }
 
-    std::optional<QByteArray> read(const QString& name, QString* error) const override
+    std::unique_ptr<JournalText> openToRead(const QString& name, QString* error) const override
     {
         const int fd = OpenOwnFile(m_dir, name.toLatin1(), O_RDONLY);
         if (fd < 0)
-            return failRead(error, errno, name);
-        QByteArray content;
-        const int readError = ReadWhole(fd, content);
-        ::close(fd);
-        if (readError != 0)
-            return failRead(error, readError, name);
-        return content;
+            return fail<JournalText>(error, errno, name);
+        struct stat st {};
+        if (const int problem = ::fstat(fd, &st) != 0 ? errno : st.st_size > LargestJournal ? EFBIG : 0) {
+            ::close(fd);
+            if (problem == EFBIG && error)
+                *error = QStringLiteral("%1 is larger than any journal the program writes (%2 GiB)")
+                             .arg(name)
+                             .arg(LargestJournal >> 30);
+            return problem == EFBIG ? nullptr : fail<JournalText>(error, problem, name);
+        }
+        return std::make_unique<PosixJournalText>(fd, qint64(st.st_size));
     }
 
     bool inUse(const QString& name) const override
@@ -363,16 +403,12 @@ public:
 
 private:
     // `name`, when given, is named in the words: the file there is the problem.
-    static std::unique_ptr<JournalFile> fail(QString* error, int value, const QString& name = {})
+    template <typename T = JournalFile>
+    static std::unique_ptr<T> fail(QString* error, int value, const QString& name = {})
     {
         if (error)
             *error = name.isEmpty() ? why(value) : OwnFileProblem(name, value);
         return nullptr;
-    }
-    static std::optional<QByteArray> failRead(QString* error, int value, const QString& name)
-    {
-        fail(error, value, name);
-        return std::nullopt;
     }
 
     int m_dir;

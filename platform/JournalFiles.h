@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <optional>
 
 namespace orvel {
 
@@ -34,6 +33,23 @@ public:
     virtual int cutTo(qint64 length) = 0;
 };
 
+// The most a journal grows to: the program writes none larger (a run that would is told
+// its journal failed), so a larger file is none of its journals and is not read.
+constexpr qint64 LargestJournal = qint64(1) << 36; // 64 GiB
+
+// A journal open for reading, a piece at a time at any place: one of a million renames
+// is near a hundred megabytes, which its reader need not hold. Several threads may read
+// at once.
+class JournalText {
+public:
+    virtual ~JournalText() = default;
+    // Its length when it was opened.
+    virtual qint64 size() const = 0;
+    // Up to `size` bytes from `at` into `into`, fewer only at the end: how many were read,
+    // or -1 on a read error.
+    virtual qint64 readAt(qint64 at, char* into, qint64 size) const = 0;
+};
+
 // The folder where the runs' journals live, one file per run. Everything in it is the
 // user's own: the folder is 0700 and the files 0600, nothing is opened through a link,
 // and a folder or file that another user owns is refused.
@@ -60,8 +76,9 @@ public:
     // The journals' names, oldest first: by their numbers, never by the clock; those of
     // earlier versions, which have none, before the others.
     virtual QStringList names() const = 0;
-    // A journal's whole content; nullopt when it cannot be read as the user's own file.
-    virtual std::optional<QByteArray> read(const QString& name, QString* error = nullptr) const = 0;
+    // A journal opened for reading; nullptr, with why in `error`, when it cannot be read as
+    // the user's own file or is larger than LargestJournal.
+    virtual std::unique_ptr<JournalText> openToRead(const QString& name, QString* error = nullptr) const = 0;
     // Whether some live process holds the journal open for appending.
     virtual bool inUse(const QString& name) const = 0;
     // Removes a journal; false when it is still there.

@@ -28,6 +28,23 @@ QByteArray documentedExample()
     return start < 0 || end < 0 ? QByteArray() : text.mid(start + 11, end + 1 - start - 11);
 }
 
+// The head of a run on /t (lower case, files), and its start folder's record.
+QByteArray headAndFolder()
+{
+    QByteArray records;
+    RecordBuilder(records, RecordKind::Head)
+        .number(1)
+        .bytes("all")
+        .name(u"/t")
+        .number(0)
+        .number(1)
+        .number(0)
+        .number(0)
+        .end();
+    RecordBuilder(records, RecordKind::Folder).name(u"").number(5).end();
+    return records;
+}
+
 } // namespace
 
 class TestJournal : public QObject {
@@ -130,6 +147,8 @@ private Q_SLOTS:
         row("writer 0 by number", "!R0\ta\tb\t1\t2\t0", {}, 16, 1, "all");
         row("an end by a writer", "!E1\tdone", {}, 16, 1, "all");
         row("a rename with a field more", "!R\ta\tb\t1\t2\t0\t7", {}, 16, 1, "all");
+        // Longer than any record: not held whole to be checked, and kept, as one unknown.
+        row("a line of 2 MiB", QByteArray(2 << 20, 'x') + '\n', {}, 16, 1, "all");
     }
     void whatCounts()
     {
@@ -138,17 +157,7 @@ private Q_SLOTS:
         QFETCH(int, digits);
         QFETCH(int, entries);
         QFETCH(QString, counts);
-        QByteArray records;
-        RecordBuilder(records, RecordKind::Head)
-            .number(1)
-            .bytes("all")
-            .name(u"/t")
-            .number(0)
-            .number(1)
-            .number(0)
-            .number(0)
-            .end();
-        RecordBuilder(records, RecordKind::Folder).name(u"").number(5).end();
+        QByteArray records = headAndFolder();
         RecordBuilder(records, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
         const qsizetype first = records.size();
         RecordBuilder(records, RecordKind::Rename).name(u"B").name(u"b").number(1).number(3).number(0).end();
@@ -172,6 +181,27 @@ private Q_SLOTS:
         const JournalReader journal(text);
         QCOMPARE(int(journal.entries().size()), entries);
         QCOMPARE(journal.wholeLength(), counts == "all" ? text.size() : counts == "second" ? second : first);
+    }
+
+    // A journal longer than the pieces it is read in: every record counts, those across
+    // the pieces' borders too, and each reads back.
+    void longerThanAPiece()
+    {
+        QByteArray text = headAndFolder();
+        const int count = 150000; // some 7 MiB
+        for (int i = 0; i < count; ++i)
+            RecordBuilder(text, RecordKind::Rename)
+                .name(QString("NAME %1").arg(i))
+                .name(QString("name %1").arg(i))
+                .number(1)
+                .number(i)
+                .number(0)
+                .end();
+        const JournalReader journal(text);
+        QCOMPARE(qint64(journal.entries().size()), count);
+        QCOMPARE(journal.wholeLength(), text.size());
+        for (const int i : {0, 77777, count - 1})
+            QCOMPARE(journal.rename(journal.entries()[size_t(i)]).oldName, QString("NAME %1").arg(i));
     }
 
     // Each writer's renames keep their folder and their fate, however the writers' records

@@ -69,6 +69,13 @@ struct Bench {
         writer.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
     }
 
+    // The journal `name` as it stands.
+    QByteArray text(const QString& name) const
+    {
+        QFile file(QDir(store->folder()).filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     // The newest journal, written over with `text`.
     bool rewriteJournal(const QByteArray& text) const
     {
@@ -187,9 +194,9 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), Tree));
         b.renameAll(CaseStyle::Lower);
         const QStringList lower = readTree(b.path());
-        const std::optional<QByteArray> first = b.store->read(b.store->names().constLast());
+        const QByteArray first = b.text(b.store->names().constLast());
         b.renameAll(CaseStyle::Proper);
-        QCOMPARE(b.store->read(b.store->names().constFirst()), first);
+        QCOMPARE(b.text(b.store->names().constFirst()), first);
         int renames = 0;
         b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = ++renames == 2; };
         UndoOutcome out = b.undo();
@@ -373,7 +380,7 @@ private Q_SLOTS:
         Bench b;
         QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
         b.renameAll(CaseStyle::Lower);
-        QByteArray text = *b.store->read(b.store->names().constLast());
+        QByteArray text = b.text(b.store->names().constLast());
         text.removeIf([](char c) { return c == '\0'; }); // no zeros after the torn record
         QVERIFY(b.rewriteJournal(text.left(text.indexOf("\nR\tC.TXT") + 6)));
         b.fs.renames.clear();
@@ -485,7 +492,7 @@ private Q_SLOTS:
             b.renameAll(CaseStyle::Upper);
             out << b.undo().undone << b.undo().undone;
             QString error;
-            out << (b.store->read(name, &error) ? QString() : error);
+            out << (b.store->openToRead(name, &error) ? QString() : error);
         });
         QVERIFY(carried);
         QDataStream in(*carried);
@@ -498,6 +505,49 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), Before);
         struct stat st;
         QVERIFY(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    }
+
+    // A journal is read a piece at a time, so that its size does not count against the
+    // process's memory: one that ends in a quarter of a gigabyte of zeros (space reserved
+    // ahead that a crash left) reads under a limit far below that. One larger than the program
+    // ever writes is passed over unread, and says why.
+    void largeJournals_data()
+    {
+        QTest::addColumn<qint64>("size"); // of the newest journal, its records first
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a quarter of a gigabyte of zeros") << (qint64(1) << 28) << QString();
+        QTest::newRow("larger than any written")
+            << LargestJournal + 1 << " is larger than any journal the program writes (64 GiB)";
+    }
+    void largeJournals()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, error);
+        Bench b;
+        QVERIFY(makeTree(b.path(), Tree));
+        b.renameAll(CaseStyle::Lower);
+        const QString older = b.store->names().constLast();
+        b.renameAll(CaseStyle::Upper);
+        const QString newest = b.store->names().constLast();
+        QVERIFY(QFile::resize(QDir(b.store->folder()).filePath(newest), size));
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            QFile statm("/proc/self/statm");
+            const qint64 used = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
+            const rlimit limit{rlim_t(used * ::sysconf(_SC_PAGESIZE) + (128 << 20)), RLIM_INFINITY};
+            if (used == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
+                return;
+            QString why;
+            const std::optional<JournalReader> journal = ReadJournal(*b.store, newest, &why);
+            out << (journal ? journal->undoableCount() : -1) << why << NewestUndoableRun(*b.store)->journal;
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        qint64 undoable = 0;
+        QString why, offered;
+        in >> undoable >> why >> offered;
+        QCOMPARE(why, error.isEmpty() ? QString() : newest + error);
+        QCOMPARE(undoable, error.isEmpty() ? 6 : -1);
+        QCOMPARE(offered, error.isEmpty() ? newest : older);
     }
 
     // Runs are told apart by their numbers, never by the clock: journals made while it
