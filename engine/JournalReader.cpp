@@ -225,10 +225,8 @@ void JournalReader::read()
             }
             break;
         case RecordKind::UndoTemporary:
-            if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size())) {
+            if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size()))
                 m_entries[size_t(index)].undoTemporary = at;
-                m_undoCut.emplace_back(index, at);
-            }
             break;
         case RecordKind::WholeRunUndone: m_undone = true; break;
         case RecordKind::Head: known = false; break; // only the first record is a head
@@ -285,9 +283,9 @@ QString JournalReader::temporaryName(const Entry& entry) const
 std::vector<qint64> JournalReader::undoStepsCut() const
 {
     std::vector<qint64> cut;
-    for (const auto& [index, at] : m_undoCut)
-        if (m_entries[size_t(index)].undoTemporary == at) // its last, and no undo record after it
-            cut.push_back(index);
+    for (size_t index = 0; index < m_entries.size(); ++index)
+        if (m_entries[index].undoTemporary >= 0)
+            cut.push_back(qint64(index));
     return cut;
 }
 

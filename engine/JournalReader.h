@@ -95,7 +95,6 @@ private:
     std::vector<Folder> m_folders;
     bool m_ended = false;
     bool m_undone = false;
-    std::vector<std::pair<qint64, qint64>> m_undoCut; // each undo's hidden-name record: entry, where
 };
 
 } // namespace orvel

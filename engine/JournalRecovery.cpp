@@ -71,10 +71,27 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
 
 namespace {
 
-// The records that close a run's journal: a case-only rename cut between its two steps
-// goes on to its new name where that is free, otherwise back to its old one. Only the
-// program makes its hidden names, and each at random: the name alone tells that the entry
-// is the one, where a file system gives out other numbers after it is mounted again.
+// A case-only rename that a crash cut between its two steps: the entry under the hidden
+// name `temporary` in the run's folder `where` goes on to `to` where that is free,
+// otherwise back to `from`. Only the program makes its hidden names, and each at random:
+// the name alone tells that the entry is the one, where a file system gives out other
+// numbers after it is mounted again. nullopt when the hidden name is not there; otherwise
+// 0 when it went on, or why not (EEXIST when it went back).
+std::optional<int> finishCutStep(FileSystem& fs, const JournalReader::Folder& where, const QString& temporary,
+                                 const QString& to, const QString& from)
+{
+    const FolderHandle folder = OpenRunFolder(fs, where);
+    EntryIdentity id;
+    if (!folder.isOpen() || fs.identify(folder, temporary, &id) != 0)
+        return std::nullopt;
+    if (RenameStep(fs, folder, temporary, to) == 0)
+        return 0;
+    const int error = RenameStep(fs, folder, temporary, from);
+    return error == 0 ? EEXIST : error;
+}
+
+// The records that close a run's journal: its renames cut between their two steps go on
+// to their new names, and the journal says which did.
 QByteArray finishCutRenames(const JournalReader& journal, FileSystem& fs)
 {
     QByteArray records;
@@ -83,41 +100,30 @@ QByteArray finishCutRenames(const JournalReader& journal, FileSystem& fs)
         if (entry.temporary < 0 || entry.state != JournalReader::State::Unknown)
             continue;
         const JournalReader::Rename r = journal.rename(entry);
-        const QString temporary = journal.temporaryName(entry);
-        const FolderHandle folder = OpenRunFolder(fs, journal.folders()[size_t(entry.folder)]);
-        EntryIdentity id;
-        if (!folder.isOpen() || fs.identify(folder, temporary, &id) != 0)
-            continue;
-        int error = RenameStep(fs, folder, temporary, r.newName);
-        if (error == 0) {
+        const std::optional<int> outcome = finishCutStep(fs, journal.folders()[size_t(entry.folder)],
+                                                         journal.temporaryName(entry), r.newName, r.oldName);
+        if (outcome == 0)
             RecordBuilder(records, RecordKind::Completed, entry.writer).end();
-        } else {
-            error = RenameStep(fs, folder, temporary, r.oldName);
-            RecordBuilder(records, RecordKind::Failed, entry.writer).number(error == 0 ? EEXIST : error).end();
-        }
+        else if (outcome)
+            RecordBuilder(records, RecordKind::Failed, entry.writer).number(*outcome).end();
     }
     RecordBuilder(records, RecordKind::Ended).bytes("crashed").end();
     return records;
 }
 
-// The records that close an undo that died: a rename back cut between its two steps goes
-// on to the old name where that is free, and is recorded as undone; otherwise back to
-// what the run made of it, for a later undo.
+// The records that close an undo that died: its renames back cut between their two steps
+// go on to the old names, and are recorded as undone; the others stay what the run made
+// of them, for a later undo.
 QByteArray finishCutUndoSteps(const JournalReader& journal, FileSystem& fs)
 {
     QByteArray records;
     for (const qint64 index : journal.undoStepsCut()) {
         const JournalReader::Entry& entry = journal.entries()[size_t(index)];
         const JournalReader::Rename r = journal.rename(entry);
-        const QString temporary = journal.undoTemporaryName(entry);
-        const FolderHandle folder = OpenRunFolder(fs, journal.folders()[size_t(entry.folder)]);
-        EntryIdentity id;
-        if (!folder.isOpen() || fs.identify(folder, temporary, &id) != 0)
-            continue;
-        if (RenameStep(fs, folder, temporary, r.oldName) == 0)
+        if (finishCutStep(fs, journal.folders()[size_t(entry.folder)], journal.undoTemporaryName(entry), r.oldName,
+                          r.newName)
+            == 0)
             RecordBuilder(records, RecordKind::Undone).number(index).number(0).end();
-        else
-            RenameStep(fs, folder, temporary, r.newName);
     }
     return records;
 }

@@ -10,9 +10,9 @@
 #include <QScopeGuard>
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace orvel {
 
@@ -42,6 +42,7 @@ struct FolderState {
     QList<NotChanged> itself;
     QList<NotChanged> files;
     QString lastWorking; // the new name of its last file converted
+    std::optional<NotChanged> unread; // entered, but its names could not be read
     // Under the run's lock: its parent, held open while it waits; its own name's events and
     // its files', in the order they came; and whether nothing more comes for it.
     std::shared_ptr<const FolderHandle> parent;
@@ -217,10 +218,8 @@ private:
                 return;
             }
             own = std::make_shared<const FolderHandle>(std::move(opened));
-            if (folder.listError != 0) {
-                const std::lock_guard guard(m_lock);
-                m_notListed.emplace(i, NotChanged{state.path, NotListedText(folder.listError)});
-            }
+            if (folder.listError != 0)
+                state.unread = NotChanged{state.path, NotListedText(folder.listError)};
         }
         const FolderHandle& handle = own ? *own : *m_top;
         JournalWriter* journal = m_session.writer(worker);
@@ -422,9 +421,9 @@ private:
             m_out.notChanged += state.files;
             if (!state.lastWorking.isNull())
                 m_out.workingName = state.lastWorking;
+            if (state.unread)
+                m_out.notListed.append(*state.unread);
         }
-        for (const auto& folder : m_notListed)
-            m_out.notListed.append(folder.second);
     }
 
     bool renamesStartFolder(const QString& start) const
@@ -490,13 +489,12 @@ private:
 
     // Over what the workers hand to the calling thread and share among themselves: each
     // folder's events, whether it is complete and the parent held open for it; the count
-    // and limit of those held, the working name, and the folders not read.
+    // and limit of those held, and the working name.
     std::mutex m_lock;
     std::vector<size_t> m_holding; // the folders given a parent to hold (some have taken it)
     int m_heldParents = 0;
     int m_heldLimit = HeldParentsLimit;
     QString m_working;
-    std::map<size_t, NotChanged> m_notListed; // by folder: entered, but its names could not be read
 };
 
 } // namespace

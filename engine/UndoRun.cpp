@@ -172,12 +172,17 @@ private:
     void oneByOne()
     {
         QByteArray records;
+        qint32 folder = -1;
         for (size_t k = 0; k < m_order.size() && !m_pool->stopRequested(); ++k)
             if (!m_results[k].tried.load(std::memory_order_relaxed)) {
                 // A folder goes back only once the journal holds what became of the names
-                // in it: a crash cannot leave them recorded at a path that is gone.
-                if (records.size() >= 1 << 16 || !folderMoves(m_order[k]).first.isEmpty())
+                // in it, so that a crash cannot leave them recorded at a path that is gone.
+                // Its rename is recorded in the folder above, after its names: the journal
+                // hears each folder's records as the undo moves on to another.
+                const qint32 next = m_journal.entries()[size_t(m_order[k])].folder;
+                if (records.size() >= 1 << 16 || next != folder)
                     write(records);
+                folder = next;
                 attempt(k, records);
             }
         write(records);
