@@ -27,14 +27,14 @@ class TestStartup : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A second start is refused with a message and brings the first forward; one that
-    // names a folder has the first window open it instead, and shows nothing.
+    // A second start is refused with a message and brings the first forward, minimized
+    // as it was. (One that names a folder, which the first window opens instead, is
+    // started for real in check_startup.sh.)
     void aSecondStartIsRefusedAndBringsTheFirstForward()
     {
         test::TempDir dir;
         test::RecordingMessageBoxes messages;
-        SingleInstance first(dir.filePath("instance.lock")), second(dir.filePath("instance.lock")),
-            third(dir.filePath("instance.lock"));
+        SingleInstance first(dir.filePath("instance.lock")), second(dir.filePath("instance.lock"));
         QVERIFY(StartUp(first, messages, dir.path()));
         QCOMPARE(mainWindows().size(), 1);
         MainWindow* window = mainWindows().first();
@@ -49,13 +49,6 @@ private Q_SLOTS:
                                        MessageBoxes::Ok)});
         QTRY_VERIFY(!window->isMinimized());
         QTRY_VERIFY(window->isActiveWindow());
-        const QString other = dir.filePath("other");
-        QVERIFY(QDir().mkdir(other));
-        window->showMinimized();
-        QVERIFY(!StartUp(third, messages, other, true));
-        QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(window->findChild<FolderListBox*>(QStringLiteral("Dir1"))->Path(), other);
-        QTRY_VERIFY(!window->isMinimized());
         window->close();
     }
 

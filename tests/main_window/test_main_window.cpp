@@ -478,11 +478,10 @@ private Q_SLOTS:
     }
 
     // Without a mouse: Tab follows the task and enters the case style at the option
-    // selected, and the options and boxes have their keys.
-    // (The menu keys are pressed on a real desktop: check_keyboard.sh.) To a screen
-    // reader every control is named for what it is, the window a window; the drive list
-    // is named, its volume its value.
-    void withTheKeyboardAndAScreenReader()
+    // selected, and the options and boxes have their keys. (The menu keys are pressed,
+    // and the window is read by a screen reader, on a real desktop: check_keyboard.sh,
+    // check_screen_reader.sh.)
+    void withTheKeyboard()
     {
         MainWindow& w = fx->open({"a.txt"});
         w.show();
@@ -511,11 +510,6 @@ private Q_SLOTS:
             QTRY_VERIFY2(control->isChecked() != was, qPrintable(control->objectName()));
             QCOMPARE(focus(), control);
         }
-        QCOMPARE(screenReaderFaults(&w).join(';'), QString());
-        const QAccessibleInterface* drive = QAccessible::queryAccessibleInterface(ui(w).Drive1);
-        QCOMPARE(drive->role(), QAccessible::ComboBox);
-        QCOMPARE(drive->text(QAccessible::Name), "Drive");
-        QCOMPARE(drive->text(QAccessible::Value), "/");
     }
 
     // The real message box shows its text as plain text, whatever a name in it looks
@@ -932,22 +926,18 @@ private Q_SLOTS:
         QTRY_VERIFY(dialog.isNull());
         w.reportNotChanged();
         QCOMPARE(listed(), QStringList{"/elsewhere\twhy"});
-        // Escape closes it, and Enter, from the list as from the button.
-        for (const auto& [from, key] : {std::pair{"lstCantRename", Qt::Key_Escape},
-                                        {"lstCantRename", Qt::Key_Return},
-                                        {"cmdOK", Qt::Key_Enter}}) {
-            w.reportNotChanged();
+        // Escape closes it, and Enter, from the list as from the button; another key, or
+        // Enter with Ctrl, leaves it open.
+        for (const QString row : {"lstCantRename Escape 1", "lstCantRename Return 1", "cmdOK Enter 1",
+                                  "lstCantRename A 0", "lstCantRename Ctrl+Return 0"}) {
+            const QKeyCombination key = QKeySequence(row.section(' ', 1, 1))[0];
+            if (!NotChangedDialog::loaded())
+                w.reportNotChanged();
             dialog = NotChangedDialog::loaded();
-            QTest::keyClick(dialog->findChild<QWidget*>(from), key);
-            QTRY_VERIFY2(dialog.isNull(), from);
+            QTest::keyClick(dialog->findChild<QWidget*>(row.section(' ', 0, 0)), key.key(), key.keyboardModifiers());
+            QTest::qWait(0);
+            QTRY_COMPARE(QString::number(dialog.isNull()), row.section(' ', 2));
         }
-        // Another key, or Enter with Ctrl, leaves it open.
-        w.reportNotChanged();
-        dialog = NotChangedDialog::loaded();
-        QTest::keyClick(dialog->findChild<QWidget*>("lstCantRename"), Qt::Key_A);
-        QTest::keyClick(dialog->findChild<QWidget*>("lstCantRename"), Qt::Key_Return, Qt::ControlModifier);
-        QCoreApplication::processEvents();
-        QVERIFY(!dialog.isNull());
         dialog->close();
     }
 };

@@ -190,16 +190,16 @@ private Q_SLOTS:
         }
     }
 
-    // One progress bar with its range, value and caption, none of its surfaces. A screen
-    // reader is told of a new value when the bar is painted for it, and only then: by
-    // hand, when the bar is refreshed.
+    // A screen reader is told of a new value when the bar is painted for it, and only
+    // then: by hand, when the bar is refreshed; and reads it with its caption. (That the
+    // window holds one progress bar, with a value that goes to its end, and nothing
+    // unnamed, is read over the desktop's bus in check_screen_reader.sh.)
     void whatAScreenReaderIsTold()
     {
         BarHost host;
         MProgress& bar = *host.bar;
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(&bar);
         QVERIFY(face && face->valueInterface());
-        QCOMPARE(face->role(), QAccessible::ProgressBar);
         QStringList told;
         for (int value : {100, 101, 150, 10000})
             bar.setValue(value), told << bar.ShownValue().toString();
@@ -208,10 +208,8 @@ private Q_SLOTS:
         told << bar.ShownValue().toString();
         bar.Refresh();
         QCOMPARE(told << bar.ShownValue().toString(), QStringList({"100", "100", "150", "10000", "10000", "6000"}));
-        QCOMPARE(face->childCount(), 0);
         QCOMPARE(face->valueInterface()->currentValue().toDouble(), 6000);
         QCOMPARE(face->valueInterface()->minimumValue().toDouble(), 0);
-        QCOMPARE(face->valueInterface()->maximumValue().toDouble(), 10000);
         QCOMPARE(face->text(QAccessible::Value), "60 %");
     }
 
