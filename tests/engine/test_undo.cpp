@@ -136,7 +136,8 @@ class TestUndo : public QObject {
 private Q_SLOTS:
     // What became of the names between the run (lower case, files and folders) and its
     // undo: each goes back only while it is still exactly what the run made of it, and
-    // nothing is ever replaced.
+    // nothing is ever replaced. Where letter case is ignored, the name the run gave still
+    // finds an entry whose case was changed by hand since: that entry is left as it is.
     void changedSinceTheRun_data()
     {
         QTest::addColumn<QString>("meddle"); // shell words run in the tree after the run
@@ -163,6 +164,8 @@ private Q_SLOTS:
         row("folder moved away", "mv start/sub start/elsewhere", {"start/SUB/", "start/SUB/FOUR.TXT=4"},
             {"start/elsewhere/", "start/elsewhere/four.txt=4"},
             {"start/sub/four.txt" + changed, "start/sub" + changed});
+        row("case changed by hand where case is ignored", "mv start/one.txt start/One.txt", {"start/ONE.TXT=1"},
+            {"start/One.txt=1"}, {"start/one.txt" + changed});
     }
 
     void changedSinceTheRun()
@@ -174,6 +177,7 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), Tree));
         b.renameAll(CaseStyle::Lower);
         QVERIFY(shell(b.path(), meddle));
+        b.fs.ignoresCase = QByteArray(QTest::currentDataTag()).contains("case is ignored");
         b.observer.entries.clear();
         const QStringList planned = b.plannedUndo();
         const UndoOutcome out = b.undo();
@@ -275,46 +279,6 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
-    // A journal whose folder was renamed after the names in it, as a walk that names a
-    // folder last writes it: the workers leave it to one, the folder's name first.
-    void folderRenamedAfterItsNames()
-    {
-        Bench b;
-        QStringList tree;
-        for (int i = 0; i < 600; ++i)
-            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i);
-        QVERIFY(makeTree(b.path(), tree));
-        const QStringList before = readTree(b.path());
-        {
-            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            JournalWriter writer(journal, 0);
-            writer.inFolder("DIR");
-            for (int i = 0; i < 600; ++i)
-                b.lower(writer, "DIR", QString("FILE %1.TXT").arg(i));
-            writer.inFolder({});
-            b.lower(writer, {}, "DIR");
-            journal.finish(false);
-        }
-        const UndoOutcome out =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), hostFileSystem(), b.observer);
-        QCOMPARE(out.undone, 601);
-        QCOMPARE(readTree(b.path()), before);
-    }
-
-    // Where letter case is ignored, the name the run gave still finds an entry whose case
-    // was changed by hand since: that entry is left as it is.
-    void caseChangedByHand()
-    {
-        Bench b;
-        QVERIFY(makeTree(b.path(), Tree));
-        b.renameAll(CaseStyle::Lower);
-        QVERIFY(shell(b.path(), "mv start/one.txt start/One.txt"));
-        b.fs.ignoresCase = true;
-        const UndoOutcome out = b.undo();
-        QCOMPARE(reported(out.notChanged, b.path()), QStringList{"start/one.txt|changed since the rename"});
-        QCOMPARE(out.undone, 4);
-    }
-
     // A crash between the two steps of a case-only rename, on each of two writers: one
     // left its file under the hidden name, the other had done both steps. An undo of that
     // run, found before anything finished it, first finishes what was cut, then takes
@@ -345,30 +309,49 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
-    // Writers write in space they reserved ahead. One that moves on to a folder another
-    // writer has just renamed writes after that rename, whatever space it has left: the
-    // undo puts the folder's names back before the folder's own.
-    void writerMovesOnToARenamedFolder()
+    // A folder renamed after the names in it: as a walk that names a folder last writes
+    // it, when the workers leave the folder to one, its name first; and where a writer
+    // moves on to a folder another writer has just renamed, writing after that rename
+    // whatever space it reserved ahead has left. The folder's names go back before its own.
+    void folderRenamedAfterItsNames_data()
     {
-        Bench b;
-        QStringList tree{"start/SUB/LAST.TXT=last"};
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("steps"); // "writer|folder|name", each name lowered by hand
+        QTest::addColumn<int>("workers"); // of the undo
+        QStringList tree, steps;
+        for (int i = 0; i < 600; ++i)
+            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i), steps << QString("0|DIR|FILE %1.TXT").arg(i);
+        QTest::newRow("the folder last, undone on workers") << tree << steps + QStringList{"0||DIR"} << 4;
+        tree = QStringList{"start/SUB/LAST.TXT=last"}, steps.clear();
         for (int i = 0; i < 60; ++i)
-            tree << QString("start/A/FILE %1.TXT=%1").arg(i);
+            tree << QString("start/A/FILE %1.TXT=%1").arg(i), steps << QString("1|A|FILE %1.TXT").arg(i);
+        QTest::newRow("a writer moves on to it") << tree << steps + QStringList{"0||SUB", "1|sub|LAST.TXT"} << 1;
+    }
+    void folderRenamedAfterItsNames()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, steps);
+        QFETCH(int, workers);
+        Bench b;
         QVERIFY(makeTree(b.path(), tree));
         const QStringList before = readTree(b.path());
         {
             RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
             JournalWriter first(journal, 0), second(journal, 1);
-            second.inFolder("A");
-            for (int i = 0; i < 60; ++i)
-                b.lower(second, "A", QString("FILE %1.TXT").arg(i));
-            first.inFolder({});
-            b.lower(first, {}, "SUB");
-            second.inFolder("sub");
-            b.lower(second, "sub", "LAST.TXT");
+            QString in[2] = {"?", "?"}; // the folder each writer is in
+            for (const QString& step : std::as_const(steps)) {
+                const int w = step.section('|', 0, 0).toInt();
+                const QString folder = step.section('|', 1, 1);
+                JournalWriter& writer = w == 0 ? first : second;
+                if (std::exchange(in[w], folder) != folder)
+                    writer.inFolder(folder);
+                b.lower(writer, folder, step.section('|', 2));
+            }
             journal.finish(false);
         }
-        QCOMPARE(b.undo().undone, 62);
+        const UndoOutcome out = UndoRun({NewestUndoableRun(*b.store)->journal, false, workers}, b.state.records(),
+                                        hostFileSystem(), b.observer);
+        QCOMPARE(out.undone, steps.size());
         QCOMPARE(readTree(b.path()), before);
     }
 
@@ -710,47 +693,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(b.path(journals) + "/claims.lock"));
     }
 
-    // On a file system that ignores case, a run killed between the two steps of a
-    // case-only rename leaves its file under a hidden name: the next start finishes the
-    // rename from the journal, and the undo takes it back.
-    // A kill between the two steps of a case-only rename, of a run or of its undo, and the
-    // card taken out and put back (new inode numbers for every file) before the program
-    // starts again: every name comes back, and nothing stays under a hidden name.
-    void killedOnACard_data()
-    {
-        QTest::addColumn<bool>("undoKilled");
-        QTest::newRow("the run killed") << false;
-        QTest::newRow("its undo killed") << true;
-    }
-    void killedOnACard()
-    {
-        QFETCH(bool, undoKilled);
-        ExfatVolume volume;
-        if (volume.skipReason())
-            QSKIP(volume.skipReason());
-        Bench b;
-        QVERIFY(makeTree(volume.path(), {"start/alpha.txt=a", "start/beta.txt=b", "start/gamma.txt=c"}));
-        const QStringList before = readTree(volume.path());
-        const RenameAllJob run{volume.path() + "/start", {true, false, CaseStyle::Upper}, false, b.state.records(), {}};
-        if (undoKilled)
-            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0);
-        QVERIFY(inChildProcess([&](QDataStream&) {
-            DiesBetweenTwoSteps dying(2);
-            if (undoKilled)
-                UndoRun({NewestUndoableRun(*b.store)->journal}, b.state.records(), dying, b.observer);
-            else
-                RenameAll(run, dying, b.observer);
-        }));
-        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 1); // killed where meant
-        QVERIFY(volume.remount());
-        FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
-        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
-        const UndoOutcome out = b.undo();
-        QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
-        QCOMPARE(readTree(volume.path()), before);
-        QVERIFY(!NewestUndoableRun(*b.store));
-    }
-
     // An undo killed right after a rename: the next one finishes it and has nothing to
     // report, also where a folder went back after the names in it, one by one or on
     // workers.
@@ -793,49 +735,63 @@ private Q_SLOTS:
         }
     }
 
+    // On a file system that ignores case, a kill between the two steps of a case-only
+    // rename, of a run or of its undo, and the card taken out and put back (new inode
+    // numbers for every file) before the program starts again: the next start finishes
+    // the rename from the journal, every name comes back, and nothing stays under a hidden
+    // name. The plans of a whole run and of its undo know that the names are free where
+    // case is ignored, a name of 250 bytes among them. Each row mounts a volume of its own, in
+    // one process: nothing known of the first may be taken for the second.
+    void killedBetweenTwoSteps_data()
+    {
+        QTest::addColumn<bool>("undoKilled");
+        QTest::addColumn<QStringList>("names"); // of the start folder's files, other names for each volume
+        QTest::newRow("the run killed") << false << QStringList{"alpha.txt=a", "beta.txt=b", "gamma.txt=c"};
+        QTest::newRow("its undo killed") << true << QStringList{"delta.txt=d", "epsilon.txt=e", "zeta.txt=z"};
+    }
     void killedBetweenTwoSteps()
     {
+        QFETCH(bool, undoKilled);
+        QFETCH(QStringList, names);
         ExfatVolume volume;
         if (volume.skipReason())
             QSKIP(volume.skipReason());
         Bench b;
-        const QString start = volume.path() + "/start";
-        QVERIFY(makeTree(volume.path(), {"start/LONG " + QString(240, 'N') + ".TXT=long", "start/KEEP.TXT=k"}));
+        names << "long " + QString(240, 'n') + ".txt=long";
+        QVERIFY(makeTree(volume.path() + "/start", names));
         const QStringList before = readTree(volume.path());
-        {
-            RunJournal run(*b.store, {"all", start, {true, false, CaseStyle::Lower}, false}, {});
-            JournalWriter journal(run, 0);
-            const FolderHandle folder = hostFileSystem().openFolder(start);
-            EntryIdentity id;
-            QVERIFY(hostFileSystem().identify(folder, "KEEP.TXT", &id) == 0);
-            journal.inFolder({});
-            journal.willRename("KEEP.TXT", "keep.txt", id);
-            journal.willPassThrough(".orvel~killedhere0");
-            // The first step; the program dies before the second.
-            QCOMPARE(hostFileSystem().renameIn(folder, "KEEP.TXT", ".orvel~killedhere0"), 0);
+        RenameAllJob run{volume.path() + "/start", {true, false, CaseStyle::Upper}, false, {}, {}};
+        if (undoKilled) {
+            Observer planner;
+            PlanningFileSystem plan(hostFileSystem());
+            RenameAll(run, plan, planner);
+            QCOMPARE(readTree(volume.path()), before);
+            run.records = b.state.records();
+            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0);
+            QCOMPARE(b.observer.entries, planner.entries);
+            QCOMPARE(planner.entries.size(), 4);
+            b.observer.entries.clear();
+            const QStringList planned = b.plannedUndo(volume.path());
+            QCOMPARE(b.undo().undone, 4);
+            QCOMPARE(b.observer.entries, planned);
+            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0); // again, to be undone
         }
-        FinishInterruptedRuns(*b.store, hostFileSystem());
-        QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
-        // A whole run of case-only renames, a name of 250 bytes among them, and its undo;
-        // the plan of each knows that the names are free where case is ignored.
-        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, {}, {}};
-        Observer planner;
-        PlanningFileSystem plan(hostFileSystem());
-        const QStringList killed = readTree(volume.path());
-        RenameAll(job, plan, planner);
-        QCOMPARE(readTree(volume.path()), killed);
-        job.records = b.state.records();
-        RenameAll(job, hostFileSystem(), b.observer);
-        QCOMPARE(b.observer.entries, planner.entries);
-        QCOMPARE(b.observer.entries.size(), 1);
-        QCOMPARE(readTree(volume.path()),
-                 (QStringList{"start/", "start/keep.txt=k", "start/long " + QString(240, 'n') + ".txt=long"}));
-        b.observer.entries.clear();
-        const QStringList planned = b.plannedUndo(volume.path());
-        QCOMPARE(b.undo().undone, 1);
-        QCOMPARE(b.observer.entries, planned);
-        QCOMPARE(b.undo().undone, 1);
+        run.records = b.state.records();
+        QVERIFY(inChildProcess([&](QDataStream&) {
+            DiesBetweenTwoSteps dying(2);
+            if (undoKilled)
+                UndoRun({NewestUndoableRun(*b.store)->journal}, b.state.records(), dying, b.observer);
+            else
+                RenameAll(run, dying, b.observer);
+        }));
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 1); // killed where meant
+        QVERIFY(volume.remount());
+        FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
+        const UndoOutcome out = b.undo();
+        QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
         QCOMPARE(readTree(volume.path()), before);
+        QVERIFY(!NewestUndoableRun(*b.store));
     }
 };
 
