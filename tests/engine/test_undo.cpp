@@ -434,23 +434,6 @@ private Q_SLOTS:
         QVERIFY(!refused.store->names().isEmpty() && !NewestUndoableRun(*refused.store));
     }
 
-    // The journal folder is the user's own: a link, or a folder of another user, is refused.
-    void untrustedJournalFolder()
-    {
-        TempDir d;
-        QString error;
-        QVERIFY(QDir().mkdir(d.filePath("real")) && QFile::link(d.filePath("real"), d.filePath("link")));
-        QVERIFY(!OpenJournalFiles(d.filePath("link"), &error));
-        QVERIFY(error.endsWith("is not a folder"));
-        QVERIFY(OpenJournalFiles(d.filePath("new/made"), &error));
-        QCOMPARE(QFileInfo(d.filePath("new/made")).permissions() & 0x0077, QFileDevice::Permissions());
-        if (::geteuid() != 0)
-            QSKIP("giving a folder to another user needs root");
-        QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
-        QVERIFY(!OpenJournalFiles(d.filePath("real"), &error));
-        QVERIFY(error.endsWith("belongs to another user"));
-    }
-
     // Something that is no file stands at a name of the journal folder (a FIFO, which
     // nobody writes to): runs and undos pass it over, in a child process that a hang
     // would make miss its deadline, and leave it where it is.
@@ -652,87 +635,59 @@ private Q_SLOTS:
         QVERIFY(readTree(b.path()) != before);
     }
 
-    // A journal folder where no lock can be kept (read-only for its user, or not there and
-    // not to be made) keeps no two runs apart any less: their locks go to the runtime
-    // folder, where every run looks. Each run has its own locks, as two processes would.
-    void lockWithoutJournalFolder_data()
+    // The journal folder is the user's own: a link, or a folder of another user, is
+    // refused, and one made anew is closed to others. Where no lock can be kept in it
+    // (refused, read-only for its user, or not there and not to be made) no two runs are
+    // kept apart any less: their locks go to the runtime folder, where every run looks.
+    // Each run has its own locks, as two processes would.
+    void journalFolder_data()
     {
         QTest::addColumn<QString>("journals"); // the journal folder, in the test's folder
         QTest::addColumn<QString>("make"); // shell words that make it so
-        QTest::newRow("read-only") << "state"
-                                   << "mkdir -m 500 state";
-        QTest::newRow("cannot be made") << "file/state"
-                                        << "touch file";
+        QTest::addColumn<QString>("refused"); // why its journals are not kept there, "~" for its path
+        const auto row = [](const char* name, const char* journals, const char* make, const QString& refused) {
+            QTest::newRow(name) << QString(journals) << QString(make) << refused;
+        };
+        row("made anew", "new/made", "true", "");
+        row("a link", "link", "mkdir real && ln -s real link", "~ is not a folder");
+        row("another user's", "state", "mkdir state && chown 65534:65534 state", "~ belongs to another user");
+        row("read-only", "state", "mkdir -m 500 state", "");
+        row("cannot be made", "file/state", "touch file", ErrorText(ENOTDIR));
     }
-    void lockWithoutJournalFolder()
+    void journalFolder()
     {
         QFETCH(QString, journals);
         QFETCH(QString, make);
+        QFETCH(QString, refused);
         Bench b;
         QVERIFY(makeTree(b.path(), Tree));
-        QVERIFY(shell(b.path(), make));
+        if (!shell(b.path(), make))
+            QSKIP("giving a folder to another user needs root");
         const auto carried = inChildProcess([&](QDataStream& out) {
             if (!dropFileOverrides())
                 return;
+            QString error;
+            out << (OpenJournalFiles(b.path(journals), &error) ? QString() : error.replace(b.path(journals), "~"));
             const auto locks = [&] { return TreeLocks::open(b.path(journals), nullptr, b.path("runtime/locks")); };
             const auto first = locks(), second = locks();
             std::unique_ptr<TreeLock> held = first->lock(b.fs.openFolder(b.path("start")), nullptr);
             QString busyWith;
-            const bool refused = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
+            const bool stopped = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
             held.reset();
-            out << refused << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
+            out << stopped << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
         });
         QVERIFY(carried);
         QDataStream in(*carried);
-        bool refused = false, freed = false;
-        QString busyWith;
-        in >> refused >> busyWith >> freed;
-        QVERIFY(refused);
+        bool stopped = false, freed = false;
+        QString error, busyWith;
+        in >> error >> stopped >> busyWith >> freed;
+        QCOMPARE(error, refused);
+        QVERIFY(stopped);
         QCOMPARE(busyWith, b.path("start"));
         QVERIFY(freed);
-        QVERIFY(!QFileInfo::exists(b.path(journals) + "/claims.lock"));
-    }
-
-    // An undo killed right after a rename: the next one finishes it and has nothing to
-    // report, also where a folder went back after the names in it, one by one or on
-    // workers.
-    void undoKilledPartWay_data()
-    {
-        QTest::addColumn<int>("workers");
-        QTest::addColumn<QString>("killedAfter"); // the rename back to this, or any
-        QTest::newRow("one by one, after any rename") << 1 << QString();
-        QTest::newRow("on workers, after a folder") << 4 << "/a/B";
-    }
-    void undoKilledPartWay()
-    {
-        QFETCH(int, workers);
-        QFETCH(QString, killedAfter);
-        Bench b;
-        QStringList tree{"start/ONE.TXT=1", "start/A/TWO.TXT=2", "start/C/FIVE.TXT=5"};
-        for (int i = 0; i < (workers > 1 ? 600 : 2); ++i)
-            tree << QString("start/A/B/FILE %1.TXT=%1").arg(i);
-        QVERIFY(makeTree(b.path(), tree));
-        const QStringList before = readTree(b.path());
-        b.renameAll(CaseStyle::Lower);
-        const QStringList renamed = readTree(b.path());
-        for (int kill = 1; kill <= (killedAfter.isEmpty() ? 8 : 1); ++kill) {
-            QVERIFY(inChildProcess([&](QDataStream&) {
-                std::atomic<int> left = kill;
-                b.fs.beforeRename = [&](const QString& from, const QString& to) {
-                    if ((killedAfter.isEmpty() || to.endsWith(killedAfter)) && --left == 0
-                        && ::rename(qPrintable(from), qPrintable(to)) == 0)
-                        ::_exit(0);
-                };
-                UndoRun({NewestUndoableRun(*b.store)->journal, false, workers}, b.state.records(), b.fs, b.observer);
-            }));
-            if (!killedAfter.isEmpty())
-                QVERIFY(readTree(b.path()).contains("start/a/B/")); // killed where meant
-            const UndoOutcome out = b.undo();
-            QCOMPARE(reported(out.notChanged, b.path()), QStringList{});
-            QCOMPARE(readTree(b.path()), before);
-            b.renameAll(CaseStyle::Lower);
-            QCOMPARE(readTree(b.path()), renamed);
-        }
+        QCOMPARE(QFileInfo::exists(b.path(journals) + "/claims.lock"), journals == "new/made");
+        if (journals == "new/made")
+            QCOMPARE(QFileInfo(b.path(journals)).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
     // On a file system that ignores case, a kill between the two steps of a case-only
