@@ -52,10 +52,12 @@ struct Bench {
         return RenameAll({path("start"), {true, true, style}, true, state.records(), {}}, fs, observer);
     }
 
-    UndoOutcome undo()
+    // The newest run taken back, on `workers` and on `on` (the bench's file system unless
+    // told).
+    UndoOutcome undo(int workers = 0, FileSystem* on = nullptr)
     {
         const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
-        return run ? UndoRun({run->journal}, state.records(), fs, observer) : UndoOutcome{};
+        return run ? UndoRun({run->journal, false, workers}, state.records(), on ? *on : fs, observer) : UndoOutcome{};
     }
 
     // `name` in `folder` of the tree renamed to lower case by hand, recorded by `writer` as
@@ -243,8 +245,7 @@ private Q_SLOTS:
             const QStringList planned = b.plannedUndo({}, 1);
             QCOMPARE(planned.size(), renames);
             QCOMPARE(b.plannedUndo({}, 4), planned);
-            const UndoOutcome out = UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(),
-                                            hostFileSystem(), b.observer);
+            const UndoOutcome out = b.undo(4, &hostFileSystem());
             QCOMPARE(b.observer.entries, planned);
             QStringList left = reported(out.notChanged, b.path());
             left.sort(); // in the order of the run, which was on workers too
@@ -270,8 +271,7 @@ private Q_SLOTS:
                 QThread::msleep(1);
             b.observer.stop = b.observer.stop || ++seen == 700;
         };
-        const UndoOutcome stopped =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), b.fs, b.observer);
+        const UndoOutcome stopped = b.undo(4);
         QVERIFY(stopped.stopped);
         QVERIFY(stopped.undone >= 699 && stopped.undone < renames);
         b.observer.stop = false;
@@ -349,8 +349,7 @@ private Q_SLOTS:
             }
             journal.finish(false);
         }
-        const UndoOutcome out = UndoRun({NewestUndoableRun(*b.store)->journal, false, workers}, b.state.records(),
-                                        hostFileSystem(), b.observer);
+        const UndoOutcome out = b.undo(workers, &hostFileSystem());
         QCOMPARE(out.undone, steps.size());
         QCOMPARE(readTree(b.path()), before);
     }
@@ -690,6 +689,48 @@ private Q_SLOTS:
             QCOMPARE(QFileInfo(b.path(journals)).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
+    // An undo killed right after a rename: the next one finishes it and has nothing to
+    // report, also where a folder went back after the names in it, one by one or on
+    // workers.
+    void undoKilledPartWay_data()
+    {
+        QTest::addColumn<int>("workers");
+        QTest::addColumn<QString>("killedAfter"); // the rename back to this, or any
+        QTest::newRow("one by one, after any rename") << 1 << QString();
+        QTest::newRow("on workers, after a folder") << 4 << "/a/B";
+    }
+    void undoKilledPartWay()
+    {
+        QFETCH(int, workers);
+        QFETCH(QString, killedAfter);
+        Bench b;
+        QStringList tree{"start/ONE.TXT=1", "start/A/TWO.TXT=2", "start/C/FIVE.TXT=5"};
+        for (int i = 0; i < (workers > 1 ? 600 : 2); ++i)
+            tree << QString("start/A/B/FILE %1.TXT=%1").arg(i);
+        QVERIFY(makeTree(b.path(), tree));
+        const QStringList before = readTree(b.path());
+        b.renameAll(CaseStyle::Lower);
+        const QStringList renamed = readTree(b.path());
+        for (int kill = 1; kill <= (killedAfter.isEmpty() ? 8 : 1); ++kill) {
+            QVERIFY(inChildProcess([&](QDataStream&) {
+                std::atomic<int> left = kill;
+                b.fs.beforeRename = [&](const QString& from, const QString& to) {
+                    if ((killedAfter.isEmpty() || to.endsWith(killedAfter)) && --left == 0
+                        && ::rename(qPrintable(from), qPrintable(to)) == 0)
+                        ::_exit(0);
+                };
+                b.undo(workers);
+            }));
+            if (!killedAfter.isEmpty())
+                QVERIFY(readTree(b.path()).contains("start/a/B/")); // killed where meant
+            const UndoOutcome out = b.undo();
+            QCOMPARE(reported(out.notChanged, b.path()), QStringList{});
+            QCOMPARE(readTree(b.path()), before);
+            b.renameAll(CaseStyle::Lower);
+            QCOMPARE(readTree(b.path()), renamed);
+        }
+    }
+
     // On a file system that ignores case, a kill between the two steps of a case-only
     // rename, of a run or of its undo, and the card taken out and put back (new inode
     // numbers for every file) before the program starts again: the next start finishes
@@ -735,7 +776,7 @@ private Q_SLOTS:
         QVERIFY(inChildProcess([&](QDataStream&) {
             DiesBetweenTwoSteps dying(2);
             if (undoKilled)
-                UndoRun({NewestUndoableRun(*b.store)->journal}, b.state.records(), dying, b.observer);
+                b.undo(0, &dying);
             else
                 RenameAll(run, dying, b.observer);
         }));
