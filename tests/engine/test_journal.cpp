@@ -17,15 +17,11 @@ using namespace orvel;
 namespace {
 
 // The example journal of the format's document, byte for byte.
-QByteArray documentedExample()
+QByteArray documentedExample(const QByteArray& doc)
 {
-    QFile doc(QStringLiteral(ORVEL_SOURCE_DIR "/docs/journal-format.md"));
-    if (!doc.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray text = doc.readAll();
-    const qsizetype start = text.indexOf("```journal\n");
-    const qsizetype end = text.indexOf("\n```", start);
-    return start < 0 || end < 0 ? QByteArray() : text.mid(start + 11, end + 1 - start - 11);
+    const qsizetype start = doc.indexOf("```journal\n");
+    const qsizetype end = doc.indexOf("\n```", start);
+    return start < 0 || end < 0 ? QByteArray() : doc.mid(start + 11, end + 1 - start - 11);
 }
 
 // The head of a run on /t (lower case, files), and its start folder's record.
@@ -55,7 +51,9 @@ private Q_SLOTS:
     // its names as the disk's bytes and its fate; and the undo records it shows close it.
     void documentedExample()
     {
-        const QByteArray text = ::documentedExample();
+        QFile doc(QStringLiteral(ORVEL_SOURCE_DIR "/docs/journal-format.md"));
+        QVERIFY(doc.open(QIODevice::ReadOnly));
+        const QByteArray document = doc.readAll(), text = ::documentedExample(document);
         QVERIFY(!text.isEmpty());
         JournalReader journal(text);
         QVERIFY(journal.isValid());
@@ -79,10 +77,8 @@ private Q_SLOTS:
         QCOMPARE(journal.undoableCount(), 6);
 
         QByteArray undone = text;
-        QFile doc(QStringLiteral(ORVEL_SOURCE_DIR "/docs/journal-format.md"));
-        QVERIFY(doc.open(QIODevice::ReadOnly));
         static const QRegularExpression record("`([UX]\\\\t[^`]*)`");
-        for (auto it = record.globalMatch(QString::fromUtf8(doc.readAll())); it.hasNext();)
+        for (auto it = record.globalMatch(QString::fromUtf8(document)); it.hasNext();)
             undone += it.next().captured(1).replace("\\t", "\t").toUtf8() + '\n';
         const JournalReader closed(undone);
         QCOMPARE(closed.wholeLength(), undone.size());

@@ -52,10 +52,12 @@ struct Bench {
         return RenameAll({path("start"), {true, true, style}, true, state.records(), {}}, fs, observer);
     }
 
-    UndoOutcome undo()
+    // The newest run taken back, on `workers` and on `on` (the bench's file system unless
+    // told).
+    UndoOutcome undo(int workers = 0, FileSystem* on = nullptr)
     {
         const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
-        return run ? UndoRun({run->journal}, state.records(), fs, observer) : UndoOutcome{};
+        return run ? UndoRun({run->journal, false, workers}, state.records(), on ? *on : fs, observer) : UndoOutcome{};
     }
 
     // `name` in `folder` of the tree renamed to lower case by hand, recorded by `writer` as
@@ -136,7 +138,8 @@ class TestUndo : public QObject {
 private Q_SLOTS:
     // What became of the names between the run (lower case, files and folders) and its
     // undo: each goes back only while it is still exactly what the run made of it, and
-    // nothing is ever replaced.
+    // nothing is ever replaced. Where letter case is ignored, the name the run gave still
+    // finds an entry whose case was changed by hand since: that entry is left as it is.
     void changedSinceTheRun_data()
     {
         QTest::addColumn<QString>("meddle"); // shell words run in the tree after the run
@@ -163,6 +166,8 @@ private Q_SLOTS:
         row("folder moved away", "mv start/sub start/elsewhere", {"start/SUB/", "start/SUB/FOUR.TXT=4"},
             {"start/elsewhere/", "start/elsewhere/four.txt=4"},
             {"start/sub/four.txt" + changed, "start/sub" + changed});
+        row("case changed by hand where case is ignored", "mv start/one.txt start/One.txt", {"start/ONE.TXT=1"},
+            {"start/One.txt=1"}, {"start/one.txt" + changed});
     }
 
     void changedSinceTheRun()
@@ -174,6 +179,7 @@ private Q_SLOTS:
         QVERIFY(makeTree(b.path(), Tree));
         b.renameAll(CaseStyle::Lower);
         QVERIFY(shell(b.path(), meddle));
+        b.fs.ignoresCase = QByteArray(QTest::currentDataTag()).contains("case is ignored");
         b.observer.entries.clear();
         const QStringList planned = b.plannedUndo();
         const UndoOutcome out = b.undo();
@@ -239,8 +245,7 @@ private Q_SLOTS:
             const QStringList planned = b.plannedUndo({}, 1);
             QCOMPARE(planned.size(), renames);
             QCOMPARE(b.plannedUndo({}, 4), planned);
-            const UndoOutcome out = UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(),
-                                            hostFileSystem(), b.observer);
+            const UndoOutcome out = b.undo(4, &hostFileSystem());
             QCOMPARE(b.observer.entries, planned);
             QStringList left = reported(out.notChanged, b.path());
             left.sort(); // in the order of the run, which was on workers too
@@ -266,53 +271,12 @@ private Q_SLOTS:
                 QThread::msleep(1);
             b.observer.stop = b.observer.stop || ++seen == 700;
         };
-        const UndoOutcome stopped =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), b.fs, b.observer);
+        const UndoOutcome stopped = b.undo(4);
         QVERIFY(stopped.stopped);
         QVERIFY(stopped.undone >= 699 && stopped.undone < renames);
         b.observer.stop = false;
         QCOMPARE(b.undo().undone, renames - stopped.undone);
         QCOMPARE(readTree(b.path()), before);
-    }
-
-    // A journal whose folder was renamed after the names in it, as a walk that names a
-    // folder last writes it: the workers leave it to one, the folder's name first.
-    void folderRenamedAfterItsNames()
-    {
-        Bench b;
-        QStringList tree;
-        for (int i = 0; i < 600; ++i)
-            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i);
-        QVERIFY(makeTree(b.path(), tree));
-        const QStringList before = readTree(b.path());
-        {
-            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            JournalWriter writer(journal, 0);
-            writer.inFolder("DIR");
-            for (int i = 0; i < 600; ++i)
-                b.lower(writer, "DIR", QString("FILE %1.TXT").arg(i));
-            writer.inFolder({});
-            b.lower(writer, {}, "DIR");
-            journal.finish(false);
-        }
-        const UndoOutcome out =
-            UndoRun({NewestUndoableRun(*b.store)->journal, false, 4}, b.state.records(), hostFileSystem(), b.observer);
-        QCOMPARE(out.undone, 601);
-        QCOMPARE(readTree(b.path()), before);
-    }
-
-    // Where letter case is ignored, the name the run gave still finds an entry whose case
-    // was changed by hand since: that entry is left as it is.
-    void caseChangedByHand()
-    {
-        Bench b;
-        QVERIFY(makeTree(b.path(), Tree));
-        b.renameAll(CaseStyle::Lower);
-        QVERIFY(shell(b.path(), "mv start/one.txt start/One.txt"));
-        b.fs.ignoresCase = true;
-        const UndoOutcome out = b.undo();
-        QCOMPARE(reported(out.notChanged, b.path()), QStringList{"start/one.txt|changed since the rename"});
-        QCOMPARE(out.undone, 4);
     }
 
     // A crash between the two steps of a case-only rename, on each of two writers: one
@@ -345,30 +309,48 @@ private Q_SLOTS:
         QCOMPARE(readTree(b.path()), before);
     }
 
-    // Writers write in space they reserved ahead. One that moves on to a folder another
-    // writer has just renamed writes after that rename, whatever space it has left: the
-    // undo puts the folder's names back before the folder's own.
-    void writerMovesOnToARenamedFolder()
+    // A folder renamed after the names in it: as a walk that names a folder last writes
+    // it, when the workers leave the folder to one, its name first; and where a writer
+    // moves on to a folder another writer has just renamed, writing after that rename
+    // whatever space it reserved ahead has left. The folder's names go back before its own.
+    void folderRenamedAfterItsNames_data()
     {
-        Bench b;
-        QStringList tree{"start/SUB/LAST.TXT=last"};
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("steps"); // "writer|folder|name", each name lowered by hand
+        QTest::addColumn<int>("workers"); // of the undo
+        QStringList tree, steps;
+        for (int i = 0; i < 600; ++i)
+            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i), steps << QString("0|DIR|FILE %1.TXT").arg(i);
+        QTest::newRow("the folder last, undone on workers") << tree << steps + QStringList{"0||DIR"} << 4;
+        tree = QStringList{"start/SUB/LAST.TXT=last"}, steps.clear();
         for (int i = 0; i < 60; ++i)
-            tree << QString("start/A/FILE %1.TXT=%1").arg(i);
+            tree << QString("start/A/FILE %1.TXT=%1").arg(i), steps << QString("1|A|FILE %1.TXT").arg(i);
+        QTest::newRow("a writer moves on to it") << tree << steps + QStringList{"0||SUB", "1|sub|LAST.TXT"} << 1;
+    }
+    void folderRenamedAfterItsNames()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, steps);
+        QFETCH(int, workers);
+        Bench b;
         QVERIFY(makeTree(b.path(), tree));
         const QStringList before = readTree(b.path());
         {
             RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
             JournalWriter first(journal, 0), second(journal, 1);
-            second.inFolder("A");
-            for (int i = 0; i < 60; ++i)
-                b.lower(second, "A", QString("FILE %1.TXT").arg(i));
-            first.inFolder({});
-            b.lower(first, {}, "SUB");
-            second.inFolder("sub");
-            b.lower(second, "sub", "LAST.TXT");
+            QString in[2] = {"?", "?"}; // the folder each writer is in
+            for (const QString& step : std::as_const(steps)) {
+                const int w = step.section('|', 0, 0).toInt();
+                const QString folder = step.section('|', 1, 1);
+                JournalWriter& writer = w == 0 ? first : second;
+                if (std::exchange(in[w], folder) != folder)
+                    writer.inFolder(folder);
+                b.lower(writer, folder, step.section('|', 2));
+            }
             journal.finish(false);
         }
-        QCOMPARE(b.undo().undone, 62);
+        const UndoOutcome out = b.undo(workers, &hostFileSystem());
+        QCOMPARE(out.undone, steps.size());
         QCOMPARE(readTree(b.path()), before);
     }
 
@@ -449,23 +431,6 @@ private Q_SLOTS:
         refused.fs.refusedRenames << refused.path("start/ONE.TXT");
         QVERIFY(!refused.renameAll(CaseStyle::Lower).undoable);
         QVERIFY(!refused.store->names().isEmpty() && !NewestUndoableRun(*refused.store));
-    }
-
-    // The journal folder is the user's own: a link, or a folder of another user, is refused.
-    void untrustedJournalFolder()
-    {
-        TempDir d;
-        QString error;
-        QVERIFY(QDir().mkdir(d.filePath("real")) && QFile::link(d.filePath("real"), d.filePath("link")));
-        QVERIFY(!OpenJournalFiles(d.filePath("link"), &error));
-        QVERIFY(error.endsWith("is not a folder"));
-        QVERIFY(OpenJournalFiles(d.filePath("new/made"), &error));
-        QCOMPARE(QFileInfo(d.filePath("new/made")).permissions() & 0x0077, QFileDevice::Permissions());
-        if (::geteuid() != 0)
-            QSKIP("giving a folder to another user needs root");
-        QVERIFY(::chown(QFile::encodeName(d.filePath("real")).constData(), 65534, 65534) == 0);
-        QVERIFY(!OpenJournalFiles(d.filePath("real"), &error));
-        QVERIFY(error.endsWith("belongs to another user"));
     }
 
     // Something that is no file stands at a name of the journal folder (a FIFO, which
@@ -669,86 +634,59 @@ private Q_SLOTS:
         QVERIFY(readTree(b.path()) != before);
     }
 
-    // A journal folder where no lock can be kept (read-only for its user, or not there and
-    // not to be made) keeps no two runs apart any less: their locks go to the runtime
-    // folder, where every run looks. Each run has its own locks, as two processes would.
-    void lockWithoutJournalFolder_data()
+    // The journal folder is the user's own: a link, or a folder of another user, is
+    // refused, and one made anew is closed to others. Where no lock can be kept in it
+    // (refused, read-only for its user, or not there and not to be made) no two runs are
+    // kept apart any less: their locks go to the runtime folder, where every run looks.
+    // Each run has its own locks, as two processes would.
+    void journalFolder_data()
     {
         QTest::addColumn<QString>("journals"); // the journal folder, in the test's folder
         QTest::addColumn<QString>("make"); // shell words that make it so
-        QTest::newRow("read-only") << "state"
-                                   << "mkdir -m 500 state";
-        QTest::newRow("cannot be made") << "file/state"
-                                        << "touch file";
+        QTest::addColumn<QString>("refused"); // why its journals are not kept there, "~" for its path
+        const auto row = [](const char* name, const char* journals, const char* make, const QString& refused) {
+            QTest::newRow(name) << QString(journals) << QString(make) << refused;
+        };
+        row("made anew", "new/made", "true", "");
+        row("a link", "link", "mkdir real && ln -s real link", "~ is not a folder");
+        row("another user's", "state", "mkdir state && chown 65534:65534 state", "~ belongs to another user");
+        row("read-only", "state", "mkdir -m 500 state", "");
+        row("cannot be made", "file/state", "touch file", ErrorText(ENOTDIR));
     }
-    void lockWithoutJournalFolder()
+    void journalFolder()
     {
         QFETCH(QString, journals);
         QFETCH(QString, make);
+        QFETCH(QString, refused);
         Bench b;
         QVERIFY(makeTree(b.path(), Tree));
-        QVERIFY(shell(b.path(), make));
+        if (!shell(b.path(), make))
+            QSKIP("giving a folder to another user needs root");
         const auto carried = inChildProcess([&](QDataStream& out) {
             if (!dropFileOverrides())
                 return;
+            QString error;
+            out << (OpenJournalFiles(b.path(journals), &error) ? QString() : error.replace(b.path(journals), "~"));
             const auto locks = [&] { return TreeLocks::open(b.path(journals), nullptr, b.path("runtime/locks")); };
             const auto first = locks(), second = locks();
             std::unique_ptr<TreeLock> held = first->lock(b.fs.openFolder(b.path("start")), nullptr);
             QString busyWith;
-            const bool refused = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
+            const bool stopped = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
             held.reset();
-            out << refused << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
+            out << stopped << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
         });
         QVERIFY(carried);
         QDataStream in(*carried);
-        bool refused = false, freed = false;
-        QString busyWith;
-        in >> refused >> busyWith >> freed;
-        QVERIFY(refused);
+        bool stopped = false, freed = false;
+        QString error, busyWith;
+        in >> error >> stopped >> busyWith >> freed;
+        QCOMPARE(error, refused);
+        QVERIFY(stopped);
         QCOMPARE(busyWith, b.path("start"));
         QVERIFY(freed);
-        QVERIFY(!QFileInfo::exists(b.path(journals) + "/claims.lock"));
-    }
-
-    // On a file system that ignores case, a run killed between the two steps of a
-    // case-only rename leaves its file under a hidden name: the next start finishes the
-    // rename from the journal, and the undo takes it back.
-    // A kill between the two steps of a case-only rename, of a run or of its undo, and the
-    // card taken out and put back (new inode numbers for every file) before the program
-    // starts again: every name comes back, and nothing stays under a hidden name.
-    void killedOnACard_data()
-    {
-        QTest::addColumn<bool>("undoKilled");
-        QTest::newRow("the run killed") << false;
-        QTest::newRow("its undo killed") << true;
-    }
-    void killedOnACard()
-    {
-        QFETCH(bool, undoKilled);
-        ExfatVolume volume;
-        if (volume.skipReason())
-            QSKIP(volume.skipReason());
-        Bench b;
-        QVERIFY(makeTree(volume.path(), {"start/alpha.txt=a", "start/beta.txt=b", "start/gamma.txt=c"}));
-        const QStringList before = readTree(volume.path());
-        const RenameAllJob run{volume.path() + "/start", {true, false, CaseStyle::Upper}, false, b.state.records(), {}};
-        if (undoKilled)
-            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0);
-        QVERIFY(inChildProcess([&](QDataStream&) {
-            DiesBetweenTwoSteps dying(2);
-            if (undoKilled)
-                UndoRun({NewestUndoableRun(*b.store)->journal}, b.state.records(), dying, b.observer);
-            else
-                RenameAll(run, dying, b.observer);
-        }));
-        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 1); // killed where meant
-        QVERIFY(volume.remount());
-        FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
-        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
-        const UndoOutcome out = b.undo();
-        QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
-        QCOMPARE(readTree(volume.path()), before);
-        QVERIFY(!NewestUndoableRun(*b.store));
+        QCOMPARE(QFileInfo::exists(b.path(journals) + "/claims.lock"), journals == "new/made");
+        if (journals == "new/made")
+            QCOMPARE(QFileInfo(b.path(journals)).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
     // An undo killed right after a rename: the next one finishes it and has nothing to
@@ -781,7 +719,7 @@ private Q_SLOTS:
                         && ::rename(qPrintable(from), qPrintable(to)) == 0)
                         ::_exit(0);
                 };
-                UndoRun({NewestUndoableRun(*b.store)->journal, false, workers}, b.state.records(), b.fs, b.observer);
+                b.undo(workers);
             }));
             if (!killedAfter.isEmpty())
                 QVERIFY(readTree(b.path()).contains("start/a/B/")); // killed where meant
@@ -793,49 +731,63 @@ private Q_SLOTS:
         }
     }
 
+    // On a file system that ignores case, a kill between the two steps of a case-only
+    // rename, of a run or of its undo, and the card taken out and put back (new inode
+    // numbers for every file) before the program starts again: the next start finishes
+    // the rename from the journal, every name comes back, and nothing stays under a hidden
+    // name. The plans of a whole run and of its undo know that the names are free where
+    // case is ignored, a name of 250 bytes among them. Each row mounts a volume of its own, in
+    // one process: nothing known of the first may be taken for the second.
+    void killedBetweenTwoSteps_data()
+    {
+        QTest::addColumn<bool>("undoKilled");
+        QTest::addColumn<QStringList>("names"); // of the start folder's files, other names for each volume
+        QTest::newRow("the run killed") << false << QStringList{"alpha.txt=a", "beta.txt=b", "gamma.txt=c"};
+        QTest::newRow("its undo killed") << true << QStringList{"delta.txt=d", "epsilon.txt=e", "zeta.txt=z"};
+    }
     void killedBetweenTwoSteps()
     {
+        QFETCH(bool, undoKilled);
+        QFETCH(QStringList, names);
         ExfatVolume volume;
         if (volume.skipReason())
             QSKIP(volume.skipReason());
         Bench b;
-        const QString start = volume.path() + "/start";
-        QVERIFY(makeTree(volume.path(), {"start/LONG " + QString(240, 'N') + ".TXT=long", "start/KEEP.TXT=k"}));
+        names << "long " + QString(240, 'n') + ".txt=long";
+        QVERIFY(makeTree(volume.path() + "/start", names));
         const QStringList before = readTree(volume.path());
-        {
-            RunJournal run(*b.store, {"all", start, {true, false, CaseStyle::Lower}, false}, {});
-            JournalWriter journal(run, 0);
-            const FolderHandle folder = hostFileSystem().openFolder(start);
-            EntryIdentity id;
-            QVERIFY(hostFileSystem().identify(folder, "KEEP.TXT", &id) == 0);
-            journal.inFolder({});
-            journal.willRename("KEEP.TXT", "keep.txt", id);
-            journal.willPassThrough(".orvel~killedhere0");
-            // The first step; the program dies before the second.
-            QCOMPARE(hostFileSystem().renameIn(folder, "KEEP.TXT", ".orvel~killedhere0"), 0);
+        RenameAllJob run{volume.path() + "/start", {true, false, CaseStyle::Upper}, false, {}, {}};
+        if (undoKilled) {
+            Observer planner;
+            PlanningFileSystem plan(hostFileSystem());
+            RenameAll(run, plan, planner);
+            QCOMPARE(readTree(volume.path()), before);
+            run.records = b.state.records();
+            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0);
+            QCOMPARE(b.observer.entries, planner.entries);
+            QCOMPARE(planner.entries.size(), 4);
+            b.observer.entries.clear();
+            const QStringList planned = b.plannedUndo(volume.path());
+            QCOMPARE(b.undo().undone, 4);
+            QCOMPARE(b.observer.entries, planned);
+            QCOMPARE(RenameAll(run, hostFileSystem(), b.observer).notChanged.size(), 0); // again, to be undone
         }
-        FinishInterruptedRuns(*b.store, hostFileSystem());
-        QCOMPARE(readTree(volume.path()).filter("keep", Qt::CaseInsensitive), QStringList{"start/keep.txt=k"});
-        // A whole run of case-only renames, a name of 250 bytes among them, and its undo;
-        // the plan of each knows that the names are free where case is ignored.
-        RenameAllJob job{start, {true, true, CaseStyle::Lower}, false, {}, {}};
-        Observer planner;
-        PlanningFileSystem plan(hostFileSystem());
-        const QStringList killed = readTree(volume.path());
-        RenameAll(job, plan, planner);
-        QCOMPARE(readTree(volume.path()), killed);
-        job.records = b.state.records();
-        RenameAll(job, hostFileSystem(), b.observer);
-        QCOMPARE(b.observer.entries, planner.entries);
-        QCOMPARE(b.observer.entries.size(), 1);
-        QCOMPARE(readTree(volume.path()),
-                 (QStringList{"start/", "start/keep.txt=k", "start/long " + QString(240, 'n') + ".txt=long"}));
-        b.observer.entries.clear();
-        const QStringList planned = b.plannedUndo(volume.path());
-        QCOMPARE(b.undo().undone, 1);
-        QCOMPARE(b.observer.entries, planned);
-        QCOMPARE(b.undo().undone, 1);
+        run.records = b.state.records();
+        QVERIFY(inChildProcess([&](QDataStream&) {
+            DiesBetweenTwoSteps dying(2);
+            if (undoKilled)
+                b.undo(0, &dying);
+            else
+                RenameAll(run, dying, b.observer);
+        }));
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 1); // killed where meant
+        QVERIFY(volume.remount());
+        FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
+        QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
+        const UndoOutcome out = b.undo();
+        QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
         QCOMPARE(readTree(volume.path()), before);
+        QVERIFY(!NewestUndoableRun(*b.store));
     }
 };
 
