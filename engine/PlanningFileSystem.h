@@ -37,6 +37,9 @@ public:
     int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override;
     EntryType entryType(const QString& path) const override;
     int mayRename(const FolderHandle& folder, const QString& name) const override;
+    // The real volume's: a plan goes on as many workers as the run, and knows where inode
+    // numbers do not last.
+    VolumeKind volumeKind(const FolderHandle& folder) const override { return m_real.volumeKind(folder); }
 
 private:
     // The renames planned in one folder, by the names on disk and the names planned.

@@ -784,7 +784,10 @@ private Q_SLOTS:
         QVERIFY(volume.remount());
         FinishInterruptedRuns(*b.store, hostFileSystem()); // as the program's next start does
         QCOMPARE(readTree(volume.path()).filter(".orvel~").size(), 0);
+        b.observer.entries.clear();
+        const QStringList planned = b.plannedUndo(volume.path()); // new numbers: the plan knows too
         const UndoOutcome out = b.undo();
+        QCOMPARE(b.observer.entries, planned);
         QCOMPARE(reported(out.notChanged, volume.path()), QStringList{});
         QCOMPARE(readTree(volume.path()), before);
         QVERIFY(!NewestUndoableRun(*b.store));
