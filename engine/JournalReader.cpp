@@ -74,6 +74,19 @@ private:
     qint64 m_start = 0;
 };
 
+// Whether `path` lies below the folder `folder` (absolute paths, as bytes).
+bool isBelow(const QByteArray& path, const QByteArray& folder)
+{
+    return path.size() > folder.size() && path.startsWith(folder)
+        && (folder.endsWith('/') || path.at(folder.size()) == '/');
+}
+
+// Whether two names or paths differ in the letter case of their letters only.
+bool sameButCase(const QByteArray& a, const QByteArray& b)
+{
+    return DecodeName(a).toCaseFolded() == DecodeName(b).toCaseFolded();
+}
+
 // How a line of the journal reads at `at`.
 enum class Line { Whole, Zeros, Torn, TooLong };
 
@@ -181,6 +194,13 @@ void JournalReader::read()
         switch (known ? record->kind() : RecordKind::Head) {
         case RecordKind::Rename:
             known = writer.folder >= 0;
+            if (known && m_folders[size_t(writer.folder)].outside) {
+                // Only the start folder, or a folder above it, is renamed from outside it.
+                const QByteArray& holder = m_folders[size_t(writer.folder)].path;
+                const QByteArray renamed = holder + (holder.endsWith('/') ? "" : "/") + FieldBytes(f[0]);
+                m_leavesTree |= !sameButCase(FieldBytes(f[0]), FieldBytes(f[1]))
+                    || (renamed != start && !isBelow(start, renamed));
+            }
             if (known) {
                 settle(writer);
                 writer.last = qint64(m_entries.size());
@@ -192,10 +212,12 @@ void JournalReader::read()
             settle(writer);
             m_folders.push_back(
                 {FieldBytes(f[0]), record->kind() == RecordKind::OutsideFolder, start, f.value(1).toLongLong()});
+            m_leavesTree |= m_folders.back().outside && !isBelow(start, m_folders.back().path);
             writer.folder = qint32(m_folders.size() - 1);
             break;
         case RecordKind::StartFolderMoved:
             settle(writer);
+            m_leavesTree |= !sameButCase(FieldBytes(f[0]), start);
             start = FieldBytes(f[0]);
             break;
         case RecordKind::Temporary:

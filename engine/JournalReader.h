@@ -76,6 +76,11 @@ public:
     bool isEnded() const { return m_ended; }
     // An undo went through all of it.
     bool isUndone() const { return m_undone; }
+    // It asks for a rename outside its run's tree: anything but the start folder's names
+    // and below, and the letter case of the start folder's own name or of one above it
+    // (which a run renames through the folder that holds it). Only a journal edited by
+    // hand does; an undo of it is refused.
+    bool leavesItsTree() const { return m_leavesTree; }
     // The renames that were done (or may have been: the last of a run that died) and are
     // not undone yet.
     qint64 undoableCount() const;
@@ -95,6 +100,7 @@ private:
     std::vector<Folder> m_folders;
     bool m_ended = false;
     bool m_undone = false;
+    bool m_leavesTree = false;
 };
 
 } // namespace orvel

@@ -510,6 +510,10 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     WorkerPool::aside(observer, pace, [&] { journal = ReadJournal(*records.journals, name); });
     if (!journal || (file && file->cutTo(journal->wholeLength()) != 0))
         return out;
+    if (journal->leavesItsTree()) {
+        observer.journalFailed(QStringLiteral("its journal %1 asks to rename outside the folder of its run").arg(name));
+        return out;
+    }
     out.found = true;
     out.startFolder = journal->head().startFolder;
     if (journal->finalStartFolder() != out.startFolder)

@@ -559,6 +559,45 @@ private Q_SLOTS:
         QCOMPARE(b.undo().startFolder, b.path("start"));
     }
 
+    // A journal edited by hand that asks for a rename outside its run's tree is refused
+    // whole, with a message: nothing at all is renamed.
+    void journalLeavingItsTree_data()
+    {
+        QTest::addColumn<QString>("holder"); // the folder it says it renamed in, from the tree's
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("moved"); // and that the start folder stands there now
+        QTest::newRow("in a folder beside the start folder") << "other" << "X.TXT" << "x.txt" << false;
+        QTest::newRow("the start folder's name, not only its case") << "" << "start" << "begin" << true;
+    }
+    void journalLeavingItsTree()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, moved);
+        Bench b;
+        QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "other/X.TXT=x"}));
+        {
+            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, false}, {});
+            JournalWriter writer(journal, 0);
+            const QString folder = b.path(holder);
+            const FolderHandle handle = hostFileSystem().openFolder(folder);
+            EntryIdentity id;
+            QVERIFY(hostFileSystem().identify(handle, from, &id) == 0);
+            writer.inOutsideFolder(folder);
+            writer.willRename(from, to, id);
+            writer.renamed(hostFileSystem().renameIn(handle, from, to));
+            if (moved)
+                writer.startFolderMoved(folder + '/' + to);
+            journal.finish(false);
+        }
+        const QStringList before = readTree(b.path());
+        QVERIFY(!b.undo().found);
+        QCOMPARE(readTree(b.path()), before);
+        QCOMPARE(b.observer.journalFailures.size(), 1);
+    }
+
     // A run's journal that another undo holds (of this process or another) is undone by
     // that undo alone: a second one does nothing.
     void journalHeldByAnotherUndo()
