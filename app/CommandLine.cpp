@@ -32,6 +32,7 @@ const QString kUndo = QStringLiteral("undo");
 const QString kFiles = QStringLiteral("files");
 const QString kFolders = QStringLiteral("folders");
 const QString kSubfolders = QStringLiteral("subfolders");
+const QString kCrossMounts = QStringLiteral("cross-mounts");
 const QString kDryRun = QStringLiteral("dry-run");
 const QString kJson = QStringLiteral("json");
 const QString kYes = QStringLiteral("yes");
@@ -310,6 +311,7 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
         : parser.isSet(kUpper)               ? CaseStyle::Upper
                                              : CaseStyle::Proper;
     job.includeSubfolders = parser.isSet(kSubfolders);
+    job.crossMounts = parser.isSet(kCrossMounts);
     job.systemFolders = SystemFolders::host();
 
     CommandLineObserver observer(parser.isSet(kJson), parser.isSet(kYes));
@@ -408,6 +410,9 @@ void DescribeRunOptions(QCommandLineParser& parser)
         {kFiles, QStringLiteral("Rename the files (the default when --folders is not given).")},
         {kFolders, QStringLiteral("Rename the folders: FOLDER itself, and with --subfolders every folder below it.")},
         {kSubfolders, QStringLiteral("Include the whole tree below FOLDER.")},
+        {kCrossMounts,
+         QStringLiteral("With --subfolders, go into file systems mounted below FOLDER too (bind mounts as well); "
+                        "without it they are listed as not changed.")},
         {{QStringLiteral("n"), kDryRun},
          QStringLiteral("List what would be renamed, in order, and what would fail; change nothing.")},
         {kJson,
@@ -420,7 +425,8 @@ void DescribeRunOptions(QCommandLineParser& parser)
 
 bool UsesRunOptions(const QCommandLineParser& parser)
 {
-    for (const QString& name : {kLower, kUpper, kProper, kUndo, kFiles, kFolders, kSubfolders, kDryRun, kJson, kYes})
+    for (const QString& name :
+         {kLower, kUpper, kProper, kUndo, kFiles, kFolders, kSubfolders, kCrossMounts, kDryRun, kJson, kYes})
         if (parser.isSet(name))
             return true;
     return false;
@@ -436,8 +442,9 @@ QString RunUsageError(const QCommandLineParser& parser, qsizetype folders)
     if (styles > 1)
         return QStringLiteral("only one of --lower, --upper, --proper and --undo can be given");
     if (parser.isSet(kUndo)) {
-        if (parser.isSet(kFiles) || parser.isSet(kFolders) || parser.isSet(kSubfolders))
-            return QStringLiteral("--undo takes back a whole run: --files, --folders and --subfolders do not apply");
+        if (parser.isSet(kFiles) || parser.isSet(kFolders) || parser.isSet(kSubfolders) || parser.isSet(kCrossMounts))
+            return QStringLiteral(
+                "--undo takes back a whole run: --files, --folders, --subfolders and --cross-mounts do not apply");
         if (folders > 0)
             return QStringLiteral("--undo takes no folder");
         return {};

@@ -132,8 +132,8 @@ bool FolderChain::closeDownTo(qsizetype keep, int limit)
     return m_open < before;
 }
 
-FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
-                    RunPace& pace)
+FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
+                    RunObserver& observer, RunPace& pace)
 {
     FolderTree tree;
     FolderChain chain(fs, start);
@@ -200,7 +200,15 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem
         }
         const QString name = level.subfolders[level.next++];
         const size_t parent = level.index;
-        if (const int error = chain.enter(name)) {
+        int error = chain.enter(name);
+        // A mount point is another tree, a bind mount of this one's too: it is entered only
+        // when asked for.
+        const quint64 mount = error == 0 ? chain.entered().mount() : 0;
+        if (!crossMounts && mount != 0 && start.mount() != 0 && mount != start.mount()) {
+            chain.leave();
+            error = EXDEV;
+        }
+        if (error != 0) {
             tree.notEntered.append({JoinPath(tree.pathOf(parent, start.path()), name), NotEnteredText(error)});
             continue;
         }

@@ -114,9 +114,10 @@ private:
 // entered through their parent's handle without following links. A folder that cannot
 // be read (completely) is part of the tree but contributes no files and no folders, and
 // keeps why in its `listError`; one that cannot be entered at all is left out and
-// reported in `notEntered`. Window events are let through at the run's pace; once the
+// reported in `notEntered`, and so is a mount point (another file system, or a bind
+// mount) unless `crossMounts`. Window events are let through at the run's pace; once the
 // observer asks to cancel or to stop, no further folder is listed.
-FolderTree FindTree(const FolderHandle& start, bool subfolders, const FileSystem& fs, RunObserver& observer,
-                    RunPace& pace);
+FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
+                    RunObserver& observer, RunPace& pace);
 
 } // namespace orvel

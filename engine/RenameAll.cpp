@@ -75,7 +75,7 @@ public:
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        m_tree = FindTree(top, m_job.includeSubfolders, m_fs, m_observer, m_pace);
+        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, m_observer, m_pace);
         if (top.isOpen())
             m_out.startError = m_tree.folders.front().listError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));

@@ -23,6 +23,9 @@ struct RenameAllJob {
     // How many folders are worked on at once; 0: as many as pay off on the file system
     // (one where it cannot help).
     int workers = 0;
+    // Whether the walk goes into other file systems mounted below the start folder (bind
+    // mounts too); without it they are reported as not entered.
+    bool crossMounts = false;
 };
 
 struct RenameAllOutcome : RunOutcome {

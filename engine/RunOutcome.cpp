@@ -13,6 +13,8 @@ QString NotEnteredText(int error)
         return QStringLiteral("skipped: not a folder any more");
     if (error == FolderChanged)
         return QStringLiteral("skipped: changed since it was listed");
+    if (error == EXDEV)
+        return QStringLiteral("skipped: on another file system");
     return ErrorText(error);
 }
 

@@ -56,10 +56,11 @@ struct DirEntry {
 class FolderHandle {
 public:
     FolderHandle() = default;
-    FolderHandle(int descriptor, QString path, FileId id = {})
+    FolderHandle(int descriptor, QString path, FileId id = {}, quint64 mount = 0)
         : m_fd(descriptor)
         , m_path(std::move(path))
         , m_id(id)
+        , m_mount(mount)
         , m_opening(descriptor >= 0 ? NextOpening() : 0)
     {
     }
@@ -73,7 +74,7 @@ public:
     // folder of its own).
     FolderHandle withPath(QString path) &&
     {
-        FolderHandle same(std::exchange(m_fd, -1), std::move(path), m_id);
+        FolderHandle same(std::exchange(m_fd, -1), std::move(path), m_id, m_mount);
         same.m_opening = m_opening;
         return same;
     }
@@ -84,6 +85,8 @@ public:
     const QString& path() const { return m_path; }
     // The folder it holds, as it was when it was opened.
     const FileId& id() const { return m_id; }
+    // The mount it lies on, bind mounts told apart too; 0 when the system cannot tell.
+    quint64 mount() const { return m_mount; }
     // Which opening of a folder it is: no two handles the process opened share one, though
     // a volume mounted again may give another folder the same device and inode numbers.
     quint64 opening() const { return m_opening; }
@@ -94,6 +97,7 @@ private:
     int m_fd = -1;
     QString m_path;
     FileId m_id;
+    quint64 m_mount = 0;
     quint64 m_opening = 0;
 };
 

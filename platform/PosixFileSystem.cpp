@@ -126,10 +126,12 @@ constexpr int kFolderHandle = O_PATH | O_DIRECTORY | O_CLOEXEC;
 // The descriptor opened, with the identity of what it holds.
 FolderHandle handleOf(int fd, QString path)
 {
-    struct stat st;
-    if (::fstat(fd, &st) != 0)
+    struct statx st;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &st) != 0)
         return FolderHandle(fd, std::move(path));
-    return FolderHandle(fd, std::move(path), FileId{quint64(st.st_dev), quint64(st.st_ino)});
+    const quint64 mount = (st.stx_mask & STATX_MNT_ID) != 0 ? st.stx_mnt_id : 0;
+    return FolderHandle(fd, std::move(path),
+                        FileId{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino)}, mount);
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -336,6 +338,7 @@ FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1))
     , m_path(std::move(other.m_path))
     , m_id(std::exchange(other.m_id, {}))
+    , m_mount(std::exchange(other.m_mount, 0))
     , m_opening(std::exchange(other.m_opening, 0))
 {
 }
@@ -354,6 +357,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
         m_fd = std::exchange(other.m_fd, -1);
         m_path = std::move(other.m_path);
         m_id = std::exchange(other.m_id, {});
+        m_mount = std::exchange(other.m_mount, 0);
         m_opening = std::exchange(other.m_opening, 0);
     }
     return *this;

@@ -242,7 +242,7 @@ private Q_SLOTS:
     void renameAll_data()
     {
         QTest::addColumn<QStringList>("before"); // makeTree notation; the first entry's folder is the start
-        QTest::addColumn<QString>("options"); // file, folder, sub, lower, upper (Proper Case otherwise)
+        QTest::addColumn<QString>("options"); // file, folder, sub, cross, lower, upper (Proper Case otherwise)
         QTest::addColumn<QString>("faults");
         QTest::addColumn<QStringList>("after"); // the whole temporary folder, read back raw
         QTest::addColumn<QString>(
@@ -322,9 +322,15 @@ private Q_SLOTS:
             "mount:start/a",
             {"start/", "start/S.txt=", "start/a/", "start/a/NEW.TXT=new", "start/b/", "start/b/B.txt="},
             "3 2 2|B.txt|start", {"start/a|skipped: changed since it was listed"});
-        // Found by identity wherever it lies in the tree; No renames nothing at all.
+        // A file system mounted inside the tree, a bind mount too, is another tree: not
+        // entered unless asked for, and then a system folder there is found by identity
+        // (No renames nothing at all).
+        row("folder bind-mounted into the tree", {"start/A.TXT=", "start/mnt/", "other/B.TXT="}, "file sub",
+            "bind:start/mnt=other",
+            {"other/", "other/B.TXT=", "start/", "start/A.txt=", "start/mnt/", "start/mnt/B.TXT="}, "1 1 1|A.txt|start",
+            {"start/mnt|skipped: on another file system"});
         row("system folder bind-mounted into the tree", {"start/A.TXT=", "start/root/etc/", "etc/HOSTS="},
-            "file folder sub", "bind:start/root/etc=etc;system:etc;answer:no",
+            "file folder sub cross", "bind:start/root/etc=etc;system:etc;answer:no",
             {"etc/", "etc/HOSTS=", "start/", "start/A.TXT=", "start/root/", "start/root/etc/", "start/root/etc/HOSTS="},
             "-", {}, {}, {"start/root/etc|system"});
         row("a home inside the tree", {"start/A.TXT=", "start/u/U.TXT="}, "file sub", "home:start/u",
@@ -401,7 +407,8 @@ private Q_SLOTS:
                          state.records(),
                          SystemFolders(fault.all("system").replaceInStrings(QRegularExpression("^"), top + '/'),
                                        fault.all("home").replaceInStrings(QRegularExpression("^"), top + '/')),
-                         workers};
+                         workers,
+                         options.contains("cross")};
         const auto permit = qScopeGuard([&] { fault.permitAll(); });
         QVERIFY(fault.setModes());
         const auto run = [&] {
