@@ -198,8 +198,8 @@ void JournalReader::read()
                 // Only the start folder, or a folder above it, is renamed from outside it.
                 const QByteArray& holder = m_folders[size_t(writer.folder)].path;
                 const QByteArray renamed = holder + (holder.endsWith('/') ? "" : "/") + FieldBytes(f[0]);
-                m_leavesTree |= !sameButCase(FieldBytes(f[0]), FieldBytes(f[1]))
-                    || (renamed != start && !isBelow(start, renamed));
+                m_leavesTree |=
+                    !sameButCase(FieldBytes(f[0]), FieldBytes(f[1])) || (renamed != start && !isBelow(start, renamed));
             }
             if (known) {
                 settle(writer);

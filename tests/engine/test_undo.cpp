@@ -567,8 +567,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<bool>("moved"); // and that the start folder stands there now
-        QTest::newRow("in a folder beside the start folder") << "other" << "X.TXT" << "x.txt" << false;
-        QTest::newRow("the start folder's name, not only its case") << "" << "start" << "begin" << true;
+        QTest::newRow("in a folder beside the start folder") << "other"
+                                                             << "X.TXT"
+                                                             << "x.txt" << false;
+        QTest::newRow("the start folder's name, not only its case") << ""
+                                                                    << "start"
+                                                                    << "begin" << true;
     }
     void journalLeavingItsTree()
     {
