@@ -79,18 +79,6 @@ QString enabledStates(std::initializer_list<const QObject*> controls)
     return states;
 }
 
-// The texts of the label it filters, each time the label was painted.
-struct PaintedTexts : QObject {
-    QStringList texts;
-    bool eventFilter(QObject* label, QEvent* event) override
-    {
-        const QString text = static_cast<QLabel*>(label)->text();
-        if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != text))
-            texts << text;
-        return false;
-    }
-};
-
 // A click, or a press followed by a double click, on an item of a list.
 void clickItem(QListWidget* list, const QListWidgetItem* item, bool twice)
 {
@@ -295,19 +283,12 @@ private Q_SLOTS:
         clickItem(ui(w).Dir1, sub(), true);
         QCOMPARE(fx->where(), "~/Sub | ~/Sub/ | ~/Sub | inner.txt");
         QCOMPARE(selectedState(w), "11");
-        // Up One Level goes back, Enter opens the highlighted folder; other keys only move.
+        // Up One Level goes back, Enter opens the highlighted folder.
         ui(w).cmdUpLevel->click();
-        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
-        ui(w).Dir1->setCurrentItem(sub());
-        QTest::keyClick(ui(w).Dir1, Qt::Key_Home);
         QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
         ui(w).Dir1->setCurrentItem(sub());
         QTest::keyClick(ui(w).Dir1, Qt::Key_Return);
         QCOMPARE(ui(w).Dir1->Path(), fx->path("Sub"));
-        // A folder on the way from the root opens as well.
-        const QString parent = QFileInfo(fx->dir.path()).fileName();
-        clickItem(ui(w).Dir1, ui(w).Dir1->findItems(' ' + parent, Qt::MatchEndsWith).value(0), true);
-        QCOMPARE(ui(w).Dir1->Path(), fx->dir.path());
     }
 
     // Dropped folders open the first, and a folder that a later start names opens as
@@ -360,8 +341,7 @@ private Q_SLOTS:
         question.show();
         opened << w.openHandedOverFolder(fx->path("Sub"));
         question.hide();
-        opened << w.openHandedOverFolder(fx->path("Sub/file.txt"));
-        QCOMPARE(opened, QList<bool>({false, false, false}));
+        QCOMPARE(opened, QList<bool>({false, false}));
         QCOMPARE(fx->where(), "~/other | ~/other/ | ~/other | Y.txt");
     }
 
@@ -449,11 +429,9 @@ private Q_SLOTS:
         QWidget other;
         w.show();
         other.show();
-        for (bool on : {true, false}) {
-            ui(w).ckTop->click();
-            QCOMPARE(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint), on);
-            QVERIFY(w.isVisible()); // re-creating the native window hides it
-        }
+        ui(w).ckTop->click();
+        QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(w.isVisible()); // re-creating the native window hides it
         QVERIFY(w.close());
         QVERIFY(other.isVisible());
         QCOMPARE(fx->endProcessCalls, 0);
@@ -550,14 +528,12 @@ private Q_SLOTS:
         ui(w).ProgressBar1->setMax(Currency(9)), ui(w).ProgressBar1->setValue(Currency(7)); // what an earlier run left
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        PaintedTexts status;
-        ui(w).lblStatus->installEventFilter(&status);
-        // At the first rename: the bar and the status lines painted so far. At "b ONE.txt",
-        // where the run lets events through: the name in hand.
-        QString barAtFirst, statusAtFirst, inHand;
+        // At the first rename: the bar. At "b ONE.txt", where the run lets events through:
+        // the name in hand.
+        QString barAtFirst, inHand;
         fx->fs.beforeRename = [&](const QString& oldPath, const QString&) {
-            if (statusAtFirst.isEmpty())
-                barAtFirst = ui(w).ProgressBar1->Value().toString(), statusAtFirst = status.texts.join(", ");
+            if (barAtFirst.isEmpty())
+                barAtFirst = ui(w).ProgressBar1->Value().toString();
             if (oldPath.endsWith("b ONE.txt")) {
                 MainWindowTestAccess::observer(w).letEventsThrough();
                 inHand = ui(w).txtNAME->text();
@@ -567,9 +543,7 @@ private Q_SLOTS:
         QCOMPARE(fx->tree(),
                  (QStringList{"my pics/", "my pics/a KEEP.txt=", "my pics/b one.txt=", "my pics/sub/",
                               "my pics/sub/c two.txt="}));
-        QCOMPARE(barAtFirst, "0");
-        QCOMPARE(statusAtFirst, "Searching... Please wait., Renaming... Please wait.");
-        QCOMPARE(inHand, "b one.txt");
+        QCOMPARE(barAtFirst + ' ' + inHand, "0 b one.txt");
         // The folders and files counted, the bar full, the last name converted, and the
         // failure with its reason, asked about after "Renamed done !!".
         QCOMPARE(shown(ui(w).lblFolder), "Sub Folders  : 2");
@@ -642,49 +616,58 @@ private Q_SLOTS:
         QCOMPARE(fx->messages.shown, end == "untick" ? QStringList{NothingTicked} : QStringList());
     }
 
-    // A system folder: the question is asked before Rename All and Rename Selected, and
-    // No leaves everything, Yes renames.
-    void theSystemsFoldersAskFirst()
+    // What a run shows before it renames, and obeys: the question of a system folder (No,
+    // the default, renames nothing), a run elsewhere (the command line) holding the lock
+    // of the tree, a journal folder that cannot be used (the run renames all the same).
+    void aMessageBeforeTheRun()
     {
-        // "/" is served from the temporary folder: nothing real is ever touched.
-        fx->fs.root = fx->dir.path();
-        fx->services.startFolder = "/";
-        MainWindow& w = fx->open({"ONE.TXT"});
-        fx->messages.answers << MessageBoxes::No << MessageBoxes::No << MessageBoxes::Yes;
-        ui(w).cmdALL->click();
-        ui(w).File1->setSelected(0, true);
-        ui(w).cmdSELECTED->click();
-        const QString system = box("The folder / belongs to the operating system. Changing the names in it can stop "
-                                   "the system from working.   Do you want to rename them anyway ?",
-                                   "Orvel File Rename", MessageBoxes::Icon::Warning,
-                                   MessageBoxes::Yes | MessageBoxes::No, MessageBoxes::No);
-        QCOMPARE(fx->messages.shown, QStringList({system, system}));
-        QCOMPARE(fx->fs.renames.size(), 0);
-        ui(w).cmdALL->click();
+        const struct {
+            QString row, text;
+            MessageBoxes::Icon icon;
+            const char* renamed;
+        } rows[] = {{"locked", "The folder ~ is being renamed by another run.   Please try again when it is done.",
+                     MessageBoxes::Icon::Information, "ONE.TXT="},
+                    {"no journal", "This rename cannot be undone: Read-only file system", MessageBoxes::Icon::Warning,
+                     "One.txt="},
+                    {"system folder",
+                     "The folder / belongs to the operating system. Changing the names in it can stop the system "
+                     "from working.   Do you want to rename them anyway ?",
+                     MessageBoxes::Icon::Warning, "ONE.TXT="}};
+        for (const auto& r : rows) {
+            fx.emplace();
+            if (r.row == "system folder") // "/" is served from the temporary folder: nothing real is touched
+                fx->fs.root = fx->dir.path(), fx->services.startFolder = "/";
+            if (r.row == "no journal")
+                fx->services.records = {}, fx->services.journalProblem = "Read-only file system";
+            MainWindow& w = fx->open({"ONE.TXT"});
+            std::unique_ptr<TreeLock> other;
+            if (r.row == "locked")
+                other = fx->locks->lock(fx->fs.openFolder(fx->dir.path()), nullptr);
+            ui(w).cmdALL->click();
+            const bool asks = r.row == "system folder";
+            QCOMPARE(fx->shortened(fx->messages.shown.join('\n')),
+                     box(r.text, "Orvel File Rename", r.icon, asks ? MessageBoxes::Yes | MessageBoxes::No : MessageBoxes::Ok,
+                         asks ? MessageBoxes::No : MessageBoxes::Ok));
+            QCOMPARE(fx->tree(), QStringList{r.renamed});
+            QCOMPARE(shown(ui(w).lblFiles).isEmpty(), r.row != "no journal");
+        }
+        // In a system folder Rename Selected asks as well; Yes renames.
+        fx->messages.answers << MessageBoxes::Yes;
+        ui(*fx->window).File1->setSelected(0, true);
+        ui(*fx->window).cmdSELECTED->click();
+        QCOMPARE(fx->messages.shown.size(), 2);
         QCOMPARE(fx->tree(), QStringList{"One.txt="});
     }
 
-    // A run elsewhere (the command line) holds the lock of the open folder's tree: the
-    // window says so, and shows no result of its own. A close request
-    // while the run renames: the rename in hand ends, nothing after it starts, no
-    // question is asked, and the window closes.
-    void runsRefusedOrStopped()
+    // A close request while the run renames: the rename in hand ends, nothing after it
+    // starts, clicks meanwhile start nothing new, no question is asked, and the window closes.
+    void aCloseMidRun()
     {
         MainWindow& w = fx->open({"start/A ONE.TXT", "start/B TWO.TXT", "start/C THREE.TXT"}, "start");
-        std::unique_ptr<TreeLock> other = fx->locks->lock(fx->fs.openFolder(fx->dir.path()), nullptr);
-        w.renameAll();
-        QCOMPARE(fx->messages.shown,
-                 QStringList{box("The folder " + fx->dir.path()
-                                     + " is being renamed by another run.   Please try again when it is done.",
-                                 "Orvel File Rename", MessageBoxes::Icon::Information, MessageBoxes::Ok,
-                                 MessageBoxes::Ok)});
-        QCOMPARE(shown(ui(w).lblFiles), QString());
-        other.reset();
-        fx->messages.shown.clear();
         w.show();
         fx->fs.refusedRenames = {fx->path("start/C THREE.TXT")};
         fx->fs.beforeRename = [&](const QString&, const QString&) {
-            w.renameAll(); // clicks meanwhile start nothing new
+            w.renameAll();
             w.renameSelected();
             w.close();
         };
@@ -716,19 +699,6 @@ private Q_SLOTS:
         QVERIFY(!ui(w).mnuUndo->isEnabled());
     }
 
-    // Where the journal folder cannot be used, a run says so once and renames all the same.
-    void withoutJournalFolder()
-    {
-        fx->services.records = {};
-        fx->services.journalProblem = "Read-only file system";
-        MainWindow& w = fx->open({"MY PICS/A ONE.TXT=1"}, "MY PICS");
-        w.renameAll();
-        QCOMPARE(fx->messages.shown,
-                 QStringList{box("This rename cannot be undone: Read-only file system", "Orvel File Rename",
-                                 MessageBoxes::Icon::Warning, MessageBoxes::Ok, MessageBoxes::Ok)});
-        QCOMPARE(fx->tree(), (QStringList{"MY PICS/", "MY PICS/A One.txt=1"}));
-    }
-
     // The files selected (the first and the last: both ends of the list count) and the
     // open folder, in the case chosen: the list shows the new names with nothing selected,
     // the working name is the last one converted, and the window and the folder's recent
@@ -754,17 +724,10 @@ private Q_SLOTS:
         QCOMPARE(ui(w).File1->selectedItems().size(), 0);
         QCOMPARE(fx->recents(), (QStringList{"/third/", "/other/", "~/MY PHOTOS/"}));
         QCOMPARE(fx->messages.shown, QStringList());
-        // Nothing selected: not even the folder is renamed, and it is not a recent folder;
-        // the list is read again. Nothing ticked: the not-changed list is emptied, then the
-        // user is told. A double click on a file renames it.
+        // Nothing ticked: the not-changed list is emptied, then the user is told. A double
+        // click on a file renames it.
         w.show();
         ui(w).optCASES[2]->setChecked(true);
-        fx->touch({"MY PHOTOS/new.txt"});
-        ui(w).File1->clearSelection();
-        ui(w).cmdSELECTED->click();
-        QCOMPARE(fx->where(),
-                 "~/MY PHOTOS | ~/MY PHOTOS/ | ~/MY PHOTOS | ALPHA ONE.TXT, beta TWO.txt, GAMMA THREE.TXT, new.txt");
-        QCOMPARE(fx->recents().first(), "/third/");
         ui(w).m_notChanged << NotChanged{"from an earlier run", {}};
         ui(w).chkRenameFile->setChecked(false);
         ui(w).chkRenameFolder->setChecked(false);
