@@ -563,9 +563,9 @@ void TestProgressBar::whatTheHostSees_data()
         },
         {"MouseDown 2 1 60 30", "MouseUp 2 1 60 30", "MouseMove 6 0 60 30", "MouseDown 1 2 15 15", "MouseUp 1 2 15 15",
          "Click", "MouseDown 1 0 15 15", "MouseUp 1 0 15 450"});
-    row("a press in pixels",
-        [](auto& b, auto& log) { b.setScaleMode(3), log.clear(), QTest::mousePress(&b, Qt::MiddleButton, {}, {9, 4}); },
-        {"MouseDown 4 0 9 4"});
+    row("a press in characters, a different unit across",
+        [](auto& b, auto& log) { b.setScaleMode(4), log.clear(), QTest::mousePress(&b, Qt::MiddleButton, {}, {96, 48}); },
+        {"MouseDown 4 0 12 3"});
     row("a key", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_A); }, {"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0"});
     row("Alt+Left", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_Left, Qt::AltModifier); },
         {"KeyDown 18 4", "KeyDown 37 4", "KeyUp 37 4", "KeyUp 18 0"});
