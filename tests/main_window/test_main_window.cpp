@@ -1,10 +1,11 @@
 // The main window as the user meets it: how it opens, the enable rules of "Rename
 // Selected", moving through volumes and folders, the drop target, the recent folders,
-// always on top, closing and Exit; how it looks on a Linux desktop (CTest runs this at
-// 1x and at 2x); and the two rename commands as it runs them: what the controls put into
-// a run, what its outcome puts on the labels and lists, the controls disabled while Rename
-// All works, the system-folder question, a close mid-run, and the report of what was not
-// changed.
+// always on top, closing and Exit; that its texts read on a light and a dark desktop
+// (CTest runs this at 1x and at 2x); and the two rename commands as it runs them: what the
+// controls put into a run, what its outcome puts on the labels and lists, the controls
+// disabled while Rename All works, the messages before a run, undo, and the report of
+// what was not changed. (Which names a run changes and why is the engine's test; a close
+// mid-run is checked on the real program in check_close_during_run.sh.)
 
 #include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindow.h"
