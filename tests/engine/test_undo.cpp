@@ -395,86 +395,67 @@ private Q_SLOTS:
         QVERIFY(!refused.store->names().isEmpty() && !NewestUndoableRun(*refused.store));
     }
 
-    // Something that is no file stands at a name of the journal folder (a FIFO, which
-    // nobody writes to): runs and undos pass it over, in a child process that a hang
-    // would make miss its deadline, and leave it where it is.
-    void fifoInTheJournalFolder_data()
+    // What stands in the journal folder and is no journal to read is passed over, says
+    // why, and is left where it is; runs and undos go on (in a child process that a hang
+    // would make miss its deadline): a FIFO, which nobody writes to, at a lock's or a
+    // journal's name, or a journal larger than the program ever writes. A journal is read a
+    // piece at a time, so that its size does not count against the process's memory: one
+    // that ends in a quarter of a gigabyte of zeros (space reserved ahead that a crash
+    // left) reads under a limit far below that.
+    void journalsPassedOver_data()
     {
-        QTest::addColumn<QString>("name"); // "~" stands for the newest journal's name, without its ending
-        QTest::newRow("a tree lock") << "claim-1-f1f0";
-        QTest::newRow("a sealed journal, the newest") << "~x.journal";
-        QTest::newRow("an open journal, the newest") << "~x.open";
+        QTest::addColumn<QString>("name"); // of a FIFO; "~" stands for the older journal's name, without its ending
+        QTest::addColumn<qint64>("size"); // of the newest journal, its records first, without a FIFO
+        QTest::addColumn<QString>("error"); // after the name
+        const QString fifo = " is not a regular file";
+        QTest::newRow("a FIFO for a tree lock") << "claim-1-f1f0" << qint64(0) << fifo;
+        QTest::newRow("a FIFO for a sealed journal, newer") << "~x.journal" << qint64(0) << fifo;
+        QTest::newRow("a FIFO for an open journal, newer") << "~x.open" << qint64(0) << fifo;
+        QTest::newRow("a quarter of a gigabyte of zeros") << QString() << (qint64(1) << 28) << QString();
+        QTest::newRow("larger than any written")
+            << QString() << LargestJournal + 1 << " is larger than any journal the program writes (64 GiB)";
     }
-    void fifoInTheJournalFolder()
+    void journalsPassedOver()
     {
         QFETCH(QString, name);
-        Bench b;
-        QVERIFY(makeTree(b.path(), Tree));
-        b.renameAll(CaseStyle::Lower);
-        const QString newest = b.store->names().constLast();
-        name.replace("~", newest.left(newest.lastIndexOf('.')));
-        const QByteArray fifo = QFile::encodeName(QDir(b.store->folder()).filePath(name));
-        QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-        const auto carried = inChildProcess([&](QDataStream& out) {
-            b.renameAll(CaseStyle::Upper);
-            out << b.undo().undone << b.undo().undone;
-            QString error;
-            out << (b.store->openToRead(name, &error) ? QString() : error);
-        });
-        QVERIFY(carried);
-        QDataStream in(*carried);
-        qint64 first = 0, second = 0;
-        QString error;
-        in >> first >> second >> error;
-        QCOMPARE(error, name + " is not a regular file");
-        QCOMPARE(first, 6); // the start folder's own name too
-        QCOMPARE(second, 5);
-        QCOMPARE(readTree(b.path()), Before);
-        struct stat st;
-        QVERIFY(::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode));
-    }
-
-    // A journal is read a piece at a time, so that its size does not count against the
-    // process's memory: one that ends in a quarter of a gigabyte of zeros (space reserved
-    // ahead that a crash left) reads under a limit far below that. One larger than the program
-    // ever writes is passed over unread, and says why.
-    void largeJournals_data()
-    {
-        QTest::addColumn<qint64>("size"); // of the newest journal, its records first
-        QTest::addColumn<QString>("error");
-        QTest::newRow("a quarter of a gigabyte of zeros") << (qint64(1) << 28) << QString();
-        QTest::newRow("larger than any written")
-            << LargestJournal + 1 << " is larger than any journal the program writes (64 GiB)";
-    }
-    void largeJournals()
-    {
         QFETCH(qint64, size);
         QFETCH(QString, error);
         Bench b;
         QVERIFY(makeTree(b.path(), Tree));
         b.renameAll(CaseStyle::Lower);
         const QString older = b.store->names().constLast();
-        b.renameAll(CaseStyle::Upper);
-        const QString newest = b.store->names().constLast();
-        QVERIFY(QFile::resize(QDir(b.store->folder()).filePath(newest), size));
+        name.replace("~", older.left(older.lastIndexOf('.')));
+        const QByteArray fifo = QFile::encodeName(QDir(b.store->folder()).filePath(name));
+        QVERIFY(size > 0 || ::mkfifo(fifo.constData(), 0600) == 0);
         const auto carried = inChildProcess([&](QDataStream& out) {
+            b.renameAll(CaseStyle::Upper);
+            const QString newest = b.store->names().filter(QRegularExpression("\\d-\\d+\\.journal$")).constLast();
             QFile statm("/proc/self/statm");
             const qint64 used = statm.open(QIODevice::ReadOnly) ? statm.readAll().split(' ').value(0).toLongLong() : 0;
             const rlimit limit{rlim_t(used * ::sysconf(_SC_PAGESIZE) + (128 << 20)), RLIM_INFINITY};
+            if (size > 0 && !QFile::resize(QDir(b.store->folder()).filePath(newest), size))
+                return;
             if (used == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0)
                 return;
             QString why;
-            const std::optional<JournalReader> journal = ReadJournal(*b.store, newest, &why);
-            out << (journal ? journal->undoableCount() : -1) << why << NewestUndoableRun(*b.store)->journal;
+            (void)ReadJournal(*b.store, size > 0 ? newest : name, &why);
+            out << why.replace(size > 0 ? newest : name, "~") << NewestUndoableRun(*b.store)->journal.compare(newest)
+                << b.undo().undone << b.undo().undone;
         });
         QVERIFY(carried);
         QDataStream in(*carried);
-        qint64 undoable = 0;
-        QString why, offered;
-        in >> undoable >> why >> offered;
-        QCOMPARE(why, error.isEmpty() ? QString() : newest + error);
-        QCOMPARE(undoable, error.isEmpty() ? 6 : -1);
-        QCOMPARE(offered, error.isEmpty() ? newest : older);
+        QString why;
+        int offered = -2;
+        qint64 first = 0, second = 0;
+        in >> why >> offered >> first >> second;
+        QCOMPARE(why, error.isEmpty() ? QString() : "~" + error);
+        const bool passedOver = size > LargestJournal;
+        QCOMPARE(offered == 0, !passedOver); // the newest run unless it is passed over
+        QCOMPARE(first, passedOver ? 0 : 6); // the start folder's own name too; none of the older run's is as it left them
+        QCOMPARE(second, passedOver ? 0 : 5);
+        QCOMPARE(readTree(b.path()) == Before, !passedOver);
+        struct stat st;
+        QVERIFY(size > 0 || (::lstat(fifo.constData(), &st) == 0 && S_ISFIFO(st.st_mode)));
     }
 
     // Runs are told apart by their numbers, never by the clock: journals made while it
@@ -508,13 +489,10 @@ private Q_SLOTS:
         QVERIFY(journal("run-n00000000000000000008-7.journal", "1999-01-01T00:00:00Z"));
         QCOMPARE(NewestUndoableRun(*b.store)->journal, "run-n00000000000000000008-7.journal");
         QStringList runs;
-        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
-            for (int i = 0; i < 5; ++i) {
-                RenameAll(
-                    {b.path("start"), {true, false, i % 2 ? CaseStyle::Proper : style}, true, b.state.records(), {}},
-                    b.fs, b.observer);
-                runs << NewestUndoableRun(*b.store)->journal;
-            }
+        for (int i = 0; i < 10; ++i) {
+            const CaseStyle style = i % 2 ? CaseStyle::Proper : i < 5 ? CaseStyle::Lower : CaseStyle::Upper;
+            RenameAll({b.path("start"), {true, false, style}, true, b.state.records(), {}}, b.fs, b.observer);
+            runs << NewestUndoableRun(*b.store)->journal;
         }
         QCOMPARE(runs.first(), QString("run-n00000000000000000009-%1.journal").arg(::getpid()));
         QCOMPARE(b.store->names(), runs);
