@@ -544,91 +544,57 @@ private Q_SLOTS:
 
     // No two runs work on one tree at once: a run whose tree holds, or lies in, the tree
     // of a live run (of this process or another) is refused and says which; a tree beside
-    // it, or one whose run is gone, is free.
-    void oneRunATree_data()
-    {
-        QTest::addColumn<QString>("locked"); // the live run's tree; "died:" when its process is gone
-        QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
-        QTest::addColumn<bool>("refused");
-        const auto row = [](const char* name, const char* locked, const char* run, bool refused) {
-            QTest::newRow(name) << QString(locked) << QString(run) << refused;
-        };
-        row("inside it", "start", "all:start/SUB", true);
-        row("around it", "start/SUB", "all:start", true);
-        row("through a link", "start", "all:link", true);
-        row("beside it", "start/SUB", "all:other", false);
-        row("its run is gone", "died:start", "all:start", false);
-        row("Rename Selected inside it", "start", "selected:start/SUB", true);
-        row("an undo around it", "start/sub", "undo", true);
-    }
-
-    void oneRunATree()
-    {
-        QFETCH(QString, locked);
-        QFETCH(QString, run);
-        QFETCH(bool, refused);
-        Bench b;
-        QVERIFY(makeTree(b.path(), Tree + QStringList{"other/O.TXT=o", "link->start"}));
-        if (run == "undo")
-            b.renameAll(CaseStyle::Lower);
-        const QStringList before = readTree(b.path());
-        const QString tree = b.path(locked.section(':', -1));
-        std::unique_ptr<TreeLock> lock;
-        if (locked.startsWith("died:"))
-            QVERIFY(inChildProcess(
-                [&](QDataStream&) { (void)b.state.locks->lock(b.fs.openFolder(tree), nullptr).release(); }));
-        else
-            lock = b.state.locks->lock(b.fs.openFolder(tree), nullptr);
-        const auto attempt = [&] {
-            const QString folder = b.path(run.section(':', 1));
-            if (run == "undo")
-                return b.undo().busyWith;
-            if (run.startsWith("all:"))
-                return RenameAll({folder, {true, true, CaseStyle::Lower}, true, b.state.records(), {}}, b.fs,
-                                 b.observer)
-                    .busyWith;
-            return RenameSelected(
-                       {folder, {"FOUR.TXT"}, {true}, folder, {true, false, CaseStyle::Lower}, b.state.records(), {}},
-                       b.fs, b.observer)
-                .busyWith;
-        };
-        QCOMPARE(attempt(), refused ? tree : QString());
-        QCOMPARE(readTree(b.path()) == before, refused);
-        if (!refused)
-            return;
-        lock.reset(); // the other run ends: the tree is free
-        QCOMPARE(attempt(), QString());
-        QVERIFY(readTree(b.path()) != before);
-    }
-
-    // The journal folder is the user's own: a link, or a folder of another user, is
+    // it, or one whose run is gone, is free. Each run has its own locks, as two processes
+    // would. The journal folder is the user's own: a link, or a folder of another user, is
     // refused, and one made anew is closed to others. Where no lock can be kept in it
     // (refused, read-only for its user, or not there and not to be made) no two runs are
     // kept apart any less: their locks go to the runtime folder, where every run looks.
-    // Each run has its own locks, as two processes would.
-    void journalFolder_data()
+    void oneRunATree_data()
     {
-        QTest::addColumn<QString>("journals"); // the journal folder, in the test's folder
+        QTest::addColumn<QString>("journals"); // the journal folder of the locks, in the test's folder
         QTest::addColumn<QString>("make"); // shell words that make it so
-        QTest::addColumn<QString>("refused"); // why its journals are not kept there, "~" for its path
-        const auto row = [](const char* name, const char* journals, const char* make, const QString& refused) {
-            QTest::newRow(name) << QString(journals) << QString(make) << refused;
+        QTest::addColumn<QString>("refused"); // why journals are not kept there, "~" for its path
+        QTest::addColumn<QString>("locked"); // the live run's tree; "died:" when its process is gone
+        QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
+        QTest::addColumn<bool>("busy");
+        const auto row = [](const char* name, const char* journals, const char* make, const QString& refused,
+                            const char* locked, const char* run, bool busy) {
+            QTest::newRow(name) << QString(journals) << QString(make) << refused << QString(locked) << QString(run)
+                                << busy;
         };
-        row("made anew", "new/made", "true", "");
-        row("a link", "link", "mkdir real && ln -s real link", "~ is not a folder");
-        row("another user's", "state", "mkdir state && chown 65534:65534 state", "~ belongs to another user");
-        row("read-only", "state", "mkdir -m 500 state", "");
-        row("cannot be made", "file/state", "touch file", ErrorText(ENOTDIR));
+        row("inside it", "state", "true", "", "start", "all:start/SUB", true);
+        row("around it", "state", "true", "", "start/SUB", "all:start", true);
+        row("through a link", "state", "true", "", "start", "all:link", true);
+        row("beside it", "state", "true", "", "start/SUB", "all:other", false);
+        row("its run is gone", "state", "true", "", "died:start", "all:start", false);
+        row("Rename Selected inside it", "state", "true", "", "start", "selected:start/SUB", true);
+        row("an undo around it", "state", "true", "", "start/sub", "undo", true);
+        row("journal folder made anew", "new/made", "true", "", "start", "all:start/SUB", true);
+        row("journal folder a link", "link", "mkdir real && ln -s real link", "~ is not a folder", "start",
+            "all:start/SUB", true);
+        row("another user's journal folder", "state", "mkdir state && chown 65534:65534 state",
+            "~ belongs to another user", "start", "all:start/SUB", true);
+        row("read-only journal folder", "state", "mkdir -m 500 state", "", "start", "all:start/SUB", true);
+        row("journal folder that cannot be made", "file/state", "touch file", ErrorText(ENOTDIR), "start",
+            "all:start/SUB", true);
     }
-    void journalFolder()
+    void oneRunATree()
     {
         QFETCH(QString, journals);
         QFETCH(QString, make);
         QFETCH(QString, refused);
+        QFETCH(QString, locked);
+        QFETCH(QString, run);
+        QFETCH(bool, busy);
         Bench b;
-        QVERIFY(makeTree(b.path(), Tree));
+        QVERIFY(makeTree(b.path(), Tree + QStringList{"other/O.TXT=o", "link->start"}));
         if (!shell(b.path(), make))
             QSKIP("giving a folder to another user needs root");
+        if (run == "undo")
+            b.renameAll(CaseStyle::Lower);
+        const auto trees = [&] { return readTree(b.path("start")) + readTree(b.path("other")); };
+        const QStringList before = trees();
+        const QString tree = b.path(locked.section(':', -1));
         const auto carried = inChildProcess([&](QDataStream& out) {
             if (!dropFileOverrides())
                 return;
@@ -636,22 +602,39 @@ private Q_SLOTS:
             out << (OpenJournalFiles(b.path(journals), &error) ? QString() : error.replace(b.path(journals), "~"));
             const auto locks = [&] { return TreeLocks::open(b.path(journals), nullptr, b.path("runtime/locks")); };
             const auto first = locks(), second = locks();
-            std::unique_ptr<TreeLock> held = first->lock(b.fs.openFolder(b.path("start")), nullptr);
-            QString busyWith;
-            const bool stopped = !second->lock(b.fs.openFolder(b.path("start/SUB")), &busyWith);
-            held.reset();
-            out << stopped << busyWith << bool(second->lock(b.fs.openFolder(b.path("start/SUB")), nullptr));
+            std::unique_ptr<TreeLock> held;
+            if (!locked.startsWith("died:"))
+                held = first->lock(b.fs.openFolder(tree), nullptr);
+            else if (!inChildProcess([&](QDataStream&) { (void)first->lock(b.fs.openFolder(tree), nullptr).release(); }))
+                return;
+            const auto attempt = [&] {
+                const QString folder = b.path(run.section(':', 1));
+                const RunRecords records{b.store, second.get()};
+                if (run == "undo")
+                    return UndoRun({NewestUndoableRun(*b.store)->journal}, records, b.fs, b.observer).busyWith;
+                if (run.startsWith("all:"))
+                    return RenameAll({folder, {true, true, CaseStyle::Lower}, true, records, {}}, b.fs, b.observer)
+                        .busyWith;
+                return RenameSelected(
+                           {folder, {"FOUR.TXT"}, {true}, folder, {true, false, CaseStyle::Lower}, records, {}}, b.fs,
+                           b.observer)
+                    .busyWith;
+            };
+            out << attempt() << (trees() == before);
+            held.reset(); // the other run ends: the tree is free
+            out << attempt() << (trees() == before);
         });
         QVERIFY(carried);
         QDataStream in(*carried);
-        bool stopped = false, freed = false;
-        QString error, busyWith;
-        in >> error >> stopped >> busyWith >> freed;
+        QString error, busyWith, freed;
+        bool untouched = false, stillUntouched = true;
+        in >> error >> busyWith >> untouched >> freed >> stillUntouched;
         QCOMPARE(error, refused);
-        QVERIFY(stopped);
-        QCOMPARE(busyWith, b.path("start"));
-        QVERIFY(freed);
-        QCOMPARE(QFileInfo::exists(b.path(journals) + "/claims.lock"), journals == "new/made");
+        QCOMPARE(busyWith, busy ? tree : QString());
+        QCOMPARE(untouched, busy);
+        QCOMPARE(freed, QString());
+        QVERIFY(!stillUntouched);
+        QCOMPARE(QFileInfo::exists(b.path(journals) + "/claims.lock"), journals != "file/state" && make == "true");
         if (journals == "new/made")
             QCOMPARE(QFileInfo(b.path(journals)).permissions() & 0x0077, QFileDevice::Permissions());
     }
