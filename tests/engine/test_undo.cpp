@@ -60,15 +60,31 @@ struct Bench {
         return run ? UndoRun({run->journal, false, workers}, state.records(), on ? *on : fs, observer) : UndoOutcome{};
     }
 
-    // `name` in `folder` of the tree renamed to lower case by hand, recorded by `writer` as
-    // a run records it.
-    void lower(JournalWriter& writer, const QString& folder, const QString& name)
+    // A run on the start folder renamed by hand from `steps`, "writer|folder|name" or
+    // "writer|folder|name>new name" (the folder from the test's folder; lower case unless
+    // told), and journalled as the run's writers journal: a folder outside the start
+    // folder as one, the start folder's own rename as its move.
+    void journal(const QStringList& steps)
     {
-        const FolderHandle handle = hostFileSystem().openFolder(path(folder.isEmpty() ? "start" : "start/" + folder));
-        EntryIdentity id;
-        QVERIFY(hostFileSystem().identify(handle, name, &id) == 0);
-        writer.willRename(name, name.toLower(), id);
-        writer.renamed(hostFileSystem().renameIn(handle, name, name.toLower()));
+        RunJournal journal(*store, {"all", path("start"), {true, true, CaseStyle::Lower}, true}, {});
+        JournalWriter first(journal, 0), second(journal, 1);
+        QString in[2] = {"?", "?"}; // the folder each writer is in
+        for (const QString& step : steps) {
+            const int w = step.section('|', 0, 0).toInt();
+            const QString folder = step.section('|', 1, 1), from = step.section('|', 2).section('>', 0, 0);
+            const QString to = step.contains('>') ? step.section('>', 1) : from.toLower();
+            JournalWriter& writer = w == 0 ? first : second;
+            if (std::exchange(in[w], folder) != folder)
+                folder.startsWith("start") ? writer.inFolder(folder.mid(6)) : writer.inOutsideFolder(path(folder));
+            const FolderHandle handle = hostFileSystem().openFolder(path(folder));
+            EntryIdentity id;
+            QVERIFY(hostFileSystem().identify(handle, from, &id) == 0);
+            writer.willRename(from, to, id);
+            writer.renamed(hostFileSystem().renameIn(handle, from, to));
+            if (path(folder) + '/' + from == path("start"))
+                writer.startFolderMoved(path(folder) + '/' + to);
+        }
+        journal.finish(false);
     }
 
     // The journal `name` as it stands.
@@ -191,33 +207,6 @@ private Q_SLOTS:
         QVERIFY(!NewestUndoableRun(*b.store)); // what is left is reported, not offered again
     }
 
-    // Undo goes from the newest run back; a stopped undo is finished by the next one. A
-    // whole journal is left as it is by the runs after it.
-    void undosInARowAndStopped()
-    {
-        Bench b;
-        QVERIFY(makeTree(b.path(), Tree));
-        b.renameAll(CaseStyle::Lower);
-        const QStringList lower = readTree(b.path());
-        const QByteArray first = b.text(b.store->names().constLast());
-        b.renameAll(CaseStyle::Proper);
-        QCOMPARE(b.text(b.store->names().constFirst()), first);
-        int renames = 0;
-        b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = ++renames == 2; };
-        UndoOutcome out = b.undo();
-        QVERIFY(out.stopped);
-        QCOMPARE(out.undone, 2);
-        QCOMPARE(NewestUndoableRun(*b.store)->renames, 4); // the same run, what is left of it
-        b.observer.stop = false;
-        out = b.undo();
-        QCOMPARE(out.undone, 4);
-        QCOMPARE(readTree(b.path()), lower);
-        out = b.undo();
-        QCOMPARE(out.undone, 5);
-        QCOMPARE(readTree(b.path()), Before);
-        QVERIFY(!NewestUndoableRun(*b.store));
-    }
-
     // Many names in folders at two levels go back on several workers at once, a folder's
     // name only once all in it is back: told in the same order as one worker tells them,
     // and as the plan said; what changed since is left alike. An undo stopped while
@@ -278,16 +267,17 @@ private Q_SLOTS:
     void folderRenamedAfterItsNames_data()
     {
         QTest::addColumn<QStringList>("tree");
-        QTest::addColumn<QStringList>("steps"); // "writer|folder|name", each name lowered by hand
+        QTest::addColumn<QStringList>("steps"); // as Bench::journal takes them
         QTest::addColumn<int>("workers"); // of the undo
         QStringList tree, steps;
         for (int i = 0; i < 600; ++i)
-            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i), steps << QString("0|DIR|FILE %1.TXT").arg(i);
-        QTest::newRow("the folder last, undone on workers") << tree << steps + QStringList{"0||DIR"} << 4;
+            tree << QString("start/DIR/FILE %1.TXT=%1").arg(i), steps << QString("0|start/DIR|FILE %1.TXT").arg(i);
+        QTest::newRow("the folder last, undone on workers") << tree << steps + QStringList{"0|start|DIR"} << 4;
         tree = QStringList{"start/SUB/LAST.TXT=last"}, steps.clear();
         for (int i = 0; i < 60; ++i)
-            tree << QString("start/A/FILE %1.TXT=%1").arg(i), steps << QString("1|A|FILE %1.TXT").arg(i);
-        QTest::newRow("a writer moves on to it") << tree << steps + QStringList{"0||SUB", "1|sub|LAST.TXT"} << 1;
+            tree << QString("start/A/FILE %1.TXT=%1").arg(i), steps << QString("1|start/A|FILE %1.TXT").arg(i);
+        QTest::newRow("a writer moves on to it") << tree << steps + QStringList{"0|start|SUB", "1|start/sub|LAST.TXT"}
+                                                  << 1;
     }
     void folderRenamedAfterItsNames()
     {
@@ -297,20 +287,7 @@ private Q_SLOTS:
         Bench b;
         QVERIFY(makeTree(b.path(), tree));
         const QStringList before = readTree(b.path());
-        {
-            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, true}, {});
-            JournalWriter first(journal, 0), second(journal, 1);
-            QString in[2] = {"?", "?"}; // the folder each writer is in
-            for (const QString& step : std::as_const(steps)) {
-                const int w = step.section('|', 0, 0).toInt();
-                const QString folder = step.section('|', 1, 1);
-                JournalWriter& writer = w == 0 ? first : second;
-                if (std::exchange(in[w], folder) != folder)
-                    writer.inFolder(folder);
-                b.lower(writer, folder, step.section('|', 2));
-            }
-            journal.finish(false);
-        }
+        b.journal(steps);
         const UndoOutcome out = b.undo(workers, &hostFileSystem());
         QCOMPARE(out.undone, steps.size());
         QCOMPARE(readTree(b.path()), before);
@@ -503,39 +480,16 @@ private Q_SLOTS:
     // whole, with a message: nothing at all is renamed.
     void journalLeavingItsTree_data()
     {
-        QTest::addColumn<QString>("holder"); // the folder it says it renamed in, from the tree's
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<bool>("moved"); // and that the start folder stands there now
-        QTest::newRow("in a folder beside the start folder") << "other"
-                                                             << "X.TXT"
-                                                             << "x.txt" << false;
-        QTest::newRow("the start folder's name, not only its case") << ""
-                                                                    << "start"
-                                                                    << "begin" << true;
+        QTest::addColumn<QString>("step"); // as Bench::journal takes them
+        QTest::newRow("in a folder beside the start folder") << "0|other|X.TXT";
+        QTest::newRow("the start folder's name, not only its case") << "0||start>begin";
     }
     void journalLeavingItsTree()
     {
-        QFETCH(QString, holder);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(bool, moved);
+        QFETCH(QString, step);
         Bench b;
         QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "other/X.TXT=x"}));
-        {
-            RunJournal journal(*b.store, {"all", b.path("start"), {true, true, CaseStyle::Lower}, false}, {});
-            JournalWriter writer(journal, 0);
-            const QString folder = b.path(holder);
-            const FolderHandle handle = hostFileSystem().openFolder(folder);
-            EntryIdentity id;
-            QVERIFY(hostFileSystem().identify(handle, from, &id) == 0);
-            writer.inOutsideFolder(folder);
-            writer.willRename(from, to, id);
-            writer.renamed(hostFileSystem().renameIn(handle, from, to));
-            if (moved)
-                writer.startFolderMoved(folder + '/' + to);
-            journal.finish(false);
-        }
+        b.journal({step});
         const QStringList before = readTree(b.path());
         QVERIFY(!b.undo().found);
         QCOMPARE(readTree(b.path()), before);
