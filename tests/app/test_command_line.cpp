@@ -246,10 +246,9 @@ private Q_SLOTS:
         QTest::newRow("C1: CSI, OSC, ST, NEL")
             << "\u009b2j\u009d0;x\u009c\u0085" << QByteArray("\\u009b2j\\u009d0;x\\u009c\\u0085");
         QTest::newRow("line and paragraph separators") << "\u2028\u2029" << QByteArray("\\u2028\\u2029");
-        QTest::newRow("bidirectional embedding, override and mark")
-            << "\u202a\u202etxt.exe\u202c\u200f" << QByteArray("\\u202a\\u202etxt.exe\\u202c\\u200f");
-        QTest::newRow("bidirectional isolates")
-            << "\u2066\u2067\u2068\u2069" << QByteArray("\\u2066\\u2067\\u2068\\u2069");
+        QTest::newRow("bidirectional embedding, override, mark and isolates")
+            << "\u202a\u202etxt.exe\u202c\u200f\u2066\u2067\u2068\u2069"
+            << QByteArray("\\u202a\\u202etxt.exe\\u202c\\u200f\\u2066\\u2067\\u2068\\u2069");
         QTest::newRow("byte that is not UTF-8, beside a C1 control")
             << DecodeName("\x9b") + "\u009b" << QByteArray("\\x9b\\u009b");
     }
