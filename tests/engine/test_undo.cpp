@@ -236,8 +236,9 @@ private Q_SLOTS:
         QCOMPARE(b.observer.entries, planned);
         QStringList left = reported(out.notChanged, b.path());
         left.sort(); // in the order of the run, which was on workers too
-        QCOMPARE(left, (QStringList{"start/DIR 1/file 7.txt|changed since the rename",
-                                    "start/DIR 2/file 9.txt|old name taken"}));
+        QCOMPARE(
+            left,
+            (QStringList{"start/DIR 1/file 7.txt|changed since the rename", "start/DIR 2/file 9.txt|old name taken"}));
         const QStringList after = readTree(b.path());
         QCOMPARE(after.size(), before.size());
         QCOMPARE(after.filter(QRegularExpression("/(dir |in/|file )")), QStringList{"start/DIR 2/file 9.txt=2.9"});
@@ -276,8 +277,8 @@ private Q_SLOTS:
         tree = QStringList{"start/SUB/LAST.TXT=last"}, steps.clear();
         for (int i = 0; i < 60; ++i)
             tree << QString("start/A/FILE %1.TXT=%1").arg(i), steps << QString("1|start/A|FILE %1.TXT").arg(i);
-        QTest::newRow("a writer moves on to it") << tree << steps + QStringList{"0|start|SUB", "1|start/sub|LAST.TXT"}
-                                                  << 1;
+        QTest::newRow("a writer moves on to it")
+            << tree << steps + QStringList{"0|start|SUB", "1|start/sub|LAST.TXT"} << 1;
     }
     void folderRenamedAfterItsNames()
     {
@@ -428,7 +429,8 @@ private Q_SLOTS:
         QCOMPARE(why, error.isEmpty() ? QString() : "~" + error);
         const bool passedOver = size > LargestJournal;
         QCOMPARE(offered == 0, !passedOver); // the newest run unless it is passed over
-        QCOMPARE(first, passedOver ? 0 : 6); // the start folder's own name too; none of the older run's is as it left them
+        QCOMPARE(first,
+                 passedOver ? 0 : 6); // the start folder's own name too; none of the older run's is as it left them
         QCOMPARE(second, passedOver ? 0 : 5);
         QCOMPARE(readTree(b.path()) == Before, !passedOver);
         struct stat st;
@@ -559,7 +561,8 @@ private Q_SLOTS:
             std::unique_ptr<TreeLock> held;
             if (!locked.startsWith("died:"))
                 held = first->lock(b.fs.openFolder(tree), nullptr);
-            else if (!inChildProcess([&](QDataStream&) { (void)first->lock(b.fs.openFolder(tree), nullptr).release(); }))
+            else if (!inChildProcess(
+                         [&](QDataStream&) { (void)first->lock(b.fs.openFolder(tree), nullptr).release(); }))
                 return;
             const auto attempt = [&] {
                 const QString folder = b.path(run.section(':', 1));
