@@ -87,20 +87,6 @@ struct Bench {
         journal.finish(false);
     }
 
-    // The journal `name` as it stands.
-    QByteArray text(const QString& name) const
-    {
-        QFile file(QDir(store->folder()).filePath(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    // The newest journal, written over with `text`.
-    bool rewriteJournal(const QByteArray& text) const
-    {
-        QFile file(QDir(store->folder()).filePath(store->names().constLast()));
-        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
-    }
-
     // The entries of the newest run's undo as a plan sees them; nothing may change.
     QStringList plannedUndo(const QString& tree = {}, int workers = 0) const
     {
@@ -302,9 +288,9 @@ private Q_SLOTS:
         Bench b;
         QVERIFY(makeTree(b.path(), {"start/A.TXT=a", "start/B.TXT=b", "start/C.TXT=c"}));
         b.renameAll(CaseStyle::Lower);
-        QByteArray text = b.text(b.store->names().constLast());
-        text.removeIf([](char c) { return c == '\0'; }); // no zeros after the torn record
-        QVERIFY(b.rewriteJournal(text.left(text.indexOf("\nR\tC.TXT") + 6)));
+        QFile journal(QDir(b.store->folder()).filePath(b.store->names().constLast()));
+        QVERIFY(journal.open(QIODevice::ReadWrite));
+        QVERIFY(journal.resize(journal.readAll().indexOf("\nR\tC.TXT") + 6)); // no zeros after the torn record
         b.fs.renames.clear();
         b.fs.beforeRename = [&](const QString&, const QString&) { b.observer.stop = b.fs.renames.size() == 1; };
         QCOMPARE(b.undo().undone, 1);
