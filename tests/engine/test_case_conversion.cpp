@@ -21,11 +21,8 @@ private Q_SLOTS:
                                     "Holiday Photo (Copy).jpg|Holiday Photo (copy).jpg";
         QTest::newRow("report") << "report(final)B.DOC|report(final)b.doc|REPORT(FINAL)B.DOC|Report(Final)b.doc|"
                                    "Report(final)b.doc";
-        QTest::newRow("my_file") << "my_file-name.TXT|my_file-name.txt|MY_FILE-NAME.TXT|My_file-name.txt|"
-                                    "My_file-name.txt";
         QTest::newRow("2ND") << "2ND TRY.txt|2nd try.txt|2ND TRY.TXT|2nd Try.txt|2nd Try.txt";
         QTest::newRow("(a)(b)") << "(a)(b) c.txt|(a)(b) c.txt|(A)(B) C.TXT|(A)(B) C.txt|(a)(b) C.txt";
-        QTest::newRow("[abc]") << "[abc] x.txt|[abc] x.txt|[ABC] X.TXT|[abc] X.txt|[abc] X.txt";
         // A mapping may change the length.
         QTest::newRow("ß") << "Straße.txt|straße.txt|STRASSE.TXT|Straße.txt|Straße.txt";
         // Bytes that are not UTF-8 (U+DC80..U+DCFF) are no letters and never change;
@@ -75,7 +72,6 @@ private Q_SLOTS:
             QString("Ab Cd\tEf\nGh\vUv\fKl\rMn") + QChar(0) + "Op");
         row("no other separators", false, "one.two-three_four'five(six)7x", "One.two-three_four'five(six)7x");
         row("non-break space is no separator", false, "ab\u00A0CD", "Ab\u00A0cd");
-        row("accented", false, "ÉCOLE ÉTÉ", "École Été");
         row("first letter grows", false, "ßa straße", "SSa Straße");
         // Deseret letters lie outside the basic plane: one code point, two UTF-16 units.
         row("surrogate pairs", false, "\U00010428\U00010428 a\U00010400", "\U00010400\U00010428 A\U00010428");

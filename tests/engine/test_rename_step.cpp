@@ -84,10 +84,6 @@ private Q_SLOTS:
         const QString latin1 = DecodeName("LATIN1 \xc9T\xc9.TXT");
         renameRow("name not UTF-8", {latin1 + "=keep"}, latin1, DecodeName("Latin1 \xc9t\xc9.txt"),
                   {DecodeName("Latin1 \xc9t\xc9.txt=keep")});
-        renameRow("name not UTF-8, identical", {latin1 + "=keep"}, latin1, latin1, {latin1 + "=keep"});
-        // A leading U+FEFF is part of the name, not a mark to drop.
-        renameRow("leading U+FEFF", {QStringLiteral("\uFEFF..=bom")}, QStringLiteral("\uFEFF.."),
-                  QStringLiteral("\uFEFF.. Two"), {QStringLiteral("\uFEFF.. Two=bom")});
     }
 
     void renameRealEntries()

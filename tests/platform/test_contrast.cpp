@@ -31,9 +31,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("way"); // 0 kept, 1 lighter, -1 darker, 2 black, 3 white
         QTest::newRow("blue on a light window: kept") << QColor(0, 0, 255) << QColor(239, 239, 239) << 4.5 << 0;
         QTest::newRow("blue on a dark window") << QColor(0, 0, 255) << QColor(53, 53, 53) << 4.5 << 1;
-        QTest::newRow("navy on a dark window") << QColor(0, 0, 192) << QColor(53, 53, 53) << 4.5 << 1;
         QTest::newRow("light grey under white text") << QColor(224, 224, 224) << QColor(Qt::white) << 4.5 << -1;
-        QTest::newRow("yellow on white") << QColor(255, 255, 0) << QColor(Qt::white) << 4.5 << -1;
         QTest::newRow("dark red on black") << QColor(96, 0, 0) << QColor(Qt::black) << 4.5 << 1;
         // On mid grey black reaches 4.69 and white 4.48: only darker works.
         QTest::newRow("grey on the same grey") << QColor(119, 119, 119) << QColor(119, 119, 119) << 4.5 << -1;
