@@ -509,64 +509,6 @@ private Q_SLOTS:
         QCOMPARE(back.undone, latest->renames);
         QVERIFY(!NewestUndoableRun(*state.journals)); // and a second undo finds nothing
     }
-
-    // The same tree of 200 folders, renamed by one worker and by eight: refused, vanished
-    // and colliding names, files and folders, reported alike, entry for entry, with the
-    // same counts and the same tree afterwards; an observer that hears of each name
-    // hears the same names in the same order.
-    void workersAgree()
-    {
-        QStringList tree;
-        for (int a = 0; a < 8; ++a)
-            for (int b = 0; b < 24; ++b) {
-                const QString folder = QString("start/top %1/Sub %2/").arg(a).arg(b);
-                tree << folder + "ONE.TXT=1" << folder + "one.txt=2" << folder + "Two FILE.doc=3"
-                     << folder + "gone.TXT=4" << folder + "KEPT.TXT=5";
-                if (b % 5 == 0)
-                    tree << QString("start/top %1/sub %2/").arg(a).arg(b); // its name collides, in lower case
-            }
-        struct Seen {
-            QStringList tree, left, names;
-            QString counts;
-        };
-        const auto run = [&](int workers) {
-            TempDir dir;
-            StateFolder state;
-            Seen seen;
-            if (!makeTree(dir.path(), tree))
-                return seen;
-            FaultyFileSystem fs;
-            for (int a = 0; a < 8; ++a)
-                fs.refusedRenames << dir.filePath(QString("start/top %1/sub 3/KEPT.TXT").arg(a));
-            // After the search, before any file is renamed: the start folder's own name.
-            fs.beforeRename = [&](const QString& oldPath, const QString&) {
-                if (oldPath == dir.filePath("start"))
-                    for (int a = 0; a < 8; a += 2)
-                        QFile::remove(dir.filePath(QString("start/top %1/Sub 7/gone.TXT").arg(a)));
-            };
-            Observer observer;
-            observer.base = dir.path();
-            const RenameAllOutcome out =
-                RenameAll({dir.filePath("start"), {true, true, CaseStyle::Lower}, true, state.records(), {}, workers},
-                          fs, observer);
-            return Seen{readTree(dir.path()), reported(out.notChanged, dir.path()), observer.entries,
-                        QString("%1 %2 %3 %4 %5")
-                            .arg(out.found)
-                            .arg(out.files)
-                            .arg(out.folders)
-                            .arg(out.workingName, out.openFolder.mid(dir.path().size()))};
-        };
-        const Seen one = run(1), pool = run(8);
-        const auto count = [&](const QString& reason) { return one.left.filter('|' + reason).size(); };
-        QCOMPARE(count(ErrorText(EEXIST)), 8 * 24 + 8 * 5); // ONE.TXT in each folder, and the folders
-        QCOMPARE(count(ErrorText(EBUSY)), 8);
-        QCOMPARE(count(ErrorText(ENOENT)), 4);
-        QVERIFY(one.tree.contains("start/top 7/Sub 20/two file.doc=3"));
-        QCOMPARE(pool.names, one.names);
-        QCOMPARE(pool.tree, one.tree);
-        QCOMPARE(pool.left, one.left);
-        QCOMPARE(pool.counts, one.counts);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRuns)
