@@ -5,7 +5,14 @@
 
 #include <QLocale>
 
+#include <unicode/ucasemap.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace orvel {
 
@@ -17,21 +24,28 @@ bool isWordSeparator(QChar c)
     return u == 0 || (u >= 9 && u <= 13) || u == 32;
 }
 
-// Most names are plain ASCII, and for those the locale's rules are the ASCII ones -
-// except where a dotted and a dotless i make "i" and "I" no pair. Such names skip the
-// locale's full machinery, which costs more than the rename itself on a fast disk.
-bool asciiRulesHold(const QString& text)
+// The ICU name of the locale whose rules apply: the one asked for, or the user's.
+const char* localeName(const QByteArray& asked)
 {
-    static const bool plainLocale = [] {
-        const QLocale::Language language = QLocale::system().language();
-        return language != QLocale::Turkish && language != QLocale::Azerbaijani;
-    }();
-    if (!plainLocale)
+    static const QByteArray user = QLocale::system().name().toLatin1();
+    return asked.isEmpty() ? user.constData() : asked.constData();
+}
+
+bool isLanguage(const char* locale, const char* language)
+{
+    const size_t n = std::strlen(language);
+    return qstrnicmp(locale, language, n) == 0 && (locale[n] == 0 || locale[n] == '_' || locale[n] == '-');
+}
+
+// Most names are plain ASCII, and for those the locale's rules are the ASCII ones -
+// except where a dotted and a dotless i make "i" and "I" no pair, and, for Proper Case,
+// where "ij" starts a word as one letter. Such names skip ICU, which costs more than
+// the rename itself on a fast disk.
+bool asciiRulesHold(const QString& text, const char* locale, bool proper)
+{
+    if (isLanguage(locale, "tr") || isLanguage(locale, "az") || (proper && isLanguage(locale, "nl")))
         return false;
-    for (const QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
 }
 
 char16_t asciiLower(char16_t c)
@@ -63,54 +77,174 @@ QString asciiMapped(const QString& text)
     return result;
 }
 
-// A surrogate without its partner: in a name, a byte that is not UTF-8.
-bool isLoneSurrogate(const QString& text, qsizetype i)
+const UChar* icuText(QStringView text)
 {
-    const QChar c = text[i];
-    if (c.isHighSurrogate())
-        return i + 1 == text.size() || !text[i + 1].isLowSurrogate();
-    return c.isLowSurrogate() && (i == 0 || !text[i - 1].isHighSurrogate());
+    return reinterpret_cast<const UChar*>(text.utf16());
 }
 
-// Maps the text piece by piece between the bytes of a name that are not UTF-8: they
-// are no letters, and no case mapping may turn them into anything else. Each piece is
-// mapped whole, so rules that look at the neighbours (a Greek final sigma) still work.
-QString mapLetters(const QString& text, QString (QLocale::*map)(const QString&) const)
+// Appends what an ICU mapping makes of `piece`. ICU takes a byte of a name that is not
+// UTF-8 (a lone surrogate) for a code point without case, and leaves it as it is; should
+// it fail all the same, the piece stays as written.
+template <typename Map>
+void appendMapped(QString& out, QStringView piece, Map&& map)
 {
-    const QLocale locale = QLocale::system();
-    QString result;
-    result.reserve(text.size());
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !isLoneSurrogate(text, i))
+    if (piece.isEmpty())
+        return;
+    const qsizetype at = out.size();
+    auto capacity = int32_t(piece.size() + 4);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        out.resize(at + capacity);
+        UErrorCode error = U_ZERO_ERROR;
+        const int32_t length =
+            map(reinterpret_cast<UChar*>(out.data() + at), capacity, icuText(piece), int32_t(piece.size()), &error);
+        if (error == U_BUFFER_OVERFLOW_ERROR) {
+            capacity = length;
             continue;
-        if (i > start)
-            result += (locale.*map)(text.sliced(start, i - start));
-        if (i < text.size())
-            result += text[i];
-        start = i + 1;
+        }
+        if (U_FAILURE(error))
+            break;
+        out.resize(at + length);
+        return;
     }
-    return result;
+    out.resize(at);
+    out += piece;
+}
+
+// A dot ends a word for the letters whose case depends on what follows (a Greek sigma is
+// final before "." as before a blank), though not for Proper Case's word rule, so the
+// mappings that look at the context see a name piece by piece between its dots.
+template <typename MapPiece>
+void eachDotPiece(QStringView text, MapPiece&& map)
+{
+    qsizetype start = 0;
+    for (qsizetype dot = text.indexOf(u'.', 1); dot >= 0; dot = text.indexOf(u'.', dot + 1)) {
+        map(text.sliced(start, dot - start), start == 0);
+        start = dot;
+    }
+    map(text.sliced(start), start == 0);
+}
+
+void appendLower(QString& out, QStringView text, const char* locale)
+{
+    eachDotPiece(text, [&](QStringView piece, bool) {
+        appendMapped(out, piece, [locale](UChar* d, int32_t n, const UChar* s, int32_t l, UErrorCode* e) {
+            return u_strToLower(d, n, s, l, locale, e);
+        });
+    });
+}
+
+// One ICU case map per thread, opened for titlecasing exactly the first character of the
+// text it is given and lowering the rest: the word rule is Proper Case's own, not ICU's.
+UCaseMap* titleMap(const char* locale)
+{
+    struct Closer {
+        void operator()(UCaseMap* map) const { ucasemap_close(map); }
+    };
+    thread_local std::unique_ptr<UCaseMap, Closer> map;
+    thread_local QByteArray opened;
+    if (!map || opened != locale) {
+        UErrorCode error = U_ZERO_ERROR;
+        map.reset(ucasemap_open(locale, U_TITLECASE_WHOLE_STRING | U_TITLECASE_NO_BREAK_ADJUSTMENT, &error));
+        opened = locale;
+        if (U_FAILURE(error))
+            map.reset();
+    }
+    return map.get();
+}
+
+// The first character of `piece` in its title-case form ("ǆ" -> "ǅ", under Dutch rules
+// "ij" -> "IJ"), the rest in lower case; by the ASCII rules where those hold.
+void appendTitled(QString& out, QStringView piece, const char* locale, bool ascii)
+{
+    if (ascii) {
+        for (qsizetype i = 0; i < piece.size(); ++i)
+            out += QChar(i == 0 ? asciiUpper(piece[i].unicode()) : asciiLower(piece[i].unicode()));
+        return;
+    }
+    UCaseMap* map = titleMap(locale);
+    eachDotPiece(piece, [&](QStringView part, bool first) {
+        if (!first || !map) {
+            appendLower(out, part, locale);
+            return;
+        }
+        appendMapped(out, part, [map](UChar* d, int32_t n, const UChar* s, int32_t l, UErrorCode* e) {
+            return ucasemap_toTitle(map, d, n, s, l, e);
+        });
+    });
+}
+
+// A word written in capitals: two capital letters or more and no small one ("NASA",
+// "XIV", "U.S.", "II)"). Characters without case (digits, marks) do not count either way.
+bool writtenInCapitals(QStringView word)
+{
+    int capitals = 0;
+    for (qsizetype i = 0; i < word.size();) {
+        UChar32 c = 0;
+        U16_NEXT(icuText(word), i, word.size(), c);
+        if (u_isULowercase(c) || u_istitle(c))
+            return false;
+        capitals += u_isUUppercase(c);
+    }
+    return capitals >= 2;
+}
+
+// The length of a name's prefix after which a capital follows: "Mc" before two letters
+// or more (McDonald), "O'" or "D'" before a letter (O'Neil, D'Angelo); 0 for none.
+qsizetype namePrefix(QStringView word)
+{
+    const auto letters = [word](qsizetype from, int count) {
+        for (qsizetype i = from; count > 0; --count) {
+            if (i >= word.size())
+                return false;
+            UChar32 c = 0;
+            U16_NEXT(icuText(word), i, word.size(), c);
+            if (!u_isalpha(c))
+                return false;
+        }
+        return true;
+    };
+    const auto is = [word](qsizetype at, char16_t a) { return at < word.size() && word[at].toLower() == a; };
+    if (is(0, u'm') && is(1, u'c') && letters(2, 2))
+        return 2;
+    if ((is(0, u'o') || is(0, u'd')) && (is(1, u'\'') || is(1, u'\u2019')) && letters(2, 1))
+        return 2;
+    return 0;
 }
 
 } // namespace
 
-QString LowerCaseForm(const QString& text)
+QString LowerCaseForm(const QString& text, const QByteArray& locale)
 {
-    return asciiRulesHold(text) ? asciiMapped<asciiLower>(text) : mapLetters(text, &QLocale::toLower);
-}
-
-QString UpperCaseForm(const QString& text)
-{
-    return asciiRulesHold(text) ? asciiMapped<asciiUpper>(text) : mapLetters(text, &QLocale::toUpper);
-}
-
-QString ProperCaseForm(const QString& text)
-{
-    if (asciiRulesHold(text))
-        return asciiProper(text);
+    const char* name = localeName(locale);
+    if (asciiRulesHold(text, name, false))
+        return asciiMapped<asciiLower>(text);
     QString result;
     result.reserve(text.size());
+    appendLower(result, text, name);
+    return result;
+}
+
+QString UpperCaseForm(const QString& text, const QByteArray& locale)
+{
+    const char* name = localeName(locale);
+    if (asciiRulesHold(text, name, false))
+        return asciiMapped<asciiUpper>(text);
+    QString result;
+    result.reserve(text.size() + 4);
+    appendMapped(result, text, [name](UChar* d, int32_t n, const UChar* s, int32_t l, UErrorCode* e) {
+        return u_strToUpper(d, n, s, l, name, e);
+    });
+    return result;
+}
+
+QString ProperCaseForm(const QString& text, const CaseRules& rules)
+{
+    const char* locale = localeName(rules.locale);
+    const bool ascii = asciiRulesHold(text, locale, true);
+    if (ascii && !rules.keepCapitals)
+        return asciiProper(text);
+    QString result;
+    result.reserve(text.size() + 4);
     const qsizetype n = text.size();
     qsizetype i = 0;
     while (i < n) {
@@ -121,11 +255,16 @@ QString ProperCaseForm(const QString& text)
         qsizetype end = i + 1;
         while (end < n && !isWordSeparator(text[end]))
             ++end;
-        const qsizetype first = (text[i].isHighSurrogate() && i + 1 < end && text[i + 1].isLowSurrogate()) ? 2 : 1;
-        result += mapLetters(text.sliced(i, first), &QLocale::toUpper);
-        if (end > i + first)
-            result += mapLetters(text.sliced(i + first, end - i - first), &QLocale::toLower);
+        const QStringView word = QStringView(text).sliced(i, end - i);
         i = end;
+        if (rules.keepCapitals && writtenInCapitals(word)) {
+            result += word;
+            continue;
+        }
+        const qsizetype prefix = rules.keepCapitals ? namePrefix(word) : 0;
+        if (prefix > 0)
+            appendTitled(result, word.first(prefix), locale, ascii);
+        appendTitled(result, word.sliced(prefix), locale, ascii);
     }
     return result;
 }
@@ -143,17 +282,29 @@ void FixBracketCase(QString& workingName)
     }
 }
 
-QString ConvertFileName(const QString& listedName, CaseStyle style)
+qsizetype ExtensionStart(QStringView fileName)
 {
-    QString workingName = listedName;
-    if (style == CaseStyle::Lower)
-        workingName = LowerCaseForm(workingName);
-    if (style == CaseStyle::Upper)
-        workingName = UpperCaseForm(workingName);
-    if (style == CaseStyle::Proper) {
-        workingName = ProperCaseForm(workingName);
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    if (dot <= 0 || std::any_of(fileName.begin() + dot, fileName.end(), isWordSeparator))
+        return fileName.size();
+    return dot;
+}
+
+QString ConvertFileName(const QString& listedName, const CaseRules& rules)
+{
+    const bool apart = rules.style != CaseStyle::None && (rules.keepExtension || rules.keepCapitals);
+    const qsizetype cut = apart ? ExtensionStart(listedName) : listedName.size();
+    QString workingName = ConvertFolderName(listedName.left(cut), rules);
+    const QString extension = listedName.mid(cut);
+    // In Proper Case the extension lies inside the last word, or starts one with its dot:
+    // either way its letters are small.
+    if (!rules.keepExtension && !extension.isEmpty())
+        workingName += rules.style == CaseStyle::Upper ? UpperCaseForm(extension, rules.locale)
+                                                       : LowerCaseForm(extension, rules.locale);
+    if (rules.style == CaseStyle::Proper)
         FixBracketCase(workingName);
-    }
+    if (rules.keepExtension)
+        workingName += extension;
     return workingName;
 }
 
@@ -173,12 +324,12 @@ void SortNames(QStringList& names)
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) { return ListsBefore(a, b); });
 }
 
-QString ConvertFolderName(const QString& name, CaseStyle style)
+QString ConvertFolderName(const QString& name, const CaseRules& rules)
 {
-    switch (style) {
-    case CaseStyle::Lower: return LowerCaseForm(name);
-    case CaseStyle::Upper: return UpperCaseForm(name);
-    case CaseStyle::Proper: return ProperCaseForm(name);
+    switch (rules.style) {
+    case CaseStyle::Lower: return LowerCaseForm(name, rules.locale);
+    case CaseStyle::Upper: return UpperCaseForm(name, rules.locale);
+    case CaseStyle::Proper: return ProperCaseForm(name, rules);
     case CaseStyle::None: break;
     }
     return name;

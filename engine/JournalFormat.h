@@ -19,7 +19,8 @@ constexpr int KeptJournals = 10;
 
 // The kinds of record, by the letter that starts each.
 enum class RecordKind : char {
-    Head = 'H', // version, "all" or "selected", start folder, style, files, folders, subfolders, UTC time
+    Head = 'H', // version, "all" or "selected", start folder, style, files, folders, subfolders, UTC time,
+                // keep extensions, keep capitals
     Folder = 'D', // a folder relative to the start folder, and when it was entered (ns)
     OutsideFolder = 'P', // a folder outside the start folder by its path: the start folder's parent
     StartFolderMoved = 'B', // the start folder's path from now on

@@ -163,6 +163,9 @@ void JournalReader::read()
     m_head.options.renameFile = h[4] == "1";
     m_head.options.renameFolder = h[5] == "1";
     m_head.includeSubfolders = h[6] == "1";
+    // Journals of earlier versions end with the time: both options were off.
+    m_head.options.keepExtension = h[8] == "1";
+    m_head.options.keepCapitals = h[9] == "1";
     // Each writer's folder and its last rename, whose fate is known once any later record
     // of the writer follows it.
     struct Writer {

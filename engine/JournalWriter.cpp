@@ -60,6 +60,8 @@ JournalFile* RunJournal::file(QByteArray& first)
         .number(o.renameFolder)
         .number(m_head.includeSubfolders)
         .bytes(QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1())
+        .number(o.keepExtension)
+        .number(o.keepCapitals)
         .end();
     head += first;
     first.resize(0);

@@ -294,7 +294,7 @@ private:
             }
             entered = FolderHandle();
             if (renamesFolders()) {
-                const QString newName = ConvertFolderName(child.name, m_job.options.style);
+                const QString newName = ConvertFolderName(child.name, m_job.options.caseRules());
                 if (journal)
                     journal->inFolder(parent.relative);
                 if (rename(state, state.itself, handle, parent.path, child.name, newName, journal)) {
@@ -328,7 +328,7 @@ private:
             journal->inFolder(state.relative);
         for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
             const QString name = listed.name.toString();
-            QString working = ConvertFileName(name, m_job.options.style);
+            QString working = ConvertFileName(name, m_job.options.caseRules());
             // The window shows the name in hand at its next pass: on workers of their own one
             // in many is plenty; one worker makes a pass right here.
             const qint64 files = m_files.load(std::memory_order_relaxed) + 1;
@@ -442,7 +442,7 @@ private:
     {
         const QString parentPath = parentOf(start);
         const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
-        const QString newName = ConvertFolderName(name, m_job.options.style);
+        const QString newName = ConvertFolderName(name, m_job.options.caseRules());
         FolderState state;
         const auto told = qScopeGuard([&] {
             for (const NameEvent& e : state.events)

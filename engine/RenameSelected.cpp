@@ -36,10 +36,10 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         if (!job.selected[i])
             continue;
         out.anySelected = true;
-        out.workingName = ConvertFileName(job.names[i], job.options.style);
+        out.workingName = ConvertFileName(job.names[i], job.options.caseRules());
         if (job.options.renameFolder) {
             if (const auto renamed =
-                    RenameLastComponent(folderToRename, job.options.style, fs, out.notChanged, syntax, journal)) {
+                    RenameLastComponent(folderToRename, job.options.caseRules(), fs, out.notChanged, syntax, journal)) {
                 // The open folder, or a folder above it, has a new path now.
                 if (folder == folderToRename || folder.startsWith(JoinPath(folderToRename, {}, syntax))) {
                     folder = *renamed + folder.mid(folderToRename.size());

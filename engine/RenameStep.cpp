@@ -53,15 +53,15 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
     return error == 0;
 }
 
-std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
+std::optional<QString> RenameLastComponent(const QString& folderPath, const CaseRules& rules, FileSystem& fs,
                                            QList<NotChanged>& notChanged, const PathSyntax& syntax,
                                            JournalWriter* journal)
 {
     const qsizetype last = folderPath.lastIndexOf(syntax.separator);
-    if (last < 0 || style == CaseStyle::None)
+    if (last < 0 || rules.style == CaseStyle::None)
         return std::nullopt;
     const QString name = folderPath.mid(last + 1);
-    const QString newPath = folderPath.left(last + 1) + ConvertFolderName(name, style);
+    const QString newPath = folderPath.left(last + 1) + ConvertFolderName(name, rules);
     if (newPath == folderPath || !journal) {
         if (!RenameFile(fs, notChanged, folderPath, newPath) || newPath == folderPath)
             return std::nullopt;

@@ -41,7 +41,7 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandl
 // Renames `oldPath` to `newPath`, two paths in one folder, as RenameFile does.
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& oldPath, const QString& newPath);
 
-// Renames the last component of `folderPath` to `style` (no bracket fix-up), the part
+// Renames the last component of `folderPath` by `rules` (no bracket fix-up), the part
 // before it passed on character for character. A path without any separator (a bare drive
 // designator) and the style None rename nothing. A root ("C:\", "/") has an empty last
 // component, so its rename is one onto itself.
@@ -50,7 +50,7 @@ bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const QString& ol
 // change over to paths it holds below the folder; std::nullopt when nothing changed or the
 // rename failed (the failure is in `notChanged`). With a journal writer, the rename is
 // recorded in the folder that holds `folderPath`.
-std::optional<QString> RenameLastComponent(const QString& folderPath, CaseStyle style, FileSystem& fs,
+std::optional<QString> RenameLastComponent(const QString& folderPath, const CaseRules& rules, FileSystem& fs,
                                            QList<NotChanged>& notChanged, const PathSyntax& syntax = PathSyntax::host(),
                                            JournalWriter* journal = nullptr);
 

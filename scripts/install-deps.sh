@@ -8,7 +8,7 @@ if [ "${1:-}" = lint ]; then
   packages=(clang-format clang-tidy)
 else
 packages=(
-  cmake ninja-build g++ pkg-config zlib1g-dev libxxhash-dev
+  cmake ninja-build g++ pkg-config zlib1g-dev libxxhash-dev libicu-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core fonts-liberation2
   # Tests: a real X server for the end-to-end checks, and a FUSE exFAT driver

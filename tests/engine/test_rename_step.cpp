@@ -135,7 +135,7 @@ private Q_SLOTS:
             fs.answer = accepted;
             QList<NotChanged> notChanged;
             const PathSyntax syntax = path.startsWith("C:") ? PathSyntax::windows() : PathSyntax::posix();
-            const auto result = RenameLastComponent(path, style, fs, notChanged, syntax);
+            const auto result = RenameLastComponent(path, {style}, fs, notChanged, syntax);
             using Renames = QList<QPair<QString, QString>>;
             QCOMPARE(fs.renames, (newPath.isEmpty() ? Renames{} : Renames{{path, newPath}}));
             // Only a real change is handed back, for the caller to carry over to the paths below.
