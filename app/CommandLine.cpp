@@ -33,6 +33,8 @@ const QString kFiles = QStringLiteral("files");
 const QString kFolders = QStringLiteral("folders");
 const QString kSubfolders = QStringLiteral("subfolders");
 const QString kCrossMounts = QStringLiteral("cross-mounts");
+const QString kKeepExtension = QStringLiteral("keep-extension");
+const QString kKeepCapitals = QStringLiteral("keep-capitals");
 const QString kDryRun = QStringLiteral("dry-run");
 const QString kJson = QStringLiteral("json");
 const QString kYes = QStringLiteral("yes");
@@ -310,6 +312,8 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
     job.options.style = parser.isSet(kLower) ? CaseStyle::Lower
         : parser.isSet(kUpper)               ? CaseStyle::Upper
                                              : CaseStyle::Proper;
+    job.options.keepExtension = parser.isSet(kKeepExtension);
+    job.options.keepCapitals = parser.isSet(kKeepCapitals);
     job.includeSubfolders = parser.isSet(kSubfolders);
     job.crossMounts = parser.isSet(kCrossMounts);
     job.systemFolders = SystemFolders::host();
@@ -410,6 +414,10 @@ void DescribeRunOptions(QCommandLineParser& parser)
         {kFiles, QStringLiteral("Rename the files (the default when --folders is not given).")},
         {kFolders, QStringLiteral("Rename the folders: FOLDER itself, and with --subfolders every folder below it.")},
         {kSubfolders, QStringLiteral("Include the whole tree below FOLDER.")},
+        {kKeepExtension, QStringLiteral("Leave each file's extension (after its last dot) exactly as it is written.")},
+        {kKeepCapitals,
+         QStringLiteral("With --proper, leave words written in capitals as they are (NASA, XIV) and write McDonald, "
+                        "O'Neil.")},
         {kCrossMounts,
          QStringLiteral("With --subfolders, go into file systems mounted below FOLDER too (bind mounts as well); "
                         "without it they are listed as not changed.")},
@@ -425,8 +433,8 @@ void DescribeRunOptions(QCommandLineParser& parser)
 
 bool UsesRunOptions(const QCommandLineParser& parser)
 {
-    for (const QString& name :
-         {kLower, kUpper, kProper, kUndo, kFiles, kFolders, kSubfolders, kCrossMounts, kDryRun, kJson, kYes})
+    for (const QString& name : {kLower, kUpper, kProper, kUndo, kFiles, kFolders, kSubfolders, kCrossMounts,
+                                kKeepExtension, kKeepCapitals, kDryRun, kJson, kYes})
         if (parser.isSet(name))
             return true;
     return false;
@@ -442,9 +450,9 @@ QString RunUsageError(const QCommandLineParser& parser, qsizetype folders)
     if (styles > 1)
         return QStringLiteral("only one of --lower, --upper, --proper and --undo can be given");
     if (parser.isSet(kUndo)) {
-        if (parser.isSet(kFiles) || parser.isSet(kFolders) || parser.isSet(kSubfolders) || parser.isSet(kCrossMounts))
-            return QStringLiteral(
-                "--undo takes back a whole run: --files, --folders, --subfolders and --cross-mounts do not apply");
+        for (const QString& name : {kFiles, kFolders, kSubfolders, kCrossMounts, kKeepExtension, kKeepCapitals})
+            if (parser.isSet(name))
+                return QStringLiteral("--undo takes back a whole run: --%1 does not apply").arg(name);
         if (folders > 0)
             return QStringLiteral("--undo takes no folder");
         return {};

@@ -161,6 +161,9 @@ private Q_SLOTS:
         // Qt's own options are taken, their values are no folder.
         row("after Qt's options", photos, {"-platform", "offscreen", "-reverse", "--lower", "@/t"}, 0,
             {"@/t/IMG 1.JPG -> @/t/img 1.jpg"});
+        row("the options", {"t/NASA report v2.PDF=", "t/mcdonald's BBQ.txt="},
+            {"--proper", "--keep-extension", "--keep-capitals", "@/t"}, 0,
+            {"@/t/mcdonald's BBQ.txt -> @/t/McDonald's BBQ.txt", "@/t/NASA report v2.PDF -> @/t/NASA Report V2.PDF"});
         row("two case styles", photos, {"--lower", "--upper", "@/t"}, 2, {},
             name + "only one of --lower, --upper, --proper and --undo can be given\n");
         row("no folder", photos, {"--proper"}, 2, {}, name + "a folder is needed\n");
@@ -174,6 +177,8 @@ private Q_SLOTS:
         row("nothing to undo", photos, {"--undo", "--yes"}, 0, {}, name + "nothing to undo\n");
         row("an undo without --yes", photos, {"--undo"}, 4, {},
             name + "this would undo the renaming of 2 names in @/t;");
+        row("an undo with an option of the run", photos, {"--undo", "--keep-extension"}, 2, {},
+            name + "--undo takes back a whole run: --keep-extension does not apply\n");
     }
 
     void exitStatus()
