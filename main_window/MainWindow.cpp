@@ -254,6 +254,22 @@ void MainWindow::createMenus()
     mnuExit->setObjectName(QStringLiteral("mnuExit"));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
+    mnuOptions = menuBar->addMenu(QStringLiteral("Op&tions"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuKeepExtension = mnuOptions->addAction(QStringLiteral("Keep &extensions as they are"));
+    mnuKeepExtension->setObjectName(QStringLiteral("mnuKeepExtension"));
+    mnuKeepCapitals = mnuOptions->addAction(QStringLiteral("Keep words in &capitals"));
+    mnuKeepCapitals->setObjectName(QStringLiteral("mnuKeepCapitals"));
+    for (QAction* option : {mnuKeepExtension, mnuKeepCapitals})
+        option->setCheckable(true);
+    loadOptions();
+    for (QAction* option : {mnuKeepExtension, mnuKeepCapitals})
+        connect(option, &QAction::toggled, this, &MainWindow::saveOptions);
+    mnuOptions->setToolTipsVisible(true);
+    mnuKeepExtension->setToolTip(QStringLiteral("A file's extension, after its last dot, stays as it is written"));
+    mnuKeepCapitals->setToolTip(
+        QStringLiteral("Proper Case leaves words written in capitals (NASA, XIV) and writes McDonald, O'Neil"));
+
     mnuHelp = menuBar->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuAbout = mnuHelp->addAction(QStringLiteral("&About"));
@@ -276,7 +292,7 @@ void MainWindow::createKeyboardAccess()
 {
     menuBar->setStyle(AltKeyMenuBarStyle());
     menuBar->setAccessibleName(QStringLiteral("Menu bar"));
-    for (QMenu* menu : {mnuFile, mnuFileSub, mnuHelp})
+    for (QMenu* menu : {mnuFile, mnuFileSub, mnuOptions, mnuHelp})
         menu->setAccessibleName(menu->title().remove(u'&'));
     connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
             [this] { menuBar->setActiveAction(mnuFile->menuAction()); });
@@ -345,7 +361,8 @@ CaseStyle MainWindow::selectedCase() const
 
 RunOptions MainWindow::currentOptions() const
 {
-    return {chkRenameFile->isChecked(), chkRenameFolder->isChecked(), selectedCase()};
+    return {chkRenameFile->isChecked(), chkRenameFolder->isChecked(), selectedCase(), mnuKeepExtension->isChecked(),
+            mnuKeepCapitals->isChecked()};
 }
 
 void MainWindow::renameFolderToggled()

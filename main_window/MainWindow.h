@@ -99,6 +99,9 @@ struct MainWindowControls {
     QAction* mnuSP3;
     QAction* mnuUndo;
     QAction* mnuExit;
+    QMenu* mnuOptions;
+    QAction* mnuKeepExtension;
+    QAction* mnuKeepCapitals;
     QMenu* mnuHelp;
     QAction* mnuAbout;
 };
@@ -117,7 +120,8 @@ public:
 
     // The case style that the option buttons select now (None when none is).
     CaseStyle selectedCase() const;
-    // "Rename file", "Rename folder" and the case style as they are ticked now.
+    // "Rename file", "Rename folder", the case style and the Options menu as they are
+    // ticked now.
     RunOptions currentOptions() const;
 
     void updateSelectedState();
@@ -126,6 +130,9 @@ public:
     // After a folder was renamed: its recent entry, if it has one, takes the new text.
     void renameRecentFolder(const QString& oldText, const QString& newText);
     void loadRecentMenu();
+    // The Options menu's choices, from the settings store and into it.
+    void loadOptions();
+    void saveOptions();
     void reportNotChanged();
     // Says so when another run holds the tree's lock; true when a run was refused for that.
     bool refusedAsBusy(const QString& busyWith);

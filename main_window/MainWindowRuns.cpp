@@ -267,9 +267,9 @@ void MainWindow::setRunLocked(bool locked)
     m_cancelKey->setEnabled(locked);
     if (locked) {
         m_lockedControls.clear();
-        for (QObject* control : std::initializer_list<QObject*>{cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED,
-                                                                Frame1, Check1, mnuRenameSelected, mnuRenamedAll,
-                                                                mnuFileSub->menuAction(), mnuMRUClear, mnuUndo}) {
+        for (QObject* control : std::initializer_list<QObject*>{
+                 cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1, mnuRenameSelected, mnuRenamedAll,
+                 mnuFileSub->menuAction(), mnuMRUClear, mnuUndo, mnuOptions->menuAction()}) {
             m_lockedControls.append({control, control->property("enabled").toBool()});
             control->setProperty("enabled", false);
         }

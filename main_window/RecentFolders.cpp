@@ -1,5 +1,6 @@
-// The recent-folders list under File > Recents.
-// The settings store is the only copy: every routine reads it afresh.
+// The window's saved settings: the recent-folders list under File > Recents, and the
+// Options menu's choices. For the list the settings store is the only copy: every routine
+// reads it afresh.
 
 #include "main_window/MainWindow.h"
 
@@ -15,6 +16,10 @@ namespace {
 
 const QString kApplication = QStringLiteral("Orvel Rename");
 const QString kSection = QStringLiteral("recent");
+// A section of its own, which versions that know only "recent" pass over.
+const QString kOptions = QStringLiteral("options");
+const QString kKeepExtension = QStringLiteral("keepExtension");
+const QString kKeepCapitals = QStringLiteral("keepCapitals");
 
 QString keyOf(int i)
 {
@@ -114,6 +119,23 @@ void MainWindow::clearRecentFolders()
     if (answer != MessageBoxes::Yes)
         return;
     m_services.settings->deleteApplication(kApplication);
+    // Clearing the list is no reason to forget the options.
+    if (mnuKeepExtension->isChecked() || mnuKeepCapitals->isChecked())
+        saveOptions();
+}
+
+void MainWindow::loadOptions()
+{
+    const SettingsStore& store = *m_services.settings;
+    mnuKeepExtension->setChecked(store.read(kApplication, kOptions, kKeepExtension) == u"1");
+    mnuKeepCapitals->setChecked(store.read(kApplication, kOptions, kKeepCapitals) == u"1");
+}
+
+void MainWindow::saveOptions()
+{
+    SettingsStore& store = *m_services.settings;
+    store.write(kApplication, kOptions, kKeepExtension, QString::number(int(mnuKeepExtension->isChecked())));
+    store.write(kApplication, kOptions, kKeepCapitals, QString::number(int(mnuKeepCapitals->isChecked())));
 }
 
 } // namespace orvel

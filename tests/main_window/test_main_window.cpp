@@ -198,7 +198,7 @@ QString lockable(const MainWindow& w)
 {
     return enabledStates({ui(w).cmdUpLevel, ui(w).Drive1, ui(w).Dir1, ui(w).File1, ui(w).cmdALL, ui(w).cmdSELECTED,
                           ui(w).Frame1, ui(w).Check1, ui(w).mnuRenamedAll, ui(w).mnuFileSub->menuAction(),
-                          ui(w).mnuMRUClear});
+                          ui(w).mnuMRUClear, ui(w).mnuOptions->menuAction()});
 }
 
 } // namespace
@@ -349,9 +349,14 @@ private Q_SLOTS:
         QCOMPARE(ui(w).Dir1->Path(), fx->path("vol/deep"));
     }
 
-    void recentFolders()
+    // The recent folders and the Options menu are the settings kept between starts.
+    void savedSettings()
     {
         MainWindow& w = fx->open({"Tom & Jerry/one.txt"});
+        ui(w).mnuKeepCapitals->trigger();
+        QCOMPARE(QStringList({fx->settings.read("Orvel Rename", "options", "keepExtension"),
+                              fx->settings.read("Orvel Rename", "options", "keepCapitals")}),
+                 QStringList({"0", "1"}));
         // The File menu reads the store as it opens, '&' shown as it is.
         w.addRecentFolder(fx->path("Tom & Jerry/"));
         w.addRecentFolder("/gone/");
@@ -386,6 +391,9 @@ private Q_SLOTS:
         Q_EMIT ui(w).mnuFile->aboutToShow();
         QCOMPARE(fx->recentMenu(), QStringList(3, QString()));
         QCOMPARE(enabledStates({ui(w).mnuFileSub->menuAction(), ui(w).mnuMRUClear}), "00");
+        // Clearing the list keeps the options, and a new window starts with them for its runs.
+        const RunOptions options = MainWindow(fx->services).currentOptions();
+        QCOMPARE(QString::number(options.keepExtension) + QString::number(options.keepCapitals), "01");
     }
 
     // "On Top" changes only the stacking hint. Closing leaves
