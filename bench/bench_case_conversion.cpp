@@ -1,6 +1,7 @@
 // The cost of working out a new name: 1 000 000 mixed file names, plain ASCII and not,
 // each converted in the three case styles in turn; the median of three rounds.
-// Prints "case_ns_per_name ascii N" and "case_ns_per_name non_ascii N".
+// Prints "case_ns_per_name ascii N" and "case_ns_per_name non_ascii N", then the same
+// with both options on (the extension kept, words in capitals kept).
 //
 //   bench_case_conversion [--names 1000000] [--rounds 3]
 
@@ -33,7 +34,7 @@ QStringList names(const char* const (&words)[8], int count)
     return out;
 }
 
-double nsPerName(const QStringList& list, int rounds)
+double nsPerName(const QStringList& list, int rounds, bool options = false)
 {
     static const CaseStyle styles[] = {CaseStyle::Lower, CaseStyle::Upper, CaseStyle::Proper};
     std::vector<double> times;
@@ -42,7 +43,7 @@ double nsPerName(const QStringList& list, int rounds)
         QElapsedTimer clock;
         clock.start();
         for (qsizetype i = 0; i < list.size(); ++i)
-            sink += ConvertFileName(list[i], styles[i % 3]).size();
+            sink += ConvertFileName(list[i], {styles[i % 3], options, options}).size();
         times.push_back(double(clock.nsecsElapsed()) / double(list.size()));
     }
     if (sink == 0)
@@ -66,5 +67,7 @@ int main(int argc, char** argv)
     }
     std::printf("case_ns_per_name ascii %.1f\n", nsPerName(names(kAscii, count), rounds));
     std::printf("case_ns_per_name non_ascii %.1f\n", nsPerName(names(kOther, count), rounds));
+    std::printf("case_ns_per_name ascii_with_options %.1f\n", nsPerName(names(kAscii, count), rounds, true));
+    std::printf("case_ns_per_name non_ascii_with_options %.1f\n", nsPerName(names(kOther, count), rounds, true));
     return 0;
 }

@@ -24,28 +24,41 @@ bool isWordSeparator(QChar c)
     return u == 0 || (u >= 9 && u <= 13) || u == 32;
 }
 
-// The ICU name of the locale whose rules apply: the one asked for, or the user's.
-const char* localeName(const QByteArray& asked)
+bool isLanguage(const QByteArray& locale, const char* language)
 {
-    static const QByteArray user = QLocale::system().name().toLatin1();
-    return asked.isEmpty() ? user.constData() : asked.constData();
+    const auto n = qsizetype(std::strlen(language));
+    return locale.size() >= n && qstrnicmp(locale.constData(), language, size_t(n)) == 0
+        && (locale.size() == n || locale[n] == '_' || locale[n] == '-');
 }
 
-bool isLanguage(const char* locale, const char* language)
-{
-    const size_t n = std::strlen(language);
-    return qstrnicmp(locale, language, n) == 0 && (locale[n] == 0 || locale[n] == '_' || locale[n] == '-');
-}
+// The locale whose rules apply, by its ICU name, and where its rules for plain ASCII
+// names are not the ASCII ones: where a dotted and a dotless i make "i" and "I" no pair,
+// and, for Proper Case, where "ij" starts a word as one letter. Other ASCII names skip
+// ICU, which costs more than the rename itself on a fast disk.
+struct CaseLocale {
+    explicit CaseLocale(const QByteArray& locale)
+        : name(locale)
+        , turkic(isLanguage(locale, "tr") || isLanguage(locale, "az"))
+        , dutch(isLanguage(locale, "nl"))
+    {
+    }
+    QByteArray name;
+    bool turkic;
+    bool dutch;
 
-// Most names are plain ASCII, and for those the locale's rules are the ASCII ones -
-// except where a dotted and a dotless i make "i" and "I" no pair, and, for Proper Case,
-// where "ij" starts a word as one letter. Such names skip ICU, which costs more than
-// the rename itself on a fast disk.
-bool asciiRulesHold(const QString& text, const char* locale, bool proper)
+    bool asciiRulesHold(const QString& text, bool proper) const
+    {
+        return !turkic && !(proper && dutch)
+            && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    }
+};
+
+// The locale asked for, or the user's.
+template <typename Use>
+auto withLocale(const QByteArray& asked, Use&& use)
 {
-    if (isLanguage(locale, "tr") || isLanguage(locale, "az") || (proper && isLanguage(locale, "nl")))
-        return false;
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    static const CaseLocale user(QLocale::system().name().toLatin1());
+    return asked.isEmpty() ? use(user) : use(CaseLocale(asked));
 }
 
 char16_t asciiLower(char16_t c)
@@ -215,58 +228,63 @@ qsizetype namePrefix(QStringView word)
 
 QString LowerCaseForm(const QString& text, const QByteArray& locale)
 {
-    const char* name = localeName(locale);
-    if (asciiRulesHold(text, name, false))
-        return asciiMapped<asciiLower>(text);
-    QString result;
-    result.reserve(text.size());
-    appendLower(result, text, name);
-    return result;
+    return withLocale(locale, [&text](const CaseLocale& rules) {
+        if (rules.asciiRulesHold(text, false))
+            return asciiMapped<asciiLower>(text);
+        QString result;
+        result.reserve(text.size());
+        appendLower(result, text, rules.name.constData());
+        return result;
+    });
 }
 
 QString UpperCaseForm(const QString& text, const QByteArray& locale)
 {
-    const char* name = localeName(locale);
-    if (asciiRulesHold(text, name, false))
-        return asciiMapped<asciiUpper>(text);
-    QString result;
-    result.reserve(text.size() + 4);
-    appendMapped(result, text, [name](UChar* d, int32_t n, const UChar* s, int32_t l, UErrorCode* e) {
-        return u_strToUpper(d, n, s, l, name, e);
+    return withLocale(locale, [&text](const CaseLocale& rules) {
+        if (rules.asciiRulesHold(text, false))
+            return asciiMapped<asciiUpper>(text);
+        QString result;
+        result.reserve(text.size() + 4);
+        const char* name = rules.name.constData();
+        appendMapped(result, text, [name](UChar* d, int32_t n, const UChar* s, int32_t l, UErrorCode* e) {
+            return u_strToUpper(d, n, s, l, name, e);
+        });
+        return result;
     });
-    return result;
 }
 
 QString ProperCaseForm(const QString& text, const CaseRules& rules)
 {
-    const char* locale = localeName(rules.locale);
-    const bool ascii = asciiRulesHold(text, locale, true);
-    if (ascii && !rules.keepCapitals)
-        return asciiProper(text);
-    QString result;
-    result.reserve(text.size() + 4);
-    const qsizetype n = text.size();
-    qsizetype i = 0;
-    while (i < n) {
-        if (isWordSeparator(text[i])) {
-            result += text[i++];
-            continue;
+    return withLocale(rules.locale, [&](const CaseLocale& caseLocale) {
+        const bool ascii = caseLocale.asciiRulesHold(text, true);
+        if (ascii && !rules.keepCapitals)
+            return asciiProper(text);
+        const char* locale = caseLocale.name.constData();
+        QString result;
+        result.reserve(text.size() + 4);
+        const qsizetype n = text.size();
+        qsizetype i = 0;
+        while (i < n) {
+            if (isWordSeparator(text[i])) {
+                result += text[i++];
+                continue;
+            }
+            qsizetype end = i + 1;
+            while (end < n && !isWordSeparator(text[end]))
+                ++end;
+            const QStringView word = QStringView(text).sliced(i, end - i);
+            i = end;
+            if (rules.keepCapitals && writtenInCapitals(word)) {
+                result += word;
+                continue;
+            }
+            const qsizetype prefix = rules.keepCapitals ? namePrefix(word) : 0;
+            if (prefix > 0)
+                appendTitled(result, word.first(prefix), locale, ascii);
+            appendTitled(result, word.sliced(prefix), locale, ascii);
         }
-        qsizetype end = i + 1;
-        while (end < n && !isWordSeparator(text[end]))
-            ++end;
-        const QStringView word = QStringView(text).sliced(i, end - i);
-        i = end;
-        if (rules.keepCapitals && writtenInCapitals(word)) {
-            result += word;
-            continue;
-        }
-        const qsizetype prefix = rules.keepCapitals ? namePrefix(word) : 0;
-        if (prefix > 0)
-            appendTitled(result, word.first(prefix), locale, ascii);
-        appendTitled(result, word.sliced(prefix), locale, ascii);
-    }
-    return result;
+        return result;
+    });
 }
 
 void FixBracketCase(QString& workingName)
@@ -292,9 +310,12 @@ qsizetype ExtensionStart(QStringView fileName)
 
 QString ConvertFileName(const QString& listedName, const CaseRules& rules)
 {
-    const bool apart = rules.style != CaseStyle::None && (rules.keepExtension || rules.keepCapitals);
-    const qsizetype cut = apart ? ExtensionStart(listedName) : listedName.size();
-    QString workingName = ConvertFolderName(listedName.left(cut), rules);
+    // The extension is set apart only when an option asks for it: otherwise the whole
+    // name is one text, its dot an ordinary character.
+    const qsizetype cut = rules.style != CaseStyle::None && (rules.keepExtension || rules.keepCapitals)
+        ? ExtensionStart(listedName)
+        : listedName.size();
+    QString workingName = ConvertFolderName(cut < listedName.size() ? listedName.left(cut) : listedName, rules);
     const QString extension = listedName.mid(cut);
     // In Proper Case the extension lies inside the last word, or starts one with its dot:
     // either way its letters are small.
