@@ -414,13 +414,13 @@ void DescribeRunOptions(QCommandLineParser& parser)
         {kFiles, QStringLiteral("Rename the files (the default when --folders is not given).")},
         {kFolders, QStringLiteral("Rename the folders: FOLDER itself, and with --subfolders every folder below it.")},
         {kSubfolders, QStringLiteral("Include the whole tree below FOLDER.")},
+        {kCrossMounts,
+         QStringLiteral("With --subfolders, go into file systems mounted below FOLDER too (bind mounts as well); "
+                        "without it they are listed as not changed.")},
         {kKeepExtension, QStringLiteral("Leave each file's extension (after its last dot) exactly as it is written.")},
         {kKeepCapitals,
          QStringLiteral("With --proper, leave words written in capitals as they are (NASA, XIV) and write McDonald, "
                         "O'Neil.")},
-        {kCrossMounts,
-         QStringLiteral("With --subfolders, go into file systems mounted below FOLDER too (bind mounts as well); "
-                        "without it they are listed as not changed.")},
         {{QStringLiteral("n"), kDryRun},
          QStringLiteral("List what would be renamed, in order, and what would fail; change nothing.")},
         {kJson,
