@@ -61,23 +61,20 @@ private Q_SLOTS:
         QFile manual(QStringLiteral(ORVEL_SOURCE_DIR "/packaging/orvel-file-rename.1"));
         QVERIFY(manual.open(QIODevice::ReadOnly));
         const QString page = QString::fromUtf8(manual.readAll()).replace("\\-", "-");
-        const QHash<QString, QString> locales{
-            {"any", "en"},     {"English", "en"}, {"German", "de"},         {"Greek", "el"},
-            {"Turkish", "tr"}, {"Dutch", "nl"},   {"Serbo-Croatian", "sh"}, {"Serbian", "sr"}};
+        const QHash<QString, QString> locales{{"English", "en"}, {"German", "de"}, {"Greek", "el"},
+                                              {"Turkish", "tr"}, {"Dutch", "nl"},  {"Croatian", "hr"},
+                                              {"Serbian", "sr"}};
         const QStringList table = page.section("\n_\n", 1).section("\n.TE", 0, 0).split('\n');
         QVERIFY(table.size() > 10);
         for (const QString& line : table) {
-            const QStringList cell = line.split('\t'); // name, "language, style", options, new name
-            QVERIFY2(cell.size() == 4 && locales.contains(cell[1].section(", ", 0, 0)), qPrintable(line));
-            const QString options = cell[2] == "both" ? "+ext +caps"
-                : cell[2] == "extension"              ? "+ext"
-                : cell[2] == "capitals"               ? "+caps"
-                                                      : "";
-            const bool folder = cell[1].contains("folder");
+            const QStringList cell = line.split('\t'); // [language] style [folder], keep, name, new name
+            const QStringList how = cell[0].split(' ');
+            const bool folder = how.last() == "folder", any = !locales.contains(how[0]);
+            QVERIFY2(cell.size() == 4 && how.size() == 1 + !any + folder, qPrintable(line));
+            const QString keep = cell[1] == "both" ? "+ext +caps" : cell[1] == "-" ? "" : '+' + cell[1];
             QTest::newRow(qPrintable(cell.first(3).join(", ")))
-                << locales[cell[1].section(", ", 0, 0)] + ' ' + cell[1].section(", ", 1).section(' ', 0, 0).toLower()
-                    + ' ' + options
-                << cell[0] << (folder ? QString() : cell[3]) << (folder ? cell[3] : QString());
+                << (any ? "en" : locales[how[0]]) + ' ' + how[!any].toLower() + ' ' + keep << cell[2]
+                << (folder ? QString() : cell[3]) << (folder ? cell[3] : QString());
         }
         const auto row = [](const char* what, const QString& rules, const QString& name, const QString& file,
                             const QString& folder = {}) {
