@@ -61,6 +61,7 @@ private Q_SLOTS:
         QVERIFY(journal.isEnded());
         QCOMPARE(journal.head().startFolder, "/home/ann/Photos");
         QCOMPARE(journal.head().options.style, CaseStyle::Proper);
+        QVERIFY(!journal.head().options.keepExtension && !journal.head().options.keepCapitals); // an earlier version's
         QStringList entries;
         for (const JournalReader::Entry& entry : journal.entries()) {
             const JournalReader::Rename r = journal.rename(entry);
@@ -201,12 +202,13 @@ private Q_SLOTS:
     }
 
     // Each writer's renames keep their folder and their fate, however the writers' records
-    // interleave; the failure of a writer's last rename is in the journal too.
+    // interleave; the failure of a writer's last rename is in the journal too, and the
+    // run's options in its head.
     void writersRecords()
     {
         test::StateFolder state;
         {
-            RunJournal journal(*state.journals, {"all", "/t", {true, true, CaseStyle::Lower}, true}, {});
+            RunJournal journal(*state.journals, {"all", "/t", {true, true, CaseStyle::Lower, false, true}, true}, {});
             JournalWriter first(journal, 0), second(journal, 1);
             first.inFolder("a");
             second.inFolder("b");
@@ -225,6 +227,8 @@ private Q_SLOTS:
                     + journal->rename(entry).oldName + (entry.state == JournalReader::State::Failed ? " failed" : "");
         QCOMPARE(entries, (QStringList{"a/A", "b/B failed"}));
         QCOMPARE(journal->undoableCount(), 1);
+        const RunOptions& o = journal->head().options;
+        QVERIFY(o.style == CaseStyle::Lower && !o.keepExtension && o.keepCapitals);
     }
 
     // An entry whose number the run took from its folder's listing has no birth time in
