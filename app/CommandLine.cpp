@@ -92,6 +92,7 @@ struct GivenPath {
     QByteArray given; // the bytes as the shell (or standard input) gave them
     QString path; // absolute, without "." and ".." and doubled separators
     bool folder = false;
+    quint64 inode = 0; // a file's, as found here: its journal need not ask again
 };
 
 // What a run over the paths renames: each folder a Rename All run, and the files given in
@@ -100,6 +101,7 @@ struct Unit {
     GivenPath first; // the folder, or the first file given in the folder
     QString folder;
     QStringList names; // the files given in it; none for a folder's run
+    QList<quint64> inodes; // ... and their inode numbers
 };
 
 // The paths given, each once, those inside a given folder's run left to that run.
@@ -128,17 +130,17 @@ QList<Unit> unitsOf(const QList<GivenPath>& paths, bool subfolders)
             continue;
         seen.insert(p.path);
         if (p.folder) {
-            units.append({p, p.path, {}});
+            units.append({p, p.path, {}, {}});
             continue;
         }
         const QString parent = ParentPath(p.path);
-        const auto at = filesIn.constFind(parent);
-        if (at != filesIn.cend()) {
-            units[*at].names.append(p.path.mid(JoinPath(parent, {}).size()));
-            continue;
+        auto at = filesIn.constFind(parent);
+        if (at == filesIn.cend()) {
+            at = filesIn.insert(parent, units.size());
+            units.append({p, parent, {}, {}});
         }
-        filesIn.insert(parent, units.size());
-        units.append({p, parent, {p.path.mid(JoinPath(parent, {}).size())}});
+        units[*at].names.append(p.path.mid(JoinPath(parent, {}).size()));
+        units[*at].inodes.append(p.inode);
     }
     return units;
 }
@@ -176,7 +178,7 @@ QList<GivenPath> givenPaths(const QList<QByteArray>& arguments, bool nulls, bool
         struct stat target {};
         const bool folder = S_ISDIR(st.st_mode)
             || (S_ISLNK(st.st_mode) && ::stat(bytes.constData(), &target) == 0 && S_ISDIR(target.st_mode));
-        paths.append({given, path, folder});
+        paths.append({given, path, folder, folder ? 0 : quint64(st.st_ino)});
     }
     return paths;
 }
@@ -364,16 +366,17 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
                 totals.worst(ExitStatus::CannotOpen);
             }
         } else {
-            QStringList names;
-            for (const QString& name : unit.names)
-                if (matchesGiven(filter.files, unit.folder, name))
-                    names.append(name);
-            if (names.isEmpty())
-                continue;
             RenameSelectedJob job;
+            for (qsizetype i = 0; i < unit.names.size(); ++i) {
+                if (matchesGiven(filter.files, unit.folder, unit.names[i])) {
+                    job.names.append(unit.names[i]);
+                    job.serials.append(unit.inodes[i]);
+                }
+            }
+            if (job.names.isEmpty())
+                continue;
             job.folder = unit.folder;
-            job.names = names;
-            job.selected = QList<bool>(names.size(), true);
+            job.selected = QList<bool>(job.names.size(), true);
             job.folderToRename = unit.folder;
             job.options = options;
             job.options.renameFolder = false; // a file given is renamed, not the folder it is in

@@ -81,7 +81,8 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
             journal->inFolder(QString());
         bool done = false;
         if (handle.isOpen())
-            done = RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal);
+            done = RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal,
+                              job.serials.value(i));
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
         tell(observer, done, folder, job.names[i], out.workingName, EntryKind::File, out.notChanged);
