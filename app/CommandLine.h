@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QCommandLineParser;
@@ -15,7 +16,7 @@ enum class ExitStatus {
     Usage = 2,
     CannotOpen = 3, // the folder (or the journals, for an undo) cannot be opened
     Refused = 4, // a question that no one is there to answer: --yes says yes to it
-    Busy = 5, // another run works on the tree
+    Busy = 5, // another run works on the tree (of one of the paths)
     CannotWrite = 6, // the list could not be written: the run stopped there, nothing half done
     // a signal ends the run between two renames: 128 + its number
 };
@@ -27,13 +28,16 @@ void DescribeRunOptions(QCommandLineParser& parser);
 bool UsesRunOptions(const QCommandLineParser& parser);
 
 // What is wrong with the run the command line asks for; empty when nothing is.
-// `folders` are the arguments that are not options.
-QString RunUsageError(const QCommandLineParser& parser, qsizetype folders);
+// `paths` are the arguments that are not options.
+QString RunUsageError(const QCommandLineParser& parser, qsizetype paths);
 
-// Makes the run the command line asks for and returns the exit status. `folder` is the
-// FOLDER argument as the shell passed it (empty for --undo). Needs a QCoreApplication
-// and nothing of the window system.
-int RunFromCommandLine(const QCommandLineParser& parser, const QByteArray& folder);
+// Makes the run the command line asks for and returns the exit status. `arguments` are
+// the arguments that are not options, as the shell passed them: the folders and files to
+// rename ("-" reads more from standard input), or the run an undo takes back. Every path
+// is one run, which one undo takes back; where a path fails, the others still go on, and
+// the status is the worst of them. Needs a QCoreApplication and nothing of the window
+// system.
+int RunFromCommandLine(const QCommandLineParser& parser, const QList<QByteArray>& arguments);
 
 // A name or path as a line of text for a person, safe to show on a terminal: UTF-8
 // throughout, with a backslash, a C0 control or DEL and each byte that is not UTF-8

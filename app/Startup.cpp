@@ -40,21 +40,35 @@ constexpr const char* kQtOptionsWithValue[] = {
 void DescribeCommandLine(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "Changes the letter case of file and folder names. Without --lower, --upper, --proper or --undo it opens its "
-        "window at FOLDER; with one of them it makes the run without a window.\n\n"
-        "Output: a line \"OLD -> NEW\" for each name renamed and \"OLD -> NEW: not changed: REASON\" for each "
-        "one that is not, in the order of the run (with --dry-run: that would be). A backslash, a control "
-        "character and a byte that is not UTF-8 are written as \\\\, \\n, \\t, \\r or \\xHH.\n\n"
-        "Exit status: 0 all renamed (or nothing to do), 1 some names not changed, 2 usage error, 3 the folder "
-        "cannot be opened, 4 refused (a system folder or home, or --undo, without --yes), 5 another run is "
-        "renaming the same tree, 128+N ended by signal N (130 Ctrl+C, 143 SIGTERM) after the rename in hand."));
-    parser.addHelpOption();
+        "Changes the letter case of file and folder names. Without --lower, --upper, --proper, --undo or "
+        "--list-runs it opens its window at FOLDER; with one of them it works without a window.\n\n"
+        "Output: \"OLD -> NEW\" on standard output for each name renamed, \"OLD -> NEW: not changed: REASON\" "
+        "on standard error for each one that is not, in the order of the run; with --dry-run \"OLD -> NEW: would "
+        "rename\" and \"... would not change: ...\". Paths are shown as given (relative stays relative). A "
+        "backslash, a control character and a byte that is not UTF-8 are written as \\\\, \\n, \\t, \\r or "
+        "\\xHH.\n\n"
+        "Exit status: 0 all renamed (or nothing to do), 1 some names not changed, 2 usage error, 3 a path (or the "
+        "journals, or the run to undo) cannot be opened, 4 refused (a system folder or home, or --undo, without "
+        "--yes), 5 another run is renaming the same tree, 6 the list could not be written, 128+N ended by signal N "
+        "(130 Ctrl+C, 143 SIGTERM) after the rename in hand.\n\n"
+        "Examples:\n"
+        "  orvel-file-rename --lower --subfolders Photos\n"
+        "  orvel-file-rename --upper --match '*.jpg' --match '*.png' .\n"
+        "  find . -name '*.JPG' -print0 | orvel-file-rename --lower -0 -\n"
+        "  orvel-file-rename --proper --dry-run --json . | jq -r 'select(.result == \"would rename\") | .new'\n"
+        "  orvel-file-rename --list-runs; orvel-file-rename --undo 42-1207 --yes"));
+    // The program's own help; Qt's --help-all is still taken, as the same.
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Displays this help.")});
+    QCommandLineOption helpAll(QStringLiteral("help-all"));
+    helpAll.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(helpAll);
     parser.addVersionOption();
     parser.addPositionalArgument(
-        QStringLiteral("folder"),
-        QStringLiteral("The folder to open or rename in: a path or a file: URL (for the window, default: the "
-                       "working folder)."),
-        QStringLiteral("[folder]"));
+        QStringLiteral("path"),
+        QStringLiteral("Folders to rename in and files to rename: paths or file: URLs; '-' reads them from standard "
+                       "input. The window opens one folder (default: the working folder). With --undo: the id of "
+                       "the run to take back."),
+        QStringLiteral("[path...]"));
     DescribeRunOptions(parser);
     // Qt's own options, which QApplication takes out of the command line; they are read
     // here first, before there is a QApplication, and so must be known to be accepted.
@@ -88,6 +102,7 @@ QList<QByteArray> RawPositionalArguments(int argc, char** argv)
             const QByteArray name = arg.mid(arg.startsWith("--") ? 2 : 1);
             for (const char* withValue : kQtOptionsWithValue)
                 i += name == withValue;
+            i += name == "match";
         }
     }
     return found;
@@ -189,8 +204,15 @@ int Main(int argc, char** argv)
                      ShownText(usageError).constData());
         return 2;
     }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))
-        || parser.isSet(QStringLiteral("version"))) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        QCoreApplication core(argc, argv);
+        // The usage line names the program by its name, however it was started.
+        QString help = parser.helpText();
+        help.replace(0, help.indexOf(u'\n'), QStringLiteral("Usage: orvel-file-rename [options] [path...]"));
+        std::fputs(help.toUtf8().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
         QCoreApplication core(argc, argv);
         parser.process(core); // prints the answer and ends the process
         return 0;
@@ -198,8 +220,7 @@ int Main(int argc, char** argv)
     if (withoutWindow) {
         // A run for a script, a server or a cron job: no display is ever reached.
         QCoreApplication core(argc, argv);
-        const QList<QByteArray> folders = RawPositionalArguments(argc, argv);
-        return RunFromCommandLine(parser, folders.value(0));
+        return RunFromCommandLine(parser, RawPositionalArguments(argc, argv));
     }
 
     // QApplication takes its own options (-platform and the like) out of argv.

@@ -7,6 +7,7 @@
 #include "engine/RunOptions.h"
 #include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderNames.h"
 
 namespace orvel {
 
@@ -133,7 +134,7 @@ bool FolderChain::closeDownTo(qsizetype keep, int limit)
 }
 
 FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
-                    RunObserver& observer, RunPace& pace)
+                    RunObserver& observer, RunPace& pace, const WalkFilter& filter)
 {
     FolderTree tree;
     FolderChain chain(fs, start);
@@ -146,8 +147,16 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
         Listing listing;
         do {
             files.clear(), folders.clear(), serials.clear(), count = 0;
-            listing = fs.listFolder(chain.entered(), [&](const QString& name, EntryType type, quint64 serial) {
-                if (type == EntryType::File) {
+            std::optional<bool> caseApart; // asked of its files, when a pattern needs it, until one tells
+            const auto kept = [&](const QString& name) {
+                if (filter.files.isEmpty())
+                    return true;
+                if (!caseApart)
+                    caseApart = TellsCaseApart(fs, chain.entered(), name);
+                return filter.files.matches(name, caseApart == false);
+            };
+            const auto each = [&](const QString& name, EntryType type, quint64 serial) {
+                if (type == EntryType::File && kept(name)) {
                     files += name;
                     files += QChar(0);
                     serials.push_back(serial);
@@ -157,7 +166,8 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
                 }
                 if (pace.due())
                     observer.letEventsThrough();
-            });
+            };
+            listing = fs.listFolder(chain.entered(), each, filter.hidden);
         } while (IsOutOfOpenFiles(listing.error) && chain.closeSome());
         if (listing.error != 0) {
             tree.folders[index].listError = listing.error;

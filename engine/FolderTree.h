@@ -3,6 +3,7 @@
 
 #include "engine/RunOutcome.h"
 #include "platform/FileSystem.h"
+#include "platform/NamePatterns.h"
 
 #include <QString>
 #include <QStringList>
@@ -108,9 +109,17 @@ private:
     int m_open = 0;
 };
 
+// Which entries a walk keeps besides the folders it walks.
+struct WalkFilter {
+    bool hidden = false; // hidden files and folders too
+    NamePatterns files; // only the files that match one of them; all when there are none
+};
+
 // Walks the tree below `start` (only `start` itself without `subfolders`). Hidden
-// entries, system entries and links to folders are left out: a link loop cannot trap
-// the walk, and a run never renames through a link into another tree. Sub-folders are
+// entries (unless the filter keeps them), files the filter leaves out, system entries
+// and links to folders are left out: a link loop cannot trap the walk, and a run never
+// renames through a link into another tree. A pattern matches without regard to letter
+// case where the folder's file system ignores it. Sub-folders are
 // entered through their parent's handle without following links. A folder that cannot
 // be read (completely) is part of the tree but contributes no files and no folders, and
 // keeps why in its `listError`; one that cannot be entered at all is left out and
@@ -118,6 +127,6 @@ private:
 // mount) unless `crossMounts`. Window events are let through at the run's pace; once the
 // observer asks to cancel or to stop, no further folder is listed.
 FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
-                    RunObserver& observer, RunPace& pace);
+                    RunObserver& observer, RunPace& pace, const WalkFilter& filter = {});
 
 } // namespace orvel

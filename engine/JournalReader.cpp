@@ -145,6 +145,36 @@ JournalReader::JournalReader(QByteArray text)
     read();
 }
 
+JournalHead JournalReader::HeadOf(const RecordFields& h)
+{
+    JournalHead head;
+    head.kind = QString::fromLatin1(h[1]);
+    head.startFolder = FieldName(h[2]);
+    head.options.style = CaseStyle(h[3].toInt());
+    head.options.renameFile = h[4] == "1";
+    head.options.renameFolder = h[5] == "1";
+    head.includeSubfolders = h[6] == "1";
+    head.made = QString::fromLatin1(h[7]);
+    head.group = QString::fromLatin1(h[8]);
+    // Journals of earlier versions end before these: both options were off.
+    head.options.keepExtension = h[9] == "1";
+    head.options.keepCapitals = h[10] == "1";
+    return head;
+}
+
+std::optional<JournalHead> JournalReader::ReadHead(const JournalText& text)
+{
+    // A head holds one path: escaped, three bytes for each of a long path's at most.
+    QByteArray first(qMin<qint64>(text.size(), 64 * 1024), Qt::Uninitialized);
+    first.resize(qMax<qint64>(text.readAt(0, first.data(), first.size()), 0));
+    qint64 next = 0;
+    const std::optional<Record> head = ReadRecord(first, 0, &next);
+    if (!head || !head->isKnown() || head->kind() != RecordKind::Head
+        || head->fields[0].toInt() != JournalFormatVersion)
+        return std::nullopt;
+    return HeadOf(head->fields);
+}
+
 void JournalReader::read()
 {
     Piece piece(*m_text);
@@ -156,16 +186,8 @@ void JournalReader::read()
     const RecordFields& h = head->fields;
     m_valid = true;
     m_whole = next;
-    m_head.kind = QString::fromLatin1(h[1]);
+    m_head = HeadOf(h);
     QByteArray start = FieldBytes(h[2]);
-    m_head.startFolder = DecodeName(start);
-    m_head.options.style = CaseStyle(h[3].toInt());
-    m_head.options.renameFile = h[4] == "1";
-    m_head.options.renameFolder = h[5] == "1";
-    m_head.includeSubfolders = h[6] == "1";
-    // Journals of earlier versions end with the time: both options were off.
-    m_head.options.keepExtension = h[8] == "1";
-    m_head.options.keepCapitals = h[9] == "1";
     // Each writer's folder and its last rename, whose fate is known once any later record
     // of the writer follows it.
     struct Writer {
@@ -341,6 +363,13 @@ qint64 JournalReader::undoableCount() const
     for (const Entry& e : m_entries)
         count += !e.undone && e.state != State::Failed;
     return count;
+}
+
+QString RunIdOf(const JournalFiles& files, const QString& name)
+{
+    const std::unique_ptr<JournalText> text = files.openToRead(name);
+    const std::optional<JournalHead> head = text ? JournalReader::ReadHead(*text) : std::nullopt;
+    return head && !head->group.isEmpty() ? head->group : RunIdOfJournal(name);
 }
 
 } // namespace orvel

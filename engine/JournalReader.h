@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -55,6 +56,9 @@ public:
     // A journal's bytes held in memory.
     explicit JournalReader(QByteArray text);
 
+    // The head of a journal, read alone; nullopt when it is no journal of this version.
+    static std::optional<JournalHead> ReadHead(const JournalText& text);
+
     bool isValid() const { return m_valid; }
     const JournalHead& head() const { return m_head; }
     // Where the run left its start folder (its path when the run renamed it).
@@ -86,6 +90,7 @@ public:
     qint64 undoableCount() const;
 
 private:
+    static JournalHead HeadOf(const RecordFields& head);
     void read();
     // The record at `at`, known to be whole, read again into `buffer`, which its fields
     // view; no fields when it cannot be read.
@@ -102,5 +107,8 @@ private:
     bool m_undone = false;
     bool m_leavesTree = false;
 };
+
+// The id of the run whose journal `name` is: its own, or that of the run it is a part of.
+QString RunIdOf(const JournalFiles& files, const QString& name);
 
 } // namespace orvel

@@ -8,7 +8,10 @@
 #include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 
+#include <QSet>
 #include <QStringList>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <memory>
@@ -54,19 +57,111 @@ FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& fo
     return handle;
 }
 
-std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
+std::vector<KeptRun> KeptRuns(const JournalFiles& journals)
 {
+    std::vector<KeptRun> runs;
     const QStringList names = journals.names();
     for (qsizetype i = names.size(); i-- > 0;) {
-        if (IsOpenJournalName(names[i]) && journals.inUse(names[i]))
-            continue;
         const std::optional<JournalReader> journal = ReadJournal(journals, names[i]);
         if (!journal)
             continue;
-        if (const qint64 count = journal->undoableCount())
-            return UndoCandidate{names[i], journal->head().startFolder, count};
+        const QString id = journal->head().group.isEmpty() ? RunIdOfJournal(names[i]) : journal->head().group;
+        // The journals of one run stand together, newest first; its first one gives its id.
+        if (runs.empty() || runs.back().id != id) {
+            runs.emplace_back();
+            runs.back().id = id;
+        }
+        KeptRun& run = runs.back();
+        run.journals.append(names[i]);
+        run.head = journal->head();
+        run.startFolders.prepend(journal->head().startFolder);
+        for (const JournalReader::Entry& e : journal->entries())
+            run.renamed += e.state != JournalReader::State::Failed;
+        run.undoable += journal->undoableCount();
+        run.undone = run.journals.size() == 1 ? journal->isUndone() : run.undone && journal->isUndone();
+        run.live = run.live || (IsOpenJournalName(names[i]) && journals.inUse(names[i]));
     }
-    return std::nullopt;
+    return runs;
+}
+
+namespace {
+
+// The whole paths of a journal's entries as the disk's bytes: before the rename (`from`)
+// or after it, of those that went through (or may have) and are not undone.
+void addEntryPaths(const JournalReader& journal, bool from, QSet<QByteArray>& paths)
+{
+    if (journal.isUndone())
+        return;
+    for (const JournalReader::Entry& e : journal.entries()) {
+        if (e.undone || e.state == JournalReader::State::Failed)
+            continue;
+        const JournalReader::Folder& folder = journal.folders()[size_t(e.folder)];
+        const QByteArray path = folder.outside ? folder.path
+            : folder.path.isEmpty()            ? folder.startFolder
+                                               : folder.startFolder + '/' + folder.path;
+        const auto [oldName, newName] = journal.nameBytes(e);
+        paths.insert(path + '/' + (from ? oldName : newName));
+    }
+}
+
+QSet<QByteArray> entryPaths(const KeptRun& run, bool from, const JournalFiles& journals)
+{
+    QSet<QByteArray> paths;
+    for (const QString& name : run.journals)
+        if (const std::optional<JournalReader> journal = ReadJournal(journals, name))
+            addEntryPaths(*journal, from, paths);
+    return paths;
+}
+
+} // namespace
+
+QString LaterRunTouching(const std::vector<KeptRun>& runs, const KeptRun& run, const JournalFiles& journals)
+{
+    const QSet<QByteArray> made = entryPaths(run, false, journals);
+    for (const KeptRun& later : runs) {
+        if (later.id == run.id)
+            break; // newest first: the rest came before it
+        if (later.undoable == 0)
+            continue;
+        const QSet<QByteArray> renamed = entryPaths(later, true, journals);
+        // A name the run made, or a folder above it, that the later run renamed.
+        const auto touched = [&renamed](QByteArray path) {
+            for (; !path.isEmpty(); path.truncate(path.lastIndexOf('/')))
+                if (renamed.contains(path))
+                    return true;
+            return false;
+        };
+        if (std::any_of(made.cbegin(), made.cend(), touched))
+            return later.id;
+    }
+    return {};
+}
+
+std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
+{
+    const QStringList names = journals.names();
+    std::optional<UndoCandidate> found;
+    QString id; // the run found, once it is
+    for (qsizetype i = names.size(); i-- > 0;) {
+        if (IsOpenJournalName(names[i]) && journals.inUse(names[i]))
+            continue;
+        if (found && RunIdOf(journals, names[i]) != id)
+            break; // a run's journals stand together
+        const std::optional<JournalReader> journal = ReadJournal(journals, names[i]);
+        if (!journal)
+            continue;
+        const qint64 count = journal->undoableCount();
+        if (!found && count > 0) {
+            found = UndoCandidate{names[i], {}, {}, 0};
+            id = journal->head().group.isEmpty() ? RunIdOfJournal(names[i]) : journal->head().group;
+        }
+        if (found && count > 0) {
+            found->journals.append(names[i]);
+            found->startFolder = journal->head().startFolder; // the first journal's, in the end
+            found->renames += count;
+        }
+    }
+    return found;
 }
 
 namespace {

@@ -5,8 +5,10 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 namespace orvel {
 
@@ -17,9 +19,31 @@ class JournalFiles;
 // (too large to be one of the program's among the reasons) or is of another version.
 std::optional<JournalReader> ReadJournal(const JournalFiles& journals, const QString& name, QString* error = nullptr);
 
+// A run that was kept, with its journals: one, or one for each path of a run from the
+// command line over several.
+struct KeptRun {
+    QString id; // what a person or a script passes back to undo it
+    QStringList journals; // newest first
+    JournalHead head; // of its first journal
+    QStringList startFolders; // of each journal, first first
+    qint64 renamed = 0; // renames that went through (or may have: the last of a run that died)
+    qint64 undoable = 0; // ... of them, those not undone yet
+    bool undone = false; // an undo went through all of it
+    bool live = false; // a live process still writes one of its journals (the run, or an undo)
+};
+
+// The kept runs, newest first; a journal that cannot be read is left out.
+std::vector<KeptRun> KeptRuns(const JournalFiles& journals);
+
+// The newest run kept after `run` whose renames not undone touched a name `run` made:
+// renamed an entry it had renamed, or a folder above one (so that undoing `run` first would
+// look for names where they no longer are). Its id; empty when there is none.
+QString LaterRunTouching(const std::vector<KeptRun>& runs, const KeptRun& run, const JournalFiles& journals);
+
 // The newest run that can still be undone.
 struct UndoCandidate {
-    QString journal; // its journal's name
+    QString journal; // its newest journal's name
+    QStringList journals; // all of its journals with something left to undo, newest first
     QString startFolder; // the run's start folder as it stood when the run began
     qint64 renames = 0; // the renames that were done and are not undone yet
 };

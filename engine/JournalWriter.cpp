@@ -3,9 +3,11 @@
 #include "engine/JournalWriter.h"
 
 #include "engine/JournalFormat.h"
+#include "engine/JournalReader.h"
 #include "platform/JournalFiles.h"
 
 #include <QDateTime>
+#include <QSet>
 
 #include <ctime>
 
@@ -51,18 +53,24 @@ JournalFile* RunJournal::file(QByteArray& first)
     }
     const RunOptions& o = m_head.options;
     QByteArray head;
-    RecordBuilder(head, RecordKind::Head)
-        .number(JournalFormatVersion)
-        .bytes(m_head.kind.toLatin1())
-        .name(m_head.startFolder)
-        .number(int(o.style))
-        .number(o.renameFile)
-        .number(o.renameFolder)
-        .number(m_head.includeSubfolders)
-        .bytes(QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1())
-        .number(o.keepExtension)
-        .number(o.keepCapitals)
-        .end();
+    {
+        RecordBuilder builder(head, RecordKind::Head);
+        builder.number(JournalFormatVersion)
+            .bytes(m_head.kind.toLatin1())
+            .name(m_head.startFolder)
+            .number(int(o.style))
+            .number(o.renameFile)
+            .number(o.renameFolder)
+            .number(m_head.includeSubfolders)
+            .bytes(QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toLatin1());
+        // Each field after the time only when it or one after it says something.
+        const bool kept = o.keepExtension || o.keepCapitals;
+        if (!m_head.group.isEmpty() || kept)
+            builder.bytes(m_head.group.toLatin1());
+        if (kept)
+            builder.number(o.keepExtension).number(o.keepCapitals);
+        builder.end();
+    }
     head += first;
     first.resize(0);
     if (const int error = m_file->append(head)) {
@@ -95,14 +103,19 @@ void RunJournal::finish(bool stopped)
         fail(ErrorText(error));
         return;
     }
-    m_files.seal(m_file->name());
+    m_name = m_files.seal(m_file->name());
     m_sealed = true;
-    // Only the newest runs are kept: the oldest go once this one is whole, not while its
-    // renames wait for their records.
+    // Only the newest runs are kept, every journal of each: the oldest go once this one is
+    // whole, not while its renames wait for their records.
     const QStringList names = m_files.names();
-    for (qsizetype i = 0; i + KeptJournals < names.size(); ++i)
-        if (!m_files.inUse(names[i]))
+    QSet<QString> runs;
+    for (qsizetype i = names.size(); i-- > 0;) {
+        const QString run = RunIdOf(m_files, names[i]);
+        if (runs.size() < KeptJournals)
+            runs.insert(run);
+        if (!runs.contains(run) && !m_files.inUse(names[i]))
             m_files.remove(names[i]);
+    }
 }
 
 JournalWriter::JournalWriter(RunJournal& journal, int number)

@@ -23,6 +23,10 @@ struct JournalHead {
     QString startFolder; // as it stood when the run began
     RunOptions options;
     bool includeSubfolders = false;
+    QString made = {}; // read back: when the journal was made, as it says (written: now)
+    // The id of the run this journal is a part of, when a run from the command line over
+    // several paths writes one journal for each; empty when the journal is a run of its own.
+    QString group = {};
 };
 
 // The journal of one run: names and folders as exact bytes, so that the run can be undone
@@ -45,6 +49,8 @@ public:
     // After `finish`: the journal is whole and holds a rename that went through, so the
     // run can be undone. False when it may not (nothing went through, or it failed).
     bool holdsUndoableRename() const { return m_sealed && m_anyDone && !isBroken(); }
+    // After `finish`: the sealed journal's name; empty when none was sealed.
+    const QString& name() const { return m_name; }
 
 private:
     friend class JournalWriter;
@@ -65,6 +71,7 @@ private:
     std::atomic<bool> m_broken = false;
     std::atomic<bool> m_anyDone = false; // a rename went through
     bool m_sealed = false;
+    QString m_name;
 };
 
 // One thread's writer of a run's journal. Each writer's records carry its number, so that

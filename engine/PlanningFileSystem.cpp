@@ -88,7 +88,7 @@ FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, const
     return std::move(folder).withPath(JoinPath(parent.path(), name));
 }
 
-Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySink& each) const
+Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const
 {
     const std::shared_ptr<Moves> moves = movesOf(folder, true);
     QHash<QString, QString> to;
@@ -100,13 +100,16 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
     }
     // The run lists each folder before it renames in it: what the disk holds is kept.
     Moves::Listed names;
-    const Listing listing = m_real.listFolder(folder, [&](const QString& name, auto&&... rest) {
-        if (keep)
-            names.hashes.push_back(qHash(name));
-        // Each entry in the place the disk gives it, under the name the plan gave it.
-        const auto planned = to.constFind(name);
-        each(planned == to.cend() ? name : *planned, std::forward<decltype(rest)>(rest)...);
-    });
+    const Listing listing = m_real.listFolder(
+        folder,
+        [&](const QString& name, auto&&... rest) {
+            if (keep)
+                names.hashes.push_back(qHash(name));
+            // Each entry in the place the disk gives it, under the name the plan gave it.
+            const auto planned = to.constFind(name);
+            each(planned == to.cend() ? name : *planned, std::forward<decltype(rest)>(rest)...);
+        },
+        withHidden);
     if (keep && listing.error == 0) {
         std::sort(names.hashes.begin(), names.hashes.end());
         const std::lock_guard guard(moves->lock);

@@ -30,7 +30,7 @@ public:
 
     FolderHandle openFolder(const QString& path, int* error = nullptr) const override;
     FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override;
-    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override;
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override;
     int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
                  const TemporaryNotice& beforeTemporary = {}) override;
     int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override;

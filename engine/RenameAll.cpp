@@ -24,7 +24,8 @@ constexpr int HeldParentsLimit = 128;
 
 // A rename done or a name not changed, kept for an observer that hears of each name.
 struct NameEvent {
-    bool renamed;
+    bool renamed; // or left as it was, when it already was what the style makes of it
+    EntryKind kind;
     QString folder; // renamed: the folder's path
     QString oldName;
     QString newName; // the name it has now, or was to have
@@ -75,7 +76,7 @@ public:
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, m_observer, m_pace);
+        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, m_observer, m_pace, m_job.filter);
         if (top.isOpen())
             m_out.startError = m_tree.folders.front().listError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
@@ -110,7 +111,7 @@ public:
         m_observer.progressMax(m_tree.fileCount);
         m_observer.progressValue(0);
         renameTree(count, workers, top, start, parent, parentError);
-        m_out.undoable = m_session.end(m_out.stopped);
+        m_out.undoable = m_session.end(m_out.stopped, &m_out.journal);
         if (!m_out.stopped)
             m_observer.status(QStringLiteral("Renamed done !!"));
         return m_out;
@@ -151,9 +152,10 @@ private:
         m_count = count;
         m_top = &top;
         m_eachName = m_observer.hearsEachName();
+        m_eachUnchanged = m_eachName && m_observer.hearsUnchangedNames();
         for (const NotChanged& item : std::as_const(m_tree.notEntered))
             if (m_eachName)
-                m_observer.notChanged(item, {});
+                m_observer.notChanged(item, {}, EntryKind::Folder);
         m_states.resize(count);
         m_subtree.assign(count, 1);
         for (size_t i = count; i-- > 1;)
@@ -297,7 +299,7 @@ private:
                 const QString newName = ConvertFolderName(child.name, m_job.options.caseRules());
                 if (journal)
                     journal->inFolder(parent.relative);
-                if (rename(state, state.itself, handle, parent.path, child.name, newName, journal)) {
+                if (rename(state, state.itself, handle, parent.path, child.name, newName, EntryKind::Folder, journal)) {
                     state.name = newName;
                     state.path = JoinPath(parent.path, newName, m_syntax);
                 }
@@ -340,7 +342,7 @@ private:
                 return false; // after the rename in hand, before the next
             m_files.fetch_add(1, std::memory_order_relaxed);
             if (m_job.options.renameFile)
-                rename(state, state.files, handle, state.path, name, working, journal, listed.serial);
+                rename(state, state.files, handle, state.path, name, working, EntryKind::File, journal, listed.serial);
             state.lastWorking = std::move(working);
         }
         // Done with: a large tree gives its memory back as it goes.
@@ -351,15 +353,15 @@ private:
 
     // One rename, told to an observer that hears of each name; false when it failed.
     bool rename(FolderState& state, QList<NotChanged>& failures, const FolderHandle& folder, const QString& folderPath,
-                const QString& name, const QString& newName, JournalWriter* journal, quint64 serial = 0)
+                const QString& name, const QString& newName, EntryKind kind, JournalWriter* journal, quint64 serial = 0)
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
         if (m_eachName) {
             const std::lock_guard guard(m_lock); // the calling thread may be telling them
             if (!done)
-                state.events.push_back({false, {}, name, newName, failures.constLast()});
-            else if (newName != name)
-                state.events.push_back({true, folderPath, name, newName, {}});
+                state.events.push_back({false, kind, {}, name, newName, failures.constLast()});
+            else if (newName != name || m_eachUnchanged)
+                state.events.push_back({true, kind, folderPath, name, newName, {}});
         }
         return done;
     }
@@ -369,7 +371,7 @@ private:
         state.itself.append(item);
         if (m_eachName) {
             const std::lock_guard guard(m_lock);
-            state.events.push_back({false, {}, {}, {}, item});
+            state.events.push_back({false, EntryKind::Folder, {}, {}, {}, item});
         }
     }
 
@@ -406,7 +408,8 @@ private:
 
     void tell(const NameEvent& e)
     {
-        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.notChanged(e.item, e.newName);
+        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName, e.kind)
+                  : m_observer.notChanged(e.item, e.newName, e.kind);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -451,13 +454,14 @@ private:
         if (!parent.isOpen()) {
             m_startFolderNotChanged.append({start, ErrorText(parentError)});
             if (m_eachName)
-                state.events.push_back({false, {}, name, newName, m_startFolderNotChanged.constLast()});
+                state.events.push_back(
+                    {false, EntryKind::Folder, {}, name, newName, m_startFolderNotChanged.constLast()});
             return start;
         }
         JournalWriter* journal = m_session.writer(0);
         if (journal)
             journal->inOutsideFolder(parentPath);
-        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, journal))
+        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, EntryKind::Folder, journal))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
         if (journal && newName != name)
@@ -482,6 +486,7 @@ private:
     std::vector<size_t> m_subtree; // how many folders each folder's tree holds, itself included
     QList<NotChanged> m_startFolderNotChanged;
     bool m_eachName = false; // the observer hears of each name
+    bool m_eachUnchanged = false; // ... also of those already in the style
     size_t m_told = 0; // the folders whose names the observer has heard of
     size_t m_toldInFolder = 0; // ... and of the next one, the names told so far
     std::atomic<qint64> m_files = 0;

@@ -1,6 +1,7 @@
 // The Rename All run: every file of a folder or a whole tree, and the folders too if asked.
 #pragma once
 
+#include "engine/FolderTree.h"
 #include "engine/RunOptions.h"
 #include "engine/RunOutcome.h"
 #include "engine/RunSession.h"
@@ -26,6 +27,8 @@ struct RenameAllJob {
     // Whether the walk goes into other file systems mounted below the start folder (bind
     // mounts too); without it they are reported as not entered.
     bool crossMounts = false;
+    // The hidden entries it renames too, and the files it renames (the window: none, all).
+    WalkFilter filter = {};
 };
 
 struct RenameAllOutcome : RunOutcome {

@@ -8,6 +8,23 @@
 
 namespace orvel {
 
+namespace {
+
+// Tells an observer that hears of each name what became of the one in hand: `done`, or
+// the last item of `notChanged`.
+void tell(RunObserver& observer, bool done, const QString& folder, const QString& name, const QString& newName,
+          EntryKind kind, const QList<NotChanged>& notChanged)
+{
+    if (!observer.hearsEachName())
+        return;
+    if (!done)
+        observer.notChanged(notChanged.constLast(), newName, kind);
+    else if (name != newName || observer.hearsUnchangedNames())
+        observer.renamed(folder, name, newName, kind);
+}
+
+} // namespace
+
 RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& fs, RunObserver& observer,
                                      const PathSyntax& syntax)
 {
@@ -38,8 +55,16 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         out.anySelected = true;
         out.workingName = ConvertFileName(job.names[i], job.options.caseRules());
         if (job.options.renameFolder) {
-            if (const auto renamed =
-                    RenameLastComponent(folderToRename, job.options.caseRules(), fs, out.notChanged, syntax, journal)) {
+            const qsizetype failures = out.notChanged.size();
+            const auto renamed =
+                RenameLastComponent(folderToRename, job.options.caseRules(), fs, out.notChanged, syntax, journal);
+            if (renamed || out.notChanged.size() > failures) {
+                const qsizetype cut = folderToRename.lastIndexOf(syntax.separator) + 1;
+                tell(observer, renamed.has_value(), folderToRename.left(qMax<qsizetype>(cut - 1, syntax.rootLength)),
+                     folderToRename.mid(cut), ConvertFolderName(folderToRename.mid(cut), job.options.caseRules()),
+                     EntryKind::Folder, out.notChanged);
+            }
+            if (renamed) {
                 // The open folder, or a folder above it, has a new path now.
                 if (folder == folderToRename || folder.startsWith(JoinPath(folderToRename, {}, syntax))) {
                     folder = *renamed + folder.mid(folderToRename.size());
@@ -54,12 +79,15 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
             continue;
         if (journal)
             journal->inFolder(QString());
+        bool done = false;
         if (handle.isOpen())
-            RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal);
+            done = RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal,
+                              job.serials.value(i));
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
+        tell(observer, done, folder, job.names[i], out.workingName, EntryKind::File, out.notChanged);
     }
-    out.undoable = session.end(false);
+    out.undoable = session.end(false, &out.journal);
     return out;
 }
 

@@ -27,6 +27,9 @@ struct RenameSelectedJob {
     RunOptions options;
     RunRecords records; // none for a dry run
     SystemFolders systemFolders; // what is asked about before anything is renamed
+    // The inode number of each entry as the caller just found it, for the journal, which
+    // otherwise asks the system for it; none, or 0 for one, where not known.
+    QList<quint64> serials = {};
 };
 
 struct RenameSelectedOutcome : RunOutcome {

@@ -9,6 +9,10 @@ namespace orvel {
 
 struct NotChanged;
 
+// What an entry a run tells of is: a file (or a link to one), a folder, or, for an undo,
+// whose journal does not record it, not known.
+enum class EntryKind { Unknown, File, Folder };
+
 // The host's side of a run. The run never touches a widget or the event loop itself; it
 // calls these on the thread that started it.
 class RunObserver {
@@ -24,16 +28,22 @@ public:
     virtual void workingName(const QString& name) { (void)name; }
     // Whether the host hears of each name (below); a run keeps them for it only then.
     virtual bool hearsEachName() const { return false; }
+    // ... and, of a Rename All run, also of the names that already were what the style
+    // makes of them (renamed() with the same old and new name).
+    virtual bool hearsUnchangedNames() const { return false; }
     // After each rename that changed a name, in the order of the walk: the entry `oldName`
     // of the folder `folder` (its path as it stands now) is called `newName`.
-    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName)
+    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
     {
-        (void)folder, (void)oldName, (void)newName;
+        (void)folder, (void)oldName, (void)newName, (void)kind;
     }
     // Each name the run did not change, in the same order as the outcome lists it;
     // `newName` is the name it was to have, empty when no rename was tried (a folder the
     // walk could not enter).
-    virtual void notChanged(const NotChanged& item, const QString& newName) { (void)item, (void)newName; }
+    virtual void notChanged(const NotChanged& item, const QString& newName, EntryKind kind)
+    {
+        (void)item, (void)newName, (void)kind;
+    }
     // Window events may run now (a repaint, a menu, a close request).
     virtual void letEventsThrough() = 0;
     // The cancel link was clicked: the search ends where it is and no further folder is

@@ -23,6 +23,9 @@ struct RunOutcome {
     QString busyWith;
     // A rename went through and its journal is whole: the run can be undone.
     bool undoable = false;
+    // The name of the journal the run wrote (for an undo: the one it took back); empty when
+    // there is none.
+    QString journal = {};
 };
 
 // The reasons the runs give besides the system's own words.

@@ -76,7 +76,9 @@ void RunSession::openJournal(const JournalHead& head, int writers)
     take(Step::Journaled);
     if (!m_records.journals)
         return;
-    m_journal = std::make_unique<RunJournal>(*m_records.journals, head, [this](const QString& reason) {
+    JournalHead partOf = head;
+    partOf.group = m_records.group;
+    m_journal = std::make_unique<RunJournal>(*m_records.journals, partOf, [this](const QString& reason) {
         const std::lock_guard guard(m_failureLock);
         m_failure = reason;
     });
@@ -104,7 +106,7 @@ void RunSession::tellJournalFailure()
     m_observer.journalFailed(failure);
 }
 
-bool RunSession::end(bool stopped)
+bool RunSession::end(bool stopped, QString* journal)
 {
     take(Step::Ended);
     if (!m_journal)
@@ -112,6 +114,8 @@ bool RunSession::end(bool stopped)
     m_writers.clear();
     m_journal->finish(stopped);
     tellJournalFailure();
+    if (journal)
+        *journal = m_journal->name();
     return m_journal->holdsUndoableRename();
 }
 

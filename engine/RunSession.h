@@ -26,6 +26,9 @@ class TreeLocks;
 struct RunRecords {
     JournalFiles* journals = nullptr;
     TreeLocks* locks = nullptr;
+    // The id of the run this one is a part of (a run from the command line over several
+    // paths is one run, of a journal for each); empty for a run of its own.
+    QString group = {};
 };
 
 // One run's frame. Rename All, Rename Selected and the undo take its steps in this order,
@@ -65,8 +68,9 @@ public:
     // Tells the observer, on the calling thread, that the journal failed, when it did since
     // it was last asked (on any worker's thread); once a run.
     void tellJournalFailure();
-    // 7. Ends the run: its journal is sealed. Whether the run can be undone.
-    bool end(bool stopped);
+    // 7. Ends the run: its journal is sealed. Whether the run can be undone; `journal`, when
+    // given, is told the sealed journal's name (empty when there is none).
+    bool end(bool stopped, QString* journal = nullptr);
 
 private:
     enum class Step { Made, Finished, Reopened, Opened, Locked, Confirmed, Journaled, Ended };

@@ -389,7 +389,7 @@ private:
         if (decision.verdict == Verdict::PutBack) {
             const JournalReader::Rename names = m_journal.rename(entry);
             ++out.undone;
-            m_observer.renamed(folderPath, names.newName, names.oldName);
+            m_observer.renamed(folderPath, names.newName, names.oldName, EntryKind::Unknown);
             // Only a folder that holds folders of the run can have had one of them moved.
             const QString moved =
                 m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, names.newName);
@@ -398,7 +398,7 @@ private:
         } else if (decision.verdict != Verdict::NothingToUndo) {
             const JournalReader::Rename names = m_journal.rename(entry);
             out.notChanged.append({JoinPath(folderPath, names.newName), reasonOf(decision)});
-            m_observer.notChanged(out.notChanged.back(), names.oldName);
+            m_observer.notChanged(out.notChanged.back(), names.oldName, EntryKind::Unknown);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
         }
@@ -515,6 +515,7 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
         return out;
     }
     out.found = true;
+    out.journal = job.journal;
     out.startFolder = journal->head().startFolder;
     if (journal->finalStartFolder() != out.startFolder)
         out.movedFrom = journal->finalStartFolder();
@@ -526,6 +527,29 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     observer.status(QStringLiteral("Undoing... Please wait."));
     Undo(*journal, file, fs, observer, pace, workers).go(out);
     return out;
+}
+
+UndoOutcome UndoWholeRun(const QStringList& journals, const UndoJob& job, const RunRecords& records, FileSystem& fs,
+                         RunObserver& observer)
+{
+    UndoOutcome whole;
+    for (const QString& journal : journals) {
+        UndoJob one = job;
+        one.journal = journal;
+        const UndoOutcome out = UndoRun(one, records, fs, observer);
+        whole.found = out.found;
+        whole.undone += out.undone;
+        whole.left += out.left;
+        whole.notChanged += out.notChanged;
+        whole.stopped = out.stopped;
+        whole.busyWith = out.busyWith;
+        whole.journal = out.journal;
+        whole.startFolder = out.startFolder;
+        whole.movedFrom = out.movedFrom;
+        if (!out.found || out.stopped || !out.busyWith.isEmpty())
+            break;
+    }
+    return whole;
 }
 
 } // namespace orvel

@@ -7,6 +7,7 @@
 #include "engine/RunSession.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace orvel {
 
@@ -38,5 +39,11 @@ struct UndoOutcome : RunOutcome {
 // finished by the next one. The run's tree, where the run left its start folder, is locked
 // for the undo's length, and so is its journal against another undo.
 UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& fs, RunObserver& observer);
+
+// Undoes a whole run: each of its `journals` (newest first; `job.journal` is not read) as
+// UndoRun undoes one, the outcome theirs added up, with the start folder of the first. It
+// ends where one ends early: stopped, busy, or its journal unreadable.
+UndoOutcome UndoWholeRun(const QStringList& journals, const UndoJob& job, const RunRecords& records, FileSystem& fs,
+                         RunObserver& observer);
 
 } // namespace orvel

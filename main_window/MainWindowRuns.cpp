@@ -159,7 +159,7 @@ void MainWindow::undoLastRename()
 
     m_cancelRequested = false;
     beginRun();
-    const UndoOutcome out = UndoRun({run->journal}, m_services.records, *m_services.fs, *this);
+    const UndoOutcome out = UndoWholeRun(run->journals, {}, m_services.records, *m_services.fs, *this);
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showProgress();

@@ -33,14 +33,28 @@ expect_file share/metainfo/$app_id.metainfo.xml
 expect_file share/icons/hicolor/scalable/apps/orvel-file-rename.svg
 expect_file share/man/man1/orvel-file-rename.1.gz
 expect_file share/bash-completion/completions/orvel-file-rename
-# The completion offers the options of a run, and no second case style once one is given.
-if [ -f "$prefix/share/bash-completion/completions/orvel-file-rename" ]; then
-  offered=$(bash -c '. "$1"; COMP_WORDS=(orvel-file-rename --lower --d); COMP_CWORD=2; _orvel_file_rename
-                     printf "%s" "${COMPREPLY[*]}"' _ "$prefix/share/bash-completion/completions/orvel-file-rename")
-  [ "$offered" = "--dry-run" ] || fail "completion of --lower --d: '$offered'"
-  offered=$(bash -c '. "$1"; COMP_WORDS=(orvel-file-rename --upper --lo); COMP_CWORD=2; _orvel_file_rename
-                     printf "%s" "${COMPREPLY[*]}"' _ "$prefix/share/bash-completion/completions/orvel-file-rename")
-  [ -z "$offered" ] || fail "completion of --upper --lo: '$offered'"
+expect_file share/zsh/vendor-completions/_orvel-file-rename
+# The completion offers the options of a run, each once under either of its names, no
+# second case style once one is given, nothing after --undo that it would refuse, the
+# short forms, and only paths after "--".
+completion=$prefix/share/bash-completion/completions/orvel-file-rename
+expect_completion() {
+  local expected=$1
+  shift
+  offered=$(bash -c '. "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _orvel_file_rename
+                     printf "%s" "${COMPREPLY[*]}"' _ "$completion" orvel-file-rename "$@")
+  [ "$offered" = "$expected" ] || fail "completion of $*: '$offered', not '$expected'"
+}
+if [ -f "$completion" ]; then
+  expect_completion --dry-run --lower --d
+  expect_completion "" --upper --lo
+  expect_completion "" --undo --f
+  expect_completion "" --lower --dry-run -n
+  expect_completion "" --lower -y --ye
+  expect_completion "--json" --undo --j
+  expect_completion "-h" -h
+  expect_completion "-v" -v
+  expect_completion "" --lower -- --d
 fi
 for f in changelog.gz copyright screenshot.png; do expect_file "$doc/$f"; done
 for size in 16 22 24 32 48 64 128 256; do
@@ -94,7 +108,7 @@ fi
 
 # Nothing else: a stray file would end up in the package too.
 unexpected=$(cd "$prefix" && find . -type f | sed 's|^\./||' | grep -vE \
-  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png)|share/man/man1/orvel-file-rename\.1\.gz|share/bash-completion/completions/orvel-file-rename|share/kio/servicemenus/$app_id\.desktop|share/nemo/actions/orvel-file-rename\.nemo_action|$doc/(changelog\.gz|copyright|screenshot\.png))$" || true)
+  "^(bin/orvel-file-rename|share/applications/$app_id\.desktop|share/metainfo/$app_id\.metainfo\.xml|share/icons/hicolor/(scalable/apps/orvel-file-rename\.svg|[0-9]+x[0-9]+/apps/orvel-file-rename\.png)|share/man/man1/orvel-file-rename\.1\.gz|share/bash-completion/completions/orvel-file-rename|share/zsh/vendor-completions/_orvel-file-rename|share/kio/servicemenus/$app_id\.desktop|share/nemo/actions/orvel-file-rename\.nemo_action|$doc/(changelog\.gz|copyright|screenshot\.png))$" || true)
 [ -z "$unexpected" ] || fail "unexpected files installed: $unexpected"
 
 if command -v desktop-file-validate >/dev/null; then

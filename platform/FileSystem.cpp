@@ -32,10 +32,13 @@ std::optional<QList<DirEntry>> FileSystem::list(const QString& path, bool withFo
     if (!folder.isOpen())
         return std::nullopt;
     QList<DirEntry> entries;
-    const Listing listing = listFolder(folder, [&](const QString& name, EntryType type, quint64) {
-        if (withFolders || type == EntryType::File)
-            entries.append(DirEntry{name, type});
-    });
+    const Listing listing = listFolder(
+        folder,
+        [&](const QString& name, EntryType type, quint64) {
+            if (withFolders || type == EntryType::File)
+                entries.append(DirEntry{name, type});
+        },
+        false);
     if (listing.error != 0)
         return std::nullopt;
     return entries;

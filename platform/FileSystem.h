@@ -151,10 +151,10 @@ public:
 
     // Hands every entry of the folder to `each`, in the order the file system gives
     // them: files (and links to files), folders and links to folders. Hidden entries
-    // (a leading '.'), "." and ".." and system entries are never delivered. The
-    // listing is complete before the call returns. It only reads: nothing on disk
-    // changes because a folder was listed.
-    virtual Listing listFolder(const FolderHandle& folder, const EntrySink& each) const = 0;
+    // (a leading '.') only `withHidden`; "." and "..", system entries and the program's
+    // own temporary names never. The listing is complete before the call returns. It
+    // only reads: nothing on disk changes because a folder was listed.
+    virtual Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const = 0;
 
     // Renames `oldName` to `newName` inside `folder`, in one step as far as any other
     // program can see. Never replaces or destroys another entry and never copies; an

@@ -423,6 +423,21 @@ bool IsOpenJournalName(const QString& name)
     return name.endsWith(QLatin1String(kOpenSuffix));
 }
 
+QString RunIdOfJournal(const QString& name)
+{
+    QString id = name;
+    for (const QByteArray& suffix : {kSuffix, kOpenSuffix})
+        if (id.endsWith(QLatin1String(suffix)))
+            id.chop(suffix.size());
+    if (id.startsWith(QLatin1String(kNumbered))) {
+        id.remove(0, kNumbered.size());
+        while (id.size() > 1 && id.startsWith(u'0') && id[1] != u'-')
+            id.remove(0, 1);
+        return id;
+    }
+    return id.startsWith(QLatin1String(kPrefix)) ? id.mid(kPrefix.size()) : id;
+}
+
 QString JournalFolder()
 {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");

@@ -89,6 +89,11 @@ public:
 // died.
 bool IsOpenJournalName(const QString& name);
 
+// The short name of a run, for a person and a script to pass back: its journal's name
+// without "run-", the number's "n" and leading zeros, and the ending ("42-1207" for
+// "run-n00000000000000000042-1207.journal").
+QString RunIdOfJournal(const QString& name);
+
 // The user's journal folder: $XDG_STATE_HOME/orvel-file-rename, by default
 // ~/.local/state/orvel-file-rename.
 QString JournalFolder();

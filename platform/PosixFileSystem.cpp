@@ -160,7 +160,7 @@ public:
                         parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
     }
 
-    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override
     {
         Listing listing;
         DIR* stream = folder.isOpen() ? OpenFolderStream(folder.descriptor()) : nullptr;
@@ -178,7 +178,7 @@ public:
                 break;
             }
             const char* raw = entry->d_name;
-            if (raw[0] == '.') // hidden, and "." and ".."
+            if (raw[0] == '.' && (!withHidden || raw[1] == 0 || (raw[1] == '.' && raw[2] == 0) || IsTemporaryName(raw)))
                 continue;
             const EntryType type = typeOf(dir, raw, entry->d_type);
             if (type != EntryType::Missing)

@@ -60,19 +60,23 @@ struct Program {
         return relative.isEmpty() ? dir.path() : dir.filePath(relative);
     }
 
+    // In the temporary folder: a relative path given is below it.
     void start(QProcess& program, QStringList arguments) const
     {
         arguments.replaceInStrings("@", path());
         program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(path());
         if (inChild)
             program.setChildProcessModifier(inChild);
         program.start(ORVEL_PROGRAM, arguments);
     }
 
-    Ran run(const QStringList& arguments) const
+    Ran run(const QStringList& arguments, const QByteArray& input = {}) const
     {
         QProcess program;
         start(program, arguments);
+        program.write(input);
+        program.closeWriteChannel();
         if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
             return {};
         return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
@@ -165,11 +169,14 @@ private Q_SLOTS:
             {"--proper", "--keep-extension", "--keep-capitals", "@/t"}, 0,
             {"@/t/mcdonald's BBQ.txt -> @/t/McDonald's BBQ.txt", "@/t/NASA report v2.PDF -> @/t/NASA Report V2.PDF"});
         row("two case styles", photos, {"--lower", "--upper", "@/t"}, 2, {},
-            name + "only one of --lower, --upper, --proper and --undo can be given\n");
-        row("no folder", photos, {"--proper"}, 2, {}, name + "a folder is needed\n");
+            name + "only one of --lower, --upper, --proper, --undo and --list-runs can be given\n");
+        row("no path", photos, {"--proper"}, 2, {}, name + "a folder or file is needed");
         row("a run option alone", photos, {"--json", "@/t"}, 2, {}, name + "one of --lower");
-        row("not a folder", photos, {"--lower", "@/t/IMG 1.JPG"}, 3, {},
-            name + "@/t/IMG 1.JPG: cannot be opened: Not a directory\n");
+        row("quiet and verbose", photos, {"-q", "--verbose", "--lower", "@/t"}, 2, {},
+            name + "--quiet and --verbose cannot be given together\n");
+        // A path that names nothing is said; the others are renamed all the same.
+        row("a path that is not there", photos, {"--lower", "@/t/GONE", "@/t"}, 3, {"@/t/IMG 1.JPG -> @/t/img 1.jpg"},
+            name + "@/t/GONE: cannot be opened: No such file or directory\n");
         // The window would ask about a home; here no one can answer, so --yes does.
         row("a home without --yes", home, {"--folders", "--files", "--lower", "@/home"}, 4, {},
             name + "@/home is the home folder of a user; nothing was renamed");
@@ -177,8 +184,10 @@ private Q_SLOTS:
         row("nothing to undo", photos, {"--undo", "--yes"}, 0, {}, name + "nothing to undo\n");
         row("an undo without --yes", photos, {"--undo"}, 4, {},
             name + "this would undo the renaming of 2 names in @/t;");
+        row("an undo of a run not kept", photos, {"--undo", "7-1", "--yes"}, 3, {},
+            name + "no kept run is called 7-1; --list-runs lists them\n");
         row("an undo with an option of the run", photos, {"--undo", "--keep-extension"}, 2, {},
-            name + "--undo takes back a whole run: --keep-extension does not apply\n");
+            name + "--undo takes back or lists whole runs: --keep-extension does not apply\n");
     }
 
     void exitStatus()
@@ -190,7 +199,7 @@ private Q_SLOTS:
         QFETCH(QString, err);
         Program p;
         QVERIFY(makeTree(p.path(), tree));
-        if (arguments.first() == "--undo" && status != 0)
+        if (arguments.first() == "--undo" && status > 2)
             QCOMPARE(p.run({"--proper", "@/t"}).status, 0); // a run to undo
         const QString folder = tree.first().section('/', 0, 0);
         const QStringList before = readTree(p.path(folder));
@@ -201,7 +210,7 @@ private Q_SLOTS:
             QCOMPARE(ran.err, QByteArray());
         else
             QVERIFY2(DecodeName(ran.err).replace(p.path(), "@").startsWith(err), ran.err.constData());
-        if (status > 1) // refused: nothing at all was renamed
+        if (status > 1 && out.isEmpty()) // refused: nothing at all was renamed
             QCOMPARE(readTree(p.path(folder)), before);
     }
 
@@ -227,10 +236,12 @@ private Q_SLOTS:
 
         const Ran ran = p.run(arguments);
         QCOMPARE(ran.status, 1);
-        QCOMPARE(ran.out, planned.out);
+        // The plan says "would", the run what it did: otherwise the same lines.
+        QCOMPARE(QByteArray(planned.out).replace(": would rename\n", "\n"), ran.out);
+        QCOMPARE(QByteArray(planned.err).replace("would not change", "not changed"), ran.err);
+        QCOMPARE(p.lines(ran.err), QStringList{"@/t/A.TXT -> @/t/a.txt: not changed: File exists"});
         QCOMPARE(p.lines(ran.out),
-                 (QStringList{"@/t/A.TXT -> @/t/a.txt: not changed: File exists",
-                              "@/t/Holiday PHOTO.JPG -> @/t/holiday photo.jpg",
+                 (QStringList{"@/t/Holiday PHOTO.JPG -> @/t/holiday photo.jpg",
                               "@/t/R\\xe9SUM\\xe9.DOC -> @/t/r\\xe9sum\\xe9.doc",
                               "@/t/two\\nLINES \"Q\".TXT -> @/t/two\\nlines \"q\".txt", "@/t/SUB -> @/t/sub",
                               "@/t/sub/Z.TXT -> @/t/sub/z.txt", "@/t/sub/DEEP -> @/t/sub/deep",
@@ -269,7 +280,8 @@ private Q_SLOTS:
 
         const Ran json = p.run({"--lower", "--json", "--dry-run", "@/t"});
         QCOMPARE(json.status, 0);
-        QCOMPARE(EncodeName(QJsonDocument::fromJson(json.out).object()["old"].toString()), t + EncodeName(name));
+        QCOMPARE(EncodeName(QJsonDocument::fromJson(json.out.split('\n').first()).object()["old"].toString()),
+                 t + EncodeName(name));
 
         const Ran ran = p.run({"--lower", "@/t"});
         QCOMPARE(ran.status, 0);
@@ -295,22 +307,25 @@ private Q_SLOTS:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QStringList>("err");
         const QString reason = "its names cannot be read: " + ErrorText(EACCES);
-        QTest::newRow("000, renamed itself")
-            << QStringList{"t/A.TXT=", "t/LOCKED/L.TXT="} << 0000
-            << QStringList{"--lower", "--files", "--folders", "--subfolders", "@/t"}
-            << QStringList{"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked", "@/t/locked: not changed: " + reason};
+        QTest::newRow("000, renamed itself") << QStringList{"t/A.TXT=", "t/LOCKED/L.TXT="} << 0000
+                                             << QStringList{"--lower", "--files", "--folders", "--subfolders", "@/t"}
+                                             << QStringList{"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked"}
+                                             << QStringList{"@/t/locked: not changed: " + reason};
         // No file found anywhere else: nothing is renamed, and still it is said.
         QTest::newRow("100, nothing else to rename")
-            << QStringList{"t/LOCKED/L.TXT="} << 0100 << QStringList{"--lower", "--subfolders", "@/t"}
+            << QStringList{"t/LOCKED/L.TXT="} << 0100 << QStringList{"--lower", "--subfolders", "@/t"} << QStringList{}
             << QStringList{"@/t/LOCKED: not changed: " + reason};
-        QTest::newRow("300, as JSON") << QStringList{"t/a.txt=", "t/LOCKED/l.txt="} << 0300
-                                      << QStringList{"--upper", "--subfolders", "--json", "@/t"}
-                                      << QStringList{"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"result\":"
-                                                     "\"renamed\",\"reason\":null}",
-                                                     "{\"old\":\"@/t/LOCKED\",\"new\":null,\"result\":\"not "
-                                                     "changed\",\"reason\":\""
-                                                         + reason + "\"}"};
+        QTest::newRow("300, as JSON")
+            << QStringList{"t/a.txt=", "t/LOCKED/l.txt="} << 0300
+            << QStringList{"--upper", "--subfolders", "--json", "@/t"}
+            << QStringList{"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"kind\":\"file\",\"path\":\"@/t\","
+                           "\"result\":\"renamed\",\"reason\":null}",
+                           "{\"old\":\"@/t/LOCKED\",\"new\":null,\"kind\":\"folder\",\"path\":\"@/t\",\"result\":"
+                           "\"not changed\",\"reason\":\""
+                               + reason + "\"}"}
+            << QStringList{};
     }
 
     void unreadableFolder()
@@ -319,6 +334,7 @@ private Q_SLOTS:
         QFETCH(int, mode);
         QFETCH(QStringList, arguments);
         QFETCH(QStringList, out);
+        QFETCH(QStringList, err);
         // As root, the program gives up its power over permissions before it starts.
         const auto able = inChildProcess([](QDataStream& told) {
             if (startWithoutFileOverrides())
@@ -337,11 +353,165 @@ private Q_SLOTS:
         const auto permitted = qScopeGuard(permit);
         const Ran ran = p.run(arguments);
         QCOMPARE(ran.status, 1);
-        QCOMPARE(p.lines(ran.out), out);
-        QCOMPARE(ran.err, QByteArray());
+        QCOMPARE(p.lines(ran.out).filter(QRegularExpression("^[^{]|^{\"old")), out); // the summary aside
+        QCOMPARE(p.lines(ran.err), err);
         permit();
         const QString inside = tree.last().section('/', 2).section('=', 0, 0);
         QCOMPARE(readTree(p.path("t")).filter(QRegularExpression("^[^/]+/" + inside + "=$")).size(), 1);
+    }
+
+    // Paths as a script gives them: several folders and files, standard input by lines or
+    // NULs, a path twice or inside a folder given, relative or absolute. Each entry is
+    // renamed once, shown as it was given, and the whole command is one run: one undo
+    // takes all of it back.
+    void paths_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QStringList>("out");
+        QTest::newRow("folders and files, one twice")
+            << QStringList{"--lower", "t1", "t2/C.TXT", "./t2/C.TXT", "t1/"} << QByteArray()
+            << QStringList{"t1/A.TXT -> t1/a.txt", "t2/C.TXT -> t2/c.txt"};
+        QTest::newRow("standard input, a path a line")
+            << QStringList{"--lower", "-"} << QByteArray("t2/C.TXT\nt3/E.TXT\n")
+            << QStringList{"t2/C.TXT -> t2/c.txt", "t3/E.TXT -> t3/e.txt"};
+        QTest::newRow("standard input, NULs, and a folder given too")
+            << QStringList{"--lower", "-0", "-", "t1"} << QByteArray("t2/C.TXT\0t3/E.TXT\0", 18)
+            << QStringList{"t2/C.TXT -> t2/c.txt", "t3/E.TXT -> t3/e.txt", "t1/A.TXT -> t1/a.txt"};
+        QTest::newRow("a file inside a folder's tree, and a folder below it")
+            << QStringList{"--lower", "--subfolders", "t1", "t1/SUB/B.TXT", "t1/SUB"} << QByteArray()
+            << QStringList{"t1/A.TXT -> t1/a.txt", "t1/SUB/B.TXT -> t1/SUB/b.txt"};
+        QTest::newRow("absolute stays absolute") << QStringList{"--lower", "@/t2/D.TXT", "t3/F.TXT"} << QByteArray()
+                                                 << QStringList{"@/t2/D.TXT -> @/t2/d.txt", "t3/F.TXT -> t3/f.txt"};
+    }
+
+    void paths()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, input);
+        QFETCH(QStringList, out);
+        Program p;
+        QVERIFY(makeTree(p.path(), {"t1/A.TXT=", "t1/SUB/B.TXT=", "t2/C.TXT=", "t2/D.TXT=", "t3/E.TXT=", "t3/F.TXT="}));
+        const auto trees = [&] { return readTree(p.path()).filter(QRegularExpression("^t")); };
+        const QStringList before = trees();
+        const Ran ran = p.run(arguments, input);
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(p.lines(ran.out), out);
+        QCOMPARE(ran.err, QByteArray());
+        const Ran undone = p.run({"--undo", "--yes"});
+        QCOMPARE(undone.status, 0);
+        QCOMPARE(p.lines(undone.out).size(), out.size());
+        QCOMPARE(trees(), before);
+    }
+
+    // Hidden entries only when asked for; --match picks files by shell pattern, as the
+    // file system compares names (here: letter case counts), and still walks the folders.
+    void filters_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("out");
+        QTest::newRow("hidden left out") << QStringList{"--lower", "--subfolders", "t"}
+                                         << QStringList{"t/A.TXT -> t/a.txt", "t/IMG.JPG -> t/img.jpg",
+                                                        "t/PIC.Jpg -> t/pic.jpg", "t/SUB/X.JPG -> t/SUB/x.jpg"};
+        QTest::newRow("hidden too") << QStringList{"--lower", "--hidden", "--subfolders", "t"}
+                                    << QStringList{"t/.HIDDEN.TXT -> t/.hidden.txt", "t/A.TXT -> t/a.txt",
+                                                   "t/IMG.JPG -> t/img.jpg",         "t/PIC.Jpg -> t/pic.jpg",
+                                                   "t/.DIR/Y.TXT -> t/.DIR/y.txt",   "t/SUB/X.JPG -> t/SUB/x.jpg"};
+        QTest::newRow("one pattern") << QStringList{"--lower", "--subfolders", "--match", "*.JPG", "t"}
+                                     << QStringList{"t/IMG.JPG -> t/img.jpg", "t/SUB/X.JPG -> t/SUB/x.jpg"};
+        QTest::newRow("two patterns, a file given")
+            << QStringList{"--lower", "--match", "*.TXT", "--match", "?IC.*", "t", "t/SUB/X.JPG"}
+            << QStringList{"t/A.TXT -> t/a.txt", "t/PIC.Jpg -> t/pic.jpg"};
+    }
+
+    void filters()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, out);
+        Program p;
+        QVERIFY(makeTree(p.path(),
+                         {"t/A.TXT=", "t/IMG.JPG=", "t/PIC.Jpg=", "t/.HIDDEN.TXT=", "t/.DIR/Y.TXT=", "t/SUB/X.JPG="}));
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, 0);
+        QCOMPARE(p.lines(ran.out), out);
+    }
+
+    // What a script reads: renamed names on standard output, the others on standard error
+    // with why; quiet or verbose; and JSON whose every line parses, with each entry's kind
+    // and the path it came from, the dry run's "would"s, and a summary at the end.
+    void output_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("out");
+        QTest::addColumn<QStringList>("err");
+        const QString taken = "t/C.TXT -> t/c.txt: not changed: File exists";
+        QTest::newRow("text") << QStringList{"--lower", "t"} << QStringList{"t/A.TXT -> t/a.txt"} << QStringList{taken};
+        QTest::newRow("quiet") << QStringList{"-q", "--lower", "t"} << QStringList{}
+                               << QStringList{taken, "1 renamed, 1 not changed."};
+        QTest::newRow("verbose") << QStringList{"--verbose", "--lower", "t"}
+                                 << QStringList{"t/A.TXT -> t/a.txt", "t/b.txt: unchanged", "t/c.txt: unchanged"}
+                                 << QStringList{taken};
+        QTest::newRow("dry run") << QStringList{"--dry-run", "--lower", "t"}
+                                 << QStringList{"t/A.TXT -> t/a.txt: would rename"}
+                                 << QStringList{"t/C.TXT -> t/c.txt: would not change: File exists"};
+        const QString record = R"({"old":"t/%1","new":"t/%2","kind":"%3","path":"t","result":"%4","reason":%5})";
+        QTest::newRow("JSON, dry run, folders too")
+            << QStringList{"-n", "--json", "--lower", "--folders", "--files", "--subfolders", "t"}
+            << QStringList{record.arg("A.TXT", "a.txt", "file", "would rename", "null"),
+                           record.arg("C.TXT", "c.txt", "file", "would not change", "\"File exists\""),
+                           record.arg("SUB", "sub", "folder", "would rename", "null"),
+                           R"({"summary":{"dry_run":true,"undo":false,"renamed":2,"not_changed":1,"unchanged":0,)"
+                           R"("stopped":false,"status":1,"run":null}})"}
+            << QStringList{};
+    }
+
+    void output()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, out);
+        QFETCH(QStringList, err);
+        Program p;
+        QVERIFY(makeTree(p.path(), {"t/A.TXT=", "t/b.txt=", "t/C.TXT=", "t/c.txt=", "t/SUB/"}));
+        const Ran ran = p.run(arguments);
+        QCOMPARE(ran.status, 1);
+        const QStringList lines = p.lines(ran.out);
+        for (const QString& line : lines)
+            if (arguments.contains("--json"))
+                QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).isObject(), qPrintable(line));
+        QCOMPARE(lines, out);
+        QCOMPARE(p.lines(ran.err), err);
+    }
+
+    // The kept runs, newest first, and the undo of one of them by its id: refused while a
+    // later run has renamed the names it made.
+    void history()
+    {
+        Program p;
+        QVERIFY(makeTree(p.path(), {"t1/A.TXT=", "t2/B.TXT="}));
+        const auto runId = [&](const QStringList& arguments) {
+            const Ran ran = p.run(QStringList{"--json"} + arguments);
+            return QJsonDocument::fromJson(p.lines(ran.out).constLast().toUtf8())["summary"]["run"].toString();
+        };
+        const QString first = runId({"--lower", "t1"}), second = runId({"--lower", "t2"});
+        const QString third = runId({"--upper", "t2"});
+        QVERIFY(!first.isEmpty() && !second.isEmpty() && !third.isEmpty());
+        const Ran listed = p.run({"--list-runs", "--json"});
+        QCOMPARE(listed.status, 0);
+        QStringList ids;
+        for (const QString& line : p.lines(listed.out))
+            ids << QJsonDocument::fromJson(line.toUtf8())["id"].toString();
+        QCOMPARE(ids, (QStringList{third, second, first}));
+
+        const Ran refused = p.run({"--undo", second, "--yes"});
+        QCOMPARE(refused.status, 4);
+        QVERIFY2(refused.err.contains("the later run " + third.toUtf8() + " renamed names it made"),
+                 refused.err.constData());
+        QCOMPARE(p.run({"--undo", first, "--yes"}).status, 0);
+        QCOMPARE(readTree(p.path()).filter(QRegularExpression("^t")),
+                 (QStringList{"t1/", "t1/A.TXT=", "t2/", "t2/B.TXT="}));
+        const Ran after = p.run({"--list-runs"});
+        QVERIFY2(after.out.contains(first.toUtf8() + "  ") && after.out.split('\n').value(2).contains("undone"),
+                 after.out.constData());
     }
 
     // A run stopped from outside: its list cannot be written (the device is full, the
@@ -426,8 +596,20 @@ private Q_SLOTS:
             QVERIFY2(renamed > 0 && renamed < files, "the run did not stop part way");
         else
             QCOMPARE(renamed, files);
-        if (signal != 0)
+        if (signal != 0) {
             QCOMPARE(out.count('\n'), renamed);
+            // What was done and left, and how to take it back.
+            const QString told = DecodeName(err);
+            QVERIFY2(told.startsWith(QStringLiteral("orvel-file-rename: stopped by %1 after the rename in hand: %2 "
+                                                    "renamed, 0 not changed, %3 of %4 files not looked at; "
+                                                    "'orvel-file-rename --undo ")
+                                         .arg(signal == SIGINT ? "Ctrl+C (SIGINT)" : "SIGTERM")
+                                         .arg(renamed)
+                                         .arg(files - renamed)
+                                         .arg(files))
+                         && told.endsWith(" --yes' takes the renames back\n"),
+                     err.constData());
+        }
         p.inChild = {};
         QCOMPARE(p.run({"--undo", "--yes"}).status, 0);
         QCOMPARE(names(p.path("t")), before);

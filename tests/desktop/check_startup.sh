@@ -14,7 +14,7 @@ trap cleanup EXIT
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app" --version 2>&1) || fail "--version failed: $version"
 [[ "$version" =~ ^"Orvel File Rename "[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version answered: $version"
 help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$app" --help 2>&1) || fail "--help failed: $help"
-[[ "$help" == *"Usage: "*"[folder]"* ]] || fail "--help answered: $help"
+[[ "$help" == "Usage: orvel-file-rename [options] [path...]"* && "$help" != *"--help-all"* ]] || fail "--help answered: $help"
 echo "--version and --help answer without a display"
 
 xvfb_start

@@ -24,7 +24,7 @@ public:
 
     FolderHandle openFolder(const QString&, int*) const override { return {}; }
     FolderHandle openSubFolder(const FolderHandle&, const QString&, int*) const override { return {}; }
-    Listing listFolder(const FolderHandle&, const EntrySink&) const override { return {EBADF}; }
+    Listing listFolder(const FolderHandle&, const EntrySink&, bool) const override { return {EBADF}; }
     int renameIn(const FolderHandle&, const QString&, const QString&, const TemporaryNotice&) override { return EBADF; }
     int identify(const FolderHandle&, const QString&, EntryIdentity*) const override { return EBADF; }
     int listedAs(const FolderHandle&, const QString&, QString*) const override { return EBADF; }

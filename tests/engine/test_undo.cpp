@@ -57,7 +57,8 @@ struct Bench {
     UndoOutcome undo(int workers = 0, FileSystem* on = nullptr)
     {
         const std::optional<UndoCandidate> run = NewestUndoableRun(*store);
-        return run ? UndoRun({run->journal, false, workers}, state.records(), on ? *on : fs, observer) : UndoOutcome{};
+        return run ? UndoWholeRun(run->journals, {{}, false, workers}, state.records(), on ? *on : fs, observer)
+                   : UndoOutcome{};
     }
 
     // A run on the start folder renamed by hand from `steps`, "writer|folder|name" or
@@ -461,7 +462,19 @@ private Q_SLOTS:
         }
         QCOMPARE(runs.first(), QString("run-n00000000000000000009-%1.journal").arg(::getpid()));
         QCOMPARE(b.store->names(), runs);
-        QCOMPARE(b.undo().startFolder, b.path("start"));
+        // A run of several journals (the command line's over several paths) is kept whole,
+        // counted once, and undone as one.
+        RunRecords part = b.state.records();
+        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
+            RenameAll({b.path("start"), {true, false, style}, true, part, {}}, b.fs, b.observer);
+            part.group = RunIdOfJournal(NewestUndoableRun(*b.store)->journal);
+        }
+        const QStringList parts = NewestUndoableRun(*b.store)->journals;
+        QCOMPARE(parts.size(), 2);
+        QCOMPARE(b.store->names(), runs.mid(1) + (QStringList{parts[1], parts[0]}));
+        const UndoOutcome whole = b.undo();
+        QCOMPARE(whole.startFolder, b.path("start"));
+        QCOMPARE(whole.undone, 2 * 4);
     }
 
     // A journal edited by hand that asks for a rename outside its run's tree is refused

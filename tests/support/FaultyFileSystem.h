@@ -53,7 +53,7 @@ public:
         return m_inner.openSubFolder(parent, name, error);
     }
 
-    Listing listFolder(const FolderHandle& folder, const EntrySink& each) const override
+    Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override
     {
         const std::lock_guard lock(m_lock);
         listings.append(folder.path());
@@ -61,9 +61,12 @@ public:
             beforeList(folder.path());
         // By name, so that a test knows which of two folders the walk comes to first.
         QList<std::tuple<QString, EntryType, quint64>> entries;
-        Listing listing = m_inner.listFolder(folder, [&](const QString& name, EntryType type, quint64 serial) {
-            entries.append({name, type, serial});
-        });
+        Listing listing = m_inner.listFolder(
+            folder,
+            [&](const QString& name, EntryType type, quint64 serial) {
+                entries.append({name, type, serial});
+            },
+            withHidden);
         std::sort(entries.begin(), entries.end());
         for (const auto& [name, type, serial] : std::as_const(entries))
             each(name, type, serial);
@@ -89,10 +92,13 @@ public:
     {
         int error = m_inner.identify(folder, name, identity);
         if (error == ENOENT && ignoresCase)
-            m_inner.listFolder(folder, [&](const QString& other, EntryType, quint64) {
-                if (error == ENOENT && other.compare(name, Qt::CaseInsensitive) == 0)
-                    error = m_inner.identify(folder, other, identity);
-            });
+            m_inner.listFolder(
+                folder,
+                [&](const QString& other, EntryType, quint64) {
+                    if (error == ENOENT && other.compare(name, Qt::CaseInsensitive) == 0)
+                        error = m_inner.identify(folder, other, identity);
+                },
+                true);
         return error;
     }
 
