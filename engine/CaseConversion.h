@@ -46,7 +46,7 @@ QString ProperCaseForm(const QString& text, const CaseRules& rules = {});
 void FixBracketCase(QString& workingName);
 
 // Where a file name's extension starts: at its last dot, unless that is the first
-// character (".bashrc" has none) or a word separator follows it ("Vol. 2 notes" has
+// character (".bashrc" has none) or a word separator comes after it ("Vol. 2 notes" has
 // none). The name's length when it has none.
 qsizetype ExtensionStart(QStringView fileName);
 
