@@ -315,7 +315,8 @@ QString ConvertFileName(const QString& listedName, const CaseRules& rules)
     const qsizetype cut = rules.style != CaseStyle::None && (rules.keepExtension || rules.keepCapitals)
         ? ExtensionStart(listedName)
         : listedName.size();
-    QString workingName = ConvertFolderName(cut < listedName.size() ? listedName.left(cut) : listedName, rules);
+    QString workingName =
+        cut < listedName.size() ? ConvertFolderName(listedName.left(cut), rules) : ConvertFolderName(listedName, rules);
     const QString extension = listedName.mid(cut);
     // In Proper Case the extension lies inside the last word, or starts one with its dot:
     // either way its letters are small.
