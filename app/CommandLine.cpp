@@ -156,13 +156,13 @@ public:
     bool stopRequested() override { return g_endSignal != 0 || writeError != 0; }
 
     bool hearsEachName() const override { return true; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName) override
+    void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind) override
     {
         ++renamedCount;
         entry(JoinPath(folder, oldName), JoinPath(folder, newName), nullptr);
     }
 
-    void notChanged(const NotChanged& item, const QString& newName) override
+    void notChanged(const NotChanged& item, const QString& newName, EntryKind) override
     {
         ++leftCount;
         entry(item.path, newName.isEmpty() ? QString() : JoinPath(ParentPath(item.path), newName), &item.reason);
@@ -334,7 +334,7 @@ int renameAll(const QCommandLineParser& parser, const QByteArray& argument)
     // The window's list leaves out a folder it could not read; a script is told, as it
     // cannot see that the names in it were never looked at.
     for (const NotChanged& item : std::as_const(out.notListed))
-        observer.notChanged(item, {});
+        observer.notChanged(item, {}, EntryKind::Folder);
     observer.finish(out.renamed ? summary(dryRun, observer) : QString());
     if (!out.busyWith.isEmpty())
         return busy(out.busyWith);

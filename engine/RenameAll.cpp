@@ -25,6 +25,7 @@ constexpr int HeldParentsLimit = 128;
 // A rename done or a name not changed, kept for an observer that hears of each name.
 struct NameEvent {
     bool renamed;
+    EntryKind kind;
     QString folder; // renamed: the folder's path
     QString oldName;
     QString newName; // the name it has now, or was to have
@@ -153,7 +154,7 @@ private:
         m_eachName = m_observer.hearsEachName();
         for (const NotChanged& item : std::as_const(m_tree.notEntered))
             if (m_eachName)
-                m_observer.notChanged(item, {});
+                m_observer.notChanged(item, {}, EntryKind::Folder);
         m_states.resize(count);
         m_subtree.assign(count, 1);
         for (size_t i = count; i-- > 1;)
@@ -297,7 +298,7 @@ private:
                 const QString newName = ConvertFolderName(child.name, m_job.options.style);
                 if (journal)
                     journal->inFolder(parent.relative);
-                if (rename(state, state.itself, handle, parent.path, child.name, newName, journal)) {
+                if (rename(state, state.itself, EntryKind::Folder, handle, parent.path, child.name, newName, journal)) {
                     state.name = newName;
                     state.path = JoinPath(parent.path, newName, m_syntax);
                 }
@@ -340,7 +341,7 @@ private:
                 return false; // after the rename in hand, before the next
             m_files.fetch_add(1, std::memory_order_relaxed);
             if (m_job.options.renameFile)
-                rename(state, state.files, handle, state.path, name, working, journal, listed.serial);
+                rename(state, state.files, EntryKind::File, handle, state.path, name, working, journal, listed.serial);
             state.lastWorking = std::move(working);
         }
         // Done with: a large tree gives its memory back as it goes.
@@ -350,16 +351,17 @@ private:
     }
 
     // One rename, told to an observer that hears of each name; false when it failed.
-    bool rename(FolderState& state, QList<NotChanged>& failures, const FolderHandle& folder, const QString& folderPath,
-                const QString& name, const QString& newName, JournalWriter* journal, quint64 serial = 0)
+    bool rename(FolderState& state, QList<NotChanged>& failures, EntryKind kind, const FolderHandle& folder,
+                const QString& folderPath, const QString& name, const QString& newName, JournalWriter* journal,
+                quint64 serial = 0)
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
         if (m_eachName) {
             const std::lock_guard guard(m_lock); // the calling thread may be telling them
             if (!done)
-                state.events.push_back({false, {}, name, newName, failures.constLast()});
+                state.events.push_back({false, kind, {}, name, newName, failures.constLast()});
             else if (newName != name)
-                state.events.push_back({true, folderPath, name, newName, {}});
+                state.events.push_back({true, kind, folderPath, name, newName, {}});
         }
         return done;
     }
@@ -369,7 +371,7 @@ private:
         state.itself.append(item);
         if (m_eachName) {
             const std::lock_guard guard(m_lock);
-            state.events.push_back({false, {}, {}, {}, item});
+            state.events.push_back({false, EntryKind::Folder, {}, {}, {}, item});
         }
     }
 
@@ -406,7 +408,8 @@ private:
 
     void tell(const NameEvent& e)
     {
-        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName) : m_observer.notChanged(e.item, e.newName);
+        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName, e.kind)
+                  : m_observer.notChanged(e.item, e.newName, e.kind);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -451,13 +454,14 @@ private:
         if (!parent.isOpen()) {
             m_startFolderNotChanged.append({start, ErrorText(parentError)});
             if (m_eachName)
-                state.events.push_back({false, {}, name, newName, m_startFolderNotChanged.constLast()});
+                state.events.push_back(
+                    {false, EntryKind::Folder, {}, name, newName, m_startFolderNotChanged.constLast()});
             return start;
         }
         JournalWriter* journal = m_session.writer(0);
         if (journal)
             journal->inOutsideFolder(parentPath);
-        if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, journal))
+        if (!rename(state, m_startFolderNotChanged, EntryKind::Folder, parent, parentPath, name, newName, journal))
             return start;
         m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
         if (journal && newName != name)

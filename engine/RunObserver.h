@@ -9,6 +9,10 @@ namespace orvel {
 
 struct NotChanged;
 
+// What a name a run tells of belongs to. An undo reads its names back from a journal that
+// does not keep them apart.
+enum class EntryKind { File, Folder, Unknown };
+
 // The host's side of a run. The run never touches a widget or the event loop itself; it
 // calls these on the thread that started it.
 class RunObserver {
@@ -25,15 +29,18 @@ public:
     // Whether the host hears of each name (below); a run keeps them for it only then.
     virtual bool hearsEachName() const { return false; }
     // After each rename that changed a name, in the order of the walk: the entry `oldName`
-    // of the folder `folder` (its path as it stands now) is called `newName`.
-    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName)
+    // of the folder `folder` (its path as it stands now), a `kind`, is called `newName`.
+    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
     {
-        (void)folder, (void)oldName, (void)newName;
+        (void)folder, (void)oldName, (void)newName, (void)kind;
     }
     // Each name the run did not change, in the same order as the outcome lists it;
     // `newName` is the name it was to have, empty when no rename was tried (a folder the
     // walk could not enter).
-    virtual void notChanged(const NotChanged& item, const QString& newName) { (void)item, (void)newName; }
+    virtual void notChanged(const NotChanged& item, const QString& newName, EntryKind kind)
+    {
+        (void)item, (void)newName, (void)kind;
+    }
     // Window events may run now (a repaint, a menu, a close request).
     virtual void letEventsThrough() = 0;
     // The cancel link was clicked: the search ends where it is and no further folder is

@@ -389,7 +389,7 @@ private:
         if (decision.verdict == Verdict::PutBack) {
             const JournalReader::Rename names = m_journal.rename(entry);
             ++out.undone;
-            m_observer.renamed(folderPath, names.newName, names.oldName);
+            m_observer.renamed(folderPath, names.newName, names.oldName, EntryKind::Unknown);
             // Only a folder that holds folders of the run can have had one of them moved.
             const QString moved =
                 m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, names.newName);
@@ -398,7 +398,7 @@ private:
         } else if (decision.verdict != Verdict::NothingToUndo) {
             const JournalReader::Rename names = m_journal.rename(entry);
             out.notChanged.append({JoinPath(folderPath, names.newName), reasonOf(decision)});
-            m_observer.notChanged(out.notChanged.back(), names.oldName);
+            m_observer.notChanged(out.notChanged.back(), names.oldName, EntryKind::Unknown);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
         }

@@ -37,11 +37,11 @@ public:
         return answer;
     }
     bool hearsEachName() const override { return true; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName) override
+    void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind) override
     {
         entries << shown(JoinPath(folder, oldName)) + " > " + shown(JoinPath(folder, newName));
     }
-    void notChanged(const NotChanged& item, const QString& newName) override
+    void notChanged(const NotChanged& item, const QString& newName, EntryKind) override
     {
         entries << shown(item.path) + " > " + newName + " | " + item.reason;
     }
