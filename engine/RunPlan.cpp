@@ -61,8 +61,8 @@ QStringView PlanEntries::newName(qsizetype i) const
 void PlanEntries::add(const QString& folder, QStringView oldName, QStringView newName, quint32 reason, EntryKind kind)
 {
     // A name is at most a few hundred characters; nothing longer is ever told.
-    oldName.truncate(0xFFFF);
-    newName.truncate(0xFFFF);
+    oldName = oldName.first(qMin<qsizetype>(oldName.size(), 0xFFFF));
+    newName = newName.first(qMin<qsizetype>(newName.size(), 0xFFFF));
     const qsizetype length = oldName.size() + newName.size();
     if (m_used + length > BlockSize) {
         m_blocks.push_back(std::make_unique<char16_t[]>(size_t(BlockSize)));

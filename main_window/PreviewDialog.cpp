@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -195,10 +196,14 @@ PreviewDialog::PreviewDialog(const QString& command, const QString& openFolder, 
     for (const auto& [column, characters] : {std::pair{0, 28}, {1, 28}, {2, 22}})
         m_table->setColumnWidth(column, m_table->fontMetrics().averageCharWidth() * characters);
 
+    // Ctrl+C is taken from the table's keys, as the list of "Changes Not Made" takes it;
+    // the menu names it.
     auto* copy = new QAction(QStringLiteral("&Copy"), m_table);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetShortcut);
+    copy->setShortcutVisibleInContextMenu(true);
     m_table->addAction(copy);
+    m_table->installEventFilter(this);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(copy, &QAction::triggered, this, &PreviewDialog::copySelected);
 
@@ -245,12 +250,23 @@ bool PreviewDialog::planAndAsk(const std::function<void(RunObserver&)>& plan)
     setWindowModality(Qt::WindowModal);
     show();
     plan(*this);
+    m_planned = true;
     catchUp();
     m_progress->setRange(0, 1);
     m_progress->setValue(1);
     if (m_closed)
         return result() == Accepted;
     return exec() == Accepted;
+}
+
+bool PreviewDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_table && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        copySelected();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void PreviewDialog::done(int result)

@@ -39,10 +39,15 @@ public:
     bool planAndAsk(const std::function<void(RunObserver&)>& plan);
 
     const PlanEntries& entries() const { return m_entries; }
+    // The plan has ended, made whole or stopped.
+    bool planned() const { return m_planned; }
 
 public Q_SLOTS:
     void done(int result) override;
     void copySelected() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void catchUp();
@@ -73,6 +78,7 @@ private:
     QPushButton* m_run;
     QPushButton* m_close;
     bool m_closed = false; // the user closed it or chose to run; a plan under way stops
+    bool m_planned = false;
 };
 
 } // namespace orvel
