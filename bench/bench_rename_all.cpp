@@ -23,6 +23,7 @@
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only] [--slow-files 10000 (0: none)]
 
 #include "app/HostServices.h"
+#include "bench_tree.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
@@ -66,35 +67,6 @@
 using namespace orvel;
 
 namespace {
-
-const char* const kWords[] = {"holiday PHOTO", "REPORT final", "my_file-name", "2ND try",
-                              "(copy) notes",  "Budget DRAFT", "scan",         "INVOICE"};
-
-// A tree of `files` files, four levels of six sub-folders each, every name in mixed case.
-void makeTree(const std::string& root, int files)
-{
-    std::vector<std::string> folders{root};
-    std::vector<std::string> level{root};
-    ::mkdir(root.c_str(), 0755);
-    for (int depth = 1; depth <= 4; ++depth) {
-        std::vector<std::string> next;
-        for (const std::string& parent : level)
-            for (int i = 0; i < 6; ++i) {
-                std::string dir = parent + "/sub FOLDER " + std::to_string(depth) + char('A' + i);
-                ::mkdir(dir.c_str(), 0755);
-                next.push_back(dir);
-            }
-        folders.insert(folders.end(), next.begin(), next.end());
-        level = std::move(next);
-    }
-    for (int n = 0; n < files; ++n) {
-        const std::string path = folders[size_t(n) % folders.size()] + "/" + kWords[n % 8] + " " + std::to_string(n)
-            + (n % 3 ? ".TXT" : ".jpg");
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
 
 // ---------------------------------------------------------------- the plain loop
 
@@ -436,7 +408,7 @@ double timeSlowFileSystem(const QTemporaryDir& work, int files, int rounds)
     for (int round = 0; round < rounds; ++round) {
         const QStringList trees{"Engine", "Loop", "Threads"};
         for (const QString& tree : trees)
-            makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
+            bench::makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
         ::sync();
         bench::SlowMount mirror(backing, mountPoint, 1000);
         if (!mirror.mounted()) {
@@ -517,7 +489,7 @@ int main(int argc, char** argv)
     // tree is found again by its name.
     const auto fresh = [&](const QString& name, int files) {
         QString path = work.filePath(name);
-        makeTree(QFile::encodeName(path).toStdString(), files);
+        bench::makeTree(QFile::encodeName(path).toStdString(), files);
         ::sync();
         return path;
     };
