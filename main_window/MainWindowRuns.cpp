@@ -184,10 +184,10 @@ void MainWindow::renameAll()
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
     cmdALL->setFocus();
+    // The run's last status is new to the line (it was cleared as the run began), so a
+    // screen reader hears it as it is set.
     if (out.stopped)
         setStatusText(QStringLiteral("Stopped: %1 of %2 files renamed.").arg(out.files).arg(out.found));
-    if (out.renamed)
-        announceStatus(lblStatus->text());
     showOutcome(out);
     updateUndoState(false, out.undoable);
 }
