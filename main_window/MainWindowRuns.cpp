@@ -150,7 +150,8 @@ void MainWindow::previewRenameAll()
     if (m_running || !somethingTicked())
         return;
     const RenameAllJob job = renameAllJob();
-    PreviewDialog preview(QStringLiteral("Rename &All"), NormalizePath(job.startFolder), this);
+    const QString open = NormalizePath(job.startFolder);
+    PreviewDialog preview(QStringLiteral("Rename &All"), open.isEmpty() ? job.startFolder : open, this);
     if (preview.planAndAsk([&](RunObserver& plan) { PlanRenameAll(job, *m_services.fs, plan); }))
         renameAll();
 }
