@@ -358,10 +358,6 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
             job.systemFolders = SystemFolders::host();
             job.records = records;
             const RenameAllOutcome out = RenameAll(job, fs, observer);
-            // The window's list leaves out a folder it could not read; a script is told, as
-            // it cannot see that the names in it were never looked at.
-            for (const NotChanged& item : out.notListed)
-                observer.notChanged(item, {}, EntryKind::Folder);
             totals.found += out.found;
             totals.looked += out.files;
             if (ended(out) && out.startError != 0) {

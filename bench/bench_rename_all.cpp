@@ -23,6 +23,7 @@
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only] [--slow-files 10000 (0: none)]
 
 #include "app/HostServices.h"
+#include "bench_support.h"
 #include "engine/RenameAll.h"
 #include "engine/RunObserver.h"
 #include "engine/UndoRun.h"
@@ -64,37 +65,11 @@
 #include <vector>
 
 using namespace orvel;
+using orvel::bench::measuredApart;
+using orvel::bench::median;
+using orvel::bench::peakKiB;
 
 namespace {
-
-const char* const kWords[] = {"holiday PHOTO", "REPORT final", "my_file-name", "2ND try",
-                              "(copy) notes",  "Budget DRAFT", "scan",         "INVOICE"};
-
-// A tree of `files` files, four levels of six sub-folders each, every name in mixed case.
-void makeTree(const std::string& root, int files)
-{
-    std::vector<std::string> folders{root};
-    std::vector<std::string> level{root};
-    ::mkdir(root.c_str(), 0755);
-    for (int depth = 1; depth <= 4; ++depth) {
-        std::vector<std::string> next;
-        for (const std::string& parent : level)
-            for (int i = 0; i < 6; ++i) {
-                std::string dir = parent + "/sub FOLDER " + std::to_string(depth) + char('A' + i);
-                ::mkdir(dir.c_str(), 0755);
-                next.push_back(dir);
-            }
-        folders.insert(folders.end(), next.begin(), next.end());
-        level = std::move(next);
-    }
-    for (int n = 0; n < files; ++n) {
-        const std::string path = folders[size_t(n) % folders.size()] + "/" + kWords[n % 8] + " " + std::to_string(n)
-            + (n % 3 ? ".TXT" : ".jpg");
-        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
 
 // ---------------------------------------------------------------- the plain loop
 
@@ -299,13 +274,6 @@ public:
     Button show(QWidget*, const QString&, const QString&, Icon, int, Button) override { return No; }
 };
 
-long peakKiB()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // One measurement in this process: prints "seconds peak_kib longest_gap_ms files" (for the
 // plain loop, the longest single rename in place of the gap).
 int measureHere(const QString& mode, const QString& folder)
@@ -398,23 +366,10 @@ struct Measured {
 
 Measured measureApart(const QString& mode, const QString& folder)
 {
-    // Every measurement starts on a disk with nothing left to write back: the trees made
-    // just before, or the run before, would otherwise be paid for by whichever comes next.
-    ::sync();
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QCoreApplication::applicationFilePath(), {mode, folder});
-    p.waitForFinished(-1);
-    const QStringList f = QString::fromLatin1(p.readAllStandardOutput()).split(' ');
+    const QStringList f = measuredApart(mode, folder);
     if (f.size() < 4)
         return {};
-    return {f[0].toDouble(), f[1].toDouble() / 1024.0, f[2].toLongLong(), f[3].trimmed().toLongLong()};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return {f[0].toDouble(), f[1].toDouble() / 1024.0, f[2].toLongLong(), f[3].toLongLong()};
 }
 
 void removeTree(const QString& path)
@@ -436,7 +391,7 @@ double timeSlowFileSystem(const QTemporaryDir& work, int files, int rounds)
     for (int round = 0; round < rounds; ++round) {
         const QStringList trees{"Engine", "Loop", "Threads"};
         for (const QString& tree : trees)
-            makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
+            bench::makeTree(QFile::encodeName(backing + '/' + tree).toStdString(), files);
         ::sync();
         bench::SlowMount mirror(backing, mountPoint, 1000);
         if (!mirror.mounted()) {
@@ -517,7 +472,7 @@ int main(int argc, char** argv)
     // tree is found again by its name.
     const auto fresh = [&](const QString& name, int files) {
         QString path = work.filePath(name);
-        makeTree(QFile::encodeName(path).toStdString(), files);
+        bench::makeTree(QFile::encodeName(path).toStdString(), files);
         ::sync();
         return path;
     };

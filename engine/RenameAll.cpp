@@ -63,6 +63,18 @@ public:
 
     RenameAllOutcome go()
     {
+        run();
+        // The window's report leaves out a folder it could not read; a host that hears of
+        // each name is told, as nothing in it was looked at.
+        if (m_observer.hearsEachName())
+            for (const NotChanged& item : std::as_const(m_out.notListed))
+                m_observer.notChanged(item, {}, EntryKind::Folder);
+        return m_out;
+    }
+
+private:
+    void run()
+    {
         QString start = NormalizePath(m_job.startFolder, m_syntax);
         if (start.size() <= m_syntax.designatorLength)
             start = m_job.startFolder.left(m_syntax.rootLength); // a root keeps its separator
@@ -72,7 +84,7 @@ public:
         m_session.finishInterruptedRuns();
         m_out.startError = m_session.open(start);
         if (!m_session.lock(&m_out.busyWith))
-            return m_out;
+            return;
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
@@ -89,7 +101,7 @@ public:
             for (size_t i = 1; i < m_tree.folders.size(); ++i)
                 if (const int error = m_tree.folders[i].listError)
                     m_out.notListed.append({m_tree.pathOf(i, start), NotListedText(error)});
-            return m_out;
+            return;
         }
 
         // A cancelled search leaves the renaming to the start folder alone.
@@ -99,7 +111,7 @@ public:
             renamesStartFolder(start) ? m_fs.openFolder(parentOf(start), &parentError) : FolderHandle();
         if (!confirmed(count, start, parent)) {
             m_observer.status(QString());
-            return m_out;
+            return;
         }
         // The cancel link clicked as the search ended: the start folder alone.
         if (count > 1 && m_observer.cancelRequested())
@@ -114,10 +126,8 @@ public:
         m_out.undoable = m_session.end(m_out.stopped, &m_out.journal);
         if (!m_out.stopped)
             m_observer.status(QStringLiteral("Renamed done !!"));
-        return m_out;
     }
 
-private:
     // Asks before a run that would rename in or rename a system folder or a user's home:
     // the start folder (and its parent for its own name), then every folder below it.
     bool confirmed(size_t count, const QString& start, const FolderHandle& parent)

@@ -45,7 +45,8 @@ struct RenameAllOutcome : RunOutcome {
     // The folders below it whose names could not be read (no read permission, a listing cut
     // short), in the order of the walk, by their paths as they stand after the run, with
     // why: nothing in them was renamed or walked into. The window leaves them unsaid (such
-    // a folder contributes nothing to its list); the command line tells a script of them.
+    // a folder contributes nothing to its list); an observer that hears of each name is
+    // told of them last, as names not changed.
     QList<NotChanged> notListed;
 };
 

@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Twips.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -227,6 +228,14 @@ void MainWindow::createMenus()
     mnuRenameSelected->setEnabled(false);
     mnuRenamedAll = mnuFile->addAction(QStringLiteral("Rename &All"));
     mnuRenamedAll->setObjectName(QStringLiteral("mnuRenamedAll"));
+    mnuPreviewAll = mnuFile->addAction(QStringLiteral("&Preview Rename All…"));
+    mnuPreviewAll->setObjectName(QStringLiteral("mnuPreviewAll"));
+    mnuPreviewAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    mnuPreviewAll->setShortcutContext(Qt::WindowShortcut);
+    addAction(mnuPreviewAll);
+    mnuPreviewSelected = mnuFile->addAction(QStringLiteral("Preview Rename Se&lected…"));
+    mnuPreviewSelected->setObjectName(QStringLiteral("mnuPreviewSelected"));
+    mnuPreviewSelected->setEnabled(false);
     mnuSP1 = mnuFile->addSeparator();
     mnuSP1->setObjectName(QStringLiteral("mnuSP1"));
     mnuFileSub = mnuFile->addMenu(QStringLiteral("&Recents"));
@@ -279,6 +288,8 @@ void MainWindow::createMenus()
     connect(mnuHelp, &QMenu::aboutToShow, this, &MainWindow::showHelp);
     connect(mnuRenameSelected, &QAction::triggered, this, &MainWindow::renameSelected);
     connect(mnuRenamedAll, &QAction::triggered, this, &MainWindow::renameAll);
+    connect(mnuPreviewAll, &QAction::triggered, this, &MainWindow::previewRenameAll);
+    connect(mnuPreviewSelected, &QAction::triggered, this, &MainWindow::previewRenameSelected);
     connect(mnuMRUClear, &QAction::triggered, this, &MainWindow::clearRecentFolders);
     connect(mnuUndo, &QAction::triggered, this, &MainWindow::undoLastRename);
     connect(mnuExit, &QAction::triggered, this, &MainWindow::exitProgram);
@@ -286,8 +297,8 @@ void MainWindow::createMenus()
 }
 
 // The window is used from the keyboard as well as with the mouse: the menu bar opens
-// with Alt (and F10, as desktops have it) whatever the style, Escape during a run does
-// what the cancel link does, and Tab follows the order of the task.
+// with Alt (and F10, as desktops have it) whatever the style, Escape stops a run, F1
+// opens the quick help, and Tab follows the order of the task.
 void MainWindow::createKeyboardAccess()
 {
     menuBar->setStyle(AltKeyMenuBarStyle());
@@ -296,9 +307,10 @@ void MainWindow::createKeyboardAccess()
         menu->setAccessibleName(menu->title().remove(u'&'));
     connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this,
             [this] { menuBar->setActiveAction(mnuFile->menuAction()); });
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this, &MainWindow::showHelp);
     m_cancelKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    m_cancelKey->setEnabled(false); // only while Rename All runs
-    connect(m_cancelKey, &QShortcut::activated, this, &MainWindow::cancelSearch);
+    m_cancelKey->setEnabled(false); // only while a run works
+    connect(m_cancelKey, &QShortcut::activated, this, &MainWindow::stopRun);
 
     const std::initializer_list<QWidget*> taskOrder{
         Drive1,        cmdUpLevel,      Dir1,   File1,       optCASES[0], optCASES[1], optCASES[2],
@@ -393,9 +405,10 @@ void MainWindow::updateSelectedState()
         if (folder || File1->Selected(i)) {
             cmdSELECTED->setEnabled(true);
             mnuRenameSelected->setEnabled(true);
-            return;
+            break;
         }
     }
+    mnuPreviewSelected->setEnabled(mnuRenameSelected->isEnabled());
 }
 
 void MainWindow::resetRunDisplay()
@@ -418,11 +431,29 @@ void MainWindow::cancelSearch()
     m_cancelRequested = true;
 }
 
+void MainWindow::stopRun()
+{
+    m_cancelRequested = true;
+    m_stopRequested = m_renaming;
+}
+
 void MainWindow::setStatusText(const QString& text)
 {
     lblStatus->setText(text);
     // A screen reader reads the line's text; a blank line is still the status line.
     lblStatus->setAccessibleName(text.isEmpty() ? QStringLiteral("Status") : text);
+}
+
+void MainWindow::announceStatus(const QString& text)
+{
+    // A new name is told by itself; the same text again is told as if it were new, so
+    // that each run's end is heard.
+    if (lblStatus->text() != text || text.isEmpty()) {
+        setStatusText(text);
+        return;
+    }
+    QAccessibleEvent told(lblStatus, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&told);
 }
 
 // ---------------------------------------------------------------- other windows

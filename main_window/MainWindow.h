@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/RenameAll.h"
+#include "engine/RenameSelected.h"
 #include "engine/RunObserver.h"
 #include "main_window/ClickLabel.h"
 #include "main_window/DropLabel.h"
@@ -91,6 +92,8 @@ struct MainWindowControls {
     QMenu* mnuFile;
     QAction* mnuRenameSelected;
     QAction* mnuRenamedAll;
+    QAction* mnuPreviewAll;
+    QAction* mnuPreviewSelected;
     QAction* mnuSP1;
     QMenu* mnuFileSub;
     std::array<QAction*, 4> mnuRecentSub{}; // indexes 1 to 3
@@ -162,8 +165,13 @@ public Q_SLOTS:
     void onTopToggled();
     void renameAll();
     void renameSelected();
+    void previewRenameAll();
+    void previewRenameSelected();
     void undoLastRename();
     void cancelSearch();
+    // Escape during a run: the search is cut short, as by the cancel link; once the run
+    // renames, it stops after the rename in hand.
+    void stopRun();
     void refreshFileMenu();
     void showHelp();
     void showAbout();
@@ -190,6 +198,14 @@ private:
     void tabToSelectedCase();
     void syncFolder();
     void setStatusText(const QString& text);
+    // The status line at the end of a run, told to a screen reader even when it reads as
+    // it did.
+    void announceStatus(const QString& text);
+    // Whether "Rename file" or "Rename folder" is ticked; the user is told when neither is.
+    bool somethingTicked();
+    // The jobs of the two rename commands as the window stands now.
+    RenameAllJob renameAllJob() const;
+    RenameSelectedJob renameSelectedJob() const;
 
     // A run's start and end as the window sees them: the controls disabled, the display
     // reset; at the end, true when a close arrived meanwhile and the window is closed now.
@@ -206,7 +222,7 @@ private:
     void workingName(const QString& name) override;
     void letEventsThrough() override;
     bool cancelRequested() override { return m_cancelRequested; }
-    bool stopRequested() override { return m_closePending; }
+    bool stopRequested() override { return m_closePending || m_stopRequested; }
     void journalFailed(const QString& reason) override;
     bool confirmSystemFolder(const QString& folder, FolderRole role) override;
     void showProgress();
@@ -220,14 +236,17 @@ private:
     bool m_running = false; // a Rename All is in progress
     bool m_closePending = false; // the window was closed while it ran
     bool m_cancelRequested = false; // the cancel link was clicked
+    bool m_stopRequested = false; // Escape was pressed while the run renamed
+    bool m_renaming = false; // the run is past its search
     QStringList m_journalsSeen; // the journals updateUndoState last read
     bool m_undoable = false; // and whether one of them could be undone
     QList<QPair<QObject*, bool>> m_lockedControls; // what a run disabled, and whether it was enabled
     qint64 m_progressValue = 0; // the run's file count, and what the bar shows of it
     qint64 m_progressShown = 0;
+    qint64 m_progressMax = 0;
     qint64 m_progressStep = 1; // files per visible step of the bar
     QString m_workingName; // the file in hand, shown where the run lets events through
-    QShortcut* m_cancelKey = nullptr; // Escape during a run: the cancel link's click
+    QShortcut* m_cancelKey = nullptr; // Escape during a run
 };
 
 } // namespace orvel

@@ -64,6 +64,7 @@ void MainWindow::fileClicked()
 void MainWindow::fileDoubleClicked()
 {
     renameSelected();
+    File1->setFocus(); // for the next double click
 }
 
 void MainWindow::folderDropped(const QMimeData* data)

@@ -3,10 +3,13 @@
 
 #include "main_window/MainWindow.h"
 
+#include "engine/Paths.h"
 #include "engine/RenameAll.h"
 #include "engine/RenameSelected.h"
+#include "engine/RunPlan.h"
 #include "engine/UndoRun.h"
 #include "main_window/NotChangedDialog.h"
+#include "main_window/PreviewDialog.h"
 #include "platform/JournalFiles.h"
 #include "platform/MessageBoxes.h"
 #include "platform/SystemFolders.h"
@@ -68,19 +71,17 @@ bool MainWindow::confirmSystemFolder(const QString& folder, FolderRole role)
         == MessageBoxes::Yes;
 }
 
-void MainWindow::renameSelected()
+bool MainWindow::somethingTicked()
 {
-    // Refused while Rename All lets window events through: the two runs share the
-    // window's lists and the not-changed list.
-    if (m_running)
-        return;
-    m_notChanged.clear();
-    if (!chkRenameFile->isChecked() && !chkRenameFolder->isChecked()) {
-        m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
-                                  MessageBoxes::Ok, MessageBoxes::Ok);
-        return;
-    }
+    if (chkRenameFile->isChecked() || chkRenameFolder->isChecked())
+        return true;
+    m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information, MessageBoxes::Ok,
+                              MessageBoxes::Ok);
+    return false;
+}
 
+RenameSelectedJob MainWindow::renameSelectedJob() const
+{
     RenameSelectedJob job;
     job.folder = File1->Path();
     const int count = File1->ListCount();
@@ -93,8 +94,26 @@ void MainWindow::renameSelected()
     job.folderToRename = m_folderToRename;
     job.options = currentOptions();
     job.systemFolders = SystemFolders::host();
-
     job.records = m_services.records;
+    return job;
+}
+
+RenameAllJob MainWindow::renameAllJob() const
+{
+    return {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.records, SystemFolders::host()};
+}
+
+void MainWindow::renameSelected()
+{
+    // Refused while Rename All lets window events through: the two runs share the
+    // window's lists and the not-changed list.
+    if (m_running)
+        return;
+    m_notChanged.clear();
+    if (!somethingTicked())
+        return;
+
+    const RenameSelectedJob job = renameSelectedJob();
     if (job.selected.contains(true) && !job.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
     const RenameSelectedOutcome out = RenameSelected(job, *m_services.fs, *this);
@@ -109,8 +128,42 @@ void MainWindow::renameSelected()
     followRenamedFolder(out.renamedFolder.value_or(Dir1->Path()));
     updateSelectedState();
     updateUndoState(false, out.undoable);
+    // The focus stays with the command for the next selection, or goes to the list when
+    // the command has nothing left to rename.
+    (cmdSELECTED->isEnabled() ? static_cast<QWidget*>(cmdSELECTED) : File1)->setFocus();
+    if (out.anySelected) {
+        if (m_notChanged.isEmpty())
+            announceStatus(QStringLiteral("Renamed done !!"));
+        else if (m_notChanged.size() == 1)
+            announceStatus(QStringLiteral("Not renamed: ") + m_notChanged.constFirst().reason);
+        else
+            announceStatus(QStringLiteral("%1 names not renamed.").arg(m_notChanged.size()));
+    }
     if (!m_notChanged.isEmpty())
         reportNotChanged();
+}
+
+// ---------------------------------------------------------------- Preview
+
+void MainWindow::previewRenameAll()
+{
+    if (m_running || !somethingTicked())
+        return;
+    const RenameAllJob job = renameAllJob();
+    const QString open = NormalizePath(job.startFolder);
+    PreviewDialog preview(QStringLiteral("Rename &All"), open.isEmpty() ? job.startFolder : open, this);
+    if (preview.planAndAsk([&](RunObserver& plan) { PlanRenameAll(job, *m_services.fs, plan); }))
+        renameAll();
+}
+
+void MainWindow::previewRenameSelected()
+{
+    if (m_running || !somethingTicked())
+        return;
+    const RenameSelectedJob job = renameSelectedJob();
+    PreviewDialog preview(QStringLiteral("Rename &Selected"), job.folder, this);
+    if (preview.planAndAsk([&](RunObserver& plan) { PlanRenameSelected(job, *m_services.fs, plan); }))
+        renameSelected();
 }
 
 // ---------------------------------------------------------------- Rename All
@@ -120,9 +173,7 @@ void MainWindow::renameAll()
     if (m_running)
         return; // a click that arrived while this run let window events through
     m_cancelRequested = false;
-    if (!chkRenameFile->isChecked() && !chkRenameFolder->isChecked()) {
-        m_services.messages->show(this, kCheckboxText, kCheckboxTitle, MessageBoxes::Icon::Information,
-                                  MessageBoxes::Ok, MessageBoxes::Ok);
+    if (!somethingTicked()) {
         enableNavigation();
         return;
     }
@@ -130,11 +181,14 @@ void MainWindow::renameAll()
     beginRun();
     if (!m_services.records.journals && !m_services.journalProblem.isEmpty())
         journalFailed(m_services.journalProblem);
-    const RenameAllOutcome out = RenameAll(
-        {txtDirectory->text(), currentOptions(), Check1->isChecked(), m_services.records, SystemFolders::host()},
-        *m_services.fs, *this);
+    const RenameAllOutcome out = RenameAll(renameAllJob(), *m_services.fs, *this);
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
+    cmdALL->setFocus();
+    // The run's last status is new to the line (it was cleared as the run began), so a
+    // screen reader hears it as it is set.
+    if (out.stopped)
+        setStatusText(QStringLiteral("Stopped: %1 of %2 files renamed.").arg(out.files).arg(out.found));
     showOutcome(out);
     updateUndoState(false, out.undoable);
 }
@@ -163,7 +217,8 @@ void MainWindow::undoLastRename()
     if (endRun() || refusedAsBusy(out.busyWith))
         return;
     showProgress();
-    setStatusText(out.stopped ? QString() : QStringLiteral("Undo done !!"));
+    announceStatus(out.stopped ? QStringLiteral("Stopped: %1 of %2 names undone.").arg(out.undone).arg(m_progressMax)
+                               : QStringLiteral("Undo done !!"));
     // The open folder may have its old name back: the lists go with it.
     const QString open = Dir1->Path();
     if (!out.movedFrom.isEmpty() && (open == out.movedFrom || open.startsWith(JoinPath(out.movedFrom, {}))))
@@ -244,6 +299,8 @@ void MainWindow::beginRun()
 {
     // Nothing the user does meanwhile may change what the run works on.
     m_running = true;
+    m_stopRequested = m_renaming = false;
+    m_progressMax = 0;
     setRunLocked(true);
     resetRunDisplay();
     m_progressValue = m_progressShown = 0;
@@ -269,7 +326,8 @@ void MainWindow::setRunLocked(bool locked)
         m_lockedControls.clear();
         for (QObject* control : std::initializer_list<QObject*>{
                  cmdUpLevel, Drive1, Dir1, File1, cmdALL, cmdSELECTED, Frame1, Check1, mnuRenameSelected, mnuRenamedAll,
-                 mnuFileSub->menuAction(), mnuMRUClear, mnuUndo, mnuOptions->menuAction()}) {
+                 mnuPreviewAll, mnuPreviewSelected, mnuFileSub->menuAction(), mnuMRUClear, mnuUndo,
+                 mnuOptions->menuAction()}) {
             m_lockedControls.append({control, control->property("enabled").toBool()});
             control->setProperty("enabled", false);
         }
@@ -299,6 +357,9 @@ void MainWindow::status(const QString& text)
 
 void MainWindow::progressMax(qint64 max)
 {
+    // The search is over: from here on Escape stops the run.
+    m_renaming = true;
+    m_progressMax = max;
     ProgressBar1->setMax(Currency(max));
     // The bar cannot show more steps than it has pixels; setting its value more often
     // only costs time.

@@ -1,4 +1,4 @@
-// Telling screen readers which of the program's widgets are a window and a dialog.
+// Telling screen readers which of the program's widgets are a window, a dialog and a status bar.
 
 #include "main_window/WindowRoles.h"
 
@@ -21,6 +21,11 @@ QAccessibleInterface* windowInterface(const QString& className, QObject* object)
         return new QAccessibleWidget(window, QAccessible::Window);
     if (className == QLatin1String(NotChangedDialog::staticMetaObject.className()))
         return new QAccessibleWidget(window, QAccessible::Dialog);
+    // The main window's status line is its status bar: a screen reader watches it for the
+    // run's result, which it names.
+    if (className == QLatin1String("QLabel") && object->objectName() == QLatin1String("lblStatus")
+        && qobject_cast<MainWindow*>(window->window()))
+        return new QAccessibleWidget(window, QAccessible::StatusBar);
     return nullptr;
 }
 

@@ -4,7 +4,8 @@
 namespace orvel {
 
 // Screen readers announce a window by its role: the main window is a window and
-// "Changes Not Made" a dialog, not the anonymous panels that plain widgets report.
+// "Changes Not Made" a dialog, not the anonymous panels that plain widgets report; and
+// the main window's status line is a status bar.
 void InstallWindowRoles();
 
 } // namespace orvel

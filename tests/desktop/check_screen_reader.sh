@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The program as a screen reader meets it, over the desktop's real accessibility bus
 # (AT-SPI) on a private session bus: every control of the main window has a name and
-# the window says it is one; half way through a Rename All of 100 000 files the progress
-# bar's value, the status line and the current file can be read, the program answers
-# at once, and the bar tells its value as it moves.
+# the window says it is one; the preview's table has a name and its rows read; half way
+# through a Rename All of 100 000 files the progress bar's value, the status line and the
+# current file can be read, the program answers at once, the bar tells its value as it
+# moves, and the status bar tells the run's end.
 set -u
 app=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -41,6 +42,7 @@ dbus-run-session -- bash -c '
   trap "kill $pid 2>/dev/null" EXIT
   "$PYTHON" "$HERE/screen_reader.py" tree || exit 1
   xid=$(xdotool search --onlyvisible --name "^Orvel File Rename\$" | head -n1)
+  "$PYTHON" "$HERE/screen_reader.py" preview "$xid" || exit 1
   "$PYTHON" "$HERE/screen_reader.py" run "$xid" || exit 1
 ' 2>"$work/bus.log"
 rc=$?

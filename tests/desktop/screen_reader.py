@@ -4,9 +4,11 @@ screen_reader.py tree: dumps the main window's tree; fails on a window that does
     say it is one, on anything shown without a name (panes that only hold others,
     separators and scroll bars need none), on a combo box named by its value, and
     without one progress bar that has a value.
+screen_reader.py preview XID: opens File > Preview Rename All with its key, reads the
+    preview's table by its name, row by row, and closes it with Escape.
 screen_reader.py run XID: starts Rename All with sub-folders from the keyboard, reads
     the progress bar, the status line and the current file together, part way through,
-    and times every question asked meanwhile.
+    times every question asked meanwhile, and hears the status bar tell the run's end.
 """
 
 import subprocess
@@ -24,14 +26,18 @@ def fail(message):
     sys.exit(1)
 
 
-def main_window(deadline):
+def window_named(name, deadline):
     while time.monotonic() < deadline:
         for app in pyatspi.Registry.getDesktop(0):
             for window in app if app is not None and app.name == TITLE else []:
-                if window is not None and window.name == TITLE:
+                if window is not None and window.name == name:
                     return window
         time.sleep(0.05)
-    fail("the program did not appear on the accessibility bus")
+    return None
+
+
+def main_window(deadline):
+    return window_named(TITLE, deadline) or fail("the program did not appear on the accessibility bus")
 
 
 def walk(acc, depth=0):
@@ -93,14 +99,22 @@ def check_tree(window):
 def run(window, xid):
     bar = find(window, "progress bar", "Progress")
     current = find(window, "text", "Current file")
-    status = find(window, "label", "Status")  # blank before the run
+    status = find(window, "status bar", "Status")  # blank before the run
     width = bar.queryComponent().getExtents(pyatspi.DESKTOP_COORDS).width
 
     # The bar's value changes as a screen reader hears them; counted only (asking the
     # program back for each value would make a slow screen reader of this check).
-    told = []
+    told, said_by_status = [], []
     listener = lambda event: event.source == bar and told.append(event)  # noqa: E731
     pyatspi.Registry.registerEventListener(listener, "object:property-change:accessible-value")
+    # What the status bar says as it changes: a screen reader speaks it. The event names
+    # the object; its name is asked as the event is heard.
+
+    def heard(event):
+        if event.source == status:
+            status.clearCache()
+            said_by_status.append(status.name)
+    pyatspi.Registry.registerEventListener(heard, "object:property-change:accessible-name")
     context = GLib.MainContext.default()
 
     slowest = [0.0]
@@ -134,6 +148,10 @@ def run(window, xid):
     while context.iteration(False):
         pass
     pyatspi.Registry.deregisterEventListener(listener, "object:property-change:accessible-value")
+    pyatspi.Registry.deregisterEventListener(heard, "object:property-change:accessible-name")
+    print("the status bar told %r" % said_by_status)
+    if not said_by_status or said_by_status[-1] != "Renamed done !!":
+        fail("the end of the run was not told")
 
     if half is None:
         fail("the progress bar was never seen half way")
@@ -158,9 +176,35 @@ def run(window, xid):
         fail("the bar told %d value changes" % len(told))
 
 
+def preview(xid):
+    subprocess.run(["xdotool", "windowfocus", "--sync", xid], check=False, stderr=subprocess.DEVNULL)
+    subprocess.run(["xdotool", "key", "--window", xid, "ctrl+p"], check=True)
+    dialog = window_named("Preview", time.monotonic() + 20) or fail("Ctrl+P did not open the preview")
+    table = find(dialog, "table", "Names the run would change")
+    deadline = time.monotonic() + 20
+    rows = []
+    while time.monotonic() < deadline:
+        table.clearCache()
+        cells = table.queryTable()
+        rows = [[cells.getAccessibleAt(r, c).name for c in range(2)] for r in range(cells.nRows)]
+        if rows:
+            break
+        time.sleep(0.05)
+    print("the preview's table reads %r" % rows)
+    if rows != [["FILE NUMBER 0.TXT", "File Number 0.txt"]]:
+        fail("the preview's rows read %r" % rows)
+    subprocess.run(["xdotool", "key", "Escape"], check=True)
+    deadline = time.monotonic() + 10
+    while window_named("Preview", time.monotonic() + 0.2) is not None:
+        if time.monotonic() > deadline:
+            fail("Escape did not close the preview")
+
+
 window = main_window(time.monotonic() + 30)
 if sys.argv[1] == "tree":
     check_tree(window)
+elif sys.argv[1] == "preview":
+    preview(sys.argv[2])
 else:
     run(window, sys.argv[2])
 print("PASS")

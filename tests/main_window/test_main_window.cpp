@@ -10,6 +10,7 @@
 #include "main_window/HostMessageBoxes.h"
 #include "main_window/MainWindow.h"
 #include "main_window/NotChangedDialog.h"
+#include "main_window/PreviewDialog.h"
 #include "platform/Contrast.h"
 #include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
@@ -25,13 +26,18 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGroupBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -93,7 +99,7 @@ void clickItem(QListWidget* list, const QListWidgetItem* item, bool twice)
 // unless told to fail, message boxes that record and answer, a settings store of its own
 // and volumes the test lays out.
 struct MainWindowFixture {
-    QTemporaryDir dir;
+    TempDir dir;
     QTemporaryDir config;
     FaultyFileSystem fs;
     RecordingMessageBoxes messages;
@@ -101,8 +107,13 @@ struct MainWindowFixture {
     IniSettingsStore settings{config.path()};
     std::unique_ptr<JournalFiles> journals = OpenJournalFiles(config.filePath("journals"), nullptr);
     std::unique_ptr<TreeLocks> locks = TreeLocks::open(config.filePath("journals"), nullptr);
-    MainWindowServices services{
-        &fs, &volumes, &messages, &settings, dir.path(), dir.path(), {}, {}, {}, {journals.get(), locks.get()}, {}};
+    int helpShown = 0;
+    MainWindowServices services{&fs,        &volumes,
+                                &messages,  &settings,
+                                dir.path(), dir.path(),
+                                {},         [this] { ++helpShown; },
+                                {},         {journals.get(), locks.get()},
+                                {}};
     std::unique_ptr<MainWindow> window;
     int endProcessCalls = 0;
 
@@ -188,6 +199,32 @@ QStringList unreadable(const MainWindow& w)
             low << QStringLiteral("%1: %2").arg(c->objectName()).arg(ratio, 0, 'f', 2);
     }
     return low;
+}
+
+// Opens a preview with `command`, hands it to `look` once it is planned, then clicks
+// its button `close` ("cmdClose" or "cmdRun").
+void inPreview(MainWindow& w, QAction* command, const std::function<void(PreviewDialog&)>& look,
+               const char* close = "cmdClose")
+{
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        PreviewDialog* dialog = w.findChild<PreviewDialog*>();
+        if (!dialog || !dialog->planned())
+            return;
+        poll.stop();
+        look(*dialog);
+        dialog->findChild<QPushButton*>(close)->click();
+    });
+    poll.start(5);
+    command->trigger();
+    QVERIFY(!poll.isActive());
+}
+
+// The entries of a plan: "old > new | reason", paths relative to `base`.
+QString planned(const QString& base, const QString& oldPath, const QString& newPath, const QString& reason)
+{
+    const auto shown = [&](const QString& path) { return path.isEmpty() ? path : QDir(base).relativeFilePath(path); };
+    return shown(oldPath) + " > " + shown(newPath) + " | " + reason;
 }
 
 const QString NothingTicked = box("Please checked Rename folder, Rename file or both.", "Checkbox must select",
@@ -746,6 +783,150 @@ private Q_SLOTS:
             QTRY_COMPARE(QString::number(dialog.isNull()), row.section(' ', 2));
         }
         dialog->close();
+    }
+
+    // The preview's rows are the command line's dry run, row for row, on the fault-free
+    // trees of the engine's Rename All table ("file folder sub lower upper").
+    void previewIsTheDryRun_data()
+    {
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QString>("options");
+        const auto row = [](const char* name, const QStringList& tree, const QString& options) {
+            QTest::newRow(name) << tree << options;
+        };
+        row("files of one folder",
+            {"start/first FILE.TXT=1", "start/(draft) notes.doc=2", "start/sub/inner FILE.txt=3"}, "file");
+        row("whole tree, top down", {"start/t.txt=", "start/a/a.txt=", "start/a/a1/x.txt="}, "file folder sub");
+        row("only Rename folder", {"my DOCS/one FILE.txt=", "my DOCS/two FILE.txt="}, "folder");
+        row("early exit: files only below", {"start/SUB/F.TXT="}, "file folder");
+        row("taken names",
+            {"start/keep OPEN.txt=k", "start/report.txt=r", "start/REPORT.TXT=R", "start/fine ONE.txt=f"},
+            "file lower");
+        row("hidden entries and links",
+            {"start/.hidden.TXT=h", "start/.git/O.TXT=o", "start/LOOP/up->..", "start/DIR LINK->LOOP",
+             "start/FILE LINK->../outside/X.TXT", "start/dangling->nowhere", "outside/X.TXT=x"},
+            "file folder sub");
+        row("names the run makes itself", {"start/X.TXT=1", "start/x.TXT=2", "start/Y.TXT=3"}, "file lower");
+        row("names as bytes",
+            {"start/50%41 off\tnow.txt=p", DecodeName("start/R\xe9SUM\xe9.doc=r"),
+             DecodeName("start/Bad\xff-DIR/f.txt=f"), "start/\uFEFF../x.txt=x", "start/\uFEFF=bom"},
+            "file folder sub upper");
+    }
+    void previewIsTheDryRun()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QString, options);
+        const QString start = tree[0].section('/', 0, 0);
+        fx->services.fs = &hostFileSystem(); // which lists folders in the order the command line meets them
+        MainWindow& w = fx->open(tree, start);
+        ui(w).chkRenameFile->setChecked(options.contains("file"));
+        ui(w).chkRenameFolder->setChecked(options.contains("folder"));
+        ui(w).Check1->setChecked(options.contains("sub"));
+        const int style = options.contains("lower") ? 0 : options.contains("upper") ? 1 : 2;
+        ui(w).optCASES[style]->setChecked(true);
+        QStringList previewed;
+        inPreview(w, ui(w).mnuPreviewAll, [&](const PreviewDialog& dialog) {
+            const PlanEntries& e = dialog.entries();
+            for (qsizetype i = 0; i < e.size(); ++i)
+                previewed << planned(
+                    fx->dir.path(), JoinPath(e.folder(i), e.oldName(i).toString()),
+                    e.newName(i).isEmpty() ? QString() : JoinPath(e.folder(i), e.newName(i).toString()), e.reason(i));
+        });
+
+        QProcess program;
+        program.start(
+            ORVEL_PROGRAM,
+            QStringList{"--dry-run", "--json", QStringList{"--lower", "--upper", "--proper"}[style], fx->path(start)}
+                + (options.contains("file") ? QStringList{"--files"} : QStringList{})
+                + (options.contains("folder") ? QStringList{"--folders"} : QStringList{})
+                + (options.contains("sub") ? QStringList{"--subfolders"} : QStringList{}));
+        QVERIFY(program.waitForFinished(30000));
+        QStringList dryRun;
+        for (const QByteArray& line : program.readAllStandardOutput().split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
+            if (!entry.isEmpty() && !entry.contains("summary"))
+                dryRun << planned(fx->dir.path(), entry["old"].toString(), entry["new"].toString(),
+                                  entry["reason"].toString());
+        }
+        QCOMPARE(previewed, dryRun);
+    }
+
+    // The preview counts what it lists, narrows it by text and by result, copies the rows
+    // selected, and changes nothing on disk, not a time stamp; its Rename All renames as
+    // the main window's button does.
+    void previewThenRename()
+    {
+        const QStringList tree{"SUB/B ONE.TXT=b", "X.TXT=X", "x.txt=x", "keep.txt=k"};
+        MainWindow& w = fx->open(QStringList(tree).replaceInStrings(QRegularExpression("^"), "one/")
+                                     + QStringList(tree).replaceInStrings(QRegularExpression("^"), "two/"),
+                                 "one");
+        ui(w).chkRenameFolder->setChecked(true);
+        ui(w).Check1->setChecked(true);
+        ui(w).optCASES[0]->setChecked(true);
+        const QStringList before = stamps(fx->dir.path());
+        QStringList seen;
+        inPreview(
+            w, ui(w).mnuPreviewAll,
+            [&](const PreviewDialog& dialog) {
+                seen << dialog.findChild<QLabel*>("lblSummary")->text();
+                auto* table = dialog.findChild<QTableView*>("tblPreview");
+                const auto rows = [&] {
+                    QStringList shown;
+                    for (int r = 0; r < table->model()->rowCount(); ++r)
+                        shown << table->model()->index(r, 0).data().toString() + '>'
+                                + table->model()->index(r, 1).data().toString() + '@'
+                                + table->model()->index(r, 2).data().toString();
+                    return shown.join(", ");
+                };
+                seen << rows();
+                dialog.findChild<QLineEdit*>("txtFilter")->setText("b ONE");
+                seen << rows();
+                dialog.findChild<QLineEdit*>("txtFilter")->clear();
+                dialog.findChild<QComboBox*>("cboShow")->setCurrentIndex(2);
+                seen << rows();
+                table->selectAll();
+                QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+                seen << QGuiApplication::clipboard()->text();
+                seen << (stamps(fx->dir.path()) == before ? "untouched" : "changed");
+            },
+            "cmdRun");
+        QCOMPARE(seen,
+                 (QStringList{"2 names would be renamed, 1 could not be.",
+                              "X.TXT>x.txt@., SUB>sub@., B ONE.TXT>b one.txt@sub", "B ONE.TXT>b one.txt@sub",
+                              "X.TXT>x.txt@.", "X.TXT\tx.txt\t" + ErrorText(EEXIST) + '\n', "untouched"}));
+        QVERIFY(ui(w).Dir1->setPath(fx->path("two")));
+        ui(w).cmdALL->click();
+        QCOMPARE(readTree(fx->path("one")),
+                 (QStringList{"X.TXT=X", "keep.txt=k", "sub/", "sub/b one.txt=b", "x.txt=x"}));
+        QCOMPARE(readTree(fx->path("two")), readTree(fx->path("one")));
+    }
+
+    // Escape while Rename All renames stops it after the rename in hand: the counts as far
+    // as it got, and what it did can be undone. The focus goes back to the command that
+    // ran, or to the file list after a double click, and F1 opens the quick help.
+    void escapeStopsARun()
+    {
+        MainWindow& w = fx->open({"start/A.TXT", "start/B.TXT", "start/C.TXT", "start/D.TXT"}, "start");
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        int renames = 0;
+        fx->fs.beforeRename = [&](const QString&, const QString&) {
+            if (++renames == 2)
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &w, Qt::Key_Escape);
+        };
+        ui(w).cmdALL->click();
+        QCOMPARE(ui(w).lblStatus->text(), "Stopped: 2 of 4 files renamed.");
+        QCOMPARE(shown(ui(w).lblFiles), "Files : 2");
+        QCOMPARE(fx->tree(), (QStringList{"start/", "start/A.txt=", "start/B.txt=", "start/C.TXT=", "start/D.TXT="}));
+        QCOMPARE(QApplication::focusWidget(), ui(w).cmdALL);
+        fx->messages.answers << MessageBoxes::Yes;
+        ui(w).mnuUndo->trigger();
+        QCOMPARE(fx->tree(), (QStringList{"start/", "start/A.TXT=", "start/B.TXT=", "start/C.TXT=", "start/D.TXT="}));
+        clickItem(ui(w).File1, ui(w).File1->item(2), true);
+        QCOMPARE(ui(w).lblStatus->text(), "Renamed done !!");
+        QCOMPARE(QApplication::focusWidget(), ui(w).File1);
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(fx->helpShown, 1);
     }
 };
 

@@ -5,8 +5,10 @@
 #include <QTest>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,6 +78,41 @@ inline QStringList readTree(const QString& root, const QByteArray& rawFolder = {
     }
     out.sort();
     return out;
+}
+
+// Every entry below `root`, its name byte for byte, with its time stamps (access,
+// change of content, change of state) to the nanosecond. Folders are read without
+// touching their access time, so that a first read here does not hide one by the run.
+inline QStringList stamps(const QString& root)
+{
+    QStringList found;
+    const std::function<void(const QByteArray&)> walk = [&](const QByteArray& path) {
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0)
+            return;
+        found << DecodeName(path)
+                + QStringLiteral(" %1.%2 %3.%4 %5.%6")
+                      .arg(st.st_atim.tv_sec)
+                      .arg(st.st_atim.tv_nsec)
+                      .arg(st.st_mtim.tv_sec)
+                      .arg(st.st_mtim.tv_nsec)
+                      .arg(st.st_ctim.tv_sec)
+                      .arg(st.st_ctim.tv_nsec);
+        if (!S_ISDIR(st.st_mode))
+            return;
+        DIR* dir = ::fdopendir(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOATIME | O_CLOEXEC));
+        QByteArrayList names;
+        while (const dirent* entry = dir ? ::readdir(dir) : nullptr)
+            if (const QByteArray name(entry->d_name); name != "." && name != "..")
+                names << name;
+        if (dir)
+            ::closedir(dir);
+        for (const QByteArray& name : std::as_const(names))
+            walk(path + '/' + name);
+    };
+    walk(EncodeName(root));
+    found.sort();
+    return found;
 }
 
 // The columns of a rename table: the folder before, the rename, and the whole folder
