@@ -447,7 +447,8 @@ int listRuns(const QCommandLineParser& parser)
                 folders += (folders.isEmpty() ? "" : ",") + JsonText(folder);
             line = "{\"id\":" + JsonText(run.id) + ",\"time\":" + JsonText(run.head.made) + ",\"folders\":[" + folders
                 + "],\"style\":\"" + styleName(run.head.options.style)
-                + "\",\"renamed\":" + QByteArray::number(run.renamed)
+                + "\",\"keep_extension\":" + (run.head.options.keepExtension ? "true" : "false") + ",\"keep_capitals\":"
+                + (run.head.options.keepCapitals ? "true" : "false") + ",\"renamed\":" + QByteArray::number(run.renamed)
                 + ",\"undoable\":" + QByteArray::number(run.undoable) + ",\"state\":\"" + state + "\"}\n";
         } else {
             QString folders = run.startFolders.value(0);
