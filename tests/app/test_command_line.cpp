@@ -28,6 +28,19 @@ using namespace orvel::test;
 
 namespace {
 
+// A row of unreadableFolder.
+struct Locked {
+    QStringList tree;
+    int mode;
+    QStringList arguments, out, err;
+};
+
+// A row of stoppedFromOutside.
+struct Stop {
+    QString output;
+    int read, files, signal, status, error;
+};
+
 struct Ran {
     int status = -1;
     QByteArray out, err;
@@ -120,14 +133,13 @@ private Q_SLOTS:
         };
         const QStringList photos{"t/IMG 1.JPG=1", "t/img 2.jpg=2"}, home{"home/NOTES.TXT="};
         const QString name = "orvel-file-rename: ";
-        row("all renamed", photos, {"--lower", "@/t"}, 0, {"@/t/IMG 1.JPG -> @/t/img 1.jpg"});
         // The command line is read before a display would be reached: an answer or a
         // usage error needs none.
         row("unknown option", photos, {"--bogus"}, 2, {}, name + "Unknown option 'bogus'.\n");
         // "--" ends the options: what follows are folders however they begin, one at most.
         row("two folders after the end of options", photos, {"--", "-a", "-b"}, 2, {},
             name + "only one folder can be given\n");
-        // Qt's own options are taken, their values are no folder.
+        // Qt's own options are taken, their values are no folder (and the run is as without them).
         row("after Qt's options", photos, {"-platform", "offscreen", "-reverse", "--lower", "@/t"}, 0,
             {"@/t/IMG 1.JPG -> @/t/img 1.jpg"});
         row("the options", {"t/NASA report v2.PDF=", "t/mcdonald's BBQ.txt="},
@@ -268,38 +280,33 @@ private Q_SLOTS:
     // that not everything was renamed; the files in it are left as they are.
     void unreadableFolder_data()
     {
-        QTest::addColumn<QStringList>("tree"); // "LOCKED" gets the mode
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("out");
-        QTest::addColumn<QStringList>("err");
+        // The tree ("LOCKED" gets the mode), the mode, the arguments, standard output and error.
+        QTest::addColumn<Locked>("row");
         const QString reason = "its names cannot be read: " + ErrorText(EACCES);
-        QTest::newRow("000, renamed itself") << QStringList{"t/A.TXT=", "t/LOCKED/L.TXT="} << 0000
-                                             << QStringList{"--lower", "--files", "--folders", "--subfolders", "@/t"}
-                                             << QStringList{"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked"}
-                                             << QStringList{"@/t/locked: not changed: " + reason};
+        QTest::newRow("000, renamed itself") << Locked{{"t/A.TXT=", "t/LOCKED/L.TXT="},
+                                                       0000,
+                                                       {"--lower", "--files", "--folders", "--subfolders", "@/t"},
+                                                       {"@/t/A.TXT -> @/t/a.txt", "@/t/LOCKED -> @/t/locked"},
+                                                       {"@/t/locked: not changed: " + reason}};
         // No file found anywhere else: nothing is renamed, and still it is said.
-        QTest::newRow("100, nothing else to rename")
-            << QStringList{"t/LOCKED/L.TXT="} << 0100 << QStringList{"--lower", "--subfolders", "@/t"} << QStringList{}
-            << QStringList{"@/t/LOCKED: not changed: " + reason};
-        QTest::newRow("300, as JSON")
-            << QStringList{"t/a.txt=", "t/LOCKED/l.txt="} << 0300
-            << QStringList{"--upper", "--subfolders", "--json", "@/t"}
-            << QStringList{"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"kind\":\"file\",\"path\":\"@/t\","
-                           "\"result\":\"renamed\",\"reason\":null}",
-                           "{\"old\":\"@/t/LOCKED\",\"new\":null,\"kind\":\"folder\",\"path\":\"@/t\",\"result\":"
-                           "\"not changed\",\"reason\":\""
-                               + reason + "\"}"}
-            << QStringList{};
+        QTest::newRow("100, nothing else to rename") << Locked{
+            {"t/LOCKED/L.TXT="}, 0100, {"--lower", "--subfolders", "@/t"}, {}, {"@/t/LOCKED: not changed: " + reason}};
+        QTest::newRow("300, as JSON") << Locked{
+            {"t/a.txt=", "t/LOCKED/l.txt="},
+            0300,
+            {"--upper", "--subfolders", "--json", "@/t"},
+            {"{\"old\":\"@/t/a.txt\",\"new\":\"@/t/A.TXT\",\"kind\":\"file\",\"path\":\"@/t\","
+             "\"result\":\"renamed\",\"reason\":null}",
+             "{\"old\":\"@/t/LOCKED\",\"new\":null,\"kind\":\"folder\",\"path\":\"@/t\",\"result\":"
+             "\"not changed\",\"reason\":\""
+                 + reason + "\"}"},
+            {}};
     }
 
     void unreadableFolder()
     {
-        QFETCH(QStringList, tree);
-        QFETCH(int, mode);
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, out);
-        QFETCH(QStringList, err);
+        QFETCH(Locked, row);
+        const auto& [tree, mode, arguments, out, err] = row;
         // As root, the program gives up its power over permissions before it starts.
         const auto able = inChildProcess([](QDataStream& told) {
             if (startWithoutFileOverrides())
@@ -401,24 +408,20 @@ private Q_SLOTS:
         QCOMPARE(p.lines(ran.out), out);
     }
 
-    // What a script reads: renamed names on standard output, the others on standard error
-    // with why; quiet or verbose; and JSON whose every line parses, with each entry's kind
-    // and the path it came from, the dry run's "would"s, and a summary at the end.
+    // What a script reads beyond the plain list (dryRunThenRun's): quiet or verbose; and
+    // JSON whose every line parses, with each entry's kind and the path it came from, the
+    // dry run's "would"s, and a summary at the end.
     void output_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QStringList>("err");
         const QString taken = "t/C.TXT -> t/c.txt: not changed: File exists";
-        QTest::newRow("text") << QStringList{"--lower", "t"} << QStringList{"t/A.TXT -> t/a.txt"} << QStringList{taken};
         QTest::newRow("quiet") << QStringList{"-q", "--lower", "t"} << QStringList{}
                                << QStringList{taken, "1 renamed, 1 not changed."};
         QTest::newRow("verbose") << QStringList{"--verbose", "--lower", "t"}
                                  << QStringList{"t/A.TXT -> t/a.txt", "t/b.txt: unchanged", "t/c.txt: unchanged"}
                                  << QStringList{taken};
-        QTest::newRow("dry run") << QStringList{"--dry-run", "--lower", "t"}
-                                 << QStringList{"t/A.TXT -> t/a.txt: would rename"}
-                                 << QStringList{"t/C.TXT -> t/c.txt: would not change: File exists"};
         const QString record = R"({"old":"t/%1","new":"t/%2","kind":"%3","path":"t","result":"%4","reason":%5})";
         QTest::newRow("JSON, dry run, folders too")
             << QStringList{"-n", "--json", "--lower", "--folders", "--files", "--subfolders", "t"}
@@ -487,27 +490,22 @@ private Q_SLOTS:
     // name it changed, leaves no temporary name, and the undo puts every name back.
     void stoppedFromOutside_data()
     {
-        QTest::addColumn<QString>("output"); // "full": /dev/full; otherwise a pipe
-        QTest::addColumn<int>("read"); // the bytes read from the pipe before its reader goes, or the signal
-        QTest::addColumn<int>("files"); // many: far more lines than the program keeps back
-        QTest::addColumn<int>("signal"); // 0: the reader goes instead
-        QTest::addColumn<int>("status");
-        QTest::addColumn<int>("error"); // the list's, when it could not be written
-        QTest::newRow("/dev/full") << "full" << 0 << 3000 << 0 << 6 << ENOSPC;
-        QTest::newRow("reader gone before the first line, a few names") << "pipe" << 0 << 3 << 0 << 6 << EPIPE;
-        QTest::newRow("reader gone part way") << "pipe" << 4096 << 3000 << 0 << 6 << EPIPE;
-        QTest::newRow("Ctrl+C") << "pipe" << 65536 << 40000 << SIGINT << 130 << 0;
-        QTest::newRow("SIGTERM") << "pipe" << 65536 << 40000 << SIGTERM << 143 << 0;
+        // Where the list goes ("full": /dev/full; otherwise a pipe), the bytes read from the
+        // pipe before its reader goes or the signal comes, the files (many: far more lines than
+        // the program keeps back), the signal (0: the reader goes instead), the status, and the
+        // list's error when it could not be written.
+        QTest::addColumn<Stop>("stop");
+        QTest::newRow("/dev/full") << Stop{"full", 0, 3000, 0, 6, ENOSPC};
+        QTest::newRow("reader gone before the first line, a few names") << Stop{"pipe", 0, 3, 0, 6, EPIPE};
+        QTest::newRow("reader gone part way") << Stop{"pipe", 4096, 3000, 0, 6, EPIPE};
+        QTest::newRow("Ctrl+C") << Stop{"pipe", 65536, 40000, SIGINT, 130, 0};
+        QTest::newRow("SIGTERM") << Stop{"pipe", 65536, 40000, SIGTERM, 143, 0};
     }
 
     void stoppedFromOutside()
     {
-        QFETCH(QString, output);
-        QFETCH(int, read);
-        QFETCH(int, files);
-        QFETCH(int, signal);
-        QFETCH(int, status);
-        QFETCH(int, error);
+        QFETCH(Stop, stop);
+        auto [output, read, files, signal, status, error] = stop;
         Program p(true);
         const QByteArray folder = EncodeName(p.path("t"));
         QVERIFY(QDir().mkpath(p.path("t")));

@@ -41,6 +41,15 @@ QByteArray headAndFolder()
     return records;
 }
 
+// A row of whatCounts: bytes between the first rename and the second, as they are or "!"
+// and a record's fields; bytes after the second; the digits of each record's checksum; the
+// entries read; what counts, up to the "first" rename, the "second", or "all".
+struct Counts {
+    QByteArray middle, end;
+    int digits, entries;
+    QString counts;
+};
+
 } // namespace
 
 class TestJournal : public QObject {
@@ -123,37 +132,27 @@ private Q_SLOTS:
     // the rest is kept. Records of earlier versions end with a CRC-32 or a CRC-16.
     void whatCounts_data()
     {
-        QTest::addColumn<QByteArray>("middle"); // bytes as they are, or "!" and a record's fields
-        QTest::addColumn<QByteArray>("end");
-        QTest::addColumn<int>("digits"); // of each record's checksum
-        QTest::addColumn<int>("entries");
-        QTest::addColumn<QString>("counts"); // up to the "first" rename, the "second", or "all"
-        const auto row = [](const char* name, const QByteArray& middle, const QByteArray& end, int digits, int entries,
-                            const char* counts) {
-            QTest::newRow(name) << middle << end << digits << entries << QString(counts);
-        };
-        row("zeros reserved ahead", QByteArray(40, '\0'), QByteArray(4096, '\0'), 16, 2, "second");
-        row("a copy cut short", "R\tC.T" + QByteArray(40, '\0'), {}, 16, 2, "all");
-        row("torn at the end", {}, "R\tC.TXT\tc", 16, 2, "second");
-        row("a torn record ends it", "R\tC.TXT\tc.txt\t1\t3\t0\t1\n", {}, 16, 1, "first");
-        row("CRC-32", {}, {}, 8, 2, "all");
-        row("CRC-16", {}, {}, 4, 2, "all");
-        row("a later letter", "!Q\t1", {}, 16, 1, "all");
-        row("more fields than any", "!Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13", {}, 16, 1, "all");
-        row("an empty tag", "!\tx", {}, 16, 1, "all");
-        row("writer 0 by number", "!R0\ta\tb\t1\t2\t0", {}, 16, 1, "all");
-        row("an end by a writer", "!E1\tdone", {}, 16, 1, "all");
-        row("a rename with a field more", "!R\ta\tb\t1\t2\t0\t7", {}, 16, 1, "all");
+        QTest::addColumn<Counts>("c");
+        const auto row = [](const char* name, const Counts& c) { QTest::newRow(name) << c; };
+        row("zeros reserved ahead", {QByteArray(40, '\0'), QByteArray(4096, '\0'), 16, 2, "second"});
+        row("a copy cut short", {"R\tC.T" + QByteArray(40, '\0'), {}, 16, 2, "all"});
+        row("torn at the end", {{}, "R\tC.TXT\tc", 16, 2, "second"});
+        row("a torn record ends it", {"R\tC.TXT\tc.txt\t1\t3\t0\t1\n", {}, 16, 1, "first"});
+        row("CRC-32", {{}, {}, 8, 2, "all"});
+        row("CRC-16", {{}, {}, 4, 2, "all"});
+        row("a later letter", {"!Q\t1", {}, 16, 1, "all"});
+        row("more fields than any", {"!Q\t1\t2\t3\t4\t5\t6\t7\t8\t9\t10\t11\t12\t13", {}, 16, 1, "all"});
+        row("an empty tag", {"!\tx", {}, 16, 1, "all"});
+        row("writer 0 by number", {"!R0\ta\tb\t1\t2\t0", {}, 16, 1, "all"});
+        row("an end by a writer", {"!E1\tdone", {}, 16, 1, "all"});
+        row("a rename with a field more", {"!R\ta\tb\t1\t2\t0\t7", {}, 16, 1, "all"});
         // Longer than any record: not held whole to be checked, and kept, as one unknown.
-        row("a line of 2 MiB", QByteArray(2 << 20, 'x') + '\n', {}, 16, 1, "all");
+        row("a line of 2 MiB", {QByteArray(2 << 20, 'x') + '\n', {}, 16, 1, "all"});
     }
     void whatCounts()
     {
-        QFETCH(QByteArray, middle);
-        QFETCH(QByteArray, end);
-        QFETCH(int, digits);
-        QFETCH(int, entries);
-        QFETCH(QString, counts);
+        QFETCH(Counts, c);
+        auto [middle, end, digits, entries, counts] = c;
         QByteArray records = headAndFolder();
         RecordBuilder(records, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
         const qsizetype first = records.size();

@@ -118,7 +118,6 @@ private Q_SLOTS:
             bool accepted;
             QString newPath;
         } rows[] = {{R"(C:\Data\OLD stuff)", P, true, R"(C:\Data\Old Stuff)"},
-                    {"/data/OLD stuff", P, true, "/data/Old Stuff"},
                     {R"(C:\DATA\Sub)", L, true, R"(C:\DATA\sub)"}, // the head is kept
                     {"/DATA/Sub", L, true, "/DATA/sub"},
                     {R"(C:\my (old))", P, true, R"(C:\My (old))"}, // no bracket fix-up

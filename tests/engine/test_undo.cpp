@@ -128,6 +128,15 @@ private:
     int m_left;
 };
 
+// A row of oneRunATree: the journal folder of the locks, in the test's folder; shell words
+// that make it so; why journals are not kept there ("~" for its path); the live run's
+// tree ("died:" when its process is gone); the run, "all:folder", "selected:folder" or
+// "undo" (of a run on start); whether it is refused as busy.
+struct Locks {
+    QString journals, make, refused, locked, run;
+    bool busy;
+};
+
 bool shell(const QString& folder, const QString& words)
 {
     return QProcess::execute("sh", {"-c", "cd \"$0\" && " + words, folder}) == 0;
@@ -506,41 +515,29 @@ private Q_SLOTS:
     // kept apart any less: their locks go to the runtime folder, where every run looks.
     void oneRunATree_data()
     {
-        QTest::addColumn<QString>("journals"); // the journal folder of the locks, in the test's folder
-        QTest::addColumn<QString>("make"); // shell words that make it so
-        QTest::addColumn<QString>("refused"); // why journals are not kept there, "~" for its path
-        QTest::addColumn<QString>("locked"); // the live run's tree; "died:" when its process is gone
-        QTest::addColumn<QString>("run"); // "all:folder", "selected:folder" or "undo" (of a run on start)
-        QTest::addColumn<bool>("busy");
-        const auto row = [](const char* name, const char* journals, const char* make, const QString& refused,
-                            const char* locked, const char* run, bool busy) {
-            QTest::newRow(name) << QString(journals) << QString(make) << refused << QString(locked) << QString(run)
-                                << busy;
-        };
-        row("inside it", "state", "true", "", "start", "all:start/SUB", true);
-        row("around it", "state", "true", "", "start/SUB", "all:start", true);
-        row("through a link", "state", "true", "", "start", "all:link", true);
-        row("beside it", "state", "true", "", "start/SUB", "all:other", false);
-        row("its run is gone", "state", "true", "", "died:start", "all:start", false);
-        row("Rename Selected inside it", "state", "true", "", "start", "selected:start/SUB", true);
-        row("an undo around it", "state", "true", "", "start/sub", "undo", true);
-        row("journal folder made anew", "new/made", "true", "", "start", "all:start/SUB", true);
-        row("journal folder a link", "link", "mkdir real && ln -s real link", "~ is not a folder", "start",
-            "all:start/SUB", true);
-        row("another user's journal folder", "state", "mkdir state && chown 65534:65534 state",
-            "~ belongs to another user", "start", "all:start/SUB", true);
-        row("read-only journal folder", "state", "mkdir -m 500 state", "", "start", "all:start/SUB", true);
-        row("journal folder that cannot be made", "file/state", "touch file", ErrorText(ENOTDIR), "start",
-            "all:start/SUB", true);
+        QTest::addColumn<Locks>("locks");
+        const auto row = [](const char* name, const Locks& locks) { QTest::newRow(name) << locks; };
+        row("inside it", {"state", "true", "", "start", "all:start/SUB", true});
+        row("around it", {"state", "true", "", "start/SUB", "all:start", true});
+        row("through a link", {"state", "true", "", "start", "all:link", true});
+        row("beside it", {"state", "true", "", "start/SUB", "all:other", false});
+        row("its run is gone", {"state", "true", "", "died:start", "all:start", false});
+        row("Rename Selected inside it", {"state", "true", "", "start", "selected:start/SUB", true});
+        row("an undo around it", {"state", "true", "", "start/sub", "undo", true});
+        row("journal folder made anew", {"new/made", "true", "", "start", "all:start/SUB", true});
+        row("journal folder a link",
+            {"link", "mkdir real && ln -s real link", "~ is not a folder", "start", "all:start/SUB", true});
+        row("another user's journal folder",
+            {"state", "mkdir state && chown 65534:65534 state", "~ belongs to another user", "start", "all:start/SUB",
+             true});
+        row("read-only journal folder", {"state", "mkdir -m 500 state", "", "start", "all:start/SUB", true});
+        row("journal folder that cannot be made",
+            {"file/state", "touch file", ErrorText(ENOTDIR), "start", "all:start/SUB", true});
     }
     void oneRunATree()
     {
-        QFETCH(QString, journals);
-        QFETCH(QString, make);
-        QFETCH(QString, refused);
-        QFETCH(QString, locked);
-        QFETCH(QString, run);
-        QFETCH(bool, busy);
+        QFETCH(Locks, locks);
+        const auto& [journals, make, refused, locked, run, busy] = locks;
         Bench b;
         QVERIFY(makeTree(b.path(), Tree + QStringList{"other/O.TXT=o", "link->start"}));
         if (!shell(b.path(), make))

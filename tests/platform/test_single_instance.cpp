@@ -17,6 +17,15 @@ using Result = SingleInstance::Result;
 using HandOver = SingleInstance::HandOver;
 using orvel::test::XdgSandbox;
 
+// A row of lockPerSession: WAYLAND_DISPLAY and DISPLAY of one start, then the other's;
+// whether the first blocks the second; XDG_RUNTIME_DIR in the sandbox (run/ is private,
+// tmp/ is not); where the lock is (empty: nowhere).
+struct Session {
+    QStringList displays;
+    bool blocks;
+    QString runtime = "run", folder = "run";
+};
+
 class TestSingleInstance : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -66,31 +75,23 @@ private Q_SLOTS:
     // display session's: a start on another display runs an instance of its own.
     void lockPerSession_data()
     {
-        QTest::addColumn<QStringList>("displays"); // WAYLAND_DISPLAY and DISPLAY of one start, then the other's
-        QTest::addColumn<bool>("blocks");
-        QTest::addColumn<QString>("runtime"); // XDG_RUNTIME_DIR in the sandbox: run/ is private, tmp/ is not
-        QTest::addColumn<QString>("folder"); // where the lock is; empty: nowhere
-        const auto row = [](const char* name, const QStringList& displays, bool blocks, const char* runtime = "run",
-                            const QString& folder = "run") {
-            QTest::newRow(name) << displays << blocks << QString(runtime) << folder;
-        };
+        QTest::addColumn<Session>("session");
+        const auto row = [](const char* name, const Session& session) { QTest::newRow(name) << session; };
         const QString own = QStringLiteral("tmp/orvel-file-rename-%1").arg(::getuid());
         const QStringList same{"", ":1", "", ":1"};
-        row("runtime folder", same, true);
-        row("runtime folder open to others", same, true, "tmp", own);
-        row("no runtime folder", same, true, "", own);
-        row("another user's folder in place of the own", same, true, "", "");
-        row("another X display", {"", ":1", "", ":2"}, false);
-        row("another screen of the same X server", {"", "host:1", "", "host:1.1"}, true);
-        row("Wayland decides over X", {"wayland-0", ":0", "wayland-0", ":5"}, true);
-        row("another Wayland display", {"wayland-0", ":0", "/run/w/wayland-1", ":0"}, false);
+        row("runtime folder", {same, true});
+        row("runtime folder open to others", {same, true, "tmp", own});
+        row("no runtime folder", {same, true, "", own});
+        row("another user's folder in place of the own", {same, true, "", ""});
+        row("another X display", {{"", ":1", "", ":2"}, false});
+        row("another screen of the same X server", {{"", "host:1", "", "host:1.1"}, true});
+        row("Wayland decides over X", {{"wayland-0", ":0", "wayland-0", ":5"}, true});
+        row("another Wayland display", {{"wayland-0", ":0", "/run/w/wayland-1", ":0"}, false});
     }
     void lockPerSession()
     {
-        QFETCH(QStringList, displays);
-        QFETCH(bool, blocks);
-        QFETCH(QString, runtime);
-        QFETCH(QString, folder);
+        QFETCH(Session, session);
+        const auto& [displays, blocks, runtime, folder] = session;
         XdgSandbox box;
         QVERIFY(QDir().mkdir(box.path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         box.setEnv("XDG_RUNTIME_DIR", runtime.isEmpty() ? std::nullopt : std::optional(box.path(runtime)));

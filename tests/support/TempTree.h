@@ -90,14 +90,8 @@ inline QStringList stamps(const QString& root)
         struct stat st;
         if (::lstat(path.constData(), &st) != 0)
             return;
-        found << DecodeName(path)
-                + QStringLiteral(" %1.%2 %3.%4 %5.%6")
-                      .arg(st.st_atim.tv_sec)
-                      .arg(st.st_atim.tv_nsec)
-                      .arg(st.st_mtim.tv_sec)
-                      .arg(st.st_mtim.tv_nsec)
-                      .arg(st.st_ctim.tv_sec)
-                      .arg(st.st_ctim.tv_nsec);
+        const auto time = [](const timespec& t) { return QStringLiteral(" %1.%2").arg(t.tv_sec).arg(t.tv_nsec); };
+        found << DecodeName(path) + time(st.st_atim) + time(st.st_mtim) + time(st.st_ctim);
         if (!S_ISDIR(st.st_mode))
             return;
         DIR* dir = ::fdopendir(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOATIME | O_CLOEXEC));
