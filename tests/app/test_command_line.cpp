@@ -408,9 +408,9 @@ private Q_SLOTS:
         QCOMPARE(p.lines(ran.out), out);
     }
 
-    // What a script reads beyond the plain list (dryRunThenRun's): quiet or verbose; and
-    // JSON whose every line parses, with each entry's kind and the path it came from, the
-    // dry run's "would"s, and a summary at the end.
+    // What a script reads beyond the plain list (dryRunThenRun's): quiet or verbose, the
+    // dry run's "would"s; and JSON whose every line parses, with each entry's kind and the
+    // path it came from, and a summary at the end.
     void output_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -422,6 +422,10 @@ private Q_SLOTS:
         QTest::newRow("verbose") << QStringList{"--verbose", "--lower", "t"}
                                  << QStringList{"t/A.TXT -> t/a.txt", "t/b.txt: unchanged", "t/c.txt: unchanged"}
                                  << QStringList{taken};
+        // dryRunThenRun only takes these words out; here they are read.
+        QTest::newRow("dry run") << QStringList{"--dry-run", "--lower", "t"}
+                                 << QStringList{"t/A.TXT -> t/a.txt: would rename"}
+                                 << QStringList{"t/C.TXT -> t/c.txt: would not change: File exists"};
         const QString record = R"({"old":"t/%1","new":"t/%2","kind":"%3","path":"t","result":"%4","reason":%5})";
         QTest::newRow("JSON, dry run, folders too")
             << QStringList{"-n", "--json", "--lower", "--folders", "--files", "--subfolders", "t"}
