@@ -8,7 +8,9 @@
 #include "platform/FileSystem.h"
 
 #include <QScopeGuard>
+#include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -167,6 +169,7 @@ private:
             if (m_eachName)
                 m_observer.notChanged(item, {}, EntryKind::Folder);
         m_states.resize(count);
+        findTwice(count);
         m_subtree.assign(count, 1);
         for (size_t i = count; i-- > 1;)
             m_subtree[size_t(m_tree.folders[i].parent)] += m_subtree[i];
@@ -185,6 +188,22 @@ private:
         m_out.stopped = m_pool->stopped();
         tellNames(true);
         report();
+    }
+
+    // The folders the tree holds more than once (a bind mount of one inside the tree, or a
+    // volume whose numbers do not tell folders apart): never left, as the run comes back.
+    void findTwice(size_t count)
+    {
+        std::vector<FileId> ids;
+        ids.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            ids.push_back(m_tree.folders[i].id);
+        std::sort(ids.begin(), ids.end(), [](const FileId& a, const FileId& b) {
+            return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+        });
+        for (size_t k = 1; k < ids.size(); ++k)
+            if (ids[k] == ids[k - 1])
+                m_twice.insert(ids[k]);
     }
 
     // On the calling thread, at the pool's pace: what the workers did so far.
@@ -237,6 +256,8 @@ private:
         JournalWriter* journal = m_session.writer(worker);
         if (renameFiles(folder, handle, state, journal))
             renameSubfolderNames(i, handle, own, journal);
+        if (!m_twice.contains(folder.id))
+            m_fs.leftFolder(handle);
         complete(i, i + 1);
         if (i > 0)
             state.path.clear(), state.relative.clear(); // not needed any more: a large tree gives its memory back
@@ -357,7 +378,7 @@ private:
         }
         // Done with: a large tree gives its memory back as it goes.
         folder.files = QString();
-        folder.serials = {};
+        folder.serials = std::vector<quint64>(); // `= {}` would keep its room
         return true;
     }
 
@@ -499,6 +520,7 @@ private:
     bool m_eachUnchanged = false; // ... also of those already in the style
     size_t m_told = 0; // the folders whose names the observer has heard of
     size_t m_toldInFolder = 0; // ... and of the next one, the names told so far
+    QSet<FileId> m_twice; // the folders the tree holds more than once
     std::atomic<qint64> m_files = 0;
     std::atomic<qint64> m_folders = 0;
 
