@@ -312,8 +312,10 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
     std::unique_ptr<TreeLocks> locks;
     std::unique_ptr<PlanningFileSystem> plan;
     RunRecords records;
+    const QList<Unit> units = unitsOf(paths, parser.isSet(kSubfolders));
     if (style.dryRun) {
-        plan = std::make_unique<PlanningFileSystem>(hostFileSystem());
+        using Runs = PlanningFileSystem::Runs;
+        plan = std::make_unique<PlanningFileSystem>(hostFileSystem(), units.size() == 1 ? Runs::One : Runs::Several);
     } else {
         QString problem;
         journals = OpenJournalFiles(JournalFolder(), &problem);
@@ -325,7 +327,6 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
     }
     FileSystem& fs = plan ? static_cast<FileSystem&>(*plan) : hostFileSystem();
 
-    const QList<Unit> units = unitsOf(paths, parser.isSet(kSubfolders));
     for (qsizetype u = 0; u < units.size(); ++u) {
         const Unit& unit = units[u];
         if (observer.stopRequested()) {

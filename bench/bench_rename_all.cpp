@@ -17,8 +17,9 @@
 // without, 100 000 files), "undo_ratio R" (the undo's time over the run's),
 // "rename_all_ratio R" and "parallel_ratio R" (the engine's time over the plain and over
 // the threaded loop's, 100 000 files), "cli_ratio R" (the command line over the plain
-// loop, 100 000 files), "dry_run_ratio R" (the dry run over the run, at the largest size)
-// and "slow_fs_speedup R" (the plain loop's time over the engine's on the slow mirror).
+// loop, 100 000 files), "dry_run_ratio R" (the dry run over the run, at the largest size),
+// "dry_run_peak_memory_mib M" (the dry run's own, at the largest size) and
+// "slow_fs_speedup R" (the plain loop's time over the engine's on the slow mirror).
 //
 //   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only] [--slow-files 10000 (0: none)]
 
@@ -300,7 +301,7 @@ int measureHere(const QString& mode, const QString& folder)
         // What it renamed is counted on disk afterwards, outside the time.
         const qint64 seconds = timer.nsecsElapsed();
         files = program.exitCode() == 0 ? countProperFiles(folder) : -program.exitCode();
-        std::printf("%.3f %ld %lld %lld\n", seconds / 1e9, peakKiB(), 0LL, static_cast<long long>(files));
+        std::printf("%.3f %ld %lld %lld\n", seconds / 1e9, bench::childPeakKiB(), 0LL, static_cast<long long>(files));
         return 0;
     } else if (mode == "--undo") {
         const std::unique_ptr<JournalFiles> store = OpenJournalFiles(JournalFolder(), nullptr);
@@ -478,7 +479,7 @@ int main(int argc, char** argv)
     };
 
     double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0, cliRatioAt100k = 0, dryRunRatio = 0;
-    double parallelAt100k = 0;
+    double parallelAt100k = 0, dryRunPeakMiB = 0;
     for (int files : sizes) {
         std::vector<double> engine, loop, journaled, undo, cli, dry, threaded;
         Measured worst, loopWorst, journalWorst, cliWorst, threadedWorst;
@@ -555,11 +556,12 @@ int main(int argc, char** argv)
         }
         const double cliRatio = median(cli) / median(loop);
         dryRunRatio = median(dry) / median(cli);
+        dryRunPeakMiB = cliWorst.peakMiB;
         if (files == 100000)
             cliRatioAt100k = cliRatio;
         std::printf("files %d  command_line %.3f s  plain_loop %.3f s  ratio %.3f  dry_run %.3f s  "
-                    "dry_run_over_run %.3f\n",
-                    files, median(cli), median(loop), cliRatio, median(dry), dryRunRatio);
+                    "dry_run_over_run %.3f  dry_run_peak_memory %.1f MiB\n",
+                    files, median(cli), median(loop), cliRatio, median(dry), dryRunRatio, cliWorst.peakMiB);
         std::fflush(stdout);
         if (cliOnly)
             continue;
@@ -605,6 +607,7 @@ int main(int argc, char** argv)
         std::printf("cli_ratio %.3f\n", cliRatioAt100k);
     }
     std::printf("dry_run_ratio %.3f\n", dryRunRatio);
+    std::printf("dry_run_peak_memory_mib %.1f\n", dryRunPeakMiB);
     if (slowSpeedup > 0)
         std::printf("slow_fs_speedup %.3f\n", slowSpeedup);
     return 0;

@@ -54,6 +54,15 @@ inline long peakKiB()
     return usage.ru_maxrss;
 }
 
+// The most memory a process this one started and waited for has held, in KiB: the
+// program itself, where it is timed from outside.
+inline long childPeakKiB()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
 inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());

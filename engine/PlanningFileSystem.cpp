@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <utility>
 
 namespace orvel {
 
@@ -102,16 +103,20 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
     Moves::Listed names;
     const Listing listing = m_real.listFolder(
         folder,
-        [&](const QString& name, auto&&... rest) {
-            if (keep)
+        [&](const QString& name, EntryType type, quint64 serial) {
+            if (keep) {
                 names.hashes.push_back(qHash(name));
+                if (type == EntryType::Folder)
+                    names.folders.push_back(names.hashes.back());
+            }
             // Each entry in the place the disk gives it, under the name the plan gave it.
             const auto planned = to.constFind(name);
-            each(planned == to.cend() ? name : *planned, std::forward<decltype(rest)>(rest)...);
+            each(planned == to.cend() ? name : *planned, type, serial);
         },
         withHidden);
     if (keep && listing.error == 0) {
         std::sort(names.hashes.begin(), names.hashes.end());
+        std::sort(names.folders.begin(), names.folders.end());
         const std::lock_guard guard(moves->lock);
         if (!moves->listed)
             moves->listed = std::move(names);
@@ -157,6 +162,40 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldN
         moves.from.insert(newName, *disk);
     }
     return 0;
+}
+
+void PlanningFileSystem::leftFolder(const FolderHandle& folder)
+{
+    if (m_runs != Runs::One)
+        return;
+    const std::shared_ptr<Moves> moves = movesOf(folder, false);
+    if (!moves)
+        return;
+    // Let go of outside the lock: a large folder's names take a while to free.
+    QHash<QString, QString> to, from;
+    bool emptied = false;
+    {
+        const std::lock_guard guard(moves->lock);
+        // The run may still enter the folders in it by their new names. Without the
+        // listing, which names are folders is not known: all stay.
+        if (moves->listed) {
+            QHash<QString, QString> keptTo, keptFrom;
+            for (auto it = moves->to.cbegin(); it != moves->to.cend(); ++it)
+                if (moves->listed->mayBeFolder(it.key())) {
+                    keptTo.insert(it.key(), it.value());
+                    keptFrom.insert(it.value(), it.key());
+                }
+            to = std::exchange(moves->to, std::move(keptTo));
+            from = std::exchange(moves->from, std::move(keptFrom));
+            moves->listed.reset();
+        }
+        emptied = moves->to.isEmpty();
+    }
+    if (emptied) {
+        const std::lock_guard guard(m_lock);
+        if (const auto it = m_moves.find(folder.id()); it != m_moves.end() && *it == moves)
+            m_moves.erase(it);
+    }
 }
 
 int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, const QString& diskName,

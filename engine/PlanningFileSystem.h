@@ -23,8 +23,15 @@ namespace orvel {
 // Safe to use from several threads at once.
 class PlanningFileSystem final : public FileSystem {
 public:
-    explicit PlanningFileSystem(const FileSystem& real)
+    // What the plan is of. One run enters each folder once: once it has left a folder,
+    // the plan lets go of its files' new names (a million of them would otherwise be held
+    // to the end) and keeps only its folders'. Several runs one after the other keep
+    // everything, as a later run may rename again where an earlier one has been.
+    enum class Runs { One, Several };
+
+    explicit PlanningFileSystem(const FileSystem& real, Runs runs = Runs::One)
         : m_real(real)
+        , m_runs(runs)
     {
     }
 
@@ -40,6 +47,7 @@ public:
     // The real volume's: a plan goes on as many workers as the run, and knows where inode
     // numbers do not last.
     VolumeKind volumeKind(const FolderHandle& folder) const override { return m_real.volumeKind(folder); }
+    void leftFolder(const FolderHandle& folder) override;
 
 private:
     // The renames planned in one folder, by the names on disk and the names planned.
@@ -54,9 +62,14 @@ private:
         // no further look to be known present.
         struct Listed {
             std::vector<size_t> hashes; // sorted
+            std::vector<size_t> folders; // sorted: those of the names listed as folders
             bool mayHold(const QString& name) const
             {
                 return std::binary_search(hashes.cbegin(), hashes.cend(), qHash(name));
+            }
+            bool mayBeFolder(const QString& name) const
+            {
+                return std::binary_search(folders.cbegin(), folders.cend(), qHash(name));
             }
         };
         std::optional<Listed> listed;
@@ -88,6 +101,7 @@ private:
     int takenError(const FolderHandle& folder, Moves& moves, const QString& diskName, const QString& newName) const;
 
     const FileSystem& m_real;
+    const Runs m_runs;
     mutable std::mutex m_lock; // over the table, not over a folder's plan
     mutable QHash<FileId, std::shared_ptr<Moves>> m_moves;
 };

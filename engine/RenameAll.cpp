@@ -8,7 +8,9 @@
 #include "platform/FileSystem.h"
 
 #include <QScopeGuard>
+#include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -21,6 +23,10 @@ namespace {
 // How many parent folders may be held open for the folders that wait below them; beyond
 // it, a waiting folder is found again from the start folder down.
 constexpr int HeldParentsLimit = 128;
+// How many names may wait to be told to an observer that hears of each one before the
+// workers wait for the calling thread: a plan renames far faster than a host takes names
+// in, and a million names waiting would hold hundreds of megabytes.
+constexpr size_t UntoldLimit = 16384;
 
 // A rename done or a name not changed, kept for an observer that hears of each name.
 struct NameEvent {
@@ -167,6 +173,7 @@ private:
             if (m_eachName)
                 m_observer.notChanged(item, {}, EntryKind::Folder);
         m_states.resize(count);
+        findTwice(count);
         m_subtree.assign(count, 1);
         for (size_t i = count; i-- > 1;)
             m_subtree[size_t(m_tree.folders[i].parent)] += m_subtree[i];
@@ -185,6 +192,22 @@ private:
         m_out.stopped = m_pool->stopped();
         tellNames(true);
         report();
+    }
+
+    // The folders the tree holds more than once (a bind mount of one inside the tree, or a
+    // volume whose numbers do not tell folders apart): never left, as the run comes back.
+    void findTwice(size_t count)
+    {
+        std::vector<FileId> ids;
+        ids.reserve(count);
+        for (size_t i = 0; i < count; ++i)
+            ids.push_back(m_tree.folders[i].id);
+        std::sort(ids.begin(), ids.end(), [](const FileId& a, const FileId& b) {
+            return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+        });
+        for (size_t k = 1; k < ids.size(); ++k)
+            if (ids[k] == ids[k - 1])
+                m_twice.insert(ids[k]);
     }
 
     // On the calling thread, at the pool's pace: what the workers did so far.
@@ -237,6 +260,8 @@ private:
         JournalWriter* journal = m_session.writer(worker);
         if (renameFiles(folder, handle, state, journal))
             renameSubfolderNames(i, handle, own, journal);
+        if (!m_twice.contains(folder.id))
+            m_fs.leftFolder(handle);
         complete(i, i + 1);
         if (i > 0)
             state.path.clear(), state.relative.clear(); // not needed any more: a large tree gives its memory back
@@ -357,7 +382,7 @@ private:
         }
         // Done with: a large tree gives its memory back as it goes.
         folder.files = QString();
-        folder.serials = {};
+        folder.serials = std::vector<quint64>(); // `= {}` would keep its room
         return true;
     }
 
@@ -367,13 +392,44 @@ private:
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
         if (m_eachName) {
-            const std::lock_guard guard(m_lock); // the calling thread may be telling them
-            if (!done)
-                state.events.push_back({false, kind, {}, name, newName, failures.constLast()});
-            else if (newName != name || m_eachUnchanged)
-                state.events.push_back({true, kind, folderPath, name, newName, {}});
+            {
+                const std::lock_guard guard(m_lock); // the calling thread may be telling them
+                if (!done)
+                    keep(state, {false, kind, {}, name, newName, failures.constLast()});
+                else if (newName != name || m_eachUnchanged)
+                    keep(state, {true, kind, folderPath, name, newName, {}});
+            }
+            if (m_pool) // the start folder's own name is told at once
+                awaitTelling(state);
         }
         return done;
+    }
+
+    // Under the run's lock.
+    void keep(FolderState& state, NameEvent&& event)
+    {
+        state.events.push_back(std::move(event));
+        m_untold += m_pool != nullptr;
+    }
+
+    // Holds the worker while too many names wait to be told. The folder the observer is
+    // being told of waits only for its own names and those the calling thread has in
+    // hand; a folder further on, whose names cannot be told before that one's, for all of
+    // them. A pass is asked for at once when it would tell something, otherwise it comes
+    // at the pool's pace.
+    void awaitTelling(const FolderState& state)
+    {
+        while (!m_pool->stopRequested()) {
+            bool soon = false;
+            {
+                const std::lock_guard guard(m_lock);
+                const bool first = m_told < m_count && &m_states[m_told] == &state;
+                if (m_telling + (first ? state.events.size() : m_untold) < UntoldLimit)
+                    return;
+                soon = first || m_telling > 0 || (m_told < m_count && m_states[m_told].complete);
+            }
+            m_pool->awaitPass(soon);
+        }
     }
 
     void notEntered(FolderState& state, const NotChanged& item)
@@ -381,7 +437,7 @@ private:
         state.itself.append(item);
         if (m_eachName) {
             const std::lock_guard guard(m_lock);
-            state.events.push_back({false, EntryKind::Folder, {}, {}, {}, item});
+            keep(state, {false, EntryKind::Folder, {}, {}, {}, item});
         }
     }
 
@@ -400,20 +456,27 @@ private:
     {
         if (!m_eachName)
             return;
-        std::vector<NameEvent> events;
-        {
+        if (m_tellingAt == m_tellingNow.size() || all) {
             const std::lock_guard guard(m_lock);
-            for (; m_told < m_count; ++m_told, m_toldInFolder = 0) {
+            const size_t before = m_tellingNow.size();
+            for (; m_told < m_count; ++m_told) {
                 std::vector<NameEvent>& kept = m_states[m_told].events;
-                std::move(kept.begin() + qsizetype(m_toldInFolder), kept.end(), std::back_inserter(events));
-                m_toldInFolder = kept.size();
-                if (!all && !m_states[m_told].complete)
+                std::move(kept.begin(), kept.end(), std::back_inserter(m_tellingNow));
+                if (!all && !m_states[m_told].complete) {
+                    kept.clear(); // its room is used again by the names to come
                     break;
-                kept = {};
+                }
+                kept = std::vector<NameEvent>(); // its room too
             }
+            m_untold -= m_tellingNow.size() - before;
         }
-        for (const NameEvent& e : events)
-            tell(e);
+        // No longer than until the window's turn: the rest at the next pass.
+        for (; m_tellingAt < m_tellingNow.size() && (all || m_pace.remainingMs() > 0); ++m_tellingAt)
+            tell(m_tellingNow[m_tellingAt]);
+        if (m_tellingAt == m_tellingNow.size())
+            m_tellingNow.clear(), m_tellingAt = 0;
+        const std::lock_guard guard(m_lock);
+        m_telling = m_tellingNow.size() - m_tellingAt;
     }
 
     void tell(const NameEvent& e)
@@ -498,7 +561,12 @@ private:
     bool m_eachName = false; // the observer hears of each name
     bool m_eachUnchanged = false; // ... also of those already in the style
     size_t m_told = 0; // the folders whose names the observer has heard of
-    size_t m_toldInFolder = 0; // ... and of the next one, the names told so far
+    size_t m_untold = 0; // under the run's lock: the names the folders keep for the observer
+    size_t m_telling = 0; // ... and those the calling thread is telling
+    // On the calling thread: the names taken to be told, and how many of them are told.
+    std::vector<NameEvent> m_tellingNow;
+    size_t m_tellingAt = 0;
+    QSet<FileId> m_twice; // the folders the tree holds more than once
     std::atomic<qint64> m_files = 0;
     std::atomic<qint64> m_folders = 0;
 

@@ -72,6 +72,12 @@ public:
         return m_cancel || stopRequested();
     }
 
+    void awaitPass(bool) override
+    {
+        if (m_pass)
+            (*m_pass)();
+    }
+
     bool stopped() const override { return m_stop; }
 
 private:
@@ -110,11 +116,20 @@ public:
         for (bool last = false; !last;) {
             {
                 std::unique_lock guard(m_lock);
-                m_ended.wait_for(guard, std::chrono::milliseconds(RunPace::IntervalMs / 2),
-                                 [this] { return m_idle == workers(); });
+                // The window's turn comes when it is due, not up to a wait later.
+                const qint64 waitMs = qMin(RunPace::IntervalMs / 2, m_pace.remainingMs());
+                m_ended.wait_for(guard, std::chrono::milliseconds(waitMs),
+                                 [this] { return m_idle == workers() || m_passWanted; });
                 last = m_idle == workers(); // one pass more after the end, for what it ended with
+                m_passWanted = false;
+                ++m_passesBegun;
             }
             pass();
+            {
+                const std::lock_guard guard(m_lock);
+                ++m_passesEnded;
+            }
+            m_passed.notify_all();
             if (m_pace.due())
                 m_observer.letEventsThrough();
             const bool stop = !m_stop && m_observer.stopRequested();
@@ -135,6 +150,18 @@ public:
     bool cancelRequested() override
     {
         return m_cancel.load(std::memory_order_relaxed) || m_stop.load(std::memory_order_relaxed);
+    }
+
+    void awaitPass(bool soon) override
+    {
+        std::unique_lock guard(m_lock);
+        // A pass begun before now may have missed what the task handed over.
+        const quint64 next = m_passesBegun + 1;
+        if (soon) {
+            m_passWanted = true;
+            m_ended.notify_all();
+        }
+        m_passed.wait(guard, [&] { return m_passesEnded >= next || m_stop; });
     }
 
 private:
@@ -178,8 +205,12 @@ private:
     // the calling thread share.
     mutable std::mutex m_lock;
     std::condition_variable m_wake; // for the workers: a task is queued, or the run ends
-    std::condition_variable m_ended; // for the calling thread: every worker is done
+    std::condition_variable m_ended; // for the calling thread: every worker is done, or a pass is wanted
+    std::condition_variable m_passed; // for a task that waits: a pass was made
     TaskQueue m_queue;
+    quint64 m_passesBegun = 0; // the passes the calling thread has begun
+    quint64 m_passesEnded = 0; // ... and ended
+    bool m_passWanted = false; // a task waits for a pass
     int m_running = 0; // tasks begun and not ended
     int m_idle = 0; // workers that are done
     // Set by the calling thread only, under m_lock, read by tasks at any time.

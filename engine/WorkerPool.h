@@ -33,6 +33,8 @@ public:
         m_clock.restart();
         return true;
     }
+    // How long until it is due.
+    qint64 remainingMs() const { return qMax<qint64>(0, IntervalMs - m_clock.elapsed()); }
 
 private:
     QElapsedTimer m_clock;
@@ -43,7 +45,8 @@ private:
 // lets window events through; then it is asked whether to stop or to cancel. Two kinds
 // behind one face: with one worker the tasks run on the calling thread itself, which makes
 // a pass between any two steps of a task (no thread is started); with more, on threads of
-// their own, while the calling thread makes a pass every half interval.
+// their own, while the calling thread makes a pass every half interval and when the pace
+// is due, or at once when a task waits for one.
 class WorkerPool {
 public:
     // A task gets the number of the worker that runs it (0 to workers() - 1).
@@ -71,6 +74,11 @@ public:
     // Whether the cancel link was clicked (or a stop requested): a search ends where it is
     // and no further folder is started.
     virtual bool cancelRequested() = 0;
+    // For a task that has handed the calling thread more than it should hold: waits for
+    // the calling thread's next pass, which `soon` asks for at once rather than at the
+    // pace. With one worker the pass is made right here. Returns at once once a stop was
+    // requested.
+    virtual void awaitPass(bool soon) = 0;
     // After run(): whether a stop request ended it.
     virtual bool stopped() const = 0;
 

@@ -192,6 +192,11 @@ public:
     // would meet. For a plan, which renames nothing; one that cannot tell answers 0.
     virtual int mayRename(const FolderHandle& folder, const QString& name) const;
 
+    // A run is done with `folder`: it renames nothing more in it and lists it no more,
+    // though it may still enter the folders in it. What a file system keeps of a folder
+    // for the run (a plan's names) may go; the real one keeps nothing.
+    virtual void leftFolder(const FolderHandle& folder) { (void)folder; }
+
     // ---- built on the calls above
 
     // The entries of the folder at `path` (folders and folder links only when

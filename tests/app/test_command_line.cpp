@@ -225,6 +225,20 @@ private Q_SLOTS:
                               "@/t/sub/deep/X.Y -> @/t/sub/deep/x.y"}));
     }
 
+    // Paths given one after the other: the plan of each knows what those before it
+    // renamed, as the run does. The file renamed to "sub" first takes that name from the
+    // folder.
+    void dryRunOfSeveralPaths()
+    {
+        Program p;
+        QVERIFY(makeTree(p.path(), {"t/Sub=s", "t/SUB/Z.TXT=z"}));
+        const QStringList arguments{"--lower", "--files", "--folders", "@/t", "@/t/SUB"};
+        const Ran planned = p.run(QStringList{"--dry-run"} + arguments);
+        const Ran ran = p.run(arguments);
+        QCOMPARE(QByteArray(planned.err).replace("would not change", "not changed"), ran.err);
+        QCOMPARE(p.lines(ran.err), QStringList{"@/t/SUB -> @/t/sub: not changed: File exists"});
+    }
+
     // Nothing in a name reaches a terminal as anything but text: each kind of character a
     // terminal acts on is escaped in the list and in a message on standard error, while
     // JSON keeps the name exact. A byte that is not UTF-8 stays apart from the C1 control

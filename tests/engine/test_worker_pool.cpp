@@ -50,7 +50,8 @@ private Q_SLOTS:
     }
     // A tree of tasks, each queueing its two children (numbered as in a heap): every one
     // runs once, on a worker of the pool, and the last pass sees them all; one worker takes
-    // the lowest order first.
+    // the lowest order first. A task that waits for a pass, asked for at once or not,
+    // goes on after one.
     void everyTaskOnce()
     {
         QFETCH(int, workers);
@@ -59,7 +60,7 @@ private Q_SLOTS:
         const std::unique_ptr<WorkerPool> pool = WorkerPool::make(workers, observer, pace);
         constexpr int Tasks = 2000;
         std::vector<std::atomic<int>> runs(Tasks);
-        std::atomic<int> done = 0, badWorker = 0;
+        std::atomic<int> done = 0, badWorker = 0, passes = 0, noPass = 0;
         std::mutex orderLock; // over `order`, which every worker appends to
         std::vector<int> order;
         std::function<void(int, int)> task = [&](int index, int worker) {
@@ -69,6 +70,11 @@ private Q_SLOTS:
             {
                 const std::lock_guard guard(orderLock);
                 order.push_back(index);
+            }
+            if (index % 100 == 0) {
+                const int before = passes;
+                pool->awaitPass(index % 200 == 0);
+                noPass += passes == before;
             }
             for (const int child : {2 * index + 1, 2 * index + 2})
                 if (child < Tasks)
@@ -80,9 +86,11 @@ private Q_SLOTS:
         pool->run([&] {
             observer.elsewhere = observer.elsewhere || std::this_thread::get_id() != observer.caller;
             lastSeen = done;
+            ++passes;
         });
         QCOMPARE(lastSeen, Tasks);
         QCOMPARE(badWorker.load(), 0);
+        QCOMPARE(noPass.load(), 0);
         QVERIFY(!observer.elsewhere);
         QVERIFY(std::all_of(runs.begin(), runs.end(), [](const std::atomic<int>& n) { return n == 1; }));
         QVERIFY(!pool->stopped());
