@@ -2,7 +2,7 @@
 # The program as a screen reader meets it, over the desktop's real accessibility bus
 # (AT-SPI) on a private session bus: every control of the main window has a name and
 # the window says it is one; the preview's table has a name and its rows read; half way
-# through a Rename All of 100 000 files the progress bar's value, the status line and the
+# through a Rename All of 200 000 files the progress bar's value, the status line and the
 # current file can be read, the program answers at once, the bar tells its value as it
 # moves, and the status bar tells the run's end.
 set -u
@@ -20,8 +20,9 @@ private_home
 
 # One file in the folder itself (a run in a folder without files of its own ends with a
 # blank status line), the rest in sub-folders: the lists and the tree stay short while
-# 100 000 files are renamed (several workers rename them: fewer would be over before a
-# screen reader could look twice).
+# 200 000 files are renamed (several workers rename them: fewer would at times be over
+# before a screen reader, whose every question waits for the busy window, could look
+# twice).
 tree="$work/tree"
 "$python" - "$tree" <<'PY'
 import os, sys
@@ -30,8 +31,8 @@ def touch(folder, names):
     for name in names:
         open(os.path.join(folder, name), "w").close()
 touch(sys.argv[1], ["FILE NUMBER 0.TXT"])
-for d in range(1, 21):
-    touch(os.path.join(sys.argv[1], "SUB %d" % d), ["FILE NUMBER %d.TXT" % f for f in range(1, 5001 - (d == 20))])
+for d in range(1, 41):
+    touch(os.path.join(sys.argv[1], "SUB %d" % d), ["FILE NUMBER %d.TXT" % f for f in range(1, 5001 - (d == 40))])
 PY
 cd "$tree"
 
@@ -48,5 +49,5 @@ dbus-run-session -- bash -c '
 rc=$?
 [ "$rc" = 0 ] || fail "the accessibility checks failed (bus log: $(grep -v 'fd limit' "$work/bus.log" | tail -n 3))"
 renamed=$(find "$tree" -type f -name 'File Number *.txt' | wc -l)
-[ "$renamed" = 100000 ] || fail "$renamed of 100000 files renamed"
+[ "$renamed" = 200000 ] || fail "$renamed of 200000 files renamed"
 echo "PASS"

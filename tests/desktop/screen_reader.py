@@ -134,11 +134,14 @@ def run(window, xid):
             pass
         value, _, maximum = ask(lambda: value_of(bar))
         status.clearCache()  # its name asked afresh, not as the bus last heard it
-        said, name = ask(lambda: status.name), ask(lambda: text_of(current))
-        # The three are asked one after the other: a run that ended between them is no
-        # reading of half way (the workers may finish the last half between two asks).
-        if (half is None or half[0] < maximum / 2) and 0 < value < maximum and said != "Renamed done !!":
-            half = (value, maximum, said, name)
+        said = ask(lambda: status.name)
+        # Each round trip is a chance for the run to end unread: the current file is asked
+        # only for a reading that may be the one kept. The three are asked one after the
+        # other: a run that ended between them is no reading of half way (the workers may
+        # finish the last half between two asks).
+        wanted = (half is None or half[0] < maximum / 2) and 0 < value < maximum
+        if wanted and said != "Renamed done !!":
+            half = (value, maximum, said, ask(lambda: text_of(current)))
         if said == "Renamed done !!":
             break
         if said == "Status" and time.monotonic() > begun_by:
@@ -193,6 +196,11 @@ def preview(xid):
     print("the preview's table reads %r" % rows)
     if rows != [["FILE NUMBER 0.TXT", "File Number 0.txt"]]:
         fail("the preview's rows read %r" % rows)
+    # The dialog is given the keyboard first: without a window manager, a key sent at once
+    # may still reach the window that had it.
+    found = subprocess.run(["xdotool", "search", "--name", "^Preview$"], capture_output=True, text=True)
+    for dialog_xid in found.stdout.split()[:1]:
+        subprocess.run(["xdotool", "windowfocus", "--sync", dialog_xid], check=False, stderr=subprocess.DEVNULL)
     subprocess.run(["xdotool", "key", "Escape"], check=True)
     deadline = time.monotonic() + 10
     while window_named("Preview", time.monotonic() + 0.2) is not None:
