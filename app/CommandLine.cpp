@@ -11,7 +11,6 @@
 #include "engine/RenameSelected.h"
 #include "engine/UndoRun.h"
 #include "platform/FileSystem.h"
-#include "platform/FolderNames.h"
 #include "platform/JournalFiles.h"
 #include "platform/NameCodec.h"
 #include "platform/SystemFolders.h"
@@ -183,16 +182,6 @@ QList<GivenPath> givenPaths(const QList<QByteArray>& arguments, bool nulls, bool
         paths.append({given, path, folder, folder ? 0 : quint64(st.st_ino)});
     }
     return paths;
-}
-
-// Whether a file given by its path is renamed: every one without --match, otherwise one
-// that matches, without regard to case where its folder's file system ignores it.
-bool matchesGiven(const NamePatterns& patterns, const QString& folder, const QString& name)
-{
-    if (patterns.isEmpty())
-        return true;
-    const FolderHandle handle = hostFileSystem().openFolder(folder);
-    return patterns.matches(name, TellsCaseApart(hostFileSystem(), handle, name) == false);
 }
 
 // What the runs of one command add up to.
@@ -368,8 +357,11 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
             }
         } else {
             RenameSelectedJob job;
+            // Files given are picked by --match as the walk picks them.
+            const FolderHandle folder = filter.files.isEmpty() ? FolderHandle() : fs.openFolder(unit.folder);
+            FolderMatcher matcher(filter.files, fs, folder);
             for (qsizetype i = 0; i < unit.names.size(); ++i) {
-                if (matchesGiven(filter.files, unit.folder, unit.names[i])) {
+                if (matcher.keeps(unit.names[i])) {
                     job.names.append(unit.names[i]);
                     job.serials.append(unit.inodes[i]);
                 }
@@ -394,8 +386,7 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
         }
     }
     observer.flush();
-    const bool stopped = EndSignal() != 0 || observer.writeError != 0;
-    const int status = endStatus(observer, totals, stopped);
+    const int status = endStatus(observer, totals, observer.stopRequested());
     if (EndSignal() != 0)
         tellStopped(style, observer, totals, false);
     observer.summary(EndSignal() != 0 ? QString() : textSummary(style, observer),

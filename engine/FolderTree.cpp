@@ -133,6 +133,15 @@ bool FolderChain::closeDownTo(qsizetype keep, int limit)
     return m_open < before;
 }
 
+bool FolderMatcher::keeps(const QString& name)
+{
+    if (m_patterns.isEmpty())
+        return true;
+    if (!m_caseApart)
+        m_caseApart = TellsCaseApart(m_fs, m_folder, name);
+    return m_patterns.matches(name, m_caseApart == false);
+}
+
 FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
                     RunObserver& observer, RunPace& pace, const WalkFilter& filter)
 {
@@ -147,16 +156,9 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
         Listing listing;
         do {
             files.clear(), folders.clear(), serials.clear(), count = 0;
-            std::optional<bool> caseApart; // asked of its files, when a pattern needs it, until one tells
-            const auto kept = [&](const QString& name) {
-                if (filter.files.isEmpty())
-                    return true;
-                if (!caseApart)
-                    caseApart = TellsCaseApart(fs, chain.entered(), name);
-                return filter.files.matches(name, caseApart == false);
-            };
+            FolderMatcher matcher(filter.files, fs, chain.entered());
             const auto each = [&](const QString& name, EntryType type, quint64 serial) {
-                if (type == EntryType::File && kept(name)) {
+                if (type == EntryType::File && matcher.keeps(name)) {
                     files += name;
                     files += QChar(0);
                     serials.push_back(serial);

@@ -10,6 +10,7 @@
 #include <QStringView>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace orvel {
@@ -113,6 +114,26 @@ private:
 struct WalkFilter {
     bool hidden = false; // hidden files and folders too
     NamePatterns files; // only the files that match one of them; all when there are none
+};
+
+// Which files of one folder a filter's patterns keep: all without patterns; otherwise those
+// that match, without regard to letter case where the folder's file system ignores it. The
+// folder is asked that of its files, when a pattern first needs it, until one tells.
+class FolderMatcher {
+public:
+    FolderMatcher(const NamePatterns& patterns, const FileSystem& fs, const FolderHandle& folder)
+        : m_patterns(patterns)
+        , m_fs(fs)
+        , m_folder(folder)
+    {
+    }
+    bool keeps(const QString& name);
+
+private:
+    const NamePatterns& m_patterns;
+    const FileSystem& m_fs;
+    const FolderHandle& m_folder;
+    std::optional<bool> m_caseApart;
 };
 
 // Walks the tree below `start` (only `start` itself without `subfolders`). Hidden

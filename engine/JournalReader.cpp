@@ -365,11 +365,16 @@ qint64 JournalReader::undoableCount() const
     return count;
 }
 
+QString RunIdOf(const JournalHead& head, const QString& name)
+{
+    return head.group.isEmpty() ? RunIdOfJournal(name) : head.group;
+}
+
 QString RunIdOf(const JournalFiles& files, const QString& name)
 {
     const std::unique_ptr<JournalText> text = files.openToRead(name);
     const std::optional<JournalHead> head = text ? JournalReader::ReadHead(*text) : std::nullopt;
-    return head && !head->group.isEmpty() ? head->group : RunIdOfJournal(name);
+    return head ? RunIdOf(*head, name) : RunIdOfJournal(name);
 }
 
 } // namespace orvel

@@ -108,7 +108,9 @@ private:
     bool m_leavesTree = false;
 };
 
-// The id of the run whose journal `name` is: its own, or that of the run it is a part of.
+// The id of the run whose journal `name` is: its own, or that of the run it is a part of,
+// as its head (read from `files`, or given) says.
+QString RunIdOf(const JournalHead& head, const QString& name);
 QString RunIdOf(const JournalFiles& files, const QString& name);
 
 } // namespace orvel

@@ -65,11 +65,12 @@ std::vector<KeptRun> KeptRuns(const JournalFiles& journals)
         const std::optional<JournalReader> journal = ReadJournal(journals, names[i]);
         if (!journal)
             continue;
-        const QString id = journal->head().group.isEmpty() ? RunIdOfJournal(names[i]) : journal->head().group;
+        const QString id = RunIdOf(journal->head(), names[i]);
         // The journals of one run stand together, newest first; its first one gives its id.
         if (runs.empty() || runs.back().id != id) {
             runs.emplace_back();
             runs.back().id = id;
+            runs.back().undone = true; // until one of its journals is not
         }
         KeptRun& run = runs.back();
         run.journals.append(names[i]);
@@ -78,7 +79,7 @@ std::vector<KeptRun> KeptRuns(const JournalFiles& journals)
         for (const JournalReader::Entry& e : journal->entries())
             run.renamed += e.state != JournalReader::State::Failed;
         run.undoable += journal->undoableCount();
-        run.undone = run.journals.size() == 1 ? journal->isUndone() : run.undone && journal->isUndone();
+        run.undone = run.undone && journal->isUndone();
         run.live = run.live || (IsOpenJournalName(names[i]) && journals.inUse(names[i]));
     }
     return runs;
@@ -153,7 +154,7 @@ std::optional<UndoCandidate> NewestUndoableRun(const JournalFiles& journals)
         const qint64 count = journal->undoableCount();
         if (!found && count > 0) {
             found = UndoCandidate{names[i], {}, {}, 0};
-            id = journal->head().group.isEmpty() ? RunIdOfJournal(names[i]) : journal->head().group;
+            id = RunIdOf(journal->head(), names[i]);
         }
         if (found && count > 0) {
             found->journals.append(names[i]);
