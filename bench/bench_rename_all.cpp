@@ -6,22 +6,26 @@
 // as many threads as the engine's pool would take, one folder per thread at a time: the
 // limit of this machine rather than of one thread. Each measurement runs in a process of
 // its own, so that its peak memory is its own; which goes first alternates, and each
-// time is the median of three rounds. The run through the real window is timed once at
-// 100 000 files. The same run with its journal is timed on a further copy (alternated
-// with the run without), and at 100 000 files the undo of that run. The program itself is
-// timed from the command line as a script starts it (its journal kept, its list written
-// to /dev/null) on a further copy, alternated with the plain loop, and its dry run on the
-// same copy just before. Then the engine and both loops on a FUSE mirror that waits 1 ms
-// in each rename, as a network share would (10 000 files; skipped with a line saying why
-// where nothing can be mounted). Last lines: "journal_cost R" (with the journal over
-// without, 100 000 files), "undo_ratio R" (the undo's time over the run's),
-// "rename_all_ratio R" and "parallel_ratio R" (the engine's time over the plain and over
-// the threaded loop's, 100 000 files), "cli_ratio R" (the command line over the plain
-// loop, 100 000 files), "dry_run_ratio R" (the dry run over the run, at the largest size),
-// "dry_run_peak_memory_mib M" (the dry run's own, at the largest size) and
-// "slow_fs_speedup R" (the plain loop's time over the engine's on the slow mirror).
+// time is the median of three rounds. On further copies it times the run through the
+// real window, the run with its journal (alternated with the run without, over five
+// rounds, since its cost is a few per cent) and the undo of that run, and the program
+// from the command line as a script starts it (its journal kept, its list written to
+// /dev/null), alternated with the plain loop, with its dry run on the same copy just
+// before. Then the engine and both loops on a FUSE mirror that waits 1 ms in each rename,
+// as a network share would (10 000 files; skipped with a line saying why where nothing
+// can be mounted).
 //
-//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--cli-only] [--slow-files 10000 (0: none)]
+// The closing lines give each ratio at every size: parallel_ratio and rename_all_ratio
+// (the engine over the threaded and over the plain loop), window_ratio (through the
+// window over the engine alone), cli_ratio (the command line over the plain loop),
+// journal_cost (with the journal over without), undo_ratio (the undo over its run),
+// dry_run_ratio (the dry run over the command line's run) and slow_fs_ratio (on the slow
+// mirror, the engine's speed-up over the threaded loop's); then, at the largest size, the
+// peak memory of each kind of run (peak_mb_run, peak_mb_window, peak_mb_dry_run,
+// peak_mb_undo) and the longest time any run went without a pass of window events.
+//
+//   bench_rename_all [--sizes 10000,100000] [--rounds 3] [--journal-rounds 5] [--cli-only]
+//                    [--slow-files 10000 (0: none)]
 
 #include "app/HostServices.h"
 #include "bench_support.h"
@@ -56,6 +60,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <mutex>
 #include <string>
 #include <sys/resource.h>
@@ -421,12 +426,12 @@ double timeSlowFileSystem(const QTemporaryDir& work, int files, int rounds)
             removeTree(backing + '/' + tree);
     }
     removeTree(backing);
-    const double speedup = median(loop) / median(engine);
     std::printf("slow_fs files %d  1 ms per rename  rename_all %.3f s  plain_loop %.3f s  threaded_loop %.3f s "
-                "(%d workers)  threaded_speedup %.3f\n",
-                files, median(engine), median(loop), median(threaded), workers, median(loop) / median(threaded));
+                "(%d workers)  speed-up: engine %.2f, threaded loop %.2f\n",
+                files, median(engine), median(loop), median(threaded), workers, median(loop) / median(engine),
+                median(loop) / median(threaded));
     std::fflush(stdout);
-    return speedup;
+    return median(threaded) / median(engine);
 }
 
 } // namespace
@@ -442,7 +447,7 @@ int main(int argc, char** argv)
     // Journals go to a folder of the bench's own, never the user's.
     QTemporaryDir state;
     if (args.size() == 3 && args[1].startsWith("--") && args[1] != "--sizes" && args[1] != "--rounds"
-        && args[1] != "--slow-files")
+        && args[1] != "--slow-files" && args[1] != "--journal-rounds")
         return measureHere(args[1], args[2]);
     qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
 
@@ -450,6 +455,7 @@ int main(int argc, char** argv)
     int rounds = 3;
     const bool cliOnly = args.contains("--cli-only");
     int slowFiles = 10000;
+    int journalRounds = 5;
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         if (args[i] == "--cli-only") {
             --i;
@@ -459,6 +465,8 @@ int main(int argc, char** argv)
                 sizes << s.toInt();
         } else if (args[i] == "--rounds") {
             rounds = args[i + 1].toInt();
+        } else if (args[i] == "--journal-rounds") {
+            journalRounds = args[i + 1].toInt();
         } else if (args[i] == "--slow-files") {
             slowFiles = args[i + 1].toInt();
         }
@@ -478,34 +486,69 @@ int main(int argc, char** argv)
         return path;
     };
 
-    double ratioAt100k = 0, journalCostAt100k = 0, undoRatio = 0, cliRatioAt100k = 0, dryRunRatio = 0;
-    double parallelAt100k = 0, dryRunPeakMiB = 0;
+    // What the closing lines report, by size: ratio name -> (files -> value).
+    std::map<QString, std::map<int, double>> ratios;
+    double runPeak = 0, windowPeak = 0, dryRunPeak = 0, undoPeak = 0;
+    qint64 longestGap = 0;
     for (int files : sizes) {
-        std::vector<double> engine, loop, journaled, undo, cli, dry, threaded;
-        Measured worst, loopWorst, journalWorst, cliWorst, threadedWorst;
-        for (int round = 0; round < rounds; ++round) {
-            const QString b = fresh("Loop", files), c = fresh("Cli", files);
+        std::vector<double> engine, loop, journaled, undo, cli, dry, threaded, window, journalRatios;
+        Measured loopWorst, threadedWorst;
+        const bool largest = files == sizes.back();
+        for (int round = 0; round < std::max(rounds, journalRounds); ++round) {
+            // Rounds past `rounds` time the journal alone: its cost is a few per cent, which
+            // three rounds do not always settle.
+            const bool full = round < rounds;
             const QString a = cliOnly ? QString() : fresh("Engine", files);
             const QString j = cliOnly ? QString() : fresh("Journal", files);
-            const QString p = cliOnly ? QString() : fresh("Threads", files);
-            const bool engineFirst = round % 2 == 0;
-            Measured e, l, withJournal, command, planned, t;
-            Measured u;
-            const auto others = [&] {
-                if (!cliOnly) {
-                    // Which goes first alternates: a run leaves the disk busy writing
-                    // its changes back, which the run after it pays for.
-                    const bool journalFirst = round % 2 == 1;
-                    if (!journalFirst)
-                        e = measureApart("--engine", a);
-                    withJournal = measureApart("--engine-journal", j);
-                    // Its undo, while its journal is the newest.
-                    if (files == 100000)
-                        u = measureApart("--undo", j);
-                    if (journalFirst)
-                        e = measureApart("--engine", a);
-                    QDir(JournalFolder()).removeRecursively();
+            if (!full && cliOnly)
+                break;
+            Measured e, withJournal, u;
+            const bool journalFirst = round % 2 == 1;
+            const auto engineAndJournal = [&] {
+                if (cliOnly)
+                    return;
+                // Which goes first alternates: a run leaves the disk busy writing its
+                // changes back, which the run after it pays for.
+                if (!journalFirst)
+                    e = measureApart("--engine", a);
+                withJournal = measureApart("--engine-journal", j);
+                // Its undo, while its journal is the newest.
+                if (full)
+                    u = measureApart("--undo", j);
+                if (journalFirst)
+                    e = measureApart("--engine", a);
+                QDir(JournalFolder()).removeRecursively();
+                removeTree(a);
+                removeTree(j);
+                engine.push_back(e.seconds);
+                journaled.push_back(withJournal.seconds);
+                journalRatios.push_back(withJournal.seconds / e.seconds);
+                runPeak = largest ? std::max({runPeak, e.peakMiB, withJournal.peakMiB}) : runPeak;
+                longestGap = std::max({longestGap, e.gapMs, withJournal.gapMs});
+                if (e.files != files || withJournal.files != files)
+                    std::fprintf(stderr, "renamed: engine %lld, with its journal %lld of %d\n",
+                                 static_cast<long long>(e.files), static_cast<long long>(withJournal.files), files);
+                if (full) {
+                    undo.push_back(u.seconds / withJournal.seconds);
+                    undoPeak = largest ? std::max(undoPeak, u.peakMiB) : undoPeak;
+                    longestGap = std::max(longestGap, u.gapMs);
+                    if (u.files != files + 6 + 36 + 216 + 1296)
+                        std::fprintf(stderr, "undone: %lld\n", static_cast<long long>(u.files));
                 }
+            };
+            if (!full) {
+                engineAndJournal();
+                continue;
+            }
+            const QString b = fresh("Loop", files), c = fresh("Cli", files);
+            const QString p = cliOnly ? QString() : fresh("Threads", files);
+            const QString w = cliOnly ? QString() : fresh("Window", files);
+            const bool engineFirst = round % 2 == 0;
+            Measured l, command, planned, t, m;
+            const auto others = [&] {
+                engineAndJournal();
+                if (!cliOnly)
+                    m = measureApart("--window", w);
                 planned = measureApart("--cli-dry", c);
                 command = measureApart("--cli", c);
             };
@@ -522,7 +565,7 @@ int main(int argc, char** argv)
             loopWorst.gapMs = std::max(loopWorst.gapMs, l.gapMs);
             cli.push_back(command.seconds);
             dry.push_back(planned.seconds);
-            cliWorst.peakMiB = std::max(cliWorst.peakMiB, planned.peakMiB);
+            dryRunPeak = largest ? std::max(dryRunPeak, planned.peakMiB) : dryRunPeak;
             if (planned.files != 0 || command.files != files || l.files != files)
                 std::fprintf(stderr, "renamed: dry run %lld (0 expected), command line %lld, loop %lld of %d\n",
                              static_cast<long long>(planned.files), static_cast<long long>(command.files),
@@ -532,83 +575,57 @@ int main(int argc, char** argv)
             QDir(JournalFolder()).removeRecursively();
             if (cliOnly)
                 continue;
-            journaled.push_back(withJournal.seconds);
-            journalWorst.peakMiB = std::max(journalWorst.peakMiB, withJournal.peakMiB);
-            journalWorst.gapMs = std::max(journalWorst.gapMs, withJournal.gapMs);
-            if (files == 100000) {
-                undo.push_back(u.seconds / withJournal.seconds);
-                if (u.files != files + 6 + 36 + 216 + 1296)
-                    std::fprintf(stderr, "undone: %lld\n", static_cast<long long>(u.files));
-            }
-            removeTree(j);
-            QDir(JournalFolder()).removeRecursively();
-            if (e.files != files)
-                std::fprintf(stderr, "renamed: engine %lld of %d\n", static_cast<long long>(e.files), files);
-            engine.push_back(e.seconds);
-            worst.peakMiB = std::max(worst.peakMiB, e.peakMiB);
-            worst.gapMs = std::max(worst.gapMs, e.gapMs);
-            removeTree(a);
             removeTree(p);
-            if (t.files != files)
-                std::fprintf(stderr, "renamed: threaded loop %lld of %d\n", static_cast<long long>(t.files), files);
+            removeTree(w);
+            if (t.files != files || m.files != files)
+                std::fprintf(stderr, "renamed: threaded loop %lld, window %lld of %d\n",
+                             static_cast<long long>(t.files), static_cast<long long>(m.files), files);
             threaded.push_back(t.seconds);
             threadedWorst.gapMs = std::max(threadedWorst.gapMs, t.gapMs);
+            window.push_back(m.seconds);
+            windowPeak = largest ? std::max(windowPeak, m.peakMiB) : windowPeak;
+            longestGap = std::max(longestGap, m.gapMs);
         }
-        const double cliRatio = median(cli) / median(loop);
-        dryRunRatio = median(dry) / median(cli);
-        dryRunPeakMiB = cliWorst.peakMiB;
-        if (files == 100000)
-            cliRatioAt100k = cliRatio;
+        ratios["cli_ratio"][files] = median(cli) / median(loop);
+        ratios["dry_run_ratio"][files] = median(dry) / median(cli);
         std::printf("files %d  command_line %.3f s  plain_loop %.3f s  ratio %.3f  dry_run %.3f s  "
-                    "dry_run_over_run %.3f  dry_run_peak_memory %.1f MiB\n",
-                    files, median(cli), median(loop), cliRatio, median(dry), dryRunRatio, cliWorst.peakMiB);
+                    "dry_run_over_run %.3f\n",
+                    files, median(cli), median(loop), ratios["cli_ratio"][files], median(dry),
+                    ratios["dry_run_ratio"][files]);
         std::fflush(stdout);
         if (cliOnly)
             continue;
-        const double ratio = median(engine) / median(loop);
-        const double parallelRatio = median(engine) / median(threaded);
-        const double journalCost = median(journaled) / median(engine);
-        if (files == 100000) {
-            ratioAt100k = ratio;
-            parallelAt100k = parallelRatio;
-            journalCostAt100k = journalCost;
-            undoRatio = median(undo);
-        }
-        std::printf("files %d  with_journal %.3f s  without %.3f s  journal_cost %.3f  peak_memory %.1f MiB  "
-                    "longest_event_gap %lld ms\n",
-                    files, median(journaled), median(engine), journalCost, journalWorst.peakMiB,
-                    static_cast<long long>(journalWorst.gapMs));
-        std::printf("files %d  rename_all %.3f s  plain_loop %.3f s  ratio %.3f  peak_memory %.1f MiB  "
-                    "longest_event_gap %lld ms  (plain loop's longest single rename %lld ms)\n",
-                    files, median(engine), median(loop), ratio, worst.peakMiB, static_cast<long long>(worst.gapMs),
-                    static_cast<long long>(loopWorst.gapMs));
-        std::printf("files %d  rename_all %.3f s  threaded_loop %.3f s  parallel_ratio %.3f  (%d workers; the "
-                    "threaded loop's longest single rename %lld ms)\n",
-                    files, median(engine), median(threaded), parallelRatio, localWorkers,
-                    static_cast<long long>(threadedWorst.gapMs));
+        ratios["rename_all_ratio"][files] = median(engine) / median(loop);
+        ratios["parallel_ratio"][files] = median(engine) / median(threaded);
+        ratios["window_ratio"][files] = median(window) / median(engine);
+        ratios["journal_cost"][files] = median(journaled) / median(engine);
+        ratios["undo_ratio"][files] = median(undo);
+        const auto [fewest, most] = std::minmax_element(journalRatios.begin(), journalRatios.end());
+        std::printf("files %d  with_journal %.3f s  without %.3f s  journal_cost %.3f  (%zu rounds, each from %.3f "
+                    "to %.3f)\n",
+                    files, median(journaled), median(engine), ratios["journal_cost"][files], journalRatios.size(),
+                    *fewest, *most);
+        std::printf("files %d  rename_all %.3f s  plain_loop %.3f s  threaded_loop %.3f s (%d workers)  "
+                    "through the window %.3f s  (the loops' longest single rename %lld ms, %lld ms)\n",
+                    files, median(engine), median(loop), median(threaded), localWorkers, median(window),
+                    static_cast<long long>(loopWorst.gapMs), static_cast<long long>(threadedWorst.gapMs));
         std::fflush(stdout);
-        if (files == 100000) {
-            const QString w = fresh("Window", files);
-            const Measured m = measureApart("--window", w);
-            removeTree(w);
-            std::printf("files %d  through the window %.3f s  peak_memory %.1f MiB  longest_event_gap %lld ms\n", files,
-                        m.seconds, m.peakMiB, static_cast<long long>(m.gapMs));
-            std::fflush(stdout);
-        }
     }
-    const double slowSpeedup = slowFiles > 0 && !cliOnly ? timeSlowFileSystem(work, slowFiles, rounds) : 0;
-    if (sizes.contains(100000)) {
-        if (!cliOnly) {
-            std::printf("journal_cost %.3f\n", journalCostAt100k);
-            std::printf("undo_ratio %.3f\n", undoRatio);
-            std::printf("rename_all_ratio %.3f\n", ratioAt100k);
-            std::printf("parallel_ratio %.3f\n", parallelAt100k);
-        }
-        std::printf("cli_ratio %.3f\n", cliRatioAt100k);
+    if (slowFiles > 0 && !cliOnly) {
+        if (const double ratio = timeSlowFileSystem(work, slowFiles, rounds); ratio > 0)
+            ratios["slow_fs_ratio"][slowFiles] = ratio;
     }
-    std::printf("dry_run_ratio %.3f\n", dryRunRatio);
-    std::printf("dry_run_peak_memory_mib %.1f\n", dryRunPeakMiB);
-    if (slowSpeedup > 0)
-        std::printf("slow_fs_speedup %.3f\n", slowSpeedup);
+    // The closing lines: each figure at every size measured, then the largest size's memory.
+    for (const auto& [name, bySize] : ratios) {
+        std::printf("%s", qPrintable(name));
+        for (const auto& [files, value] : bySize)
+            std::printf("  %d: %.3f", files, value);
+        std::printf("\n");
+    }
+    std::printf("peak_mb_run %.1f\npeak_mb_dry_run %.1f\n", runPeak, dryRunPeak);
+    if (!cliOnly)
+        std::printf("peak_mb_window %.1f\npeak_mb_undo %.1f\nlongest_event_gap_ms %lld\n", windowPeak, undoPeak,
+                    static_cast<long long>(longestGap));
+    std::printf("(memory at %d files)\n", sizes.back());
     return 0;
 }
