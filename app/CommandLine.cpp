@@ -361,7 +361,7 @@ int renamePaths(const QCommandLineParser& parser, const QList<QByteArray>& argum
             const FolderHandle folder = filter.files.isEmpty() ? FolderHandle() : fs.openFolder(unit.folder);
             FolderMatcher matcher(filter.files, fs, folder);
             for (qsizetype i = 0; i < unit.names.size(); ++i) {
-                if (matcher.keeps(unit.names[i])) {
+                if (matcher.keeps(EncodeName(unit.names[i]))) {
                     job.names.append(unit.names[i]);
                     job.serials.append(unit.inodes[i]);
                 }

@@ -2,6 +2,7 @@
 #include "engine/CaseConversion.h"
 
 #include "engine/SearchReplace.h"
+#include "platform/NameCodec.h"
 
 #include <QLocale>
 
@@ -50,6 +51,14 @@ struct CaseLocale {
     {
         return !turkic && !(proper && dutch)
             && std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    }
+    bool asciiRulesHold(QByteArrayView bytes, bool proper) const
+    {
+        return !turkic && !(proper && dutch) && isAscii(bytes);
+    }
+    static bool isAscii(QByteArrayView bytes)
+    {
+        return std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; });
     }
 };
 
@@ -336,9 +345,61 @@ bool ListsBefore(QStringView a, QStringView b)
     return c != 0 ? c < 0 : a < b;
 }
 
+bool ListsBefore(QByteArrayView a, QByteArrayView b)
+{
+    if (!CaseLocale::isAscii(a) || !CaseLocale::isAscii(b))
+        return ListsBefore(QStringView(DecodeName(a)), QStringView(DecodeName(b)));
+    // ASCII alone folds as text does: A to Z to a to z.
+    const int c = qstrnicmp(a.data(), a.size(), b.data(), b.size());
+    return c != 0 ? c < 0 : a < b;
+}
+
+namespace {
+
+// The bytes of a plain ASCII name in a style, where the ASCII rules hold: the same as the
+// text's conversion, without decoding it.
+QByteArray asciiConverted(QByteArrayView name, CaseStyle style, bool file)
+{
+    QByteArray out = name.toByteArray();
+    bool wordStart = true;
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        const bool small = c >= 'a' && c <= 'z', capital = c >= 'A' && c <= 'Z';
+        const bool up = style == CaseStyle::Upper || (style == CaseStyle::Proper && wordStart)
+            || (file && style == CaseStyle::Proper && i > 0 && out[i - 1] == '(');
+        if (up && small)
+            out[i] = char(c - 32);
+        else if (!up && capital && style != CaseStyle::None)
+            out[i] = char(c + 32);
+        wordStart = isWordSeparator(QChar(uchar(out[i])));
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray ConvertFileName(QByteArrayView listedName, const CaseRules& rules)
+{
+    const bool plain = !rules.keepCapitals && !rules.keepExtension;
+    if (plain && withLocale(rules.locale, [&](const CaseLocale& locale) {
+            return locale.asciiRulesHold(listedName, rules.style == CaseStyle::Proper);
+        }))
+        return asciiConverted(listedName, rules.style, true);
+    return EncodeName(ConvertFileName(DecodeName(listedName), rules));
+}
+
+QByteArray ConvertFolderName(QByteArrayView name, const CaseRules& rules)
+{
+    if (!rules.keepCapitals && withLocale(rules.locale, [&](const CaseLocale& locale) {
+            return locale.asciiRulesHold(name, rules.style == CaseStyle::Proper);
+        }))
+        return asciiConverted(name, rules.style, false);
+    return EncodeName(ConvertFolderName(DecodeName(name), rules));
+}
+
 void SortNames(QList<QStringView>& names)
 {
-    std::sort(names.begin(), names.end(), ListsBefore);
+    std::sort(names.begin(), names.end(), [](QStringView a, QStringView b) { return ListsBefore(a, b); });
 }
 
 void SortNames(QStringList& names)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -60,10 +61,17 @@ QString ConvertFileName(const QString& listedName, const CaseRules& rules);
 // extension.
 QString ConvertFolderName(const QString& name, const CaseRules& rules);
 
+// The same for a name as the bytes a folder holds it by: a plain ASCII name, where the
+// ASCII rules hold and no option looks at its words, byte by byte; any other decoded
+// once, converted as text and encoded again.
+QByteArray ConvertFileName(QByteArrayView listedName, const CaseRules& rules);
+QByteArray ConvertFolderName(QByteArrayView name, const CaseRules& rules);
+
 // The order of a file list: by name without regard to letter case, names that differ
 // only in case by their characters, so a rename that changes only the case of a name
 // never moves it to another position.
 bool ListsBefore(QStringView a, QStringView b);
+bool ListsBefore(QByteArrayView a, QByteArrayView b); // names as bytes, in the same order
 void SortNames(QList<QStringView>& names);
 void SortNames(QStringList& names);
 

@@ -8,6 +8,7 @@
 #include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderNames.h"
+#include "platform/NameCodec.h"
 
 namespace orvel {
 
@@ -17,8 +18,8 @@ QList<FolderTree::Folder::File> FolderTree::Folder::sortedFiles() const
     found.reserve(fileCount);
     size_t index = 0;
     for (qsizetype from = 0; from < files.size(); ++index) {
-        const qsizetype end = files.indexOf(QChar(0), from);
-        found.append({QStringView(files).sliced(from, end - from), index < serials.size() ? serials[index] : 0});
+        const qsizetype end = files.indexOf('\0', from);
+        found.append({QByteArrayView(files).sliced(from, end - from), index < serials.size() ? serials[index] : 0});
         from = end + 1;
     }
     std::sort(found.begin(), found.end(), [](const File& a, const File& b) { return ListsBefore(a.name, b.name); });
@@ -27,16 +28,16 @@ QList<FolderTree::Folder::File> FolderTree::Folder::sortedFiles() const
 
 QString FolderTree::pathOf(size_t index, const QString& start) const
 {
-    QStringList names;
+    QList<QByteArrayView> names;
     for (size_t i = index; i > 0; i = size_t(folders[i].parent))
         names.prepend(folders[i].name);
     QString path = start;
-    for (const QString& name : std::as_const(names))
-        path = JoinPath(path, name);
+    for (const QByteArrayView name : std::as_const(names))
+        path = JoinPath(path, DecodeName(name));
     return path;
 }
 
-int EnterFolder(const FileSystem& fs, const FolderHandle& parent, const QString& name, const FileId& expected,
+int EnterFolder(const FileSystem& fs, const FolderHandle& parent, QByteArrayView name, const FileId& expected,
                 FolderHandle* entered, const std::function<bool()>& closeSome)
 {
     int error = 0;
@@ -59,12 +60,12 @@ FolderChain::FolderChain(const FileSystem& fs, const FolderHandle& start, int li
 {
 }
 
-int FolderChain::enter(const QString& name, const FileId& expected)
+int FolderChain::enter(QByteArrayView name, const FileId& expected)
 {
     int error = 0;
     if (!at(depth(), &error))
         return error;
-    m_links.push_back({name, expected, {}});
+    m_links.push_back({name.toByteArray(), expected, {}});
     error = open(depth());
     if (error != 0)
         m_links.pop_back();
@@ -133,13 +134,13 @@ bool FolderChain::closeDownTo(qsizetype keep, int limit)
     return m_open < before;
 }
 
-bool FolderMatcher::keeps(const QString& name)
+bool FolderMatcher::keeps(QByteArrayView name)
 {
     if (m_patterns.isEmpty())
         return true;
     if (!m_caseApart)
         m_caseApart = TellsCaseApart(m_fs, m_folder, name);
-    return m_patterns.matches(name, m_caseApart == false);
+    return m_patterns.matches(DecodeName(name), m_caseApart == false);
 }
 
 FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
@@ -149,22 +150,21 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
     FolderChain chain(fs, start);
     // One listing gives the folder's files and, for the walk, its sub-folders; one that
     // fails part way is no listing at all.
-    const auto listDeepest = [&](size_t index, QStringList& folders) {
-        QString files;
+    const auto listDeepest = [&](size_t index, QList<QByteArray>& folders) {
+        QByteArray files;
         std::vector<quint64> serials;
         qsizetype count = 0;
         Listing listing;
         do {
             files.clear(), folders.clear(), serials.clear(), count = 0;
             FolderMatcher matcher(filter.files, fs, chain.entered());
-            const auto each = [&](const QString& name, EntryType type, quint64 serial) {
+            const auto each = [&](QByteArrayView name, EntryType type, quint64 serial) {
                 if (type == EntryType::File && matcher.keeps(name)) {
-                    files += name;
-                    files += QChar(0);
+                    files.append(name).append('\0');
                     serials.push_back(serial);
                     ++count;
                 } else if (type == EntryType::Folder && subfolders) {
-                    folders.append(name);
+                    folders.append(name.toByteArray());
                 }
                 if (pace.due())
                     observer.letEventsThrough();
@@ -187,7 +187,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
     // A folder of the walk whose sub-folders are still to be entered, one per level.
     struct Level {
         size_t index;
-        QStringList subfolders;
+        QList<QByteArray> subfolders;
         qsizetype next = 0;
     };
     tree.folders.push_back({});
@@ -210,7 +210,7 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
             tree.cancelled = true;
             break;
         }
-        const QString name = level.subfolders[level.next++];
+        const QByteArray name = level.subfolders[level.next++];
         const size_t parent = level.index;
         int error = chain.enter(name);
         // A mount point is another tree, a bind mount of this one's too: it is entered only
@@ -221,13 +221,14 @@ FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts
             error = EXDEV;
         }
         if (error != 0) {
-            tree.notEntered.append({JoinPath(tree.pathOf(parent, start.path()), name), NotEnteredText(error)});
+            tree.notEntered.append(
+                {JoinPath(tree.pathOf(parent, start.path()), DecodeName(name)), NotEnteredText(error)});
             continue;
         }
         const size_t index = tree.folders.size();
         const int depth = tree.folders[parent].depth + 1;
         tree.folders.push_back({name, int(parent), depth, {}, 0, chain.entered().id(), {}});
-        QStringList below;
+        QList<QByteArray> below;
         listDeepest(index, below);
         levels.push_back({index, std::move(below)});
     }

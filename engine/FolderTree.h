@@ -24,17 +24,17 @@ class RunPace;
 // hundreds.
 struct FolderTree {
     struct Folder {
-        QString name; // its name in its parent; empty for the start folder
+        QByteArray name; // its name in its parent; empty for the start folder
         int parent = -1;
         int depth = 0; // the start folder is 0
-        QString files; // the names of its files, each followed by a NUL
+        QByteArray files; // the names of its files, each followed by a NUL
         qsizetype fileCount = 0;
         FileId id; // which folder was listed
         std::vector<quint64> serials; // the listing's number of each file, in the order of `files`
         int listError = 0; // why its names could not be read (completely); 0 when they were
 
         struct File {
-            QStringView name;
+            QByteArrayView name; // followed by a NUL
             quint64 serial; // 0 when the listing's number cannot be trusted
         };
         // Its files in the order a file list shows them.
@@ -59,7 +59,7 @@ struct FolderTree {
 // `closeSome` is asked to close half of the folders the caller holds open (false when it
 // holds none), and the folder is opened again while that closes any: the one way a walk
 // meets a low limit on open files. 0, or why not (FolderChanged, or the system's error).
-int EnterFolder(const FileSystem& fs, const FolderHandle& parent, const QString& name, const FileId& expected,
+int EnterFolder(const FileSystem& fs, const FolderHandle& parent, QByteArrayView name, const FileId& expected,
                 FolderHandle* entered, const std::function<bool()>& closeSome = {});
 
 // The folders from a walk's start folder down to the one it stands in, each held by a
@@ -77,7 +77,7 @@ public:
 
     // Steps into the folder `name` of the deepest one, which must be the folder
     // `expected` unless that is null. 0, or why not (FolderChanged or the system's error).
-    int enter(const QString& name, const FileId& expected = {});
+    int enter(QByteArrayView name, const FileId& expected = {});
     // Steps back up to the folder above.
     void leave();
 
@@ -95,7 +95,7 @@ public:
 
 private:
     struct Link {
-        QString name;
+        QByteArray name;
         FileId id;
         FolderHandle handle;
     };
@@ -127,7 +127,7 @@ public:
         , m_folder(folder)
     {
     }
-    bool keeps(const QString& name);
+    bool keeps(QByteArrayView name);
 
 private:
     const NamePatterns& m_patterns;

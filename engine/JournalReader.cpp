@@ -305,8 +305,8 @@ JournalReader::Rename JournalReader::rename(const Entry& entry) const
     QByteArray buffer;
     const RecordFields f = recordAt(entry.record, buffer).fields;
     Rename r;
-    r.oldName = FieldName(f[0]);
-    r.newName = FieldName(f[1]);
+    r.oldName = FieldBytes(f[0]);
+    r.newName = FieldBytes(f[1]);
     r.identity = {f[2].toULongLong(nullptr, 16), f[3].toULongLong(nullptr, 16), f[4].toLongLong()};
     r.bornBy = m_folders[size_t(entry.folder)].listedBy;
     return r;
@@ -319,12 +319,12 @@ std::pair<QByteArray, QByteArray> JournalReader::nameBytes(const Entry& entry) c
     return {FieldBytes(f[0]), FieldBytes(f[1])};
 }
 
-QString JournalReader::temporaryName(const Entry& entry) const
+QByteArray JournalReader::temporaryName(const Entry& entry) const
 {
     if (entry.temporary < 0)
         return {};
     QByteArray buffer;
-    return FieldName(recordAt(entry.temporary, buffer).fields[0]);
+    return FieldBytes(recordAt(entry.temporary, buffer).fields[0]);
 }
 
 std::vector<qint64> JournalReader::undoStepsCut() const
@@ -336,12 +336,12 @@ std::vector<qint64> JournalReader::undoStepsCut() const
     return cut;
 }
 
-QString JournalReader::undoTemporaryName(const Entry& entry) const
+QByteArray JournalReader::undoTemporaryName(const Entry& entry) const
 {
     if (entry.undoTemporary < 0)
         return {};
     QByteArray buffer;
-    return FieldName(recordAt(entry.undoTemporary, buffer).fields[1]);
+    return FieldBytes(recordAt(entry.undoTemporary, buffer).fields[1]);
 }
 
 bool JournalReader::Rename::isEntry(const EntryIdentity& now) const

@@ -43,8 +43,8 @@ public:
         qint64 listedBy = 0; // the run had listed it by then (nanoseconds); 0 when unknown
     };
     struct Rename {
-        QString oldName;
-        QString newName;
+        QByteArray oldName; // as the disk's bytes
+        QByteArray newName;
         EntryIdentity identity; // its birth time 0 when the number came from a listing
         qint64 bornBy = 0; // ... which the entry was born before (0: unknown)
         // Whether `now` is the entry the run renamed.
@@ -66,11 +66,11 @@ public:
     const std::vector<Entry>& entries() const { return m_entries; }
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
-    QString temporaryName(const Entry& entry) const;
+    QByteArray temporaryName(const Entry& entry) const;
     // The entries whose rename back an undo began through a hidden name and never said it
     // finished: a crash may have cut it between its two steps.
     std::vector<qint64> undoStepsCut() const;
-    QString undoTemporaryName(const Entry& entry) const;
+    QByteArray undoTemporaryName(const Entry& entry) const;
     // The old and the new name of its record as the disk's bytes, without reading more.
     std::pair<QByteArray, QByteArray> nameBytes(const Entry& entry) const;
     // Where the last whole record ends: what follows is torn (or the zeros of a file that

@@ -50,7 +50,7 @@ FolderHandle OpenRunFolder(const FileSystem& fs, const JournalReader::Folder& fo
         return handle;
     for (const QByteArray& part : folder.path.split('/')) {
         FolderHandle next;
-        if (EnterFolder(fs, handle, DecodeName(part), {}, &next, closeSome) != 0)
+        if (EnterFolder(fs, handle, part, {}, &next, closeSome) != 0)
             return {};
         handle = std::move(next);
     }
@@ -173,8 +173,8 @@ namespace {
 // the name alone tells that the entry is the one, where a file system gives out other
 // numbers after it is mounted again. nullopt when the hidden name is not there; otherwise
 // 0 when it went on, or why not (EEXIST when it went back).
-std::optional<int> finishCutStep(FileSystem& fs, const JournalReader::Folder& where, const QString& temporary,
-                                 const QString& to, const QString& from)
+std::optional<int> finishCutStep(FileSystem& fs, const JournalReader::Folder& where, QByteArrayView temporary,
+                                 QByteArrayView to, QByteArrayView from)
 {
     const FolderHandle folder = OpenRunFolder(fs, where);
     EntryIdentity id;

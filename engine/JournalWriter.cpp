@@ -130,14 +130,14 @@ void JournalWriter::startAfterOthers()
     m_inFolder = 0;
 }
 
-void JournalWriter::inFolder(const QString& relative)
+void JournalWriter::inFolder(QByteArrayView relative)
 {
     // A folder's renames come after the rename of the folder's own name, which another
     // writer may have written: the undo takes them back in the file's order.
     startAfterOthers();
     // With the time: whatever its files' listing found was born before it.
     m_folder.resize(0);
-    RecordBuilder(m_folder, RecordKind::Folder, m_number).name(relative).number(clockNs()).end();
+    RecordBuilder(m_folder, RecordKind::Folder, m_number).bytes(relative).number(clockNs()).end();
 }
 
 void JournalWriter::inOutsideFolder(const QString& path)
@@ -155,15 +155,15 @@ void JournalWriter::startFolderMoved(const QString& path)
     write();
 }
 
-void JournalWriter::willRename(const QString& oldName, const QString& newName, const EntryIdentity& identity)
+void JournalWriter::willRename(QByteArrayView oldName, QByteArrayView newName, const EntryIdentity& identity)
 {
     if (isBroken())
         return;
     m_pending += m_folder;
     m_folder.resize(0);
     RecordBuilder(m_pending, RecordKind::Rename, m_number)
-        .name(oldName)
-        .name(newName)
+        .bytes(oldName)
+        .bytes(newName)
         .unsignedNumber(identity.device, 16)
         .unsignedNumber(identity.inode, 16)
         .number(identity.born)
@@ -171,9 +171,9 @@ void JournalWriter::willRename(const QString& oldName, const QString& newName, c
     write();
 }
 
-void JournalWriter::willPassThrough(const QString& temporaryName)
+void JournalWriter::willPassThrough(QByteArrayView temporaryName)
 {
-    RecordBuilder(m_pending, RecordKind::Temporary, m_number).name(temporaryName).end();
+    RecordBuilder(m_pending, RecordKind::Temporary, m_number).bytes(temporaryName).end();
     write();
 }
 

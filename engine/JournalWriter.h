@@ -84,7 +84,7 @@ public:
 
     // The renames that follow happen in the folder `relative` to the start folder ("" for
     // the start folder itself), as it stands now.
-    void inFolder(const QString& relative);
+    void inFolder(QByteArrayView relative);
     // ... or in the folder `path`, outside the start folder (its parent, for the start
     // folder's own name).
     void inOutsideFolder(const QString& path);
@@ -93,9 +93,9 @@ public:
 
     // Before each rename: the entry `oldName`, whose identity is `identity`, is about to
     // become `newName`.
-    void willRename(const QString& oldName, const QString& newName, const EntryIdentity& identity);
+    void willRename(QByteArrayView oldName, QByteArrayView newName, const EntryIdentity& identity);
     // A case-only rename is about to pass through `temporaryName`.
-    void willPassThrough(const QString& temporaryName);
+    void willPassThrough(QByteArrayView temporaryName);
     // How the rename went: 0 or the errno value.
     void renamed(int error);
 

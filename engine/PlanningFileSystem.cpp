@@ -3,6 +3,7 @@
 
 #include "engine/Paths.h"
 #include "platform/FolderNames.h"
+#include "platform/NameCodec.h"
 
 #include <QStringList>
 
@@ -15,9 +16,15 @@ namespace {
 
 // What the real file system refuses before it looks: a name that could step outside
 // its folder.
-bool isPlainName(const QString& name)
+bool isPlainName(QByteArrayView name)
 {
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(QChar(0));
+    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+}
+
+// A key to look a name up by, without a copy.
+QByteArray key(QByteArrayView name)
+{
+    return QByteArray::fromRawData(name.data(), name.size());
 }
 
 } // namespace
@@ -34,11 +41,11 @@ std::shared_ptr<PlanningFileSystem::Moves> PlanningFileSystem::movesOf(const Fol
     return made;
 }
 
-std::optional<QString> PlanningFileSystem::diskName(const FolderHandle& folder, const QString& name) const
+std::optional<QByteArray> PlanningFileSystem::diskName(const FolderHandle& folder, QByteArrayView name) const
 {
     const std::shared_ptr<Moves> moves = movesOf(folder, false);
     if (!moves)
-        return name;
+        return name.toByteArray();
     const std::lock_guard guard(moves->lock);
     return moves->diskName(name);
 }
@@ -55,10 +62,11 @@ std::optional<QString> PlanningFileSystem::diskPath(const QString& path) const
     QString disk = QStringLiteral("/");
     for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
         const FolderHandle folder = m_real.openFolder(disk);
-        const std::optional<QString> name = folder.isOpen() ? diskName(folder, part) : part;
+        const QByteArray bytes = EncodeName(part);
+        const std::optional<QByteArray> name = folder.isOpen() ? diskName(folder, bytes) : bytes;
         if (!name)
             return std::nullopt;
-        disk = JoinPath(disk, *name);
+        disk = JoinPath(disk, DecodeName(*name));
     }
     return disk;
 }
@@ -75,9 +83,9 @@ FolderHandle PlanningFileSystem::openFolder(const QString& path, int* error) con
     return folder.isOpen() ? std::move(folder).withPath(path) : FolderHandle();
 }
 
-FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, const QString& name, int* error) const
+FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, QByteArrayView name, int* error) const
 {
-    const std::optional<QString> disk = diskName(parent, name);
+    const std::optional<QByteArray> disk = diskName(parent, name);
     if (!disk) {
         if (error)
             *error = ENOENT;
@@ -86,13 +94,13 @@ FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, const
     FolderHandle folder = m_real.openSubFolder(parent, *disk, error);
     if (*disk == name || !folder.isOpen())
         return folder;
-    return std::move(folder).withPath(JoinPath(parent.path(), name));
+    return std::move(folder).withPath(JoinPath(parent.path(), DecodeName(name)));
 }
 
 Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const
 {
     const std::shared_ptr<Moves> moves = movesOf(folder, true);
-    QHash<QString, QString> to;
+    QHash<QByteArray, QByteArray> to;
     bool keep = false;
     {
         const std::lock_guard guard(moves->lock);
@@ -103,15 +111,15 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
     Moves::Listed names;
     const Listing listing = m_real.listFolder(
         folder,
-        [&](const QString& name, EntryType type, quint64 serial) {
+        [&](QByteArrayView name, EntryType type, quint64 serial) {
             if (keep) {
                 names.hashes.push_back(qHash(name));
                 if (type == EntryType::Folder)
                     names.folders.push_back(names.hashes.back());
             }
             // Each entry in the place the disk gives it, under the name the plan gave it.
-            const auto planned = to.constFind(name);
-            each(planned == to.cend() ? name : *planned, type, serial);
+            const auto planned = to.isEmpty() ? to.cend() : to.constFind(key(name));
+            each(planned == to.cend() ? name : QByteArrayView(*planned), type, serial);
         },
         withHidden);
     if (keep && listing.error == 0) {
@@ -124,7 +132,7 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
     return listing;
 }
 
-int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+int PlanningFileSystem::renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                                  const TemporaryNotice&)
 {
     if (!folder.isOpen())
@@ -134,32 +142,32 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, const QString& oldN
     const std::shared_ptr<Moves> shared = movesOf(folder, true);
     Moves& moves = *shared;
     const std::lock_guard guard(moves.lock);
-    const auto planned = moves.from.find(oldName);
-    if (planned == moves.from.end() && moves.to.contains(oldName))
+    const auto planned = moves.from.find(key(oldName));
+    if (planned == moves.from.end() && moves.to.contains(key(oldName)))
         return ENOENT; // the plan moved it away
-    const std::optional<QString> disk = planned == moves.from.end() ? oldName : *planned;
+    const QByteArray disk = planned == moves.from.end() ? oldName.toByteArray() : *planned;
     // A listed entry is there: a plan is of the tree as it was listed.
     EntryIdentity entry;
-    if (!moves.listed || !moves.listed->mayHold(*disk))
-        if (const int error = m_real.identify(folder, *disk, &entry))
+    if (!moves.listed || !moves.listed->mayHold(disk))
+        if (const int error = m_real.identify(folder, disk, &entry))
             return error;
     if (oldName == newName)
         return 0;
-    if (const int error = takenError(folder, moves, *disk, newName))
+    if (const int error = takenError(folder, moves, disk, newName))
         return error;
-    if (const int error = m_real.mayRename(folder, *disk))
+    if (const int error = m_real.mayRename(folder, disk))
         return error;
     if (planned != moves.from.end())
         moves.from.erase(planned);
-    if (newName == *disk) {
-        moves.to.remove(*disk);
+    if (newName == disk) {
+        moves.to.remove(disk);
     } else {
         if (moves.to.isEmpty() && moves.listed) { // most of the folder's names are to come
             moves.to.reserve(qsizetype(moves.listed->hashes.size()));
             moves.from.reserve(qsizetype(moves.listed->hashes.size()));
         }
-        moves.to.insert(*disk, newName);
-        moves.from.insert(newName, *disk);
+        moves.to.insert(disk, newName.toByteArray());
+        moves.from.insert(newName.toByteArray(), disk);
     }
     return 0;
 }
@@ -172,14 +180,14 @@ void PlanningFileSystem::leftFolder(const FolderHandle& folder)
     if (!moves)
         return;
     // Let go of outside the lock: a large folder's names take a while to free.
-    QHash<QString, QString> to, from;
+    QHash<QByteArray, QByteArray> to, from;
     bool emptied = false;
     {
         const std::lock_guard guard(moves->lock);
         // The run may still enter the folders in it by their new names. Without the
         // listing, which names are folders is not known: all stay.
         if (moves->listed) {
-            QHash<QString, QString> keptTo, keptFrom;
+            QHash<QByteArray, QByteArray> keptTo, keptFrom;
             for (auto it = moves->to.cbegin(); it != moves->to.cend(); ++it)
                 if (moves->listed->mayBeFolder(it.key())) {
                     keptTo.insert(it.key(), it.value());
@@ -198,10 +206,10 @@ void PlanningFileSystem::leftFolder(const FolderHandle& folder)
     }
 }
 
-int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, const QString& diskName,
-                                   const QString& newName) const
+int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, QByteArrayView diskName,
+                                   QByteArrayView newName) const
 {
-    if (moves.from.contains(newName))
+    if (moves.from.contains(key(newName)))
         return EEXIST; // an earlier rename of the plan made it
     if (!moves.caseApart)
         moves.caseApart = TellsCaseApart(m_real, folder, diskName);
@@ -216,44 +224,44 @@ int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, con
     // that very name, or where case is ignored, the one that differs in case alone. The
     // entry itself (a change of case where case is ignored), or one the plan moved away,
     // leaves the name free; any other is in the way, as a hard link of the same file is.
-    QString answering;
+    QByteArray answering;
     if (const int error = m_real.listedAs(folder, newName, &answering))
         return error;
     return !answering.isNull() && (answering == diskName || moves.to.contains(answering)) ? 0 : EEXIST;
 }
 
-int PlanningFileSystem::identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const
+int PlanningFileSystem::identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const
 {
-    const std::optional<QString> disk = diskName(folder, name);
+    const std::optional<QByteArray> disk = diskName(folder, name);
     return disk ? m_real.identify(folder, *disk, identity) : ENOENT;
 }
 
-int PlanningFileSystem::listedAs(const FolderHandle& folder, const QString& name, QString* listed) const
+int PlanningFileSystem::listedAs(const FolderHandle& folder, QByteArrayView name, QByteArray* listed) const
 {
     const std::shared_ptr<Moves> moves = movesOf(folder, false);
     if (moves) {
         const std::lock_guard guard(moves->lock);
-        if (moves->from.contains(name)) { // the plan made it
-            *listed = name;
+        if (moves->from.contains(key(name))) { // the plan made it
+            *listed = name.toByteArray();
             return 0;
         }
     }
-    QString onDisk;
+    QByteArray onDisk;
     if (const int error = m_real.listedAs(folder, name, &onDisk))
         return error;
     if (moves && !onDisk.isNull()) {
         // What answers on disk may stand under another name in the plan.
         const std::lock_guard guard(moves->lock);
         if (const auto it = moves->to.constFind(onDisk); it != moves->to.cend())
-            onDisk = it->toCaseFolded() == name.toCaseFolded() ? *it : QString();
+            onDisk = DecodeName(*it).toCaseFolded() == DecodeName(name).toCaseFolded() ? *it : QByteArray();
     }
     *listed = onDisk;
     return 0;
 }
 
-int PlanningFileSystem::mayRename(const FolderHandle& folder, const QString& name) const
+int PlanningFileSystem::mayRename(const FolderHandle& folder, QByteArrayView name) const
 {
-    const std::optional<QString> disk = diskName(folder, name);
+    const std::optional<QByteArray> disk = diskName(folder, name);
     return disk ? m_real.mayRename(folder, *disk) : ENOENT;
 }
 

@@ -36,14 +36,14 @@ public:
     }
 
     FolderHandle openFolder(const QString& path, int* error = nullptr) const override;
-    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override;
+    FolderHandle openSubFolder(const FolderHandle& parent, QByteArrayView name, int* error = nullptr) const override;
     Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override;
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+    int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                  const TemporaryNotice& beforeTemporary = {}) override;
-    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override;
-    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override;
+    int identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const override;
+    int listedAs(const FolderHandle& folder, QByteArrayView name, QByteArray* listed) const override;
     EntryType entryType(const QString& path) const override;
-    int mayRename(const FolderHandle& folder, const QString& name) const override;
+    int mayRename(const FolderHandle& folder, QByteArrayView name) const override;
     // The real volume's: a plan goes on as many workers as the run, and knows where inode
     // numbers do not last.
     VolumeKind volumeKind(const FolderHandle& folder) const override { return m_real.volumeKind(folder); }
@@ -55,19 +55,19 @@ private:
     // own, and only meet on the table of folders.
     struct Moves {
         std::mutex lock;
-        QHash<QString, QString> to; // name on disk -> the name it is planned to have
-        QHash<QString, QString> from; // planned name -> its entry's name on disk
+        QHash<QByteArray, QByteArray> to; // name on disk -> the name it is planned to have
+        QHash<QByteArray, QByteArray> from; // planned name -> its entry's name on disk
         // The names the folder's listing gave, kept from the run's own listing of it (by
         // their hashes, a few bytes each for a million names): an entry listed there needs
         // no further look to be known present.
         struct Listed {
             std::vector<size_t> hashes; // sorted
             std::vector<size_t> folders; // sorted: those of the names listed as folders
-            bool mayHold(const QString& name) const
+            bool mayHold(QByteArrayView name) const
             {
                 return std::binary_search(hashes.cbegin(), hashes.cend(), qHash(name));
             }
-            bool mayBeFolder(const QString& name) const
+            bool mayBeFolder(QByteArrayView name) const
             {
                 return std::binary_search(folders.cbegin(), folders.cend(), qHash(name));
             }
@@ -79,26 +79,27 @@ private:
 
         // The name on disk of what the folder holds as `name` in the plan; nullopt when the
         // plan moved that entry away.
-        std::optional<QString> diskName(const QString& name) const
+        std::optional<QByteArray> diskName(QByteArrayView name) const
         {
-            if (const auto it = from.constFind(name); it != from.cend())
+            const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
+            if (const auto it = from.constFind(key); it != from.cend())
                 return *it;
-            if (to.contains(name))
+            if (to.contains(key))
                 return std::nullopt;
-            return name;
+            return name.toByteArray();
         }
     };
 
     // The plan of `folder`; made when `make` and there is none yet, otherwise null.
     std::shared_ptr<Moves> movesOf(const FolderHandle& folder, bool make) const;
     // The name on disk of what `folder` holds as `name` in the plan.
-    std::optional<QString> diskName(const FolderHandle& folder, const QString& name) const;
+    std::optional<QByteArray> diskName(const FolderHandle& folder, QByteArrayView name) const;
     // A path as the disk has it, when the plan renamed folders on the way; nullopt when
     // the plan moved an entry on the way away.
     std::optional<QString> diskPath(const QString& path) const;
     // 0 when `newName` is free in the plan for the entry called `diskName` on disk,
     // otherwise the error the real rename would meet.
-    int takenError(const FolderHandle& folder, Moves& moves, const QString& diskName, const QString& newName) const;
+    int takenError(const FolderHandle& folder, Moves& moves, QByteArrayView diskName, QByteArrayView newName) const;
 
     const FileSystem& m_real;
     const Runs m_runs;

@@ -6,6 +6,7 @@
 #include "engine/RunObserver.h"
 #include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 
 #include <QScopeGuard>
 #include <QSet>
@@ -27,14 +28,18 @@ constexpr int HeldParentsLimit = 128;
 // workers wait for the calling thread: a plan renames far faster than a host takes names
 // in, and a million names waiting would hold hundreds of megabytes.
 constexpr size_t UntoldLimit = 16384;
+// How many of a folder's names a worker keeps to itself before it hands them over: the
+// run's lock is taken once for them, not once a name.
+constexpr size_t NamesPerHandOver = 256;
 
-// A rename done or a name not changed, kept for an observer that hears of each name.
+// A rename done or a name not changed, kept for an observer that hears of each name: the
+// names as bytes, decoded only when they are told.
 struct NameEvent {
     bool renamed; // or left as it was, when it already was what the style makes of it
     EntryKind kind;
     QString folder; // renamed: the folder's path
-    QString oldName;
-    QString newName; // the name it has now, or was to have
+    QByteArray oldName;
+    QByteArray newName; // the name it has now, or was to have
     NotChanged item; // not changed: what the outcome lists
 };
 
@@ -42,13 +47,13 @@ struct NameEvent {
 // the folder's own task is queued, which reads it afterwards: the pool's queue orders the
 // two.
 struct FolderState {
-    QString name; // its name in its parent now: the new one when it was renamed
+    QByteArray name; // its name in its parent now: the new one when it was renamed
     QString path; // its whole path now
-    QString relative; // the same from the start folder down ("" for the start folder)
+    QByteArray relative; // the same from the start folder down ("" for the start folder)
     // What became of its own name and of entering it: reported before its files.
     QList<NotChanged> itself;
     QList<NotChanged> files;
-    QString lastWorking; // the new name of its last file converted
+    QByteArray lastWorking; // the new name of its last file converted
     std::optional<NotChanged> unread; // entered, but its names could not be read
     // Under the run's lock: its parent, held open while it waits; its own name's events and
     // its files', in the order they came; and whether nothing more comes for it.
@@ -215,14 +220,14 @@ private:
     {
         tellNames(false);
         m_observer.progressValue(m_files.load(std::memory_order_relaxed));
-        QString working;
+        QByteArray working;
         {
             // Taken, not shared: a worker's next name never frees what this thread holds.
             const std::lock_guard guard(m_lock);
-            working = std::exchange(m_working, QString());
+            working = std::exchange(m_working, QByteArray());
         }
         if (!working.isNull())
-            m_observer.workingName(working);
+            m_observer.workingName(DecodeName(working));
         m_session.tellJournalFailure();
     }
 
@@ -322,7 +327,7 @@ private:
             const FolderTree::Folder& child = m_tree.folders[c];
             FolderState& state = m_states[c];
             state.name = child.name;
-            state.path = JoinPath(parent.path, child.name, m_syntax);
+            state.path = JoinPath(parent.path, DecodeName(child.name), m_syntax);
             FolderHandle entered;
             if (const int error = EnterFolder(m_fs, handle, child.name, child.id, &entered, closeSome())) {
                 notEntered(state, {state.path, NotEnteredText(error)});
@@ -331,15 +336,15 @@ private:
             }
             entered = FolderHandle();
             if (renamesFolders()) {
-                const QString newName = ConvertFolderName(child.name, m_job.options.caseRules());
+                const QByteArray newName = ConvertFolderName(QByteArrayView(child.name), m_job.options.caseRules());
                 if (journal)
                     journal->inFolder(parent.relative);
                 if (rename(state, state.itself, handle, parent.path, child.name, newName, EntryKind::Folder, journal)) {
                     state.name = newName;
-                    state.path = JoinPath(parent.path, newName, m_syntax);
+                    state.path = JoinPath(parent.path, DecodeName(newName), m_syntax);
                 }
             }
-            state.relative = parent.relative.isEmpty() ? state.name : parent.relative + u'/' + state.name;
+            state.relative = parent.relative.isEmpty() ? state.name : parent.relative + '/' + state.name;
             children.push_back(c);
         }
         {
@@ -363,9 +368,10 @@ private:
             m_folders.fetch_add(1, std::memory_order_relaxed);
         if (journal)
             journal->inFolder(state.relative);
+        std::vector<NameEvent> batch; // the folder's names not handed over yet
+        const auto handOver = qScopeGuard([&] { handOverNames(state, batch); });
         for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
-            const QString name = listed.name.toString();
-            QString working = ConvertFileName(name, m_job.options.caseRules());
+            QByteArray working = ConvertFileName(listed.name, m_job.options.caseRules());
             // The window shows the name in hand at its next pass: on workers of their own one
             // in many is plenty; one worker makes a pass right here.
             const qint64 files = m_files.load(std::memory_order_relaxed) + 1;
@@ -376,38 +382,61 @@ private:
             if (m_pool->stopRequested())
                 return false; // after the rename in hand, before the next
             m_files.fetch_add(1, std::memory_order_relaxed);
-            if (m_job.options.renameFile)
-                rename(state, state.files, handle, state.path, name, working, EntryKind::File, journal, listed.serial);
+            if (m_job.options.renameFile) {
+                rename(state, state.files, handle, state.path, listed.name, working, EntryKind::File, journal,
+                       listed.serial, &batch);
+                if (batch.size() >= NamesPerHandOver)
+                    handOverNames(state, batch);
+            }
             state.lastWorking = std::move(working);
         }
         // Done with: a large tree gives its memory back as it goes.
-        folder.files = QString();
+        folder.files = QByteArray();
         folder.serials = std::vector<quint64>(); // `= {}` would keep its room
         return true;
     }
 
-    // One rename, told to an observer that hears of each name; false when it failed.
+    // One rename, told to an observer that hears of each name; false when it failed. The
+    // name goes to `batch` when there is one, a name of the folder's own task that it hands
+    // over with the next ones; otherwise it is handed over at once.
     bool rename(FolderState& state, QList<NotChanged>& failures, const FolderHandle& folder, const QString& folderPath,
-                const QString& name, const QString& newName, EntryKind kind, JournalWriter* journal, quint64 serial = 0)
+                QByteArrayView name, QByteArrayView newName, EntryKind kind, JournalWriter* journal, quint64 serial = 0,
+                std::vector<NameEvent>* batch = nullptr)
     {
         const bool done = RenameFile(m_fs, failures, folder, folderPath, name, newName, m_syntax, journal, serial);
-        if (m_eachName) {
-            {
-                const std::lock_guard guard(m_lock); // the calling thread may be telling them
-                if (!done)
-                    keep(state, {false, kind, {}, name, newName, failures.constLast()});
-                else if (newName != name || m_eachUnchanged)
-                    keep(state, {true, kind, folderPath, name, newName, {}});
-            }
-            if (m_pool) // the start folder's own name is told at once
-                awaitTelling(state);
-        }
+        if (!m_eachName || (done && newName == name && !m_eachUnchanged))
+            return done;
+        std::vector<NameEvent> one;
+        std::vector<NameEvent>& events = batch ? *batch : one;
+        if (!done)
+            events.push_back({false, kind, {}, name.toByteArray(), newName.toByteArray(), failures.constLast()});
+        else
+            events.push_back({true, kind, folderPath, name.toByteArray(), newName.toByteArray(), {}});
+        if (!batch)
+            handOverNames(state, one);
         return done;
     }
 
-    // Under the run's lock.
-    void keep(FolderState& state, NameEvent&& event)
+    // Hands the names a worker kept to the calling thread, which tells them in their turn,
+    // and holds the worker while too many wait (the start folder's own name, renamed before
+    // the workers start, is told at once).
+    void handOverNames(FolderState& state, std::vector<NameEvent>& batch)
     {
+        if (batch.empty())
+            return;
+        {
+            const std::unique_lock held(m_lock); // the calling thread may be telling them
+            for (NameEvent& event : batch)
+                keep(held, state, std::move(event));
+        }
+        batch.clear();
+        if (m_pool)
+            awaitTelling(state);
+    }
+
+    void keep(const std::unique_lock<std::mutex>& held, FolderState& state, NameEvent&& event)
+    {
+        Q_ASSERT(held.owns_lock() && held.mutex() == &m_lock);
         state.events.push_back(std::move(event));
         m_untold += m_pool != nullptr;
     }
@@ -436,8 +465,8 @@ private:
     {
         state.itself.append(item);
         if (m_eachName) {
-            const std::lock_guard guard(m_lock);
-            keep(state, {false, EntryKind::Folder, {}, {}, {}, item});
+            const std::unique_lock held(m_lock);
+            keep(held, state, {false, EntryKind::Folder, {}, {}, {}, item});
         }
     }
 
@@ -481,8 +510,8 @@ private:
 
     void tell(const NameEvent& e)
     {
-        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName, e.kind)
-                  : m_observer.notChanged(e.item, e.newName, e.kind);
+        e.renamed ? m_observer.renamed(e.folder, DecodeName(e.oldName), DecodeName(e.newName), e.kind)
+                  : m_observer.notChanged(e.item, DecodeName(e.newName), e.kind);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -496,7 +525,7 @@ private:
             m_out.notChanged += state.itself;
             m_out.notChanged += state.files;
             if (!state.lastWorking.isNull())
-                m_out.workingName = state.lastWorking;
+                m_out.workingName = DecodeName(state.lastWorking);
             if (state.unread)
                 m_out.notListed.append(*state.unread);
         }
@@ -517,8 +546,8 @@ private:
     QString renameStartFolder(const QString& start, const FolderHandle& parent, int parentError)
     {
         const QString parentPath = parentOf(start);
-        const QString name = start.mid(start.lastIndexOf(m_syntax.separator) + 1);
-        const QString newName = ConvertFolderName(name, m_job.options.caseRules());
+        const QByteArray name = EncodeName(QStringView(start).sliced(start.lastIndexOf(m_syntax.separator) + 1));
+        const QByteArray newName = ConvertFolderName(QByteArrayView(name), m_job.options.caseRules());
         FolderState state;
         const auto told = qScopeGuard([&] {
             for (const NameEvent& e : state.events)
@@ -536,7 +565,7 @@ private:
             journal->inOutsideFolder(parentPath);
         if (!rename(state, m_startFolderNotChanged, parent, parentPath, name, newName, EntryKind::Folder, journal))
             return start;
-        m_out.openFolder = JoinPath(parentPath, newName, m_syntax);
+        m_out.openFolder = JoinPath(parentPath, DecodeName(newName), m_syntax);
         if (journal && newName != name)
             journal->startFolderMoved(m_out.openFolder);
         return m_out.openFolder;
@@ -577,7 +606,7 @@ private:
     std::vector<size_t> m_holding; // the folders given a parent to hold (some have taken it)
     int m_heldParents = 0;
     int m_heldLimit = HeldParentsLimit;
-    QString m_working;
+    QByteArray m_working;
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "engine/RenameStep.h"
 #include "engine/RunObserver.h"
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 
 namespace orvel {
 
@@ -78,11 +79,11 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
         if (!job.options.renameFile)
             continue;
         if (journal)
-            journal->inFolder(QString());
+            journal->inFolder({});
         bool done = false;
         if (handle.isOpen())
-            done = RenameFile(fs, out.notChanged, handle, folder, job.names[i], out.workingName, syntax, journal,
-                              job.serials.value(i));
+            done = RenameFile(fs, out.notChanged, handle, folder, EncodeName(job.names[i]), EncodeName(out.workingName),
+                              syntax, journal, job.serials.value(i));
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
         tell(observer, done, folder, job.names[i], out.workingName, EntryKind::File, out.notChanged);

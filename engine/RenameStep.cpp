@@ -4,10 +4,11 @@
 
 #include "engine/JournalWriter.h"
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 
 namespace orvel {
 
-int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
+int RenameStep(FileSystem& fs, const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                JournalWriter* journal, quint64 serial)
 {
     bool journaled = false;
@@ -20,7 +21,7 @@ int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldNam
         if ((serial != 0 && !folder.id().isNull()) || fs.identify(folder, oldName, &identity) == 0) {
             journal->willRename(oldName, newName, identity);
             journaled = true;
-            notice = [journal](const QString& temporary) { journal->willPassThrough(temporary); };
+            notice = [journal](QByteArrayView temporary) { journal->willPassThrough(temporary); };
         }
     }
     const int error = RenameStep(fs, folder, oldName, newName, notice);
@@ -29,19 +30,19 @@ int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldNam
     return error;
 }
 
-int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
-               const std::function<void(const QString& temporary)>& beforeTemporary)
+int RenameStep(FileSystem& fs, const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
+               const std::function<void(QByteArrayView temporary)>& beforeTemporary)
 {
     return fs.renameIn(folder, oldName, newName, beforeTemporary);
 }
 
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax, JournalWriter* journal,
+                QByteArrayView oldName, QByteArrayView newName, const PathSyntax& syntax, JournalWriter* journal,
                 quint64 serial)
 {
     const int error = RenameStep(fs, folder, oldName, newName, journal, serial);
     if (error != 0)
-        notChanged.append({JoinPath(folderPath, oldName, syntax), ErrorText(error)});
+        notChanged.append({JoinPath(folderPath, DecodeName(oldName), syntax), ErrorText(error)});
     return error == 0;
 }
 
@@ -76,7 +77,8 @@ std::optional<QString> RenameLastComponent(const QString& folderPath, const Case
         return std::nullopt;
     }
     journal->inOutsideFolder(parentPath);
-    if (!RenameFile(fs, notChanged, parent, parentPath, name, newPath.mid(last + 1), syntax, journal))
+    if (!RenameFile(fs, notChanged, parent, parentPath, EncodeName(name),
+                    EncodeName(QStringView(newPath).sliced(last + 1)), syntax, journal))
         return std::nullopt;
     return newPath;
 }

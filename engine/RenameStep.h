@@ -6,6 +6,7 @@
 #include "engine/Paths.h"
 #include "engine/RunOutcome.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -23,19 +24,19 @@ class JournalWriter;
 // ignored, and how it went. `serial`, when not 0, is the entry's inode as the folder's
 // listing gave it: the journal takes it instead of asking the system once more. Returns 0
 // or the errno value.
-int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
+int RenameStep(FileSystem& fs, const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                JournalWriter* journal = nullptr, quint64 serial = 0);
 
 // The step for a journal of its own (an undo's): `beforeTemporary` hears the hidden name a
 // case-only rename passes through before the first of its two steps.
-int RenameStep(FileSystem& fs, const FolderHandle& folder, const QString& oldName, const QString& newName,
-               const std::function<void(const QString& temporary)>& beforeTemporary);
+int RenameStep(FileSystem& fs, const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
+               const std::function<void(QByteArrayView temporary)>& beforeTemporary);
 
 // The step as a run takes it: on failure, whatever the cause, the entry's full path
 // (`folderPath` is the folder's path as it stands now) and the system's reason are added
 // to `notChanged`, and it returns false; nothing is shown, the run goes on.
 bool RenameFile(FileSystem& fs, QList<NotChanged>& notChanged, const FolderHandle& folder, const QString& folderPath,
-                const QString& oldName, const QString& newName, const PathSyntax& syntax = PathSyntax::host(),
+                QByteArrayView oldName, QByteArrayView newName, const PathSyntax& syntax = PathSyntax::host(),
                 JournalWriter* journal = nullptr, quint64 serial = 0);
 
 // Renames `oldPath` to `newPath`, two paths in one folder, as RenameFile does.

@@ -200,7 +200,7 @@ private:
             return {};
         const JournalReader::Rename r = m_journal.rename(entry);
         const QString& folder = m_folderPaths[size_t(entry.folder)];
-        return {JoinPath(folder, r.oldName), JoinPath(folder, r.newName)};
+        return {JoinPath(folder, DecodeName(r.oldName)), JoinPath(folder, DecodeName(r.newName))};
     }
 
     // A folder of the run, with what must be undone in it and below it before the rename of
@@ -349,25 +349,21 @@ private:
         const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
         if (!open)
             return {Verdict::Changed};
-        // Where numbers do not last, the exact name the run gave it is all that tells.
-        const auto isEntry = [&](const EntryIdentity& id) { return !open->numbersIdentify || r.isEntry(id); };
-        EntryIdentity now;
-        // The very name the run gave it, not one that only matches it where letter case is
-        // ignored.
-        if (m_fs.identify(open->handle, r.newName, &now) != 0 || !isEntry(now) || !holds(*open, r.newName)) {
+        if (!stillWhatTheRunMade(*open, r)) {
             EntryIdentity before;
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && isEntry(before) && holds(*open, r.oldName))
+            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && isEntry(*open, r, before)
+                && holds(*open, r.oldName))
                 return {};
             return {Verdict::Changed};
         }
         // A crash between the two steps of a case-only rename leaves the entry under a
         // hidden name: the journal hears it first, so that the recovery can finish it.
-        const int error = RenameStep(m_fs, open->handle, r.newName, r.oldName, [&](const QString& temporary) {
+        const int error = RenameStep(m_fs, open->handle, r.newName, r.oldName, [&](QByteArrayView temporary) {
             if (!m_file)
                 return;
             QByteArray record;
-            RecordBuilder(record, RecordKind::UndoTemporary).number(index).name(temporary).end();
+            RecordBuilder(record, RecordKind::UndoTemporary).number(index).bytes(temporary).end();
             m_file->append(record);
         });
         if (error == EEXIST)
@@ -387,18 +383,19 @@ private:
         // The names are read from the journal again, not kept from the attempt: a million of
         // them would take tens of megabytes.
         if (decision.verdict == Verdict::PutBack) {
-            const JournalReader::Rename names = m_journal.rename(entry);
+            const auto [oldName, newName] = m_journal.nameBytes(entry);
             ++out.undone;
-            m_observer.renamed(folderPath, names.newName, names.oldName, EntryKind::Unknown);
+            const QString newText = DecodeName(newName), oldText = DecodeName(oldName);
+            m_observer.renamed(folderPath, newText, oldText, EntryKind::Unknown);
             // Only a folder that holds folders of the run can have had one of them moved.
             const QString moved =
-                m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, names.newName);
+                m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, newText);
             if (!moved.isEmpty() && m_runFolders.contains(moved))
-                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, names.oldName), {}));
+                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, oldText), {}));
         } else if (decision.verdict != Verdict::NothingToUndo) {
-            const JournalReader::Rename names = m_journal.rename(entry);
-            out.notChanged.append({JoinPath(folderPath, names.newName), reasonOf(decision)});
-            m_observer.notChanged(out.notChanged.back(), names.oldName, EntryKind::Unknown);
+            const auto [oldName, newName] = m_journal.nameBytes(entry);
+            out.notChanged.append({JoinPath(folderPath, DecodeName(newName)), reasonOf(decision)});
+            m_observer.notChanged(out.notChanged.back(), DecodeName(oldName), EntryKind::Unknown);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
         }
@@ -414,11 +411,25 @@ private:
         bool numbersIdentify = true; // an entry's numbers are still what the run recorded
     };
 
+    // Where numbers do not last, the exact name the run gave it is all that tells.
+    static bool isEntry(const OpenFolder& open, const JournalReader::Rename& r, const EntryIdentity& id)
+    {
+        return !open.numbersIdentify || r.isEntry(id);
+    }
+
+    // Whether the entry stands under the very name the run gave it, not one that only
+    // matches it where letter case is ignored, as the system answers now.
+    bool stillWhatTheRunMade(const OpenFolder& open, const JournalReader::Rename& r) const
+    {
+        EntryIdentity now;
+        return m_fs.identify(open.handle, r.newName, &now) == 0 && isEntry(open, r, now) && holds(open, r.newName);
+    }
+
     // Whether `name` stands byte for byte in the folder's own listing, where a name may be
     // found under another case of its letters.
-    bool holds(const OpenFolder& open, const QString& name) const
+    bool holds(const OpenFolder& open, QByteArrayView name) const
     {
-        QString listed;
+        QByteArray listed;
         return open.caseApart || (m_fs.listedAs(open.handle, name, &listed) == 0 && listed == name);
     }
 

@@ -1,6 +1,8 @@
 // File-system calls built on those each platform provides, and the names a two-step rename passes through.
 #include "platform/FileSystem.h"
 
+#include "platform/NameCodec.h"
+
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -34,9 +36,9 @@ std::optional<QList<DirEntry>> FileSystem::list(const QString& path, bool withFo
     QList<DirEntry> entries;
     const Listing listing = listFolder(
         folder,
-        [&](const QString& name, EntryType type, quint64) {
+        [&](QByteArrayView name, EntryType type, quint64) {
             if (withFolders || type == EntryType::File)
-                entries.append(DirEntry{name, type});
+                entries.append(DirEntry{DecodeName(name), type});
         },
         false);
     if (listing.error != 0)
@@ -55,10 +57,10 @@ int FileSystem::rename(const QString& oldPath, const QString& newPath)
     const FolderHandle handle = openFolder(folder, &error);
     if (!handle.isOpen())
         return error;
-    return renameIn(handle, oldName, newName);
+    return renameIn(handle, EncodeName(oldName), EncodeName(newName));
 }
 
-int FileSystem::mayRename(const FolderHandle&, const QString&) const
+int FileSystem::mayRename(const FolderHandle&, QByteArrayView) const
 {
     return 0;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHashFunctions>
 #include <QList>
 #include <QString>
@@ -124,7 +125,9 @@ inline bool NumbersIdentify(VolumeKind kind)
 }
 
 // Every file-system call the program makes. One real implementation per platform;
-// tests wrap it to produce faults that a root-run test machine cannot. Failures are
+// tests wrap it to produce faults that a root-run test machine cannot. A name inside a
+// folder is the bytes the system holds it by, never converted on the way: a run hands a
+// listed name to the rename as it was listed. Failures are
 // returned as errno values (0 is success); ErrorText() turns one into the system's
 // own words. Every call may be made from several threads at once, on the same folder
 // handle too; a handle itself is used by one thread at a time.
@@ -133,11 +136,11 @@ public:
     // `serial` is the listing's own number for a file: the inode identify() gives, where
     // the file system is known to list that very number; 0 where it is not (folders, and
     // file systems that make numbers up for a listing, as FAT does).
-    using EntrySink = std::function<void(const QString& name, EntryType type, quint64 serial)>;
+    using EntrySink = std::function<void(QByteArrayView name, EntryType type, quint64 serial)>;
     // Told the hidden name a case-only rename is about to pass through, before its
     // first step, so that the step can be finished or undone should the program
     // die between the two.
-    using TemporaryNotice = std::function<void(const QString& temporaryName)>;
+    using TemporaryNotice = std::function<void(QByteArrayView temporaryName)>;
 
     virtual ~FileSystem() = default;
 
@@ -147,7 +150,7 @@ public:
 
     // Opens the folder `name` inside `parent`. A link is never followed, and anything
     // that is not a folder is refused (ENOTDIR, ELOOP).
-    virtual FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const = 0;
+    virtual FolderHandle openSubFolder(const FolderHandle& parent, QByteArrayView name, int* error = nullptr) const = 0;
 
     // Hands every entry of the folder to `each`, in the order the file system gives
     // them: files (and links to files), folders and links to folders. Hidden entries
@@ -164,17 +167,17 @@ public:
     // byte for byte in the folder's listing are two entries, whatever the system's
     // numbers say (hard links): that rename fails with EEXIST. A name that could step
     // outside the folder ("", ".", "..", a '/' or a NUL) is refused.
-    virtual int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+    virtual int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                          const TemporaryNotice& beforeTemporary = {}) = 0;
 
     // The identity of the entry `name` inside `folder`, without following a link.
-    virtual int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const = 0;
+    virtual int identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const = 0;
 
     // `name` as the folder's own listing holds it, hidden names included: itself when it
     // stands there byte for byte, otherwise the listed name that equals it case-folded,
     // under which a file system that ignores case holds the entry that answers to `name`;
-    // a null string when none does. 0, or the error that kept the folder from being listed.
-    virtual int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const = 0;
+    // null when none does. 0, or the error that kept the folder from being listed.
+    virtual int listedAs(const FolderHandle& folder, QByteArrayView name, QByteArray* listed) const = 0;
 
     // What is at `path`, without following a final symbolic link to a folder.
     virtual EntryType entryType(const QString& path) const = 0;
@@ -190,7 +193,7 @@ public:
     // without renaming it (a folder the process may not write to, a read-only file
     // system, a sticky folder and an entry of another user's): 0, or the error a rename
     // would meet. For a plan, which renames nothing; one that cannot tell answers 0.
-    virtual int mayRename(const FolderHandle& folder, const QString& name) const;
+    virtual int mayRename(const FolderHandle& folder, QByteArrayView name) const;
 
     // A run is done with `folder`: it renames nothing more in it and lists it no more,
     // though it may still enter the folders in it. What a file system keeps of a folder

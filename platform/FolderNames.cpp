@@ -70,15 +70,15 @@ FolderNames::Folder* FolderNames::find(const std::unique_lock<std::mutex>& held,
     return &m_folders.front();
 }
 
-int FolderNames::listedAs(int dir, quint64 opening, const QByteArray& name, QByteArray* listed)
+int FolderNames::listedAs(int dir, quint64 opening, QByteArrayView name, QByteArray* listed)
 {
     const std::unique_lock held(m_lock);
     int error = 0;
     Folder* folder = find(held, dir, opening, &error);
     if (!folder)
         return error;
-    if (folder->names.contains(name)) {
-        *listed = name;
+    if (folder->names.contains(QByteArray::fromRawData(name.data(), name.size()))) {
+        *listed = name.toByteArray();
         return 0;
     }
     if (!folder->folded) {
@@ -91,7 +91,7 @@ int FolderNames::listedAs(int dir, quint64 opening, const QByteArray& name, QByt
     return 0;
 }
 
-void FolderNames::renamed(int dir, const QByteArray& from, const QByteArray& to)
+void FolderNames::renamed(int dir, QByteArrayView from, QByteArrayView to)
 {
     if (!m_keepsAny.load(std::memory_order_relaxed))
         return;
@@ -102,22 +102,22 @@ void FolderNames::renamed(int dir, const QByteArray& from, const QByteArray& to)
     for (Folder& folder : m_folders) {
         if (folder.device != st.st_dev || folder.inode != st.st_ino)
             continue;
-        folder.names.remove(from);
-        folder.names.insert(to);
+        folder.names.remove(QByteArray::fromRawData(from.data(), from.size()));
+        folder.names.insert(to.toByteArray());
         if (folder.folded) {
             folder.folded->remove(DecodeName(from).toCaseFolded());
-            folder.folded->insert(DecodeName(to).toCaseFolded(), to);
+            folder.folded->insert(DecodeName(to).toCaseFolded(), to.toByteArray());
         }
         folder.changed = st.st_mtim; // every opening of it that is kept
     }
 }
 
-std::optional<bool> TellsCaseApart(const FileSystem& fs, const FolderHandle& folder, const QString& present)
+std::optional<bool> TellsCaseApart(const FileSystem& fs, const FolderHandle& folder, QByteArrayView present)
 {
-    QString swapped = present;
-    for (QChar& c : swapped)
-        if (c.unicode() < 0x80 && c.isLetter())
-            c = c.isUpper() ? c.toLower() : c.toUpper();
+    QByteArray swapped = present.toByteArray();
+    for (char& c : swapped)
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+            c = char(c ^ 0x20);
     EntryIdentity found;
     if (swapped == present || fs.identify(folder, present, &found) != 0)
         return std::nullopt;

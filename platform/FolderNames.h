@@ -28,9 +28,9 @@ public:
     // `name` as the listing of the open folder `dir` holds it: itself when it stands
     // there byte for byte, otherwise the listed name that equals it case-folded; null when
     // none does. 0, or the error that kept the folder from being listed.
-    int listedAs(int dir, quint64 opening, const QByteArray& name, QByteArray* listed);
+    int listedAs(int dir, quint64 opening, QByteArrayView name, QByteArray* listed);
     // A rename made through `dir`; nothing to do while no folder is kept.
-    void renamed(int dir, const QByteArray& from, const QByteArray& to);
+    void renamed(int dir, QByteArrayView from, QByteArrayView to);
 
 private:
     struct Folder {
@@ -55,6 +55,6 @@ private:
 // Whether `folder` tells names apart by letter case: `present`, a name it holds, is
 // found, and the same name with the case of its ASCII letters swapped is not. nullopt
 // when this name cannot tell (it holds no such letter, or is not there).
-std::optional<bool> TellsCaseApart(const FileSystem& fs, const FolderHandle& folder, const QString& present);
+std::optional<bool> TellsCaseApart(const FileSystem& fs, const FolderHandle& folder, QByteArrayView present);
 
 } // namespace orvel

@@ -30,17 +30,34 @@ QByteArray encode(const QString& text)
 {
     return EncodeName(text);
 }
-QString decode(const char* bytes)
-{
-    return DecodeName(QByteArrayView(bytes, qsizetype(std::strlen(bytes))));
-}
 
 // A name that stays inside its folder: not empty, not "." or "..", no separator and no
 // NUL (which would cut the name short at the system call).
-bool isPlainName(const QByteArray& name)
+bool isPlainName(QByteArrayView name)
 {
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
+
+// A name as a system call takes it: copied, with the NUL after it, onto the stack. No
+// folder holds a longer name than NAME_MAX bytes; one is refused as the system refuses it.
+class SystemName {
+public:
+    explicit SystemName(QByteArrayView name)
+        : m_fits(name.size() <= NAME_MAX)
+    {
+        if (m_fits) {
+            std::memcpy(m_bytes, name.data(), size_t(name.size()));
+            m_bytes[name.size()] = 0;
+        }
+    }
+    // 0, or the error of a name the system would refuse.
+    int error(QByteArrayView name) const { return !isPlainName(name) ? EINVAL : m_fits ? 0 : ENAMETOOLONG; }
+    const char* get() const { return m_bytes; }
+
+private:
+    bool m_fits;
+    char m_bytes[NAME_MAX + 1];
+};
 
 int renameNoReplace(int dir, const char* from, const char* to)
 {
@@ -147,17 +164,20 @@ public:
         return handleOf(fd, path);
     }
 
-    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error) const override
+    FolderHandle openSubFolder(const FolderHandle& parent, QByteArrayView name, int* error) const override
     {
-        const QByteArray bytes = encode(name);
-        if (!parent.isOpen() || !isPlainName(bytes))
+        const SystemName bytes(name);
+        if (!parent.isOpen())
             return fail(error, EINVAL);
-        const int fd = ::openat(parent.descriptor(), bytes.constData(), kFolderHandle | O_NOFOLLOW);
+        if (const int refused = bytes.error(name))
+            return fail(error, refused);
+        const int fd = ::openat(parent.descriptor(), bytes.get(), kFolderHandle | O_NOFOLLOW);
         if (fd < 0)
             return fail(error, errno);
         const QChar separator = u'/';
+        const QString text = DecodeName(name);
         return handleOf(fd,
-                        parent.path().endsWith(separator) ? parent.path() + name : parent.path() + separator + name);
+                        parent.path().endsWith(separator) ? parent.path() + text : parent.path() + separator + text);
     }
 
     Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override
@@ -182,54 +202,54 @@ public:
                 continue;
             const EntryType type = typeOf(dir, raw, entry->d_type);
             if (type != EntryType::Missing)
-                each(decode(raw), type,
+                each(QByteArrayView(raw, qsizetype(std::strlen(raw))), type,
                      serials && type == EntryType::File && entry->d_type == DT_REG ? quint64(entry->d_ino) : 0);
         }
         ::closedir(stream);
         return listing;
     }
 
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+    int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                  const TemporaryNotice& beforeTemporary = {}) override
     {
-        const QByteArray from = encode(oldName);
-        const QByteArray to = encode(newName);
+        const SystemName from(oldName), to(newName);
         if (!folder.isOpen())
             return EBADF;
-        if (!isPlainName(from) || !isPlainName(to))
-            return EINVAL;
+        if (const int refused = from.error(oldName) ? from.error(oldName) : to.error(newName))
+            return refused;
         const int dir = folder.descriptor();
-        if (from == to) {
+        if (oldName == newName) {
             // Nothing to change; the entry must still be there, though.
             struct stat st;
-            return ::fstatat(dir, from.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+            return ::fstatat(dir, from.get(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
         }
-        const int error = moveWithoutReplacing(dir, from.constData(), to.constData());
+        const int error = moveWithoutReplacing(dir, from.get(), to.get());
         if (error == 0)
-            m_names.renamed(dir, from, to);
-        if (error != EEXIST || oldName.compare(newName, Qt::CaseInsensitive) != 0 || !sameEntry(folder, from, to))
+            m_names.renamed(dir, oldName, newName);
+        if (error != EEXIST || DecodeName(oldName).compare(DecodeName(newName), Qt::CaseInsensitive) != 0
+            || !sameEntry(folder, oldName, newName))
             return error;
         const QByteArray temporary = NewTemporaryName();
         if (beforeTemporary)
-            beforeTemporary(decode(temporary.constData()));
-        const int caseError =
-            RenameThroughTemporary(from, to, temporary, [dir](const QByteArray& a, const QByteArray& b) {
-                return moveWithoutReplacing(dir, a.constData(), b.constData());
-            });
+            beforeTemporary(temporary);
+        const int caseError = RenameThroughTemporary(oldName.toByteArray(), newName.toByteArray(), temporary,
+                                                     [dir](const QByteArray& a, const QByteArray& b) {
+                                                         return moveWithoutReplacing(dir, a.constData(), b.constData());
+                                                     });
         if (caseError == 0)
-            m_names.renamed(dir, from, to);
+            m_names.renamed(dir, oldName, newName);
         return caseError;
     }
 
-    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override
+    int identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const override
     {
-        const QByteArray bytes = encode(name);
+        const SystemName bytes(name);
         if (!folder.isOpen())
             return EBADF;
-        if (!isPlainName(bytes))
-            return EINVAL;
+        if (const int refused = bytes.error(name))
+            return refused;
         struct statx st;
-        if (::statx(folder.descriptor(), bytes.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
+        if (::statx(folder.descriptor(), bytes.get(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
             return errno;
         const qint64 born =
             (st.stx_mask & STATX_BTIME) != 0 ? qint64(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec : 0;
@@ -237,14 +257,11 @@ public:
         return 0;
     }
 
-    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override
+    int listedAs(const FolderHandle& folder, QByteArrayView name, QByteArray* listed) const override
     {
         if (!folder.isOpen())
             return EBADF;
-        QByteArray bytes;
-        const int error = m_names.listedAs(folder.descriptor(), folder.opening(), encode(name), &bytes);
-        *listed = bytes.isNull() ? QString() : DecodeName(bytes);
-        return error;
+        return m_names.listedAs(folder.descriptor(), folder.opening(), name, listed);
     }
 
     EntryType entryType(const QString& path) const override
@@ -266,7 +283,7 @@ public:
         return S_ISREG(st.st_mode) ? EntryType::File : S_ISDIR(st.st_mode) ? EntryType::FolderLink : EntryType::Other;
     }
 
-    int mayRename(const FolderHandle& folder, const QString& name) const override
+    int mayRename(const FolderHandle& folder, QByteArrayView name) const override
     {
         struct stat dir, entry;
         if (!folder.isOpen() || ::fstat(folder.descriptor(), &dir) != 0)
@@ -291,7 +308,10 @@ public:
         if ((dir.st_mode & S_ISVTX) == 0 || ::geteuid() == 0 || dir.st_uid == ::geteuid())
             return 0;
         // In a sticky folder (/tmp) only an entry's owner renames it.
-        if (::fstatat(folder.descriptor(), encode(name).constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        const SystemName bytes(name);
+        if (const int refused = bytes.error(name))
+            return refused;
+        if (::fstatat(folder.descriptor(), bytes.get(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
             return errno;
         return entry.st_uid == ::geteuid() ? 0 : EPERM;
     }
@@ -310,7 +330,7 @@ private:
     // case-folding ext4) answers the new name with the old entry. Where both names
     // stand in the listing they are two entries, also when both lead to one file
     // (hard links): neither is ever touched.
-    bool sameEntry(const FolderHandle& folder, const QByteArray& from, const QByteArray& to)
+    bool sameEntry(const FolderHandle& folder, QByteArrayView from, QByteArrayView to)
     {
         const int dir = folder.descriptor();
         QByteArray listed;

@@ -12,6 +12,24 @@
 
 using namespace orvel;
 
+namespace {
+
+// A name's new name as text, once its bytes are checked to convert to the very same.
+QString convertedFile(const QString& name, const CaseRules& rules)
+{
+    const QString text = ConvertFileName(name, rules);
+    [&] { QCOMPARE(ConvertFileName(QByteArrayView(EncodeName(name)), rules), EncodeName(text)); }();
+    return text;
+}
+QString convertedFolder(const QString& name, const CaseRules& rules)
+{
+    const QString text = ConvertFolderName(name, rules);
+    [&] { QCOMPARE(ConvertFolderName(QByteArrayView(EncodeName(name)), rules), EncodeName(text)); }();
+    return text;
+}
+
+} // namespace
+
 class TestCaseConversion : public QObject {
     Q_OBJECT
 
@@ -43,8 +61,8 @@ private Q_SLOTS:
         const QStringList n = names.split('|');
         QStringList got; // file and folder for each style, the style None last
         for (CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper, CaseStyle::Proper, CaseStyle::None})
-            got << ConvertFileName(n[0], {style, false, false, "en"})
-                << ConvertFolderName(n[0], {style, false, false, "en"});
+            got << convertedFile(n[0], {style, false, false, "en"})
+                << convertedFolder(n[0], {style, false, false, "en"});
         QCOMPARE(got, (QStringList{n[1], n[1], n[2], n[2], n[3], n[4], n[0], n[0]}));
     }
 
@@ -114,13 +132,32 @@ private Q_SLOTS:
         const CaseRules how{style, r.contains("+ext"), r.contains("+caps"), r[0].toLatin1()};
         QStringList files, folders;
         for (const QString& each : name.split('|')) {
-            files << ConvertFileName(each, how);
-            folders << ConvertFolderName(each, how);
+            files << convertedFile(each, how);
+            folders << convertedFolder(each, how);
         }
         if (!file.isNull())
             QCOMPARE(files.join('|'), file);
         if (!folder.isNull())
             QCOMPARE(folders.join('|'), folder);
+    }
+
+    // The file list's order: without regard to letter case, names that differ in case
+    // alone by their characters; the same for names as bytes, which a run sorts.
+    void fileListOrder()
+    {
+        QStringList names{"b.txt", "B.txt", "a.TXT", "ab", "aB", "_x", "Z", "Ä.txt", "ä.txt", "é", DecodeName("\xff")};
+        SortNames(names);
+        QCOMPARE(names.mid(0, 6), (QStringList{"_x", "a.TXT", "aB", "ab", "B.txt", "b.txt"}));
+        QList<QByteArray> bytes;
+        for (const QString& name : std::as_const(names))
+            bytes.prepend(EncodeName(name));
+        std::sort(bytes.begin(), bytes.end(), [](const QByteArray& a, const QByteArray& b) {
+            return ListsBefore(QByteArrayView(a), QByteArrayView(b));
+        });
+        QStringList sorted;
+        for (const QByteArray& name : std::as_const(bytes))
+            sorted << DecodeName(name);
+        QCOMPARE(sorted, names);
     }
 
     // Turkish pairs "i" with a dotted capital and "I" with a dotless small letter: plain
@@ -129,8 +166,8 @@ private Q_SLOTS:
     void dottedAndDotlessI()
     {
         const bool turkish = QLocale::system().language() == QLocale::Turkish;
-        QCOMPARE(ConvertFileName("file IN.txt", {CaseStyle::Upper}), turkish ? "FİLE IN.TXT" : "FILE IN.TXT");
-        QCOMPARE(ConvertFolderName("FILE IN", {CaseStyle::Lower}), turkish ? "fıle ın" : "file in");
+        QCOMPARE(convertedFile("file IN.txt", {CaseStyle::Upper}), turkish ? "FİLE IN.TXT" : "FILE IN.TXT");
+        QCOMPARE(convertedFolder("FILE IN", {CaseStyle::Lower}), turkish ? "fıle ın" : "file in");
     }
 
     // The word rule of Proper Case, and the fix-up after "(" that files get on top.

@@ -23,11 +23,11 @@ public:
     QList<QPair<QString, QString>> renames;
 
     FolderHandle openFolder(const QString&, int*) const override { return {}; }
-    FolderHandle openSubFolder(const FolderHandle&, const QString&, int*) const override { return {}; }
+    FolderHandle openSubFolder(const FolderHandle&, QByteArrayView, int*) const override { return {}; }
     Listing listFolder(const FolderHandle&, const EntrySink&, bool) const override { return {EBADF}; }
-    int renameIn(const FolderHandle&, const QString&, const QString&, const TemporaryNotice&) override { return EBADF; }
-    int identify(const FolderHandle&, const QString&, EntryIdentity*) const override { return EBADF; }
-    int listedAs(const FolderHandle&, const QString&, QString*) const override { return EBADF; }
+    int renameIn(const FolderHandle&, QByteArrayView, QByteArrayView, const TemporaryNotice&) override { return EBADF; }
+    int identify(const FolderHandle&, QByteArrayView, EntryIdentity*) const override { return EBADF; }
+    int listedAs(const FolderHandle&, QByteArrayView, QByteArray*) const override { return EBADF; }
     EntryType entryType(const QString&) const override { return EntryType::Missing; }
     int rename(const QString& oldPath, const QString& newPath) override
     {

@@ -76,12 +76,13 @@ struct Bench {
             const QString to = step.contains('>') ? step.section('>', 1) : from.toLower();
             JournalWriter& writer = w == 0 ? first : second;
             if (std::exchange(in[w], folder) != folder)
-                folder.startsWith("start") ? writer.inFolder(folder.mid(6)) : writer.inOutsideFolder(path(folder));
+                folder.startsWith("start") ? writer.inFolder(EncodeName(folder.mid(6)))
+                                           : writer.inOutsideFolder(path(folder));
             const FolderHandle handle = hostFileSystem().openFolder(path(folder));
             EntryIdentity id;
-            QVERIFY(hostFileSystem().identify(handle, from, &id) == 0);
-            writer.willRename(from, to, id);
-            writer.renamed(hostFileSystem().renameIn(handle, from, to));
+            QVERIFY(hostFileSystem().identify(handle, EncodeName(from), &id) == 0);
+            writer.willRename(EncodeName(from), EncodeName(to), id);
+            writer.renamed(hostFileSystem().renameIn(handle, EncodeName(from), EncodeName(to)));
             if (path(folder) + '/' + from == path("start"))
                 writer.startFolderMoved(path(folder) + '/' + to);
         }
@@ -113,10 +114,10 @@ public:
     {
     }
 
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+    int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                  const TemporaryNotice& notice) override
     {
-        return FaultyFileSystem::renameIn(folder, oldName, newName, [&](const QString& temporary) {
+        return FaultyFileSystem::renameIn(folder, oldName, newName, [&](QByteArrayView temporary) {
             if (notice)
                 notice(temporary);
             if (--m_left == 0 && hostFileSystem().renameIn(folder, oldName, temporary) == 0)

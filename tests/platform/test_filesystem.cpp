@@ -117,7 +117,7 @@ private Q_SLOTS:
         QVERIFY(IsTemporaryName(made) && made.size() < 32 && made != NewTemporaryName());
         QVERIFY(!IsTemporaryName(".orvel~notes.txt"));
         bool noticed = false;
-        QCOMPARE(fs.renameIn(fs.openFolder(d), "DOC", "doc", [&](const QString&) { noticed = true; }), EEXIST);
+        QCOMPARE(fs.renameIn(fs.openFolder(d), "DOC", "doc", [&](QByteArrayView) { noticed = true; }), EEXIST);
         QVERIFY(!noticed && fs.entryType(d + "/DOC") == EntryType::File);
     }
 

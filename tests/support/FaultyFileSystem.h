@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/NameCodec.h"
 
 #include <QTest>
 
@@ -45,11 +46,11 @@ public:
         return m_inner.openFolder(real(path), error).withPath(path);
     }
 
-    FolderHandle openSubFolder(const FolderHandle& parent, const QString& name, int* error = nullptr) const override
+    FolderHandle openSubFolder(const FolderHandle& parent, QByteArrayView name, int* error = nullptr) const override
     {
         const std::lock_guard lock(m_lock);
         if (beforeEnter)
-            beforeEnter(join(parent.path(), name));
+            beforeEnter(join(parent.path(), DecodeName(name)));
         return m_inner.openSubFolder(parent, name, error);
     }
 
@@ -63,46 +64,47 @@ public:
         QList<std::tuple<QString, EntryType, quint64>> entries;
         Listing listing = m_inner.listFolder(
             folder,
-            [&](const QString& name, EntryType type, quint64 serial) {
-                entries.append({name, type, serial});
+            [&](QByteArrayView name, EntryType type, quint64 serial) {
+                entries.append({DecodeName(name), type, serial});
             },
             withHidden);
         std::sort(entries.begin(), entries.end());
         for (const auto& [name, type, serial] : std::as_const(entries))
-            each(name, type, serial);
+            each(EncodeName(name), type, serial);
         if (failedListings.contains(folder.path()))
             listing.error = EIO;
         return listing;
     }
 
-    int renameIn(const FolderHandle& folder, const QString& oldName, const QString& newName,
+    int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
                  const TemporaryNotice& beforeTemporary = {}) override
     {
         const std::lock_guard lock(m_lock);
-        const QString oldPath = join(folder.path(), oldName);
-        renames.append({oldPath, join(folder.path(), newName)});
+        const QString oldPath = join(folder.path(), DecodeName(oldName));
+        const QString newPath = join(folder.path(), DecodeName(newName));
+        renames.append({oldPath, newPath});
         if (beforeRename)
-            beforeRename(oldPath, join(folder.path(), newName));
+            beforeRename(oldPath, newPath);
         if (refusedRenames.contains(oldPath))
             return EBUSY;
         return m_inner.renameIn(folder, oldName, newName, beforeTemporary);
     }
 
-    int identify(const FolderHandle& folder, const QString& name, EntryIdentity* identity) const override
+    int identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const override
     {
         int error = m_inner.identify(folder, name, identity);
         if (error == ENOENT && ignoresCase)
             m_inner.listFolder(
                 folder,
-                [&](const QString& other, EntryType, quint64) {
-                    if (error == ENOENT && other.compare(name, Qt::CaseInsensitive) == 0)
+                [&](QByteArrayView other, EntryType, quint64) {
+                    if (error == ENOENT && DecodeName(other).compare(DecodeName(name), Qt::CaseInsensitive) == 0)
                         error = m_inner.identify(folder, other, identity);
                 },
                 true);
         return error;
     }
 
-    int listedAs(const FolderHandle& folder, const QString& name, QString* listed) const override
+    int listedAs(const FolderHandle& folder, QByteArrayView name, QByteArray* listed) const override
     {
         return m_inner.listedAs(folder, name, listed);
     }
@@ -114,7 +116,7 @@ public:
         return volume.value_or(m_inner.volumeKind(folder));
     }
 
-    int mayRename(const FolderHandle& folder, const QString& name) const override
+    int mayRename(const FolderHandle& folder, QByteArrayView name) const override
     {
         return m_inner.mayRename(folder, name);
     }
