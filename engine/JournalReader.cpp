@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace orvel {
@@ -286,9 +287,40 @@ void JournalReader::read()
     m_finalStart = DecodeName(start);
 }
 
+quint64 JournalReader::NextId()
+{
+    static std::atomic<quint64> last = 0;
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 Record JournalReader::recordAt(qint64 at, QByteArray& buffer) const
 {
-    // Most records are shorter than a first try.
+    // Records are read back near each other (an undo goes newest first, and a folder's
+    // records stand together): each thread keeps the last block of text it read, so that
+    // a record costs no read of its own. A block is never changed once read, so a record
+    // read from it stays valid after the block is replaced.
+    struct Block {
+        quint64 reader = 0;
+        qint64 from = 0;
+        QByteArray bytes;
+    };
+    thread_local Block block;
+    constexpr qint64 BlockSize = 1 << 16, After = 4096; // of the block, read past the record
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (block.reader == m_id && at >= block.from && at < block.from + block.bytes.size()) {
+            buffer = block.bytes;
+            if (std::optional<Record> record = ReadRecord(buffer, at - block.from, nullptr, true))
+                return *record;
+        }
+        if (attempt == 0) {
+            const qint64 from = qMax<qint64>(0, at + After - BlockSize);
+            QByteArray bytes(qMin(BlockSize, m_whole - from), Qt::Uninitialized);
+            const qint64 got = bytes.isEmpty() ? 0 : m_text->readAt(from, bytes.data(), bytes.size());
+            bytes.resize(qMax<qint64>(got, 0));
+            block = {m_id, from, std::move(bytes)};
+        }
+    }
+    // Longer than a block holds past it: read alone. Most records are shorter than a first try.
     for (qint64 want = 512;; want = LongestRecord + 1) {
         buffer.resize(want);
         const qint64 got = m_text->readAt(at, buffer.data(), want);

@@ -96,6 +96,9 @@ private:
     // view; no fields when it cannot be read.
     Record recordAt(qint64 at, QByteArray& buffer) const;
 
+    static quint64 NextId();
+
+    quint64 m_id = NextId(); // which reader a thread's block of text was read for
     std::unique_ptr<const JournalText> m_text;
     qint64 m_whole = 0;
     bool m_valid = false;
