@@ -151,6 +151,7 @@ void CommandLineObserver::setGiven(const QString& given, std::function<QString(c
 {
     m_style.given = given;
     m_style.shown = std::move(shown);
+    m_shownFolderPrefix = QByteArray();
 }
 
 void CommandLineObserver::status(const QString& text)
@@ -167,15 +168,36 @@ bool CommandLineObserver::stopRequested()
 
 void CommandLineObserver::renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
 {
-    const QString oldPath = JoinPath(folder, oldName);
     if (oldName == newName) {
         ++unchangedCount;
+        const QString oldPath = JoinPath(folder, oldName);
         entry(oldPath, oldPath, kind, "unchanged", nullptr);
         return;
     }
     ++renamedCount;
-    if (m_style.json || m_style.verbosity != Verbosity::Quiet)
-        entry(oldPath, JoinPath(folder, newName), kind, m_style.dryRun ? "would rename" : "renamed", nullptr);
+    if (m_style.json) {
+        entry(JoinPath(folder, oldName), JoinPath(folder, newName), kind, m_style.dryRun ? "would rename" : "renamed",
+              nullptr);
+    } else if (m_style.verbosity != Verbosity::Quiet) {
+        // The most common line by far, made from the folder's path as shown, worked out
+        // once for all the names in it: a name is shown as it stands.
+        if (folder != m_shownFolder || m_shownFolderPrefix.isNull()) {
+            m_shownFolder = folder;
+            const QString probe = JoinPath(folder, QStringLiteral("x"));
+            m_shownFolderPrefix = ShownText((m_style.shown ? m_style.shown(probe) : probe).chopped(1));
+        }
+        QByteArray& line = m_line;
+        line.resize(0);
+        line += m_shownFolderPrefix;
+        line += ShownText(oldName);
+        line += " -> ";
+        line += m_shownFolderPrefix;
+        line += ShownText(newName);
+        if (m_style.dryRun)
+            line += ": would rename";
+        line += '\n';
+        write(stdout, line);
+    }
 }
 
 void CommandLineObserver::notChanged(const NotChanged& item, const QString& newName, EntryKind kind)

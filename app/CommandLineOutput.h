@@ -83,6 +83,10 @@ private:
     const bool m_sharedTerminal; // the list and the progress line go to one terminal
     bool m_progressShown = false;
     QString m_status;
+    // The folder of the names told last, and its path as a line shows it before a name.
+    QString m_shownFolder;
+    QByteArray m_shownFolderPrefix;
+    QByteArray m_line; // kept for its room
     qint64 m_max = 0;
     qint64 m_value = 0;
 };

@@ -166,8 +166,9 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, QByteArrayView oldN
             moves.to.reserve(qsizetype(moves.listed->hashes.size()));
             moves.from.reserve(qsizetype(moves.listed->hashes.size()));
         }
-        moves.to.insert(disk, newName.toByteArray());
-        moves.from.insert(newName.toByteArray(), disk);
+        const QByteArray planned = newName.toByteArray(); // one copy, shared by both tables
+        moves.to.insert(disk, planned);
+        moves.from.insert(planned, disk);
     }
     return 0;
 }

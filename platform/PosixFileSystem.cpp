@@ -286,26 +286,29 @@ public:
     int mayRename(const FolderHandle& folder, QByteArrayView name) const override
     {
         struct stat dir, entry;
-        if (!folder.isOpen() || ::fstat(folder.descriptor(), &dir) != 0)
+        if (!folder.isOpen())
             return EBADF;
         // The handle is only a place; the folder it holds is judged through /proc, with
         // the process's effective rights, as the rename itself would be. A plan asks
-        // once per entry: the answer is kept while the folder stays as it was.
+        // once per entry: the answer is kept for the handle it was asked through, which a
+        // run holds while it plans in that folder.
         thread_local struct {
-            dev_t device = 0;
-            ino_t inode = 0;
-            struct timespec changed {};
+            quint64 opening = 0;
             int error = -1;
+            mode_t mode = 0;
+            uid_t owner = 0;
         } last;
-        if (last.error < 0 || last.device != dir.st_dev || last.inode != dir.st_ino
-            || last.changed.tv_sec != dir.st_ctim.tv_sec || last.changed.tv_nsec != dir.st_ctim.tv_nsec) {
+        if (last.error < 0 || last.opening != folder.opening()) {
+            if (::fstat(folder.descriptor(), &dir) != 0)
+                return EBADF;
             const std::string self = "/proc/self/fd/" + std::to_string(folder.descriptor());
-            last = {dir.st_dev, dir.st_ino, dir.st_ctim,
-                    ::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT ? errno : 0};
+            last = {folder.opening(),
+                    ::faccessat(AT_FDCWD, self.c_str(), W_OK | X_OK, AT_EACCESS) != 0 && errno != ENOENT ? errno : 0,
+                    dir.st_mode, dir.st_uid};
         }
         if (last.error != 0)
             return last.error;
-        if ((dir.st_mode & S_ISVTX) == 0 || ::geteuid() == 0 || dir.st_uid == ::geteuid())
+        if ((last.mode & S_ISVTX) == 0 || ::geteuid() == 0 || last.owner == ::geteuid())
             return 0;
         // In a sticky folder (/tmp) only an entry's owner renames it.
         const SystemName bytes(name);
