@@ -17,7 +17,7 @@
 //
 // The closing lines give each ratio at every size: parallel_ratio and rename_all_ratio
 // (the engine over the threaded and over the plain loop), window_ratio (through the
-// window over the engine alone), cli_ratio (the command line over the plain loop),
+// window over the engine's run alone, both with their journals), cli_ratio (the command line over the plain loop),
 // journal_cost (with the journal over without), undo_ratio (the undo over its run),
 // dry_run_ratio (the dry run over the command line's run) and slow_fs_ratio (on the slow
 // mirror, the engine's speed-up over the threaded loop's); then, at the largest size, the
@@ -597,7 +597,9 @@ int main(int argc, char** argv)
             continue;
         ratios["rename_all_ratio"][files] = median(engine) / median(loop);
         ratios["parallel_ratio"][files] = median(engine) / median(threaded);
-        ratios["window_ratio"][files] = median(window) / median(engine);
+        // The window journals each run, as a user's run must be undoable: it is set against
+        // the engine doing the same.
+        ratios["window_ratio"][files] = median(window) / median(journaled);
         ratios["journal_cost"][files] = median(journaled) / median(engine);
         ratios["undo_ratio"][files] = median(undo);
         const auto [fewest, most] = std::minmax_element(journalRatios.begin(), journalRatios.end());

@@ -59,6 +59,7 @@ struct FolderState {
     // its files', in the order they came; and whether nothing more comes for it.
     std::shared_ptr<const FolderHandle> parent;
     std::vector<NameEvent> events;
+    bool started = false; // a worker has taken its task
     bool complete = false;
 };
 
@@ -240,6 +241,7 @@ private:
             const std::lock_guard guard(m_lock);
             parent = std::move(state.parent);
             m_heldParents -= parent != nullptr;
+            state.started = true;
         }
         // No further folder is started once the cancel link was clicked.
         if (i > 0 && m_pool->cancelRequested()) {
@@ -413,14 +415,15 @@ private:
         else
             events.push_back({true, kind, folderPath, name.toByteArray(), newName.toByteArray(), {}});
         if (!batch)
-            handOverNames(state, one);
+            handOverNames(state, one, false);
         return done;
     }
 
-    // Hands the names a worker kept to the calling thread, which tells them in their turn,
-    // and holds the worker while too many wait (the start folder's own name, renamed before
-    // the workers start, is told at once).
-    void handOverNames(FolderState& state, std::vector<NameEvent>& batch)
+    // Hands the names a worker kept to the calling thread, which tells them in their turn.
+    // Where `mayWait`, the worker is held while too many wait (the names of a folder's own
+    // files; never those of its sub-folders, which belong to folders the observer is told
+    // of later, so that a worker never waits for the very folder it works in).
+    void handOverNames(FolderState& state, std::vector<NameEvent>& batch, bool mayWait = true)
     {
         if (batch.empty())
             return;
@@ -430,7 +433,7 @@ private:
                 keep(held, state, std::move(event));
         }
         batch.clear();
-        if (m_pool)
+        if (m_pool && mayWait)
             awaitTelling(state);
     }
 
@@ -454,6 +457,11 @@ private:
                 const std::lock_guard guard(m_lock);
                 const bool first = m_told < m_count && &m_states[m_told] == &state;
                 if (m_telling + (first ? state.events.size() : m_untold) < UntoldLimit)
+                    return;
+                // A folder further on waits only while a worker renames in the one being
+                // told: otherwise every worker could wait for names that no worker renames
+                // (that folder queued behind them, or not even queued by its parent yet).
+                if (!first && (m_told >= m_count || !m_states[m_told].started))
                     return;
                 soon = first || m_telling > 0 || (m_told < m_count && m_states[m_told].complete);
             }

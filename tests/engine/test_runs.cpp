@@ -15,7 +15,9 @@
 #include "tests/support/StateFolder.h"
 #include "tests/support/TempTree.h"
 
+#include <QRegularExpression>
 #include <QTest>
+#include <QThread>
 
 #include <cerrno>
 #include <sys/mount.h>
@@ -363,6 +365,44 @@ private Q_SLOTS:
         // A listing cut short is no listing: the folder's files are not renamed.
         row("listing fails part way", {"start/a/A.TXT=", "start/b/B.TXT="}, "file folder sub", "fail:start/b",
             {"Start/", "Start/A/", "Start/A/A.txt=", "Start/B/", "Start/B/B.TXT="}, "1 1 3|A.txt|Start");
+    }
+
+    // A host that hears each name hears them in the order of the walk, so a worker that
+    // runs far ahead of the folder being told waits; but never for names no worker
+    // renames. Here the first folder is slow and holds a folder of its own, which nobody
+    // can queue while its parent's worker waits, and the other holds more names than may
+    // wait: the run must end, with every name told once, in order.
+    void namesWaitingToBeTold()
+    {
+        // The renames in "a" (by then "A") are slow, outside the lock that lets one call through at a time.
+        class SlowFirstFolder : public FaultyFileSystem {
+        public:
+            int renameIn(const FolderHandle& folder, QByteArrayView oldName, QByteArrayView newName,
+                         const TemporaryNotice& notice) override
+            {
+                if (folder.path().endsWith("/A"))
+                    QThread::msleep(5);
+                return FaultyFileSystem::renameIn(folder, oldName, newName, notice);
+            }
+        };
+        QTemporaryDir dir;
+        const QString top = dir.path() + "/start";
+        QVERIFY(QDir().mkpath(top + "/a/sub") && QDir().mkpath(top + "/b"));
+        const auto make = [&](const QString& folder, int files) {
+            for (int n = 0; n < files; ++n)
+                QFile(QStringLiteral("%1/%2/F%3.TXT").arg(top, folder).arg(n)).open(QIODevice::WriteOnly);
+        };
+        make("a", 200);
+        make("b", 17000);
+        SlowFirstFolder fs;
+        Observer observer;
+        RenameAllJob job{top, {true, true, CaseStyle::Proper}, true, {}, {}};
+        job.workers = 2;
+        const RenameAllOutcome out = RenameAll(job, fs, observer);
+        QCOMPARE(out.files, 17200);
+        QCOMPARE(observer.entries.size(), 17200 + 4); // and the folders' names
+        const qsizetype lastOfA = observer.entries.lastIndexOf(QRegularExpression(".*/A/F\\d+\\.TXT > .*"));
+        QVERIFY(lastOfA >= 0 && lastOfA < observer.entries.indexOf(QRegularExpression(".*/B/F\\d+\\.TXT > .*")));
     }
 
     void renameAll()
