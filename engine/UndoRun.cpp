@@ -153,6 +153,13 @@ private:
 
     static constexpr size_t FewestForWorkers = 512; // fewer names are not worth the workers
 
+    struct OpenFolder;
+    // The folder a worker's last entry was in: the next is most likely in it too.
+    struct FolderInHand {
+        qint32 folder = -1;
+        std::shared_ptr<OpenFolder> open;
+    };
+
     // On the calling thread, at the pool's pace: what is tried in an unbroken line is told.
     void pass(UndoOutcome& out) { tellTried(out, false); }
 
@@ -172,6 +179,7 @@ private:
     void oneByOne()
     {
         QByteArray records;
+        FolderInHand inHand;
         qint32 folder = -1;
         for (size_t k = 0; k < m_order.size() && !m_pool->stopRequested(); ++k)
             if (!m_results[k].tried.load(std::memory_order_relaxed)) {
@@ -183,7 +191,7 @@ private:
                 if (records.size() >= 1 << 16 || next != folder)
                     write(records);
                 folder = next;
-                attempt(k, records);
+                attempt(k, records, inHand);
             }
         write(records);
     }
@@ -303,9 +311,10 @@ private:
     void undoBatch(const std::vector<size_t>& batch)
     {
         QByteArray records;
+        FolderInHand inHand;
         size_t tried = 0;
         for (; tried < batch.size() && !m_pool->stopRequested(); ++tried)
-            attempt(batch[tried], records);
+            attempt(batch[tried], records, inHand);
         write(records); // before the folder above may go back
         std::vector<std::vector<size_t>> ready;
         {
@@ -319,10 +328,10 @@ private:
 
     // Decides on the entry `k` of the order, and adds the journal's record of it to
     // `records`; safe on any number of workers at once.
-    void attempt(size_t k, QByteArray& records)
+    void attempt(size_t k, QByteArray& records, FolderInHand& inHand)
     {
         Result& result = m_results[k];
-        result.decision = decide(m_order[k]);
+        result.decision = decide(m_order[k], inHand);
         if (m_file)
             RecordBuilder(records, RecordKind::Undone).number(m_order[k]).number(journalCode(result.decision)).end();
         result.tried.store(true, std::memory_order_release);
@@ -340,13 +349,15 @@ private:
     // The one place an undo decides on an entry: its name goes back only while it is still
     // exactly what the run made of it (the same entry, under the same name byte for byte)
     // and its old name is free.
-    Decision decide(qint64 index)
+    Decision decide(qint64 index, FolderInHand& inHand)
     {
         const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
         if (entry.state == JournalReader::State::Failed)
             return {};
         const JournalReader::Rename r = m_journal.rename(entry);
-        const std::shared_ptr<OpenFolder> open = enter(entry.folder, r);
+        if (inHand.folder != entry.folder || !inHand.open)
+            inHand = {entry.folder, enter(entry.folder, r)};
+        const std::shared_ptr<OpenFolder> open = inHand.open;
         if (!open)
             return {Verdict::Changed};
         if (!stillWhatTheRunMade(*open, r)) {
@@ -382,16 +393,19 @@ private:
         const QString& folderPath = m_folderPaths[size_t(entry.folder)];
         // The names are read from the journal again, not kept from the attempt: a million of
         // them would take tens of megabytes.
+        // Only a folder that holds folders of the run can have had one of them moved.
+        const bool mayHoldMoved = !m_heldNames[size_t(entry.folder)].isEmpty();
         if (decision.verdict == Verdict::PutBack) {
-            const auto [oldName, newName] = m_journal.nameBytes(entry);
             ++out.undone;
-            const QString newText = DecodeName(newName), oldText = DecodeName(oldName);
-            m_observer.renamed(folderPath, newText, oldText, EntryKind::Unknown);
-            // Only a folder that holds folders of the run can have had one of them moved.
-            const QString moved =
-                m_heldNames[size_t(entry.folder)].isEmpty() ? QString() : JoinPath(folderPath, newText);
-            if (!moved.isEmpty() && m_runFolders.contains(moved))
-                m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, oldText), {}));
+            if (m_eachName || mayHoldMoved) {
+                const auto [oldName, newName] = m_journal.nameBytes(entry);
+                const QString newText = DecodeName(newName), oldText = DecodeName(oldName);
+                if (m_eachName)
+                    m_observer.renamed(folderPath, newText, oldText, EntryKind::Unknown);
+                const QString moved = mayHoldMoved ? JoinPath(folderPath, newText) : QString();
+                if (!moved.isEmpty() && m_runFolders.contains(moved))
+                    m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, oldText), {}));
+            }
         } else if (decision.verdict != Verdict::NothingToUndo) {
             const auto [oldName, newName] = m_journal.nameBytes(entry);
             out.notChanged.append({JoinPath(folderPath, DecodeName(newName)), reasonOf(decision)});
@@ -482,6 +496,7 @@ private:
     RunObserver& m_observer;
     RunPace& m_pace;
     const int m_workers;
+    const bool m_eachName = m_observer.hearsEachName(); // else nothing is decoded for it
     std::unique_ptr<WorkerPool> m_pool;
     std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
     std::vector<QByteArray> m_folderKeys; // ... and as the journal recorded it
