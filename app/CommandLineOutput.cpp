@@ -5,6 +5,7 @@
 #include "app/CommandLine.h"
 #include "engine/Paths.h"
 #include "engine/RunOutcome.h"
+#include "platform/NameCodec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -133,6 +134,15 @@ QByteArray ShownText(const QString& text)
     return escaped(text, Escapes::Shown);
 }
 
+void AppendShown(QByteArray& line, QByteArrayView name)
+{
+    // Most names are printable ASCII, shown byte for byte as they are.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; }))
+        line += name;
+    else
+        line += ShownText(DecodeName(name));
+}
+
 QByteArray JsonText(const QString& text)
 {
     return '"' + escaped(text, Escapes::Json) + '"';
@@ -166,18 +176,18 @@ bool CommandLineObserver::stopRequested()
     return g_endSignal != 0 || writeError != 0;
 }
 
-void CommandLineObserver::renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
+void CommandLineObserver::renamed(const QString& folder, QByteArrayView oldName, QByteArrayView newName, EntryKind kind)
 {
     if (oldName == newName) {
         ++unchangedCount;
-        const QString oldPath = JoinPath(folder, oldName);
+        const QString oldPath = JoinPath(folder, DecodeName(oldName));
         entry(oldPath, oldPath, kind, "unchanged", nullptr);
         return;
     }
     ++renamedCount;
     if (m_style.json) {
-        entry(JoinPath(folder, oldName), JoinPath(folder, newName), kind, m_style.dryRun ? "would rename" : "renamed",
-              nullptr);
+        entry(JoinPath(folder, DecodeName(oldName)), JoinPath(folder, DecodeName(newName)), kind,
+              m_style.dryRun ? "would rename" : "renamed", nullptr);
     } else if (m_style.verbosity != Verbosity::Quiet) {
         // The most common line by far, made from the folder's path as shown, worked out
         // once for all the names in it: a name is shown as it stands.
@@ -189,10 +199,10 @@ void CommandLineObserver::renamed(const QString& folder, const QString& oldName,
         QByteArray& line = m_line;
         line.resize(0);
         line += m_shownFolderPrefix;
-        line += ShownText(oldName);
+        AppendShown(line, oldName);
         line += " -> ";
         line += m_shownFolderPrefix;
-        line += ShownText(newName);
+        AppendShown(line, newName);
         if (m_style.dryRun)
             line += ": would rename";
         line += '\n';
@@ -200,10 +210,10 @@ void CommandLineObserver::renamed(const QString& folder, const QString& oldName,
     }
 }
 
-void CommandLineObserver::notChanged(const NotChanged& item, const QString& newName, EntryKind kind)
+void CommandLineObserver::notChanged(const NotChanged& item, QByteArrayView newName, EntryKind kind)
 {
     ++leftCount;
-    entry(item.path, newName.isEmpty() ? QString() : JoinPath(ParentPath(item.path), newName), kind,
+    entry(item.path, newName.isEmpty() ? QString() : JoinPath(ParentPath(item.path), DecodeName(newName)), kind,
           m_style.dryRun ? "would not change" : "not changed", &item.reason);
 }
 

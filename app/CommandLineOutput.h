@@ -57,8 +57,8 @@ public:
 
     bool hearsEachName() const override { return true; }
     bool hearsUnchangedNames() const override { return m_style.verbosity == Verbosity::Verbose; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind) override;
-    void notChanged(const NotChanged& item, const QString& newName, EntryKind kind) override;
+    void renamed(const QString& folder, QByteArrayView oldName, QByteArrayView newName, EntryKind kind) override;
+    void notChanged(const NotChanged& item, QByteArrayView newName, EntryKind kind) override;
     void journalFailed(const QString& reason) override;
     bool confirmSystemFolder(const QString& folder, FolderRole role) override;
 

@@ -518,8 +518,8 @@ private:
 
     void tell(const NameEvent& e)
     {
-        e.renamed ? m_observer.renamed(e.folder, DecodeName(e.oldName), DecodeName(e.newName), e.kind)
-                  : m_observer.notChanged(e.item, DecodeName(e.newName), e.kind);
+        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName, e.kind)
+                  : m_observer.notChanged(e.item, e.newName, e.kind);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.

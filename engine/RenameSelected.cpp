@@ -19,9 +19,9 @@ void tell(RunObserver& observer, bool done, const QString& folder, const QString
     if (!observer.hearsEachName())
         return;
     if (!done)
-        observer.notChanged(notChanged.constLast(), newName, kind);
+        observer.notChanged(notChanged.constLast(), EncodeName(newName), kind);
     else if (name != newName || observer.hearsUnchangedNames())
-        observer.renamed(folder, name, newName, kind);
+        observer.renamed(folder, EncodeName(name), EncodeName(newName), kind);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "platform/SystemFolders.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 namespace orvel {
@@ -32,15 +33,16 @@ public:
     // makes of them (renamed() with the same old and new name).
     virtual bool hearsUnchangedNames() const { return false; }
     // After each rename that changed a name, in the order of the walk: the entry `oldName`
-    // of the folder `folder` (its path as it stands now) is called `newName`.
-    virtual void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
+    // of the folder `folder` (its path as it stands now) is called `newName`. The names are
+    // the bytes the folder holds them by (DecodeName makes them text).
+    virtual void renamed(const QString& folder, QByteArrayView oldName, QByteArrayView newName, EntryKind kind)
     {
         (void)folder, (void)oldName, (void)newName, (void)kind;
     }
     // Each name the run did not change, in the same order as the outcome lists it;
     // `newName` is the name it was to have, empty when no rename was tried (a folder the
     // walk could not enter).
-    virtual void notChanged(const NotChanged& item, const QString& newName, EntryKind kind)
+    virtual void notChanged(const NotChanged& item, QByteArrayView newName, EntryKind kind)
     {
         (void)item, (void)newName, (void)kind;
     }

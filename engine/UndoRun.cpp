@@ -399,17 +399,16 @@ private:
             ++out.undone;
             if (m_eachName || mayHoldMoved) {
                 const auto [oldName, newName] = m_journal.nameBytes(entry);
-                const QString newText = DecodeName(newName), oldText = DecodeName(oldName);
                 if (m_eachName)
-                    m_observer.renamed(folderPath, newText, oldText, EntryKind::Unknown);
-                const QString moved = mayHoldMoved ? JoinPath(folderPath, newText) : QString();
+                    m_observer.renamed(folderPath, newName, oldName, EntryKind::Unknown);
+                const QString moved = mayHoldMoved ? JoinPath(folderPath, DecodeName(newName)) : QString();
                 if (!moved.isEmpty() && m_runFolders.contains(moved))
-                    m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, oldText), {}));
+                    m_moves.emplace_back(JoinPath(moved, {}), JoinPath(JoinPath(folderPath, DecodeName(oldName)), {}));
             }
         } else if (decision.verdict != Verdict::NothingToUndo) {
             const auto [oldName, newName] = m_journal.nameBytes(entry);
             out.notChanged.append({JoinPath(folderPath, DecodeName(newName)), reasonOf(decision)});
-            m_observer.notChanged(out.notChanged.back(), DecodeName(oldName), EntryKind::Unknown);
+            m_observer.notChanged(out.notChanged.back(), oldName, EntryKind::Unknown);
             m_movesBefore.push_back(m_moves.size());
             ++out.left;
         }

@@ -4,6 +4,7 @@
 
 #include "engine/Paths.h"
 #include "platform/AppIcon.h"
+#include "platform/NameCodec.h"
 
 #include <QAbstractTableModel>
 #include <QAction>
@@ -319,17 +320,18 @@ void PreviewDialog::progressValue(qint64 value)
     m_progress->setValue(int(std::min<qint64>(value, m_progress->maximum())));
 }
 
-void PreviewDialog::renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind)
+void PreviewDialog::renamed(const QString& folder, QByteArrayView oldBytes, QByteArrayView newBytes, EntryKind kind)
 {
+    const QString oldName = DecodeName(oldBytes), newName = DecodeName(newBytes);
     // The open folder's own rename comes first: the rows after it are under its new name.
     if (kind == EntryKind::Folder && m_openFolder.size() == 1 && JoinPath(folder, oldName) == m_openFolder.front())
         m_openFolder.append(JoinPath(folder, newName));
     m_entries.addRenamed(folder, oldName, newName, kind);
 }
 
-void PreviewDialog::notChanged(const NotChanged& item, const QString& newName, EntryKind kind)
+void PreviewDialog::notChanged(const NotChanged& item, QByteArrayView newName, EntryKind kind)
 {
-    m_entries.addNotChanged(item, newName, kind);
+    m_entries.addNotChanged(item, DecodeName(newName), kind);
 }
 
 void PreviewDialog::letEventsThrough()

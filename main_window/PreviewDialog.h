@@ -58,8 +58,8 @@ private:
     void progressMax(qint64 max) override;
     void progressValue(qint64 value) override;
     bool hearsEachName() const override { return true; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind kind) override;
-    void notChanged(const NotChanged& item, const QString& newName, EntryKind kind) override;
+    void renamed(const QString& folder, QByteArrayView oldName, QByteArrayView newName, EntryKind kind) override;
+    void notChanged(const NotChanged& item, QByteArrayView newName, EntryKind kind) override;
     void letEventsThrough() override;
     bool cancelRequested() override { return false; }
     bool stopRequested() override { return m_closed; }

@@ -3,6 +3,7 @@
 #include "engine/Paths.h"
 #include "engine/RunObserver.h"
 #include "engine/RunOutcome.h"
+#include "platform/NameCodec.h"
 
 #include <QDir>
 #include <QStringList>
@@ -37,13 +38,13 @@ public:
         return answer;
     }
     bool hearsEachName() const override { return true; }
-    void renamed(const QString& folder, const QString& oldName, const QString& newName, EntryKind) override
+    void renamed(const QString& folder, QByteArrayView oldName, QByteArrayView newName, EntryKind) override
     {
-        entries << shown(JoinPath(folder, oldName)) + " > " + shown(JoinPath(folder, newName));
+        entries << shown(JoinPath(folder, DecodeName(oldName))) + " > " + shown(JoinPath(folder, DecodeName(newName)));
     }
-    void notChanged(const NotChanged& item, const QString& newName, EntryKind) override
+    void notChanged(const NotChanged& item, QByteArrayView newName, EntryKind) override
     {
-        entries << shown(item.path) + " > " + newName + " | " + item.reason;
+        entries << shown(item.path) + " > " + DecodeName(newName) + " | " + item.reason;
     }
 
 private:
