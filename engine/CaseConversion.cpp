@@ -347,11 +347,27 @@ bool ListsBefore(QStringView a, QStringView b)
 
 bool ListsBefore(QByteArrayView a, QByteArrayView b)
 {
-    if (!CaseLocale::isAscii(a) || !CaseLocale::isAscii(b))
-        return ListsBefore(QStringView(DecodeName(a)), QStringView(DecodeName(b)));
-    // ASCII alone folds as text does: A to Z to a to z.
-    const int c = qstrnicmp(a.data(), a.size(), b.data(), b.size());
-    return c != 0 ? c < 0 : a < b;
+    // Byte by byte while both are ASCII, which folds as text does (A to Z onto a to z): the
+    // first difference of the folded bytes decides, or else the length, or else the first
+    // difference of the bytes themselves. A byte beyond ASCII before that sends both names
+    // to the comparison of their text.
+    const auto fold = [](uchar c) { return c >= 'A' && c <= 'Z' ? uchar(c + 32) : c; };
+    const qsizetype n = qMin(a.size(), b.size());
+    int exact = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const uchar x = uchar(a[i]), y = uchar(b[i]);
+        if ((x | y) >= 0x80)
+            return ListsBefore(QStringView(DecodeName(a)), QStringView(DecodeName(b)));
+        if (x == y)
+            continue;
+        if (fold(x) != fold(y))
+            return fold(x) < fold(y);
+        if (exact == 0)
+            exact = x < y ? -1 : 1;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return exact < 0;
 }
 
 namespace {
