@@ -172,6 +172,8 @@ public:
                 observer.cancel = true;
             if (folder == at("close")) // the window closed: cancel and stop at once
                 observer.stop = true;
+            if (folder == at("cancel"))
+                observer.awaitTakenIn();
         };
         fs.beforeRename = [this, &observer, changed = false](const QString& oldPath, const QString&) mutable {
             if (has("vanish"))
