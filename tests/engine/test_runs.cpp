@@ -215,16 +215,22 @@ void row(const char* name, const QStringList& before, const QString& options, co
 }
 
 // A chain of `depth` folders "d" below "start" with a file at its bottom, and at `branch`
-// levels down a folder "e" beside the chain, which the walk comes back up to last: the
-// tree before, and after Rename All in Proper Case.
-QStringList deepTree(int depth, int branch, bool renamed)
+// levels down a folder "e" beside the chain, which the walk comes back up to last; with
+// `everyLevel`, one at each level below that too, each of which a walk holds its parent
+// open for while it goes down the chain: the tree before, and after Rename All in Proper
+// Case.
+QStringList deepTree(int depth, int branch, bool renamed, bool everyLevel = false)
 {
     const QString top = renamed ? "Start/" : "start/", d = renamed ? "D/" : "d/";
-    const QString e = top + d.repeated(branch) + (renamed ? "E/" : "e/"), bottom = top + d.repeated(depth);
-    if (!renamed)
-        return {bottom + "F.TXT=", e + "E.TXT="};
-    QStringList tree{e, e + "E.txt=", bottom + "F.txt="};
-    for (int level = 0; level <= depth; ++level)
+    const QString bottom = top + d.repeated(depth);
+    QStringList tree{bottom + (renamed ? "F.txt=" : "F.TXT=")};
+    for (int level = branch; level == branch || (everyLevel && level < depth); ++level) {
+        const QString e = top + d.repeated(level) + (renamed ? "E/" : "e/");
+        tree << e + (renamed ? "E.txt=" : "E.TXT=");
+        if (renamed)
+            tree << e;
+    }
+    for (int level = 0; renamed && level <= depth; ++level)
         tree << top + d.repeated(level);
     tree.sort();
     return tree;
@@ -338,8 +344,10 @@ private Q_SLOTS:
         // Deeper than the process may hold files open: every folder is reached.
         row("deeper than the open-file limit", deepTree(150, 10, false), "file folder sub", "limit:100",
             deepTree(150, 10, true), "2 2 152|E.txt|Start");
-        row("open-file limit below the walk's own", deepTree(60, 10, false), "file folder sub", "limit:20",
-            deepTree(60, 10, true), "2 2 62|E.txt|Start");
+        // A folder beside the chain at every level, which the walk holds the folder above
+        // open for: more than the process may hold, so it lets go of some.
+        row("open-file limit below the walk's own", deepTree(60, 10, false, true), "file folder sub", "limit:32",
+            deepTree(60, 10, true, true), "51 51 111|E.txt|Start");
         // A name the run itself made is taken for the names after it.
         row("names the run makes itself", {"start/X.TXT=1", "start/x.TXT=2", "start/Y.TXT=3"}, "file lower", "",
             {"start/", "start/x.TXT=2", "start/x.txt=1", "start/y.txt=3"}, "3 3 0|y.txt|start",
@@ -444,11 +452,17 @@ private Q_SLOTS:
         }
         fault.permitAll();
         const RenameAllOutcome& out = seen.out;
-        // One walk: no folder is listed twice, unless a listing found no file to spare.
-        QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
-        // The walk's folders, the start folder and its parent, a listing, the count, and
-        // the lock of the tree.
-        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
+        // One walk: no folder is listed twice, unless a listing found no file to spare, as
+        // one worker's walk below the limit does (several may take the waiting folders fast
+        // enough to hold few open).
+        const bool listedAgain = seen.listings.removeDuplicates() > 0;
+        if (!faults.contains("limit:32"))
+            QVERIFY(!listedAgain);
+        else if (workers == 1)
+            QVERIFY(listedAgain);
+        // The folders held open for those below them, the start folder and its parent, a
+        // listing, the count, and the lock of the tree.
+        QVERIFY2(seen.peakOpen <= HeldParents::Limit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
         QCOMPARE(reported(out.notChanged, top), notChanged);
