@@ -333,6 +333,19 @@ private Q_SLOTS:
             "file folder sub cross", "bind:start/root/etc=etc;system:etc;answer:no",
             {"etc/", "etc/HOSTS=", "start/", "start/A.TXT=", "start/root/", "start/root/etc/", "start/root/etc/HOSTS="},
             "-", {}, {}, {"start/root/etc|system"});
+        // Folders not entered and names left at several levels are reported in the order of
+        // the walk, however the listings of several workers interleave.
+        row("reports in the order of the walk",
+            {"start/a/X.TXT=1", "start/a/x.TXT=2", "start/a/deep/X.TXT=3", "start/a/deep/x.TXT=4", "start/a/m/",
+             "start/b/", "start/c/X.TXT=5", "start/c/x.TXT=6", "other/O.TXT="},
+            "file sub lower", "bind:start/a/m=other;bind:start/b=other",
+            {"other/", "other/O.TXT=", "start/", "start/a/", "start/a/deep/", "start/a/deep/x.TXT=4",
+             "start/a/deep/x.txt=3", "start/a/m/", "start/a/m/O.TXT=", "start/a/x.TXT=2", "start/a/x.txt=1", "start/b/",
+             "start/b/O.TXT=", "start/c/", "start/c/x.TXT=6", "start/c/x.txt=5"},
+            "6 6 4|x.txt|start",
+            {"start/a/m|skipped: on another file system", "start/b|skipped: on another file system",
+             "start/a/x.TXT|" + ErrorText(EEXIST), "start/a/deep/x.TXT|" + ErrorText(EEXIST),
+             "start/c/x.TXT|" + ErrorText(EEXIST)});
         row("a home inside the tree", {"start/A.TXT=", "start/u/U.TXT="}, "file sub", "home:start/u",
             {"start/", "start/A.txt=", "start/u/", "start/u/U.txt="}, "2 2 2|U.txt|start", {}, {}, {"start/u|home"});
         // Root's power over permissions given up: a folder that cannot be read is still
