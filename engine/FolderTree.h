@@ -10,6 +10,8 @@
 #include <QStringView>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -62,53 +64,68 @@ struct FolderTree {
 int EnterFolder(const FileSystem& fs, const FolderHandle& parent, QByteArrayView name, const FileId& expected,
                 FolderHandle* entered, const std::function<bool()>& closeSome = {});
 
-// The folders from a walk's start folder down to the one it stands in, each held by a
-// handle. Only the deepest few are held open, so a tree of any depth needs no more open
-// files than that: a folder closed is opened again by name from the nearest one still
-// open, and must be the very folder it was.
-class FolderChain {
+// The folders a walk holds open for the sub-folders that wait below them, so that each of
+// those is entered through its parent, in one step rather than from the start folder down.
+// Each folder held is one open file: no more than `Limit` are held at once, and fewer from
+// the moment the process ran out of open files. Shared by the workers of one walk.
+class HeldParents {
+    struct Parent;
+
 public:
-    static constexpr int OpenLimit = 64;
+    static constexpr int Limit = 128;
 
-    FolderChain(const FileSystem& fs, const FolderHandle& start, int limit = OpenLimit);
+    // A folder held for the sub-folders that wait below it, each of which takes it once.
+    // An empty one holds nothing: they are entered from the start folder down.
+    class Hold {
+    public:
+        Hold() = default;
 
-    // How many folders below the start folder the walk stands.
-    qsizetype depth() const { return qsizetype(m_links.size()); }
+    private:
+        friend class HeldParents;
+        explicit Hold(std::shared_ptr<Parent> parent)
+            : m_parent(std::move(parent))
+        {
+        }
+        std::shared_ptr<Parent> m_parent;
+    };
 
-    // Steps into the folder `name` of the deepest one, which must be the folder
-    // `expected` unless that is null. 0, or why not (FolderChanged or the system's error).
-    int enter(QByteArrayView name, const FileId& expected = {});
-    // Steps back up to the folder above.
-    void leave();
-
-    // The folder `level` steps below the start (0: the start folder), opened again if it
-    // was closed; nullptr when that fails, with the reason in `error`. Valid until the
-    // next call.
-    const FolderHandle* at(qsizetype level, int* error = nullptr);
-    // The folder entered last (the start folder before any). The deepest folder is never
-    // closed, so right after enter() it is open.
-    const FolderHandle& entered() const { return m_links.empty() ? m_start : m_links.back().handle; }
-
-    // Closes the shallower half of the folders held open, for a call that failed for want
-    // of an open file; false when there is nothing to close.
+    // Holds `folder` open for its `waiting` sub-folders, unless as many as the limit are held.
+    Hold hold(std::shared_ptr<const FolderHandle> folder, qsizetype waiting);
+    // For one of the sub-folders: the folder held for it, open while the caller keeps it;
+    // null when none is held (any more).
+    std::shared_ptr<const FolderHandle> take(const Hold& hold);
+    // Lets go of half of the folders held, those held longest first, and holds no more than
+    // that from then on: what EnterFolder asks of `closeSome`. False when none was held.
     bool closeSome();
 
 private:
-    struct Link {
-        QByteArray name;
-        FileId id;
-        FolderHandle handle;
+    struct Parent {
+        std::shared_ptr<const FolderHandle> folder; // null once let go of
+        qsizetype waiting; // the sub-folders that have not taken it yet
     };
 
-    int open(qsizetype level);
-    bool closeDownTo(qsizetype keep, int limit);
+    void forgetDone(const std::unique_lock<std::mutex>& held);
 
-    const FileSystem& m_fs;
-    const FolderHandle& m_start;
-    std::deque<Link> m_links;
-    int m_limit;
-    int m_open = 0;
+    // Over the folders held and how many wait for each, the list of them and the limit:
+    // the workers hold, take and let go of them at once.
+    std::mutex m_lock;
+    std::deque<std::shared_ptr<Parent>> m_parents; // the longest held first; some let go of
+    int m_held = 0;
+    int m_limit = Limit;
 };
+
+// One step of a way down from a walk's start folder: a folder's name, and which folder it
+// must be (null: any folder, but never a link).
+struct FolderStep {
+    QByteArray name;
+    FileId id;
+};
+
+// Opens the folder that `steps` (at least one) lead to from `top`, each through the one
+// before it as EnterFolder enters it (`closeSome` too): how a walk finds a folder again
+// whose parent it no longer holds open. 0, or why not.
+int EnterFromTop(const FileSystem& fs, const FolderHandle& top, const std::vector<FolderStep>& steps,
+                 FolderHandle* entered, const std::function<bool()>& closeSome = {});
 
 // Which entries a walk keeps besides the folders it walks.
 struct WalkFilter {
@@ -146,8 +163,11 @@ private:
 // keeps why in its `listError`; one that cannot be entered at all is left out and
 // reported in `notEntered`, and so is a mount point (another file system, or a bind
 // mount) unless `crossMounts`. Window events are let through at the run's pace; once the
-// observer asks to cancel or to stop, no further folder is listed.
-FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs,
+// observer asks to cancel or to stop, no further folder is listed. The folders are
+// listed on `workers` workers (one: on the calling thread), each entered through its
+// parent while that is held open for it (HeldParents); the tree is the same however their
+// listings interleave.
+FolderTree FindTree(const FolderHandle& start, bool subfolders, bool crossMounts, const FileSystem& fs, int workers,
                     RunObserver& observer, RunPace& pace, const WalkFilter& filter = {});
 
 } // namespace orvel

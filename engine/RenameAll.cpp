@@ -100,7 +100,9 @@ private:
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, m_observer, m_pace, m_job.filter);
+        // On as many workers as the renames of a tree take.
+        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, workerCount(2, top), m_observer,
+                          m_pace, m_job.filter);
         if (top.isOpen())
             m_out.startError = m_tree.folders.front().listError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));

@@ -174,6 +174,8 @@ public:
                 observer.cancel = true;
             if (folder == at("close")) // the window closed: cancel and stop at once
                 observer.stop = true;
+            if (folder == at("cancel"))
+                observer.awaitTakenIn();
         };
         fs.beforeRename = [this, &observer, changed = false](const QString& oldPath, const QString&) mutable {
             if (has("vanish"))
@@ -215,16 +217,22 @@ void row(const char* name, const QStringList& before, const QString& options, co
 }
 
 // A chain of `depth` folders "d" below "start" with a file at its bottom, and at `branch`
-// levels down a folder "e" beside the chain, which the walk comes back up to last: the
-// tree before, and after Rename All in Proper Case.
-QStringList deepTree(int depth, int branch, bool renamed)
+// levels down a folder "e" beside the chain, which the walk comes back up to last; with
+// `everyLevel`, one at each level below that too, each of which a walk holds its parent
+// open for while it goes down the chain: the tree before, and after Rename All in Proper
+// Case.
+QStringList deepTree(int depth, int branch, bool renamed, bool everyLevel = false)
 {
     const QString top = renamed ? "Start/" : "start/", d = renamed ? "D/" : "d/";
-    const QString e = top + d.repeated(branch) + (renamed ? "E/" : "e/"), bottom = top + d.repeated(depth);
-    if (!renamed)
-        return {bottom + "F.TXT=", e + "E.TXT="};
-    QStringList tree{e, e + "E.txt=", bottom + "F.txt="};
-    for (int level = 0; level <= depth; ++level)
+    const QString bottom = top + d.repeated(depth);
+    QStringList tree{bottom + (renamed ? "F.txt=" : "F.TXT=")};
+    for (int level = branch; level == branch || (everyLevel && level < depth); ++level) {
+        const QString e = top + d.repeated(level) + (renamed ? "E/" : "e/");
+        tree << e + (renamed ? "E.txt=" : "E.TXT=");
+        if (renamed)
+            tree << e;
+    }
+    for (int level = 0; renamed && level <= depth; ++level)
         tree << top + d.repeated(level);
     tree.sort();
     return tree;
@@ -327,6 +335,19 @@ private Q_SLOTS:
             "file folder sub cross", "bind:start/root/etc=etc;system:etc;answer:no",
             {"etc/", "etc/HOSTS=", "start/", "start/A.TXT=", "start/root/", "start/root/etc/", "start/root/etc/HOSTS="},
             "-", {}, {}, {"start/root/etc|system"});
+        // Folders not entered and names left at several levels are reported in the order of
+        // the walk, however the listings of several workers interleave.
+        row("reports in the order of the walk",
+            {"start/a/X.TXT=1", "start/a/x.TXT=2", "start/a/deep/X.TXT=3", "start/a/deep/x.TXT=4", "start/a/m/",
+             "start/b/", "start/c/X.TXT=5", "start/c/x.TXT=6", "other/O.TXT="},
+            "file sub lower", "bind:start/a/m=other;bind:start/b=other",
+            {"other/", "other/O.TXT=", "start/", "start/a/", "start/a/deep/", "start/a/deep/x.TXT=4",
+             "start/a/deep/x.txt=3", "start/a/m/", "start/a/m/O.TXT=", "start/a/x.TXT=2", "start/a/x.txt=1", "start/b/",
+             "start/b/O.TXT=", "start/c/", "start/c/x.TXT=6", "start/c/x.txt=5"},
+            "6 6 4|x.txt|start",
+            {"start/a/m|skipped: on another file system", "start/b|skipped: on another file system",
+             "start/a/x.TXT|" + ErrorText(EEXIST), "start/a/deep/x.TXT|" + ErrorText(EEXIST),
+             "start/c/x.TXT|" + ErrorText(EEXIST)});
         row("a home inside the tree", {"start/A.TXT=", "start/u/U.TXT="}, "file sub", "home:start/u",
             {"start/", "start/A.txt=", "start/u/", "start/u/U.txt="}, "2 2 2|U.txt|start", {}, {}, {"start/u|home"});
         // Root's power over permissions given up: a folder that cannot be read is still
@@ -338,8 +359,10 @@ private Q_SLOTS:
         // Deeper than the process may hold files open: every folder is reached.
         row("deeper than the open-file limit", deepTree(150, 10, false), "file folder sub", "limit:100",
             deepTree(150, 10, true), "2 2 152|E.txt|Start");
-        row("open-file limit below the walk's own", deepTree(60, 10, false), "file folder sub", "limit:20",
-            deepTree(60, 10, true), "2 2 62|E.txt|Start");
+        // A folder beside the chain at every level, which the walk holds the folder above
+        // open for: more than the process may hold, so it lets go of some.
+        row("open-file limit below the walk's own", deepTree(60, 10, false, true), "file folder sub", "limit:32",
+            deepTree(60, 10, true, true), "51 51 111|E.txt|Start");
         // A name the run itself made is taken for the names after it.
         row("names the run makes itself", {"start/X.TXT=1", "start/x.TXT=2", "start/Y.TXT=3"}, "file lower", "",
             {"start/", "start/x.TXT=2", "start/x.txt=1", "start/y.txt=3"}, "3 3 0|y.txt|start",
@@ -482,11 +505,17 @@ private Q_SLOTS:
         }
         fault.permitAll();
         const RenameAllOutcome& out = seen.out;
-        // One walk: no folder is listed twice, unless a listing found no file to spare.
-        QCOMPARE(seen.listings.removeDuplicates() > 0, faults.contains("limit:20"));
-        // The walk's folders, the start folder and its parent, a listing, the count, and
-        // the lock of the tree.
-        QVERIFY2(seen.peakOpen <= FolderChain::OpenLimit + 5, qPrintable(QString::number(seen.peakOpen)));
+        // One walk: no folder is listed twice, unless a listing found no file to spare, as
+        // one worker's walk below the limit does (several may take the waiting folders fast
+        // enough to hold few open).
+        const bool listedAgain = seen.listings.removeDuplicates() > 0;
+        if (!faults.contains("limit:32"))
+            QVERIFY(!listedAgain);
+        else if (workers == 1)
+            QVERIFY(listedAgain);
+        // The folders held open for those below them, the start folder and its parent, a
+        // listing, the count, and the lock of the tree.
+        QVERIFY2(seen.peakOpen <= HeldParents::Limit + 5, qPrintable(QString::number(seen.peakOpen)));
 
         QCOMPARE(readTree(top), after);
         QCOMPARE(reported(out.notChanged, top), notChanged);

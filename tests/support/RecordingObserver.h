@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <thread>
 
 namespace orvel::test {
 
@@ -16,7 +17,8 @@ namespace orvel::test {
 // range and value, the questions about system folders and homes (answered with
 // `answer`), the journal's failures, and the entries the run reports, in order: "old >
 // new" for a rename, "old > new name | reason" for a name left; paths relative to `base`.
-// Cancel and stop requests may be set from the file system's threads.
+// Cancel and stop requests may be set from the file system's threads; one that comes from
+// a worker takes effect as a click does, once the thread the run was started on takes it in.
 class RecordingObserver : public RunObserver {
 public:
     QString base;
@@ -30,7 +32,21 @@ public:
     void progressValue(qint64 v) override { value = v; }
     void letEventsThrough() override {}
     bool cancelRequested() override { return cancel; }
-    bool stopRequested() override { return stop; }
+    bool stopRequested() override
+    {
+        ++m_asked;
+        return stop;
+    }
+    // On a worker, after it set a request: waits until the run's own thread, which asks for
+    // the requests at every pass, has asked twice more, so that a whole pass took the request
+    // in and passed it on to the workers. On that thread itself the run asks at once.
+    void awaitTakenIn() const
+    {
+        if (std::this_thread::get_id() == m_home)
+            return;
+        for (const int from = m_asked; m_asked < from + 2;)
+            std::this_thread::yield();
+    }
     void journalFailed(const QString& reason) override { journalFailures << reason; }
     bool confirmSystemFolder(const QString& folder, FolderRole role) override
     {
@@ -48,6 +64,8 @@ public:
     }
 
 private:
+    std::atomic<int> m_asked = 0; // how often the run asked whether to stop
+    std::thread::id m_home = std::this_thread::get_id();
     QString shown(const QString& path) const { return base.isEmpty() ? path : QDir(base).relativeFilePath(path); }
 };
 
