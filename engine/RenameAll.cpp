@@ -380,8 +380,10 @@ private:
             // in many is plenty; one worker makes a pass right here.
             const qint64 files = m_files.load(std::memory_order_relaxed) + 1;
             if (m_pool->workers() == 1 || files % 64 == 0 || files == m_tree.fileCount) {
+                // A copy of its own: a name's bytes are never shared between two threads.
+                QByteArray copy(working.constData(), working.size());
                 const std::lock_guard guard(m_lock);
-                m_working = working;
+                m_working = std::move(copy);
             }
             if (m_pool->stopRequested())
                 return false; // after the rename in hand, before the next
