@@ -67,7 +67,8 @@ int EnterFolder(const FileSystem& fs, const FolderHandle& parent, QByteArrayView
 // The folders a walk holds open for the sub-folders that wait below them, so that each of
 // those is entered through its parent, in one step rather than from the start folder down.
 // Each folder held is one open file: no more than `Limit` are held at once, and fewer from
-// the moment the process ran out of open files. Shared by the workers of one walk.
+// the moment the process ran out of open files. Shared by the workers of one walk: the
+// search's, or the renames' that go down the tree it found.
 class HeldParents {
     struct Parent;
 

@@ -21,9 +21,6 @@ namespace orvel {
 
 namespace {
 
-// How many parent folders may be held open for the folders that wait below them; beyond
-// it, a waiting folder is found again from the start folder down.
-constexpr int HeldParentsLimit = 128;
 // How many names may wait to be told to an observer that hears of each one before the
 // workers wait for the calling thread: a plan renames far faster than a host takes names
 // in, and a million names waiting would hold hundreds of megabytes.
@@ -55,9 +52,9 @@ struct FolderState {
     QList<NotChanged> files;
     QByteArray lastWorking; // the new name of its last file converted
     std::optional<NotChanged> unread; // entered, but its names could not be read
-    // Under the run's lock: its parent, held open while it waits; its own name's events and
-    // its files', in the order they came; and whether nothing more comes for it.
-    std::shared_ptr<const FolderHandle> parent;
+    HeldParents::Hold parent; // its parent, held open while it waits
+    // Under the run's lock: its own name's events and its files', in the order they came;
+    // whether a worker has begun it, and whether nothing more comes for it.
     std::vector<NameEvent> events;
     bool started = false; // a worker has taken its task
     bool complete = false;
@@ -238,11 +235,9 @@ private:
     {
         FolderState& state = m_states[i];
         FolderTree::Folder& folder = m_tree.folders[i];
-        std::shared_ptr<const FolderHandle> parent;
+        std::shared_ptr<const FolderHandle> parent = m_held.take(std::exchange(state.parent, {}));
         {
             const std::lock_guard guard(m_lock);
-            parent = std::move(state.parent);
-            m_heldParents -= parent != nullptr;
             state.started = true;
         }
         // No further folder is started once the cancel link was clicked.
@@ -253,7 +248,7 @@ private:
         std::shared_ptr<const FolderHandle> own;
         if (i > 0) {
             FolderHandle opened;
-            const int error = parent ? EnterFolder(m_fs, *parent, state.name, folder.id, &opened, closeSome())
+            const int error = parent ? EnterFolder(m_fs, *parent, state.name, folder.id, &opened, m_closeSome)
                                      : openFromTop(i, &opened);
             parent.reset();
             if (error != 0) {
@@ -276,44 +271,15 @@ private:
             state.path.clear(), state.relative.clear(); // not needed any more: a large tree gives its memory back
     }
 
-    // What a worker out of open files closes: the parents held open for the folders that
-    // wait, down to half of them, and no more than that are held from then on.
-    std::function<bool()> closeSome()
-    {
-        return [this] {
-            const std::lock_guard guard(m_lock);
-            const int keep = m_heldParents / 2;
-            const int before = m_heldParents;
-            std::erase_if(m_holding, [this](size_t i) { return !m_states[i].parent; });
-            while (m_heldParents > keep && !m_holding.empty()) {
-                m_states[m_holding.back()].parent.reset();
-                m_holding.pop_back();
-                --m_heldParents;
-            }
-            m_heldLimit = qMax(1, keep);
-            return m_heldParents < before;
-        };
-    }
-
     // A folder whose parent is not held open: from the start folder down by the names the
     // run knows them by now, each the very folder that was listed.
-    int openFromTop(size_t index, FolderHandle* opened)
+    int openFromTop(size_t index, FolderHandle* opened) const
     {
-        std::vector<size_t> chain;
+        std::vector<FolderStep> steps;
         for (size_t i = index; i > 0; i = size_t(m_tree.folders[i].parent))
-            chain.push_back(i);
-        FolderHandle handle;
-        const FolderHandle* at = m_top;
-        for (size_t k = chain.size(); k-- > 0;) {
-            FolderHandle next;
-            if (const int error =
-                    EnterFolder(m_fs, *at, m_states[chain[k]].name, m_tree.folders[chain[k]].id, &next, closeSome()))
-                return error;
-            handle = std::move(next);
-            at = &handle;
-        }
-        *opened = std::move(handle);
-        return 0;
+            steps.push_back({m_states[i].name, m_tree.folders[i].id});
+        std::reverse(steps.begin(), steps.end());
+        return EnterFromTop(m_fs, *m_top, steps, opened, m_closeSome);
     }
 
     // The names of the folder's sub-folders, each entered first so that one swapped for a
@@ -333,7 +299,7 @@ private:
             state.name = child.name;
             state.path = JoinPath(parent.path, DecodeName(child.name), m_syntax);
             FolderHandle entered;
-            if (const int error = EnterFolder(m_fs, handle, child.name, child.id, &entered, closeSome())) {
+            if (const int error = EnterFolder(m_fs, handle, child.name, child.id, &entered, m_closeSome)) {
                 notEntered(state, {state.path, NotEnteredText(error)});
                 complete(c, c + m_subtree[c]);
                 continue;
@@ -351,18 +317,11 @@ private:
             state.relative = parent.relative.isEmpty() ? state.name : parent.relative + '/' + state.name;
             children.push_back(c);
         }
-        {
-            const std::lock_guard guard(m_lock);
-            for (const size_t c : children) {
-                if (!own || m_heldParents >= m_heldLimit)
-                    continue;
-                m_states[c].parent = own;
-                m_holding.push_back(c);
-                ++m_heldParents;
-            }
-        }
-        for (const size_t c : children)
+        const HeldParents::Hold held = own ? m_held.hold(own, qsizetype(children.size())) : HeldParents::Hold();
+        for (const size_t c : children) {
+            m_states[c].parent = held;
             m_pool->post(qint64(c), [this, c](int worker) { renameFolder(c, worker); });
+        }
     }
 
     // False when a stop request ended the run.
@@ -611,13 +570,13 @@ private:
     std::atomic<qint64> m_files = 0;
     std::atomic<qint64> m_folders = 0;
 
+    // The parents held open for the folders that wait below them.
+    HeldParents m_held;
+    const std::function<bool()> m_closeSome = [this] { return m_held.closeSome(); };
+
     // Over what the workers hand to the calling thread and share among themselves: each
-    // folder's events, whether it is complete and the parent held open for it; the count
-    // and limit of those held, and the working name.
+    // folder's events, whether it was begun and whether it is complete, and the working name.
     std::mutex m_lock;
-    std::vector<size_t> m_holding; // the folders given a parent to hold (some have taken it)
-    int m_heldParents = 0;
-    int m_heldLimit = HeldParentsLimit;
     QByteArray m_working;
 };
 
