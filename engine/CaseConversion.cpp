@@ -79,24 +79,31 @@ char16_t asciiUpper(char16_t c)
     return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
 }
 
-QString asciiProper(const QString& text)
+// A plain ASCII name in a style, where the ASCII rules hold, byte by byte (the fix-up after
+// "(" too for a file's): the same as its conversion as text, which ICU would cost more than
+// the rename itself.
+QByteArray asciiConverted(QByteArrayView name, CaseStyle style, bool file)
 {
-    QString result = text;
+    QByteArray out = name.toByteArray();
     bool wordStart = true;
-    for (QChar& c : result) {
-        c = QChar(wordStart ? asciiUpper(c.unicode()) : asciiLower(c.unicode()));
-        wordStart = isWordSeparator(c);
+    for (qsizetype i = 0; i < out.size(); ++i) {
+        const char c = out[i];
+        const bool small = c >= 'a' && c <= 'z', capital = c >= 'A' && c <= 'Z';
+        const bool up = style == CaseStyle::Upper || (style == CaseStyle::Proper && wordStart)
+            || (file && style == CaseStyle::Proper && i > 0 && out[i - 1] == '(');
+        if (up && small)
+            out[i] = char(c - 32);
+        else if (!up && capital && style != CaseStyle::None)
+            out[i] = char(c + 32);
+        wordStart = isWordSeparator(QChar(uchar(out[i])));
     }
-    return result;
+    return out;
 }
 
-template <char16_t (*Map)(char16_t)>
-QString asciiMapped(const QString& text)
+// The same for a text of ASCII alone.
+QString asciiConverted(const QString& text, CaseStyle style)
 {
-    QString result = text;
-    for (QChar& c : result)
-        c = QChar(Map(c.unicode()));
-    return result;
+    return QString::fromLatin1(asciiConverted(text.toLatin1(), style, false));
 }
 
 const UChar* icuText(QStringView text)
@@ -239,7 +246,7 @@ QString LowerCaseForm(const QString& text, const QByteArray& locale)
 {
     return withLocale(locale, [&text](const CaseLocale& rules) {
         if (rules.asciiRulesHold(text, false))
-            return asciiMapped<asciiLower>(text);
+            return asciiConverted(text, CaseStyle::Lower);
         QString result;
         result.reserve(text.size());
         appendLower(result, text, rules.name.constData());
@@ -251,7 +258,7 @@ QString UpperCaseForm(const QString& text, const QByteArray& locale)
 {
     return withLocale(locale, [&text](const CaseLocale& rules) {
         if (rules.asciiRulesHold(text, false))
-            return asciiMapped<asciiUpper>(text);
+            return asciiConverted(text, CaseStyle::Upper);
         QString result;
         result.reserve(text.size() + 4);
         const char* name = rules.name.constData();
@@ -267,7 +274,7 @@ QString ProperCaseForm(const QString& text, const CaseRules& rules)
     return withLocale(rules.locale, [&](const CaseLocale& caseLocale) {
         const bool ascii = caseLocale.asciiRulesHold(text, true);
         if (ascii && !rules.keepCapitals)
-            return asciiProper(text);
+            return asciiConverted(text, CaseStyle::Proper);
         const char* locale = caseLocale.name.constData();
         QString result;
         result.reserve(text.size() + 4);
@@ -369,30 +376,6 @@ bool ListsBefore(QByteArrayView a, QByteArrayView b)
         return a.size() < b.size();
     return exact < 0;
 }
-
-namespace {
-
-// The bytes of a plain ASCII name in a style, where the ASCII rules hold: the same as the
-// text's conversion, without decoding it.
-QByteArray asciiConverted(QByteArrayView name, CaseStyle style, bool file)
-{
-    QByteArray out = name.toByteArray();
-    bool wordStart = true;
-    for (qsizetype i = 0; i < out.size(); ++i) {
-        const char c = out[i];
-        const bool small = c >= 'a' && c <= 'z', capital = c >= 'A' && c <= 'Z';
-        const bool up = style == CaseStyle::Upper || (style == CaseStyle::Proper && wordStart)
-            || (file && style == CaseStyle::Proper && i > 0 && out[i - 1] == '(');
-        if (up && small)
-            out[i] = char(c - 32);
-        else if (!up && capital && style != CaseStyle::None)
-            out[i] = char(c + 32);
-        wordStart = isWordSeparator(QChar(uchar(out[i])));
-    }
-    return out;
-}
-
-} // namespace
 
 QByteArray ConvertFileName(QByteArrayView listedName, const CaseRules& rules)
 {

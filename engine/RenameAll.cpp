@@ -97,9 +97,9 @@ private:
         const FolderHandle& top = m_session.folder();
 
         m_observer.status(QStringLiteral("Searching... Please wait."));
-        // On as many workers as the renames of a tree take.
-        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, workerCount(2, top), m_observer,
-                          m_pace, m_job.filter);
+        const int treeWorkers = m_job.workers > 0 ? m_job.workers : WorkersFor(m_fs.volumeKind(top));
+        m_tree = FindTree(top, m_job.includeSubfolders, m_job.crossMounts, m_fs, treeWorkers, m_observer, m_pace,
+                          m_job.filter);
         if (top.isOpen())
             m_out.startError = m_tree.folders.front().listError;
         m_observer.status(QStringLiteral("Renaming... Please wait."));
@@ -127,7 +127,8 @@ private:
         // The cancel link clicked as the search ended: the start folder alone.
         if (count > 1 && m_observer.cancelRequested())
             count = 1;
-        const int workers = workerCount(count, top);
+        // One folder has nothing to overlap.
+        const int workers = count == 1 && m_job.workers <= 0 ? 1 : treeWorkers;
         m_session.openJournal({QStringLiteral("all"), start, m_job.options, m_job.includeSubfolders}, workers);
         m_out.renamed = true;
         m_out.found = m_tree.fileCount;
@@ -152,15 +153,6 @@ private:
             path = m_tree.pathOf(i, start);
         }
         return m_session.confirm(path, role);
-    }
-
-    int workerCount(size_t count, const FolderHandle& top) const
-    {
-        if (m_job.workers > 0)
-            return m_job.workers;
-        if (count == 1)
-            return 1; // one folder: nothing to overlap
-        return WorkersFor(m_fs.volumeKind(top));
     }
 
     // Each folder is a task: its files in file-list order, then the names of its

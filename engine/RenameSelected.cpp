@@ -13,15 +13,15 @@ namespace {
 
 // Tells an observer that hears of each name what became of the one in hand: `done`, or
 // the last item of `notChanged`.
-void tell(RunObserver& observer, bool done, const QString& folder, const QString& name, const QString& newName,
+void tell(RunObserver& observer, bool done, const QString& folder, QByteArrayView name, QByteArrayView newName,
           EntryKind kind, const QList<NotChanged>& notChanged)
 {
     if (!observer.hearsEachName())
         return;
     if (!done)
-        observer.notChanged(notChanged.constLast(), EncodeName(newName), kind);
+        observer.notChanged(notChanged.constLast(), newName, kind);
     else if (name != newName || observer.hearsUnchangedNames())
-        observer.renamed(folder, EncodeName(name), EncodeName(newName), kind);
+        observer.renamed(folder, name, newName, kind);
 }
 
 } // namespace
@@ -61,9 +61,10 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
                 RenameLastComponent(folderToRename, job.options.caseRules(), fs, out.notChanged, syntax, journal);
             if (renamed || out.notChanged.size() > failures) {
                 const qsizetype cut = folderToRename.lastIndexOf(syntax.separator) + 1;
+                const QString name = folderToRename.mid(cut);
                 tell(observer, renamed.has_value(), folderToRename.left(qMax<qsizetype>(cut - 1, syntax.rootLength)),
-                     folderToRename.mid(cut), ConvertFolderName(folderToRename.mid(cut), job.options.caseRules()),
-                     EntryKind::Folder, out.notChanged);
+                     EncodeName(name), EncodeName(ConvertFolderName(name, job.options.caseRules())), EntryKind::Folder,
+                     out.notChanged);
             }
             if (renamed) {
                 // The open folder, or a folder above it, has a new path now.
@@ -80,13 +81,13 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
             continue;
         if (journal)
             journal->inFolder({});
+        const QByteArray name = EncodeName(job.names[i]), newName = EncodeName(out.workingName);
         bool done = false;
         if (handle.isOpen())
-            done = RenameFile(fs, out.notChanged, handle, folder, EncodeName(job.names[i]), EncodeName(out.workingName),
-                              syntax, journal, job.serials.value(i));
+            done = RenameFile(fs, out.notChanged, handle, folder, name, newName, syntax, journal, job.serials.value(i));
         else
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
-        tell(observer, done, folder, job.names[i], out.workingName, EntryKind::File, out.notChanged);
+        tell(observer, done, folder, name, newName, EntryKind::File, out.notChanged);
     }
     out.undoable = session.end(false, &out.journal);
     return out;

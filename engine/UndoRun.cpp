@@ -360,13 +360,9 @@ private:
         const std::shared_ptr<OpenFolder> open = inHand.open;
         if (!open)
             return {Verdict::Changed};
-        if (!stillWhatTheRunMade(*open, r)) {
-            EntryIdentity before;
+        if (!standsAs(*open, r, r.newName)) {
             // Never renamed (the run died first), or already put back.
-            if (m_fs.identify(open->handle, r.oldName, &before) == 0 && isEntry(*open, r, before)
-                && holds(*open, r.oldName))
-                return {};
-            return {Verdict::Changed};
+            return standsAs(*open, r, r.oldName) ? Decision{} : Decision{Verdict::Changed};
         }
         // A crash between the two steps of a case-only rename leaves the entry under a
         // hidden name: the journal hears it first, so that the recovery can finish it.
@@ -425,17 +421,14 @@ private:
     };
 
     // Where numbers do not last, the exact name the run gave it is all that tells.
-    static bool isEntry(const OpenFolder& open, const JournalReader::Rename& r, const EntryIdentity& id)
-    {
-        return !open.numbersIdentify || r.isEntry(id);
-    }
-
-    // Whether the entry stands under the very name the run gave it, not one that only
-    // matches it where letter case is ignored, as the system answers now.
-    bool stillWhatTheRunMade(const OpenFolder& open, const JournalReader::Rename& r) const
+    // Whether the entry the run renamed stands under `name` (its old or its new one), that
+    // very name and not one that only matches it where letter case is ignored, as the
+    // system answers now. Where numbers do not last, the exact name is all that tells.
+    bool standsAs(const OpenFolder& open, const JournalReader::Rename& r, QByteArrayView name) const
     {
         EntryIdentity now;
-        return m_fs.identify(open.handle, r.newName, &now) == 0 && isEntry(open, r, now) && holds(open, r.newName);
+        return m_fs.identify(open.handle, name, &now) == 0 && (!open.numbersIdentify || r.isEntry(now))
+            && holds(open, name);
     }
 
     // Whether `name` stands byte for byte in the folder's own listing, where a name may be

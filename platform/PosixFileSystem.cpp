@@ -43,19 +43,21 @@ bool isPlainName(QByteArrayView name)
 class SystemName {
 public:
     explicit SystemName(QByteArrayView name)
-        : m_fits(name.size() <= NAME_MAX)
+        : m_error(!isPlainName(name)           ? EINVAL
+                      : name.size() > NAME_MAX ? ENAMETOOLONG
+                                               : 0)
     {
-        if (m_fits) {
+        if (m_error == 0) {
             std::memcpy(m_bytes, name.data(), size_t(name.size()));
             m_bytes[name.size()] = 0;
         }
     }
     // 0, or the error of a name the system would refuse.
-    int error(QByteArrayView name) const { return !isPlainName(name) ? EINVAL : m_fits ? 0 : ENAMETOOLONG; }
+    int error() const { return m_error; }
     const char* get() const { return m_bytes; }
 
 private:
-    bool m_fits;
+    int m_error;
     char m_bytes[NAME_MAX + 1];
 };
 
@@ -169,7 +171,7 @@ public:
         const SystemName bytes(name);
         if (!parent.isOpen())
             return fail(error, EINVAL);
-        if (const int refused = bytes.error(name))
+        if (const int refused = bytes.error())
             return fail(error, refused);
         const int fd = ::openat(parent.descriptor(), bytes.get(), kFolderHandle | O_NOFOLLOW);
         if (fd < 0)
@@ -215,7 +217,7 @@ public:
         const SystemName from(oldName), to(newName);
         if (!folder.isOpen())
             return EBADF;
-        if (const int refused = from.error(oldName) ? from.error(oldName) : to.error(newName))
+        if (const int refused = from.error() ? from.error() : to.error())
             return refused;
         const int dir = folder.descriptor();
         if (oldName == newName) {
@@ -246,7 +248,7 @@ public:
         const SystemName bytes(name);
         if (!folder.isOpen())
             return EBADF;
-        if (const int refused = bytes.error(name))
+        if (const int refused = bytes.error())
             return refused;
         struct statx st;
         if (::statx(folder.descriptor(), bytes.get(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
@@ -312,7 +314,7 @@ public:
             return 0;
         // In a sticky folder (/tmp) only an entry's owner renames it.
         const SystemName bytes(name);
-        if (const int refused = bytes.error(name))
+        if (const int refused = bytes.error())
             return refused;
         if (::fstatat(folder.descriptor(), bytes.get(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
             return errno;
