@@ -194,6 +194,7 @@ void JournalReader::read()
     struct Writer {
         qint32 folder = -1;
         qint64 last = -1;
+        qint64 temporary = -1; // the record of the hidden name its last rename passed through
     };
     QHash<int, Writer> writers;
     const auto settle = [this](Writer& writer) {
@@ -230,7 +231,8 @@ void JournalReader::read()
             if (known) {
                 settle(writer);
                 writer.last = qint64(m_entries.size());
-                m_entries.push_back({at, writer.folder, quint16(record->writer)});
+                writer.temporary = -1;
+                m_entries.push_back({at, writer.folder, 0, quint16(record->writer)});
             }
             break;
         case RecordKind::Folder:
@@ -249,7 +251,7 @@ void JournalReader::read()
         case RecordKind::Temporary:
             known = writer.last >= 0;
             if (known)
-                m_entries[size_t(writer.last)].temporary = at;
+                writer.temporary = at;
             break;
         case RecordKind::Failed:
             known = writer.last >= 0;
@@ -269,12 +271,12 @@ void JournalReader::read()
         case RecordKind::Undone:
             if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size())) {
                 m_entries[size_t(index)].undone = true;
-                m_entries[size_t(index)].undoTemporary = -1;
+                m_undoSteps.erase(index);
             }
             break;
         case RecordKind::UndoTemporary:
             if (const qint64 index = f[0].toLongLong(); index >= 0 && index < qint64(m_entries.size()))
-                m_entries[size_t(index)].undoTemporary = at;
+                m_undoSteps[index] = at;
             break;
         case RecordKind::WholeRunUndone: m_undone = true; break;
         case RecordKind::Head: known = false; break; // only the first record is a head
@@ -284,6 +286,9 @@ void JournalReader::read()
             break; // and keep it
         }
     }
+    for (const Writer& writer : std::as_const(writers))
+        if (writer.temporary >= 0 && m_entries[size_t(writer.last)].state == State::Unknown)
+            m_renameSteps.emplace(writer.last, writer.temporary);
     m_finalStart = DecodeName(start);
 }
 
@@ -351,29 +356,34 @@ std::pair<QByteArray, QByteArray> JournalReader::nameBytes(const Entry& entry) c
     return {FieldBytes(f[0]), FieldBytes(f[1])};
 }
 
-QByteArray JournalReader::temporaryName(const Entry& entry) const
+std::vector<qint64> JournalReader::keysOf(const std::map<qint64, qint64>& steps)
 {
-    if (entry.temporary < 0)
-        return {};
-    QByteArray buffer;
-    return FieldBytes(recordAt(entry.temporary, buffer).fields[0]);
+    std::vector<qint64> keys;
+    keys.reserve(steps.size());
+    for (const auto& [index, at] : steps)
+        keys.push_back(index);
+    return keys;
 }
 
-std::vector<qint64> JournalReader::undoStepsCut() const
+static_assert(sizeof(JournalReader::Entry) <= 24, "an entry is kept for every rename of a run");
+
+QByteArray JournalReader::temporaryName(qint64 index) const
 {
-    std::vector<qint64> cut;
-    for (size_t index = 0; index < m_entries.size(); ++index)
-        if (m_entries[index].undoTemporary >= 0)
-            cut.push_back(qint64(index));
-    return cut;
+    return stepName(m_renameSteps, index, 0);
 }
 
-QByteArray JournalReader::undoTemporaryName(const Entry& entry) const
+QByteArray JournalReader::undoTemporaryName(qint64 index) const
 {
-    if (entry.undoTemporary < 0)
+    return stepName(m_undoSteps, index, 1);
+}
+
+QByteArray JournalReader::stepName(const std::map<qint64, qint64>& steps, qint64 index, int field) const
+{
+    const auto it = steps.find(index);
+    if (it == steps.end())
         return {};
     QByteArray buffer;
-    return FieldBytes(recordAt(entry.undoTemporary, buffer).fields[1]);
+    return FieldBytes(recordAt(it->second, buffer).fields[field]);
 }
 
 bool JournalReader::Rename::isEntry(const EntryIdentity& now) const

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -23,18 +24,16 @@ namespace orvel {
 // is kept; so does a line longer than any record of this version's.
 class JournalReader {
 public:
-    enum class State { Unknown, Done, Failed };
+    enum class State : quint8 { Unknown, Done, Failed };
+    // Kept for every rename of a run, so kept small: a name's records are read again when
+    // asked for.
     struct Entry {
         qint64 record; // where its rename record starts in the text
         qint32 folder; // index into folders
-        quint16 writer = 0; // the number of the writer that wrote it
         qint32 error = 0; // with Failed: the errno value
+        quint16 writer = 0; // the number of the writer that wrote it
         State state = State::Unknown; // Unknown: the run died before it could say
-        qint64 temporary = -1; // where its temporary-name record starts, if it had one
         bool undone = false; // an undo dealt with it: put back, or left for good
-        // Where an undo's record of the hidden name its rename back passes through starts,
-        // while no later record says the undo dealt with it; -1 otherwise.
-        qint64 undoTemporary = -1;
     };
     struct Folder {
         QByteArray path; // relative to the start folder, or absolute when outside
@@ -66,11 +65,17 @@ public:
     const std::vector<Entry>& entries() const { return m_entries; }
     const std::vector<Folder>& folders() const { return m_folders; }
     Rename rename(const Entry& entry) const;
-    QByteArray temporaryName(const Entry& entry) const;
+    // The entries whose rename began through a hidden name, and of which no later record
+    // says what became: a crash may have cut it between its two steps. Only the last rename
+    // of a writer can be one.
+    std::vector<qint64> renameStepsCut() const { return keysOf(m_renameSteps); }
     // The entries whose rename back an undo began through a hidden name and never said it
     // finished: a crash may have cut it between its two steps.
-    std::vector<qint64> undoStepsCut() const;
-    QByteArray undoTemporaryName(const Entry& entry) const;
+    std::vector<qint64> undoStepsCut() const { return keysOf(m_undoSteps); }
+    // The hidden name that the entry's rename, or its rename back, passed through; empty
+    // when it is not a step cut.
+    QByteArray temporaryName(qint64 index) const;
+    QByteArray undoTemporaryName(qint64 index) const;
     // The old and the new name of its record as the disk's bytes, without reading more.
     std::pair<QByteArray, QByteArray> nameBytes(const Entry& entry) const;
     // Where the last whole record ends: what follows is torn (or the zeros of a file that
@@ -97,6 +102,9 @@ private:
     Record recordAt(qint64 at, QByteArray& buffer) const;
 
     static quint64 NextId();
+    static std::vector<qint64> keysOf(const std::map<qint64, qint64>& steps);
+    // The hidden name in the field `field` of the record of the step cut of `index`.
+    QByteArray stepName(const std::map<qint64, qint64>& steps, qint64 index, int field) const;
 
     quint64 m_id = NextId(); // which reader a thread's block of text was read for
     std::unique_ptr<const JournalText> m_text;
@@ -106,6 +114,10 @@ private:
     QString m_finalStart;
     std::vector<Entry> m_entries;
     std::vector<Folder> m_folders;
+    // By entry: where the record of the hidden name of a step cut starts. Few are: one a
+    // writer at most, and only those of a run or an undo that died.
+    std::map<qint64, qint64> m_renameSteps;
+    std::map<qint64, qint64> m_undoSteps;
     bool m_ended = false;
     bool m_undone = false;
     bool m_leavesTree = false;

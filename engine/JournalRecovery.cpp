@@ -191,13 +191,11 @@ std::optional<int> finishCutStep(FileSystem& fs, const JournalReader::Folder& wh
 QByteArray finishCutRenames(const JournalReader& journal, FileSystem& fs)
 {
     QByteArray records;
-    // Only a writer's last rename can have been cut between its two steps.
-    for (const JournalReader::Entry& entry : journal.entries()) {
-        if (entry.temporary < 0 || entry.state != JournalReader::State::Unknown)
-            continue;
+    for (const qint64 index : journal.renameStepsCut()) {
+        const JournalReader::Entry& entry = journal.entries()[size_t(index)];
         const JournalReader::Rename r = journal.rename(entry);
         const std::optional<int> outcome = finishCutStep(fs, journal.folders()[size_t(entry.folder)],
-                                                         journal.temporaryName(entry), r.newName, r.oldName);
+                                                         journal.temporaryName(index), r.newName, r.oldName);
         if (outcome == 0)
             RecordBuilder(records, RecordKind::Completed, entry.writer).end();
         else if (outcome)
@@ -216,7 +214,7 @@ QByteArray finishCutUndoSteps(const JournalReader& journal, FileSystem& fs)
     for (const qint64 index : journal.undoStepsCut()) {
         const JournalReader::Entry& entry = journal.entries()[size_t(index)];
         const JournalReader::Rename r = journal.rename(entry);
-        if (finishCutStep(fs, journal.folders()[size_t(entry.folder)], journal.undoTemporaryName(entry), r.oldName,
+        if (finishCutStep(fs, journal.folders()[size_t(entry.folder)], journal.undoTemporaryName(index), r.oldName,
                           r.newName)
             == 0)
             RecordBuilder(records, RecordKind::Undone).number(index).number(0).end();

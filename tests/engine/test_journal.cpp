@@ -230,6 +230,27 @@ private Q_SLOTS:
         QVERIFY(o.style == CaseStyle::Lower && !o.keepExtension && o.keepCapitals);
     }
 
+    // A rename, or a rename back, cut between its two steps is the one whose hidden name no
+    // later record settles; one that a later record settles is no longer cut.
+    void stepsCut()
+    {
+        QByteArray records = headAndFolder();
+        RecordBuilder(records, RecordKind::Rename).name(u"A").name(u"a").number(1).number(2).number(0).end();
+        RecordBuilder(records, RecordKind::Temporary).bytes("hidden A").end();
+        RecordBuilder(records, RecordKind::Rename).name(u"B").name(u"b").number(1).number(3).number(0).end();
+        RecordBuilder(records, RecordKind::Temporary).bytes("hidden B").end();
+        RecordBuilder(records, RecordKind::UndoTemporary).number(0).bytes("back A").end();
+        RecordBuilder(records, RecordKind::Undone).number(0).number(0).end();
+        RecordBuilder(records, RecordKind::UndoTemporary).number(1).bytes("back B").end();
+        const JournalReader journal(records);
+        QCOMPARE(journal.renameStepsCut(), std::vector<qint64>{1});
+        QCOMPARE(journal.temporaryName(1), "hidden B");
+        QCOMPARE(journal.temporaryName(0), QByteArray());
+        QCOMPARE(journal.undoStepsCut(), std::vector<qint64>{1});
+        QCOMPARE(journal.undoTemporaryName(1), "back B");
+        QCOMPARE(journal.undoTemporaryName(0), QByteArray());
+    }
+
     // An entry whose number the run took from its folder's listing has no birth time in
     // the journal: one born after the folder was listed took the number over.
     void numberTakenOver()
