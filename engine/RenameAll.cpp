@@ -135,7 +135,7 @@ private:
         m_observer.progressMax(m_tree.fileCount);
         m_observer.progressValue(0);
         renameTree(count, workers, top, start, parent, parentError);
-        m_out.undoable = m_session.end(m_out.stopped, &m_out.journal);
+        m_out.undoable = m_session.end(m_out.stopped, m_pace, &m_out.journal);
         if (!m_out.stopped)
             m_observer.status(QStringLiteral("Renamed done !!"));
     }

@@ -4,6 +4,7 @@
 
 #include "engine/RenameStep.h"
 #include "engine/RunObserver.h"
+#include "engine/WorkerPool.h"
 #include "platform/FileSystem.h"
 #include "platform/NameCodec.h"
 
@@ -89,7 +90,8 @@ RenameSelectedOutcome RenameSelected(const RenameSelectedJob& job, FileSystem& f
             out.notChanged.append({JoinPath(folder, job.names[i], syntax), ErrorText(openError)});
         tell(observer, done, folder, name, newName, EntryKind::File, out.notChanged);
     }
-    out.undoable = session.end(false, &out.journal);
+    RunPace pace;
+    out.undoable = session.end(false, pace, &out.journal);
     return out;
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/JournalRecovery.h"
 #include "engine/RunObserver.h"
+#include "engine/WorkerPool.h"
 #include "platform/JournalFiles.h"
 #include "platform/TreeLock.h"
 
@@ -106,13 +107,13 @@ void RunSession::tellJournalFailure()
     m_observer.journalFailed(failure);
 }
 
-bool RunSession::end(bool stopped, QString* journal)
+bool RunSession::end(bool stopped, RunPace& pace, QString* journal)
 {
     take(Step::Ended);
     if (!m_journal)
         return false;
     m_writers.clear();
-    m_journal->finish(stopped);
+    WorkerPool::aside(m_observer, pace, [&] { m_journal->finish(stopped); });
     tellJournalFailure();
     if (journal)
         *journal = m_journal->name();

@@ -18,6 +18,7 @@ namespace orvel {
 class JournalFile;
 class JournalFiles;
 class RunObserver;
+class RunPace;
 class TreeLock;
 class TreeLocks;
 
@@ -68,9 +69,11 @@ public:
     // Tells the observer, on the calling thread, that the journal failed, when it did since
     // it was last asked (on any worker's thread); once a run.
     void tellJournalFailure();
-    // 7. Ends the run: its journal is sealed. Whether the run can be undone; `journal`, when
-    // given, is told the sealed journal's name (empty when there is none).
-    bool end(bool stopped, QString* journal = nullptr);
+    // 7. Ends the run: its journal is sealed, aside from the calling thread, which lets the
+    // window's events through at `pace` meanwhile (a slow disk may take seconds to write it).
+    // Whether the run can be undone; `journal`, when given, is told the sealed journal's name
+    // (empty when there is none).
+    bool end(bool stopped, RunPace& pace, QString* journal = nullptr);
 
 private:
     enum class Step { Made, Finished, Reopened, Opened, Locked, Confirmed, Journaled, Ended };

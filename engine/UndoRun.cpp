@@ -82,8 +82,15 @@ public:
         , m_pace(pace)
         , m_workers(workers)
     {
+    }
+
+    // What comes before the first rename back, which takes a while for a million entries:
+    // run aside from the window's thread. The folders' paths, the order, and with several
+    // workers the layout of the work.
+    void prepare()
+    {
         QHash<QString, QSet<QByteArray>> held; // by folder: the names of those it holds
-        for (const JournalReader::Folder& folder : journal.folders()) {
+        for (const JournalReader::Folder& folder : m_journal.folders()) {
             const QString path = runFolderPath(folder);
             m_folderPaths.push_back(path);
             m_folderKeys.push_back((folder.outside ? "/" : "") + folder.startFolder + '\0' + folder.path);
@@ -97,24 +104,22 @@ public:
         }
         for (const QString& path : m_folderPaths)
             m_heldNames.push_back(held.value(path));
-    }
-
-    void go(UndoOutcome& out)
-    {
         const auto& entries = m_journal.entries();
+        m_order.reserve(size_t(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return !e.undone; })));
         for (size_t i = entries.size(); i-- > 0;)
             if (!entries[i].undone)
                 m_order.push_back(qint64(i));
         m_results = std::make_unique<Result[]>(m_order.size());
+        m_together = m_workers > 1 && m_order.size() >= FewestForWorkers && planWork(m_ready);
+    }
+
+    void go(UndoOutcome& out)
+    {
         m_observer.progressMax(qint64(m_order.size()));
         m_observer.progressValue(0);
-        std::vector<std::vector<size_t>> ready;
-        bool together = false;
-        if (m_workers > 1 && m_order.size() >= FewestForWorkers)
-            WorkerPool::aside(m_observer, m_pace, [&] { together = planWork(ready); });
-        m_pool = WorkerPool::make(together ? m_workers : 1, m_observer, m_pace);
-        if (together)
-            post(std::move(ready));
+        m_pool = WorkerPool::make(m_together ? m_workers : 1, m_observer, m_pace);
+        if (m_together)
+            post(std::move(m_ready));
         else
             m_pool->post(0, [this](int) { oneByOne(); });
         m_pool->run([&] { pass(out); });
@@ -131,8 +136,8 @@ public:
         if (!out.stopped)
             RecordBuilder(end, RecordKind::WholeRunUndone).end();
         write(end);
-        if (m_file)
-            m_file->sync();
+        if (m_file) // it may take a while on a slow disk
+            WorkerPool::aside(m_observer, m_pace, [this] { m_file->sync(); });
         // What was left is reported where it stands now: under the old names of the
         // folders above it that were put back after it.
         for (qsizetype i = 0; i < out.notChanged.size(); ++i)
@@ -496,6 +501,8 @@ private:
     std::vector<QSet<QByteArray>> m_heldNames; // by journal folder: the names of those it holds
     std::vector<qint64> m_order; // the entries to undo, newest first
     std::unique_ptr<Result[]> m_results; // by place in the order
+    bool m_together = false; // the work is laid out for several workers
+    std::vector<std::vector<size_t>> m_ready; // ... and this is what may start at once
     std::vector<int> m_nodeAt; // with several workers: each entry's folder, by place in the order
     std::mutex m_scheduling; // over m_nodes, which the workers update as they finish batches
     std::vector<Node> m_nodes; // with several workers: the folders of the run
@@ -543,7 +550,9 @@ UndoOutcome UndoRun(const UndoJob& job, const RunRecords& records, FileSystem& f
     const FolderHandle& tree = session.folder();
     const int workers = job.workers > 0 ? job.workers : tree.isOpen() ? WorkersFor(fs.volumeKind(tree)) : 1;
     observer.status(QStringLiteral("Undoing... Please wait."));
-    Undo(*journal, file, fs, observer, pace, workers).go(out);
+    Undo undo(*journal, file, fs, observer, pace, workers);
+    WorkerPool::aside(observer, pace, [&] { undo.prepare(); });
+    undo.go(out);
     return out;
 }
 

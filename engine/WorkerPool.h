@@ -23,7 +23,7 @@ int WorkersFor(VolumeKind kind);
 class RunPace {
 public:
     // A pass itself takes a few milliseconds: the window never waits more than 50 for one.
-    static constexpr qint64 IntervalMs = 40;
+    static constexpr qint64 IntervalMs = 35;
 
     RunPace() { m_clock.start(); }
     // True once an interval has passed since it was last true.
