@@ -251,7 +251,7 @@ private:
         }
         const QByteArray& name = parent.subfolders[qsizetype(position)];
         FolderHandle entered;
-        int error = through ? EnterFolder(m_fs, *through, name, {}, &entered, m_closeSome)
+        int error = through ? EnterFolder(m_fs, *through, name, {}, &entered, m_held.closer())
                             : openFromTop(parent, name, &entered);
         through.reset();
         // A mount point is another tree, a bind mount of this one's too: it is entered only
@@ -285,7 +285,7 @@ private:
         for (const Found* at = &parent; at->up; at = at->up)
             steps.push_back({at->folder.name, at->folder.id});
         std::reverse(steps.begin(), steps.end());
-        return EnterFromTop(m_fs, m_start, steps, entered, m_closeSome);
+        return EnterFromTop(m_fs, m_start, steps, entered, m_held.closer());
     }
 
     // The folders found, in the order a walk of one worker comes to them: a folder before
@@ -336,7 +336,6 @@ private:
     const WalkFilter& m_filter;
     WorkerPool& m_pool;
     HeldParents m_held;
-    const std::function<bool()> m_closeSome = [this] { return m_held.closeSome(); };
     std::atomic<qint64> m_queued = 0; // the folders queued, which numbers them too
     std::atomic<qint64> m_begun = 0; // ... and those whose task began
     std::atomic<qint64> m_entered = 0;

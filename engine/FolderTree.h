@@ -98,6 +98,8 @@ public:
     // Lets go of half of the folders held, those held longest first, and holds no more than
     // that from then on: what EnterFolder asks of `closeSome`. False when none was held.
     bool closeSome();
+    // closeSome() as EnterFolder and EnterFromTop take it.
+    const std::function<bool()>& closer() const { return m_closer; }
 
 private:
     struct Parent {
@@ -113,6 +115,7 @@ private:
     std::deque<std::shared_ptr<Parent>> m_parents; // the longest held first; some let go of
     int m_held = 0;
     int m_limit = Limit;
+    const std::function<bool()> m_closer = [this] { return closeSome(); };
 };
 
 // One step of a way down from a walk's start folder: a folder's name, and which folder it

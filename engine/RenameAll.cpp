@@ -240,7 +240,7 @@ private:
         std::shared_ptr<const FolderHandle> own;
         if (i > 0) {
             FolderHandle opened;
-            const int error = parent ? EnterFolder(m_fs, *parent, state.name, folder.id, &opened, m_closeSome)
+            const int error = parent ? EnterFolder(m_fs, *parent, state.name, folder.id, &opened, m_held.closer())
                                      : openFromTop(i, &opened);
             parent.reset();
             if (error != 0) {
@@ -271,7 +271,7 @@ private:
         for (size_t i = index; i > 0; i = size_t(m_tree.folders[i].parent))
             steps.push_back({m_states[i].name, m_tree.folders[i].id});
         std::reverse(steps.begin(), steps.end());
-        return EnterFromTop(m_fs, *m_top, steps, opened, m_closeSome);
+        return EnterFromTop(m_fs, *m_top, steps, opened, m_held.closer());
     }
 
     // The names of the folder's sub-folders, each entered first so that one swapped for a
@@ -291,7 +291,7 @@ private:
             state.name = child.name;
             state.path = JoinPath(parent.path, DecodeName(child.name), m_syntax);
             FolderHandle entered;
-            if (const int error = EnterFolder(m_fs, handle, child.name, child.id, &entered, m_closeSome)) {
+            if (const int error = EnterFolder(m_fs, handle, child.name, child.id, &entered, m_held.closer())) {
                 notEntered(state, {state.path, NotEnteredText(error)});
                 complete(c, c + m_subtree[c]);
                 continue;
@@ -564,7 +564,6 @@ private:
 
     // The parents held open for the folders that wait below them.
     HeldParents m_held;
-    const std::function<bool()> m_closeSome = [this] { return m_held.closeSome(); };
 
     // Over what the workers hand to the calling thread and share among themselves: each
     // folder's events, whether it was begun and whether it is complete, and the working name.
