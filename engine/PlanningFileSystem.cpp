@@ -7,8 +7,10 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
+#include <vector>
 
 namespace orvel {
 
@@ -21,13 +23,43 @@ bool isPlainName(QByteArrayView name)
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
 }
 
-// A key to look a name up by, without a copy.
-QByteArray key(QByteArrayView name)
-{
-    return QByteArray::fromRawData(name.data(), name.size());
-}
-
 } // namespace
+
+struct PlanningFileSystem::Moves {
+    std::mutex lock; // over all of the folder's plan
+    PlannedNames names;
+    // The names the folder's listing gave, kept from the run's own listing of it (by
+    // their hashes, a few bytes each for a million names): an entry listed there needs
+    // no further look to be known present.
+    struct Listed {
+        std::vector<quint64> hashes; // sorted
+        std::vector<quint64> folders; // sorted: those of the names listed as folders
+        bool mayHold(PlannedNames::Name name) const
+        {
+            return std::binary_search(hashes.cbegin(), hashes.cend(), name.hash);
+        }
+        bool mayBeFolder(PlannedNames::Name name) const
+        {
+            return std::binary_search(folders.cbegin(), folders.cend(), name.hash);
+        }
+    };
+    std::optional<Listed> listed;
+    // Whether the folder tells names apart by letter case; unknown until a name
+    // renamed in it could tell.
+    std::optional<bool> caseApart;
+
+    // The name on disk of what the folder holds as `name` in the plan; nullopt when the
+    // plan moved that entry away.
+    std::optional<QByteArray> diskName(QByteArrayView name) const
+    {
+        const PlannedNames::Name named = PlannedNames::named(name);
+        if (const qsizetype entry = names.byPlanned(named); entry >= 0)
+            return names.disk(entry).bytes.toByteArray();
+        if (names.byDisk(named) >= 0)
+            return std::nullopt;
+        return name.toByteArray();
+    }
+};
 
 std::shared_ptr<PlanningFileSystem::Moves> PlanningFileSystem::movesOf(const FolderHandle& folder, bool make) const
 {
@@ -100,11 +132,12 @@ FolderHandle PlanningFileSystem::openSubFolder(const FolderHandle& parent, QByte
 Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const
 {
     const std::shared_ptr<Moves> moves = movesOf(folder, true);
-    QHash<QByteArray, QByteArray> to;
+    PlannedNames planned;
     bool keep = false;
     {
         const std::lock_guard guard(moves->lock);
-        to = moves->to; // shared, not copied
+        if (!moves->names.isEmpty()) // only where a run lists a folder again
+            planned = moves->names;
         keep = !moves->listed;
     }
     // The run lists each folder before it renames in it: what the disk holds is kept.
@@ -112,14 +145,17 @@ Listing PlanningFileSystem::listFolder(const FolderHandle& folder, const EntrySi
     const Listing listing = m_real.listFolder(
         folder,
         [&](QByteArrayView name, EntryType type, quint64 serial) {
+            if (!keep && planned.isEmpty())
+                return each(name, type, serial);
+            const PlannedNames::Name named = PlannedNames::named(name);
             if (keep) {
-                names.hashes.push_back(qHash(name));
+                names.hashes.push_back(named.hash);
                 if (type == EntryType::Folder)
-                    names.folders.push_back(names.hashes.back());
+                    names.folders.push_back(named.hash);
             }
             // Each entry in the place the disk gives it, under the name the plan gave it.
-            const auto planned = to.isEmpty() ? to.cend() : to.constFind(key(name));
-            each(planned == to.cend() ? name : QByteArrayView(*planned), type, serial);
+            const qsizetype entry = planned.isEmpty() ? -1 : planned.byDisk(named);
+            each(entry < 0 ? name : planned.planned(entry).bytes, type, serial);
         },
         withHidden);
     if (keep && listing.error == 0) {
@@ -142,34 +178,34 @@ int PlanningFileSystem::renameIn(const FolderHandle& folder, QByteArrayView oldN
     const std::shared_ptr<Moves> shared = movesOf(folder, true);
     Moves& moves = *shared;
     const std::lock_guard guard(moves.lock);
-    const auto planned = moves.from.find(key(oldName));
-    if (planned == moves.from.end() && moves.to.contains(key(oldName)))
+    PlannedNames& names = moves.names;
+    const PlannedNames::Name old = PlannedNames::named(oldName);
+    const qsizetype planned = names.byPlanned(old);
+    if (planned < 0 && names.byDisk(old) >= 0)
         return ENOENT; // the plan moved it away
-    const QByteArray disk = planned == moves.from.end() ? oldName.toByteArray() : *planned;
+    const PlannedNames::Name disk = planned < 0 ? old : names.disk(planned);
     // A listed entry is there: a plan is of the tree as it was listed.
     EntryIdentity entry;
     if (!moves.listed || !moves.listed->mayHold(disk))
-        if (const int error = m_real.identify(folder, disk, &entry))
+        if (const int error = m_real.identify(folder, disk.bytes, &entry))
             return error;
     if (oldName == newName)
         return 0;
-    if (const int error = takenError(folder, moves, disk, newName))
+    const PlannedNames::Name renamed = PlannedNames::named(newName);
+    if (const int error = takenError(folder, moves, disk, renamed))
         return error;
-    if (const int error = m_real.mayRename(folder, disk))
+    if (const int error = m_real.mayRename(folder, disk.bytes))
         return error;
-    if (planned != moves.from.end())
-        moves.from.erase(planned);
-    if (newName == disk) {
-        moves.to.remove(disk);
-    } else {
-        if (moves.to.isEmpty() && moves.listed) { // most of the folder's names are to come
-            moves.to.reserve(qsizetype(moves.listed->hashes.size()));
-            moves.from.reserve(qsizetype(moves.listed->hashes.size()));
-        }
-        const QByteArray planned = newName.toByteArray(); // one copy, shared by both tables
-        moves.to.insert(disk, planned);
-        moves.from.insert(planned, disk);
+    if (planned >= 0) {
+        if (newName == disk.bytes)
+            names.erase(planned);
+        else
+            names.replan(planned, renamed);
+        return 0;
     }
+    if (names.isEmpty() && moves.listed) // most of the folder's names are to come
+        names.reserve(moves.listed->hashes.size());
+    names.add(old, renamed);
     return 0;
 }
 
@@ -181,24 +217,22 @@ void PlanningFileSystem::leftFolder(const FolderHandle& folder)
     if (!moves)
         return;
     // Let go of outside the lock: a large folder's names take a while to free.
-    QHash<QByteArray, QByteArray> to, from;
+    PlannedNames all;
     bool emptied = false;
     {
         const std::lock_guard guard(moves->lock);
         // The run may still enter the folders in it by their new names. Without the
         // listing, which names are folders is not known: all stay.
         if (moves->listed) {
-            QHash<QByteArray, QByteArray> keptTo, keptFrom;
-            for (auto it = moves->to.cbegin(); it != moves->to.cend(); ++it)
-                if (moves->listed->mayBeFolder(it.key())) {
-                    keptTo.insert(it.key(), it.value());
-                    keptFrom.insert(it.value(), it.key());
-                }
-            to = std::exchange(moves->to, std::move(keptTo));
-            from = std::exchange(moves->from, std::move(keptFrom));
+            PlannedNames kept;
+            moves->names.forEach([&](PlannedNames::Name disk, PlannedNames::Name planned) {
+                if (moves->listed->mayBeFolder(disk))
+                    kept.add(disk, planned);
+            });
+            all = std::exchange(moves->names, std::move(kept));
             moves->listed.reset();
         }
-        emptied = moves->to.isEmpty();
+        emptied = moves->names.isEmpty();
     }
     if (emptied) {
         const std::lock_guard guard(m_lock);
@@ -207,28 +241,31 @@ void PlanningFileSystem::leftFolder(const FolderHandle& folder)
     }
 }
 
-int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, QByteArrayView diskName,
-                                   QByteArrayView newName) const
+int PlanningFileSystem::takenError(const FolderHandle& folder, Moves& moves, PlannedNames::Name diskName,
+                                   PlannedNames::Name newName) const
 {
-    if (moves.from.contains(key(newName)))
+    if (moves.names.byPlanned(newName) >= 0)
         return EEXIST; // an earlier rename of the plan made it
     if (!moves.caseApart)
-        moves.caseApart = TellsCaseApart(m_real, folder, diskName);
+        moves.caseApart = TellsCaseApart(m_real, folder, diskName.bytes);
     // Where the folder tells names that differ in case alone apart, a name its listing
     // lacks is free: no need to ask the disk for each one.
     if (moves.caseApart.value_or(false) && moves.listed && !moves.listed->mayHold(newName))
         return 0;
     EntryIdentity there;
-    if (const int error = m_real.identify(folder, newName, &there))
+    if (const int error = m_real.identify(folder, newName.bytes, &there))
         return error == ENOENT ? 0 : error;
     // Something answers to the new name: which entry of the listing is it? The one of
     // that very name, or where case is ignored, the one that differs in case alone. The
     // entry itself (a change of case where case is ignored), or one the plan moved away,
     // leaves the name free; any other is in the way, as a hard link of the same file is.
     QByteArray answering;
-    if (const int error = m_real.listedAs(folder, newName, &answering))
+    if (const int error = m_real.listedAs(folder, newName.bytes, &answering))
         return error;
-    return !answering.isNull() && (answering == diskName || moves.to.contains(answering)) ? 0 : EEXIST;
+    return !answering.isNull()
+            && (answering == diskName.bytes || moves.names.byDisk(PlannedNames::named(answering)) >= 0)
+        ? 0
+        : EEXIST;
 }
 
 int PlanningFileSystem::identify(const FolderHandle& folder, QByteArrayView name, EntryIdentity* identity) const
@@ -242,7 +279,7 @@ int PlanningFileSystem::listedAs(const FolderHandle& folder, QByteArrayView name
     const std::shared_ptr<Moves> moves = movesOf(folder, false);
     if (moves) {
         const std::lock_guard guard(moves->lock);
-        if (moves->from.contains(key(name))) { // the plan made it
+        if (moves->names.byPlanned(PlannedNames::named(name)) >= 0) { // the plan made it
             *listed = name.toByteArray();
             return 0;
         }
@@ -253,8 +290,11 @@ int PlanningFileSystem::listedAs(const FolderHandle& folder, QByteArrayView name
     if (moves && !onDisk.isNull()) {
         // What answers on disk may stand under another name in the plan.
         const std::lock_guard guard(moves->lock);
-        if (const auto it = moves->to.constFind(onDisk); it != moves->to.cend())
-            onDisk = DecodeName(*it).toCaseFolded() == DecodeName(name).toCaseFolded() ? *it : QByteArray();
+        if (const qsizetype entry = moves->names.byDisk(PlannedNames::named(onDisk)); entry >= 0) {
+            const QByteArrayView planned = moves->names.planned(entry).bytes;
+            onDisk = DecodeName(planned).toCaseFolded() == DecodeName(name).toCaseFolded() ? planned.toByteArray()
+                                                                                           : QByteArray();
+        }
     }
     *listed = onDisk;
     return 0;

@@ -1,15 +1,14 @@
 // The file system of a dry run: every read goes to the real one, every rename is only noted.
 #pragma once
 
+#include "engine/PlannedNames.h"
 #include "platform/FileSystem.h"
 
 #include <QHash>
 #include <QString>
-#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 namespace orvel {
 
@@ -50,45 +49,8 @@ public:
     void leftFolder(const FolderHandle& folder) override;
 
 private:
-    // The renames planned in one folder, by the names on disk and the names planned.
-    // Each folder has its own lock: the workers of a run each plan in folders of their
-    // own, and only meet on the table of folders.
-    struct Moves {
-        std::mutex lock;
-        QHash<QByteArray, QByteArray> to; // name on disk -> the name it is planned to have
-        QHash<QByteArray, QByteArray> from; // planned name -> its entry's name on disk
-        // The names the folder's listing gave, kept from the run's own listing of it (by
-        // their hashes, a few bytes each for a million names): an entry listed there needs
-        // no further look to be known present.
-        struct Listed {
-            std::vector<size_t> hashes; // sorted
-            std::vector<size_t> folders; // sorted: those of the names listed as folders
-            bool mayHold(QByteArrayView name) const
-            {
-                return std::binary_search(hashes.cbegin(), hashes.cend(), qHash(name));
-            }
-            bool mayBeFolder(QByteArrayView name) const
-            {
-                return std::binary_search(folders.cbegin(), folders.cend(), qHash(name));
-            }
-        };
-        std::optional<Listed> listed;
-        // Whether the folder tells names apart by letter case; unknown until a name
-        // renamed in it could tell.
-        std::optional<bool> caseApart;
-
-        // The name on disk of what the folder holds as `name` in the plan; nullopt when the
-        // plan moved that entry away.
-        std::optional<QByteArray> diskName(QByteArrayView name) const
-        {
-            const QByteArray key = QByteArray::fromRawData(name.data(), name.size());
-            if (const auto it = from.constFind(key); it != from.cend())
-                return *it;
-            if (to.contains(key))
-                return std::nullopt;
-            return name.toByteArray();
-        }
-    };
+    // The renames planned in one folder, and what its listing gave.
+    struct Moves;
 
     // The plan of `folder`; made when `make` and there is none yet, otherwise null.
     std::shared_ptr<Moves> movesOf(const FolderHandle& folder, bool make) const;
@@ -99,7 +61,8 @@ private:
     std::optional<QString> diskPath(const QString& path) const;
     // 0 when `newName` is free in the plan for the entry called `diskName` on disk,
     // otherwise the error the real rename would meet.
-    int takenError(const FolderHandle& folder, Moves& moves, QByteArrayView diskName, QByteArrayView newName) const;
+    int takenError(const FolderHandle& folder, Moves& moves, PlannedNames::Name diskName,
+                   PlannedNames::Name newName) const;
 
     const FileSystem& m_real;
     const Runs m_runs;
