@@ -32,11 +32,27 @@ constexpr size_t NamesPerHandOver = 256;
 // A rename done or a name not changed, kept for an observer that hears of each name: the
 // names as bytes, decoded only when they are told.
 struct NameEvent {
+    NameEvent(bool renamed, EntryKind kind, QString folder, QByteArrayView oldName, QByteArrayView newName,
+              NotChanged item)
+        : renamed(renamed)
+        , kind(kind)
+        , folder(std::move(folder))
+        , oldSize(oldName.size())
+        , names(oldName.size() + newName.size(), Qt::Uninitialized)
+        , item(std::move(item))
+    {
+        std::copy(oldName.begin(), oldName.end(), names.begin());
+        std::copy(newName.begin(), newName.end(), names.begin() + oldSize);
+    }
+    QByteArrayView oldName() const { return QByteArrayView(names).first(oldSize); }
+    // The name it has now, or was to have.
+    QByteArrayView newName() const { return QByteArrayView(names).sliced(oldSize); }
+
     bool renamed; // or left as it was, when it already was what the style makes of it
     EntryKind kind;
     QString folder; // renamed: the folder's path
-    QByteArray oldName;
-    QByteArray newName; // the name it has now, or was to have
+    qsizetype oldSize;
+    QByteArray names; // the old name and the new one after it: one block for the two
     NotChanged item; // not changed: what the outcome lists
 };
 
@@ -324,6 +340,8 @@ private:
         if (journal)
             journal->inFolder(state.relative);
         std::vector<NameEvent> batch; // the folder's names not handed over yet
+        if (m_eachName)
+            batch.reserve(std::min(NamesPerHandOver, size_t(folder.fileCount)));
         const auto handOver = qScopeGuard([&] { handOverNames(state, batch); });
         for (const FolderTree::Folder::File& listed : folder.sortedFiles()) {
             QByteArray working = ConvertFileName(listed.name, m_job.options.caseRules());
@@ -366,9 +384,9 @@ private:
         std::vector<NameEvent> one;
         std::vector<NameEvent>& events = batch ? *batch : one;
         if (!done)
-            events.push_back({false, kind, {}, name.toByteArray(), newName.toByteArray(), failures.constLast()});
+            events.emplace_back(false, kind, QString(), name, newName, failures.constLast());
         else
-            events.push_back({true, kind, folderPath, name.toByteArray(), newName.toByteArray(), {}});
+            events.emplace_back(true, kind, folderPath, name, newName, NotChanged());
         if (!batch)
             handOverNames(state, one, false);
         return done;
@@ -473,8 +491,8 @@ private:
 
     void tell(const NameEvent& e)
     {
-        e.renamed ? m_observer.renamed(e.folder, e.oldName, e.newName, e.kind)
-                  : m_observer.notChanged(e.item, e.newName, e.kind);
+        e.renamed ? m_observer.renamed(e.folder, e.oldName(), e.newName(), e.kind)
+                  : m_observer.notChanged(e.item, e.newName(), e.kind);
     }
 
     // The outcome in the order of the walk, however the workers' tasks interleaved.
@@ -519,8 +537,8 @@ private:
         if (!parent.isOpen()) {
             m_startFolderNotChanged.append({start, ErrorText(parentError)});
             if (m_eachName)
-                state.events.push_back(
-                    {false, EntryKind::Folder, {}, name, newName, m_startFolderNotChanged.constLast()});
+                state.events.emplace_back(false, EntryKind::Folder, QString(), name, newName,
+                                          m_startFolderNotChanged.constLast());
             return start;
         }
         JournalWriter* journal = m_session.writer(0);
