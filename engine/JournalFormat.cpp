@@ -5,6 +5,7 @@
 #include "platform/NameCodec.h"
 
 #include <charconv>
+#include <cstring>
 #include <zlib.h>
 
 #define XXH_INLINE_ALL
@@ -69,9 +70,10 @@ constexpr qsizetype ChecksumSize = 18; // a tab, sixteen digits and the line's e
 // of CRC-32 or four of CRC-16.
 bool checksumFits(QByteArrayView fields, QByteArrayView digits)
 {
-    bool ok = false;
-    const quint64 sum = digits.toULongLong(&ok, 16);
-    if (!ok)
+    // Digits alone (read for every record, so not through the locale-aware parsers).
+    quint64 sum = 0;
+    const char* const end = digits.data() + digits.size();
+    if (digits.isEmpty() || std::from_chars(digits.data(), end, sum, 16).ptr != end)
         return false;
     switch (digits.size()) {
     case 16: return sum == XXH3_64bits(fields.data(), size_t(fields.size()));
@@ -93,15 +95,19 @@ char* unescape(QByteArrayView field, char* out)
             : c >= 'A' && c <= 'F'  ? c - 'A' + 10
                                     : -1;
     };
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        const int high = field[i] == '%' && i + 2 < field.size() ? hex(field[i + 1]) : -1;
-        const int low = high >= 0 ? hex(field[i + 2]) : -1;
-        if (low >= 0) {
-            *out++ = char(high * 16 + low);
-            i += 2;
-        } else {
-            *out++ = field[i];
-        }
+    // Most names have no escape at all: the bytes between two are copied whole.
+    const char* at = field.data();
+    const char* const end = at + field.size();
+    while (at != end) {
+        const auto* percent = static_cast<const char*>(std::memchr(at, '%', size_t(end - at)));
+        const char* const plain = percent ? percent : end;
+        out = std::copy(at, plain, out);
+        if (!percent)
+            break;
+        const int high = end - percent > 2 ? hex(percent[1]) : -1;
+        const int low = high >= 0 ? hex(percent[2]) : -1;
+        *out++ = low >= 0 ? char(high * 16 + low) : '%';
+        at = percent + (low >= 0 ? 3 : 1);
     }
     return out;
 }
@@ -127,31 +133,38 @@ bool Record::isKnown() const
 
 std::optional<Record> ReadRecord(const QByteArray& text, qint64 at, qint64* next, bool checked)
 {
-    const qint64 end = text.indexOf('\n', at);
-    if (end < 0)
+    const char* const begin = text.constData() + at;
+    const auto* const end = static_cast<const char*>(std::memchr(begin, '\n', size_t(text.size() - at)));
+    if (!end)
         return std::nullopt;
-    const QByteArrayView line(text.constData() + at, end - at);
-    const qsizetype cut = line.lastIndexOf('\t');
-    if (cut < 0)
+    const char* cut = end; // the checksum's tab: a few digits back
+    while (cut != begin && cut[-1] != '\t')
+        --cut;
+    if (cut-- == begin)
         return std::nullopt;
-    if (!checked && !checksumFits(line.first(cut), line.sliced(cut + 1)))
+    const QByteArrayView body(begin, cut);
+    if (!checked && !checksumFits(body, QByteArrayView(cut + 1, end)))
         return std::nullopt;
     if (next)
-        *next = end + 1;
-    const QByteArrayView body = line.first(cut);
-    qsizetype tab = body.indexOf('\t');
-    const QByteArrayView tag = body.first(tab < 0 ? body.size() : tab);
-    Record record;
-    record.letter = tag.isEmpty() ? '\0' : tag[0];
+        *next = at + (end - begin) + 1;
+    // Each field ends at the next tab, the last at the checksum's.
+    const auto fieldEnd = [&](const char* from) {
+        const auto* tab = static_cast<const char*>(std::memchr(from, '\t', size_t(cut - from)));
+        return tab ? tab : cut;
+    };
+    std::optional<Record> record(std::in_place);
+    const char* field = fieldEnd(begin);
+    const QByteArrayView tag(begin, field);
+    record->letter = tag.isEmpty() ? '\0' : tag[0];
     if (tag.size() > 1) {
-        bool ok = false;
-        record.writer = tag.sliced(1).toInt(&ok);
-        if (!ok || record.writer <= 0)
-            record.writer = -1; // no tag of this version's
+        const char* digits = tag.data() + 1;
+        if (std::from_chars(digits, field, record->writer).ptr != field || record->writer <= 0)
+            record->writer = -1; // no tag of this version's
     }
-    for (qsizetype start = tab + 1; tab >= 0; start = tab + 1) {
-        tab = body.indexOf('\t', start);
-        record.fields.add(body.sliced(start, (tab < 0 ? body.size() : tab) - start));
+    while (field != cut) {
+        const char* const start = field + 1;
+        field = fieldEnd(start);
+        record->fields.add(QByteArrayView(start, field));
     }
     return record;
 }
@@ -261,6 +274,22 @@ QString FieldName(QByteArrayView field)
     if (field.size() > qsizetype(buffer.size()))
         return DecodeName(FieldBytes(field));
     return DecodeName(QByteArrayView(buffer.data(), unescape(field, buffer.data()) - buffer.data()));
+}
+
+quint16 NameHint(QByteArrayView bytes)
+{
+    return quint16(XXH3_64bits(bytes.data(), size_t(bytes.size())));
+}
+
+quint16 FieldHint(QByteArrayView field)
+{
+    // Worked out for every rename read back: without a copy of its bytes on the heap.
+    if (!field.contains('%'))
+        return NameHint(field);
+    std::array<char, 1024> buffer;
+    if (field.size() > qsizetype(buffer.size()))
+        return NameHint(FieldBytes(field));
+    return NameHint(QByteArrayView(buffer.data(), unescape(field, buffer.data()) - buffer.data()));
 }
 
 } // namespace orvel

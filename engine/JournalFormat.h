@@ -96,5 +96,9 @@ private:
 QByteArray FieldBytes(QByteArrayView field);
 // A name field as text, decoded as names on disk are.
 QString FieldName(QByteArrayView field);
+// A short hash of a name's bytes, to pass over most names without reading them again:
+// NameHint of the bytes equals FieldHint of the field they were written as.
+quint16 NameHint(QByteArrayView bytes);
+quint16 FieldHint(QByteArrayView field);
 
 } // namespace orvel

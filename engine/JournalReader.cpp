@@ -232,7 +232,8 @@ void JournalReader::read()
                 settle(writer);
                 writer.last = qint64(m_entries.size());
                 writer.temporary = -1;
-                m_entries.push_back({at, writer.folder, 0, quint16(record->writer)});
+                m_entries.push_back({at, writer.folder, 0, quint16(record->writer), State::Unknown, false,
+                                     FieldHint(f[0]), FieldHint(f[1])});
             }
             break;
         case RecordKind::Folder:

@@ -34,6 +34,7 @@ public:
         quint16 writer = 0; // the number of the writer that wrote it
         State state = State::Unknown; // Unknown: the run died before it could say
         bool undone = false; // an undo dealt with it: put back, or left for good
+        quint16 oldHint = 0, newHint = 0; // NameHint of its names: most looks need no more
     };
     struct Folder {
         QByteArray path; // relative to the start folder, or absolute when outside

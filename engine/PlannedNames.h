@@ -40,7 +40,8 @@ public:
     size_t size() const { return m_live; }
     void reserve(size_t entries);
     // Calls `each(disk, planned)` for every entry.
-    template <typename Each> void forEach(const Each& each) const
+    template <typename Each>
+    void forEach(const Each& each) const
     {
         for (const Entry& entry : m_entries)
             if (entry.live)
@@ -60,10 +61,7 @@ private:
     // An index slot holds an entry's number plus one; 0 is empty, Gone held one once.
     static constexpr quint32 Gone = ~quint32(0);
 
-    Name nameOf(const Span& span) const
-    {
-        return {QByteArrayView(m_bytes.data() + span.at, span.size), span.hash};
-    }
+    Name nameOf(const Span& span) const { return {QByteArrayView(m_bytes.data() + span.at, span.size), span.hash}; }
     Span keep(Name name);
     qsizetype find(const std::vector<quint32>& index, Name name, Span Entry::*field) const;
     // The slot of `index` that holds `entry`.

@@ -102,8 +102,12 @@ public:
                     held[parent].insert(EncodeName(QStringView(above).sliced(JoinPath(parent, {}).size()).toString()));
             }
         }
-        for (const QString& path : m_folderPaths)
-            m_heldNames.push_back(held.value(path));
+        for (const QString& path : m_folderPaths) {
+            HeldNames& names = m_heldNames.emplace_back();
+            names.names = held.value(path);
+            for (const QByteArray& name : std::as_const(names.names))
+                names.hints.insert(NameHint(name));
+        }
         const auto& entries = m_journal.entries();
         m_order.reserve(size_t(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return !e.undone; })));
         for (size_t i = entries.size(); i-- > 0;)
@@ -206,10 +210,11 @@ private:
     std::pair<QString, QString> folderMoves(qint64 index) const
     {
         const JournalReader::Entry& entry = m_journal.entries()[size_t(index)];
-        const QSet<QByteArray>& held = m_heldNames[size_t(entry.folder)];
-        if (entry.state == JournalReader::State::Failed || held.isEmpty())
+        const HeldNames& held = m_heldNames[size_t(entry.folder)];
+        if (entry.state == JournalReader::State::Failed
+            || (!held.hints.contains(entry.oldHint) && !held.hints.contains(entry.newHint)))
             return {};
-        if (const auto [from, to] = m_journal.nameBytes(entry); !held.contains(from) && !held.contains(to))
+        if (const auto [from, to] = m_journal.nameBytes(entry); !held.names.contains(from) && !held.names.contains(to))
             return {};
         const JournalReader::Rename r = m_journal.rename(entry);
         const QString& folder = m_folderPaths[size_t(entry.folder)];
@@ -395,7 +400,7 @@ private:
         // The names are read from the journal again, not kept from the attempt: a million of
         // them would take tens of megabytes.
         // Only a folder that holds folders of the run can have had one of them moved.
-        const bool mayHoldMoved = !m_heldNames[size_t(entry.folder)].isEmpty();
+        const bool mayHoldMoved = !m_heldNames[size_t(entry.folder)].names.isEmpty();
         if (decision.verdict == Verdict::PutBack) {
             ++out.undone;
             if (m_eachName || mayHoldMoved) {
@@ -498,7 +503,13 @@ private:
     std::vector<QString> m_folderPaths; // each journal folder's path, as the run left it
     std::vector<QByteArray> m_folderKeys; // ... and as the journal recorded it
     QSet<QString> m_runFolders; // the folders the run renamed in, and those above them
-    std::vector<QSet<QByteArray>> m_heldNames; // by journal folder: the names of those it holds
+    // By journal folder: the names of the folders it holds, and their NameHints, which
+    // pass over most entries without reading their names again.
+    struct HeldNames {
+        QSet<QByteArray> names;
+        QSet<quint16> hints;
+    };
+    std::vector<HeldNames> m_heldNames;
     std::vector<qint64> m_order; // the entries to undo, newest first
     std::unique_ptr<Result[]> m_results; // by place in the order
     bool m_together = false; // the work is laid out for several workers
