@@ -1,6 +1,8 @@
 // The renames a dry run planned in one folder: each entry's name on disk and its planned name.
 #include "engine/PlannedNames.h"
 
+// xxHash is used from its header alone (inlined).
+#define XXH_INLINE_ALL
 #include <xxhash.h>
 
 #include <QtGlobal>
