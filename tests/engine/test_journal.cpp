@@ -121,6 +121,7 @@ private Q_SLOTS:
         QCOMPARE(record->fields[3], "ffffffffffffffff");
         QVERIFY(!record->isKnown()); // a rename has five fields after its tag
         QCOMPARE(FieldName("%c3%a9%E0%4"), QString::fromUtf8("\xc3\xa9") + QChar(0xDCE0) + "%4"); // either case
+        QCOMPARE(FieldBytes(QByteArrayView("a%4f").first(3)), "a%4"); // an escape cut by the field's end is none
         text[text.indexOf("off")] = 'O';
         QVERIFY(!ReadRecord(text, 0, &next)); // the checksum no longer fits
     }
