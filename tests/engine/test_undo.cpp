@@ -473,15 +473,25 @@ private Q_SLOTS:
         QCOMPARE(runs.first(), QString("run-n00000000000000000009-%1.journal").arg(::getpid()));
         QCOMPARE(b.store->names(), runs);
         // A run of several journals (the command line's over several paths) is kept whole,
-        // counted once, and undone as one.
+        // counted once, and undone as one; a part of it whose every rename failed is kept
+        // with it, but has nothing to undo.
         RunRecords part = b.state.records();
-        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper}) {
+        int number = 0;
+        for (const CaseStyle style : {CaseStyle::Lower, CaseStyle::Upper, CaseStyle::Upper}) {
+            const bool refused = number++ == 1; // the middle part: every file refused
+            if (refused)
+                for (const QString& entry : readTree(b.path("start")))
+                    b.fs.refusedRenames.insert(b.path("start/" + entry.section('=', 0, 0)));
             RenameAll({b.path("start"), {true, false, style}, true, part, {}}, b.fs, b.observer);
             part.group = RunIdOfJournal(NewestUndoableRun(*b.store)->journal);
+            if (refused)
+                b.fs.refusedRenames.clear();
         }
         const QStringList parts = NewestUndoableRun(*b.store)->journals;
         QCOMPARE(parts.size(), 2);
-        QCOMPARE(b.store->names(), runs.mid(1) + (QStringList{parts[1], parts[0]}));
+        const QStringList kept = b.store->names();
+        QCOMPARE(kept, runs.mid(1) + (QStringList{parts[1], kept.value(10), parts[0]}));
+        QCOMPARE(RunIdOf(*b.store, kept[10]), RunIdOf(*b.store, parts[0])); // the part that failed
         const UndoOutcome whole = b.undo();
         QCOMPARE(whole.startFolder, b.path("start"));
         QCOMPARE(whole.undone, 2 * 4);
