@@ -267,29 +267,37 @@ QByteArray FieldBytes(QByteArrayView field)
     return bytes;
 }
 
-QString FieldName(QByteArrayView field)
+namespace {
+
+// Calls `use` with a field's bytes, its escapes undone, and returns what it returns. Done
+// for every entry read back or put back: a field without an escape is used as it stands,
+// and the others are undone without a copy on the heap.
+template <typename Use>
+auto withFieldBytes(QByteArrayView field, const Use& use)
 {
-    // Read for every entry an undo puts back: without a copy of its bytes on the heap.
+    if (!field.contains('%'))
+        return use(field);
     std::array<char, 1024> buffer;
     if (field.size() > qsizetype(buffer.size()))
-        return DecodeName(FieldBytes(field));
-    return DecodeName(QByteArrayView(buffer.data(), unescape(field, buffer.data()) - buffer.data()));
+        return use(QByteArrayView(FieldBytes(field)));
+    return use(QByteArrayView(buffer.data(), unescape(field, buffer.data()) - buffer.data()));
 }
 
-quint16 NameHint(QByteArrayView bytes)
+} // namespace
+
+QString FieldName(QByteArrayView field)
 {
-    return quint16(XXH3_64bits(bytes.data(), size_t(bytes.size())));
+    return withFieldBytes(field, [](QByteArrayView bytes) { return DecodeName(bytes); });
+}
+
+quint64 NameHash(QByteArrayView bytes)
+{
+    return XXH3_64bits(bytes.data(), size_t(bytes.size()));
 }
 
 quint16 FieldHint(QByteArrayView field)
 {
-    // Worked out for every rename read back: without a copy of its bytes on the heap.
-    if (!field.contains('%'))
-        return NameHint(field);
-    std::array<char, 1024> buffer;
-    if (field.size() > qsizetype(buffer.size()))
-        return NameHint(FieldBytes(field));
-    return NameHint(QByteArrayView(buffer.data(), unescape(field, buffer.data()) - buffer.data()));
+    return withFieldBytes(field, NameHint);
 }
 
 } // namespace orvel

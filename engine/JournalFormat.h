@@ -96,9 +96,15 @@ private:
 QByteArray FieldBytes(QByteArrayView field);
 // A name field as text, decoded as names on disk are.
 QString FieldName(QByteArrayView field);
-// A short hash of a name's bytes, to pass over most names without reading them again:
-// NameHint of the bytes equals FieldHint of the field they were written as.
-quint16 NameHint(QByteArrayView bytes);
+// A name's bytes hashed (XXH3, as the records' checksums are): what finds a name in a
+// table of names.
+quint64 NameHash(QByteArrayView bytes);
+// The same, short: enough to pass over most names without reading them again. NameHint
+// of the bytes equals FieldHint of the field they were written as.
+inline quint16 NameHint(QByteArrayView bytes)
+{
+    return quint16(NameHash(bytes));
+}
 quint16 FieldHint(QByteArrayView field);
 
 } // namespace orvel

@@ -1,10 +1,6 @@
 // The renames a dry run planned in one folder: each entry's name on disk and its planned name.
 #include "engine/PlannedNames.h"
 
-// xxHash is used from its header alone (inlined).
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
 #include <QtGlobal>
 
 #include <algorithm>
@@ -12,11 +8,6 @@
 #include <functional>
 
 namespace orvel {
-
-quint64 PlannedNames::hashOf(QByteArrayView name)
-{
-    return XXH3_64bits(name.data(), size_t(name.size()));
-}
 
 PlannedNames::Span PlannedNames::keep(Name name)
 {
@@ -57,14 +48,14 @@ size_t PlannedNames::slotOf(const std::vector<quint32>& index, quint64 hash, qsi
     return i;
 }
 
-void PlannedNames::place(std::vector<quint32>& index, quint64 hash, qsizetype entry)
+void PlannedNames::place(std::vector<quint32>& index, size_t& used, quint64 hash, qsizetype entry)
 {
     const size_t mask = index.size() - 1;
     size_t i = hash & mask;
     while (index[i] != 0)
         i = (i + 1) & mask;
     index[i] = quint32(entry + 1);
-    ++(&index == &m_byDisk ? m_usedDisk : m_usedPlanned);
+    ++used;
 }
 
 bool PlannedNames::hasRoom() const
@@ -99,8 +90,8 @@ void PlannedNames::layOut(size_t entries)
     m_byPlanned.assign(slots, 0);
     m_usedDisk = m_usedPlanned = 0;
     for (size_t i = 0; i < m_entries.size(); ++i) {
-        place(m_byDisk, m_entries[i].disk.hash, qsizetype(i));
-        place(m_byPlanned, m_entries[i].planned.hash, qsizetype(i));
+        place(m_byDisk, m_usedDisk, m_entries[i].disk.hash, qsizetype(i));
+        place(m_byPlanned, m_usedPlanned, m_entries[i].planned.hash, qsizetype(i));
     }
 }
 
@@ -118,8 +109,8 @@ void PlannedNames::add(Name disk, Name planned)
     if (!hasRoom())
         return layOut(2 * m_live); // places the new entry too
     const qsizetype entry = qsizetype(m_entries.size() - 1);
-    place(m_byDisk, disk.hash, entry);
-    place(m_byPlanned, planned.hash, entry);
+    place(m_byDisk, m_usedDisk, disk.hash, entry);
+    place(m_byPlanned, m_usedPlanned, planned.hash, entry);
 }
 
 void PlannedNames::replan(qsizetype entry, Name planned)
@@ -130,7 +121,7 @@ void PlannedNames::replan(qsizetype entry, Name planned)
     it.planned = keep(planned);
     if (!hasRoom())
         return layOut(2 * m_live);
-    place(m_byPlanned, planned.hash, entry);
+    place(m_byPlanned, m_usedPlanned, planned.hash, entry);
 }
 
 void PlannedNames::erase(qsizetype entry)

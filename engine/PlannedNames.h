@@ -1,6 +1,8 @@
 // The renames a dry run planned in one folder: each entry's name on disk and its planned name.
 #pragma once
 
+#include "engine/JournalFormat.h"
+
 #include <QByteArrayView>
 
 #include <vector>
@@ -14,13 +16,12 @@ namespace orvel {
 // plan is.
 class PlannedNames {
 public:
-    // A name and its hash (hashOf).
+    // A name and its hash (NameHash).
     struct Name {
         QByteArrayView bytes;
         quint64 hash = 0;
     };
-    static quint64 hashOf(QByteArrayView name);
-    static Name named(QByteArrayView name) { return {name, hashOf(name)}; }
+    static Name named(QByteArrayView name) { return {name, NameHash(name)}; }
 
     // The entry whose planned name is `name`, or -1.
     qsizetype byPlanned(Name name) const { return find(m_byPlanned, name, &Entry::planned); }
@@ -66,7 +67,8 @@ private:
     qsizetype find(const std::vector<quint32>& index, Name name, Span Entry::*field) const;
     // The slot of `index` that holds `entry`.
     size_t slotOf(const std::vector<quint32>& index, quint64 hash, qsizetype entry) const;
-    void place(std::vector<quint32>& index, quint64 hash, qsizetype entry);
+    // Puts `entry` in a free slot of `index`, counted in `used`.
+    static void place(std::vector<quint32>& index, size_t& used, quint64 hash, qsizetype entry);
     // Whether each index stays at most half full with one slot more, counting the slots of
     // entries gone.
     bool hasRoom() const;

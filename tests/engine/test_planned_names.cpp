@@ -27,7 +27,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, oneHash);
         const auto named = [&](const QByteArray& name) {
-            return PlannedNames::Name{name, oneHash ? 7 : PlannedNames::hashOf(name)};
+            return PlannedNames::Name{name, oneHash ? 7 : PlannedNames::named(name).hash};
         };
         std::mt19937 random(20261209);
         PlannedNames table;
