@@ -44,8 +44,9 @@ int RunFromCommandLine(const QCommandLineParser& parser, const QList<QByteArray>
 // written as an escape ("\\", "\n", "\t", "\r", "\xHH"), and a C1 control, a line or
 // paragraph separator and a bidirectional control as "\uHHHH".
 QByteArray ShownText(const QString& text);
-// Appends a name, the bytes a folder holds it by, as ShownText shows it.
-void AppendShown(QByteArray& line, QByteArrayView name);
+// A name, the bytes a folder holds it by, as ShownText shows it: the name itself where it
+// needs no escape, else `escaped`, filled.
+QByteArrayView ShownName(QByteArrayView name, QByteArray& escaped);
 
 // The same as a JSON string, quotes included: valid JSON for any name, and lossless: a
 // byte that is not UTF-8 is written as the escape "\udcHH" (0xDC00 plus the byte), the

@@ -8,6 +8,7 @@
 #include "platform/NameCodec.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -134,13 +135,23 @@ QByteArray ShownText(const QString& text)
     return escaped(text, Escapes::Shown);
 }
 
-void AppendShown(QByteArray& line, QByteArrayView name)
+QByteArrayView ShownName(QByteArrayView name, QByteArray& escaped)
 {
-    // Most names are printable ASCII, shown byte for byte as they are.
-    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; }))
-        line += name;
-    else
-        line += ShownText(DecodeName(name));
+    // Most names are printable ASCII, shown byte for byte as they are: every byte is looked
+    // up, without a branch, as each line of a listing asks it of two names.
+    static constexpr auto Escaped = [] {
+        std::array<bool, 256> table{};
+        for (size_t c = 0; c < table.size(); ++c)
+            table[c] = c < 0x20 || c >= 0x7F || c == '\\';
+        return table;
+    }();
+    bool escapes = false;
+    for (const char c : name)
+        escapes |= Escaped[uchar(c)];
+    if (!escapes)
+        return name;
+    escaped = ShownText(DecodeName(name));
+    return escaped;
 }
 
 QByteArray JsonText(const QString& text)
@@ -196,16 +207,19 @@ void CommandLineObserver::renamed(const QString& folder, QByteArrayView oldName,
             const QString probe = JoinPath(folder, QStringLiteral("x"));
             m_shownFolderPrefix = ShownText((m_style.shown ? m_style.shown(probe) : probe).chopped(1));
         }
+        // One line for every name: its pieces are measured, then copied in one go.
+        QByteArray oldEscaped, newEscaped;
+        const QByteArrayView pieces[] = {
+            m_shownFolderPrefix, ShownName(oldName, oldEscaped), " -> ",
+            m_shownFolderPrefix, ShownName(newName, newEscaped), m_style.dryRun ? ": would rename\n" : "\n"};
+        qsizetype size = 0;
+        for (const QByteArrayView piece : pieces)
+            size += piece.size();
         QByteArray& line = m_line;
-        line.resize(0);
-        line += m_shownFolderPrefix;
-        AppendShown(line, oldName);
-        line += " -> ";
-        line += m_shownFolderPrefix;
-        AppendShown(line, newName);
-        if (m_style.dryRun)
-            line += ": would rename";
-        line += '\n';
+        line.resize(size);
+        char* out = line.data();
+        for (const QByteArrayView piece : pieces)
+            out = std::copy(piece.begin(), piece.end(), out);
         write(stdout, line);
     }
 }

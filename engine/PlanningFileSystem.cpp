@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -20,7 +21,9 @@ namespace {
 // its folder.
 bool isPlainName(QByteArrayView name)
 {
-    return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') && !name.contains('\0');
+    const bool dots = name.size() <= 2 && std::all_of(name.begin(), name.end(), [](char c) { return c == '.'; });
+    const auto lacks = [name](char c) { return !std::memchr(name.data(), c, size_t(name.size())); };
+    return !dots && lacks('/') && lacks('\0');
 }
 
 } // namespace

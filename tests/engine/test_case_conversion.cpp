@@ -149,6 +149,26 @@ private Q_SLOTS:
                           "_x",    "Z",     "Ä.txt", "ä.txt", "é",  DecodeName("\xff")};
         SortNames(names);
         QCOMPARE(names.mid(0, 7), (QStringList{"_x", "A", "a.TXT", "aB", "ab", "B.txt", "b.txt"}));
+        // Long names alike at their start, which bytes pass over a word at a time: they
+        // differ in case alone or further on, within and past the first words, and some
+        // are alike beyond ASCII, where a byte that is not UTF-8 sorts apart from the
+        // letter it begins in the other name.
+        names << "holiday photo 10.jpg"
+              << "Holiday Photo 10.jpg"
+              << "holiday photo 1.jpg"
+              << "holiday photo 10.JPG"
+              << "holiday photo 10.jpgx"
+              << "holiday photo 2.jpg"
+              << "holiday photo 10.jpeg"
+              << "holidayPhoto"
+              << "holiday"
+              << "Übersicht 2026 a.txt"
+              << "Übersicht 2026 B.txt"
+              << "übersicht 2026 b.txt"
+              << "longname ä.txt"
+              << "longname Ä.txt" << DecodeName("longname\xff\xfe 1") << "longname z.txt" << DecodeName("abcdefg\xc3")
+              << "abcdefgé";
+        SortNames(names);
         QList<QByteArray> bytes;
         for (const QString& name : std::as_const(names))
             bytes.prepend(EncodeName(name));
