@@ -54,14 +54,7 @@ struct CaseLocale {
     }
     bool asciiRulesHold(QByteArrayView bytes, bool proper) const
     {
-        return !turkic && !(proper && dutch) && isAscii(bytes);
-    }
-    static bool isAscii(QByteArrayView bytes)
-    {
-        uchar all = 0; // every byte, without a branch: many at a time
-        for (const char c : bytes)
-            all |= uchar(c);
-        return all < 0x80;
+        return !turkic && !(proper && dutch) && IsAscii(bytes);
     }
 };
 

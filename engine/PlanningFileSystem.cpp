@@ -21,9 +21,8 @@ namespace {
 // its folder.
 bool isPlainName(QByteArrayView name)
 {
-    const bool dots = name.size() <= 2 && std::all_of(name.begin(), name.end(), [](char c) { return c == '.'; });
     const auto lacks = [name](char c) { return !std::memchr(name.data(), c, size_t(name.size())); };
-    return !dots && lacks('/') && lacks('\0');
+    return !name.isEmpty() && name != "." && name != ".." && lacks('/') && lacks('\0');
 }
 
 } // namespace

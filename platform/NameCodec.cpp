@@ -15,23 +15,6 @@ namespace orvel {
 
 namespace {
 
-// Almost every name is plain ASCII; those go through Qt's Latin-1 routines, which
-// are much faster than the byte-by-byte loops below.
-bool isAscii(const char* p, qsizetype n)
-{
-    qsizetype i = 0;
-    for (; i + 8 <= n; i += 8) {
-        quint64 word = 0; // zeroed: a word read unset would decide by chance
-        std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ULL)
-            return false;
-    }
-    for (; i < n; ++i)
-        if (uchar(p[i]) & 0x80)
-            return false;
-    return true;
-}
-
 bool isAscii(const char16_t* p, qsizetype n)
 {
     for (qsizetype i = 0; i < n; ++i)
@@ -101,10 +84,27 @@ char* putUtf8(char* d, char32_t cp)
 
 } // namespace
 
+bool IsAscii(QByteArrayView bytes)
+{
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        quint64 word = 0; // zeroed: a word read unset would decide by chance
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL)
+            return false;
+    }
+    for (; i < n; ++i)
+        if (uchar(p[i]) & 0x80)
+            return false;
+    return true;
+}
+
 QString DecodeName(QByteArrayView bytes)
 {
     const qsizetype n = bytes.size();
-    if (isAscii(bytes.data(), n))
+    if (IsAscii(bytes))
         return QString::fromLatin1(bytes.data(), n);
 
     // Every byte gives at most one UTF-16 unit (a four-byte sequence gives two).

@@ -21,6 +21,10 @@ QString DecodeName(QByteArrayView bytes);
 // produces) become the UTF-8 of U+FFFD.
 QByteArray EncodeName(QStringView text);
 
+// Whether every byte is ASCII, as almost every name is: such a name is its own text, and
+// Qt's Latin-1 routines and the byte forms of case mapping take it much faster.
+bool IsAscii(QByteArrayView bytes);
+
 // The local path that a URL names (file: URLs only; percent-escapes are decoded to bytes,
 // then DecodeName); empty for anything else.
 QString LocalPathOfUrl(const QUrl& url);
