@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
@@ -466,6 +467,79 @@ private Q_SLOTS:
                 QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).isObject(), qPrintable(line));
         QCOMPARE(lines, out);
         QCOMPARE(p.lines(ran.err), err);
+    }
+
+    // On a terminal (standard output and error one terminal, as in a shell) a progress line
+    // shows while the run goes and is cleared for each name written and at the end: the
+    // screen holds the names and the summary, nothing of the progress line, whether names
+    // are listed (the reader held back at first, so the run waits on its writes and the
+    // line is due as soon as they go) or not (quiet: only the summary follows it).
+    void progressOnATerminal_data()
+    {
+        QTest::addColumn<bool>("quiet");
+        QTest::newRow("every name") << false;
+        QTest::newRow("quiet") << true;
+    }
+
+    void progressOnATerminal()
+    {
+        QFETCH(bool, quiet);
+        const int files = 40000;
+        Program p(true);
+        const QByteArray folder = EncodeName(p.path("t"));
+        QVERIFY(QDir().mkpath(p.path("t")));
+        for (int n = 0; n < files; ++n)
+            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal < 0)
+            QSKIP(qPrintable("no terminal to be had here: " + ErrorText(errno)));
+        QVERIFY(::grantpt(terminal) == 0 && ::unlockpt(terminal) == 0);
+        int side = ::open(::ptsname(terminal), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const auto closed = qScopeGuard([&] {
+            ::close(terminal);
+            if (side >= 0)
+                ::close(side);
+        });
+        QVERIFY(side >= 0);
+        p.environment.insert("TERM", "xterm");
+        p.inChild = [side] { ::dup2(side, STDOUT_FILENO), ::dup2(side, STDERR_FILENO); };
+        QProcess program;
+        p.start(program, QStringList{"--lower", "--yes", "@/t"} + (quiet ? QStringList{"-q"} : QStringList{}));
+        ::close(side), side = -1;
+        if (!quiet)
+            QTest::qSleep(200);
+        QByteArray shown; // all the terminal was sent, read until the program's side closes
+        char chunk[1 << 16];
+        for (ssize_t got; (got = ::read(terminal, chunk, sizeof chunk)) > 0;)
+            shown.append(chunk, got);
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitCode(), 0);
+
+        const QByteArray progress = " of " + QByteArray::number(files) + " files";
+        QVERIFY2(shown.contains(progress), "no progress line was shown");
+        // The screen as a terminal leaves it: a carriage return goes back to the line's
+        // start, erase clears from there to its end, a character writes over what is there.
+        QStringList screen{QString()};
+        qsizetype column = 0;
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            QString& line = screen.last();
+            if (shown[i] == '\r') {
+                column = 0;
+            } else if (shown[i] == '\n') {
+                screen << QString(), column = 0;
+            } else if (shown.mid(i, 3) == "\033[K") {
+                line.truncate(column), i += 2;
+            } else {
+                line = line.left(column).leftJustified(column) + QChar(shown[i]) + line.mid(column + 1), ++column;
+            }
+        }
+        if (screen.constLast().isEmpty())
+            screen.removeLast();
+        QCOMPARE(screen.filter(progress), QStringList());
+        QCOMPARE(screen.size(), quiet ? 1 : files + 1);
+        QCOMPARE(screen.filter(QRegularExpression("^@?/?.*/PHOTO \\d+\\.JPG -> .*/photo \\d+\\.jpg$")).size(),
+                 quiet ? 0 : files);
+        QVERIFY2(screen.constLast().startsWith(QString::number(files) + " renamed"), qPrintable(screen.constLast()));
     }
 
     // The kept runs, newest first, and the undo of one of them by its id: refused while a
