@@ -370,6 +370,52 @@ private Q_SLOTS:
         QVERIFY(!refused.store->names().isEmpty() && !NewestUndoableRun(*refused.store));
     }
 
+    // A journal that a live run still writes (its file held open) is in use: it cannot be
+    // opened again to append to, as an undo or the recovery would, until that run lets it go.
+    void journalInUse()
+    {
+        Bench b;
+        QString error;
+        std::unique_ptr<JournalFile> live = b.store->create(&error);
+        QVERIFY2(live, qPrintable(error));
+        const QString name = live->name();
+        QVERIFY(b.store->inUse(name));
+        QVERIFY(!b.store->reopen(name, &error));
+        QVERIFY2(error.contains(ErrorText(EBUSY)), qPrintable(error));
+        live.reset();
+        QVERIFY(!b.store->inUse(name));
+        QVERIFY2(b.store->reopen(name, &error), qPrintable(error));
+    }
+
+    // An undo that runs out of open files part way (its process may hold 32) closes some of
+    // the folders it keeps open and goes on: every name goes back.
+    void fewOpenFiles()
+    {
+        Bench b;
+        QStringList tree;
+        for (int f = 0; f < 60; ++f)
+            tree << QString("start/DIR %1/FILE.TXT=%1").arg(f);
+        QVERIFY(makeTree(b.path(), tree));
+        const QStringList before = readTree(b.path());
+        b.renameAll(CaseStyle::Lower);
+        QVERIFY(readTree(b.path()) != before);
+        const auto carried = inChildProcess([&](QDataStream& out) {
+            const rlimit limit{32, 32};
+            if (::setrlimit(RLIMIT_NOFILE, &limit) == 0) {
+                const UndoOutcome undone = b.undo(1);
+                out << undone.undone << reported(undone.notChanged, b.path());
+            }
+        });
+        QVERIFY(carried);
+        QDataStream in(*carried);
+        qint64 undone = 0;
+        QStringList left;
+        in >> undone >> left;
+        QCOMPARE(left, QStringList());
+        QCOMPARE(undone, 120);
+        QCOMPARE(readTree(b.path()), before);
+    }
+
     // What stands in the journal folder and is no journal to read is passed over, says
     // why, and is left where it is; runs and undos go on (in a child process that a hang
     // would make miss its deadline): a FIFO, which nobody writes to, at a lock's or a
