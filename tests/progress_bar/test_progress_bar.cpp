@@ -502,7 +502,15 @@ void TestProgressBar::whatTheHostSees_data()
         },
         {"MouseDown 2 1 60 30", "MouseUp 2 1 60 30", "MouseMove 6 0 60 30", "MouseDown 1 2 15 15", "MouseUp 1 2 15 15",
          "Click", "MouseDown 1 0 15 15", "MouseUp 1 0 15 450"});
-    row("a key", [](auto& b, auto&) { QTest::keyClick(&b, Qt::Key_A); }, {"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0"});
+    // Keys by their virtual-key codes: a letter, a digit of the keypad (not the row's), a
+    // function key, which types nothing.
+    row("keys",
+        [](auto& b, auto&) {
+            QTest::keyClick(&b, Qt::Key_A), QTest::keyClick(&b, Qt::Key_5, Qt::KeypadModifier);
+            QTest::keyClick(&b, Qt::Key_F1);
+        },
+        {"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0", "KeyDown 101 0", "KeyPress 53", "KeyUp 101 0", "KeyDown 112 0",
+         "KeyUp 112 0"});
 }
 
 QTEST_MAIN(TestProgressBar)
