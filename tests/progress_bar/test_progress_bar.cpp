@@ -277,6 +277,24 @@ private Q_SLOTS:
         QCOMPARE(screen.pixel(x, 19) & White, colour); // stretched across
     }
 
+    // A sliding fade moves with the edge of a bar that fills from the right: half full, its
+    // empty part shows the half of the fade that an empty bar shows nearer the right.
+    void slidingFadeFromTheRight()
+    {
+        const auto fadedBar = [](int value) {
+            BarHost host(100, 20, [&](MProgress& bar) {
+                bar.setFadeBG1(0x000000), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
+                bar.setFadeStyle(1), bar.setFade(1), bar.setDisablePercent(true), bar.setDirection(2);
+            });
+            host.bar->setValue(value);
+            return screenOf(*host.bar);
+        };
+        const QImage empty = fadedBar(0), half = fadedBar(5000);
+        QVERIFY(empty.pixel(0, 10) != empty.pixel(50, 10));
+        for (int x = 0; x < 48; ++x)
+            QCOMPARE(half.pixel(x, 10) & White, empty.pixel(x + 50, 10) & White);
+    }
+
     void coloursFollowThePalette()
     {
         // A dark theme as applications often set one: faces and texts, the 3-D shades left
