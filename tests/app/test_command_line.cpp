@@ -96,6 +96,18 @@ struct Program {
         return {program.exitCode(), program.readAllStandardOutput(), program.readAllStandardError()};
     }
 
+    // "t", holding `files` empty files "PHOTO n.JPG": far more names than a tree of
+    // makeTree's, made without a look at each.
+    bool photos(int files) const
+    {
+        const QByteArray folder = EncodeName(path("t"));
+        if (!QDir().mkpath(path("t")))
+            return false;
+        for (int n = 0; n < files; ++n)
+            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        return true;
+    }
+
     // The output with the temporary folder written as "@".
     QStringList lines(const QByteArray& out) const
     {
@@ -486,10 +498,7 @@ private Q_SLOTS:
         QFETCH(bool, quiet);
         const int files = 40000;
         Program p(true);
-        const QByteArray folder = EncodeName(p.path("t"));
-        QVERIFY(QDir().mkpath(p.path("t")));
-        for (int n = 0; n < files; ++n)
-            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        QVERIFY(p.photos(files));
         const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (terminal < 0)
             QSKIP(qPrintable("no terminal to be had here: " + ErrorText(errno)));
@@ -599,10 +608,7 @@ private Q_SLOTS:
         QFETCH(Stop, stop);
         auto [output, read, files, signal, status, error] = stop;
         Program p(true);
-        const QByteArray folder = EncodeName(p.path("t"));
-        QVERIFY(QDir().mkpath(p.path("t")));
-        for (int n = 0; n < files; ++n)
-            ::close(::creat(folder + "/PHOTO " + QByteArray::number(n) + ".JPG", 0644));
+        QVERIFY(p.photos(files));
         const QStringList before = names(p.path("t"));
         int ends[2] = {-1, -1};
         QVERIFY(::pipe2(ends, O_CLOEXEC) == 0);

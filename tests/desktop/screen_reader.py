@@ -198,22 +198,18 @@ def preview(xid):
         fail("the preview's rows read %r" % rows)
     # The dialog is given the keyboard first: without a window manager, a key sent at once
     # may still reach the window that had it, and the dialog's window may not be found under
-    # its title at the first look. So the dialog is looked for, given the keyboard and sent
-    # Escape again until it closes; an Escape that reaches the main window does nothing.
+    # its title at the first look. So while the dialog is there, it is looked for, given the
+    # keyboard and sent Escape again; an Escape that reaches the main window does nothing.
     deadline = time.monotonic() + 20
-    while True:
+    while window_named("Preview", time.monotonic() + 0.05) is not None:
+        if time.monotonic() > deadline:
+            fail("Escape did not close the preview")
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Preview$"],
                                capture_output=True, text=True)
         for dialog_xid in found.stdout.split()[:1]:
             subprocess.run(["xdotool", "windowfocus", "--sync", dialog_xid], check=False, stderr=subprocess.DEVNULL)
         subprocess.run(["xdotool", "key", "Escape"], check=True)
-        if window_named("Preview", time.monotonic() + 0.05) is None:
-            break
-        time.sleep(1)
-        if window_named("Preview", time.monotonic() + 0.05) is None:
-            break
-        if time.monotonic() > deadline:
-            fail("Escape did not close the preview")
+        time.sleep(0.5)
 
 
 window = main_window(time.monotonic() + 30)

@@ -50,6 +50,16 @@ void plain(MProgress& bar)
     bar.ReadProperties(saved), bar.setFade(0), bar.setBackColor(White), bar.setForeColor(Black);
 }
 
+// Sliding fades without a caption, across the whole control (by default filled from the
+// left): behind the empty part from a system colour, the button text (black), to white,
+// behind the filled part red to blue; blend law 1 moves a channel by three quarters of
+// the linear step.
+void slidingFades(MProgress& bar)
+{
+    bar.setFadeBG1(0x80000012), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
+    bar.setFadeStyle(1), bar.setFade(1), bar.setDisablePercent(true), bar.setBlend(1);
+}
+
 // The number of the PlatformError that `action` throws, 0 if none.
 int errorOf(const std::function<void()>& action)
 {
@@ -252,11 +262,8 @@ private Q_SLOTS:
 
     void fades_data()
     {
-        // A bar half way along 100 pixels, filled from the left; behind the empty part a
-        // fade from a system colour, the button text (black), to white, behind the filled
-        // part red to blue, each across the whole control. Blend law 1 moves a channel by
-        // three quarters of the linear step. The filled part starts one pixel early, so
-        // x = 0 shows its fade's pixel 51 and x = 49 the start of the empty part's.
+        // A bar of slidingFades half way along 100 pixels. The filled part starts one pixel
+        // early, so x = 0 shows its fade's pixel 51 and x = 49 the start of the empty part's.
         QTest::addColumn<int>("x");
         QTest::addColumn<uint>("colour");
         QTest::newRow("start of a fade") << 49 << uint(Black);
@@ -267,10 +274,7 @@ private Q_SLOTS:
     {
         QFETCH(int, x);
         QFETCH(uint, colour);
-        BarHost host(100, 20, [&](MProgress& bar) {
-            bar.setFadeBG1(0x80000012), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
-            bar.setFadeStyle(1), bar.setFade(1), bar.setDisablePercent(true), bar.setBlend(1);
-        });
+        BarHost host(100, 20, slidingFades);
         host.bar->setValue(5000);
         const QImage screen = screenOf(*host.bar);
         QCOMPARE(screen.pixel(x, 0) & White, colour);
@@ -282,10 +286,7 @@ private Q_SLOTS:
     void slidingFadeFromTheRight()
     {
         const auto fadedBar = [](int value) {
-            BarHost host(100, 20, [&](MProgress& bar) {
-                bar.setFadeBG1(0x000000), bar.setFadeBG2(0xFFFFFF), bar.setFadeFG1(0x0000FF), bar.setFadeFG2(0xFF0000);
-                bar.setFadeStyle(1), bar.setFade(1), bar.setDisablePercent(true), bar.setDirection(2);
-            });
+            BarHost host(100, 20, [](MProgress& bar) { slidingFades(bar), bar.setDirection(2); });
             host.bar->setValue(value);
             return screenOf(*host.bar);
         };
