@@ -44,6 +44,27 @@ inline size_t qHash(const FileId& id, size_t seed = 0)
     return qHashMulti(seed, id.device, id.inode);
 }
 
+// How renames on a file system pay off when several are in flight at once.
+enum class VolumeKind {
+    Local, // a local disk: renames in different folders overlap
+    OneRenameAtATime, // FAT and exFAT: the volume takes one change at a time
+    Remote, // a network or FUSE file system: each rename waits for a round trip
+};
+
+// What the program relies on of a file system, by its kind.
+struct FileSystemTraits {
+    // A folder's listing gives each entry the inode number that stat gives it (FAT and
+    // exFAT make one up for the listing, FUSE may too, and a mount point shows what lies
+    // under it).
+    bool listsTrueNumbers = false;
+    // Space reserved with fallocate stays reserved, so a page of a shared mapping inside it
+    // can be written without a fault for want of space.
+    bool keepsReservedSpace = false;
+    // Several renames in flight at once: FAT and exFAT take one change of a volume at a
+    // time; network and FUSE file systems answer each after a round trip.
+    VolumeKind kind = VolumeKind::Local;
+};
+
 struct DirEntry {
     QString name; // without folder, decoded without loss (see NameCodec)
     EntryType type;
@@ -57,11 +78,13 @@ struct DirEntry {
 class FolderHandle {
 public:
     FolderHandle() = default;
-    FolderHandle(int descriptor, QString path, FileId id = {}, quint64 mount = 0)
+    FolderHandle(int descriptor, QString path, FileId id = {}, quint64 mount = 0,
+                 std::optional<FileSystemTraits> traits = std::nullopt)
         : m_fd(descriptor)
         , m_path(std::move(path))
         , m_id(id)
         , m_mount(mount)
+        , m_traits(traits)
         , m_opening(descriptor >= 0 ? NextOpening() : 0)
     {
     }
@@ -75,7 +98,7 @@ public:
     // folder of its own).
     FolderHandle withPath(QString path) &&
     {
-        FolderHandle same(std::exchange(m_fd, -1), std::move(path), m_id, m_mount);
+        FolderHandle same(std::exchange(m_fd, -1), std::move(path), m_id, m_mount, m_traits);
         same.m_opening = m_opening;
         return same;
     }
@@ -88,6 +111,9 @@ public:
     const FileId& id() const { return m_id; }
     // The mount it lies on, bind mounts told apart too; 0 when the system cannot tell.
     quint64 mount() const { return m_mount; }
+    // What the system told of the file system it lies on when it was opened; none when it
+    // was not asked.
+    const std::optional<FileSystemTraits>& traits() const { return m_traits; }
     // Which opening of a folder it is: no two handles the process opened share one, though
     // a volume mounted again may give another folder the same device and inode numbers.
     quint64 opening() const { return m_opening; }
@@ -99,6 +125,7 @@ private:
     QString m_path;
     FileId m_id;
     quint64 m_mount = 0;
+    std::optional<FileSystemTraits> m_traits;
     quint64 m_opening = 0;
 };
 
@@ -106,13 +133,6 @@ private:
 // it short (the entries delivered so far are then no listing and must be dropped).
 struct Listing {
     int error = 0;
-};
-
-// How renames on a file system pay off when several are in flight at once.
-enum class VolumeKind {
-    Local, // a local disk: renames in different folders overlap
-    OneRenameAtATime, // FAT and exFAT: the volume takes one change at a time
-    Remote, // a network or FUSE file system: each rename waits for a round trip
 };
 
 // Whether an entry's device and inode number (and birth time) still name it later on such

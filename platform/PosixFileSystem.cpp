@@ -142,15 +142,27 @@ EntryType typeOf(int dir, const char* name, unsigned char direntType)
 // a folder that cannot be read is still renamed in and renamed.
 constexpr int kFolderHandle = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-// The descriptor opened, with the identity of what it holds.
-FolderHandle handleOf(int fd, QString path)
+// The descriptor opened, with the identity of what it holds. A folder opened inside
+// `parent` on the parent's own mount lies on its file system: the parent, held open, keeps
+// that mount and its number from going. Asking the system costs a round trip on a network
+// or FUSE file system, once a folder of a walk.
+FolderHandle handleOf(int fd, QString path, const FolderHandle* parent = nullptr)
 {
     struct statx st;
     if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &st) != 0)
         return FolderHandle(fd, std::move(path));
     const quint64 mount = (st.stx_mask & STATX_MNT_ID) != 0 ? st.stx_mnt_id : 0;
+    std::optional<FileSystemTraits> traits;
+    if (parent)
+        traits = parent->traits() && mount != 0 && mount == parent->mount() ? *parent->traits() : TraitsOf(fd);
     return FolderHandle(fd, std::move(path),
-                        FileId{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino)}, mount);
+                        FileId{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino)}, mount,
+                        traits);
+}
+
+FileSystemTraits traitsOf(const FolderHandle& folder)
+{
+    return folder.traits() ? *folder.traits() : TraitsOf(folder.descriptor());
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -178,8 +190,8 @@ public:
             return fail(error, errno);
         const QChar separator = u'/';
         const QString text = DecodeName(name);
-        return handleOf(fd,
-                        parent.path().endsWith(separator) ? parent.path() + text : parent.path() + separator + text);
+        return handleOf(fd, parent.path().endsWith(separator) ? parent.path() + text : parent.path() + separator + text,
+                        &parent);
     }
 
     Listing listFolder(const FolderHandle& folder, const EntrySink& each, bool withHidden) const override
@@ -191,7 +203,7 @@ public:
             return listing;
         }
         const int dir = folder.descriptor();
-        const bool serials = TraitsOf(dir).listsTrueNumbers;
+        const bool serials = traitsOf(folder).listsTrueNumbers;
         for (;;) {
             errno = 0; // readdir reports its errors only this way
             const dirent* entry = ::readdir(stream);
@@ -345,7 +357,7 @@ private:
 
     VolumeKind volumeKind(const FolderHandle& folder) const override
     {
-        return folder.isOpen() ? TraitsOf(folder.descriptor()).kind : VolumeKind::Local;
+        return folder.isOpen() ? traitsOf(folder).kind : VolumeKind::Local;
     }
 
     mutable FolderNames m_names;
@@ -364,6 +376,7 @@ FolderHandle::FolderHandle(FolderHandle&& other) noexcept
     , m_path(std::move(other.m_path))
     , m_id(std::exchange(other.m_id, {}))
     , m_mount(std::exchange(other.m_mount, 0))
+    , m_traits(std::exchange(other.m_traits, std::nullopt))
     , m_opening(std::exchange(other.m_opening, 0))
 {
 }
@@ -383,6 +396,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept
         m_path = std::move(other.m_path);
         m_id = std::exchange(other.m_id, {});
         m_mount = std::exchange(other.m_mount, 0);
+        m_traits = std::exchange(other.m_traits, std::nullopt);
         m_opening = std::exchange(other.m_opening, 0);
     }
     return *this;

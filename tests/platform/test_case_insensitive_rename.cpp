@@ -45,6 +45,33 @@ private Q_SLOTS:
         // The whole folder, dot-names included: no temporary name is left behind.
         QCOMPARE(readTree(d), after.isEmpty() ? before : after);
     }
+
+    // A walk that enters the volume from the local folder it is mounted on, each folder
+    // opened inside the one before, takes the volume's ways, not those of the folder it
+    // came from: its renames wait a round trip, and its listing's numbers are made up.
+    void enteredFromALocalFolder()
+    {
+        FileSystem& fs = hostFileSystem();
+        const QString mountPoint = m_volume.path();
+        QVERIFY(makeTree(mountPoint + "/Entered", {"Inner/PHOTO.JPG=x"}));
+        const QFileInfo local(QFileInfo(mountPoint).path());
+        const FolderHandle above = fs.openFolder(local.path());
+        const FolderHandle work = fs.openSubFolder(above, QFile::encodeName(local.fileName()));
+        const FolderHandle volume = fs.openSubFolder(work, QFile::encodeName(QFileInfo(mountPoint).fileName()));
+        const FolderHandle entered = fs.openSubFolder(volume, "Entered");
+        const FolderHandle inner = fs.openSubFolder(entered, "Inner");
+        QVERIFY(inner.isOpen());
+        QCOMPARE(fs.volumeKind(work), VolumeKind::Local);
+        QCOMPARE(fs.volumeKind(inner), VolumeKind::Remote);
+        QStringList listed;
+        fs.listFolder(
+            inner,
+            [&](QByteArrayView name, EntryType, quint64 serial) {
+                listed << QString::fromUtf8(name) + '=' + QString::number(serial);
+            },
+            false);
+        QCOMPARE(listed, QStringList{"PHOTO.JPG=0"});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCaseInsensitiveRename)
