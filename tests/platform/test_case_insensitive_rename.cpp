@@ -46,6 +46,23 @@ private Q_SLOTS:
         QCOMPARE(readTree(d), after.isEmpty() ? before : after);
     }
 
+    // Case-only renames of one file one after the other, faster than the folder's time of
+    // change moves on: each finds the name the one before gave it.
+    void caseOnlyRenamesInARow()
+    {
+        const QString d = m_volume.path() + "/InARow";
+        QVERIFY(makeTree(d, {"photo.jpg=x"}));
+        FileSystem& fs = hostFileSystem();
+        const FolderHandle folder = fs.openFolder(d);
+        QByteArray name = "photo.jpg";
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray next = i % 2 ? "photo.jpg" : "PHOTO.JPG";
+            QCOMPARE(fs.renameIn(folder, name, next), 0);
+            name = next;
+        }
+        QCOMPARE(readTree(d), QStringList{"photo.jpg=x"});
+    }
+
     // A walk that enters the volume from the local folder it is mounted on, each folder
     // opened inside the one before, takes the volume's ways, not those of the folder it
     // came from: its renames wait a round trip, and its listing's numbers are made up.
