@@ -142,10 +142,10 @@ EntryType typeOf(int dir, const char* name, unsigned char direntType)
 // a folder that cannot be read is still renamed in and renamed.
 constexpr int kFolderHandle = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-// The descriptor opened, with the identity of what it holds. A folder opened inside
-// `parent` on the parent's own mount lies on its file system: the parent, held open, keeps
-// that mount and its number from going. Asking the system costs a round trip on a network
-// or FUSE file system, once a folder of a walk.
+// The descriptor opened, with the identity of what it holds and, for a folder opened inside
+// `parent`, the traits of its file system. On the parent's own mount they are the parent's:
+// the parent, held open, keeps that mount and its number from going. Asking the system
+// costs a round trip for each folder a walk enters on a network or FUSE file system.
 FolderHandle handleOf(int fd, QString path, const FolderHandle* parent = nullptr)
 {
     struct statx st;
@@ -160,6 +160,7 @@ FolderHandle handleOf(int fd, QString path, const FolderHandle* parent = nullptr
                         traits);
 }
 
+// The traits the handle brought, or the system's answer where it brought none.
 FileSystemTraits traitsOf(const FolderHandle& folder)
 {
     return folder.traits() ? *folder.traits() : TraitsOf(folder.descriptor());
