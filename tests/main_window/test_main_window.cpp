@@ -35,6 +35,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -864,6 +865,18 @@ private Q_SLOTS:
         ui(w).Check1->setChecked(true);
         ui(w).optCASES[0]->setChecked(true);
         const QStringList before = stamps(fx->dir.path());
+        // The bar below the table counts the files as they are planned, then shows the plan
+        // done.
+        QStringList counted;
+        fx->fs.beforeList = [&](const QString&) {
+            auto* bar = w.findChild<QProgressBar*>("prgPreview");
+            if (bar && !bar->property("counted").toBool()) {
+                bar->setProperty("counted", true);
+                QObject::connect(bar, &QProgressBar::valueChanged, bar, [&counted, bar](int value) {
+                    counted << QString("%1/%2").arg(value).arg(bar->maximum());
+                });
+            }
+        };
         QStringList seen;
         inPreview(
             w, ui(w).mnuPreviewAll,
@@ -894,6 +907,10 @@ private Q_SLOTS:
                  (QStringList{"2 names would be renamed, 1 could not be.",
                               "X.TXT>x.txt@., SUB>sub@., B ONE.TXT>b one.txt@sub", "B ONE.TXT>b one.txt@sub",
                               "X.TXT>x.txt@.", "X.TXT\tx.txt\t" + ErrorText(EEXIST) + '\n', "untouched"}));
+        fx->fs.beforeList = {};
+        QVERIFY(counted.size() >= 3);
+        QCOMPARE(counted.first(), "0/4");
+        QCOMPARE(counted.sliced(counted.size() - 2), (QStringList{"4/4", "1/1"}));
         QVERIFY(ui(w).Dir1->setPath(fx->path("two")));
         ui(w).cmdALL->click();
         QCOMPARE(readTree(fx->path("one")),
