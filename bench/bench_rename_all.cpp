@@ -62,6 +62,7 @@
 #include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -263,7 +264,7 @@ public:
     void status(const QString&) override {}
     void progressMax(qint64) override
     {
-        if (m_searchNs < 0)
+        if (!m_searchNs)
             m_searchNs = m_since.nsecsElapsed();
     }
     void progressValue(qint64) override {}
@@ -277,14 +278,14 @@ public:
         return m_longest;
     }
     // 0 when the run renamed nothing.
-    double searchSeconds() const { return std::max<qint64>(m_searchNs, 0) / 1e9; }
+    double searchSeconds() const { return m_searchNs.value_or(0) / 1e9; }
 
 private:
     void gap() { m_longest = std::max(m_longest, m_clock.restart()); }
     QElapsedTimer m_clock;
     QElapsedTimer m_since;
     qint64 m_longest = 0;
-    qint64 m_searchNs = -1;
+    std::optional<qint64> m_searchNs;
 };
 
 // Answers every question with No, so a run never waits for a person.

@@ -111,8 +111,8 @@ public:
     const FileId& id() const { return m_id; }
     // The mount it lies on, bind mounts told apart too; 0 when the system cannot tell.
     quint64 mount() const { return m_mount; }
-    // What the system told of the file system it lies on when it was opened; none when it
-    // was not asked.
+    // What the system told of the file system it lies on when it was opened; none for a
+    // handle the file system did not open itself.
     const std::optional<FileSystemTraits>& traits() const { return m_traits; }
     // Which opening of a folder it is: no two handles the process opened share one, though
     // a volume mounted again may give another folder the same device and inode numbers.

@@ -142,25 +142,23 @@ EntryType typeOf(int dir, const char* name, unsigned char direntType)
 // a folder that cannot be read is still renamed in and renamed.
 constexpr int kFolderHandle = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
-// The descriptor opened, with the identity of what it holds and, for a folder opened inside
-// `parent`, the traits of its file system. On the parent's own mount they are the parent's:
-// the parent, held open, keeps that mount and its number from going. Asking the system
-// costs a round trip for each folder a walk enters on a network or FUSE file system.
+// The descriptor opened, with the identity of what it holds and the traits of its file
+// system. A folder opened inside `parent` on the parent's own mount has the parent's: the
+// parent, held open, keeps that mount and its number from going. Asking the system costs a
+// round trip for each folder a walk enters on a network or FUSE file system.
 FolderHandle handleOf(int fd, QString path, const FolderHandle* parent = nullptr)
 {
     struct statx st;
     if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &st) != 0)
         return FolderHandle(fd, std::move(path));
     const quint64 mount = (st.stx_mask & STATX_MNT_ID) != 0 ? st.stx_mnt_id : 0;
-    std::optional<FileSystemTraits> traits;
-    if (parent)
-        traits = parent->traits() && mount != 0 && mount == parent->mount() ? *parent->traits() : TraitsOf(fd);
+    const bool sameMount = parent && parent->traits() && mount != 0 && mount == parent->mount();
     return FolderHandle(fd, std::move(path),
                         FileId{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino)}, mount,
-                        traits);
+                        sameMount ? *parent->traits() : TraitsOf(fd));
 }
 
-// The traits the handle brought, or the system's answer where it brought none.
+// The traits the handle brought, or the system's answer for one opened elsewhere.
 FileSystemTraits traitsOf(const FolderHandle& folder)
 {
     return folder.traits() ? *folder.traits() : TraitsOf(folder.descriptor());

@@ -868,10 +868,11 @@ private Q_SLOTS:
         // The bar below the table counts the files as they are planned, then shows the plan
         // done.
         QStringList counted;
+        QProgressBar* watched = nullptr;
         fx->fs.beforeList = [&](const QString&) {
             auto* bar = w.findChild<QProgressBar*>("prgPreview");
-            if (bar && !bar->property("counted").toBool()) {
-                bar->setProperty("counted", true);
+            if (bar && bar != watched) {
+                watched = bar;
                 QObject::connect(bar, &QProgressBar::valueChanged, bar, [&counted, bar](int value) {
                     counted << QString("%1/%2").arg(value).arg(bar->maximum());
                 });

@@ -71,9 +71,7 @@ private Q_SLOTS:
         FileSystem& fs = hostFileSystem();
         const QString mountPoint = m_volume.path();
         QVERIFY(makeTree(mountPoint + "/Entered", {"Inner/PHOTO.JPG=x"}));
-        const QFileInfo local(QFileInfo(mountPoint).path());
-        const FolderHandle above = fs.openFolder(local.path());
-        const FolderHandle work = fs.openSubFolder(above, QFile::encodeName(local.fileName()));
+        const FolderHandle work = fs.openFolder(QFileInfo(mountPoint).path());
         const FolderHandle volume = fs.openSubFolder(work, QFile::encodeName(QFileInfo(mountPoint).fileName()));
         const FolderHandle entered = fs.openSubFolder(volume, "Entered");
         const FolderHandle inner = fs.openSubFolder(entered, "Inner");
